@@ -1,0 +1,40 @@
+#pragma once
+// The fitting engine's shared types: the table it reads, the points, the coefficient store.
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+struct TDataPoint {
+    double X = 0;
+    double Y = 0;
+};
+using TPointTable = std::vector<TDataPoint>;
+
+// 1 linear, 2 quadratic, 3 cubic: the combo box's item index plus 1.
+enum TFunctionKind : int { fkLinear = 1, fkQuadratic = 2, fkCubic = 3 };
+
+// The one coefficient store; starts as the line Y = X and is written only by the solve.
+struct TFitCoefficients {
+    double a0 = 0;
+    double a1 = 1;
+    double a2 = 0;
+    double a3 = 0;
+};
+
+struct TFitStatistics {
+    double maxError = 0;
+    double sigma = 0;
+    double m = 0;
+};
+
+// Read-only view of the data table, so extraction never needs a widget.
+// Row 0 is the header row; data rows are 1 .. RowCount() - 1; column 0 is Y, column 1 is X.
+class ITableSource {
+public:
+    virtual ~ITableSource() = default;
+    virtual int RowCount() const = 0;
+    virtual std::string_view CellText(int col, int row) const = 0;
+};
+
+}  // namespace quorvel

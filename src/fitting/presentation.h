@@ -1,0 +1,54 @@
+#pragma once
+// The recompute as a pure function: table, kind and store in, a description of what the window
+// shows out. The window (and quorvel-fit) only apply it.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fitting/fit_types.h"
+#include "runtime/colors.h"
+
+namespace quorvel {
+
+struct TFeedPoint {
+    double x = 0;
+    double y = 0;
+    std::string label;  // NumberToText(x) for measured points, empty for curve samples
+    TColor color = AutoColor;
+};
+
+struct TRecomputeResult {
+    TFunctionKind kind = fkCubic;
+    int pointCount = 0;
+    bool tooFew = false;       // the too-few-data state: no solve attempted
+    bool solveFailed = false;  // the solve was attempted and failed: show its box, then present
+    std::array<std::string, 4> panelCaptions;  // PanelA0..PanelA3
+    std::string resultCaption;                 // PanelResult: the formula or the too-few text
+    std::string formula;                       // the formula line (also when too few: "Y = ")
+    std::string sigmaText;                     // lblSigma
+    std::string maxErrText;                    // lblMaxErr
+    TFitStatistics statistics;
+    std::vector<TFeedPoint> measured;  // Series1, in table order
+    std::vector<int> measuredByX;      // indices of `measured` in stable ascending X order
+    std::vector<TFeedPoint> curve;     // Series2 samples, ascending x
+};
+
+// Steps 1-13 of the recompute. Throws EConvertError on a bad cell before touching the store,
+// EMathError from the statistics or the curve. Writes the store only through the solve.
+TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store);
+
+struct TEvaluation {
+    enum State { Skipped, Invalid, Evaluated } state = Skipped;
+    double x = 0;
+    double y = 0;
+    std::string yText;    // PanelY caption
+    std::string label;    // NumberToText(x) for the Series3 point
+    std::string message;  // the invalid-number box text when state is Invalid
+};
+
+// The evaluation at a typed X (empty, "-" and "+" skip; a bad text gives Invalid with its
+// message; EMathError escapes for an overflow).
+TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store);
+
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+// Number text conversion: every number the program shows or reads goes through these.
+// Texts are UTF-8; the decimal and thousands characters are one Unicode character each.
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Process-wide number settings, read from the user's locale (LC_NUMERIC).
+char32_t DecimalChar();
+char32_t ThousandsChar();
+void SetDecimalChar(char32_t c);
+void SetThousandsChar(char32_t c);
+// Reads both characters from the user's locale; "." and "," where the locale gives nothing.
+void ReadNumberSettingsFromLocale();
+// The decimal character as a UTF-8 text (what callers pass to ReplaceText).
+std::string DecimalText();
+
+// Writes value by a number pattern ("0.0000000", "0.0000000e+0", "0.###", "#,##0.###", ...).
+// Throws EConvertError("Format string too long") for a pattern over 224 characters.
+std::string FormatNumber(std::string_view pattern, double value);
+
+// The general form with 15 significant digits ("1,5", "1E15", "-2,5E-8", "NAN", "INF").
+std::string NumberToText(double value);
+
+// Reads a number; throws EConvertError("'<text>' is not a valid floating point value")
+// for a text of the wrong shape, EOverflow for a value beyond the double range.
+double TextToNumber(std::string_view text);
+
+enum ReplaceFlags : unsigned { rfNone = 0, rfReplaceAll = 1, rfIgnoreCase = 2 };
+std::string ReplaceText(std::string_view text, std::string_view oldPattern, std::string_view newPattern,
+                        unsigned flags = rfNone);
+
+}  // namespace quorvel
