@@ -14,7 +14,6 @@ namespace quorvel {
 struct TFeedPoint {
     double x = 0;
     double y = 0;
-    std::string label;  // NumberToText(x) for measured points, empty for curve samples
     TColor color = AutoColor;
 };
 
@@ -29,9 +28,11 @@ struct TRecomputeResult {
     std::string sigmaText;                     // lblSigma
     std::string maxErrText;                    // lblMaxErr
     TFitStatistics statistics;
-    std::vector<TFeedPoint> measured;  // Series1, in table order
-    std::vector<int> measuredByX;      // indices of `measured` in stable ascending X order
-    std::vector<TFeedPoint> curve;     // Series2 samples, ascending x
+    // Series1, in table order. Each point's label is NumberToText(x); consumers make it when they
+    // add the point, which keeps a million text conversions out of the recompute's hot path.
+    std::vector<TFeedPoint> measured;
+    std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order
+    std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
 };
 
 // Steps 1-13 of the recompute. Throws EConvertError on a bad cell before touching the store,

@@ -25,8 +25,14 @@ inline constexpr TColor clLime = 0x00FF00;
 // Stands for "the series' own colour".
 inline constexpr TColor AutoColor = 0x80000000;
 
-constexpr int ColorRed(TColor c) { return static_cast<int>(c & 0xFF); }
-constexpr int ColorGreen(TColor c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int ColorBlue(TColor c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int ColorRed(TColor c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int ColorGreen(TColor c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int ColorBlue(TColor c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 }  // namespace quorvel
