@@ -1,0 +1,72 @@
+#pragma once
+// Integer pixel geometry shared by the chart engine and its canvases.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace quorvel {
+
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+    friend constexpr bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// Right and Bottom are excluded: a rectangle covers columns Left..Right-1 and rows Top..Bottom-1.
+struct TRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+
+    constexpr int Width() const { return Right - Left; }
+    constexpr int Height() const { return Bottom - Top; }
+    constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    // A pixel inside the covered area.
+    constexpr bool Contains(int x, int y) const { return x >= Left && x < Right && y >= Top && y < Bottom; }
+    constexpr bool Contains(TPoint p) const { return Contains(p.X, p.Y); }
+    friend constexpr bool operator==(const TRect&, const TRect&) = default;
+};
+
+inline constexpr TRect MakeRect(int left, int top, int right, int bottom) {
+    return TRect{left, top, right, bottom};
+}
+
+// The overlap of a and b; false (and out untouched) when they do not overlap.
+inline bool IntersectRect(TRect& out, const TRect& a, const TRect& b) {
+    TRect r{a.Left > b.Left ? a.Left : b.Left, a.Top > b.Top ? a.Top : b.Top,
+            a.Right < b.Right ? a.Right : b.Right, a.Bottom < b.Bottom ? a.Bottom : b.Bottom};
+    if (r.IsEmpty()) {
+        return false;
+    }
+    out = r;
+    return true;
+}
+
+// a * b / c rounded to the nearest integer, halves away from zero; -1 when c is 0.
+inline int MulDiv(int a, int b, int c) {
+    if (c == 0) {
+        return -1;
+    }
+    std::int64_t num = static_cast<std::int64_t>(a) * b;
+    std::int64_t den = c;
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    const std::int64_t absNum = num < 0 ? -num : num;
+    // A remainder of exactly half goes away from zero.
+    const std::int64_t rounded = (2 * (absNum % den) >= den) ? absNum / den + 1 : absNum / den;
+    return static_cast<int>(num < 0 ? -rounded : rounded);
+}
+
+// Float-to-pixel rounding: to nearest, halves to even.
+inline long long RoundHalfEven(double v) {
+    return std::llrint(v);
+}
+
+inline int RoundToInt(double v) {
+    return static_cast<int>(std::llrint(v));
+}
+
+}  // namespace quorvel
