@@ -1,0 +1,63 @@
+#pragma once
+// Exact power sums of a point table, the input of the exact least-squares solve.
+//
+// Every double is m·2^e with an integer mantissa m. With s the smallest X exponent and t the
+// smallest Y exponent, U = X/2^s and V = Y/2^t are integers, so SU(m) = ΣU^m and WU(j) = ΣU^j·V
+// are integers too. They are accumulated in fixed-width limb arrays sized once per table, so the
+// loop over the points never allocates and never rounds.
+#include <gmp.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+// A signed integer accumulator anchored at bit 0: positive and negative parts are kept apart so
+// that every addition only ever carries upwards.
+class TLimbAccumulator {
+public:
+    // Makes room for sums below 2^bits (a little headroom is added here).
+    void Reset(long bits);
+    // Adds (or subtracts) the n-limb magnitude v shifted left by bitOffset.
+    void Add(const std::uint64_t* v, int n, long bitOffset, bool negative);
+    void AddSmall(std::uint64_t v, bool negative);
+    void ToMpz(mpz_t out) const;
+
+private:
+    std::vector<std::uint64_t> pos_;
+    std::vector<std::uint64_t> neg_;
+};
+
+class TExactPowerSums {
+public:
+    // Accumulates SU(0..2·degree) and WU(0..degree); degree is 1, 2 or 3.
+    void Accumulate(const TPointTable& points, int degree);
+
+    int Degree() const { return degree_; }
+    long XShift() const { return s_; }  // s: X = U·2^s
+    long YShift() const { return t_; }  // t: Y = V·2^t
+    // out := SU(m), 0 <= m <= 2·degree (out must be initialised).
+    void SumU(int m, mpz_t out) const;
+    // out := WU(j), 0 <= j <= degree.
+    void SumUV(int j, mpz_t out) const;
+
+private:
+    int degree_ = 0;
+    long s_ = 0;
+    long t_ = 0;
+    TLimbAccumulator su_[7];
+    TLimbAccumulator wu_[4];
+};
+
+// The integer mantissa and exponent of a double: value = ±mantissa·2^exponent with an odd
+// mantissa (0 for ±0). Exposed for the tests.
+struct TBinaryParts {
+    std::uint64_t mantissa = 0;
+    long exponent = 0;
+    bool negative = false;
+};
+TBinaryParts SplitDouble(double value);
+
+}  // namespace quorvel

@@ -1,0 +1,138 @@
+#include "fitting/exact_solver.h"
+
+#include <gmpxx.h>
+
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace quorvel {
+
+namespace {
+
+using Matrix = std::vector<std::vector<mpz_class>>;
+
+// Fraction-free (Bareiss) elimination with row exchanges: every division is exact.
+mpz_class Determinant(Matrix a) {
+    const std::size_t n = a.size();
+    mpz_class previous = 1;
+    bool flip = false;
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        if (a[k][k] == 0) {
+            std::size_t i = k + 1;
+            while (i < n && a[i][k] == 0) {
+                ++i;
+            }
+            if (i == n) {
+                return 0;
+            }
+            std::swap(a[i], a[k]);
+            flip = !flip;
+        }
+        for (std::size_t i = k + 1; i < n; ++i) {
+            for (std::size_t j = k + 1; j < n; ++j) {
+                mpz_class v = a[i][j] * a[k][k] - a[i][k] * a[k][j];
+                mpz_divexact(a[i][j].get_mpz_t(), v.get_mpz_t(), previous.get_mpz_t());
+            }
+        }
+        previous = a[k][k];
+    }
+    return flip ? mpz_class(-a[n - 1][n - 1]) : a[n - 1][n - 1];
+}
+
+long BitLength(const mpz_class& v) {
+    return static_cast<long>(mpz_sizeinbase(v.get_mpz_t(), 2));
+}
+
+}  // namespace
+
+bool RoundQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out) {
+    if (mpz_sgn(num) == 0) {
+        out = 0.0;
+        return true;
+    }
+    const bool negative = mpz_sgn(num) != mpz_sgn(den);
+    mpz_class n(num), d(den);
+    n = abs(n);
+    d = abs(d);
+
+    // Scale so that the integer quotient has 55 or 56 bits: 53 for the mantissa, a rounding bit,
+    // and at least one more; the remainder only matters as a sticky bit.
+    const long shift = 55 - (BitLength(n) - BitLength(d));
+    if (shift >= 0) {
+        mpz_mul_2exp(n.get_mpz_t(), n.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
+    } else {
+        mpz_mul_2exp(d.get_mpz_t(), d.get_mpz_t(), static_cast<mp_bitcnt_t>(-shift));
+    }
+    mpz_class q, r;
+    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), n.get_mpz_t(), d.get_mpz_t());
+    const std::uint64_t quotient = mpz_get_ui(q.get_mpz_t());
+    bool sticky = r != 0;
+    const long e = exp2 - shift;  // value = (quotient + r/d)·2^e
+    const long length = BitLength(q);
+    const long top = length - 1 + e;
+    const long ulpExp = std::max(top - 52, -1074L);
+    const long drop = ulpExp - e;  // at least 2
+    std::uint64_t mantissa = 0;
+    bool roundBit = false;
+    if (drop <= 57) {
+        mantissa = quotient >> drop;
+        roundBit = ((quotient >> (drop - 1)) & 1) != 0;
+        sticky = sticky || (quotient & ((std::uint64_t{1} << (drop - 1)) - 1)) != 0;
+    } else {
+        sticky = true;
+    }
+    if (roundBit && (sticky || (mantissa & 1) != 0)) {
+        ++mantissa;
+    }
+    if (mantissa == 0) {
+        out = negative ? -0.0 : 0.0;
+        return true;
+    }
+    const long mantissaBits = 64 - __builtin_clzll(mantissa);
+    if (mantissaBits + ulpExp > 1024) {
+        return false;
+    }
+    const double magnitude = std::ldexp(static_cast<double>(mantissa), static_cast<int>(ulpExp));
+    out = negative ? -magnitude : magnitude;
+    return true;
+}
+
+bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients) {
+    const int degree = sums.Degree();
+    const std::size_t size = static_cast<std::size_t>(degree) + 1;
+    std::vector<mpz_class> su(2 * size - 1), wu(size);
+    for (std::size_t m = 0; m < su.size(); ++m) {
+        sums.SumU(static_cast<int>(m), su[m].get_mpz_t());
+    }
+    for (std::size_t j = 0; j < size; ++j) {
+        sums.SumUV(static_cast<int>(j), wu[j].get_mpz_t());
+    }
+    Matrix m(size, std::vector<mpz_class>(size));
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            m[j][k] = su[j + k];
+        }
+    }
+    const mpz_class det = Determinant(m);
+    if (det == 0) {
+        return false;
+    }
+    // Cramer: b_k = det(M with column k replaced by W)/det(M), and a_k = b_k·2^(t − k·s).
+    coefficients = {0.0, 0.0, 0.0, 0.0};
+    for (std::size_t k = 0; k < size; ++k) {
+        Matrix mk = m;
+        for (std::size_t j = 0; j < size; ++j) {
+            mk[j][k] = wu[j];
+        }
+        const mpz_class numerator = Determinant(std::move(mk));
+        const long exp2 = sums.YShift() - static_cast<long>(k) * sums.XShift();
+        if (!RoundQuotientToDouble(numerator.get_mpz_t(), det.get_mpz_t(), exp2, coefficients[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quorvel

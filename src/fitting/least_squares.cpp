@@ -1,0 +1,101 @@
+#include "fitting/least_squares.h"
+
+#include <array>
+#include <cmath>
+
+#include "fitting/exact_power_sums.h"
+#include "fitting/exact_solver.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+
+namespace {
+
+double StoreChecked(long double value) {
+    const double stored = static_cast<double>(value);
+    if (std::isinf(stored)) {
+        throw EOverflow();
+    }
+    if (std::isnan(stored)) {
+        throw EInvalidOp();
+    }
+    return stored;
+}
+
+}  // namespace
+
+bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store) {
+    if (kind == fkLinear) {
+        store.a2 = 0;
+        store.a3 = 0;
+    }
+    for (const TDataPoint& p : points) {
+        if (!std::isfinite(p.X) || !std::isfinite(p.Y)) {
+            return false;
+        }
+    }
+    TExactPowerSums sums;
+    sums.Accumulate(points, static_cast<int>(kind));
+    std::array<double, 4> a{};
+    if (!SolveNormalEquationsExactly(sums, a)) {
+        return false;
+    }
+    store.a0 = a[0];
+    store.a1 = a[1];
+    if (kind >= fkQuadratic) {
+        store.a2 = a[2];
+        store.a3 = a[3];
+    }
+    return true;
+}
+
+double EvalPolynomial(double x, const TFitCoefficients& c) {
+    const long double X = x;
+    const long double value = ((c.a3 * X) * X) * X + (c.a2 * X) * X + c.a1 * X + c.a0;
+    return StoreChecked(value);
+}
+
+double PointDeviation(const TDataPoint& point, const TFitCoefficients& c) {
+    return StoreChecked(std::fabs(static_cast<long double>(point.Y) - EvalPolynomial(point.X, c)));
+}
+
+namespace {
+
+// One step of the statistics, shared so both entry points do the same arithmetic.
+void AddDeviation(TFitStatistics& stats, double& sumSq, double d) {
+    if (d > stats.maxError) {
+        stats.maxError = d;
+    }
+    sumSq = StoreChecked(sumSq + static_cast<long double>(d) * d);
+    stats.m += 1;
+}
+
+void FinishStatistics(TFitStatistics& stats, double sumSq) {
+    if (stats.m > 1) {
+        stats.sigma = StoreChecked(std::sqrt(static_cast<long double>(sumSq) / (stats.m - 1)));
+    }
+}
+
+}  // namespace
+
+TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c) {
+    TFitStatistics stats;
+    double sumSq = 0;
+    for (const TDataPoint& p : points) {
+        AddDeviation(stats, sumSq, PointDeviation(p, c));
+    }
+    FinishStatistics(stats, sumSq);
+    return stats;
+}
+
+TFitStatistics StatisticsOfDeviations(const std::vector<double>& deviations) {
+    TFitStatistics stats;
+    double sumSq = 0;
+    for (const double d : deviations) {
+        AddDeviation(stats, sumSq, d);
+    }
+    FinishStatistics(stats, sumSq);
+    return stats;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,28 @@
+#pragma once
+// The least-squares fit of the chosen kind, the polynomial's value and the error statistics.
+#include <vector>
+
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+// Fits the points exactly and writes the store: each coefficient is the exact least-squares value
+// rounded once to the nearest double. Returns false when no unique fit exists (fewer distinct X
+// values than the kind needs) or a coefficient is beyond the double range. On failure the linear
+// kind has already written a2 = a3 = 0; the other kinds write nothing.
+bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store);
+
+// ((a3·X)·X)·X + (a2·X)·X + a1·X + a0 with 64-bit-mantissa intermediates. Throws EOverflow when
+// the value is beyond the double range.
+double EvalPolynomial(double x, const TFitCoefficients& c);
+
+// Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
+// the store's polynomial. Throws EOverflow when a figure is beyond the double range.
+TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c);
+
+// |Y − EvalPolynomial(X)|, the deviation the statistics and the point colours use.
+double PointDeviation(const TDataPoint& point, const TFitCoefficients& c);
+// The statistics from deviations already computed, in point order.
+TFitStatistics StatisticsOfDeviations(const std::vector<double>& deviations);
+
+}  // namespace quorvel

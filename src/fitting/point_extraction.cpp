@@ -1,0 +1,61 @@
+#include "fitting/point_extraction.h"
+
+#include <cstring>
+#include <string>
+
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+double ParseUserNumber(std::string_view text) {
+    const std::size_t dot = text.find('.');
+    if (dot == std::string_view::npos || DecimalChar() == U'.') {
+        return TextToNumber(text);
+    }
+    const std::string decimal = DecimalText();  // short: kept in the string's own buffer
+    const std::size_t length = text.size() - 1 + decimal.size();
+    char local[128];
+    std::string heap;
+    char* out = local;
+    if (length > sizeof(local)) {
+        heap.resize(length);
+        out = heap.data();
+    }
+    std::memcpy(out, text.data(), dot);
+    std::memcpy(out + dot, decimal.data(), decimal.size());
+    std::memcpy(out + dot + decimal.size(), text.data() + dot + 1, text.size() - dot - 1);
+    return TextToNumber(std::string_view(out, length));
+}
+
+TPointTable ExtractPoints(const ITableSource& table) {
+    TPointTable points;
+    const int rows = table.RowCount();
+    if (rows > 1) {
+        points.reserve(static_cast<std::size_t>(rows - 1));
+    }
+    for (int row = 1; row < rows; ++row) {
+        const std::string_view yText = table.CellText(0, row);
+        if (yText.empty()) {
+            continue;
+        }
+        const std::string_view xText = table.CellText(1, row);
+        if (xText.empty()) {
+            continue;
+        }
+        TDataPoint point;
+        point.Y = ParseUserNumber(yText);
+        point.X = ParseUserNumber(xText);
+        points.push_back(point);
+    }
+    return points;
+}
+
+int RequiredPoints(TFunctionKind kind) {
+    return static_cast<int>(kind) + 1;
+}
+
+bool HasTooFewPoints(TFunctionKind kind, int pointCount) {
+    return pointCount < RequiredPoints(kind);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,23 @@
+#pragma once
+// Turning the table's rows into points: which rows count, how a cell text becomes a number.
+#include <string_view>
+
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+// The first "." becomes the locale's decimal character, then the text is read as a number.
+// Throws EConvertError (with the text after that replacement) or EOverflow.
+double ParseUserNumber(std::string_view text);
+
+// Rows 1 .. RowCount() − 1 in order; a row with an empty Y or X cell is skipped; Y is parsed before
+// X. Throws what ParseUserNumber throws and catches nothing.
+TPointTable ExtractPoints(const ITableSource& table);
+
+// Points a kind needs: its degree plus one.
+int RequiredPoints(TFunctionKind kind);
+
+// True when the table has too few points for the kind (no fit is attempted then).
+bool HasTooFewPoints(TFunctionKind kind, int pointCount);
+
+}  // namespace quorvel

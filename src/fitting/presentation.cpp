@@ -1,0 +1,103 @@
+#include "fitting/presentation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "fitting/curve_samples.h"
+#include "fitting/least_squares.h"
+#include "fitting/point_extraction.h"
+#include "fitting/result_texts.h"
+#include "runtime/exceptions.h"
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr const char* kTooFewCaption = "Мало данных";
+constexpr const char* kFillTableCaption = "Заполните таблицу значений Y(X)";
+constexpr const char* kInvalidNumberTail =
+    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+
+// Indices of the points in stable ascending X order; calibration tables are usually entered in
+// order already, which is checked first.
+std::vector<int> OrderByX(const std::vector<TFeedPoint>& points) {
+    std::vector<int> order(points.size());
+    std::iota(order.begin(), order.end(), 0);
+    const bool sorted = std::is_sorted(points.begin(), points.end(),
+                                       [](const TFeedPoint& a, const TFeedPoint& b) { return a.x < b.x; });
+    if (!sorted) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&points](int a, int b) { return points[a].x < points[b].x; });
+    }
+    return order;
+}
+
+}  // namespace
+
+TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store) {
+    const TPointTable points = ExtractPoints(table);
+    TRecomputeResult result;
+    result.kind = kind;
+    result.pointCount = static_cast<int>(points.size());
+    result.formula = "Y = ";
+    if (HasTooFewPoints(kind, result.pointCount)) {
+        result.tooFew = true;
+        result.panelCaptions.fill(kTooFewCaption);
+        result.resultCaption = kFillTableCaption;
+    } else {
+        result.solveFailed = !SolveLeastSquares(kind, points, store);
+        const TCoefficientTexts texts = MakeCoefficientTexts(store);
+        result.panelCaptions = texts.captions;
+        result.formula = BuildFormula(store, kind, texts);
+        result.resultCaption = result.formula;
+    }
+
+    // Each deviation is computed once and serves both the statistics and the point colours.
+    std::vector<double> deviations(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        deviations[i] = PointDeviation(points[i], store);
+    }
+    result.statistics = StatisticsOfDeviations(deviations);
+    result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
+    result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
+
+    result.measured.resize(points.size());
+    double lowest = 0;
+    double highest = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TDataPoint& p = points[i];
+        result.measured[i] = {p.X, p.Y, DeviationColor(deviations[i], result.statistics.sigma)};
+        if (i == 0 || p.X < lowest) {
+            lowest = p.X;
+        }
+        if (i == 0 || p.X > highest) {
+            highest = p.X;
+        }
+    }
+    result.measuredByX = OrderByX(result.measured);
+    result.curve = CurveSamples(lowest, highest, store);
+    return result;
+}
+
+TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store) {
+    TEvaluation evaluation;
+    if (text.empty() || text == "-" || text == "+") {
+        return evaluation;
+    }
+    try {
+        evaluation.x = ParseUserNumber(text);
+    } catch (const Exception&) {
+        evaluation.state = TEvaluation::Invalid;
+        evaluation.message = std::string(text) + kInvalidNumberTail;
+        return evaluation;
+    }
+    evaluation.y = EvalPolynomial(evaluation.x, store);
+    evaluation.yText = evaluation.y == 0 ? std::string("0") : FormatResultValue(evaluation.y);
+    evaluation.label = NumberToText(evaluation.x);
+    evaluation.state = TEvaluation::Evaluated;
+    return evaluation;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,69 @@
+#include "fitting/result_texts.h"
+
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+std::string FormatResultValue(double value) {
+    const bool fixed = (value > -1000 && value < -0.001) || (value > 0.001 && value < 1000);
+    return FormatNumber(fixed ? "0.0000000" : "0.0000000e+0", value);
+}
+
+TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c) {
+    static const char* const kPrefixes[4] = {"a0 = ", "a1 = ", "a2 = ", "a3 = "};
+    const double values[4] = {c.a0, c.a1, c.a2, c.a3};
+    TCoefficientTexts texts;
+    for (int i = 0; i < 4; ++i) {
+        if (values[i] == 0) {
+            texts.values[i] = "0";
+            texts.captions[i] = std::string(kPrefixes[i]) + "0";
+        } else {
+            texts.values[i] = FormatResultValue(values[i]);
+            texts.captions[i] = kPrefixes[i] + texts.values[i];
+        }
+    }
+    return texts;
+}
+
+std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TCoefficientTexts& texts) {
+    const int itemIndex = static_cast<int>(kind) - 1;
+    std::string formula = "Y = ";
+    const auto started = [&formula] { return formula.size() > 4; };
+    if (c.a3 != 0 && itemIndex == 2) {
+        formula += texts.values[3];
+        formula += " * X^3 ";
+    }
+    if (c.a2 != 0 && itemIndex >= 1) {
+        if (started() && c.a2 > 0) {
+            formula += " +";
+        }
+        formula += texts.values[2];
+        formula += " * X^2 ";
+    }
+    if (c.a1 != 0) {
+        if (started() && c.a1 > 0) {
+            formula += " +";
+        }
+        formula += texts.values[1];
+        formula += " * X ";
+    }
+    if (started() && c.a0 > 0) {
+        formula += " +";
+    }
+    if (formula.size() == 4 || c.a0 != 0) {
+        formula += texts.values[0];
+    }
+    return formula;
+}
+
+TColor DeviationColor(double deviation, double sigma) {
+    if (0.25 * sigma > deviation) {
+        return clBlue;
+    }
+    if (0.5 * sigma > deviation) {
+        return clPurple;
+    }
+    return clRed;
+}
+
+}  // namespace quorvel

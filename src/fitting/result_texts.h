@@ -1,0 +1,29 @@
+#pragma once
+// The texts a recompute writes: coefficient values and captions, the formula line, and the
+// colour rule of the measured points.
+#include <array>
+#include <string>
+
+#include "fitting/fit_types.h"
+#include "runtime/colors.h"
+
+namespace quorvel {
+
+// "0.0000000" for 0.001 < |value| < 1000, "0.0000000e+0" otherwise (0 included).
+std::string FormatResultValue(double value);
+
+struct TCoefficientTexts {
+    std::array<std::string, 4> captions;  // "a0 = 1.0000000", or "a0 = 0" for an exact zero
+    std::array<std::string, 4> values;    // t0..t3: the value texts, "0" for an exact zero
+};
+TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c);
+
+// "Y = " followed by the terms of the store that the kind shows; zero terms are left out, a
+// positive term after another gets " +" (so a double blank), an all-zero store gives "Y = 0".
+std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TCoefficientTexts& texts);
+
+// clBlue below a quarter of sigma, clPurple below a half, clRed otherwise (so always clRed when
+// sigma is 0).
+TColor DeviationColor(double deviation, double sigma);
+
+}  // namespace quorvel

@@ -1,0 +1,332 @@
+#include "fitting/exact_solver.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <random>
+
+#include "exact_reference.h"
+#include "fitting/exact_power_sums.h"
+
+namespace quorvel {
+namespace {
+
+using testing::Exact;
+using testing::ExactLeastSquares;
+using testing::IsNearestDouble;
+
+TEST(SplitDouble, GivesOddMantissaAndExponent) {
+    const TBinaryParts twelve = SplitDouble(12.0);
+    EXPECT_EQ(twelve.mantissa, 3u);
+    EXPECT_EQ(twelve.exponent, 2);
+    EXPECT_FALSE(twelve.negative);
+    const TBinaryParts half = SplitDouble(-0.5);
+    EXPECT_EQ(half.mantissa, 1u);
+    EXPECT_EQ(half.exponent, -1);
+    EXPECT_TRUE(half.negative);
+    const TBinaryParts tiny = SplitDouble(std::nextafter(0.0, 1.0));
+    EXPECT_EQ(tiny.mantissa, 1u);
+    EXPECT_EQ(tiny.exponent, -1074);
+    EXPECT_EQ(SplitDouble(-0.0).mantissa, 0u);
+    EXPECT_FALSE(SplitDouble(-0.0).negative);
+}
+
+// The fast accumulator against sums formed in rational arithmetic.
+void ExpectSumsExact(const TPointTable& points, int degree) {
+    TExactPowerSums sums;
+    sums.Accumulate(points, degree);
+    const long s = sums.XShift(), t = sums.YShift();
+    mpz_class actual;
+    for (int m = 0; m <= 2 * degree; ++m) {
+        mpq_class expected = 0;
+        for (const TDataPoint& p : points) {
+            mpq_class u = Exact(p.X);
+            if (s >= 0) {
+                mpq_div_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(s));
+            } else {
+                mpq_mul_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(-s));
+            }
+            mpq_class power = 1;
+            for (int k = 0; k < m; ++k) {
+                power *= u;
+            }
+            expected += power;
+        }
+        sums.SumU(m, actual.get_mpz_t());
+        ASSERT_EQ(expected.get_den(), 1) << "U is not an integer, m = " << m;
+        ASSERT_TRUE(mpz_class(expected.get_num()) == actual) << "SU(" << m << ")";
+    }
+    for (int j = 0; j <= degree; ++j) {
+        mpq_class expected = 0;
+        for (const TDataPoint& p : points) {
+            mpq_class u = Exact(p.X), v = Exact(p.Y);
+            if (s >= 0) {
+                mpq_div_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(s));
+            } else {
+                mpq_mul_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(-s));
+            }
+            if (t >= 0) {
+                mpq_div_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(t));
+            } else {
+                mpq_mul_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(-t));
+            }
+            mpq_class power = 1;
+            for (int k = 0; k < j; ++k) {
+                power *= u;
+            }
+            expected += power * v;
+        }
+        sums.SumUV(j, actual.get_mpz_t());
+        ASSERT_EQ(expected.get_den(), 1) << "V is not an integer, j = " << j;
+        ASSERT_TRUE(mpz_class(expected.get_num()) == actual) << "WU(" << j << ")";
+    }
+}
+
+double RandomDouble(std::mt19937_64& rng, int minExp, int maxExp) {
+    std::uniform_int_distribution<int> exps(minExp, maxExp);
+    std::uniform_real_distribution<double> unit(0.5, 1.0);
+    double v = std::ldexp(unit(rng), exps(rng));
+    if (rng() % 2 == 0) {
+        v = -v;
+    }
+    if (rng() % 17 == 0) {
+        v = 0;
+    }
+    return v;
+}
+
+TEST(ExactPowerSums, MatchRationalSumsOnRandomData) {
+    std::mt19937_64 rng(20261207);
+    struct Range {
+        int minExp, maxExp;
+    };
+    const Range ranges[] = {{-3, 20}, {-60, 60}, {-1074, -1000}, {-1074, 1023}, {900, 1000}, {0, 0}};
+    for (const Range& xr : ranges) {
+        for (const Range& yr : ranges) {
+            for (int degree = 1; degree <= 3; ++degree) {
+                TPointTable points;
+                const int n = 1 + static_cast<int>(rng() % 40);
+                for (int i = 0; i < n; ++i) {
+                    points.push_back(
+                        {RandomDouble(rng, xr.minExp, xr.maxExp), RandomDouble(rng, yr.minExp, yr.maxExp)});
+                }
+                ExpectSumsExact(points, degree);
+            }
+        }
+    }
+}
+
+TEST(ExactPowerSums, CarriesAcrossManyLimbs) {
+    // Many largest-mantissa values make every limb overflow into the next one.
+    TPointTable points(5000, TDataPoint{-std::nextafter(1.0, 0.0), std::nextafter(2.0, 0.0)});
+    points.push_back({std::ldexp(1.0, -300), -std::ldexp(1.0, 200)});
+    points.push_back({0.0, 0.0});
+    for (int degree = 1; degree <= 3; ++degree) {
+        ExpectSumsExact(points, degree);
+    }
+}
+
+bool Round(const mpq_class& q, long exp2, double& out) {
+    return RoundQuotientToDouble(q.get_num_mpz_t(), q.get_den_mpz_t(), exp2, out);
+}
+
+TEST(RoundQuotientToDouble, NearestWithTiesToEven) {
+    double out = -1;
+    ASSERT_TRUE(Round(mpq_class(1, 3), 0, out));
+    EXPECT_EQ(out, 1.0 / 3.0);
+    ASSERT_TRUE(Round(mpq_class(-2, 3), 0, out));
+    EXPECT_EQ(out, -2.0 / 3.0);
+    ASSERT_TRUE(Round(mpq_class(0), 5, out));
+    EXPECT_EQ(out, 0.0);
+    EXPECT_FALSE(std::signbit(out));
+    // 1 + 2^-53 lies halfway between 1 and its successor: even mantissa, so 1.
+    mpz_class tieNum = (mpz_class(1) << 53) + 1;
+    mpz_class den = mpz_class(1) << 53;
+    ASSERT_TRUE(RoundQuotientToDouble(tieNum.get_mpz_t(), den.get_mpz_t(), 0, out));
+    EXPECT_EQ(out, 1.0);
+    // 1 + 3·2^-53 is halfway between odd and even successors: rounds up to the even one.
+    tieNum = (mpz_class(1) << 53) + 3;
+    ASSERT_TRUE(RoundQuotientToDouble(tieNum.get_mpz_t(), den.get_mpz_t(), 0, out));
+    EXPECT_EQ(out, 1.0 + 4 * std::ldexp(1.0, -53));
+    // Just above the tie rounds up.
+    mpz_class above = (mpz_class(1) << 60) + (mpz_class(1) << 7) + 1;
+    mpz_class den60 = mpz_class(1) << 60;
+    ASSERT_TRUE(RoundQuotientToDouble(above.get_mpz_t(), den60.get_mpz_t(), 0, out));
+    EXPECT_EQ(out, std::nextafter(1.0, 2.0));
+}
+
+TEST(RoundQuotientToDouble, SubnormalsUnderflowAndOverflow) {
+    double out = -1;
+    ASSERT_TRUE(Round(mpq_class(3, 1), -1076, out));  // 0.75 of the smallest subnormal
+    EXPECT_EQ(out, std::nextafter(0.0, 1.0));
+    ASSERT_TRUE(Round(mpq_class(1, 1), -1075, out));  // exactly half: ties to even zero
+    EXPECT_EQ(out, 0.0);
+    ASSERT_TRUE(Round(mpq_class(-1, 1), -5000, out));
+    EXPECT_EQ(out, 0.0);
+    ASSERT_TRUE(Round(mpq_class(5, 1), -1074, out));
+    EXPECT_EQ(out, 5 * std::nextafter(0.0, 1.0));
+    ASSERT_TRUE(Round(mpq_class(1, 3), -1020, out));
+    EXPECT_TRUE(IsNearestDouble(mpq_class(1, 3) / (mpz_class(1) << 1020), out));
+
+    // DBL_MAX itself, and values up to half an ulp above it, still round to DBL_MAX.
+    const mpq_class max = Exact(DBL_MAX);
+    ASSERT_TRUE(Round(max, 0, out));
+    EXPECT_EQ(out, DBL_MAX);
+    const mpq_class halfUlp = Exact(std::ldexp(1.0, 970));
+    ASSERT_TRUE(Round(max + halfUlp - 1, 0, out));
+    EXPECT_EQ(out, DBL_MAX);
+    EXPECT_FALSE(Round(max + halfUlp, 0, out));  // the tie goes to the even 2^1024: overflow
+    EXPECT_FALSE(Round(mpq_class(1), 1024, out));
+    EXPECT_FALSE(Round(mpq_class(-1), 5000, out));
+}
+
+TEST(RoundQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 3000; ++i) {
+        mpz_class num = 0, den = 0;
+        const int numLimbs = 1 + static_cast<int>(rng() % 4), denLimbs = 1 + static_cast<int>(rng() % 4);
+        for (int k = 0; k < numLimbs; ++k) {
+            num = (num << 64) + mpz_class(std::to_string(rng()));
+        }
+        for (int k = 0; k < denLimbs; ++k) {
+            den = (den << 64) + mpz_class(std::to_string(rng()));
+        }
+        num >>= static_cast<mp_bitcnt_t>(rng() % 200);
+        if (den == 0) {
+            den = 1;
+        }
+        if (rng() % 2) {
+            num = -num;
+        }
+        const long exp2 = static_cast<long>(rng() % 2400) - 1300;
+        mpq_class exact(num, den);
+        exact.canonicalize();
+        if (exp2 >= 0) {
+            mpq_mul_2exp(exact.get_mpq_t(), exact.get_mpq_t(), static_cast<mp_bitcnt_t>(exp2));
+        } else {
+            mpq_div_2exp(exact.get_mpq_t(), exact.get_mpq_t(), static_cast<mp_bitcnt_t>(-exp2));
+        }
+        double out = 0;
+        const bool ok = RoundQuotientToDouble(num.get_mpz_t(), den.get_mpz_t(), exp2, out);
+        if (abs(exact) >= Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970))) {
+            EXPECT_FALSE(ok);
+        } else {
+            ASSERT_TRUE(ok);
+            EXPECT_TRUE(IsNearestDouble(exact, out)) << "case " << i;
+        }
+    }
+}
+
+bool Solve(const TPointTable& points, int degree, std::array<double, 4>& a) {
+    TExactPowerSums sums;
+    sums.Accumulate(points, degree);
+    return SolveNormalEquationsExactly(sums, a);
+}
+
+void ExpectCorrectlyRoundedFit(const TPointTable& points, int degree) {
+    const auto exact = ExactLeastSquares(points, degree);
+    std::array<double, 4> a{};
+    const bool ok = Solve(points, degree, a);
+    if (exact.has_value()) {
+        // A unique fit fails only when a coefficient rounds beyond the double range.
+        bool representable = true;
+        for (const mpq_class& c : *exact) {
+            representable = representable && abs(c) < Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970));
+        }
+        ASSERT_EQ(ok, representable);
+    } else {
+        ASSERT_FALSE(ok);
+    }
+    if (!ok) {
+        return;
+    }
+    for (int k = 0; k <= degree; ++k) {
+        EXPECT_TRUE(IsNearestDouble((*exact)[k], a[k])) << "a" << k << " = " << a[k];
+    }
+    for (int k = degree + 1; k < 4; ++k) {
+        EXPECT_EQ(a[k], 0.0);
+    }
+}
+
+TEST(SolveNormalEquationsExactly, CorrectlyRoundedOnRandomTables) {
+    std::mt19937_64 rng(99);
+    struct Case {
+        int xMin, xMax, yMin, yMax;
+    };
+    const Case cases[] = {
+        {-4, 8, -4, 8}, {-40, 40, -10, 10}, {-1074, -1060, 0, 3}, {200, 230, -30, 30}, {0, 1, 0, 60}};
+    for (const Case& c : cases) {
+        for (int degree = 1; degree <= 3; ++degree) {
+            for (int rep = 0; rep < 10; ++rep) {
+                TPointTable points;
+                const int n = degree + 1 + static_cast<int>(rng() % 30);
+                for (int i = 0; i < n; ++i) {
+                    points.push_back({RandomDouble(rng, c.xMin, c.xMax), RandomDouble(rng, c.yMin, c.yMax)});
+                }
+                ExpectCorrectlyRoundedFit(points, degree);
+            }
+        }
+    }
+}
+
+TEST(SolveNormalEquationsExactly, ExactPolynomialsComeOutExactly) {
+    std::array<double, 4> a{};
+    ASSERT_TRUE(Solve({{1, 2}, {3, 6}}, 1, a));
+    EXPECT_EQ(a, (std::array<double, 4>{0, 2, 0, 0}));
+    ASSERT_TRUE(Solve({{-1, 2}, {0, 1}, {1, 2}}, 2, a));
+    EXPECT_EQ(a, (std::array<double, 4>{1, 0, 1, 0}));
+    ASSERT_TRUE(Solve({{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, 3, a));
+    EXPECT_EQ(a, (std::array<double, 4>{0, 0, 0, 1}));
+    EXPECT_FALSE(std::signbit(a[0]));
+    // The X values −1, 3, 2, 6 have a unique quadratic fit: Y = X² + 1 comes back exactly.
+    ASSERT_TRUE(Solve({{-1, 2}, {3, 10}, {2, 5}, {6, 37}}, 2, a));
+    EXPECT_EQ(a, (std::array<double, 4>{1, 0, 1, 0}));
+    // Cubic through points of 0.5·X³ − 2.25·X + 1000 with X around an offset.
+    TPointTable cubic;
+    for (double x = 1000; x < 1010; x += 1) {
+        cubic.push_back({x, 0.5 * x * x * x - 2.25 * x + 1000});
+    }
+    ASSERT_TRUE(Solve(cubic, 3, a));
+    EXPECT_EQ(a, (std::array<double, 4>{1000, -2.25, 0, 0.5}));
+}
+
+TEST(SolveNormalEquationsExactly, QuadraticOnXMinus1_3_2_6) {
+    // Least squares through (−1, 0), (3, 1), (2, 0), (6, 4). The exact solution, obtained by solving
+    // the 3×3 normal equations with Python's fractions.Fraction, is a0 = −1/5, a1 = −9/200,
+    // a2 = 1/8; float() of a Fraction rounds correctly.
+    const TPointTable points = {{-1, 0}, {3, 1}, {2, 0}, {6, 4}};
+    std::array<double, 4> a{};
+    ASSERT_TRUE(Solve(points, 2, a));
+    EXPECT_EQ(a[0], -0.2);
+    EXPECT_EQ(a[1], -0.045);
+    EXPECT_EQ(a[2], 0.125);
+    EXPECT_EQ(a[3], 0.0);
+    ExpectCorrectlyRoundedFit(points, 2);
+}
+
+TEST(SolveNormalEquationsExactly, SingularSystemsFail) {
+    std::array<double, 4> a{};
+    EXPECT_FALSE(Solve({{1, 1}, {1, 2}}, 1, a));                          // one distinct X
+    EXPECT_FALSE(Solve({{0, 1}, {0, 2}, {0, 3}}, 2, a));                  // all X zero
+    EXPECT_FALSE(Solve({{1, 1}, {2, 1}, {1, 3}, {2, 5}}, 2, a));          // two distinct X for a quadratic
+    EXPECT_FALSE(Solve({{1, 1}, {2, 1}, {3, 3}, {1, 5}, {2, 2}}, 3, a));  // three distinct X, cubic
+    EXPECT_TRUE(Solve({{1, 1}, {2, 1}, {3, 3}, {4, 5}}, 3, a));
+    // All Y zero: every coefficient is a positive zero.
+    ASSERT_TRUE(Solve({{1, 0}, {2, 0}, {3, 0}, {5, 0}}, 3, a));
+    for (double c : a) {
+        EXPECT_EQ(c, 0.0);
+        EXPECT_FALSE(std::signbit(c));
+    }
+}
+
+TEST(SolveNormalEquationsExactly, CoefficientBeyondDoubleRangeFails) {
+    // A slope of about 2^1100 between two points 2^-600 apart in X.
+    std::array<double, 4> a{};
+    EXPECT_FALSE(Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, 1, a));
+    ASSERT_TRUE(Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 400)}}, 1, a));
+    EXPECT_EQ(a[1], std::ldexp(1.0, 1000));
+}
+
+}  // namespace
+}  // namespace quorvel

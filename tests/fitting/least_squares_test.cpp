@@ -1,0 +1,139 @@
+#include "fitting/least_squares.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "exact_reference.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+namespace {
+
+using testing::ExactLeastSquares;
+using testing::IsNearestDouble;
+
+TEST(SolveLeastSquares, WritesTheCoefficientsOfTheKind) {
+    TFitCoefficients store{5, 6, 7, 8};
+    ASSERT_TRUE(SolveLeastSquares(fkLinear, {{1, 2}, {3, 6}}, store));
+    EXPECT_EQ(store.a0, 0);
+    EXPECT_EQ(store.a1, 2);
+    EXPECT_EQ(store.a2, 0);
+    EXPECT_EQ(store.a3, 0);
+
+    store = {5, 6, 7, 8};
+    ASSERT_TRUE(SolveLeastSquares(fkQuadratic, {{-1, 2}, {0, 1}, {1, 2}}, store));
+    EXPECT_EQ(store.a0, 1);
+    EXPECT_EQ(store.a1, 0);
+    EXPECT_EQ(store.a2, 1);
+    EXPECT_EQ(store.a3, 0);  // a quadratic after a cubic clears a3
+
+    ASSERT_TRUE(SolveLeastSquares(fkCubic, {{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, store));
+    EXPECT_EQ(store.a0, 0);
+    EXPECT_EQ(store.a1, 0);
+    EXPECT_EQ(store.a2, 0);
+    EXPECT_EQ(store.a3, 1);
+}
+
+TEST(SolveLeastSquares, FailureLeavesTheStoreAsTheKindPrescribes) {
+    // Linear with all X equal: a2 and a3 are already cleared, a0 and a1 stay.
+    TFitCoefficients store{5, 6, 7, 8};
+    EXPECT_FALSE(SolveLeastSquares(fkLinear, {{1, 1}, {1, 2}}, store));
+    EXPECT_EQ(store.a0, 5);
+    EXPECT_EQ(store.a1, 6);
+    EXPECT_EQ(store.a2, 0);
+    EXPECT_EQ(store.a3, 0);
+
+    // A failed quadratic after a cubic keeps everything, the cubic's a3 included.
+    store = {5, 6, 7, 8};
+    EXPECT_FALSE(SolveLeastSquares(fkQuadratic, {{0, 1}, {0, 2}, {0, 3}}, store));
+    EXPECT_EQ(store.a0, 5);
+    EXPECT_EQ(store.a1, 6);
+    EXPECT_EQ(store.a2, 7);
+    EXPECT_EQ(store.a3, 8);
+
+    EXPECT_FALSE(SolveLeastSquares(fkCubic, {{1, 1}, {1, 2}, {2, 3}, {2, 4}, {3, 0}}, store));
+    EXPECT_EQ(store.a0, 5);
+    EXPECT_EQ(store.a3, 8);
+}
+
+TEST(SolveLeastSquares, BarometerTableIsFittedExactly) {
+    // Station barometer (hPa) against a reference reading (Pa), the shipped example table.
+    const double y[] = {1010.175, 1010.425, 1010.676, 1010.930, 1011.178, 1011.427, 1011.679,
+                        1011.928, 1012.177, 1012.431, 1012.680, 1012.927, 1013.180, 1013.429,
+                        1013.682, 1013.931, 1014.178, 1014.433, 1014.677, 1014.929, 1015.182,
+                        1015.427, 1015.680, 1015.926, 1016.182, 1016.432, 1016.681};
+    TPointTable points;
+    for (int k = 0; k < 27; ++k) {
+        points.push_back({101000.0 + 25 * k, y[k]});
+    }
+    // Expected values: the normal equations solved in Python with fractions.Fraction over the exact
+    // doubles of the texts, each result converted with float() (correctly rounded).
+    TFitCoefficients store;
+    ASSERT_TRUE(SolveLeastSquares(fkLinear, points, store));
+    EXPECT_EQ(store.a0, -0.42725498576062326);
+    EXPECT_EQ(store.a1, 0.010005982905982962);
+    ASSERT_TRUE(SolveLeastSquares(fkQuadratic, points, store));
+    EXPECT_EQ(store.a0, -159.4314839374675);
+    EXPECT_EQ(store.a1, 0.01314449395814807);
+    EXPECT_EQ(store.a2, -1.5487347901135496e-08);
+    ASSERT_TRUE(SolveLeastSquares(fkCubic, points, store));
+    EXPECT_EQ(store.a0, -97724.33064782732);
+    EXPECT_EQ(store.a1, 2.9018293425439414);
+    EXPECT_EQ(store.a2, -2.8524653278165355e-05);
+    EXPECT_EQ(store.a3, 9.378786390415073e-11);
+}
+
+TEST(SolveLeastSquares, OffsetReadingsKeepFullAccuracy) {
+    // X = 100000 … 100019 with a gentle curvature: the rounded coefficients are the nearest doubles
+    // to the exact ones, and the maximum error is that of the true fit.
+    TPointTable points;
+    for (int k = 0; k < 20; ++k) {
+        const double x = 100000 + k;
+        points.push_back({x, 0.001 * k * k + 0.37 * std::sin(k)});
+    }
+    TFitCoefficients store;
+    ASSERT_TRUE(SolveLeastSquares(fkQuadratic, points, store));
+    const auto exact = ExactLeastSquares(points, 2);
+    ASSERT_TRUE(exact.has_value());
+    EXPECT_TRUE(IsNearestDouble((*exact)[0], store.a0));
+    EXPECT_TRUE(IsNearestDouble((*exact)[1], store.a1));
+    EXPECT_TRUE(IsNearestDouble((*exact)[2], store.a2));
+}
+
+TEST(EvalPolynomial, EvaluatesWithExtendedIntermediates) {
+    EXPECT_EQ(EvalPolynomial(2, {1, 2, 0, 0}), 5);
+    EXPECT_EQ(EvalPolynomial(3, TFitCoefficients{}), 3);
+    EXPECT_EQ(EvalPolynomial(-2, {1, 0, 0, 1}), -7);
+    // (1e300·1e10)·1e-10 overflows a double in the middle but not in extended precision.
+    EXPECT_EQ(EvalPolynomial(1e10, {0, 0, 1e280, 0}), 1e300);
+    EXPECT_THROW(EvalPolynomial(1e200, {0, 0, 1, 0}), EOverflow);
+    EXPECT_THROW(EvalPolynomial(-1e103, {0, 0, 0, 1}), EOverflow);
+}
+
+TEST(ComputeStatistics, MaxErrorAndSigma) {
+    const TFitCoefficients line{0, 2, 0, 0};
+    TFitStatistics s = ComputeStatistics({{1, 2}, {2, 4}, {3, 6}}, line);
+    EXPECT_EQ(s.maxError, 0);
+    EXPECT_EQ(s.sigma, 0);
+    EXPECT_EQ(s.m, 3);
+
+    // Deviations 1, 3, 0: sum of squares 10, sigma √(10/2).
+    s = ComputeStatistics({{1, 3}, {2, 1}, {3, 6}}, line);
+    EXPECT_EQ(s.maxError, 3);
+    EXPECT_DOUBLE_EQ(s.sigma, std::sqrt(5.0));
+
+    s = ComputeStatistics({{1, 10}}, line);
+    EXPECT_EQ(s.maxError, 8);
+    EXPECT_EQ(s.sigma, 0);  // m ≤ 1
+    s = ComputeStatistics({}, line);
+    EXPECT_EQ(s.sigma, 0);
+    EXPECT_EQ(s.m, 0);
+
+    EXPECT_THROW(ComputeStatistics({{1, 1e300}, {2, -1e300}}, {0, 0, 0, 0}), EOverflow);
+    EXPECT_THROW(ComputeStatistics({{1, DBL_MAX}, {2, -DBL_MAX}}, {DBL_MAX, 0, 0, 0}), EOverflow);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,88 @@
+#include "fitting/point_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/exceptions.h"
+#include "table_fixture.h"
+
+namespace quorvel {
+namespace {
+
+using testing::TDecimalScope;
+using testing::TTextTable;
+
+std::string ConvertMessage(const ITableSource& table) {
+    try {
+        ExtractPoints(table);
+    } catch (const EConvertError& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+TEST(ParseUserNumber, AcceptsPointAndLocaleSeparator) {
+    TDecimalScope comma(U',');
+    EXPECT_EQ(ParseUserNumber("2.5"), 2.5);
+    EXPECT_EQ(ParseUserNumber("2,5"), 2.5);
+    EXPECT_EQ(ParseUserNumber("-15,74e4"), -157400);
+    EXPECT_EQ(ParseUserNumber(" 7 "), 7);
+    EXPECT_THROW(ParseUserNumber("1.2.3"), EConvertError);
+    // A long text with a point still goes through the replacement.
+    const std::string longText = "1." + std::string(200, '5');
+    EXPECT_NEAR(ParseUserNumber(longText), 1.5555555555555556, 1e-15);
+    try {
+        ParseUserNumber("1.2.3");
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(), "'1,2.3' is not a valid floating point value");
+    }
+}
+
+TEST(ParseUserNumber, PointLocale) {
+    TDecimalScope point(U'.');
+    EXPECT_EQ(ParseUserNumber("2.5"), 2.5);
+    EXPECT_THROW(ParseUserNumber("2,5"), EConvertError);
+}
+
+TEST(ExtractPoints, SkipRulesAndOrder) {
+    TDecimalScope point(U'.');
+    const TTextTable table{{"1", "10"}, {"", ""}, {"2", ""},     {"", "3"},
+                           {"4", "40"}, {"", ""}, {"5.5", "-50"}};
+    const TPointTable points = ExtractPoints(table);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0].Y, 1);
+    EXPECT_EQ(points[0].X, 10);
+    EXPECT_EQ(points[1].Y, 4);
+    EXPECT_EQ(points[1].X, 40);
+    EXPECT_EQ(points[2].Y, 5.5);
+    EXPECT_EQ(points[2].X, -50);
+    EXPECT_TRUE(ExtractPoints(TTextTable{}).empty());
+}
+
+TEST(ExtractPoints, BadCellsRaiseTheConversionError) {
+    TDecimalScope comma(U',');
+    EXPECT_EQ(ConvertMessage(TTextTable{{"1", "2"}, {"abc", "def"}}),
+              "'abc' is not a valid floating point value");
+    EXPECT_EQ(ConvertMessage(TTextTable{{"1.5", "1.2.3"}}), "'1,2.3' is not a valid floating point value");
+    EXPECT_EQ(ConvertMessage(TTextTable{{" ", "1"}}), "' ' is not a valid floating point value");
+    EXPECT_EQ(ConvertMessage(TTextTable{{"-", "1"}}), "'-' is not a valid floating point value");
+    // A half-filled bad row is skipped without a parse.
+    EXPECT_EQ(ConvertMessage(TTextTable{{"abc", ""}, {"1", "2"}}), "no error");
+}
+
+TEST(Sufficiency, DegreePlusOnePoints) {
+    EXPECT_EQ(RequiredPoints(fkLinear), 2);
+    EXPECT_EQ(RequiredPoints(fkQuadratic), 3);
+    EXPECT_EQ(RequiredPoints(fkCubic), 4);
+    EXPECT_TRUE(HasTooFewPoints(fkLinear, 1));
+    EXPECT_FALSE(HasTooFewPoints(fkLinear, 2));
+    EXPECT_TRUE(HasTooFewPoints(fkQuadratic, 2));
+    EXPECT_FALSE(HasTooFewPoints(fkQuadratic, 3));
+    EXPECT_TRUE(HasTooFewPoints(fkCubic, 3));
+    EXPECT_FALSE(HasTooFewPoints(fkCubic, 4));
+    EXPECT_TRUE(HasTooFewPoints(fkCubic, 0));
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,247 @@
+#include "fitting/presentation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fitting/result_texts.h"
+#include "runtime/exceptions.h"
+#include "table_fixture.h"
+
+namespace quorvel {
+namespace {
+
+using testing::TDecimalScope;
+using testing::TTextTable;
+
+TEST(FormatResultValue, PatternByMagnitude) {
+    TDecimalScope point(U'.');
+    const struct {
+        double value;
+        const char* text;
+    } rows[] = {
+        {1000, "1.0000000e+3"},   {999.9, "999.9000000"}, {-1000, "-1.0000000e+3"}, {-999.9, "-999.9000000"},
+        {0.0005, "5.0000000e-4"}, {0.0011, "0.0011000"},  {0.001, "1.0000000e-3"},  {-0.001, "-1.0000000e-3"},
+        {1234.5, "1.2345000e+3"}, {0, "0.0000000e+0"},    {1.5, "1.5000000"},       {-0.0011, "-0.0011000"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FormatResultValue(row.value), row.text) << row.value;
+    }
+}
+
+std::string Formula(const TFitCoefficients& c, TFunctionKind kind) {
+    return BuildFormula(c, kind, MakeCoefficientTexts(c));
+}
+
+TEST(BuildFormula, TermsSignsAndBlanks) {
+    TDecimalScope point(U'.');
+    EXPECT_EQ(Formula({3, 0, -2, 1.5}, fkCubic), "Y = 1.5000000 * X^3 -2.0000000 * X^2  +3.0000000");
+    EXPECT_EQ(Formula({0, 2, 0, 0}, fkLinear), "Y = 2.0000000 * X ");
+    EXPECT_EQ(Formula({12, -0.5, 0, 0}, fkLinear), "Y = -0.5000000 * X  +12.0000000");
+    EXPECT_EQ(Formula({0, 0, 0, 0}, fkCubic), "Y = 0");
+    EXPECT_EQ(Formula({1, 0, 1, 0}, fkQuadratic), "Y = 1.0000000 * X^2  +1.0000000");
+    EXPECT_EQ(Formula({0, 0, 0, 1}, fkCubic), "Y = 1.0000000 * X^3 ");
+    EXPECT_EQ(Formula({-4, 0, 0, 0}, fkLinear), "Y = -4.0000000");
+    // The kind decides which high terms appear, whatever the store holds.
+    EXPECT_EQ(Formula({1, 2, 3, 4}, fkQuadratic), "Y = 3.0000000 * X^2  +2.0000000 * X  +1.0000000");
+    EXPECT_EQ(Formula({1, 2, 3, 4}, fkLinear), "Y = 2.0000000 * X  +1.0000000");
+    EXPECT_EQ(Formula({-1, 2000, 0, 0}, fkLinear), "Y = 2.0000000e+3 * X -1.0000000");
+}
+
+TEST(BuildFormula, CommaLocale) {
+    TDecimalScope comma(U',');
+    EXPECT_EQ(Formula({12, -0.5, 0, 0}, fkLinear), "Y = -0,5000000 * X  +12,0000000");
+}
+
+TEST(DeviationColor, QuarterAndHalfSigma) {
+    EXPECT_EQ(DeviationColor(0, 0), clRed);
+    EXPECT_EQ(DeviationColor(0.99, 4), clBlue);
+    EXPECT_EQ(DeviationColor(1, 4), clPurple);
+    EXPECT_EQ(DeviationColor(1.99, 4), clPurple);
+    EXPECT_EQ(DeviationColor(2, 4), clRed);
+    EXPECT_EQ(DeviationColor(7, 4), clRed);
+}
+
+TEST(Recompute, LinearFit) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store;
+    const TRecomputeResult r = Recompute(TTextTable{{"2", "1"}, {"6", "3"}}, fkLinear, store);
+    EXPECT_FALSE(r.tooFew);
+    EXPECT_FALSE(r.solveFailed);
+    EXPECT_EQ(r.pointCount, 2);
+    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
+    EXPECT_EQ(r.panelCaptions[1], "a1 = 2.0000000");
+    EXPECT_EQ(r.panelCaptions[2], "a2 = 0");
+    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.formula, "Y = 2.0000000 * X ");
+    EXPECT_EQ(r.resultCaption, r.formula);
+    EXPECT_EQ(r.sigmaText, "0");
+    EXPECT_EQ(r.maxErrText, "0");
+    ASSERT_EQ(r.measured.size(), 2u);
+    EXPECT_EQ(r.measured[0].color, clRed);  // sigma 0: every point red
+    EXPECT_EQ(r.measured[1].color, clRed);
+    EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 3 in single precision
+}
+
+TEST(Recompute, ExactExamples) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store;
+    TRecomputeResult r = Recompute(TTextTable{{"2", "-1"}, {"1", "0"}, {"2", "1"}}, fkQuadratic, store);
+    EXPECT_EQ(r.panelCaptions[0], "a0 = 1.0000000");
+    EXPECT_EQ(r.panelCaptions[1], "a1 = 0");
+    EXPECT_EQ(r.panelCaptions[2], "a2 = 1.0000000");
+    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.formula, "Y = 1.0000000 * X^2  +1.0000000");
+
+    r = Recompute(TTextTable{{"-1", "-1"}, {"0", "0"}, {"1", "1"}, {"8", "2"}}, fkCubic, store);
+    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
+    EXPECT_EQ(r.panelCaptions[1], "a1 = 0");
+    EXPECT_EQ(r.panelCaptions[2], "a2 = 0");
+    EXPECT_EQ(r.panelCaptions[3], "a3 = 1.0000000");
+    EXPECT_EQ(r.formula, "Y = 1.0000000 * X^3 ");
+    EXPECT_EQ(r.maxErrText, "0");
+
+    r = Recompute(TTextTable{{"0", "1"}, {"0", "2"}, {"0", "3"}, {"0", "4"}}, fkCubic, store);
+    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
+    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.formula, "Y = 0");
+
+    // X = −1, 3, 2, 6 with Y = X² + 1: a unique quadratic, found exactly.
+    r = Recompute(TTextTable{{"2", "-1"}, {"10", "3"}, {"5", "2"}, {"37", "6"}}, fkQuadratic, store);
+    EXPECT_FALSE(r.solveFailed);
+    EXPECT_EQ(r.formula, "Y = 1.0000000 * X^2  +1.0000000");
+}
+
+TEST(Recompute, FailedSolvePresentsTheStore) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store{1, 2, 3, 4};
+    // All X zero: no quadratic; the store is untouched, and the formula leaves out a3.
+    const TRecomputeResult r = Recompute(TTextTable{{"1", "0"}, {"2", "0"}, {"3", "0"}}, fkQuadratic, store);
+    EXPECT_TRUE(r.solveFailed);
+    EXPECT_FALSE(r.tooFew);
+    EXPECT_EQ(store.a3, 4);
+    EXPECT_EQ(r.panelCaptions[3], "a3 = 4.0000000");
+    EXPECT_EQ(r.formula, "Y = 3.0000000 * X^2  +2.0000000 * X  +1.0000000");
+    // Deviations from Y = 1 + 2X + 3X² + 4X³ at X = 0 are 0, 1, 2.
+    EXPECT_EQ(r.maxErrText, "2");
+    EXPECT_EQ(r.sigmaText, "1.581");
+    EXPECT_TRUE(r.curve.empty());
+
+    TFitCoefficients line{7, 8, 9, 10};
+    const TRecomputeResult l = Recompute(TTextTable{{"1", "5"}, {"2", "5"}}, fkLinear, line);
+    EXPECT_TRUE(l.solveFailed);
+    EXPECT_EQ(line.a0, 7);
+    EXPECT_EQ(line.a1, 8);
+    EXPECT_EQ(line.a2, 0);
+    EXPECT_EQ(line.a3, 0);
+    EXPECT_EQ(l.formula, "Y = 8.0000000 * X  +7.0000000");
+}
+
+TEST(Recompute, TooFewPoints) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store{1, 2, 0, 0};
+    // Three complete rows and several half-filled ones are too few for a cubic.
+    const TRecomputeResult r =
+        Recompute(TTextTable{{"3", "1"}, {"", "4"}, {"5", "2"}, {"9", ""}, {"1", ""}, {"7", "3"}, {"", "5"}},
+                  fkCubic, store);
+    EXPECT_TRUE(r.tooFew);
+    EXPECT_FALSE(r.solveFailed);
+    for (const std::string& caption : r.panelCaptions) {
+        EXPECT_EQ(caption, "Мало данных");
+    }
+    EXPECT_EQ(r.resultCaption, "Заполните таблицу значений Y(X)");
+    EXPECT_EQ(r.formula, "Y = ");
+    EXPECT_EQ(store.a0, 1);
+    EXPECT_EQ(store.a1, 2);
+    // Statistics, points and curve still come from the retained line Y = 1 + 2X: all exact.
+    EXPECT_EQ(r.maxErrText, "0");
+    EXPECT_EQ(r.measured.size(), 3u);
+    EXPECT_EQ(r.curve.size(), 50u);
+
+    const TRecomputeResult empty = Recompute(TTextTable{}, fkLinear, store);
+    EXPECT_TRUE(empty.tooFew);
+    EXPECT_TRUE(empty.measured.empty());
+    EXPECT_TRUE(empty.curve.empty());
+    EXPECT_EQ(empty.sigmaText, "0");
+    const TRecomputeResult one = Recompute(TTextTable{{"5", "1"}}, fkLinear, store);
+    EXPECT_EQ(one.statistics.sigma, 0);
+    EXPECT_EQ(one.maxErrText, "2");
+}
+
+TEST(Recompute, BadCellLeavesTheStoreAlone) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store{1, 2, 3, 4};
+    EXPECT_THROW(Recompute(TTextTable{{"1", "1"}, {"2", "2"}, {"x", "3"}}, fkLinear, store), EConvertError);
+    EXPECT_EQ(store.a0, 1);
+    EXPECT_EQ(store.a3, 4);
+}
+
+TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store;
+    const TRecomputeResult r =
+        Recompute(TTextTable{{"5", "5"}, {"1", "3"}, {"1", "1"}, {"3", "3"}, {"12", "2"}}, fkCubic, store);
+    ASSERT_EQ(r.measured.size(), 5u);
+    EXPECT_EQ(r.measured[0].x, 5);
+    EXPECT_EQ(r.measured[0].y, 5);
+    EXPECT_EQ(r.measured[4].x, 2);
+    EXPECT_EQ(r.measuredByX, (std::vector<int>{2, 4, 1, 3, 0}));  // stable among the equal X = 3
+    ASSERT_FALSE(r.curve.empty());
+    EXPECT_EQ(r.curve.front().x, 1);
+    EXPECT_LT(r.curve.back().x, 5);
+}
+
+TEST(Recompute, QuarterAndHalfSigmaColours) {
+    TDecimalScope point(U'.');
+    // The too-few state of the cubic kind keeps the store Y = 0, so each deviation is |Y|.
+    TFitCoefficients store{0, 0, 0, 0};
+    const TRecomputeResult r = Recompute(TTextTable{{"0", "1"}, {"1", "2"}, {"-2", "3"}}, fkCubic, store);
+    ASSERT_TRUE(r.tooFew);
+    // Deviations 0, 1, 2 → sumSq 5, sigma √2.5 ≈ 1.581: quarter 0.395, half 0.791.
+    EXPECT_EQ(r.sigmaText, "1.581");
+    EXPECT_EQ(r.measured[0].color, clBlue);
+    EXPECT_EQ(r.measured[1].color, clRed);
+    EXPECT_EQ(r.measured[2].color, clRed);
+    TFitCoefficients s2{0, 0, 0, 0};
+    const TRecomputeResult r2 = Recompute(TTextTable{{"0.5", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s2);
+    // Deviations 0.5, 0, 1 → sumSq 1.25, sigma √0.625 ≈ 0.791: quarter 0.198, half 0.395.
+    EXPECT_EQ(r2.measured[0].color, clRed);
+    EXPECT_EQ(r2.measured[1].color, clBlue);
+    TFitCoefficients s3{0, 0, 0, 0};
+    const TRecomputeResult r3 = Recompute(TTextTable{{"0.3", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s3);
+    // Deviations 0.3, 0, 1 → sigma √(1.09/2) ≈ 0.738: quarter 0.185, half 0.369: 0.3 is purple.
+    EXPECT_EQ(r3.measured[0].color, clPurple);
+}
+
+TEST(EvaluateAt, TextsAndStates) {
+    TDecimalScope comma(U',');
+    const TFitCoefficients store{1, 2, 0, 0};
+    for (const char* skipped : {"", "-", "+"}) {
+        EXPECT_EQ(EvaluateAt(skipped, store).state, TEvaluation::Skipped);
+    }
+    TEvaluation e = EvaluateAt("2", store);
+    EXPECT_EQ(e.state, TEvaluation::Evaluated);
+    EXPECT_EQ(e.y, 5);
+    EXPECT_EQ(e.yText, "5,0000000");
+    EXPECT_EQ(e.label, "2");
+    EXPECT_EQ(EvaluateAt("2.5", store).yText, "6,0000000");
+    EXPECT_EQ(EvaluateAt("2,5", store).label, "2,5");
+    EXPECT_EQ(EvaluateAt("-0,5", store).yText, "0");  // exactly 0
+    EXPECT_EQ(EvaluateAt("3", TFitCoefficients{}).yText, "3,0000000");
+    EXPECT_EQ(EvaluateAt("1000", TFitCoefficients{}).yText, "1,0000000e+3");
+    EXPECT_EQ(EvaluateAt("0,0005", TFitCoefficients{}).yText, "5,0000000e-4");
+    EXPECT_EQ(EvaluateAt("999,5", TFitCoefficients{}).yText, "999,5000000");
+
+    e = EvaluateAt("abc", store);
+    EXPECT_EQ(e.state, TEvaluation::Invalid);
+    EXPECT_EQ(
+        e.message,
+        "abc не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5");
+    EXPECT_TRUE(e.yText.empty());
+    EXPECT_EQ(EvaluateAt("1.2.3", store).message.substr(0, 6), "1.2.3 ");
+    EXPECT_EQ(EvaluateAt("1e400", store).state, TEvaluation::Invalid);
+    EXPECT_THROW(EvaluateAt("1e200", {0, 0, 1, 0}), EOverflow);
+}
+
+}  // namespace
+}  // namespace quorvel
