@@ -1,0 +1,99 @@
+#include "app/command_dialogs.h"
+
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/table_commands.h"
+
+namespace quorvel {
+
+namespace {
+
+const char* const kTitle = "Quorvel";
+
+// A box without an owner window: the command waits for the answer while the main window stays
+// usable, so the box runs in a local loop instead of a modal one.
+QMessageBox::StandardButton RunUnowned(QMessageBox& box) {
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec();
+    return box.standardButton(box.clickedButton());
+}
+
+}  // namespace
+
+TCommandDialogs::TCommandDialogs(QWidget* owner, std::function<void()> recompute)
+    : owner_(owner), recompute_(std::move(recompute)) {}
+
+std::optional<QString> TCommandDialogs::ChooseFileToRead() {
+    const QString path = QFileDialog::getOpenFileName(owner_);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
+    // Saving over an existing file replaces it without a question.
+    const QString path = QFileDialog::getSaveFileName(owner_, QString(), QString(), QString(), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, QString::fromUtf8(kOpenFailureText),
+                    QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setEscapeButton(QMessageBox::Abort);
+    switch (RunUnowned(box)) {
+        case QMessageBox::Retry:
+            return TOpenFailureAnswer::Retry;
+        case QMessageBox::Ignore:
+            return TOpenFailureAnswer::Ignore;
+        default:
+            return TOpenFailureAnswer::Abort;
+    }
+}
+
+void TCommandDialogs::ShowError(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+bool TCommandDialogs::Confirm(const QString& question) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kTitle), question,
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TCommandDialogs::Inform(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kTitle), text, QMessageBox::Ok);
+    RunUnowned(box);
+}
+
+void TCommandDialogs::SetBusy(bool busy) {
+    if (busy) {
+        if (busyDepth_++ == 0) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void TCommandDialogs::Recompute() {
+    if (recompute_) {
+        recompute_();
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,40 @@
+#pragma once
+// The data table as the exchange commands see it, so they work with any grid model.
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Cell texts are kept per (column, row) apart from the row count: lowering the row count hides the rows
+// beyond it without erasing them, and a cell never written reads as the empty text. Row 0 holds the
+// headers; data rows are 1 ... RowCount() - 1; column 0 is Y, column 1 is X. Texts are UTF-8, as the
+// grid stores them and as files and the clipboard carry them. A text returned by Cell stays valid until
+// the next write to the table. Writes may throw (for example when the model runs out of rows);
+// the commands catch std::exception around them.
+class TTableAccess {
+public:
+    virtual ~TTableAccess() = default;
+
+    virtual int RowCount() const = 0;
+    virtual void SetRowCount(int rows) = 0;
+    virtual std::string_view Cell(int column, int row) const = 0;
+    virtual void SetCell(int column, int row, std::string text) = 0;
+
+    // Bracket a burst of writes, so that a view can refresh once instead of per cell.
+    virtual void BeginBulkUpdate() {}
+    virtual void EndBulkUpdate() {}
+};
+
+// Brackets the writes of one command; ends the bracket also when a write throws.
+class TBulkUpdate {
+public:
+    explicit TBulkUpdate(TTableAccess& table) : table_(table) { table_.BeginBulkUpdate(); }
+    ~TBulkUpdate() { table_.EndBulkUpdate(); }
+    TBulkUpdate(const TBulkUpdate&) = delete;
+    TBulkUpdate& operator=(const TBulkUpdate&) = delete;
+
+private:
+    TTableAccess& table_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,35 @@
+#pragma once
+// The table commands of the window, apart from the window: paste, read, write and clear.
+#include <QString>
+
+namespace quorvel {
+
+class TCommandUi;
+class TTableAccess;
+
+inline constexpr const char* kOpenFailureText = "Не могу открыть файл.";
+inline constexpr const char* kReadCaption = "Ошибка чтения файла";
+inline constexpr const char* kWriteCaption = "Ошибка записи файла";
+inline constexpr const char* kReadFailureText = "Не могу прочитать файл.";
+inline constexpr const char* kWriteFailureText = "Не могу записать файл.";
+inline constexpr const char* kBadDataText = "Файл содержит неверные данные";
+inline constexpr const char* kClearQuestion = "Очистить данные в таблице?";
+inline constexpr const char* kFormulaCopiedText = "Строка формулы скопирована в буфер обмена Windows";
+
+// Pastes the clipboard text; a failure shows its box. The recompute runs either way.
+void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommandUi& ui);
+
+// Asks for a file and reads it into the table, then recomputes. An open failure asks Abort, Retry or
+// Ignore; Retry shows the dialog again, the others end the command. A read error keeps the rows read,
+// says so and recomputes; a failed table write says so and ends without the recompute.
+void RunReadCommand(TTableAccess& table, TCommandUi& ui);
+
+// Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
+// a failed write or replace says so, and the old file stays as it was.
+void RunWriteCommand(const TTableAccess& table, TCommandUi& ui);
+
+// After a Yes, empties both cells of rows 1 ... row count - 1 and recomputes; the row count stays and
+// hidden rows beyond it keep their texts.
+void RunClearCommand(TTableAccess& table, TCommandUi& ui);
+
+}  // namespace quorvel

@@ -1,0 +1,389 @@
+// The data file: the bytes the writer produces, the lines and words the reader takes, and what is left
+// on disk and in the table when reading or writing fails.
+#include "app/data_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstring>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fake_table.h"
+
+namespace quorvel {
+namespace {
+
+using test::TableRow;
+using test::TFakeTable;
+
+std::pair<std::string, std::string> Row(const char* y, const char* x) {
+    return {y, x};
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot open " << path.toStdString();
+        return {};
+    }
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Serves fixed bytes in small pieces, then fails instead of reporting the end.
+class TFailingDevice : public QIODevice {
+public:
+    TFailingDevice(QByteArray data, qint64 failAt) : data_(std::move(data)), failAt_(failAt) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char* out, qint64 max) override {
+        if (pos_ >= failAt_) {
+            return -1;
+        }
+        const qint64 n = std::min({max, failAt_ - pos_, qint64{7}});
+        std::memcpy(out, data_.constData() + pos_, static_cast<std::size_t>(n));
+        pos_ += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+    bool isSequential() const override { return true; }
+
+private:
+    QByteArray data_;
+    qint64 failAt_;
+    qint64 pos_ = 0;
+};
+
+// Files in a fresh folder of their own.
+class DataFileTest : public ::testing::Test {
+protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QTemporaryDir dir_;
+};
+
+TEST(NextLineLength, StopsAfterLineFeedOr126Characters) {
+    const QByteArray line = "1 2\n3 4\n";
+    EXPECT_EQ(NextLineLength(line.constData(), line.size(), false), 4);
+    EXPECT_EQ(NextLineLength(line.constData() + 4, 4, false), 4);
+    const QByteArray open = "5 6";
+    EXPECT_EQ(NextLineLength(open.constData(), open.size(), false), 0);  // may go on
+    EXPECT_EQ(NextLineLength(open.constData(), open.size(), true), 3);   // the last line needs no LF
+    const QByteArray longLine = QByteArray(199, 'a') + '\n';
+    EXPECT_EQ(NextLineLength(longLine.constData(), longLine.size(), false), 126);
+    // 126 characters and then the LF: the LF is a line of its own.
+    const QByteArray exact = QByteArray(126, 'b') + '\n';
+    EXPECT_EQ(NextLineLength(exact.constData(), exact.size(), false), 126);
+}
+
+TEST(NextLineLength, CountsCharactersNotBytes) {
+    const QByteArray cyrillic = QString(130, QChar(u'ж')).toUtf8() + '\n';
+    EXPECT_EQ(NextLineLength(cyrillic.constData(), cyrillic.size(), false), 252);
+    // A stray continuation byte counts as a character, so a line never grows without bound.
+    const QByteArray stray(300, '\x80');
+    EXPECT_EQ(NextLineLength(stray.constData(), stray.size(), false), 126);
+}
+
+TEST(ScanTwoWords, SkipsAllWhiteSpaceAndIgnoresLaterWords) {
+    struct Case {
+        const char* name;
+        QByteArray line;
+        const char* first;
+        const char* second;
+    };
+    const Case cases[] = {
+        {"writer format", "1 2\n", "1", "2"},
+        {"CR LF", "1,5 -2e3\r\n", "1,5", "-2e3"},
+        {"tabs and leading blanks", " \t 7\t\t8 \n", "7", "8"},
+        {"third column", "1 2 3\n", "1", "2"},
+        {"vertical tab and form feed", "\v1\f2", "1", "2"},
+        {"one word", "5\n", "5", ""},
+        {"white space only", " \t\r\n", "", ""},
+        {"NUL ends the text", QByteArray("1\0 2\n", 5), "1", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TTwoWords words = ScanTwoWords(c.line);
+        EXPECT_EQ(words.first, QByteArrayView(c.first));
+        EXPECT_EQ(words.second, QByteArrayView(c.second));
+    }
+}
+
+TEST_F(DataFileTest, WritesNonEmptyRowsBeforeEntryRow) {
+    TFakeTable table(6);
+    table.Set(1, "1", "2");
+    table.Set(2, "3", "4");
+    table.Set(4, "5", "6");
+    table.Set(5, "entry", "row");   // the entry row is never written
+    table.Set(6, "hidden", "row");  // beyond the row count
+    ASSERT_EQ(WriteDataFile(Path("t.txt"), table), TWriteStatus::Ok);
+    EXPECT_EQ(ReadAll(Path("t.txt")), "1 2\n3 4\n5 6\n");
+}
+
+TEST_F(DataFileTest, StartStateTableWritesEmptyFile) {
+    TFakeTable table(20);
+    ASSERT_EQ(WriteDataFile(Path("empty.txt"), table), TWriteStatus::Ok);
+    EXPECT_TRUE(QFileInfo::exists(Path("empty.txt")));
+    EXPECT_EQ(ReadAll(Path("empty.txt")), "");
+}
+
+TEST_F(DataFileTest, WritesCellsVerbatimOneEmptyCellAndLongRowsInFull) {
+    TFakeTable table(6);
+    table.Set(1, "5", "");
+    table.Set(2, "", "7");
+    table.Set(3, "1,25", "ж");
+    const std::string longY(150, '9');
+    table.Set(4, longY, "1");
+    ASSERT_EQ(WriteDataFile(Path("w.txt"), table), TWriteStatus::Ok);
+    EXPECT_EQ(ReadAll(Path("w.txt")), QByteArray("5 \n 7\n1,25 ж\n") + longY.c_str() + " 1\n");
+}
+
+TEST_F(DataFileTest, SavingOverExistingFileReplacesIt) {
+    WriteAll(Path("old.txt"), QByteArray(5000, 'z'));
+    TFakeTable table(3);
+    table.Set(1, "1", "2");
+    ASSERT_EQ(WriteDataFile(Path("old.txt"), table), TWriteStatus::Ok);
+    EXPECT_EQ(ReadAll(Path("old.txt")), "1 2\n");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"old.txt"});  // no temporary left
+}
+
+TEST_F(DataFileTest, SavingThroughSymlinkUpdatesTheTarget) {
+    WriteAll(Path("real.txt"), "old\n");
+    ASSERT_TRUE(QFile::link(Path("real.txt"), Path("link.txt")));
+    TFakeTable table(3);
+    table.Set(1, "1", "2");
+    ASSERT_EQ(WriteDataFile(Path("link.txt"), table), TWriteStatus::Ok);
+    EXPECT_TRUE(QFileInfo(Path("link.txt")).isSymLink());
+    EXPECT_EQ(ReadAll(Path("real.txt")), "1 2\n");
+}
+
+TEST_F(DataFileTest, ReadsIntoTableWithoutClearingIt) {
+    WriteAll(Path("t.txt"), "1 2\n3 4\n5 6\n");
+    TFakeTable table(30);
+    table.FillNumbered(1, 25);
+    const TReadResult result = ReadDataFile(Path("t.txt"), table);
+    EXPECT_EQ(result.status, TReadStatus::Ok);
+    EXPECT_EQ(result.lines, 3);
+    EXPECT_EQ(table.RowCount(), 5);
+    EXPECT_EQ(table.Cell(0, 1), "1");
+    EXPECT_EQ(table.Cell(1, 2), "4");
+    EXPECT_EQ(table.Cell(0, 3), "5");
+    EXPECT_EQ(table.Cell(1, 3), "6");
+    EXPECT_EQ(table.Cell(0, 4), "y4");    // the new entry row keeps its texts
+    EXPECT_EQ(table.Cell(1, 25), "x25");  // hidden, not erased
+    EXPECT_EQ(table.BulkDepth(), 0);
+}
+
+TEST_F(DataFileTest, ForeignLineEndsTabsAndThirdColumnReadAlike) {
+    WriteAll(Path("f.txt"), "1\t2\r\n3  4  extra words\r\n\t5 6");
+    TFakeTable table(20);
+    ASSERT_EQ(ReadDataFile(Path("f.txt"), table).status, TReadStatus::Ok);
+    EXPECT_EQ(table.RowCount(), 5);
+    EXPECT_EQ(TableRow(table, 1), Row("1", "2"));
+    EXPECT_EQ(TableRow(table, 2), Row("3", "4"));
+    EXPECT_EQ(TableRow(table, 3), Row("5", "6"));
+}
+
+TEST_F(DataFileTest, LongLineIsReadAsTwoLines) {
+    // 100 a, a blank, 98 b and the LF: 200 characters, read as 126 and 74.
+    WriteAll(Path("long.txt"), QByteArray(100, 'a') + ' ' + QByteArray(98, 'b') + '\n');
+    TFakeTable table(20);
+    const TReadResult result = ReadDataFile(Path("long.txt"), table);
+    EXPECT_EQ(result.lines, 2);
+    EXPECT_EQ(table.RowCount(), 4);
+    EXPECT_EQ(table.Cell(0, 1), std::string(100, 'a'));
+    EXPECT_EQ(table.Cell(1, 1), std::string(25, 'b'));
+    EXPECT_EQ(table.Cell(0, 2), std::string(73, 'b'));
+    EXPECT_TRUE(table.Cell(1, 2).empty());
+}
+
+TEST_F(DataFileTest, MissingWordsLeaveCellsEmptyNeverPreviousWords) {
+    // One word, then a line of white space only, then the empty line of a file ended by two LFs.
+    WriteAll(Path("m.txt"), "7\n1 2\n3\n  \t\n\n");
+    TFakeTable table(20);
+    table.FillNumbered(1, 10);
+    const TReadResult result = ReadDataFile(Path("m.txt"), table);
+    EXPECT_EQ(result.lines, 5);
+    EXPECT_EQ(TableRow(table, 1), Row("7", ""));
+    EXPECT_EQ(TableRow(table, 2), Row("1", "2"));
+    EXPECT_EQ(TableRow(table, 3), Row("3", ""));
+    EXPECT_EQ(TableRow(table, 4), Row("", ""));
+    EXPECT_EQ(TableRow(table, 5), Row("", ""));
+    EXPECT_EQ(table.RowCount(), 7);
+}
+
+TEST_F(DataFileTest, EmptyFileChangesNothing) {
+    WriteAll(Path("e.txt"), "");
+    TFakeTable table(12);
+    table.FillNumbered(1, 3);
+    const TReadResult result = ReadDataFile(Path("e.txt"), table);
+    EXPECT_EQ(result.status, TReadStatus::Ok);
+    EXPECT_EQ(result.lines, 0);
+    EXPECT_EQ(table.RowCount(), 12);
+    EXPECT_EQ(table.StoredCells(), 6u);
+}
+
+TEST_F(DataFileTest, WrittenTableReadsBackAcrossReadChunks) {
+    // About 1.6 MB: lines straddle the reader's chunk boundaries.
+    const int rows = 100000;
+    TFakeTable source(rows + 2);
+    for (int row = 1; row <= rows; ++row) {
+        source.Set(row, QString::number(row * 0.25, 'f', 2).toStdString(),
+                   QString("ж%1").arg(row).toStdString());
+    }
+    ASSERT_EQ(WriteDataFile(Path("big.txt"), source), TWriteStatus::Ok);
+    TFakeTable target(20);
+    const TReadResult result = ReadDataFile(Path("big.txt"), target);
+    ASSERT_EQ(result.status, TReadStatus::Ok);
+    EXPECT_EQ(result.lines, rows);
+    EXPECT_EQ(target.RowCount(), rows + 2);
+    for (int row = 1; row <= rows; ++row) {
+        ASSERT_EQ(target.Cell(0, row), source.Cell(0, row)) << row;
+        ASSERT_EQ(target.Cell(1, row), source.Cell(1, row)) << row;
+    }
+}
+
+TEST_F(DataFileTest, MissingFileAndFolderFailToOpen) {
+    TFakeTable table(5);
+    EXPECT_EQ(ReadDataFile(Path("none.txt"), table).status, TReadStatus::OpenFailed);
+    EXPECT_EQ(ReadDataFile(dir_.path(), table).status, TReadStatus::OpenFailed);
+    EXPECT_EQ(WriteDataFile(dir_.path(), table), TWriteStatus::OpenFailed);
+    EXPECT_EQ(WriteDataFile(Path("no/such/folder.txt"), table), TWriteStatus::OpenFailed);
+    EXPECT_EQ(table.RowCount(), 5);
+}
+
+TEST(DataFileRead, ReadErrorMidFileKeepsWholeLinesRead) {
+    // Fails inside the third line: the two whole lines stay, the broken one is not used.
+    TFailingDevice device("1 2\n3 4\n5 6\n7 8\n", 10);
+    TFakeTable table(20);
+    table.FillNumbered(1, 6);
+    const TReadResult result = ReadDataStream(device, table);
+    EXPECT_EQ(result.status, TReadStatus::ReadError);
+    EXPECT_EQ(result.lines, 2);
+    EXPECT_EQ(table.RowCount(), 4);
+    EXPECT_EQ(table.Cell(1, 2), "4");
+    EXPECT_EQ(table.Cell(0, 3), "y3");
+}
+
+TEST(DataFileRead, KernelReadErrorIsNotTakenForEndOfFile) {
+    // /proc/self/mem opens, but reading at offset 0 (an unmapped address) fails with EIO.
+    if (!QFileInfo::exists("/proc/self/mem")) {
+        GTEST_SKIP() << "no /proc";
+    }
+    TFakeTable table(9);
+    const TReadResult result = ReadDataFile("/proc/self/mem", table);
+    EXPECT_EQ(result.status, TReadStatus::ReadError);
+    EXPECT_EQ(result.lines, 0);
+    EXPECT_EQ(table.RowCount(), 9);
+}
+
+TEST(DataFileRead, RefusedCellWriteIsBadDataWithRowCountAfterLastGoodLine) {
+    TFailingDevice device("1 2\n3 4\n5 6\n", 1000);
+    TFakeTable table(20);
+    table.FailAfterWrites(3);  // row 2 gets its Y, then its X is refused
+    const TReadResult result = ReadDataStream(device, table);
+    EXPECT_EQ(result.status, TReadStatus::BadData);
+    EXPECT_EQ(result.lines, 1);
+    EXPECT_EQ(table.RowCount(), 3);
+    EXPECT_EQ(table.BulkDepth(), 0);
+}
+
+// A table large enough to fail on a small limit.
+TFakeTable BigTable(int rows) {
+    TFakeTable table(rows + 2);
+    for (int row = 1; row <= rows; ++row) {
+        table.Set(row, std::to_string(row), std::to_string(row * 3));
+    }
+    return table;
+}
+
+TEST_F(DataFileTest, FileSizeLimitFailsSaveAndKeepsOldFile) {
+    const QByteArray old = "old 1\nold 2\n";
+    WriteAll(Path("keep.txt"), old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const TWriteStatus status = WriteDataFile(Path("keep.txt"), BigTable(20000));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, TWriteStatus::WriteFailed);
+    EXPECT_EQ(ReadAll(Path("keep.txt")), old);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+}
+
+TEST_F(DataFileTest, FullDeviceFailsSaveAndKeepsOldFile) {
+    // A tiny memory file system of our own; mounting needs the privilege, so this may be skipped.
+    const QString mountPoint = Path("small");
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (mount("tmpfs", mountPoint.toUtf8().constData(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    const QString target = mountPoint + "/keep.txt";
+    const QByteArray old = "old 1\nold 2\n";
+    WriteAll(target, old);
+    const TWriteStatus status = WriteDataFile(target, BigTable(20000));
+    const QByteArray after = ReadAll(target);
+    const QStringList left = QDir(mountPoint).entryList(QDir::Files);
+    umount(mountPoint.toUtf8().constData());
+    EXPECT_EQ(status, TWriteStatus::WriteFailed);
+    EXPECT_EQ(after, old);
+    EXPECT_EQ(left, QStringList{"keep.txt"});
+}
+
+TEST_F(DataFileTest, DeviceBehindSymlinkIsNeverReplaced) {
+    ASSERT_TRUE(QFile::link("/dev/full", Path("full.txt")));
+    TFakeTable table(3);
+    table.Set(1, "1", "2");
+    EXPECT_EQ(WriteDataFile(Path("full.txt"), table), TWriteStatus::OpenFailed);
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(DataFileTest, ReadOnlyFolderFailsToOpenAndKeepsOldFile) {
+    // The superuser ignores folder permissions: take an ordinary user's identity for the save.
+    const bool root = geteuid() == 0;
+    ASSERT_EQ(chmod(dir_.path().toUtf8().constData(), 0777), 0);
+    const QString folder = Path("ro");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString target = folder + "/keep.txt";
+    WriteAll(target, "old\n");
+    ASSERT_EQ(chmod(target.toUtf8().constData(), 0666), 0);  // the file itself stays writable
+    ASSERT_EQ(chmod(folder.toUtf8().constData(), 0555), 0);
+    if (root && seteuid(65534) != 0) {
+        GTEST_SKIP() << "cannot drop privileges";
+    }
+    TFakeTable table(3);
+    table.Set(1, "1", "2");
+    const TWriteStatus status = WriteDataFile(target, table);
+    const TWriteStatus fresh = WriteDataFile(folder + "/new.txt", table);
+    if (root) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    chmod(folder.toUtf8().constData(), 0755);
+    EXPECT_EQ(status, TWriteStatus::OpenFailed);
+    EXPECT_EQ(fresh, TWriteStatus::OpenFailed);
+    EXPECT_EQ(ReadAll(target), "old\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"keep.txt"});
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,168 @@
+// The table commands' flow: which boxes appear, in which order, and when the recompute runs.
+#include "app/table_commands.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <deque>
+
+#include "app/command_ui.h"
+#include "fake_table.h"
+
+namespace quorvel {
+namespace {
+
+using test::TFakeTable;
+
+// Scripted answers; records every call as one line of a log.
+class TScriptedUi : public TCommandUi {
+public:
+    std::deque<std::optional<QString>> files;
+    std::deque<TOpenFailureAnswer> openAnswers;
+    bool confirm = true;
+    QStringList log;
+
+    std::optional<QString> ChooseFileToRead() override { return Next("choose-read"); }
+    std::optional<QString> ChooseFileToWrite() override { return Next("choose-write"); }
+    TOpenFailureAnswer AskAfterOpenFailure(const QString& caption) override {
+        log << "open-failure:" + caption;
+        const TOpenFailureAnswer answer = openAnswers.front();
+        openAnswers.pop_front();
+        return answer;
+    }
+    void ShowError(const QString& text, const QString& caption) override {
+        EXPECT_FALSE(busy_) << "a box under the busy cursor";
+        log << "error:" + text + "|" + caption;
+    }
+    bool Confirm(const QString& question) override {
+        log << "confirm:" + question;
+        return confirm;
+    }
+    void Inform(const QString& text) override { log << "inform:" + text; }
+    void SetBusy(bool busy) override { busy_ = busy; }
+    void Recompute() override {
+        EXPECT_FALSE(busy_);
+        log << "recompute";
+    }
+
+private:
+    std::optional<QString> Next(const QString& what) {
+        log << what;
+        const std::optional<QString> file = files.front();
+        files.pop_front();
+        return file;
+    }
+    bool busy_ = false;
+};
+
+class TableCommandsTest : public ::testing::Test {
+protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    void Write(const QString& name, const QByteArray& bytes) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QTemporaryDir dir_;
+    TScriptedUi ui_;
+    TFakeTable table_{20};
+};
+
+TEST_F(TableCommandsTest, PasteRecomputesAfterSuccessAndAfterFailureBox) {
+    RunPasteCommand("1\t2", table_, ui_);
+    EXPECT_EQ(ui_.log, QStringList{"recompute"});
+    EXPECT_EQ(table_.RowCount(), 3);
+    ui_.log.clear();
+    RunPasteCommand(QString(), table_, ui_);
+    EXPECT_EQ(ui_.log, (QStringList{"error:Буфер обмена содержит неверные данные|"
+                                    "Невозможно вставить данные из буфера обмена",
+                                    "recompute"}));
+    EXPECT_EQ(table_.RowCount(), 3);
+}
+
+TEST_F(TableCommandsTest, ReadCancelledDoesNothing) {
+    ui_.files = {std::nullopt};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, QStringList{"choose-read"});
+}
+
+TEST_F(TableCommandsTest, ReadRetriesAfterOpenFailureThenRecomputes) {
+    Write("t.txt", "1 2\n3 4\n");
+    ui_.files = {Path("missing.txt"), Path("t.txt")};
+    ui_.openAnswers = {TOpenFailureAnswer::Retry};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(ui_.log,
+              (QStringList{"choose-read", "open-failure:Ошибка чтения файла", "choose-read", "recompute"}));
+    EXPECT_EQ(table_.RowCount(), 4);
+    EXPECT_EQ(table_.Cell(1, 2), "4");
+}
+
+TEST_F(TableCommandsTest, AbortAndIgnoreEndReadWithoutRecompute) {
+    for (const TOpenFailureAnswer answer : {TOpenFailureAnswer::Abort, TOpenFailureAnswer::Ignore}) {
+        ui_.log.clear();
+        ui_.files = {Path("missing.txt")};
+        ui_.openAnswers = {answer};
+        RunReadCommand(table_, ui_);
+        EXPECT_EQ(ui_.log, (QStringList{"choose-read", "open-failure:Ошибка чтения файла"}));
+        EXPECT_EQ(table_.RowCount(), 20);
+    }
+}
+
+TEST_F(TableCommandsTest, ReadErrorIsReportedThenRecomputed) {
+    ui_.files = {QString("/proc/self/mem")};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(ui_.log,
+              (QStringList{"choose-read", "error:Не могу прочитать файл.|Ошибка чтения файла", "recompute"}));
+}
+
+TEST_F(TableCommandsTest, BadDataIsReportedWithEmptyCaptionAndNoRecompute) {
+    Write("t.txt", "1 2\n3 4\n");
+    table_.FailAfterWrites(2);
+    ui_.files = {Path("t.txt")};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, (QStringList{"choose-read", "error:Файл содержит неверные данные|"}));
+    EXPECT_EQ(table_.RowCount(), 3);
+}
+
+TEST_F(TableCommandsTest, WriteShowsNothingOnSuccessAndDoesNotRecompute) {
+    table_.Set(1, "1", "2");
+    ui_.files = {Path("out.txt")};
+    RunWriteCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, QStringList{"choose-write"});
+    QFile file(Path("out.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "1 2\n");
+}
+
+TEST_F(TableCommandsTest, WriteOpenFailureAsksWithWriterCaption) {
+    ui_.files = {dir_.path(), std::nullopt};
+    ui_.openAnswers = {TOpenFailureAnswer::Retry};
+    RunWriteCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, (QStringList{"choose-write", "open-failure:Ошибка записи файла", "choose-write"}));
+}
+
+TEST_F(TableCommandsTest, ClearAnsweredNoChangesNothing) {
+    table_.FillNumbered(1, 19);
+    ui_.confirm = false;
+    RunClearCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, QStringList{"confirm:Очистить данные в таблице?"});
+    EXPECT_EQ(table_.Cell(0, 1), "y1");
+}
+
+TEST_F(TableCommandsTest, ClearEmptiesVisibleRowsOnly) {
+    table_.FillNumbered(0, 25);
+    table_.SetRowCount(10);
+    RunClearCommand(table_, ui_);
+    EXPECT_EQ(ui_.log, (QStringList{"confirm:Очистить данные в таблице?", "recompute"}));
+    EXPECT_EQ(table_.RowCount(), 10);
+    EXPECT_EQ(table_.Cell(0, 0), "y0");  // the header row is not touched
+    for (int row = 1; row < 10; ++row) {
+        EXPECT_TRUE(table_.Cell(0, row).empty());
+        EXPECT_TRUE(table_.Cell(1, row).empty());
+    }
+    EXPECT_EQ(table_.Cell(0, 10), "y10");  // hidden rows keep their texts
+}
+
+}  // namespace
+}  // namespace quorvel
