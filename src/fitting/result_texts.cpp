@@ -1,5 +1,7 @@
 #include "fitting/result_texts.h"
 
+#include <utility>
+
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -14,13 +16,10 @@ TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c) {
     const double values[4] = {c.a0, c.a1, c.a2, c.a3};
     TCoefficientTexts texts;
     for (int i = 0; i < 4; ++i) {
-        if (values[i] == 0) {
-            texts.values[i] = "0";
-            texts.captions[i] = std::string(kPrefixes[i]) + "0";
-        } else {
-            texts.values[i] = FormatResultValue(values[i]);
-            texts.captions[i] = kPrefixes[i] + texts.values[i];
-        }
+        // An exact zero is shown as the plain digit, never in the exponent pattern.
+        std::string value = values[i] == 0 ? std::string(1, '0') : FormatResultValue(values[i]);
+        texts.captions[i] = kPrefixes[i] + value;
+        texts.values[i] = std::move(value);
     }
     return texts;
 }

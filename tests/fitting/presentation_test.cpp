@@ -65,7 +65,7 @@ TEST(DeviationColor, QuarterAndHalfSigma) {
 TEST(Recompute, LinearFit) {
     TDecimalScope point(U'.');
     TFitCoefficients store;
-    const TRecomputeResult r = Recompute(TTextTable{{"2", "1"}, {"6", "3"}}, fkLinear, store);
+    const TRecomputeResult r = Recompute(TTextTable{{"2", "1"}, {"20", "10"}}, fkLinear, store);
     EXPECT_FALSE(r.tooFew);
     EXPECT_FALSE(r.solveFailed);
     EXPECT_EQ(r.pointCount, 2);
@@ -80,7 +80,8 @@ TEST(Recompute, LinearFit) {
     ASSERT_EQ(r.measured.size(), 2u);
     EXPECT_EQ(r.measured[0].color, clRed);  // sigma 0: every point red
     EXPECT_EQ(r.measured[1].color, clRed);
-    EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 3 in single precision
+    EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 10 in single precision
+    EXPECT_EQ(r.curve[1].y, 2 * r.curve[1].x);
 }
 
 TEST(Recompute, ExactExamples) {
@@ -156,7 +157,9 @@ TEST(Recompute, TooFewPoints) {
     // Statistics, points and curve still come from the retained line Y = 1 + 2X: all exact.
     EXPECT_EQ(r.maxErrText, "0");
     EXPECT_EQ(r.measured.size(), 3u);
-    EXPECT_EQ(r.curve.size(), 50u);
+    ASSERT_FALSE(r.curve.empty());
+    EXPECT_EQ(r.curve.front().x, 1);
+    EXPECT_EQ(r.curve.front().y, 3);
 
     const TRecomputeResult empty = Recompute(TTextTable{}, fkLinear, store);
     EXPECT_TRUE(empty.tooFew);

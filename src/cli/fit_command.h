@@ -1,0 +1,36 @@
+#pragma once
+// quorvel-fit: fits a data file from the command line with the window's own rules and texts.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+enum FitExitCode : int {
+    ecFitted = 0,
+    ecNoFit = 1,       // too few points, or no unique solution
+    ecBadNumber = 2,   // a cell (or the --at value) is not a number
+    ecCannotOpen = 3,  // the data file cannot be opened
+    ecUsage = 64,
+};
+
+struct TFitCommandOptions {
+    TFunctionKind kind = fkCubic;
+    std::optional<std::string> at;  // the --at text, read like the window's X field
+    bool json = false;
+    bool help = false;
+    std::string file = "-";  // "-" is standard input
+};
+
+// Reads the command line; on a usage error returns nothing and sets `error`.
+std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kFitUsage;
+
+// Runs the whole command with the given streams; returns the exit status.
+int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+
+}  // namespace quorvel

@@ -1,0 +1,176 @@
+// Runs the real quorvel-fit on small files and checks its output and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#ifdef QUORVEL_FIT_PATH
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class FitCommand : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::string& content) {
+        const std::string path = ::testing::TempDir() + "quorvel_fit_" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Runs the program with `args` (already quoted for the shell) under the given locale.
+    TRun Run(const std::string& args, const std::string& locale = "C", const std::string& input = "") {
+        const std::string base = ::testing::TempDir() + "quorvel_fit_run";
+        const std::string stdinPath = Write("stdin", input);
+        const std::string command = "LC_ALL=" + locale + " '" + QUORVEL_FIT_PATH + "' " + args + " <'" +
+                                    stdinPath + "' >'" + base + ".out' 2>'" + base + ".err'";
+        const int raw = std::system(command.c_str());
+        TRun run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = ReadFile(base + ".out");
+        run.err = ReadFile(base + ".err");
+        return run;
+    }
+};
+
+TEST_F(FitCommand, PlainOutputIsTheWindowsTexts) {
+    const std::string file = Write("line.txt", "2 1\n20 10\n");
+    TRun run = Run("--kind linear '" + file + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "a0 = 0\na1 = 2.0000000\nY = 2.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n");
+    EXPECT_EQ(run.err, "");
+
+    const std::string quad = Write("quad.txt", "2 -1\n10 3\n5 2\n37 6\n");
+    run = Run("--kind quadratic --at 2 '" + quad + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "a0 = 1.0000000\na1 = 0\na2 = 1.0000000\nY = 1.0000000 * X^2  +1.0000000\n"
+              "Максимальная ошибка 0\nСреднекв. отклонение 0\nY=5.0000000\n");
+
+    const std::string cubic = Write("cubic.txt", "-1 -1\n0 0\n1 1\n8 2\n");
+    run = Run("'" + cubic + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "a0 = 0\na1 = 0\na2 = 0\na3 = 1.0000000\nY = 1.0000000 * X^3 \n"
+              "Максимальная ошибка 0\nСреднекв. отклонение 0\n");
+}
+
+// The number after "key": in a JSON text.
+double JsonNumber(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\":");
+    EXPECT_NE(at, std::string::npos) << key;
+    return at == std::string::npos ? 0 : std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+TEST_F(FitCommand, JsonOutput) {
+    const std::string file = Write("json.txt", "1 0\n1.5 1\n2 2\n4 3\n");
+    const TRun run = Run("--json --kind linear --at 0.1 '" + file + "'");
+    EXPECT_EQ(run.status, 0);
+    // Least squares by hand: a1 = 4.75/5 = 0.95, a0 = 2.125 − 0.95·1.5 = 0.7; deviations 0.3, 0.15,
+    // 0.6, 0.45, so sigma = √(0.675/3).
+    EXPECT_EQ(run.out.substr(0, 58), "{\"kind\":\"linear\",\"points\":4,\"coefficients\":[0.7,0.95,0,0],");
+    EXPECT_NEAR(JsonNumber(run.out, "max_error"), 0.6, 1e-15);
+    EXPECT_NEAR(JsonNumber(run.out, "sigma"), std::sqrt(0.225), 1e-15);
+    EXPECT_NE(run.out.find("\"formula\":\"Y = 0.9500000 * X  +0.7000000\",\"x\":0.1,\"y\":"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NEAR(JsonNumber(run.out, "y"), 0.795, 1e-15);
+    EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
+}
+
+TEST_F(FitCommand, StandardInput) {
+    const std::string data = "2 1\n20 10\n";
+    TRun run = Run("--kind linear -", "C", data);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, 7), "a0 = 0\n");
+    run = Run("--kind linear", "C", data);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, 7), "a0 = 0\n");
+}
+
+TEST_F(FitCommand, ExitStatuses) {
+    TRun run = Run("--kind quadratic '" + Write("few.txt", "1 1\n2 2\n3\n") + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Мало данных\n");
+    EXPECT_EQ(run.out, "");
+
+    run = Run("--kind linear '" + Write("same.txt", "1 5\n2 5\n") + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Коэффициенты определить невозможно\n");
+
+    run = Run("'" + Write("bad.txt", "1 1\n2 2\nabc def\n4 4\n") + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "'abc' is not a valid floating point value\n");
+
+    run = Run("--at x1 '" + Write("ok.txt", "1 1\n2 2\n") + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("x1 не является правильным числом\n", 0), 0u) << run.err;
+
+    run = Run("'" + ::testing::TempDir() + "no/such/file.txt'");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Не могу открыть файл.\n");
+
+    for (const char* args : {"--kind quartic", "--frobnicate", "a b", "--at", "--at ''"}) {
+        run = Run(args);
+        EXPECT_EQ(run.status, 64) << args;
+        EXPECT_NE(run.err.find("Usage: quorvel-fit"), std::string::npos) << args;
+    }
+    run = Run("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("Usage: quorvel-fit"), std::string::npos);
+}
+
+TEST_F(FitCommand, LongLineIsReadAsTwoLines) {
+    std::string line = "10 20";
+    line.resize(126, ' ');
+    line += "35 40";
+    line.resize(199, ' ');
+    line += '\n';
+    const TRun run = Run("--json --kind linear '" + Write("long.txt", line + "50 60\n") + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"points\":3,"), std::string::npos) << run.out;
+}
+
+TEST_F(FitCommand, CommaDecimalLocale) {
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    const bool available = std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
+    std::setlocale(LC_ALL, saved.c_str());
+    if (!available) {
+        GTEST_SKIP() << "the ru_RU.UTF-8 locale is not installed";
+    }
+    const std::string file = Write("comma.txt", "2,5 1\n4.5 2\n6,5 3\n");
+    TRun run = Run("--kind linear --at 0,5 '" + file + "'", "ru_RU.UTF-8");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "a0 = 0,5000000\na1 = 2,0000000\nY = 2,0000000 * X  +0,5000000\nМаксимальная ошибка 0\n"
+              "Среднекв. отклонение 0\nY=1,5000000\n");
+    // JSON numbers never depend on the locale.
+    run = Run("--json --kind linear '" + file + "'", "ru_RU.UTF-8");
+    EXPECT_NE(run.out.find("\"coefficients\":[0.5,2,0,0]"), std::string::npos) << run.out;
+    // The same file in a point locale: the comma is not a decimal mark there.
+    run = Run("--kind linear '" + file + "'", "C");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "'2,5' is not a valid floating point value\n");
+}
+
+}  // namespace
+
+#endif
