@@ -1,0 +1,572 @@
+#include "chart/qt/qt_canvas.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPolygon>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "chart/qt/text_width_table.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+
+namespace {
+
+QRect ToQRect(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Rectangles may come with their corners in any order; the device context draws them normalised.
+TRect Normalised(const TRect& r) {
+    return TRect{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+                 std::max(r.Top, r.Bottom)};
+}
+
+// Dash patterns of the classic styled pens: in pixels for one-pixel pens, in pen widths for wider ones.
+QList<qreal> DashPattern(TPenStyle style, bool cosmetic) {
+    switch (style) {
+        case psDash:
+            return cosmetic ? QList<qreal>{18, 6} : QList<qreal>{3, 1};
+        case psDot:
+            return cosmetic ? QList<qreal>{3, 3} : QList<qreal>{1, 1};
+        case psDashDot:
+            return cosmetic ? QList<qreal>{9, 6, 3, 6} : QList<qreal>{3, 1, 1, 1};
+        case psDashDotDot:
+            return cosmetic ? QList<qreal>{9, 3, 3, 3, 3, 3} : QList<qreal>{3, 1, 1, 1, 1, 1};
+        default:
+            return {};
+    }
+}
+
+Qt::BrushStyle ToQtBrushStyle(TBrushStyle style) {
+    switch (style) {
+        case bsSolid:
+            return Qt::SolidPattern;
+        case bsClear:
+            return Qt::NoBrush;
+        case bsHorizontal:
+            return Qt::HorPattern;
+        case bsVertical:
+            return Qt::VerPattern;
+        case bsFDiagonal:
+            return Qt::FDiagPattern;
+        case bsBDiagonal:
+            return Qt::BDiagPattern;
+        case bsCross:
+            return Qt::CrossPattern;
+        case bsDiagCross:
+            return Qt::DiagCrossPattern;
+    }
+    return Qt::SolidPattern;
+}
+
+std::vector<QPoint> WithoutRepeats(std::span<const TPoint> points) {
+    std::vector<QPoint> out;
+    out.reserve(points.size());
+    for (const TPoint& p : points) {
+        if (out.empty() || out.back() != QPoint(p.X, p.Y)) {
+            out.emplace_back(p.X, p.Y);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TQtCanvas::TQtCanvas(QPaintDevice* device) : ownPainter_(std::make_unique<QPainter>()) {
+    if (device == nullptr || !ownPainter_->begin(device)) {
+        throw Exception("Canvas does not allow drawing");
+    }
+    painter_ = ownPainter_.get();
+    Init();
+}
+
+TQtCanvas::TQtCanvas(QPainter& painter) : painter_(&painter) {
+    Init();
+}
+
+TQtCanvas::~TQtCanvas() {
+    if (ownPainter_ && ownPainter_->isActive()) {
+        ownPainter_->end();
+    }
+}
+
+void TQtCanvas::Init() {
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+    painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Paint engines claim raster operations they then drop (SVG does), so go by the engine type.
+    const QPaintEngine* engine = painter_->paintEngine();
+    const QPaintEngine::Type type = engine != nullptr ? engine->type() : QPaintEngine::User;
+    rasterDevice_ = type == QPaintEngine::Raster;
+    rasterOps_ = rasterDevice_ || type == QPaintEngine::Picture || type == QPaintEngine::OpenGL2;
+    if (painter_->device() != nullptr && painter_->device()->logicalDpiY() > 0) {
+        ppi_ = painter_->device()->logicalDpiY();
+    }
+}
+
+void TQtCanvas::SetPixelsPerInch(int ppi) {
+    if (ppi > 0 && ppi != ppi_) {
+        ppi_ = ppi;
+        current_ = nullptr;
+    }
+}
+
+void TQtCanvas::SetPen(const TPen& pen) {
+    pen_ = pen;
+}
+
+void TQtCanvas::SetBrush(const TBrush& brush) {
+    brush_ = brush;
+}
+
+void TQtCanvas::SetFont(const TFont& font) {
+    if (current_ != nullptr && font == font_) {
+        return;
+    }
+    font_ = font;
+    current_ = nullptr;
+}
+
+TQtCanvas::FontState& TQtCanvas::CurrentFont() const {
+    if (current_ != nullptr) {
+        return *current_;
+    }
+    int pixels = 0;
+    bool cellHeight = false;
+    if (font_.Size != 0 || font_.Height <= 0) {
+        pixels = FontPixelHeight(font_, ppi_);
+    } else {
+        pixels = font_.Height;
+        cellHeight = true;
+    }
+    if (pixels <= 0) {
+        pixels = MulDiv(10, ppi_, 72);
+    }
+    const std::string key =
+        font_.Name + '|' + std::to_string(pixels) + (cellHeight ? "c|" : "|") + std::to_string(font_.Style);
+    auto it = fontCache_.find(key);
+    if (it == fontCache_.end()) {
+        FontState state;
+        state.font = QFont(QString::fromStdString(font_.Name));
+        state.font.setBold((font_.Style & fsBold) != 0);
+        state.font.setItalic((font_.Style & fsItalic) != 0);
+        state.font.setUnderline((font_.Style & fsUnderline) != 0);
+        state.font.setStrikeOut((font_.Style & fsStrikeOut) != 0);
+        // A positive height asks for the whole cell: take the largest size whose cell fits.
+        for (int px = pixels;; --px) {
+            state.font.setPixelSize(std::max(px, 1));
+            const QFontMetricsF fm(state.font);
+            state.ascent = static_cast<int>(std::ceil(fm.ascent()));
+            state.height = state.ascent + static_cast<int>(std::ceil(fm.descent()));
+            if (!cellHeight || px <= 1 || state.height <= pixels) {
+                break;
+            }
+        }
+        it = fontCache_.emplace(key, std::move(state)).first;
+    }
+    current_ = &it->second;
+    return *current_;
+}
+
+void TQtCanvas::ApplyMode(TPenMode mode) {
+    const QPainter::CompositionMode wanted = (mode == pmNotXor && rasterOps_)
+                                                 ? QPainter::RasterOp_NotSourceXorDestination
+                                                 : QPainter::CompositionMode_SourceOver;
+    if (painter_->compositionMode() != wanted) {
+        painter_->setCompositionMode(wanted);
+    }
+}
+
+bool TQtCanvas::PenIsExact() const {
+    // Width 1 scales with the mapping like any logical length; width 0 stays one device pixel.
+    return pen_.Style == psSolid && (pen_.Width == 1 || (pen_.Width <= 0 && !scaled_));
+}
+
+QPen TQtCanvas::MakePen() const {
+    if (!pen_.IsVisible()) {
+        return QPen(Qt::NoPen);
+    }
+    QPen pen(ToQColor(pen_.Color));
+    const bool cosmetic = pen_.Width <= 0 || (pen_.Width == 1 && !scaled_);
+    if (cosmetic) {
+        pen.setWidth(0);
+        pen.setCosmetic(true);
+        pen.setCapStyle(Qt::FlatCap);
+    } else {
+        pen.setWidth(pen_.Width);
+        pen.setCapStyle(pen_.Style == psSolid ? Qt::RoundCap : Qt::FlatCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+    }
+    if (pen_.Style != psSolid) {
+        pen.setDashPattern(DashPattern(pen_.Style, cosmetic));
+    }
+    return pen;
+}
+
+QBrush TQtCanvas::MakeBrush() const {
+    if (brush_.Style == bsClear) {
+        return QBrush(Qt::NoBrush);
+    }
+    return QBrush(ToQColor(brush_.Color), ToQtBrushStyle(brush_.Style));
+}
+
+void TQtCanvas::FillBand(int left, int top, int width, int height, const QColor& color) {
+    if (width > 0 && height > 0) {
+        painter_->fillRect(QRect(left, top, width, height), color);
+    }
+}
+
+void TQtCanvas::ThickLine(TPoint a, TPoint b) {
+    const int w = pen_.Width;
+    const QColor color = ToQColor(pen_.Color);
+    // Axis-parallel wide lines are bands centred on the path, w/2 before it and (w-1)/2 after it, with
+    // the round caps of a wide pen reaching as far beyond each end.
+    if (a.Y == b.Y) {
+        const int x0 = std::min(a.X, b.X);
+        const int x1 = std::max(a.X, b.X);
+        FillBand(x0 - w / 2, a.Y - w / 2, x1 - x0 + w, w, color);
+        return;
+    }
+    if (a.X == b.X) {
+        const int y0 = std::min(a.Y, b.Y);
+        const int y1 = std::max(a.Y, b.Y);
+        FillBand(a.X - w / 2, y0 - w / 2, w, y1 - y0 + w, color);
+        return;
+    }
+    painter_->setPen(MakePen());
+    painter_->drawLine(QPoint(a.X, a.Y), QPoint(b.X, b.Y));
+}
+
+void TQtCanvas::LineTo(int x, int y) {
+    const TPoint from = penPos_;
+    penPos_ = TPoint{x, y};
+    if (!pen_.IsVisible() || from == penPos_) {
+        return;
+    }
+    ApplyMode(pen_.Mode);
+    if (pen_.Width > 1 && pen_.Style == psSolid) {
+        ThickLine(from, penPos_);
+        return;
+    }
+    if (OwnLines()) {
+        RasterLine(from, penPos_);
+        return;
+    }
+    painter_->setPen(MakePen());
+    painter_->drawLine(QPoint(from.X, from.Y), QPoint(x, y));
+}
+
+bool TQtCanvas::OwnLines() const {
+    return rasterDevice_ && !scaled_ && pen_.Width <= 1;
+}
+
+void TQtCanvas::RasterLine(TPoint a, TPoint b) {
+    const QList<qreal> dashes = DashPattern(pen_.Style, true);
+    int period = 0;
+    for (qreal d : dashes) {
+        period += static_cast<int>(d);
+    }
+    const auto on = [&](int i) {
+        if (period == 0) {
+            return true;
+        }
+        int k = i % period;
+        for (qsizetype j = 0; j < dashes.size(); ++j) {
+            k -= static_cast<int>(dashes[j]);
+            if (k < 0) {
+                return j % 2 == 0;
+            }
+        }
+        return false;
+    };
+    const QColor color = ToQColor(pen_.Color);
+    const int dx = b.X - a.X;
+    const int dy = b.Y - a.Y;
+    const bool xMajor = std::abs(dx) >= std::abs(dy);
+    const int n = std::max(std::abs(dx), std::abs(dy));
+    const int major = xMajor ? dx : dy;
+    const int minor = xMajor ? dy : dx;
+    const int sMajor = major < 0 ? -1 : 1;
+    // Bresenham positions across the major direction, halves rounded away from the start.
+    const auto offset = [&](int i) {
+        const long long num = 2LL * i * std::abs(minor) + n;
+        const int step = static_cast<int>(num / (2LL * n));
+        return minor < 0 ? -step : step;
+    };
+    // Pixels in a row of equal minor offset form one run, filled at once.
+    int runStart = -1;
+    int runMinor = 0;
+    const auto flush = [&](int end) {
+        if (runStart < 0) {
+            return;
+        }
+        const int m0 = (xMajor ? a.X : a.Y) + sMajor * runStart;
+        const int m1 = (xMajor ? a.X : a.Y) + sMajor * (end - 1);
+        const int lo = std::min(m0, m1);
+        const int len = std::abs(m1 - m0) + 1;
+        if (xMajor) {
+            FillBand(lo, a.Y + runMinor, len, 1, color);
+        } else {
+            FillBand(a.X + runMinor, lo, 1, len, color);
+        }
+        runStart = -1;
+    };
+    for (int i = 0; i < n; ++i) {
+        const int m = offset(i);
+        if (!on(i)) {
+            flush(i);
+            continue;
+        }
+        if (runStart >= 0 && m != runMinor) {
+            flush(i);
+        }
+        if (runStart < 0) {
+            runStart = i;
+            runMinor = m;
+        }
+    }
+    flush(n);
+}
+
+void TQtCanvas::DrawOutline(std::span<const QPoint> points, bool closed) {
+    if (OwnLines()) {
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            RasterLine(TPoint{points[i - 1].x(), points[i - 1].y()}, TPoint{points[i].x(), points[i].y()});
+        }
+        if (closed && points.size() > 1) {
+            RasterLine(TPoint{points.back().x(), points.back().y()}, TPoint{points[0].x(), points[0].y()});
+        }
+        return;
+    }
+    painter_->setPen(MakePen());
+    painter_->setBrush(Qt::NoBrush);
+    if (closed) {
+        painter_->drawPolygon(points.data(), static_cast<int>(points.size()));
+    } else {
+        painter_->drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
+}
+
+void TQtCanvas::Polyline(std::span<const TPoint> points) {
+    const std::vector<QPoint> pts = WithoutRepeats(points);
+    if (pts.size() < 2 || !pen_.IsVisible()) {
+        return;
+    }
+    ApplyMode(pen_.Mode);
+    if (pen_.Width > 1 && pen_.Style == psSolid) {
+        for (std::size_t i = 1; i < pts.size(); ++i) {
+            ThickLine(TPoint{pts[i - 1].x(), pts[i - 1].y()}, TPoint{pts[i].x(), pts[i].y()});
+        }
+        return;
+    }
+    DrawOutline(pts, false);
+}
+
+void TQtCanvas::Rectangle(const TRect& rect) {
+    const TRect r = Normalised(rect);
+    if (r.IsEmpty()) {
+        return;
+    }
+    ApplyMode(pen_.Mode);
+    const int w = r.Width();
+    const int h = r.Height();
+    const QBrush brush = MakeBrush();
+    if (pen_.IsVisible()) {
+        if (brush.style() != Qt::NoBrush && w > 2 && h > 2) {
+            painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+            painter_->setBackground(ToQColor(backColor_));
+            painter_->fillRect(QRect(r.Left + 1, r.Top + 1, w - 2, h - 2), brush);
+        }
+        if (PenIsExact()) {
+            // Four bands that never overlap, so a not-xor outline keeps its corners.
+            const QColor color = ToQColor(pen_.Color);
+            FillBand(r.Left, r.Top, w, 1, color);
+            if (h > 1) {
+                FillBand(r.Left, r.Bottom - 1, w, 1, color);
+            }
+            FillBand(r.Left, r.Top + 1, 1, h - 2, color);
+            if (w > 1) {
+                FillBand(r.Right - 1, r.Top + 1, 1, h - 2, color);
+            }
+        } else {
+            painter_->setPen(MakePen());
+            painter_->setBrush(Qt::NoBrush);
+            painter_->drawRect(QRect(r.Left, r.Top, w - 1, h - 1));
+        }
+    } else if (brush.style() != Qt::NoBrush) {
+        painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+        painter_->setBackground(ToQColor(backColor_));
+        painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), brush);
+    }
+}
+
+void TQtCanvas::FillRect(const TRect& rect) {
+    const TRect r = Normalised(rect);
+    if (r.IsEmpty() || brush_.Style == bsClear) {
+        return;
+    }
+    // A plain fill copies the brush; the pen's mode does not apply.
+    ApplyMode(pmCopy);
+    if (brush_.Style == bsSolid) {
+        painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), ToQColor(brush_.Color));
+        return;
+    }
+    painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter_->setBackground(ToQColor(backColor_));
+    painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), MakeBrush());
+}
+
+void TQtCanvas::Ellipse(const TRect& rect) {
+    const TRect r = Normalised(rect);
+    if (r.IsEmpty()) {
+        return;
+    }
+    ApplyMode(pen_.Mode);
+    painter_->setPen(MakePen());
+    painter_->setBrush(MakeBrush());
+    painter_->drawEllipse(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
+}
+
+void TQtCanvas::Polygon(std::span<const TPoint> points) {
+    if (points.size() < 2) {
+        return;
+    }
+    QPolygon polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const TPoint& p : points) {
+        polygon.append(QPoint(p.X, p.Y));
+    }
+    ApplyMode(pen_.Mode);
+    if (!pen_.IsVisible() || pen_.Width > 1 || !OwnLines()) {
+        painter_->setPen(MakePen());
+        painter_->setBrush(MakeBrush());
+        painter_->drawPolygon(polygon);
+        return;
+    }
+    // The fill first, then an outline through every vertex pixel.
+    if (brush_.Style != bsClear) {
+        painter_->setPen(Qt::NoPen);
+        painter_->setBrush(MakeBrush());
+        painter_->drawPolygon(polygon);
+    }
+    DrawOutline(std::span<const QPoint>(polygon.constData(), static_cast<std::size_t>(polygon.size())), true);
+}
+
+void TQtCanvas::SetPixel(int x, int y, TColor color) {
+    ApplyMode(pmCopy);
+    painter_->fillRect(QRect(x, y, 1, 1), ToQColor(color));
+}
+
+void TQtCanvas::TextOut(int x, int y, std::string_view text) {
+    FontState& font = CurrentFont();
+    const int width = TextWidth(text);
+    int left = x;
+    switch (align_ & taHorizontalMask) {
+        case taCenter:
+            left = x - width / 2;
+            break;
+        case taRight:
+            left = x - width;
+            break;
+        default:
+            break;
+    }
+    int top = y;
+    switch (align_ & taVerticalMask) {
+        case taBottom:
+            top = y - font.height;
+            break;
+        case taBaseline:
+            top = y - font.ascent;
+            break;
+        default:
+            break;
+    }
+    ApplyMode(pmCopy);
+    if (backMode_ == bmOpaque) {
+        FillBand(left, top, width, font.height, ToQColor(backColor_));
+    }
+    if (text.empty()) {
+        return;
+    }
+    painter_->setFont(font.font);
+    painter_->setPen(QPen(ToQColor(font_.Color)));
+    painter_->drawText(QPoint(left, top + font.ascent),
+                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int TQtCanvas::TextWidth(std::string_view text) const {
+    FontState& font = CurrentFont();
+    const int fast = TTextWidthTable::ForFont(font.font).Width(text);
+    if (fast >= 0) {
+        return fast;
+    }
+    std::string key(text);
+    auto it = font.widths.find(key);
+    if (it != font.widths.end()) {
+        return it->second;
+    }
+    const int width = QFontMetrics(font.font).horizontalAdvance(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    font.widths.emplace(std::move(key), width);
+    return width;
+}
+
+int TQtCanvas::TextHeight(std::string_view /*text*/) const {
+    return CurrentFont().height;
+}
+
+void TQtCanvas::SetClipRect(const TRect& rect) {
+    const TRect r = Normalised(rect);
+    painter_->setClipRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), Qt::ReplaceClip);
+}
+
+void TQtCanvas::ClearClip() {
+    painter_->setClipping(false);
+}
+
+void TQtCanvas::SetMapping(const TMapping& m) {
+    mapping_ = m;
+    const bool degenerate = m.WindowExt.X == 0 || m.WindowExt.Y == 0;
+    scaled_ = !degenerate && (m.WindowExt != m.ViewportExt);
+    if (degenerate || (!scaled_ && m.WindowOrg == TPoint{} && m.ViewportOrg == TPoint{})) {
+        painter_->setViewTransformEnabled(false);
+        return;
+    }
+    painter_->setWindow(QRect(m.WindowOrg.X, m.WindowOrg.Y, m.WindowExt.X, m.WindowExt.Y));
+    painter_->setViewport(QRect(m.ViewportOrg.X, m.ViewportOrg.Y, m.ViewportExt.X, m.ViewportExt.Y));
+    painter_->setViewTransformEnabled(true);
+}
+
+std::unique_ptr<TCanvasBuffer> TQtCanvas::CreateBuffer(int w, int h) {
+    return std::make_unique<TQtImageBuffer>(w, h, ppi_);
+}
+
+void TQtCanvas::DrawBuffer(int x, int y, TCanvasBuffer& buffer) {
+    auto* image = dynamic_cast<TQtImageBuffer*>(&buffer);
+    if (image == nullptr) {
+        return;
+    }
+    // Device pixels, unchanged: no mapping, no clip, no raster operation.
+    painter_->save();
+    painter_->setViewTransformEnabled(false);
+    painter_->setWorldMatrixEnabled(false);
+    painter_->setClipping(false);
+    painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_->drawImage(QPoint(x, y), image->Image());
+    painter_->restore();
+}
+
+TQtImageBuffer::TQtImageBuffer(int w, int h, int ppi)
+    : image_(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
+    image_.fill(Qt::white);
+    canvas_ = std::make_unique<TQtCanvas>(&image_);
+    canvas_->SetPixelsPerInch(ppi);
+}
+
+}  // namespace quorvel

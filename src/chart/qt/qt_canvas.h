@@ -1,0 +1,147 @@
+#pragma once
+// The chart engine's canvas on a QPainter: one class for every device (widget, QImage, QPicture,
+// QSvgGenerator, QPrinter). Antialiasing of lines and fills is off so that the pixel geometry of the
+// classic device context holds exactly: rectangles without their right and bottom edges, lines without
+// their end pixel, cosmetic dash patterns of 3-on-3-off dots.
+//
+// On raster devices (QImage, the widget's backing store) one-pixel lines are rasterised here, so that
+// the first pixel is always drawn and the last never, whatever the direction; Qt's own rasteriser drops
+// the pixel at the far end of its internal direction. Vector devices (QPicture, SVG, PDF, printers) get
+// Qt lines, which a later rasterisation may place within a pixel of the same spot.
+//
+// Pen mode not-xor uses QPainter::RasterOp_NotSourceXorDestination where the device supports raster
+// operations (QImage, the widget's backing store, a QPicture replayed onto either). Devices without
+// them (SVG, PDF and printers) draw a not-xor pen in copy mode; the only not-xor figure is the zoom
+// rectangle of a mouse drag, which never reaches such a device in practice.
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "chart/canvas.h"
+
+class QPaintDevice;
+
+namespace quorvel {
+
+// A blue-green-red colour value as a Qt colour (the series' own-colour flag bit is ignored).
+inline QColor ToQColor(TColor c) {
+    return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c));
+}
+
+// A Qt colour as a blue-green-red value.
+inline TColor FromQColor(const QColor& c) {
+    return static_cast<TColor>(c.red()) | (static_cast<TColor>(c.green()) << 8) |
+           (static_cast<TColor>(c.blue()) << 16);
+}
+
+class TQtCanvas final : public TCanvas {
+public:
+    // Opens its own painter on device and ends it on destruction.
+    explicit TQtCanvas(QPaintDevice* device);
+    // Draws through a painter the caller keeps active for the canvas' lifetime.
+    explicit TQtCanvas(QPainter& painter);
+    ~TQtCanvas() override;
+    TQtCanvas(const TQtCanvas&) = delete;
+    TQtCanvas& operator=(const TQtCanvas&) = delete;
+
+    QPainter& Painter() { return *painter_; }
+    // Overrides the resolution used for font sizes in points (the device's logical DPI by default).
+    void SetPixelsPerInch(int ppi);
+    // Whether pen mode not-xor is drawn as such on this device (see the file comment).
+    bool SupportsNotXor() const { return rasterOps_; }
+
+    void SetPen(const TPen& pen) override;
+    const TPen& Pen() const override { return pen_; }
+    void SetBrush(const TBrush& brush) override;
+    const TBrush& Brush() const override { return brush_; }
+    void SetFont(const TFont& font) override;
+    const TFont& Font() const override { return font_; }
+    void SetTextAlign(unsigned align) override { align_ = align; }
+    unsigned TextAlign() const override { return align_; }
+    void SetBackMode(TBackMode mode) override { backMode_ = mode; }
+    void SetBackColor(TColor color) override { backColor_ = color; }
+    int PixelsPerInch() const override { return ppi_; }
+
+    void MoveTo(int x, int y) override { penPos_ = TPoint{x, y}; }
+    void LineTo(int x, int y) override;
+    TPoint PenPos() const override { return penPos_; }
+    void Polyline(std::span<const TPoint> points) override;
+
+    void Rectangle(const TRect& r) override;
+    void FillRect(const TRect& r) override;
+    void Ellipse(const TRect& r) override;
+    void Polygon(std::span<const TPoint> points) override;
+    void SetPixel(int x, int y, TColor color) override;
+
+    void TextOut(int x, int y, std::string_view text) override;
+    int TextWidth(std::string_view text) const override;
+    int TextHeight(std::string_view text) const override;
+
+    void SetClipRect(const TRect& r) override;
+    void ClearClip() override;
+    void SetMapping(const TMapping& mapping) override;
+    const TMapping& Mapping() const override { return mapping_; }
+
+    std::unique_ptr<TCanvasBuffer> CreateBuffer(int w, int h) override;
+    void DrawBuffer(int x, int y, TCanvasBuffer& buffer) override;
+
+private:
+    struct FontState {
+        QFont font;
+        int ascent = 0;  // the cell's part above the baseline, rounded up as the classic context does
+        int height = 0;  // ascent plus descent, each rounded up
+        std::unordered_map<std::string, int> widths;  // shaped widths of non-ASCII texts
+    };
+
+    void Init();
+    FontState& CurrentFont() const;
+    void ApplyMode(TPenMode mode);
+    QPen MakePen() const;
+    QBrush MakeBrush() const;
+    bool PenIsExact() const;
+    void FillBand(int left, int top, int width, int height, const QColor& color);
+    void ThickLine(TPoint a, TPoint b);
+    // Whether one-pixel lines are rasterised here rather than by Qt (raster device, unscaled).
+    bool OwnLines() const;
+    // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
+    void RasterLine(TPoint a, TPoint b);
+    void DrawOutline(std::span<const QPoint> points, bool closed);
+
+    std::unique_ptr<QPainter> ownPainter_;
+    QPainter* painter_ = nullptr;
+    bool rasterOps_ = false;
+    bool rasterDevice_ = false;  // pixels land on an image: lines are rasterised exactly here
+    int ppi_ = 96;
+    TPen pen_;
+    TBrush brush_;
+    TFont font_;
+    unsigned align_ = taLeft | taTop;
+    TBackMode backMode_ = bmOpaque;
+    TColor backColor_ = clWhite;
+    TPoint penPos_;
+    TMapping mapping_;
+    bool scaled_ = false;  // the mapping changes the scale, so cosmetic pens differ from width 1
+    // Fonts met so far on this canvas by description; nodes stay put, so current_ may point into it.
+    mutable std::unordered_map<std::string, FontState> fontCache_;
+    mutable FontState* current_ = nullptr;
+};
+
+// An off-screen image with a canvas on it, as made by TQtCanvas::CreateBuffer.
+class TQtImageBuffer final : public TCanvasBuffer {
+public:
+    TQtImageBuffer(int w, int h, int ppi);
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
+    TCanvas& Canvas() override { return *canvas_; }
+    const QImage& Image() const { return image_; }
+
+private:
+    QImage image_;
+    std::unique_ptr<TQtCanvas> canvas_;
+};
+
+}  // namespace quorvel

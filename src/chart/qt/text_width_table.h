@@ -1,0 +1,40 @@
+#pragma once
+// Fast text widths for printable ASCII: per-glyph advances plus pair adjustments (kerning), each
+// measured once per font through Qt's own shaping and kept for the process. A bottom axis with a label
+// per point asks for a hundred thousand widths per paint; shaping each one would take longer than the
+// whole paint may.
+#include <QFont>
+#include <QFontMetricsF>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace quorvel {
+
+class TTextWidthTable {
+public:
+    // The table of one font; tables live until the process ends.
+    static TTextWidthTable& ForFont(const QFont& font);
+
+    explicit TTextWidthTable(const QFont& font);
+
+    // Width of the text as QFontMetrics::horizontalAdvance gives it, or -1 when the text holds a
+    // character outside printable ASCII (the caller then shapes it in full).
+    int Width(std::string_view text);
+
+private:
+    static constexpr int kFirst = 0x20;
+    static constexpr int kCount = 0x7F - kFirst;
+    static constexpr std::int32_t kUnknown = INT32_MIN;
+
+    // Advances and adjustments in 1/64 pixel, the unit Qt adds them in.
+    std::int32_t Advance(int c);
+    std::int32_t PairAdjust(int a, int b);
+
+    QFontMetricsF metrics_;
+    std::array<std::int32_t, kCount> advance_;
+    std::unique_ptr<std::array<std::int32_t, kCount * kCount>> pair_;
+};
+
+}  // namespace quorvel

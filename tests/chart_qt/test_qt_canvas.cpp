@@ -1,0 +1,387 @@
+// The QPainter canvas against the pixel rules of the classic device context.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFontMetrics>
+#include <QSvgGenerator>
+#include <random>
+#include <string>
+
+#include "chart/qt/qt_canvas.h"
+#include "image_probe.h"
+
+namespace quorvel {
+namespace {
+
+using test::CountColor;
+using test::InkBox;
+using test::IsWhite;
+using test::PixelColor;
+using test::WhiteImage;
+
+TPen SolidPen(TColor color, int width = 1, TPenMode mode = pmCopy) {
+    TPen pen;
+    pen.Color = color;
+    pen.Width = width;
+    pen.Mode = mode;
+    return pen;
+}
+
+TBrush SolidBrush(TColor color) {
+    return TBrush{color, bsSolid};
+}
+
+TEST(QtCanvasRectangle, OutlineOnEdgePixelsAndRightBottomExcluded) {
+    QImage image = WhiteImage(20, 20);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.SetBrush(SolidBrush(clRed));
+        canvas.Rectangle(MakeRect(2, 3, 7, 9));
+    }
+    EXPECT_EQ(InkBox(image, image.rect()), QRect(QPoint(2, 3), QPoint(6, 8)));
+    for (int x = 2; x <= 6; ++x) {
+        EXPECT_EQ(PixelColor(image, x, 3), clBlack) << x;
+        EXPECT_EQ(PixelColor(image, x, 8), clBlack) << x;
+    }
+    for (int y = 3; y <= 8; ++y) {
+        EXPECT_EQ(PixelColor(image, 2, y), clBlack) << y;
+        EXPECT_EQ(PixelColor(image, 6, y), clBlack) << y;
+    }
+    EXPECT_EQ(CountColor(image, clRed, image.rect()), 3 * 4);
+}
+
+TEST(QtCanvasRectangle, ClearPenFillsWholeRectangleAndCornersMayComeInAnyOrder) {
+    QImage image = WhiteImage(20, 20);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetBrush(SolidBrush(clBlue));
+        // A 5 x 5 marker centred on (10, 10), given right-to-left and bottom-to-top.
+        canvas.Rectangle(MakeRect(13, 13, 8, 8));
+        canvas.SetBrush(TBrush{clWhite, bsClear});
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.Rectangle(MakeRect(5, 5, 5, 9));  // empty: nothing
+    }
+    EXPECT_EQ(InkBox(image, image.rect()), QRect(QPoint(8, 8), QPoint(12, 12)));
+    EXPECT_EQ(CountColor(image, clBlue, image.rect()), 25);
+}
+
+TEST(QtCanvasRectangle, FillRectIgnoresPenAndClearBrushFillsNothing) {
+    QImage image = WhiteImage(10, 10);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetBrush(SolidBrush(clGreen));
+        canvas.FillRect(MakeRect(1, 1, 4, 3));
+        canvas.SetBrush(TBrush{clRed, bsClear});
+        canvas.FillRect(MakeRect(5, 5, 9, 9));
+    }
+    EXPECT_EQ(CountColor(image, clGreen, image.rect()), 6);
+    EXPECT_EQ(InkBox(image, image.rect()), QRect(QPoint(1, 1), QPoint(3, 2)));
+}
+
+TEST(QtCanvasLine, EndPixelExcludedInEveryDirection) {
+    QImage image = WhiteImage(30, 30);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.Line(2, 2, 12, 2);    // rightwards
+        canvas.Line(20, 20, 20, 5);  // upwards
+        canvas.Line(5, 10, 10, 15);  // diagonal
+        canvas.MoveTo(25, 25);
+        canvas.LineTo(25, 25);  // zero length draws nothing
+        EXPECT_EQ(canvas.PenPos(), (TPoint{25, 25}));
+    }
+    EXPECT_EQ(InkBox(image, QRect(0, 0, 30, 4)), QRect(QPoint(2, 2), QPoint(11, 2)));
+    EXPECT_EQ(InkBox(image, QRect(18, 3, 5, 20)), QRect(QPoint(20, 6), QPoint(20, 20)));
+    EXPECT_EQ(InkBox(image, QRect(4, 9, 8, 8)), QRect(QPoint(5, 10), QPoint(9, 14)));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(PixelColor(image, 5 + i, 10 + i), clBlack);
+    }
+    EXPECT_TRUE(IsWhite(image, 25, 25));
+}
+
+TEST(QtCanvasLine, PolylineJoinsOnceAndLeavesOutLastPixel) {
+    QImage image = WhiteImage(20, 20);
+    {
+        TQtCanvas canvas(&image);
+        // Not-xor would cancel any pixel drawn twice at a joint.
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        const TPoint pts[] = {{2, 2}, {10, 2}, {10, 10}, {10, 10}, {2, 10}, {2, 3}};
+        canvas.Polyline(pts);
+    }
+    EXPECT_EQ(PixelColor(image, 10, 2), clBlack);
+    EXPECT_EQ(PixelColor(image, 10, 10), clBlack);
+    EXPECT_EQ(PixelColor(image, 2, 10), clBlack);
+    EXPECT_EQ(PixelColor(image, 2, 4), clBlack);
+    EXPECT_EQ(PixelColor(image, 2, 2), clBlack);
+    // The closing segment ends at (2, 3), which stays white... and it is the only gap of the square.
+    EXPECT_TRUE(IsWhite(image, 2, 3));
+    EXPECT_EQ(CountColor(image, clBlack, image.rect()), 4 * 8 - 1);
+}
+
+TEST(QtCanvasLine, DottedPenIsThreeOnThreeOff) {
+    QImage image = WhiteImage(40, 10);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        canvas.Line(0, 5, 30, 5);
+        canvas.SetPen(TPen{clGray, psDot, 0, pmCopy});
+        canvas.Line(0, 7, 30, 7);
+    }
+    for (int row : {5, 7}) {
+        for (int x = 0; x < 30; ++x) {
+            const bool on = (x / 3) % 2 == 0;
+            EXPECT_EQ(PixelColor(image, x, row), on ? clGray : clWhite) << "row " << row << " x " << x;
+        }
+        EXPECT_TRUE(IsWhite(image, 30, row));
+    }
+}
+
+TEST(QtCanvasLine, WidePenIsCentredBand) {
+    QImage image = WhiteImage(30, 30);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack, 2));
+        canvas.Line(5, 10, 20, 10);
+        canvas.Line(3, 15, 3, 25);
+    }
+    EXPECT_EQ(InkBox(image, QRect(0, 0, 30, 13)), QRect(QPoint(4, 9), QPoint(20, 10)));
+    EXPECT_EQ(InkBox(image, QRect(0, 13, 10, 17)), QRect(QPoint(2, 14), QPoint(3, 25)));
+}
+
+TEST(QtCanvasNotXor, DrawingTwiceRestoresTheImage) {
+    QImage image = WhiteImage(60, 40);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetBrush(SolidBrush(clYellow));
+        canvas.FillRect(MakeRect(0, 0, 30, 40));
+        canvas.SetBrush(SolidBrush(clNavy));
+        canvas.FillRect(MakeRect(30, 20, 60, 40));
+    }
+    const QImage before = image.copy();
+    TQtCanvas canvas(&image);
+    ASSERT_TRUE(canvas.SupportsNotXor());
+    canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+    canvas.SetBrush(TBrush{clWhite, bsClear});
+    canvas.Rectangle(MakeRect(5, 5, 50, 35));
+    canvas.Line(0, 0, 59, 39);
+    // Not-xor with a black pen inverts: white turns black, yellow turns blue.
+    EXPECT_EQ(PixelColor(image, 40, 5), clBlack);
+    EXPECT_EQ(PixelColor(image, 5, 12), clBlue);
+    EXPECT_EQ(PixelColor(image, 5, 5), clBlue);  // the corner keeps its one inversion
+    canvas.Rectangle(MakeRect(50, 35, 5, 5));
+    canvas.Line(0, 0, 59, 39);
+    canvas.Painter().end();
+    EXPECT_EQ(image, before);
+}
+
+TEST(QtCanvasClip, DrawingStaysInsideClipUntilCleared) {
+    QImage image = WhiteImage(40, 40);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetClipRect(MakeRect(10, 10, 20, 20));
+        canvas.SetBrush(SolidBrush(clRed));
+        canvas.FillRect(MakeRect(0, 0, 40, 40));
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.Line(0, 25, 40, 25);
+        canvas.ClearClip();
+        canvas.SetPixel(35, 35, clGreen);
+    }
+    EXPECT_EQ(InkBox(image, QRect(0, 0, 40, 30)), QRect(QPoint(10, 10), QPoint(19, 19)));
+    EXPECT_EQ(CountColor(image, clRed, image.rect()), 100);
+    EXPECT_EQ(PixelColor(image, 35, 35), clGreen);
+}
+
+TEST(QtCanvasMapping, WindowAndViewportScaleDrawingAndClip) {
+    QImage image = WhiteImage(80, 80);
+    {
+        TQtCanvas canvas(&image);
+        TMapping m;
+        m.WindowExt = TPoint{100, 100};
+        m.ViewportExt = TPoint{200, 200};
+        m.ViewportOrg = TPoint{4, 0};
+        canvas.SetMapping(m);
+        EXPECT_EQ(canvas.Mapping(), m);
+        canvas.SetClipRect(MakeRect(0, 0, 15, 100));
+        canvas.SetBrush(SolidBrush(clBlue));
+        canvas.FillRect(MakeRect(10, 10, 20, 20));
+        canvas.SetMapping(TMapping{});
+        canvas.ClearClip();
+        canvas.SetPixel(0, 0, clRed);
+    }
+    EXPECT_EQ(InkBox(image, QRect(2, 2, 78, 78)), QRect(QPoint(24, 20), QPoint(33, 39)));
+    EXPECT_EQ(PixelColor(image, 0, 0), clRed);
+}
+
+TEST(QtCanvasBuffer, BufferStartsWhiteAndIsCopiedInDevicePixels) {
+    QImage image = WhiteImage(50, 50);
+    TQtCanvas canvas(&image);
+    canvas.SetBrush(SolidBrush(clBlack));
+    canvas.FillRect(MakeRect(0, 0, 50, 50));
+    auto buffer = canvas.CreateBuffer(20, 10);
+    ASSERT_EQ(buffer->Width(), 20);
+    ASSERT_EQ(buffer->Height(), 10);
+    buffer->Canvas().SetPixel(0, 0, clRed);
+    buffer->Canvas().SetPixel(19, 9, clBlue);
+    // Mapping and clip of the target do not apply to the copy.
+    TMapping m;
+    m.WindowExt = TPoint{1, 1};
+    m.ViewportExt = TPoint{2, 2};
+    canvas.SetMapping(m);
+    canvas.SetClipRect(MakeRect(0, 0, 1, 1));
+    canvas.DrawBuffer(5, 7, *buffer);
+    canvas.Painter().end();
+    EXPECT_EQ(PixelColor(image, 5, 7), clRed);
+    EXPECT_EQ(PixelColor(image, 24, 16), clBlue);
+    EXPECT_EQ(PixelColor(image, 6, 7), clWhite);
+    EXPECT_EQ(PixelColor(image, 25, 16), clBlack);
+    EXPECT_EQ(PixelColor(image, 24, 17), clBlack);
+}
+
+TEST(QtCanvasShapes, PolygonAndEllipseStayInsideTheirBoxes) {
+    QImage image = WhiteImage(40, 40);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.SetBrush(SolidBrush(clLime));
+        const TPoint triangle[] = {{7, 13}, {13, 13}, {10, 7}};
+        canvas.Polygon(triangle);
+        canvas.Ellipse(MakeRect(20, 20, 31, 27));
+    }
+    EXPECT_EQ(InkBox(image, QRect(0, 0, 18, 18)), QRect(QPoint(7, 7), QPoint(13, 13)));
+    EXPECT_GT(CountColor(image, clLime, QRect(0, 0, 18, 18)), 0);
+    EXPECT_EQ(InkBox(image, QRect(18, 18, 22, 22)), QRect(QPoint(20, 20), QPoint(30, 26)));
+}
+
+class QtCanvasText : public testing::Test {
+protected:
+    QImage image = WhiteImage(200, 60);
+    TQtCanvas canvas{&image};
+
+    void SetUp() override {
+        TFont font;  // Arial, 8 points
+        canvas.SetFont(font);
+        canvas.SetBackMode(bmTransparent);
+    }
+};
+
+TEST_F(QtCanvasText, HeightIsTheClassicCellHeight) {
+    EXPECT_EQ(canvas.PixelsPerInch(), 96);
+    // Arial 8 points on a 96 dpi device: a cell of 13 pixels, ascent and descent each rounded up.
+    EXPECT_EQ(canvas.TextHeight("W"), 13);
+    TFont small;
+    small.Size = 0;
+    small.Height = -8;
+    canvas.SetFont(small);
+    const int h8 = canvas.TextHeight("W");
+    TFont cell;
+    cell.Size = 0;
+    cell.Height = h8;
+    canvas.SetFont(cell);
+    EXPECT_EQ(canvas.TextHeight("W"), h8);
+    EXPECT_LT(h8, 13);
+}
+
+TEST_F(QtCanvasText, AlignmentPlacesTheTextCell) {
+    const std::string text = "12,5";
+    const int w = canvas.TextWidth(text);
+    const int h = canvas.TextHeight(text);
+    ASSERT_GT(w, 10);
+    canvas.SetTextAlign(taLeft | taTop);
+    canvas.TextOut(20, 5, text);
+    canvas.SetTextAlign(taRight | taTop);
+    canvas.TextOut(100, 5, text);
+    canvas.SetTextAlign(taCenter | taBottom);
+    canvas.TextOut(150, 30, text);
+    canvas.SetTextAlign(taLeft | taBaseline);
+    canvas.TextOut(20, 50, "EEE");
+    canvas.Painter().end();
+
+    const QRect left = InkBox(image, QRect(0, 0, 60, 25));
+    EXPECT_GE(left.left(), 20);
+    EXPECT_LE(left.right(), 20 + w - 1);
+    EXPECT_GE(left.top(), 5);
+    EXPECT_LE(left.bottom(), 5 + h - 1);
+
+    const QRect right = InkBox(image, QRect(60, 0, 60, 25));
+    EXPECT_LE(right.right(), 99);
+    EXPECT_GE(right.left(), 100 - w);
+    EXPECT_EQ(right.top(), left.top());
+    EXPECT_EQ(right.width(), left.width());
+
+    const QRect centred = InkBox(image, QRect(120, 0, 80, 31));
+    EXPECT_LE(centred.bottom(), 29);
+    EXPECT_GE(centred.top(), 30 - h);
+    EXPECT_NEAR((centred.left() + centred.right() + 1) / 2.0, 150.0, 2.0);
+
+    // A capital sits on the baseline: its last ink row is the row just above it.
+    const QRect baseline = InkBox(image, QRect(0, 35, 100, 25));
+    EXPECT_EQ(baseline.bottom(), 49);
+}
+
+TEST_F(QtCanvasText, OpaqueBackgroundFillsExactlyTheCell) {
+    const int w = canvas.TextWidth("Wx");
+    const int h = canvas.TextHeight("Wx");
+    canvas.SetBackMode(bmOpaque);
+    canvas.SetBackColor(clAqua);
+    canvas.TextOut(30, 20, "Wx");
+    canvas.Painter().end();
+    EXPECT_EQ(InkBox(image, image.rect()), QRect(30, 20, w, h));
+    EXPECT_TRUE(PixelColor(image, 30, 20) == clAqua);
+}
+
+TEST_F(QtCanvasText, WidthsAgreeWithQtShaping) {
+    QFont font("Arial");
+    font.setPixelSize(11);
+    const QFontMetrics fm(font);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> digit(0, 9);
+    const std::string symbols = "0123456789,.-+E ";
+    for (int i = 0; i < 500; ++i) {
+        std::string s;
+        const int n = 1 + i % 12;
+        for (int k = 0; k < n; ++k) {
+            s += (k % 3 == 2) ? symbols[static_cast<std::size_t>(rng() % symbols.size())]
+                              : static_cast<char>('0' + digit(rng));
+        }
+        ASSERT_EQ(canvas.TextWidth(s), fm.horizontalAdvance(QString::fromStdString(s))) << s;
+    }
+    for (const char* s :
+         {"AVAWATAR To", "Wo Yo LT 11", "", "Y = 1.5000000 * X^3", "\xd0\x9c\xd0\xb0\xd0\xbb\xd0\xbe"}) {
+        EXPECT_EQ(canvas.TextWidth(s), fm.horizontalAdvance(QString::fromUtf8(s))) << s;
+    }
+}
+
+TEST(QtCanvasDevices, SvgDeviceDrawsWithoutRasterOperations) {
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&bytes);
+    svg.setSize(QSize(50, 40));
+    svg.setViewBox(QRect(0, 0, 50, 40));
+    {
+        TQtCanvas canvas(&svg);
+        EXPECT_FALSE(canvas.SupportsNotXor());
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetBrush(SolidBrush(clRed));
+        canvas.Rectangle(MakeRect(1, 1, 20, 20));
+        canvas.SetBackMode(bmTransparent);
+        canvas.TextOut(2, 25, "1,5");
+    }
+    const QByteArray out = bytes.data();
+    EXPECT_TRUE(out.contains("<svg"));
+    EXPECT_TRUE(out.contains("1,5"));
+}
+
+TEST(QtCanvasDevices, ColourConversionKeepsBlueGreenRedOrder) {
+    EXPECT_EQ(ToQColor(clRed), QColor(255, 0, 0));
+    EXPECT_EQ(ToQColor(clBlue), QColor(0, 0, 255));
+    EXPECT_EQ(ToQColor(clPurple), QColor(128, 0, 128));
+    EXPECT_EQ(FromQColor(QColor(0, 128, 0)), clGreen);
+    EXPECT_EQ(FromQColor(ToQColor(0x123456)), 0x123456u);
+}
+
+}  // namespace
+}  // namespace quorvel
