@@ -1,0 +1,48 @@
+#include "app/application.h"
+
+#include <QIcon>
+#include <QLibraryInfo>
+#include <memory>
+
+#include "app/form_main.h"
+#include "app/message_boxes.h"
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(kApplicationTitle);
+    setDesktopFileName("quorvel");
+    setWindowIcon(QIcon(":/quorvel/quorvel.svg"));
+    if (qtTranslator_.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(&qtTranslator_);
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentException();
+        return false;
+    }
+}
+
+int RunQuorvel(int& argc, char** argv) {
+    ReadNumberSettingsFromLocale();
+    std::unique_ptr<TApplication> app;
+    try {
+        app = std::make_unique<TApplication>(argc, argv);
+        TFormMain form;
+        form.show();
+        TApplication::exec();
+    } catch (...) {
+        if (app != nullptr) {
+            ReportCurrentException();
+        }
+    }
+    return 0;
+}
+
+}  // namespace quorvel

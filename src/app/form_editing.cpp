@@ -1,0 +1,68 @@
+// Editing rules of the data table: the number check and growth, Enter walking, the column swap, and
+// the help text handing the focus back.
+#include <QPlainTextEdit>
+
+#include "app/form_main.h"
+#include "app/grid_model.h"
+#include "app/message_boxes.h"
+#include "app/string_grid.h"
+#include "fitting/point_extraction.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr const char* kNotANumber =
+    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+
+}  // namespace
+
+void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
+    if (Value.isEmpty() || Value == "-" || Value == "+") {
+        return;
+    }
+    const std::string text = Value.toStdString();
+    try {
+        (void)ParseUserNumber(text);  // the recompute's own reading rule
+    } catch (const Exception&) {
+        ShowOwnedMessage(text + kNotANumber, "Неверный ввод числа");
+    }
+    // The table always ends with an empty entry row.
+    if (ARow == sgData->RowCount() - 1) {
+        sgData->SetRowCount(sgData->RowCount() + 1);
+    }
+}
+
+void TFormMain::sgDataKeyPress(QObject* Sender, QChar Key) {
+    auto* grid = qobject_cast<TStringGrid*>(Sender);
+    if (grid == nullptr || Key != QChar(13)) {
+        return;
+    }
+    if (grid->Row() == grid->RowCount() - 1) {
+        return;
+    }
+    if (grid->Col() == 0) {
+        grid->SetCol(1);
+    } else {
+        grid->SetRow(grid->Row() + 1);
+        grid->SetCol(0);
+    }
+}
+
+void TFormMain::sgDataColumnMoved(int, int) {
+    sgDataModel->SetCellText(0, 0, "Y (истинное)");
+    sgDataModel->SetCellText(1, 0, "X (по прибору)");
+    sgDataClick();
+}
+
+void TFormMain::Memo1Click() {
+    sgData->SetFocus();
+}
+
+void TFormMain::Memo1KeyDown(int& Key) {
+    Key = 0;
+    sgData->SetFocus();
+}
+
+}  // namespace quorvel

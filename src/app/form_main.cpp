@@ -1,0 +1,137 @@
+#include "app/form_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/chart_feed.h"
+#include "app/grid_model.h"
+#include "app/message_boxes.h"
+#include "app/panel.h"
+#include "app/string_grid.h"
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+    BuildLayout();
+    WireEvents();
+    if (ApplicationWindow() == nullptr) {
+        SetApplicationWindow(this);
+    }
+    FormCreate();
+    sgData->setFocus();
+}
+
+TFormMain::~TFormMain() {
+    if (ApplicationWindow() == this) {
+        SetApplicationWindow(nullptr);
+    }
+}
+
+void TFormMain::FormCreate() {
+    sgDataModel->SetCellText(0, 0, "Y (истинное)");
+    sgDataModel->SetCellText(1, 0, "X (по прибору)");
+    ComboBox1->setCurrentIndex(2);
+}
+
+void TFormMain::WireEvents() {
+    // Every handler runs behind the guard: what escapes it ends in the standard exception box.
+    const auto recompute = Guarded([this] { sgDataClick(); });
+    connect(sgData, &TStringGrid::Click, this, recompute);
+    connect(sgData, &TStringGrid::DblClick, this, recompute);
+    connect(sgData, &TStringGrid::Enter, this, recompute);
+    connect(PanelResult, &TPanel::Click, this, recompute);
+    connect(PanelResult, &TPanel::DblClick, this, recompute);
+    connect(ComboBox1, &QComboBox::activated, this, Guarded([this](int) { sgDataClick(); }));
+    connect(sgData, &TStringGrid::SetEditText, this,
+            Guarded([this](int col, int row, const QString& value) { sgDataSetEditText(col, row, value); }));
+    connect(sgData, &TStringGrid::KeyPress, this,
+            Guarded([this](QChar key) { sgDataKeyPress(sgData, key); }));
+    connect(sgData, &TStringGrid::ColumnMoved, this,
+            Guarded([this](int from, int to) { sgDataColumnMoved(from, to); }));
+    connect(MaskEditX, &QLineEdit::textChanged, this, Guarded([this](const QString&) { MaskEditXChange(); }));
+    connect(CheckBox1, &QCheckBox::clicked, this, Guarded([this](bool) { CheckBox1Click(); }));
+
+    // The kind items carry marks that only the recompute sets; undo the toggle a trigger makes.
+    const auto kindItem = [this](QAction* item, void (TFormMain::*handler)()) {
+        connect(item, &QAction::triggered, this, Guarded([this, item, handler](bool) {
+                    item->setChecked(!item->isChecked());
+                    (this->*handler)();
+                }));
+    };
+    kindItem(itmLine, &TFormMain::itmLineClick);
+    kindItem(itmDouble, &TFormMain::itmDoubleClick);
+    kindItem(itmCubic, &TFormMain::itmCubicClick);
+
+    const auto item = [this](QAction* action, void (TFormMain::*handler)()) {
+        connect(action, &QAction::triggered, this, Guarded([this, handler](bool) { (this->*handler)(); }));
+    };
+    const auto button = [this](QPushButton* b, void (TFormMain::*handler)()) {
+        connect(b, &QPushButton::clicked, this, Guarded([this, handler](bool) { (this->*handler)(); }));
+    };
+    item(itmRead, &TFormMain::itmReadClick);
+    item(itmWrite, &TFormMain::itmWriteClick);
+    item(itmExit, &TFormMain::itmExitClick);
+    item(itmClearMain, &TFormMain::itmClearClick);
+    item(itmClear, &TFormMain::itmClearClick);
+    item(itmTablCopyMain, &TFormMain::itmTablCopyClick);
+    item(itmTablCopy, &TFormMain::itmTablCopyClick);
+    item(itmTablPasteMain, &TFormMain::itmTablPasteClick);
+    item(itmTablPaste, &TFormMain::itmTablPasteClick);
+    item(itmGraphPrint, &TFormMain::btnPrintClick);
+    item(itmGraphCopy, &TFormMain::btnGraphCopyClick);
+    button(btnCopy, &TFormMain::btnCopyClick);
+    button(btnPrint, &TFormMain::btnPrintClick);
+    button(btnGraphCopy, &TFormMain::btnGraphCopyClick);
+
+    connect(sgData, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenuTabl->popup(sgData->viewport()->mapToGlobal(pos)); });
+    connect(Chart1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenuGraph->popup(Chart1->mapToGlobal(pos)); });
+
+    Memo1->installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
+    MaskEditX->installEventFilter(this);
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The window's table copy and paste act everywhere in it, edit fields included.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste)) {
+            event->ignore();
+            return true;
+        }
+    }
+    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        Guarded([this] { Memo1Click(); })();
+        return false;
+    }
+    if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        Guarded([this, &key] { Memo1KeyDown(key); })();
+        return key == 0;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) {
+        ReadNumberSettingsFromLocale();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void TFormMain::SelectKind(int itemIndex) {
+    ComboBox1->setCurrentIndex(itemIndex);
+    sgDataClick();
+}
+
+}  // namespace quorvel

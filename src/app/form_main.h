@@ -1,0 +1,124 @@
+#pragma once
+// The main window: the data table, the result panels, the function kind, the evaluation at X and the
+// chart. Every control carries its layout name as objectName; the handlers carry the event names.
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "fitting/fit_types.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quorvel {
+
+class TChartFeed;
+class TGridModel;
+class TPanel;
+class TStringGrid;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    const TChartFeed& ChartFeed() const { return *chartFeed_; }
+    const TFitCoefficients& Coefficients() const { return coefficients_; }
+
+public slots:
+    void FormCreate();
+    // The recompute and the evaluation at X.
+    void sgDataClick();
+    void MaskEditXChange();
+    void CheckBox1Click();
+    void itmLineClick();
+    void itmDoubleClick();
+    void itmCubicClick();
+    // Editing rules of the table.
+    void sgDataSetEditText(int ACol, int ARow, const QString& Value);
+    void sgDataKeyPress(QObject* Sender, QChar Key);
+    void sgDataColumnMoved(int FromIndex, int ToIndex);
+    void Memo1Click();
+    void Memo1KeyDown(int& Key);
+    // Commands.
+    void itmReadClick();
+    void itmWriteClick();
+    void itmTablCopyClick();
+    void itmTablPasteClick();
+    void btnCopyClick();
+    void btnGraphCopyClick();
+    void btnPrintClick();
+    void itmClearClick();
+    void itmExitClick();
+    void Chart1Click();
+    void Chart1ClickSeries();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildMenus();
+    void WireEvents();
+    void SelectKind(int itemIndex);
+
+    TFitCoefficients coefficients_;
+
+    // Controls, in the layout's stacking order.
+    QPlainTextEdit* Memo1 = nullptr;
+    QWidget* Chart1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* StaticText2 = nullptr;
+    TPanel* PanelResult = nullptr;
+    QPushButton* btnCopy = nullptr;
+    QLineEdit* MaskEditX = nullptr;
+    QLabel* StaticText4 = nullptr;
+    QLabel* StaticText5 = nullptr;
+    TPanel* PanelY = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    TGridModel* sgDataModel = nullptr;
+    TStringGrid* sgData = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblSigma = nullptr;
+    QLabel* lblMaxErr = nullptr;
+    QLabel* Label3 = nullptr;
+    std::array<TPanel*, 4> PanelA{};
+    QPushButton* btnPrint = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLabel* StaticText3 = nullptr;
+    QPushButton* btnGraphCopy = nullptr;
+
+    // Menus.
+    QAction* itmRead = nullptr;
+    QAction* itmWrite = nullptr;
+    QAction* itmExit = nullptr;
+    QAction* itmClearMain = nullptr;
+    QAction* itmTablCopyMain = nullptr;
+    QAction* itmTablPasteMain = nullptr;
+    QMenu* PopupMenuTabl = nullptr;
+    QAction* itmClear = nullptr;
+    QAction* itmTablCopy = nullptr;
+    QAction* itmTablPaste = nullptr;
+    QMenu* PopupMenuGraph = nullptr;
+    QAction* itmLine = nullptr;
+    QAction* itmDouble = nullptr;
+    QAction* itmCubic = nullptr;
+    QAction* itmGraphPrint = nullptr;
+    QAction* itmGraphCopy = nullptr;
+
+    std::unique_ptr<TChartFeed> chartFeed_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,116 @@
+// The recompute and the evaluation at X: the window applies what the pure recompute describes.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/chart_feed.h"
+#include "app/form_main.h"
+#include "app/grid_model.h"
+#include "app/message_boxes.h"
+#include "app/panel.h"
+#include "app/string_grid.h"
+#include "fitting/presentation.h"
+
+namespace quorvel {
+
+namespace {
+
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Labels size themselves to their caption, keeping their place.
+void SetLabelCaption(QLabel* label, const std::string& caption) {
+    label->setText(Text(caption));
+    label->resize(label->sizeHint().width(), label->height());
+}
+
+}  // namespace
+
+void TFormMain::sgDataClick() {
+    const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
+    // A bad cell throws here, before anything on the window has changed.
+    const TRecomputeResult result = Recompute(*sgDataModel, kind, coefficients_);
+
+    if (result.tooFew) {
+        for (size_t i = 0; i < PanelA.size(); ++i) {
+            PanelA[i]->setText(Text(result.panelCaptions[i]));
+        }
+        PanelResult->setText(Text(result.resultCaption));
+        Chart1->hide();
+        btnCopy->setEnabled(false);
+        btnGraphCopy->setEnabled(false);
+        btnPrint->setEnabled(false);
+    } else {
+        itmLine->setChecked(kind == fkLinear);
+        itmDouble->setChecked(kind == fkQuadratic);
+        itmCubic->setChecked(kind == fkCubic);
+        if (result.solveFailed) {
+            ShowOwnedMessage("Коэффициенты определить невозможно", "Невозможно вычислить коэффициенты");
+        }
+        for (size_t i = 0; i < PanelA.size(); ++i) {
+            PanelA[i]->setText(Text(result.panelCaptions[i]));
+        }
+        PanelResult->setText(Text(result.resultCaption));
+        Chart1->show();
+        btnCopy->setEnabled(true);
+        btnGraphCopy->setEnabled(true);
+        btnPrint->setEnabled(true);
+    }
+
+    PanelA[2]->setVisible(kind >= fkQuadratic);
+    PanelA[3]->setVisible(kind == fkCubic);
+    SetLabelCaption(lblSigma, result.sigmaText);
+    SetLabelCaption(lblMaxErr, result.maxErrText);
+
+    chartFeed_->FeedRecompute(result);
+
+    // Entering the table from elsewhere recomputes once more, nested here.
+    sgData->SetFocus();
+    MaskEditXChange();
+}
+
+void TFormMain::MaskEditXChange() {
+    const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), coefficients_);
+    switch (evaluation.state) {
+        case TEvaluation::Skipped:
+            return;
+        case TEvaluation::Invalid:
+            // The evaluation stops here: the shown Y and the evaluated point stay as they were.
+            ShowOwnedMessage(evaluation.message, "Неверный ввод числа");
+            return;
+        case TEvaluation::Evaluated:
+            break;
+    }
+    PanelY->setText(Text(evaluation.yText));
+    chartFeed_->ClearPoints(TChartFeed::kEvaluated);
+    if (CheckBox1->isChecked()) {
+        chartFeed_->AddPoint(TChartFeed::kEvaluated, evaluation.x, evaluation.y, evaluation.label, clRed);
+    }
+}
+
+void TFormMain::CheckBox1Click() {
+    if (CheckBox1->isChecked()) {
+        MaskEditXChange();
+    } else {
+        chartFeed_->ClearPoints(TChartFeed::kEvaluated);
+    }
+    sgData->SetFocus();
+}
+
+void TFormMain::itmLineClick() {
+    SelectKind(0);
+}
+
+void TFormMain::itmDoubleClick() {
+    SelectKind(1);
+}
+
+void TFormMain::itmCubicClick() {
+    SelectKind(2);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,48 @@
+#include "app/grid_delegate.h"
+
+#include <QLineEdit>
+
+#include "app/string_grid.h"
+
+namespace quorvel {
+
+TGridDelegate::TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName("sgDataEditor");
+    editor->setFrame(false);
+    grid_->EditorCreated(editor);
+    return editor;
+}
+
+void TGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* edit = qobject_cast<QLineEdit*>(editor);
+    if (edit == nullptr) {
+        return;
+    }
+    const QString text = index.data(Qt::EditRole).toString();
+    // The cell changes under the editor at every keystroke; rewriting the same text would lose the caret.
+    if (edit->text() != text) {
+        edit->setText(text);
+        edit->selectAll();
+    }
+}
+
+void TGridDelegate::setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const {}
+
+void TGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                         const QModelIndex&) const {
+    // Inside the grid lines, which take the last pixel column and row of each cell.
+    editor->setGeometry(option.rect.adjusted(0, 0, -1, -1));
+}
+
+bool TGridDelegate::eventFilter(QObject* object, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(object);
+    if (editor == nullptr) {
+        return false;
+    }
+    return grid_->EditorEvent(editor, event);
+}
+
+}  // namespace quorvel

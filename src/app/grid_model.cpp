@@ -1,0 +1,125 @@
+#include "app/grid_model.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace quorvel {
+
+TGridModel::TGridModel(int rowCount, QObject* parent)
+    : QAbstractTableModel(parent), rowCount_(std::max(rowCount, 1)) {}
+
+std::string_view TGridModel::CellText(int col, int row) const {
+    if (col < 0 || col >= kColumns || row < 0) {
+        return {};
+    }
+    const auto& column = cells_[static_cast<size_t>(col)];
+    if (static_cast<size_t>(row) >= column.size()) {
+        return {};
+    }
+    return column[static_cast<size_t>(row)];
+}
+
+void TGridModel::SetCellText(int col, int row, std::string text) {
+    if (col < 0 || col >= kColumns || row < 0) {
+        return;
+    }
+    auto& column = cells_[static_cast<size_t>(col)];
+    if (static_cast<size_t>(row) >= column.size()) {
+        if (text.empty()) {
+            return;  // never written reads as empty anyway
+        }
+        column.resize(static_cast<size_t>(row) + 1);
+    }
+    column[static_cast<size_t>(row)] = std::move(text);
+    if (bulkDepth_ > 0) {
+        return;
+    }
+    if (row == 0) {
+        emit headerDataChanged(Qt::Horizontal, col, col);
+    } else if (row < rowCount_) {
+        const QModelIndex i = index(row - 1, col);
+        emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
+void TGridModel::SetRowCount(int count) {
+    count = std::max(count, 1);
+    if (count == rowCount_) {
+        return;
+    }
+    if (count > rowCount_) {
+        beginInsertRows(QModelIndex(), rowCount_ - 1, count - 2);
+        rowCount_ = count;
+        endInsertRows();
+    } else {
+        beginRemoveRows(QModelIndex(), count - 1, rowCount_ - 2);
+        rowCount_ = count;
+        endRemoveRows();
+    }
+}
+
+void TGridModel::BeginBulkUpdate() {
+    ++bulkDepth_;
+}
+
+void TGridModel::EndBulkUpdate() {
+    if (bulkDepth_ > 0 && --bulkDepth_ == 0) {
+        RefreshAll();
+    }
+}
+
+void TGridModel::RefreshAll() {
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+    if (rowCount_ > 1) {
+        emit dataChanged(index(0, 0), index(rowCount_ - 2, kColumns - 1), {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
+void TGridModel::SwapColumns() {
+    std::swap(cells_[0], cells_[1]);
+    RefreshAll();
+}
+
+int TGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rowCount_ - 1;
+}
+
+int TGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant TGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    const std::string_view text = CellText(index.column(), index.row() + 1);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole) {
+        return false;
+    }
+    SetCellText(index.column(), index.row() + 1, value.toString().toStdString());
+    return true;
+}
+
+QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        const std::string_view text = CellText(section, 0);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,55 @@
+#pragma once
+// The data table's store: cell texts per (column, row), kept apart from the row count, so lowering
+// the count hides rows and raising it shows their texts again. Row 0 is the header row; the Qt model
+// exposes only the data rows (model row r is table row r + 1) and gives row 0 as the header texts.
+#include <QAbstractTableModel>
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/table_access.h"
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+class TGridModel : public QAbstractTableModel, public ITableSource, public TTableAccess {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 2;
+
+    explicit TGridModel(int rowCount, QObject* parent = nullptr);
+
+    // Table coordinates: col 0..1, row 0 the header, rows 1..RowCount()-1 data.
+    int RowCount() const override { return rowCount_; }
+    std::string_view CellText(int col, int row) const override;
+    void SetCellText(int col, int row, std::string text);
+    void SetRowCount(int count) override;
+    // The commands' view of the same store.
+    std::string_view Cell(int col, int row) const override { return CellText(col, row); }
+    void SetCell(int col, int row, std::string text) override { SetCellText(col, row, std::move(text)); }
+    // Cell writes inside the bracket refresh the view once, at its end.
+    void BeginBulkUpdate() override;
+    void EndBulkUpdate() override;
+
+    // Exchanges the texts of the two columns in every stored row, header row included.
+    void SwapColumns();
+
+    // Qt model over the data rows.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    void RefreshAll();
+
+    int rowCount_;
+    int bulkDepth_ = 0;
+    std::array<std::vector<std::string>, kColumns> cells_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,265 @@
+// The recompute as the user sees it on the real window: panel texts, formula, the too-few state, the
+// solve-failure box, point colours and order, the kind menu, and a bad cell.
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+
+#include "app/chart_feed.h"
+#include "runtime/colors.h"
+#include "runtime/number_text.h"
+#include "window_fixture.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+class RecomputeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        SetDecimalChar('.');
+        SetThousandsChar(',');
+    }
+
+    void linearFitOfTwoPoints() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.Fill({{"2", "1"}, {"6", "3"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 0"));
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 2.0000000"));
+        QCOMPARE(w.Caption("PanelA2"), QString("a2 = 0"));
+        QCOMPARE(w.Caption("PanelA3"), QString("a3 = 0"));
+        QVERIFY(!w.Find("PanelA2")->isVisibleTo(w.form.get()));
+        QVERIFY(!w.Find("PanelA3")->isVisibleTo(w.form.get()));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
+        QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
+        QCOMPARE(w.Caption("lblSigma"), QString("0"));
+        QVERIFY(w.Find("Chart1")->isVisible());
+        QVERIFY(w.Find("btnCopy")->isEnabled());
+        QVERIFY(w.Find("btnGraphCopy")->isEnabled());
+        QVERIFY(w.Find("btnPrint")->isEnabled());
+        QVERIFY(w.Find<QAction>("itmLine")->isChecked());
+        QVERIFY(!w.Find<QAction>("itmCubic")->isChecked());
+    }
+
+    void quadraticAndCubicExamples() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
+        w.Fill({{"2", "-1"}, {"1", "0"}, {"2", "1"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 1.0000000"));
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 0"));
+        QCOMPARE(w.Caption("PanelA2"), QString("a2 = 1.0000000"));
+        QCOMPARE(w.Caption("PanelA3"), QString("a3 = 0"));
+        QVERIFY(w.Find("PanelA2")->isVisibleTo(w.form.get()));
+        QVERIFY(!w.Find("PanelA3")->isVisibleTo(w.form.get()));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 1.0000000 * X^2  +1.0000000"));
+
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(2);
+        w.Fill({{"-1", "-1"}, {"0", "0"}, {"1", "1"}, {"8", "2"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 0"));
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 0"));
+        QCOMPARE(w.Caption("PanelA2"), QString("a2 = 0"));
+        QCOMPARE(w.Caption("PanelA3"), QString("a3 = 1.0000000"));
+        QVERIFY(w.Find("PanelA3")->isVisibleTo(w.form.get()));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 1.0000000 * X^3 "));
+        QVERIFY(w.Find<QAction>("itmCubic")->isChecked());
+    }
+
+    void allZeroYGivesZeroFormula() {
+        TWindow w;
+        w.Fill({{"0", "1"}, {"0", "2"}, {"0", "3"}, {"0", "5"}});
+        w.ClickFormula();
+        for (const char* name : {"PanelA0", "PanelA1", "PanelA2", "PanelA3"}) {
+            QCOMPARE(w.Caption(name), QString(name).right(2).toLower() + " = 0");
+        }
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 0"));
+    }
+
+    void tooFewPointsKeepMarksAndHideChart() {
+        TWindow w;
+        w.Fill({{"1", "1"}, {"2", "2"}, {"3", "4"}, {"5", "8"}});
+        w.ClickFormula();
+        QVERIFY(w.Find("Chart1")->isVisible());
+        QVERIFY(w.Find<QAction>("itmCubic")->isChecked());
+        // Three complete rows and half-filled ones are too few for a cubic.
+        w.Model()->SetCellText(1, 4, "");
+        w.Model()->SetCellText(0, 6, "7");
+        w.Model()->SetCellText(1, 7, "7");
+        w.ClickFormula();
+        for (const char* name : {"PanelA0", "PanelA1", "PanelA2", "PanelA3"}) {
+            QCOMPARE(w.Caption(name), QString("Мало данных"));
+        }
+        QCOMPARE(w.Caption("PanelResult"), QString("Заполните таблицу значений Y(X)"));
+        QVERIFY(!w.Find("Chart1")->isVisible());
+        QVERIFY(w.Find("Memo1")->isVisible());
+        QVERIFY(!w.Find("btnCopy")->isEnabled());
+        QVERIFY(!w.Find("btnGraphCopy")->isEnabled());
+        QVERIFY(!w.Find("btnPrint")->isEnabled());
+        QVERIFY(w.Find<QAction>("itmCubic")->isChecked());  // marks only move when a solve runs
+        // The series are still fed while the chart is hidden.
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+    }
+
+    void solveFailureShowsBoxThenFittedState() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.Fill({{"2", "1"}, {"6", "3"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
+        // All X equal: the linear solve fails; the previous coefficients stay in use.
+        w.Fill({{"2", "1"}, {"5", "1"}});
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Коэффициенты определить невозможно"));
+        QCOMPARE(boxes.Boxes()[0].caption, QString("Невозможно вычислить коэффициенты"));
+        QCOMPARE(boxes.Boxes()[0].icon, QMessageBox::NoIcon);
+        QVERIFY(boxes.Boxes()[0].owned);
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
+        QVERIFY(w.Find("Chart1")->isVisible());
+        QVERIFY(w.Find("btnCopy")->isEnabled());
+        QCOMPARE(w.Caption("lblMaxErr"), QString("3"));  // |5 - 2| with Y = 2X
+    }
+
+    void failedQuadraticAfterCubicLeavesOutTheCubicTerm() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Fill({{"-1", "-1"}, {"0", "0"}, {"1", "1"}, {"8", "2"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 1.0000000 * X^3 "));
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
+        w.Fill({{"1", "0"}, {"2", "0"}, {"3", "0"}, {"", ""}});  // all X zero: singular
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 0"));
+        QCOMPARE(w.Caption("PanelA3"), QString("a3 = 1.0000000"));
+        QVERIFY(w.Find<QAction>("itmDouble")->isChecked());
+        QVERIFY(!w.Find<QAction>("itmCubic")->isChecked());
+    }
+
+    void pointColoursFollowDeviation() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        // Exact line: sigma is 0, so every point is red.
+        w.Fill({{"2", "1"}, {"4", "2"}, {"6", "3"}});
+        w.ClickFormula();
+        const TChartFeed& feed = w.form->ChartFeed();
+        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clRed);
+        }
+        // Deviations 1, 2, 1 (and more) from the line Y = X over symmetric data give blue, purple, red.
+        w.Fill({{"0", "0"},
+                {"1", "1"},
+                {"2", "2"},
+                {"3", "3"},
+                {"4", "4"},
+                {"5", "5"},
+                {"6", "6"},
+                {"7.2", "7"},
+                {"7.6", "8"},
+                {"10.4", "9"},
+                {"10", "10"}});
+        w.ClickFormula();
+        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 11);
+        QSet<TColor> colours;
+        for (int i = 0; i < feed.PointCount(TChartFeed::kMeasured); ++i) {
+            colours.insert(feed.Point(TChartFeed::kMeasured, i).color);
+        }
+        QVERIFY(colours.contains(clBlue));
+        QVERIFY(colours.contains(clRed));
+    }
+
+    void seriesHoldPointsInAscendingXWithLabels() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.Fill({{"5", "3"}, {"1", "1.5"}, {"9", "3"}, {"2", "-1"}});
+        w.ClickFormula();
+        const TChartFeed& feed = w.form->ChartFeed();
+        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 4);
+        const double xs[] = {-1, 1.5, 3, 3};
+        const double ys[] = {2, 1, 5, 9};  // equal X keep table order
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).x, xs[i]);
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).y, ys[i]);
+        }
+        QCOMPARE(QString::fromStdString(feed.Point(TChartFeed::kMeasured, 1).label), QString("1.5"));
+        QVERIFY(feed.PointCount(TChartFeed::kCurve) >= 50);
+        QCOMPARE(feed.Point(TChartFeed::kCurve, 0).x, -1.0);
+        QVERIFY(feed.Point(TChartFeed::kCurve, feed.PointCount(TChartFeed::kCurve) - 1).x < 3.0);
+    }
+
+    void invalidCellShowsStandardBoxAndChangesNothing() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.Fill({{"2", "1"}, {"6", "3"}});
+        w.ClickFormula();
+        w.Model()->SetCellText(0, 3, "abc");
+        w.Model()->SetCellText(1, 3, "4");
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("'abc' is not a valid floating point value."));
+        QCOMPARE(boxes.Boxes()[0].caption, QString("Quorvel"));
+        QCOMPARE(boxes.Boxes()[0].icon, QMessageBox::Critical);
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
+        // The loop goes on: the window still answers.
+        w.Model()->SetCellText(0, 3, "8");
+        w.ClickFormula();
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+    }
+
+    void kindMenuSelectsAndRecomputes() {
+        TWindow w;
+        w.Fill({{"2", "1"}, {"6", "3"}, {"7", "4"}, {"1", "0"}});
+        w.ClickFormula();
+        w.Find<QAction>("itmLine")->trigger();
+        QCOMPARE(w.Find<QComboBox>("ComboBox1")->currentText(), QString("Линейная"));
+        QVERIFY(w.Caption("PanelResult").startsWith("Y = "));
+        QVERIFY(!w.Caption("PanelResult").contains("X^2"));
+        QVERIFY(w.Find<QAction>("itmLine")->isChecked());
+        QVERIFY(!w.Find<QAction>("itmCubic")->isChecked());
+        w.Find<QAction>("itmDouble")->trigger();
+        QCOMPARE(w.Find<QComboBox>("ComboBox1")->currentIndex(), 1);
+        QVERIFY(w.Find<QAction>("itmDouble")->isChecked());
+        QVERIFY(!w.Find<QAction>("itmLine")->isChecked());
+        w.Find<QAction>("itmCubic")->trigger();
+        QVERIFY(w.Find<QAction>("itmCubic")->isChecked());
+        QVERIFY(w.Find("PanelA3")->isVisibleTo(w.form.get()));
+    }
+
+    void comboChangeRecomputesAndHandsFocusToTable() {
+        TWindow w;
+        w.Fill({{"2", "1"}, {"6", "3"}});
+        auto* combo = w.Find<QComboBox>("ComboBox1");
+        combo->setFocus();
+        QTRY_VERIFY(combo->hasFocus());
+        // Choosing "Линейная" with the keyboard raises the change event.
+        QTest::keyClick(combo, Qt::Key_Up);
+        QTest::keyClick(combo, Qt::Key_Up);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
+        QVERIFY(w.Grid()->FocusInside());
+    }
+
+    void screenshotOfAFit() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
+        w.Fill({{"0.1", "0"}, {"1.9", "1"}, {"4.2", "2"}, {"8.8", "3"}, {"16.1", "4"}, {"25.3", "5"}});
+        w.Find<QLineEdit>("MaskEditX")->setText("2.5");
+        w.ClickFormula();
+        QVERIFY(w.Find("Chart1")->isVisible());
+        QApplication::processEvents();
+        const QPixmap shot = w.form->grab();
+        QVERIFY(!shot.isNull());
+        const QString dir = QString(QUORVEL_SOURCE_DIR) + "/docs";
+        QDir().mkpath(dir);
+        QVERIFY(shot.save(dir + "/screenshot.png"));
+    }
+};
+
+QTEST_MAIN(RecomputeTest)
+#include "recompute_test.moc"
