@@ -30,6 +30,38 @@ inline int MulLimb(const u64* a, int n, u64 b, u64* out) {
     return carry != 0 ? n + 1 : n;
 }
 
+// a += v·2^bitOffset; the caller's headroom guarantees the carry stops inside a.
+__attribute__((always_inline)) inline void AddShifted(u64* a, const u64* v, int n, long bitOffset) {
+    a += bitOffset >> 6;
+    const unsigned r = static_cast<unsigned>(bitOffset & 63);
+    u64 carry = 0;
+    if (r == 0) {
+        for (int i = 0; i < n; ++i) {
+            const u128 sum = static_cast<u128>(a[i]) + v[i] + carry;
+            a[i] = static_cast<u64>(sum);
+            carry = static_cast<u64>(sum >> 64);
+        }
+    } else {
+        u64 prev = 0;
+        for (int i = 0; i < n; ++i) {
+            const u64 limb = (v[i] << r) | (prev >> (64 - r));
+            prev = v[i];
+            const u128 sum = static_cast<u128>(a[i]) + limb + carry;
+            a[i] = static_cast<u64>(sum);
+            carry = static_cast<u64>(sum >> 64);
+        }
+        const u128 sum = static_cast<u128>(a[n]) + (prev >> (64 - r)) + carry;
+        a[n] = static_cast<u64>(sum);
+        carry = static_cast<u64>(sum >> 64);
+        ++a;
+    }
+    a += n;
+    while (carry != 0) {
+        carry = ++*a == 0 ? 1 : 0;
+        ++a;
+    }
+}
+
 }  // namespace
 
 TBinaryParts SplitDouble(double value) {
@@ -62,32 +94,7 @@ void TLimbAccumulator::Reset(long bits) {
 }
 
 void TLimbAccumulator::Add(const u64* v, int n, long bitOffset, bool negative) {
-    u64* a = (negative ? neg_ : pos_).data();
-    std::size_t q = static_cast<std::size_t>(bitOffset >> 6);
-    const unsigned r = static_cast<unsigned>(bitOffset & 63);
-    unsigned char carry = 0;
-    if (r == 0) {
-        for (int i = 0; i < n; ++i, ++q) {
-            u128 sum = static_cast<u128>(a[q]) + v[i] + carry;
-            a[q] = static_cast<u64>(sum);
-            carry = static_cast<unsigned char>(sum >> 64);
-        }
-    } else {
-        u64 prev = 0;
-        for (int i = 0; i <= n; ++i, ++q) {
-            const u64 cur = i < n ? v[i] : 0;
-            const u64 limb = (cur << r) | (prev >> (64 - r));
-            prev = cur;
-            u128 sum = static_cast<u128>(a[q]) + limb + carry;
-            a[q] = static_cast<u64>(sum);
-            carry = static_cast<unsigned char>(sum >> 64);
-        }
-    }
-    // The headroom guarantees the carry stops inside the array.
-    while (carry != 0) {
-        carry = ++a[q] == 0 ? 1 : 0;
-        ++q;
-    }
+    AddShifted((negative ? neg_ : pos_).data(), v, n, bitOffset);
 }
 
 void TLimbAccumulator::AddSmall(u64 v, bool negative) {
@@ -139,32 +146,53 @@ void TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
     }
 
     // Second pass: U^m = mx^m·2^(m·(ex−s)), U^j·V = mx^j·my·2^(j·(ex−s) + ey−t).
+    u64* su[7][2];
+    u64* wu[4][2];
+    for (int m = 0; m <= 6; ++m) {
+        su[m][0] = su_[m].Limbs(false);
+        su[m][1] = su_[m].Limbs(true);
+    }
+    for (int j = 0; j <= 3; ++j) {
+        wu[j][0] = wu_[j].Limbs(false);
+        wu[j][1] = wu_[j].Limbs(true);
+    }
     u64 count = 0;
     u64 pw[7][6];  // mx^m, at most 318 bits
     int pn[7];
     u64 prod[7];  // mx^j·my, at most 212 bits
     for (const TDataPoint& p : points) {
         ++count;
-        const TBinaryParts x = SplitDouble(p.X);
-        const TBinaryParts y = SplitDouble(p.Y);
-        const long dx = x.exponent - s_;
-        const long dy = y.exponent - t_;
+        TBinaryParts x = SplitDouble(p.X);
+        TBinaryParts y = SplitDouble(p.Y);
+        long dx = x.exponent - s_;
+        long dy = y.exponent - t_;
+        // Where U (or V) fits one limb, it is used whole: its powers then need no shifting, which is
+        // the usual case for readings of similar magnitude.
+        if (x.mantissa != 0 && dx <= std::countl_zero(x.mantissa)) {
+            x.mantissa <<= dx;
+            dx = 0;
+        }
+        if (y.mantissa != 0 && dy <= std::countl_zero(y.mantissa)) {
+            y.mantissa <<= dy;
+            dy = 0;
+        }
+        const int xOdd = x.negative ? 1 : 0;
         if (x.mantissa != 0) {
             pw[1][0] = x.mantissa;
             pn[1] = 1;
-            su_[1].Add(pw[1], 1, dx, x.negative);
+            AddShifted(su[1][xOdd], pw[1], 1, dx);
             for (int m = 2; m <= maxPower; ++m) {
                 pn[m] = MulLimb(pw[m - 1], pn[m - 1], x.mantissa, pw[m]);
-                su_[m].Add(pw[m], pn[m], m * dx, x.negative && (m & 1) != 0);
+                AddShifted(su[m][(m & 1) != 0 ? xOdd : 0], pw[m], pn[m], m * dx);
             }
         }
         if (y.mantissa != 0) {
-            wu_[0].Add(&y.mantissa, 1, dy, y.negative);
+            const int yNeg = y.negative ? 1 : 0;
+            AddShifted(wu[0][yNeg], &y.mantissa, 1, dy);
             if (x.mantissa != 0) {
                 for (int j = 1; j <= degree; ++j) {
                     const int n = MulLimb(pw[j], pn[j], y.mantissa, prod);
-                    const bool negative = y.negative != (x.negative && (j & 1) != 0);
-                    wu_[j].Add(prod, n, j * dx + dy, negative);
+                    AddShifted(wu[j][yNeg ^ ((j & 1) != 0 ? xOdd : 0)], prod, n, j * dx + dy);
                 }
             }
         }

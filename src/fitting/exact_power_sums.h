@@ -24,6 +24,8 @@ public:
     void Add(const std::uint64_t* v, int n, long bitOffset, bool negative);
     void AddSmall(std::uint64_t v, bool negative);
     void ToMpz(mpz_t out) const;
+    // The limbs of one part, for the accumulation loop.
+    std::uint64_t* Limbs(bool negative) { return (negative ? neg_ : pos_).data(); }
 
 private:
     std::vector<std::uint64_t> pos_;

@@ -1,0 +1,98 @@
+// The recompute at table size: extraction, exact cubic solve, statistics and presentation.
+// Also writes the large data file that quorvel-fit is timed on:
+//   bench_fit --make-data FILE [LINES]   (default 1000000 lines, about 20 MB)
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fitting/presentation.h"
+#include "runtime/number_text.h"
+
+namespace {
+
+// A barometer calibration: readings in Pa with two decimals, true values in hPa with four, both
+// written with a decimal comma as a Russian locale writes them.
+void MakeRow(std::mt19937_64& rng, long k, long n, char* y, char* x) {
+    std::uniform_real_distribution<double> noise(-0.002, 0.002);
+    const double reading = 100000.0 + 20000.0 * static_cast<double>(k) / static_cast<double>(n);
+    const double truth = reading / 100.0 + 2e-9 * (reading - 110000) * (reading - 110000) + noise(rng);
+    std::snprintf(y, 32, "%.4f", truth);
+    std::snprintf(x, 32, "%.2f", reading);
+    for (char* p : {y, x}) {
+        if (char* dot = std::strchr(p, '.')) {
+            *dot = ',';
+        }
+    }
+}
+
+class TCellTable : public quorvel::ITableSource {
+public:
+    explicit TCellTable(long rows) {
+        std::mt19937_64 rng(42);
+        cells_.reserve(static_cast<std::size_t>(rows));
+        char y[32], x[32];
+        for (long k = 0; k < rows; ++k) {
+            MakeRow(rng, k, rows, y, x);
+            cells_.emplace_back(y, x);
+        }
+    }
+    int RowCount() const override { return static_cast<int>(cells_.size()) + 2; }
+    std::string_view CellText(int col, int row) const override {
+        if (row < 1 || row > static_cast<int>(cells_.size())) {
+            return {};
+        }
+        const auto& r = cells_[static_cast<std::size_t>(row - 1)];
+        return col == 0 ? r.first : r.second;
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> cells_;
+};
+
+void BM_Recompute(benchmark::State& state) {
+    quorvel::SetDecimalChar(U',');
+    const TCellTable table(state.range(0));
+    quorvel::TFitCoefficients store;
+    for (auto _ : state) {
+        quorvel::TRecomputeResult result = quorvel::Recompute(table, quorvel::fkCubic, store);
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["time_per_row"] =
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Recompute)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+
+int MakeData(const char* path, long lines) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) {
+        std::perror(path);
+        return 1;
+    }
+    std::mt19937_64 rng(42);
+    char y[32], x[32];
+    for (long k = 0; k < lines; ++k) {
+        MakeRow(rng, k, lines, y, x);
+        std::fprintf(f, "%s %s\n", y, x);
+    }
+    return std::fclose(f) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--make-data") == 0) {
+        return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
