@@ -300,11 +300,15 @@ std::string FormatNumber(std::string_view pattern, double value) {
         return index < sectionCount && !sections[index].empty() ? sections[index] : sections[0];
     };
 
-    // Not-a-number, the infinities and a pattern without a section to write by take the general form.
+    // Not-a-number and the infinities take the general form; they are tested before any ordered
+    // comparison, which would raise the invalid-operation fault for not-a-number.
+    if (!std::isfinite(value))
+        return NumberToText(value);
     const bool negative = value < 0;
     const int chosen = value > 0 ? 0 : (negative ? 1 : 2);
+    // So does a pattern without a section to write by.
     std::string_view section = sectionOrFirst(chosen);
-    if (!std::isfinite(value) || section.empty())
+    if (section.empty())
         return NumberToText(value);
 
     SectionLayout layout = Analyse(section);

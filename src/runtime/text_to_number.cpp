@@ -1,6 +1,7 @@
 // Reading a number from a cell or field text.
 #include <locale.h>
 
+#include <cfenv>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -38,7 +39,11 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // extended-precision value, that is, would not even survive a 64-bit-mantissa computation.
 __attribute__((noinline, cold)) bool BeyondExtendedRange(const char* ascii) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    // The overflow is the expected answer here, so it must neither trap nor stay flagged.
+    std::fenv_t environment;
+    feholdexcept(&environment);
     const long double extended = strtold_l(ascii, nullptr, cLocale);
+    fesetenv(&environment);
     return std::isinf(extended);
 }
 
@@ -150,7 +155,7 @@ double TextToNumber(std::string_view text) {
     if (result.ec == std::errc::result_out_of_range) {
         if (magnitude <= 0)
             return negative ? -0.0 : 0.0;  // rounds below the smallest subnormal
-        if (magnitude > 4934 || BeyondExtendedRange(digits))
+        if (magnitude > 4933 || BeyondExtendedRange(digits))
             ThrowNotANumber(text);
         throw EOverflow();
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfenv>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -106,6 +107,20 @@ TEST_F(TextToNumberTest, RangeErrors) {
     EXPECT_EQ(TextToNumber("2,5e-324"), DBL_TRUE_MIN);
     EXPECT_EQ(TextToNumber("2e-324"), 0.0);
     EXPECT_EQ(TextToNumber("-1e-400"), 0.0);
+}
+
+// The solver runs with overflow, division by zero and invalid operations trapping; reading and
+// writing numbers must still report through exceptions, never through a signal.
+TEST_F(TextToNumberTest, WorksWhileFloatingPointFaultsTrap) {
+    feenableexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID);
+    EXPECT_THROW(TextToNumber("1e4932"), EOverflow);
+    EXPECT_THROW(TextToNumber("1,2e4932"), EConvertError);
+    EXPECT_THROW(TextToNumber("1e400"), EOverflow);
+    EXPECT_EQ(TextToNumber("1e-400"), 0.0);
+    EXPECT_EQ(NumberToText(DBL_MAX), "1,79769313486232E308");
+    EXPECT_EQ(FormatNumber("0.0000000", DBL_MAX), "1,79769313486232E308");
+    EXPECT_EQ(FormatNumber("0.###", NAN), "NAN");
+    fedisableexcept(FE_ALL_EXCEPT);
 }
 
 TEST_F(TextToNumberTest, RoundsLongTextsCorrectly) {
