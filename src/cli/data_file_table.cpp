@@ -31,28 +31,33 @@ std::string_view NextWord(const char*& p, const char* end) {
 
 }  // namespace
 
-TDataFileTable::TDataFileTable(std::string_view content) {
-    rows_.reserve(content.size() / 16 + 1);
-    const char* p = content.data();
+TDataFileTable::TDataFileTable(std::string_view content) : content_(content) {
+    starts_.reserve(content.size() / 16 + 2);
+    const char* const begin = content.data();
+    const char* p = begin;
     const char* const end = p + content.size();
     while (p < end) {
+        starts_.push_back(static_cast<std::size_t>(p - begin));
         const std::size_t room = std::min<std::size_t>(kMaxPiece, static_cast<std::size_t>(end - p));
         const void* lf = std::memchr(p, '\n', room);
-        const char* pieceEnd = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + room;
-        const char* q = p;
-        const std::string_view y = NextWord(q, pieceEnd);
-        const std::string_view x = NextWord(q, pieceEnd);
-        rows_.emplace_back(y, x);
-        p = pieceEnd;
+        p = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + room;
     }
+    starts_.push_back(content.size());
 }
 
 std::string_view TDataFileTable::CellText(int col, int row) const {
-    if (row < 1 || row > static_cast<int>(rows_.size()) || col < 0 || col > 1) {
+    if (row < 1 || row > LineCount() || col < 0 || col > 1) {
         return {};
     }
-    const auto& r = rows_[static_cast<std::size_t>(row - 1)];
-    return col == 0 ? r.first : r.second;
+    if (row != cachedRow_) {
+        const std::size_t index = static_cast<std::size_t>(row - 1);
+        const char* p = content_.data() + starts_[index];
+        const char* const end = content_.data() + starts_[index + 1];
+        cachedWords_[0] = NextWord(p, end);
+        cachedWords_[1] = NextWord(p, end);
+        cachedRow_ = row;
+    }
+    return cachedWords_[col];
 }
 
 }  // namespace quorvel

@@ -1,7 +1,6 @@
 #pragma once
 // A data file's text as a read-only table, split by the rules of the window's file reader.
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "fitting/fit_types.h"
@@ -19,13 +18,19 @@ public:
 
     explicit TDataFileTable(std::string_view content);
 
-    int RowCount() const override { return static_cast<int>(rows_.size()) + 2; }
+    int RowCount() const override { return LineCount() + 2; }
     std::string_view CellText(int col, int row) const override;
 
-    int LineCount() const { return static_cast<int>(rows_.size()); }
+    int LineCount() const { return static_cast<int>(starts_.size()) - 1; }
 
 private:
-    std::vector<std::pair<std::string_view, std::string_view>> rows_;
+    // Only where each piece starts is kept (a million lines cost 8 MB, not 32); the words of a
+    // row are found again when asked for, and the last row's words are remembered since the
+    // reader asks for Y and then X.
+    std::string_view content_;
+    std::vector<std::size_t> starts_;  // piece k is [starts_[k], starts_[k + 1])
+    mutable int cachedRow_ = 0;
+    mutable std::string_view cachedWords_[2];
 };
 
 }  // namespace quorvel

@@ -47,7 +47,8 @@ std::optional<TFunctionKind> KindFromName(std::string_view name) {
 bool ReadAll(int fd, std::string& content) {
     struct stat info {};
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        content.resize(static_cast<std::size_t>(info.st_size));
+        // One byte more than the file, so that the read that meets its end needs no growth.
+        content.resize(static_cast<std::size_t>(info.st_size) + 1);
     } else {
         content.resize(1 << 16);
     }
