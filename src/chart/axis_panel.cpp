@@ -1,0 +1,199 @@
+#include "chart/axis_panel.h"
+
+#include <algorithm>
+
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+
+TCustomAxisPanel::TCustomAxisPanel() {
+    axes_[0] = std::make_unique<TChartAxis>(this, akLeft);
+    axes_[1] = std::make_unique<TChartAxis>(this, akTop);
+    axes_[2] = std::make_unique<TChartAxis>(this, akRight);
+    axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
+    axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
+}
+
+TCustomAxisPanel::~TCustomAxisPanel() {
+    BeginDestruction();
+    series_.clear();
+}
+
+void TCustomAxisPanel::AdoptSeries(std::unique_ptr<TChartSeries> series) {
+    series->SetParentChart(this);
+    if (series->SeriesColor() == AutoColor) {
+        series->SetSeriesColor(ChartPaletteColor(SeriesCount()));
+    }
+    series_.push_back(std::move(series));
+    Invalidate();
+}
+
+TChartSeries& TCustomAxisPanel::Series(int index) const {
+    if (index < 0 || index >= SeriesCount()) {
+        throw EListError(index);
+    }
+    return *series_[static_cast<std::size_t>(index)];
+}
+
+void TCustomAxisPanel::RemoveSeries(TChartSeries& series) {
+    auto it = std::find_if(series_.begin(), series_.end(), [&](const auto& s) { return s.get() == &series; });
+    if (it != series_.end()) {
+        series_.erase(it);
+        Invalidate();
+    }
+}
+
+int TCustomAxisPanel::ActiveSeriesCount() const {
+    return static_cast<int>(
+        std::count_if(series_.begin(), series_.end(), [](const auto& s) { return s->Active(); }));
+}
+
+bool TCustomAxisPanel::AxisHasSeries(const TChartAxis& axis) const {
+    bool anyActive = false;
+    for (const auto& s : series_) {
+        if (s->Active()) {
+            anyActive = true;
+            if (s->AssociatedToAxis(axis)) {
+                return true;
+            }
+        }
+    }
+    return !anyActive;
+}
+
+double TCustomAxisPanel::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const {
+    auto uses = [&](const TChartSeries& s) { return isX ? s.UsesHorizAxis(axis) : s.UsesVertAxis(axis); };
+    bool activeOnAxis = false;
+    for (const auto& s : series_) {
+        if (s->Active() && uses(*s)) {
+            activeOnAxis = true;
+            break;
+        }
+    }
+    bool found = false;
+    double result = 0;
+    for (const auto& s : series_) {
+        if (!(s->Active() || !activeOnAxis) || s->PointCount() == 0 || !uses(*s)) {
+            continue;
+        }
+        const TChartValueList& list = isX ? s->XValues() : s->YValues();
+        const double v = lowest ? list.LowestValue() : list.HighestValue();
+        if (!found || (lowest ? v < result : v > result)) {
+            result = v;
+            found = true;
+        }
+    }
+    return result;
+}
+
+int TCustomAxisPanel::WidestPointLabel(const TChartAxis& axis) {
+    int widest = 0;
+    TChartCanvas3D& c = Canvas();
+    for (const auto& s : series_) {
+        if (!s->Active() || !s->AssociatedToAxis(axis) || s->LabelCount() == 0) {
+            continue;
+        }
+        for (int i = 0; i < s->LabelCount(); ++i) {
+            if (s->HasLabelAt(i)) {
+                widest = std::max(widest, c.TextWidth(s->PointLabel(i)));
+            }
+        }
+    }
+    return widest;
+}
+
+void TCustomAxisPanel::LayoutAxes() {
+    for (auto& axis : axes_) {
+        axis->ComputeAutoRange();
+    }
+    SetPlotRect(PlotRect());
+    TRect current = PlotRect();
+    for (auto& axis : axes_) {
+        if (!axis->CountsAsVisible()) {
+            continue;
+        }
+        TRect reduced = current;
+        axis->ReserveAxisSpace(reduced);
+        TRect overlap;
+        if (IntersectRect(overlap, reduced, current)) {
+            current = overlap;
+        }
+    }
+    SetPlotRect(current);
+    for (auto& axis : axes_) {
+        axis->ComputePixelSpan();
+    }
+}
+
+void TCustomAxisPanel::ApplySeriesMargins() {
+    // Top, left, right, bottom.
+    for (int k : {1, 0, 2, 3}) {
+        TChartAxis& axis = *axes_[static_cast<std::size_t>(k)];
+        TSeriesMargins m;
+        for (const auto& s : series_) {
+            if (!s->Active()) {
+                continue;
+            }
+            const bool uses = axis.Horizontal() ? s->UsesHorizAxis(axis) : s->UsesVertAxis(axis);
+            if (!uses) {
+                continue;
+            }
+            const TSeriesMargins sm = s->SeriesMargins();
+            m.Left = std::max(m.Left, sm.Left);
+            m.Right = std::max(m.Right, sm.Right);
+            m.Top = std::max(m.Top, sm.Top);
+            m.Bottom = std::max(m.Bottom, sm.Bottom);
+        }
+        if (axis.Horizontal()) {
+            axis.InflateRangeByMargins(axis.AutomaticMinimum() ? m.Left : 0, 0,
+                                       axis.AutomaticMaximum() ? m.Right : 0, 0);
+        } else {
+            axis.InflateRangeByMargins(0, axis.AutomaticMaximum() ? m.Top : 0, 0,
+                                       axis.AutomaticMinimum() ? m.Bottom : 0);
+        }
+    }
+}
+
+void TCustomAxisPanel::DrawPipeline() {
+    DrawBackground();
+    for (const auto& s : series_) {
+        if (s->Active()) {
+            s->BeforeDrawChart();
+        }
+    }
+    DrawTitles();
+    LayoutAxes();
+    ApplySeriesMargins();
+    DrawWalls();
+    if (OnBeforeDrawAxes) {
+        OnBeforeDrawAxes(*this);
+    }
+    for (auto& axis : axes_) {
+        if (axis->CountsAsVisible()) {
+            axis->DrawAxis();
+        }
+    }
+    if (OnBeforeDrawSeries) {
+        OnBeforeDrawSeries(*this);
+    }
+    for (const auto& s : series_) {
+        if (s->Active()) {
+            s->DrawSeries();
+        }
+    }
+    DrawZoomOverlay();
+    TChartCanvas3D& c = Canvas();
+    c.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+    c.SetBrush(TBrush{clWhite, bsSolid});
+    TFont font;
+    font.Size = 10;
+    font.Color = clBlack;
+    c.SetFont(font);
+    c.SetBackColor(clWhite);
+    c.SetBackMode(bmTransparent);
+    if (OnAfterDraw) {
+        OnAfterDraw(*this);
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,104 @@
+#include "chart/chart.h"
+
+namespace quorvel {
+
+TCustomChart::TCustomChart() : title_(this, false), foot_(this, true) {
+    backWall_.SetOnChange([this] { Invalidate(); });
+    FinishConstruction();
+}
+
+TCustomChart::~TCustomChart() = default;
+
+void TCustomChart::DrawTitles() {
+    TRect plot = PlotRect();
+    if (title_.Visible()) {
+        title_.Draw(Canvas(), plot);
+        SetPlotRect(plot);
+    } else {
+        title_.TitleRect = TRect{};
+    }
+    plot = PlotRect();
+    if (foot_.Visible()) {
+        foot_.Draw(Canvas(), plot);
+        SetPlotRect(plot);
+    } else {
+        foot_.TitleRect = TRect{};
+    }
+}
+
+void TCustomChart::DrawWalls() {
+    TChartCanvas3D& c = Canvas();
+    const TRect& p = PlotRect();
+    c.SetPen(backWall_.Pen().CanvasPen(IsPrinting));
+    const TChartBrush& brush = backWall_.Brush();
+    if (backWall_.Color() == AutoColor && brush.Style() == bsSolid) {
+        c.SetBrush(TBrush{clWhite, bsClear});
+    } else {
+        const TColor color = backWall_.Color() == AutoColor ? brush.Color() : backWall_.Color();
+        c.SetBrush(TBrush{color, brush.Style()});
+        if (brush.Style() != bsSolid && brush.Style() != bsClear) {
+            // A hatch is drawn over an opaque background of the brush colour, in a contrasting colour.
+            c.SetBackMode(bmOpaque);
+            c.SetBackColor(color);
+            c.SetBrush(TBrush{color == clBlack ? clWhite : clBlack, brush.Style()});
+        }
+    }
+    c.Rectangle(TRect{p.Left, p.Top, p.Right + 1, p.Bottom + 1});
+    c.SetBackMode(bmTransparent);
+}
+
+TPen TCustomChart::ZoomPen() const {
+    return TPen{Color() == clWhite ? clBlack : Color(), psSolid, 1, pmNotXor};
+}
+
+void TCustomChart::DrawZoomRectangle(TCanvas& canvas) const {
+    canvas.SetPen(ZoomPen());
+    canvas.SetBrush(TBrush{clWhite, bsClear});
+    canvas.Rectangle(TRect{Zoom.X0, Zoom.Y0, Zoom.X1, Zoom.Y1});
+}
+
+void TCustomChart::DrawZoomOverlay() {
+    if (Zoom.Active && Canvas().HasTarget()) {
+        DrawZoomRectangle(Canvas().Canvas());
+    }
+}
+
+TClickedPart TCustomChart::ClickedPart(int x, int y) {
+    TClickedPart part;
+    for (int i = SeriesCount() - 1; i >= 0; --i) {
+        TChartSeries& s = Series(i);
+        if (!s.Active()) {
+            continue;
+        }
+        const int index = s.PointAtPixel(x, y);
+        if (index != -1) {
+            part.Part = cpSeries;
+            part.Series = &s;
+            part.PointIndex = index;
+            return part;
+        }
+    }
+    for (int k = 0; k < AxisCount(); ++k) {
+        if (Axis(k).HitTest(x, y)) {
+            part.Part = cpAxis;
+            part.Axis = &Axis(k);
+            return part;
+        }
+    }
+    if (title_.Visible() && title_.TitleRect.Contains(x, y)) {
+        part.Part = cpTitle;
+        return part;
+    }
+    if (foot_.Visible() && foot_.TitleRect.Contains(x, y)) {
+        part.Part = cpFoot;
+        return part;
+    }
+    if (ActiveSeriesCount() > 0 && PlotRect().Contains(x, y)) {
+        part.Part = cpChartRect;
+        return part;
+    }
+    // The legend is never drawn by this chart, so it is never hit.
+    return part;
+}
+
+}  // namespace quorvel

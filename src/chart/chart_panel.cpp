@@ -1,0 +1,189 @@
+#include "chart/chart_panel.h"
+
+namespace quorvel {
+
+namespace {
+
+// Puts the drawing canvas' target (and a flag) back when a rendering ends, also by an exception.
+class TargetRestore {
+public:
+    TargetRestore(TChartCanvas3D& canvas, TCanvas* previous) : canvas_(canvas), previous_(previous) {}
+    ~TargetRestore() { canvas_.SetTarget(previous_); }
+    TargetRestore(const TargetRestore&) = delete;
+    TargetRestore& operator=(const TargetRestore&) = delete;
+
+private:
+    TChartCanvas3D& canvas_;
+    TCanvas* previous_;
+};
+
+}  // namespace
+
+TCustomChartPanel::TCustomChartPanel() = default;
+
+TCustomChartPanel::~TCustomChartPanel() = default;
+
+void TCustomChartPanel::SetBounds(int left, int top, int width, int height) {
+    if (left_ != left || top_ != top || width_ != width || height_ != height) {
+        left_ = left;
+        top_ = top;
+        width_ = width;
+        height_ = height;
+        Invalidate();
+    }
+}
+
+void TCustomChartPanel::Invalidate() {
+    if (!constructed_) {
+        return;
+    }
+    canvas_.NeedsRedraw = true;
+    if (OnInvalidate) {
+        OnInvalidate();
+    }
+}
+
+void TCustomChartPanel::NormalisePlotRect() {
+    TRect& r = plotRect_;
+    if (r.Left < panelRect_.Left) {
+        r.Left = panelRect_.Left;
+    }
+    if (r.Top < panelRect_.Top) {
+        r.Top = panelRect_.Top;
+    }
+    if (r.Right < r.Left) {
+        r.Right = r.Left + 1;
+    } else if (r.Right == r.Left) {
+        r.Right = r.Left + width_;
+    }
+    if (r.Bottom < r.Top) {
+        r.Bottom = r.Top + 1;
+    } else if (r.Bottom == r.Top) {
+        r.Bottom = r.Top + height_;
+    }
+    plotWidth_ = r.Right - r.Left;
+    plotHeight_ = r.Bottom - r.Top;
+    plotXCenter_ = (r.Left + r.Right) / 2;
+    plotYCenter_ = (r.Top + r.Bottom) / 2;
+}
+
+void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
+    const bool buffered = canvas_.BufferedPaint;
+    TCanvas* target = &canvas;
+    TRect bounds = rect;
+    if (buffered) {
+        const int w = rect.Width();
+        const int h = rect.Height();
+        if (!canvas_.Buffer || canvas_.Buffer->Width() != w || canvas_.Buffer->Height() != h) {
+            canvas_.Buffer = canvas.CreateBuffer(w, h);
+        }
+        target = &canvas_.Buffer->Canvas();
+        bounds = TRect{0, 0, w, h};
+    }
+    {
+        TargetRestore restore(canvas_, WindowCanvas);
+        canvas_.SetTarget(target);
+        panelRect_ = bounds;
+        const int w = bounds.Width();
+        const int h = bounds.Height();
+        plotRect_.Left = bounds.Left + borderWidth_ + MulDiv(marginLeft_, w, 100);
+        plotRect_.Top = bounds.Top + borderWidth_ + MulDiv(marginTop_, h, 100);
+        plotRect_.Right = bounds.Right - borderWidth_ - MulDiv(marginRight_, w, 100);
+        plotRect_.Bottom = bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100);
+        NormalisePlotRect();
+        ++renderCount_;
+        DrawPipeline();
+    }
+    if (buffered) {
+        canvas.DrawBuffer(rect.Left, rect.Top, *canvas_.Buffer);
+        canvas_.NeedsRedraw = false;
+    }
+}
+
+void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
+    if (IsPrinting) {
+        return;
+    }
+    if (canvas_.BufferedPaint && !canvas_.NeedsRedraw && canvas_.Buffer) {
+        windowCanvas.DrawBuffer(0, 0, *canvas_.Buffer);
+        return;
+    }
+    PaintTo(windowCanvas, ClientRect());
+}
+
+void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect) {
+    const bool wasBuffered = canvas_.BufferedPaint;
+    struct Restore {
+        TCustomChartPanel& panel;
+        bool buffered;
+        ~Restore() {
+            panel.canvas_.SetBufferedPaint(buffered);
+            panel.canvas_.IsExporting = false;
+        }
+    } restore{*this, wasBuffered};
+    canvas_.IsExporting = true;
+    canvas_.SetBufferedPaint(false);
+    PaintTo(canvas, rect);
+}
+
+std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& factory, TColor color,
+                                                                    const TRect& rect) {
+    auto bitmap = factory.CreateBuffer(rect.Width(), rect.Height());
+    TCanvas& c = bitmap->Canvas();
+    if (color != clWhite) {
+        c.SetBrush(TBrush{color, bsSolid});
+        c.FillRect(rect);
+    }
+    const bool wasBuffered = canvas_.BufferedPaint;
+    struct Restore {
+        TChartCanvas3D& canvas;
+        bool buffered;
+        ~Restore() { canvas.SetBufferedPaint(buffered); }
+    } restore{canvas_, wasBuffered};
+    canvas_.SetBufferedPaint(false);
+    PaintTo(c, rect);
+    return bitmap;
+}
+
+void TCustomChartPanelExtended::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
+    const TColor topLeft = bevel == bvRaised ? clBtnHighlight : clBtnShadow;
+    const TColor bottomRight = bevel == bvRaised ? clBtnShadow : clBtnHighlight;
+    TChartCanvas3D& c = Canvas();
+    for (int k = 0; k < width && !r.IsEmpty(); ++k) {
+        c.SetBrush(TBrush{topLeft, bsSolid});
+        c.FillRect(TRect{r.Left, r.Top, r.Right, r.Top + 1});
+        c.FillRect(TRect{r.Left, r.Top, r.Left + 1, r.Bottom});
+        c.SetBrush(TBrush{bottomRight, bsSolid});
+        c.FillRect(TRect{r.Left, r.Bottom - 1, r.Right, r.Bottom});
+        c.FillRect(TRect{r.Right - 1, r.Top, r.Right, r.Bottom});
+        r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+    }
+}
+
+void TCustomChartPanelExtended::DrawBackground() {
+    if (IsPrinting) {
+        return;
+    }
+    TChartCanvas3D& c = Canvas();
+    c.SetPen(TPen{clBlack, psClear, 1, pmCopy});
+    c.SetBrush(TBrush{Color(), bsSolid});
+    c.FillRect(PanelRect());
+    TRect r = PanelRect();
+    if (BevelOuter() != bvNone) {
+        DrawBevel(r, BevelOuter(), BevelWidth());
+    }
+    if (BorderWidth() > 0) {
+        const int b = BorderWidth();
+        c.SetBrush(TBrush{Color(), bsSolid});
+        c.FillRect(TRect{r.Left, r.Top, r.Right, r.Top + b});
+        c.FillRect(TRect{r.Left, r.Bottom - b, r.Right, r.Bottom});
+        c.FillRect(TRect{r.Left, r.Top, r.Left + b, r.Bottom});
+        c.FillRect(TRect{r.Right - b, r.Top, r.Right, r.Bottom});
+        r = TRect{r.Left + b, r.Top + b, r.Right - b, r.Bottom - b};
+    }
+    if (BevelInner() != bvNone) {
+        DrawBevel(r, BevelInner(), BevelWidth());
+    }
+}
+
+}  // namespace quorvel

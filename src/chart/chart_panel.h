@@ -1,0 +1,165 @@
+#pragma once
+// The root of the chart control: size, margins, bevels and colour of the panel, the drawing canvas with its
+// off-screen buffer, PaintTo (the one drawing path for screen, bitmaps, pictures and printers) and the
+// plot rectangle. TCustomChartPanelExtended adds the background fill and the zoomed state.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "chart/canvas.h"
+#include "chart/chart_types.h"
+
+namespace quorvel {
+
+enum TPanelBevel { bvNone, bvLowered, bvRaised };
+
+class TCustomChartPanel {
+public:
+    TCustomChartPanel();
+    virtual ~TCustomChartPanel();
+    TCustomChartPanel(const TCustomChartPanel&) = delete;
+    TCustomChartPanel& operator=(const TCustomChartPanel&) = delete;
+
+    std::string Name;
+
+    // --- window settings ---
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    void SetBounds(int left, int top, int width, int height);
+    int Width() const { return width_; }
+    void SetWidth(int v) { Set(width_, v); }
+    int Height() const { return height_; }
+    void SetHeight(int v) { Set(height_, v); }
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v) { Set(visible_, v); }
+    // The client rectangle (0, 0, Width, Height): the chart's natural size.
+    TRect ClientRect() const { return TRect{0, 0, width_, height_}; }
+
+    // --- panel settings (margins in percent of the panel's width or height) ---
+    int MarginLeft() const { return marginLeft_; }
+    void SetMarginLeft(int v) { Set(marginLeft_, v); }
+    int MarginTop() const { return marginTop_; }
+    void SetMarginTop(int v) { Set(marginTop_, v); }
+    int MarginRight() const { return marginRight_; }
+    void SetMarginRight(int v) { Set(marginRight_, v); }
+    int MarginBottom() const { return marginBottom_; }
+    void SetMarginBottom(int v) { Set(marginBottom_, v); }
+    TPanelBevel BevelOuter() const { return bevelOuter_; }
+    void SetBevelOuter(TPanelBevel v) { Set(bevelOuter_, v); }
+    TPanelBevel BevelInner() const { return bevelInner_; }
+    void SetBevelInner(TPanelBevel v) { Set(bevelInner_, v); }
+    int BevelWidth() const { return bevelWidth_; }
+    void SetBevelWidth(int v) { Set(bevelWidth_, v); }
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int v) { Set(borderWidth_, v); }
+    TColor Color() const { return color_; }
+    void SetColor(TColor v) { Set(color_, v); }
+    bool View3D() const { return view3D_; }
+    void SetView3D(bool v) { Set(view3D_, v); }
+    int Chart3DPercent() const { return chart3DPercent_; }
+    void SetChart3DPercent(int v) { Set(chart3DPercent_, v); }
+    bool View3DWalls() const { return view3DWalls_; }
+    void SetView3DWalls(bool v) { Set(view3DWalls_, v); }
+    bool ClipPoints() const { return clipPoints_; }
+    void SetClipPoints(bool v) { Set(clipPoints_, v); }
+    // (Page margins and the other print settings belong here as well; they are added by the print layer.)
+
+    // --- drawing ---
+    TChartCanvas3D& Canvas() { return canvas_; }
+    const TChartCanvas3D& Canvas() const { return canvas_; }
+    const TRect& PanelRect() const { return panelRect_; }
+    // The plot rectangle of the last layout: axes map values into it and series draw inside it.
+    const TRect& PlotRect() const { return plotRect_; }
+    int PlotWidth() const { return plotWidth_; }
+    int PlotHeight() const { return plotHeight_; }
+    int PlotXCenter() const { return plotXCenter_; }
+    int PlotYCenter() const { return plotYCenter_; }
+    // Set around a print or preview rendering: no background, window paints ignored.
+    bool IsPrinting = false;
+
+    // Draws the whole chart onto canvas inside rect.
+    void PaintTo(TCanvas& canvas, const TRect& rect);
+    // The window's paint request: a copy of the off-screen buffer when nothing changed, else a full
+    // rendering.
+    void Paint(TCanvas& windowCanvas);
+    // Draws onto a picture or printer canvas: exporting, unbuffered, restored also when drawing fails.
+    void DrawToForeignCanvas(TCanvas& canvas, const TRect& rect);
+    // A new bitmap of rect's size holding the chart, made by factory; the caller owns it.
+    std::unique_ptr<TCanvasBuffer> CreateBitmapImage(TCanvas& factory, TColor color, const TRect& rect);
+    void SetBufferedPaint(bool on) { canvas_.SetBufferedPaint(on); }
+    // Marks the chart stale and asks the window for a repaint (no effect before construction has finished).
+    void Invalidate();
+    // Full renderings done so far (buffer copies not counted).
+    int RenderCount() const { return renderCount_; }
+
+    // The window's own canvas for drawing outside a paint (the zoom rectangle); may stay null.
+    TCanvas* WindowCanvas = nullptr;
+    // Asks the window system for a repaint (the widget calls update()).
+    std::function<void()> OnInvalidate;
+    bool Destroying() const { return destroying_; }
+
+protected:
+    template <class T>
+    void Set(T& field, const T& v) {
+        if (!(field == v)) {
+            field = v;
+            Invalidate();
+        }
+    }
+    // Keeps the plot rectangle at least one pixel in each direction and refreshes its derived sizes.
+    void NormalisePlotRect();
+    void SetPlotRect(const TRect& r) {
+        plotRect_ = r;
+        NormalisePlotRect();
+    }
+    // The paint pipeline over PanelRect.
+    virtual void DrawPipeline() = 0;
+    void FinishConstruction() { constructed_ = true; }
+    void BeginDestruction() { destroying_ = true; }
+
+private:
+    TChartCanvas3D canvas_;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 400;
+    int height_ = 250;
+    bool visible_ = true;
+    int marginLeft_ = 3;
+    int marginTop_ = 4;
+    int marginRight_ = 3;
+    int marginBottom_ = 4;
+    TPanelBevel bevelOuter_ = bvRaised;
+    TPanelBevel bevelInner_ = bvNone;
+    int bevelWidth_ = 1;
+    int borderWidth_ = 0;
+    TColor color_ = clBtnFace;
+    bool view3D_ = true;
+    int chart3DPercent_ = 15;
+    bool view3DWalls_ = true;
+    bool clipPoints_ = true;
+    TRect panelRect_;
+    TRect plotRect_;
+    int plotWidth_ = 0;
+    int plotHeight_ = 0;
+    int plotXCenter_ = 0;
+    int plotYCenter_ = 0;
+    int renderCount_ = 0;
+    bool constructed_ = false;
+    bool destroying_ = false;
+};
+
+class TCustomChartPanelExtended : public TCustomChartPanel {
+public:
+    // True after a zoom, false after UndoZoom.
+    bool ChartZoomed = false;
+    std::function<void(TCustomChartPanelExtended&)> OnUndoZoom;
+
+protected:
+    // Fills PanelRect with Color and draws bevels and border (nothing while printing).
+    void DrawBackground();
+
+private:
+    void DrawBevel(TRect& r, TPanelBevel bevel, int width);
+};
+
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+// A series with a pointer (marker) at every point: margins, marker drawing and the marker hit test.
+#include <functional>
+
+#include "chart/series.h"
+#include "chart/series_pointer.h"
+
+namespace quorvel {
+
+class TCustomSeries : public TChartSeries {
+public:
+    TCustomSeries();
+
+    TSeriesPointer& Pointer() { return pointer_; }
+    const TSeriesPointer& Pointer() const { return pointer_; }
+
+    // HorizSize + 1 left and right, VertSize + 1 top and bottom, when the pointer is visible and inflates.
+    TSeriesMargins SeriesMargins() const override;
+    // The lowest index whose marker box (strictly inside the half sizes) holds the pixel, or -1.
+    int PointAtPixel(int x, int y) override;
+
+    // Chooses the marker style of one point.
+    std::function<TSeriesPointerStyle(TCustomSeries&, int)> OnGetPointerStyle;
+    // Called when a press falls on a marker: series, index, x, y.
+    std::function<void(TCustomSeries&, int, int, int)> OnClickPointer;
+
+protected:
+    void DrawAllPoints() override;
+
+private:
+    TSeriesPointer pointer_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,89 @@
+#include "chart/form_chart.h"
+
+namespace quorvel {
+
+std::unique_ptr<TChart> CreateFormChart() {
+    auto chart = std::make_unique<TChart>();
+    chart->Name = "Chart1";
+    chart->SetBounds(208, 152, 289, 208);
+    chart->SetVisible(false);
+    chart->SetView3D(false);
+    chart->SetLegendVisible(false);
+
+    TChartTitle& title = chart->Title();
+    title.SetVisible(false);
+    title.SetText({""});
+    TFont titleFont;
+    titleFont.Name = "Arial";
+    titleFont.Size = 0;
+    titleFont.Height = -8;
+    titleFont.Color = clBlue;
+    title.SetFont(titleFont);
+
+    chart->BackWall().Brush().SetColor(clWhite);
+    chart->BackWall().Brush().SetStyle(bsClear);
+
+    TChartAxis& bottom = chart->BottomAxis();
+    bottom.Grid().SetVisible(false);
+    bottom.SetMinorTickCount(0);
+    bottom.SetMinorTickLength(0);
+    bottom.SetTickLength(0);
+    TChartAxis& left = chart->LeftAxis();
+    left.SetMinorTickCount(2);
+    left.SetTickInnerLength(4);
+    chart->TopAxis().SetVisible(false);
+
+    auto s1 = std::make_unique<TPointSeries>();
+    s1->Name = "Series1";
+    s1->SetSeriesColor(clRed);
+    s1->Pointer().SetStyle(psRectangle);
+    s1->Pointer().SetHorizSize(2);
+    s1->Pointer().SetVertSize(2);
+    s1->Pointer().Pen().SetVisible(false);
+    s1->Pointer().SetInflateMargins(true);
+    s1->Pointer().SetVisible(true);
+    s1->Marks().SetStyle(smsValue);
+    s1->Marks().SetArrowLength(8);
+    s1->Marks().SetVisible(false);
+    s1->PercentFormat = "##0.##,%";
+    chart->AddSeries(std::move(s1));
+
+    auto s2 = std::make_unique<TFastLineSeries>();
+    s2->Name = "Series2";
+    s2->SetSeriesColor(clGreen);
+    s2->LinePen().SetColor(clGreen);
+    s2->Marks().SetArrowLength(8);
+    s2->Marks().SetVisible(false);
+    s2->PercentFormat = "##0.##,%";
+    chart->AddSeries(std::move(s2));
+
+    auto s3 = std::make_unique<TPointSeries>();
+    s3->Name = "Series3";
+    s3->SetSeriesColor(clYellow);
+    s3->Pointer().Brush().SetColor(clLime);
+    s3->Pointer().SetStyle(psTriangle);
+    s3->Pointer().SetHorizSize(3);
+    s3->Pointer().SetVertSize(3);
+    s3->Pointer().SetInflateMargins(true);
+    s3->Pointer().SetVisible(true);
+    s3->Marks().SetStyle(smsLabelValue);
+    s3->Marks().SetArrowLength(20);
+    s3->Marks().Arrow().SetColor(clYellow);
+    s3->Marks().SetVisible(false);
+    s3->PercentFormat = "##0.##,%";
+    chart->AddSeries(std::move(s3));
+
+    // The stored layout is a finished state: the first paint renders it afresh.
+    chart->Canvas().NeedsRedraw = true;
+    return chart;
+}
+
+TFormChartSeries FormSeries(TChart& chart) {
+    TFormChartSeries s;
+    s.Series1 = dynamic_cast<TPointSeries*>(&chart.Series(0));
+    s.Series2 = dynamic_cast<TFastLineSeries*>(&chart.Series(1));
+    s.Series3 = dynamic_cast<TPointSeries*>(&chart.Series(2));
+    return s;
+}
+
+}  // namespace quorvel

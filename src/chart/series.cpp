@@ -1,0 +1,357 @@
+#include "chart/series.h"
+
+#include <algorithm>
+#include <array>
+
+#include "chart/axis_panel.h"
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+TColor ChartPaletteColor(int index) {
+    static constexpr std::array<TColor, 15> kPalette = {clRed,  clGreen,   clYellow, clBlue,   clWhite,
+                                                        clGray, clFuchsia, clTeal,   clNavy,   clMaroon,
+                                                        clLime, clOlive,   clPurple, clSilver, clAqua};
+    if (index < 0) {
+        index = -index;
+    }
+    return kPalette[static_cast<std::size_t>(index) % kPalette.size()];
+}
+
+TChartSeries::TChartSeries() : xValues_(this, "X"), yValues_(this, "Y"), marks_(this) {
+    xValues_.SetOrder(loAscending);
+}
+
+TChartSeries::~TChartSeries() = default;
+
+int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor color) {
+    xValues_.TempValue = x;
+    yValues_.TempValue = y;
+    if (OnBeforeAdd && !OnBeforeAdd(*this)) {
+        return -1;
+    }
+    const int i = xValues_.PlaceValue(xValues_.TempValue);
+    yValues_.InsertValueAt(i, yValues_.TempValue);
+    const auto at = static_cast<std::size_t>(i);
+    colors_.insert(at, color);
+    labels_.insert(at, label.empty() ? nullptr : std::make_unique<std::string>(label));
+    AfterAdd(i);
+    return i;
+}
+
+void TChartSeries::AfterAdd(int index) {
+    if (OnAfterAdd) {
+        OnAfterAdd(*this, index);
+    }
+    NotifyDependents(TValueEvent::veAdd, index);
+    if (active_) {
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::ClearPoints() {
+    xValues_.RemoveAllValues();
+    yValues_.RemoveAllValues();
+    colors_.clear();
+    labels_.clear();
+    marks_.ClearPositions();
+    if (OnClearValues) {
+        OnClearValues(*this);
+    }
+    NotifyDependents(TValueEvent::veClear, -1);
+    if (active_ && chart_ != nullptr && !chart_->Destroying()) {
+        RequestRepaint();
+    }
+}
+
+TColor TChartSeries::PointColor(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= colors_.size()) {
+        return seriesColor_;
+    }
+    const TColor stored = colors_[static_cast<std::size_t>(index)];
+    if (stored != AutoColor) {
+        return stored;
+    }
+    if (colorEachPoint_) {
+        return ChartPaletteColor(index);
+    }
+    return seriesColor_;
+}
+
+bool TChartSeries::HasLabelAt(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < labels_.size() &&
+           labels_[static_cast<std::size_t>(index)] != nullptr;
+}
+
+std::string TChartSeries::PointLabel(int index) const {
+    return HasLabelAt(index) ? *labels_[static_cast<std::size_t>(index)] : std::string();
+}
+
+void TChartSeries::RequestRepaint() {
+    if (chart_ != nullptr) {
+        chart_->Invalidate();
+    }
+}
+
+void TChartSeries::NotifyDependents(TValueEvent /*event*/, int /*index*/) {
+    // No series takes its data from another in this program; the notice has no receivers.
+}
+
+void TChartSeries::SetActive(bool v) {
+    if (active_ != v) {
+        active_ = v;
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetSeriesColor(TColor v) {
+    if (seriesColor_ != v) {
+        seriesColor_ = v;
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetColorEachPoint(bool v) {
+    if (colorEachPoint_ != v) {
+        colorEachPoint_ = v;
+        if (!v) {
+            for (std::size_t i = 0; i < colors_.size(); ++i) {
+                colors_[i] = AutoColor;
+            }
+        }
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetHorizAxis(THorizAxis v) {
+    if (horizAxis_ != v) {
+        horizAxis_ = v;
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetVertAxis(TVertAxis v) {
+    if (vertAxis_ != v) {
+        vertAxis_ = v;
+        RequestRepaint();
+    }
+}
+
+TChartAxis* TChartSeries::GetHorizAxis() const {
+    if (chart_ == nullptr) {
+        return nullptr;
+    }
+    return horizAxis_ == aTopAxis ? &chart_->TopAxis() : &chart_->BottomAxis();
+}
+
+TChartAxis* TChartSeries::GetVertAxis() const {
+    if (chart_ == nullptr) {
+        return nullptr;
+    }
+    return vertAxis_ == aRightAxis ? &chart_->RightAxis() : &chart_->LeftAxis();
+}
+
+bool TChartSeries::UsesHorizAxis(const TChartAxis& axis) const {
+    if (chart_ == nullptr) {
+        return false;
+    }
+    switch (horizAxis_) {
+        case aTopAxis:
+            return &axis == &chart_->TopAxis();
+        case aBottomAxis:
+            return &axis == &chart_->BottomAxis();
+        default:
+            return &axis == &chart_->TopAxis() || &axis == &chart_->BottomAxis();
+    }
+}
+
+bool TChartSeries::UsesVertAxis(const TChartAxis& axis) const {
+    if (chart_ == nullptr) {
+        return false;
+    }
+    switch (vertAxis_) {
+        case aLeftAxis:
+            return &axis == &chart_->LeftAxis();
+        case aRightAxis:
+            return &axis == &chart_->RightAxis();
+        default:
+            return &axis == &chart_->LeftAxis() || &axis == &chart_->RightAxis();
+    }
+}
+
+int TChartSeries::CalcXPos(int index) const {
+    return GetHorizAxis()->ValueToPixel(xValues_.ValueAt(index));
+}
+
+int TChartSeries::CalcYPos(int index) const {
+    return GetVertAxis()->ValueToPixel(yValues_.ValueAt(index));
+}
+
+TChartCanvas3D& TChartSeries::ChartCanvas() const {
+    return chart_->Canvas();
+}
+
+bool TChartSeries::IsPrinting() const {
+    return chart_ != nullptr && chart_->IsPrinting;
+}
+
+void TChartSeries::FindVisibleRange() {
+    FirstVisible = LastVisible = -1;
+    const int n = PointCount();
+    if (n == 0 || chart_ == nullptr) {
+        return;
+    }
+    if (xValues_.Order() == loNone) {
+        FirstVisible = 0;
+        LastVisible = n - 1;
+        return;
+    }
+    const TChartAxis& axis = *GetHorizAxis();
+    const TRect& plot = chart_->PlotRect();
+    const double lo = axis.PixelToValue(axis.Inverted() ? plot.Right : plot.Left);
+    const double hi = axis.PixelToValue(axis.Inverted() ? plot.Left : plot.Right);
+    int first = 0;
+    while (first < n && !(xValues_.ValueAt(first) >= lo)) {
+        ++first;
+    }
+    if (first == n) {
+        return;
+    }
+    FirstVisible = first;
+    if (xValues_.ValueAt(n - 1) <= hi) {
+        LastVisible = n - 1;
+        return;
+    }
+    int last = first;
+    while (last < n - 1 && !(xValues_.ValueAt(last) >= hi)) {
+        ++last;
+    }
+    if (!KeepPointBeyondEdge && xValues_.ValueAt(last) > hi) {
+        --last;
+    }
+    LastVisible = last;
+}
+
+void TChartSeries::DrawSeries() {
+    FindVisibleRange();
+    if (FirstVisible == -1) {
+        return;
+    }
+    if (BeforeDrawValues) {
+        BeforeDrawValues(*this);
+    }
+    TChartCanvas3D& c = ChartCanvas();
+    const bool clip = chart_->ClipPoints();
+    if (clip) {
+        c.ClipRectangle(chart_->PlotRect());
+    }
+    DrawAllPoints();
+    if (clip) {
+        c.UnClipRectangle();
+    }
+    if (marks_.Visible()) {
+        if (marks_.Clip()) {
+            c.ClipRectangle(chart_->PlotRect());
+        }
+        DrawMarks();
+        if (marks_.Clip()) {
+            c.UnClipRectangle();
+        }
+    }
+    if (AfterDrawValues) {
+        AfterDrawValues(*this);
+    }
+}
+
+int TChartSeries::PointAtPixel(int /*x*/, int /*y*/) {
+    return -1;
+}
+
+double TChartSeries::MarkValue(int index) const {
+    return yValues_.ValueAt(index);
+}
+
+std::string TChartSeries::MarkText(int index) const {
+    const std::string valueText = FormatNumber(ValueFormat, MarkValue(index));
+    std::string labelOrValue = PointLabel(index);
+    if (labelOrValue.empty()) {
+        labelOrValue = valueText;
+    }
+    std::string text;
+    switch (marks_.Style()) {
+        case smsValue:
+            text = valueText;
+            break;
+        case smsLabel:
+            text = labelOrValue;
+            break;
+        case smsLabelValue:
+            text = labelOrValue + " " + valueText;
+            break;
+        case smsXValue: {
+            const TChartAxis* axis = GetHorizAxis();
+            const double x = xValues_.ValueAt(index);
+            text = axis != nullptr ? axis->LabelText(x) : FormatNumber(ValueFormat, x);
+            break;
+        }
+        default:
+            // Percentage and legend styles are not shown by this program; the value stands in for them.
+            text = valueText;
+            break;
+    }
+    if (OnGetMarkText) {
+        OnGetMarkText(const_cast<TChartSeries&>(*this), index, text);
+    }
+    return text;
+}
+
+int TChartSeries::WidestLabelWidth() const {
+    int widest = 0;
+    for (int i = 0; i < LabelCount(); ++i) {
+        if (HasLabelAt(i)) {
+            widest = std::max(widest, ChartCanvas().TextWidth(PointLabel(i)));
+        }
+    }
+    return widest;
+}
+
+void TChartSeries::DrawMarks() {
+    TChartCanvas3D& c = ChartCanvas();
+    for (int i = FirstVisible; i <= LastVisible && i >= 0; ++i) {
+        if (PointColor(i) == clNullPoint) {
+            continue;
+        }
+        const std::string text = MarkText(i);
+        if (text.empty()) {
+            continue;
+        }
+        c.SetFont(marks_.Font());
+        int widest = 0;
+        const auto lines = SplitMarkLines(text);
+        for (const auto& line : lines) {
+            widest = std::max(widest, c.TextWidth(line));
+        }
+        int w = widest + c.TextWidth("W");
+        int h = static_cast<int>(lines.size()) * c.TextHeight("W");
+        if (marks_.Frame().Visible()) {
+            w += 2 * marks_.Frame().Width();
+            h += 2 * marks_.Frame().Width();
+        }
+        const int x = CalcXPos(i);
+        const int y = CalcYPos(i);
+        TSeriesMarkPosition pos;
+        pos.ArrowFrom = pos.ArrowTo = TPoint{x, y};
+        pos.LeftTop = TPoint{x - w / 2, y - h + 1};
+        pos.Width = w;
+        pos.Height = h;
+        DrawMark(i, text, pos);
+    }
+}
+
+void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition position) {
+    position.ArrowTo.Y -= marks_.ArrowLength();
+    position.LeftTop.Y -= marks_.ArrowLength();
+    marks_.DrawMarkBox(ChartCanvas(), index, PointColor(index), position, text, chart_->Color());
+}
+
+}  // namespace quorvel

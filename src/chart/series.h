@@ -1,0 +1,142 @@
+#pragma once
+// The base of every chart series: the parallel point lists (X, Y, colour, label), the hooks around adding
+// and clearing, the visible range, the marks and the drawing and hit-test entry points.
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "chart/chart_types.h"
+#include "chart/chunked_vector.h"
+#include "chart/marks.h"
+#include "chart/value_list.h"
+
+namespace quorvel {
+
+class TCustomAxisPanel;
+class TCustomChartAxis;
+using TChartAxis = TCustomChartAxis;
+class TChartCanvas3D;
+
+// Value events passed to series fed by this one.
+enum class TValueEvent { veClear, veAdd, veDelete, veRefresh, veModify };
+
+// A point colour that marks a null point, never drawn.
+inline constexpr TColor clNullPoint = 0x1FFFFFFF;
+
+class TChartSeries {
+public:
+    TChartSeries();
+    virtual ~TChartSeries();
+    TChartSeries(const TChartSeries&) = delete;
+    TChartSeries& operator=(const TChartSeries&) = delete;
+
+    std::string Name;
+
+    TChartValueList& XValues() { return xValues_; }
+    const TChartValueList& XValues() const { return xValues_; }
+    TChartValueList& YValues() { return yValues_; }
+    const TChartValueList& YValues() const { return yValues_; }
+
+    TCustomAxisPanel* ParentChart() const { return chart_; }
+    // Set by the chart when it takes the series; not for other callers.
+    void SetParentChart(TCustomAxisPanel* chart) { chart_ = chart; }
+
+    // Adds a point where the X order puts it; returns its index, or -1 when OnBeforeAdd refused.
+    int AddPoint(double x, double y, std::string_view label = {}, TColor color = AutoColor);
+    void ClearPoints();
+    int PointCount() const { return xValues_.Count(); }
+    // The colour to draw point index with (the series colour past the colour list).
+    TColor PointColor(int index) const;
+    // The label of point index, or empty text.
+    std::string PointLabel(int index) const;
+    // Length of the label list.
+    int LabelCount() const { return static_cast<int>(labels_.size()); }
+    // Whether a label text is stored for point index.
+    bool HasLabelAt(int index) const;
+    // Invalidates the owning chart, if any.
+    void RequestRepaint();
+    void NotifyDependents(TValueEvent event, int index);
+
+    bool Active() const { return active_; }
+    void SetActive(bool v);
+    TColor SeriesColor() const { return seriesColor_; }
+    virtual void SetSeriesColor(TColor v);
+    bool ColorEachPoint() const { return colorEachPoint_; }
+    void SetColorEachPoint(bool v);
+    THorizAxis HorizAxis() const { return horizAxis_; }
+    void SetHorizAxis(THorizAxis v);
+    TVertAxis VertAxis() const { return vertAxis_; }
+    void SetVertAxis(TVertAxis v);
+    // The axis object the X (Y) values map through: the bottom (left) one for "both".
+    TChartAxis* GetHorizAxis() const;
+    TChartAxis* GetVertAxis() const;
+    bool UsesHorizAxis(const TChartAxis& axis) const;
+    bool UsesVertAxis(const TChartAxis& axis) const;
+    bool AssociatedToAxis(const TChartAxis& axis) const { return UsesHorizAxis(axis) || UsesVertAxis(axis); }
+
+    TSeriesMarks& Marks() { return marks_; }
+    const TSeriesMarks& Marks() const { return marks_; }
+    std::string ValueFormat = "#,##0.###";
+    std::string PercentFormat = "##0.## %";
+
+    // Visible point range of the last drawing (-1 = none), kept for hit testing.
+    int FirstVisible = -1;
+    int LastVisible = -1;
+    bool KeepPointBeyondEdge = true;
+
+    // Pixel margins this series asks of the axes.
+    virtual TSeriesMargins SeriesMargins() const { return {}; }
+    void FindVisibleRange();
+    // Draws the visible points, then the marks (called by the chart for each active series).
+    void DrawSeries();
+    // The series' hook before any drawing of the chart.
+    virtual void BeforeDrawChart() {}
+    // Index of the point under pixel (x, y), or -1.
+    virtual int PointAtPixel(int x, int y);
+    int CalcXPos(int index) const;
+    int CalcYPos(int index) const;
+    double MarkValue(int index) const;
+    std::string MarkText(int index) const;
+    void DrawMarks();
+    // Widest point label (for text-labelled axes), measured on the chart canvas.
+    int WidestLabelWidth() const;
+    virtual void MouseMove(TShiftState /*shift*/, int /*x*/, int /*y*/) {}
+    virtual void MouseUp(TMouseButton /*button*/, TShiftState /*shift*/, int /*x*/, int /*y*/) {}
+
+    std::function<bool(TChartSeries&)> OnBeforeAdd;
+    std::function<void(TChartSeries&, int)> OnAfterAdd;
+    std::function<void(TChartSeries&)> OnClearValues;
+    std::function<void(TChartSeries&, int, std::string&)> OnGetMarkText;
+    std::function<void(TChartSeries&, int, TMouseButton, TShiftState, int, int)> OnClick;
+    std::function<void(TChartSeries&, int, TMouseButton, TShiftState, int, int)> OnDblClick;
+    std::function<void(TChartSeries&)> BeforeDrawValues;
+    std::function<void(TChartSeries&)> AfterDrawValues;
+
+protected:
+    // The after-add step; a fast line without auto repaint draws its new segment here.
+    virtual void AfterAdd(int index);
+    virtual void DrawAllPoints() {}
+    // Shifts a mark up by the arrow length and draws its box.
+    virtual void DrawMark(int index, const std::string& text, TSeriesMarkPosition position);
+    TChartCanvas3D& ChartCanvas() const;
+    bool IsPrinting() const;
+
+private:
+    TCustomAxisPanel* chart_ = nullptr;
+    TChartValueList xValues_;
+    TChartValueList yValues_;
+    TChunkedVector<TColor> colors_;
+    TChunkedVector<std::unique_ptr<std::string>> labels_;
+    TSeriesMarks marks_;
+    bool active_ = true;
+    TColor seriesColor_ = AutoColor;
+    bool colorEachPoint_ = false;
+    THorizAxis horizAxis_ = aBottomAxis;
+    TVertAxis vertAxis_ = aLeftAxis;
+};
+
+// The colour the chart palette gives to index (ColorEachPoint and series without a colour).
+TColor ChartPaletteColor(int index);
+
+}  // namespace quorvel

@@ -1,0 +1,65 @@
+#pragma once
+// The marker drawn at every point of a point series: style, half sizes, outline pen and fill brush.
+#include "chart/canvas.h"
+#include "chart/chart_pen.h"
+
+namespace quorvel {
+
+class TChartSeries;
+class TChartCanvas3D;
+
+enum TSeriesPointerStyle {
+    psRectangle,
+    psCircle,
+    psTriangle,
+    psDownTriangle,
+    psCross,
+    psDiagCross,
+    psStar,
+    psDiamond,
+    psSmallDot,
+};
+
+class TSeriesPointer {
+public:
+    explicit TSeriesPointer(TChartSeries* owner);
+    TSeriesPointer(const TSeriesPointer&) = delete;
+    TSeriesPointer& operator=(const TSeriesPointer&) = delete;
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v);
+    TSeriesPointerStyle Style() const { return style_; }
+    void SetStyle(TSeriesPointerStyle v);
+    int HorizSize() const { return horizSize_; }
+    // Refuses a size below 1 with ChartException, keeping the old size.
+    void SetHorizSize(int v);
+    int VertSize() const { return vertSize_; }
+    void SetVertSize(int v);
+    bool InflateMargins() const { return inflateMargins_; }
+    void SetInflateMargins(bool v);
+    TChartPen& Pen() { return pen_; }
+    const TChartPen& Pen() const { return pen_; }
+    TChartBrush& Brush() { return brush_; }
+    const TChartBrush& Brush() const { return brush_; }
+    bool Dark3D = true;
+    bool Draw3D = true;
+
+    // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour).
+    void PreparePointerCanvas(TChartCanvas3D& canvas, TColor color) const;
+    // Draws the marker centred on (x, y).
+    void DrawPointer(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
+
+private:
+    void Changed();
+
+    TChartSeries* owner_;
+    bool visible_ = true;
+    TSeriesPointerStyle style_ = psRectangle;
+    int horizSize_ = 4;
+    int vertSize_ = 4;
+    bool inflateMargins_ = true;
+    TChartPen pen_{clBlack, 1};
+    TChartBrush brush_{AutoColor, bsSolid};
+};
+
+}  // namespace quorvel

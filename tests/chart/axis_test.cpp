@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "chart/chart_exceptions.h"
+#include "chart/chart_fixture.h"
+
+namespace quorvel::testing {
+namespace {
+
+// Label steps straight from the measured label size and the pixel span (13-pixel labels on a vertical axis).
+TEST(AxisSteps, LabelIncrementTable) {
+    struct Row {
+        const char* name;
+        double min;
+        double max;
+        int pixels;
+        double increment;
+        double step;
+    };
+    const Row rows[] = {
+        {"0..10 on 200 px", 0, 10, 200, 0, 1},
+        {"0..100 on 200 px", 0, 100, 200, 0, 10},
+        {"0..1 on 200 px", 0, 1, 200, 0, 1},
+        {"0..0.5 on 200 px", 0, 0.5, 200, 0, 0.05},
+        {"0..1000 on 50 px", 0, 1000, 50, 0, 500},
+        {"fixed increment kept when it fits", 0, 10, 200, 2, 2},
+        {"fixed increment grows when too dense", 0, 10, 50, 1, 5},
+        {"axis shorter than half a label", 0, 10, 6, 0, 1e-12},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TChart chart;
+        RecordingCanvas canvas;
+        chart.Canvas().SetTarget(&canvas);
+        TChartAxis& axis = chart.LeftAxis();
+        axis.SetIncrement(row.increment);
+        axis.RangeMin = row.min;
+        axis.RangeMax = row.max;
+        axis.RangeSpan = row.max - row.min;
+        axis.StartPixel = 0;
+        axis.EndPixel = row.pixels;
+        axis.PixelSpan = row.pixels;
+        EXPECT_NEAR(axis.LabelIncrement(), row.step, row.step * 1e-9);
+    }
+}
+
+TEST(AxisSteps, NextNiceStepRunsOneTwoFive) {
+    struct Row {
+        double in;
+        double out;
+    };
+    for (const Row& r : {Row{1, 2}, Row{2, 5}, Row{5, 10}, Row{10, 20}, Row{20, 50}, Row{0.5, 1},
+                         Row{0.2, 0.5}, Row{0.1, 0.2}}) {
+        EXPECT_NEAR(TChartAxis::NextNiceStep(r.in), r.out, r.out * 1e-12) << r.in;
+    }
+}
+
+class AxisDrawing : public FormChartTest {
+protected:
+    std::vector<std::string> LeftLabels() {
+        std::vector<std::string> out;
+        for (const Record* r : canvas.Find(Op::Text)) {
+            if ((r->align & taHorizontalMask) == taRight) {
+                out.push_back(r->text);
+            }
+        }
+        return out;
+    }
+};
+
+TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
+    Render();
+    const TChartAxis& left = chart->LeftAxis();
+    EXPECT_EQ(left.RangeMin, 0);
+    EXPECT_EQ(left.RangeMax, 0);
+    EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"0"}));
+    const Record* zero = nullptr;
+    for (const Record* r : canvas.Find(Op::Text)) {
+        if ((r->align & taHorizontalMask) == taRight) {
+            zero = r;
+        }
+    }
+    ASSERT_NE(zero, nullptr);
+    EXPECT_EQ(left.ValueToPixel(0), left.CenterPixel);
+    EXPECT_EQ(zero->to.Y, left.CenterPixel - RecordingCanvas::kLineHeight / 2);
+    EXPECT_EQ(zero->to.X, left.LabelsPos);
+}
+
+TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
+    series.Series1->AddPoint(0, 0);
+    chart->LeftAxis().SetMinMax(0, 10);
+    Render();
+    const TChartAxis& left = chart->LeftAxis();
+    ASSERT_GT(left.PixelSpan, 150);
+    EXPECT_EQ(LeftLabels(),
+              (std::vector<std::string>{"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
+    for (const Record* r : canvas.Find(Op::Text)) {
+        if ((r->align & taHorizontalMask) == taRight) {
+            const int p = left.ValueToPixel(std::stod(r->text));
+            EXPECT_EQ(r->to.Y, p - 6) << r->text;
+        }
+    }
+}
+
+TEST_F(AxisDrawing, RoundFirstLabelTable) {
+    struct Row {
+        const char* name;
+        double min;
+        double max;
+        double step;
+        bool round;
+        std::vector<std::string> labels;
+    };
+    const Row rows[] = {
+        {"9.7 step 2 starts at 8", 0, 9.7, 2, true, {"8", "6", "4", "2", "0"}},
+        {"-3.5 step 1 starts at -4", -7, -3.5, 1, true, {"-4", "-5", "-6", "-7"}},
+        {"without rounding the top is first", 0, 9.7, 2, false, {"9.7", "7.7", "5.7", "3.7", "1.7"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        series.Series1->AddPoint(0, 0);
+        chart->LeftAxis().SetMinMax(row.min, row.max);
+        chart->LeftAxis().SetIncrement(row.step);
+        chart->LeftAxis().SetRoundFirstLabel(row.round);
+        Render();
+        EXPECT_EQ(LeftLabels(), row.labels);
+    }
+}
+
+TEST_F(AxisDrawing, MappingRoundTripsAndInvertsConsistently) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(100, 50);
+    Render();
+    for (TChartAxis* axis : {&chart->BottomAxis(), &chart->LeftAxis()}) {
+        for (bool inverted : {false, true}) {
+            axis->SetInverted(inverted);
+            for (int p = axis->StartPixel; p <= axis->EndPixel; p += 7) {
+                EXPECT_EQ(axis->ValueToPixel(axis->PixelToValue(p)), p) << p << (inverted ? " inverted" : "");
+            }
+        }
+        axis->SetInverted(false);
+    }
+    const TChartAxis& left = chart->LeftAxis();
+    EXPECT_EQ(left.ValueToPixel(left.RangeMax), left.StartPixel);
+    EXPECT_EQ(left.ValueToPixel(left.RangeMin), left.EndPixel);
+}
+
+// Series3's size-3 triangles ask 4 pixels on every side, Series1's squares 3: the data ends sit 4 pixels in.
+TEST_F(AxisDrawing, MarginsKeepDataFourPixelsInside) {
+    series.Series1->AddPoint(1, 10);
+    series.Series1->AddPoint(9, 30);
+    Render();
+    const TChartAxis& bottom = chart->BottomAxis();
+    const TChartAxis& left = chart->LeftAxis();
+    EXPECT_EQ(bottom.Minimum(), 1);
+    EXPECT_EQ(bottom.Maximum(), 9);
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.StartPixel + 4);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel - 4);
+    EXPECT_EQ(left.ValueToPixel(30), left.StartPixel + 4);
+    EXPECT_EQ(left.ValueToPixel(10), left.EndPixel - 4);
+    const double perPixel = 8.0 / (bottom.PixelSpan - 8);
+    EXPECT_NEAR(bottom.RangeMin, 1 - 4 * perPixel, 1e-12);
+    EXPECT_NEAR(bottom.RangeMax, 9 + 4 * perPixel, 1e-12);
+}
+
+TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
+    chart->RemoveSeries(*series.Series3);
+    series.Series1->AddPoint(1, 10);
+    series.Series1->AddPoint(9, 30);
+    chart->BottomAxis().SetAutomaticMaximum(false);
+    chart->BottomAxis().SetAutomatic(false);
+    chart->BottomAxis().SetMaximum(9);
+    Render();
+    const TChartAxis& bottom = chart->BottomAxis();
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.StartPixel + 3);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel);
+}
+
+TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
+    series.Series1->AddPoint(0, 0);
+    chart->LeftAxis().SetMinMax(0, 10);
+    chart->LeftAxis().SetIncrement(5);
+    Render();
+    const TChartAxis& left = chart->LeftAxis();
+    // Minor ticks: 2 pixels long, leftward from one pixel outside the axis line.
+    std::vector<int> minor;
+    std::vector<int> outer;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        if (r->from.Y != r->to.Y || r->from.X != left.AxisLinePos - 1) {
+            continue;
+        }
+        const int length = r->from.X - r->to.X;
+        (length == 2 ? minor : outer).push_back(r->from.Y);
+    }
+    EXPECT_EQ(outer.size(), 3u);
+    ASSERT_FALSE(minor.empty());
+    for (int p : minor) {
+        EXPECT_GT(p, left.StartPixel);
+        EXPECT_LT(p, left.EndPixel);
+    }
+    // Labels at 10, 5, 0 lie on both ends, so no minor mark beyond them is drawn: 2 between each pair.
+    EXPECT_EQ(minor.size(), 4u);
+}
+
+TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
+    series.Series1->AddPoint(0, 0, "0");
+    series.Series1->AddPoint(10, 10, "10");
+    Render();
+    const TChartAxis& left = chart->LeftAxis();
+    const TChartAxis& bottom = chart->BottomAxis();
+    const TRect& plot = chart->PlotRect();
+    // Bottom: 13-pixel label band plus 2 for the axis pen; left: widest label plus a blank, plus 2 + 4.
+    EXPECT_EQ(plot.Bottom, 200 - 13 - 2);
+    EXPECT_EQ(bottom.LabelsPos, 200 - 13);
+    EXPECT_EQ(plot.Left, left.LabelsPos + 6);
+    EXPECT_EQ(left.AxisLinePos, plot.Left);
+    bool axisLine = false;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        if (r->pen.Width == 2 && r->from == (TPoint{plot.Left, left.StartPixel}) &&
+            r->to == (TPoint{plot.Left, left.EndPixel})) {
+            axisLine = true;
+        }
+    }
+    EXPECT_TRUE(axisLine);
+    // The bottom axis shows the point labels of Series1 (text style), centred on their points.
+    const Record* ten = nullptr;
+    for (const Record* r : canvas.Find(Op::Text)) {
+        if (r->text == "10" && (r->align & taHorizontalMask) == taCenter) {
+            ten = r;
+        }
+    }
+    ASSERT_NE(ten, nullptr);
+    EXPECT_EQ(ten->to, (TPoint{bottom.ValueToPixel(10), bottom.LabelsPos}));
+}
+
+TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
+    chart->BottomAxis().SetTickLength(3);
+    series.Series1->AddPoint(0, 0, "1000000");
+    series.Series1->AddPoint(0.1, 1, "2000000");
+    series.Series1->AddPoint(10, 2, "3000000");
+    Render();
+    std::vector<std::string> bottomTexts;
+    for (const Record* r : canvas.Find(Op::Text)) {
+        if ((r->align & taHorizontalMask) == taCenter) {
+            bottomTexts.push_back(r->text);
+        }
+    }
+    EXPECT_EQ(bottomTexts, (std::vector<std::string>{"1000000", "3000000"}));
+    int ticks = 0;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        if (r->from.X == r->to.X && r->from.Y == chart->BottomAxis().AxisLinePos + 1) {
+            ++ticks;
+        }
+    }
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST_F(AxisDrawing, AxisLabelHookReplacesTexts) {
+    series.Series1->AddPoint(0, 0);
+    chart->LeftAxis().SetMinMax(0, 2);
+    chart->LeftAxis().SetIncrement(1);
+    chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string& text) {
+        text = "<" + text + ">";
+    };
+    Render();
+    EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"<2>", "<1>", "<0>"}));
+}
+
+TEST(AxisSettings, InvalidSettingsAreRefused) {
+    TChart chart;
+    try {
+        chart.LeftAxis().SetIncrement(-1);
+        FAIL();
+    } catch (const AxisException& e) {
+        EXPECT_STREQ(e.what(), "Axis increment must be >= 0");
+    }
+    try {
+        chart.LeftAxis().SetLabelsSeparation(-1);
+        FAIL();
+    } catch (const AxisException& e) {
+        EXPECT_STREQ(e.what(), "Labels Separation % must be greater than 0");
+    }
+    EXPECT_EQ(chart.LeftAxis().Increment(), 0);
+    EXPECT_EQ(chart.LeftAxis().LabelsSeparation(), 10);
+}
+
+TEST(AxisSettings, DefaultsAndSetMinMax) {
+    TChart chart;
+    TChartAxis& a = chart.BottomAxis();
+    EXPECT_TRUE(a.Automatic());
+    EXPECT_EQ(a.AxisValuesFormat(), "#,##0.###");
+    EXPECT_EQ(a.TickLength(), 4);
+    EXPECT_EQ(a.MinorTickCount(), 3);
+    EXPECT_EQ(a.AxisPen().Width(), 2);
+    EXPECT_EQ(a.Grid().Style(), psDot);
+    EXPECT_FALSE(a.MinorGrid().Visible());
+    a.SetMinMax(5, 2);
+    EXPECT_FALSE(a.Automatic() || a.AutomaticMinimum() || a.AutomaticMaximum());
+    EXPECT_EQ(a.Minimum(), 2);
+    EXPECT_EQ(a.Maximum(), 5);
+    a.SetMinMax(1, 1);
+    EXPECT_EQ(a.Maximum(), 1 + 1e-10);
+}
+
+}  // namespace
+}  // namespace quorvel::testing

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "chart/chart_fixture.h"
+#include "chart/geometry.h"
+
+namespace quorvel::testing {
+namespace {
+
+TEST(Geometry, MulDivRoundsHalvesAwayFromZero) {
+    struct Row {
+        int a;
+        int b;
+        int c;
+        int r;
+    };
+    for (const Row& row :
+         {Row{3, 289, 100, 9}, Row{4, 208, 100, 8}, Row{1, 5, 2, 3}, Row{-1, 5, 2, -3}, Row{1, 3, 2, 2},
+          Row{1, -3, 2, -2}, Row{7, 1, -2, -4}, Row{1, 1, 3, 0}, Row{5, 5, 0, -1}}) {
+        EXPECT_EQ(MulDiv(row.a, row.b, row.c), row.r) << row.a << "*" << row.b << "/" << row.c;
+    }
+    EXPECT_EQ(RoundToInt(2.5), 2);
+    EXPECT_EQ(RoundToInt(3.5), 4);
+    EXPECT_EQ(RoundToInt(-2.5), -2);
+}
+
+class Layout : public FormChartTest {};
+
+TEST_F(Layout, PlotRectBeforeTheAxesComesFromTheMargins) {
+    // With axes and titles out of the way the plot rectangle is the margins' alone.
+    chart->SetAxisVisible(false);
+    Render();
+    EXPECT_EQ(chart->PlotRect(), (TRect{9, 8, 280, 200}));
+    EXPECT_EQ(chart->PlotWidth(), 271);
+    EXPECT_EQ(chart->PlotXCenter(), 144);
+    EXPECT_EQ(chart->PlotYCenter(), 104);
+}
+
+TEST_F(Layout, FormChartSettings) {
+    EXPECT_EQ(chart->Name, "Chart1");
+    EXPECT_EQ(chart->ClientRect(), (TRect{0, 0, 289, 208}));
+    EXPECT_EQ(chart->Left(), 208);
+    EXPECT_EQ(chart->Top(), 152);
+    EXPECT_FALSE(chart->Visible());
+    EXPECT_FALSE(chart->View3D());
+    EXPECT_FALSE(chart->LegendVisible());
+    EXPECT_FALSE(chart->Title().Visible());
+    EXPECT_EQ(chart->Title().Text(), (std::vector<std::string>{""}));
+    EXPECT_EQ(chart->Title().Font().Height, -8);
+    EXPECT_EQ(chart->Title().Font().Color, clBlue);
+    EXPECT_EQ(chart->SeriesCount(), 3);
+    EXPECT_EQ(series.Series1->Name, "Series1");
+    EXPECT_EQ(series.Series1->SeriesColor(), clRed);
+    EXPECT_EQ(series.Series2->LinePen().Color(), clGreen);
+    EXPECT_EQ(series.Series3->Marks().ArrowLength(), 20);
+    EXPECT_EQ(series.Series3->Marks().Arrow().Color(), clYellow);
+    EXPECT_EQ(series.Series3->SeriesMargins().Left, 4);
+    EXPECT_EQ(series.Series1->SeriesMargins().Top, 3);
+    EXPECT_EQ(series.Series2->SeriesMargins().Right, 0);
+    EXPECT_FALSE(chart->TopAxis().Visible());
+    EXPECT_EQ(chart->LeftAxis().TickInnerLength(), 4);
+    EXPECT_EQ(chart->BottomAxis().TickLength(), 0);
+}
+
+TEST_F(Layout, TitleLinesPushThePlotDown) {
+    Render();
+    const int top = chart->PlotRect().Top;
+    struct Row {
+        const char* name;
+        std::vector<std::string> lines;
+        int shift;
+    };
+    const Row rows[] = {
+        {"two lines, the first empty", {"", "Y = 1"}, 2 * 13 + 5},
+        {"one line", {"Y = 1"}, 13 + 5},
+        {"no lines", {}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        chart->Title().SetVisible(true);
+        chart->Title().SetText(row.lines);
+        Render();
+        EXPECT_EQ(chart->PlotRect().Top, top + row.shift);
+    }
+    // Centred text: (Left + Right) / 2 - width / 2, its top at the margin line.
+    chart->Title().SetText({"", "Y = 1"});
+    Render();
+    const Record* line = canvas.FindText("Y = 1");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->to, (TPoint{(9 + 280) / 2 - 25 / 2, 8 + 13}));
+    EXPECT_EQ(line->font.Color, clBlue);
+}
+
+TEST_F(Layout, FootLiftsThePlotBottom) {
+    Render();
+    const int bottom = chart->PlotRect().Bottom;
+    chart->Foot().SetText({"foot"});
+    Render();
+    EXPECT_EQ(chart->PlotRect().Bottom, bottom - 13 - 5);
+}
+
+TEST_F(Layout, BackWallFrameCoversTheLastColumnAndRow) {
+    series.Series1->AddPoint(1, 1);
+    Render();
+    const TRect& p = chart->PlotRect();
+    bool found = false;
+    for (const Record* r : canvas.Find(Op::Rectangle)) {
+        if (r->rect == (TRect{p.Left, p.Top, p.Right + 1, p.Bottom + 1})) {
+            found = true;
+            EXPECT_EQ(r->brush.Style, bsClear);
+            EXPECT_EQ(r->pen.Color, clBlack);
+            EXPECT_EQ(r->pen.Width, 1);
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Layout, PaintOrderBackgroundWallAxesSeries) {
+    series.Series1->AddPoint(1, 1);
+    series.Series1->AddPoint(2, 2);
+    Render();
+    ASSERT_FALSE(canvas.records.empty());
+    EXPECT_EQ(canvas.records[0].op, Op::FillRect);
+    EXPECT_EQ(canvas.records[0].rect, chart->ClientRect());
+    EXPECT_EQ(canvas.records[0].brush.Color, clBtnFace);
+    std::size_t wall = 0;
+    std::size_t firstText = 0;
+    std::size_t firstPoint = 0;
+    for (std::size_t i = 0; i < canvas.records.size(); ++i) {
+        const Record& r = canvas.records[i];
+        if (wall == 0 && r.op == Op::Rectangle && r.rect.Left == chart->PlotRect().Left) {
+            wall = i;
+        }
+        if (firstText == 0 && r.op == Op::Text) {
+            firstText = i;
+        }
+        if (firstPoint == 0 && r.op == Op::Rectangle && r.rect.Width() == 5) {
+            firstPoint = i;
+        }
+    }
+    EXPECT_LT(wall, firstText);
+    EXPECT_LT(firstText, firstPoint);
+}
+
+TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
+    series.Series1->AddPoint(1, 1);
+    series.Series1->AddPoint(2, 2);
+    chart->IsPrinting = true;
+    Render();
+    EXPECT_TRUE(canvas.Find(Op::FillRect).empty());
+    EXPECT_FALSE(canvas.Find(Op::Text).empty());
+    EXPECT_GE(canvas.Find(Op::Rectangle).size(), 3u);
+    // The dotted grid is drawn with a cosmetic pen while printing.
+    bool dottedZero = false;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        dottedZero = dottedZero || (r->pen.Style == psDot && r->pen.Width == 0);
+    }
+    EXPECT_TRUE(dottedZero);
+    // A window paint while printing does nothing.
+    RecordingCanvas window;
+    chart->SetBufferedPaint(true);
+    chart->Paint(window);
+    EXPECT_TRUE(window.records.empty());
+}
+
+TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
+    chart->SetBufferedPaint(true);
+    RecordingCanvas window;
+    chart->Paint(window);
+    EXPECT_EQ(chart->RenderCount(), 1);
+    EXPECT_FALSE(chart->Canvas().NeedsRedraw);
+    ASSERT_EQ(window.records.size(), 1u);
+    EXPECT_EQ(window.records[0].op, Op::Buffer);
+    chart->Paint(window);
+    EXPECT_EQ(chart->RenderCount(), 1);
+    EXPECT_EQ(window.records.size(), 2u);
+    EXPECT_EQ(window.buffersCreated, 1);
+    series.Series1->AddPoint(1, 1);
+    EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+    chart->Paint(window);
+    EXPECT_EQ(chart->RenderCount(), 2);
+    EXPECT_EQ(window.buffersCreated, 1);  // same size: the buffer is kept
+    chart->SetWidth(300);
+    chart->Paint(window);
+    EXPECT_EQ(window.buffersCreated, 2);
+}
+
+TEST_F(Layout, ForeignCanvasDrawingRestoresBufferingEvenOnFailure) {
+    chart->SetBufferedPaint(true);
+    RecordingCanvas picture;
+    chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208});
+    EXPECT_TRUE(chart->Canvas().BufferedPaint);
+    EXPECT_FALSE(chart->Canvas().IsExporting);
+    EXPECT_EQ(picture.records[0].op, Op::FillRect);
+    chart->OnAfterDraw = [](TCustomAxisPanel&) { throw std::runtime_error("draw failed"); };
+    EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208}), std::runtime_error);
+    EXPECT_TRUE(chart->Canvas().BufferedPaint);
+    EXPECT_FALSE(chart->Canvas().IsExporting);
+}
+
+TEST_F(Layout, BitmapImageHoldsTheChart) {
+    RecordingCanvas factory;
+    auto bitmap = chart->CreateBitmapImage(factory, clBlack, TRect{0, 0, 100, 80});
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->Width(), 100);
+    auto& drawn = static_cast<RecordingCanvas&>(bitmap->Canvas());
+    ASSERT_GE(drawn.records.size(), 2u);
+    EXPECT_EQ(drawn.records[0].brush.Color, clBlack);
+    EXPECT_EQ(drawn.records[1].brush.Color, clBtnFace);
+}
+
+TEST_F(Layout, TinyPanelStillGetsAPlotRectangle) {
+    chart->SetBounds(0, 0, 20, 12);
+    series.Series1->AddPoint(1, 1);
+    Render();
+    EXPECT_GE(chart->PlotWidth(), 1);
+    EXPECT_GE(chart->PlotHeight(), 1);
+}
+
+}  // namespace
+}  // namespace quorvel::testing

@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "chart/chart_exceptions.h"
+#include "chart/chart_fixture.h"
+
+namespace quorvel::testing {
+namespace {
+
+// Puts a chart's bottom and left axes on a 1:1 mapping: value v sits at pixel v (y grows downward from 200).
+void IdentityAxes(TChart& chart) {
+    TChartAxis& b = chart.BottomAxis();
+    b.RangeMin = 0;
+    b.RangeMax = 200;
+    b.RangeSpan = 200;
+    b.StartPixel = 0;
+    b.EndPixel = 200;
+    b.PixelSpan = 200;
+    TChartAxis& l = chart.LeftAxis();
+    l.RangeMin = 0;
+    l.RangeMax = 200;
+    l.RangeSpan = 200;
+    l.StartPixel = 0;
+    l.EndPixel = 200;
+    l.PixelSpan = 200;
+}
+
+TEST(PointerShapes, GeometryTable) {
+    struct Row {
+        const char* name;
+        TSeriesPointerStyle style;
+        int size;
+        Op op;
+        TRect rect;
+        std::vector<TPoint> points;
+    };
+    const Row rows[] = {
+        {"rectangle 2 covers 5 x 5", psRectangle, 2, Op::Rectangle, {98, 48, 103, 53}, {}},
+        {"triangle 3 apex up", psTriangle, 3, Op::Polygon, {}, {{97, 53}, {103, 53}, {100, 47}}},
+        {"down triangle", psDownTriangle, 3, Op::Polygon, {}, {{97, 47}, {103, 47}, {100, 53}}},
+        {"diamond", psDiamond, 2, Op::Polygon, {}, {{98, 50}, {100, 48}, {102, 50}, {100, 52}}},
+        {"circle", psCircle, 2, Op::Ellipse, {98, 48, 102, 52}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TPointSeries s;
+        s.Pointer().SetHorizSize(row.size);
+        s.Pointer().SetVertSize(row.size);
+        RecordingCanvas canvas;
+        TChartCanvas3D c(&canvas);
+        s.Pointer().DrawPointer(c, 100, 50, clRed, row.style);
+        ASSERT_EQ(canvas.records.size(), 1u);
+        EXPECT_EQ(canvas.records[0].op, row.op);
+        if (row.op == Op::Polygon) {
+            EXPECT_EQ(canvas.records[0].points, row.points);
+        } else {
+            EXPECT_EQ(canvas.records[0].rect, row.rect);
+        }
+    }
+}
+
+TEST(PointerShapes, PenAndBrushTakeThePointColourWhereAutomatic) {
+    TPointSeries s;
+    RecordingCanvas canvas;
+    TChartCanvas3D c(&canvas);
+    s.Pointer().PreparePointerCanvas(c, clBlue);
+    EXPECT_EQ(canvas.Brush().Color, clBlue);
+    EXPECT_EQ(canvas.Pen().Color, clBlack);
+    s.Pointer().Pen().SetVisible(false);
+    s.Pointer().Brush().SetColor(clLime);
+    s.Pointer().PreparePointerCanvas(c, clBlue);
+    EXPECT_EQ(canvas.Brush().Color, clLime);
+    EXPECT_EQ(canvas.Pen().Style, psClear);
+    s.Pointer().DrawPointer(c, 5, 5, clRed, psSmallDot);
+    EXPECT_EQ(canvas.records.back().op, Op::Pixel);
+    EXPECT_EQ(canvas.records.back().color, clRed);
+}
+
+TEST(PointerShapes, SizeBelowOneIsRefused) {
+    TPointSeries s;
+    s.Pointer().SetHorizSize(2);
+    try {
+        s.Pointer().SetHorizSize(0);
+        FAIL();
+    } catch (const ChartException& e) {
+        EXPECT_STREQ(e.what(), "Pointer size must be greater than zero");
+    }
+    EXPECT_THROW(s.Pointer().SetVertSize(-3), ChartException);
+    EXPECT_EQ(s.Pointer().HorizSize(), 2);
+}
+
+class SeriesDrawing : public FormChartTest {};
+
+TEST_F(SeriesDrawing, MeasuredPointsAreBorderlessSquaresInTheirOwnColours) {
+    series.Series1->AddPoint(1, 1, "1", clBlue);
+    series.Series1->AddPoint(2, 4, "2", clPurple);
+    Render();
+    std::vector<TColor> fills;
+    for (const Record* r : canvas.Find(Op::Rectangle)) {
+        if (r->rect.Width() == 5 && r->rect.Height() == 5) {
+            fills.push_back(r->brush.Color);
+            EXPECT_EQ(r->pen.Style, psClear);
+        }
+    }
+    EXPECT_EQ(fills, (std::vector<TColor>{clBlue, clPurple}));
+    // Points are clipped to the plot rectangle, the clip removed afterwards.
+    EXPECT_EQ(canvas.Find(Op::Clip).size(), 1u);
+    EXPECT_EQ(canvas.Find(Op::Clip)[0]->rect, chart->PlotRect());
+}
+
+TEST_F(SeriesDrawing, EvaluatedPointIsALimeTriangleWithBlackOutline) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(10, 10);
+    series.Series3->AddPoint(5, 5, "5", clRed);
+    Render();
+    const auto polygons = canvas.Find(Op::Polygon);
+    ASSERT_EQ(polygons.size(), 1u);
+    EXPECT_EQ(polygons[0]->brush.Color, clLime);
+    EXPECT_EQ(polygons[0]->pen.Color, clBlack);
+    const int x = chart->BottomAxis().ValueToPixel(5);
+    const int y = chart->LeftAxis().ValueToPixel(5);
+    EXPECT_EQ(polygons[0]->points[2], (TPoint{x, y - 3}));
+}
+
+TEST_F(SeriesDrawing, FastLineSkipsRepeatedPixelsAndOnePointIsAMoveOnly) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(100, 100);
+    series.Series2->AddPoint(10, 10);
+    Render();
+    auto greenLines = [&] {
+        int n = 0;
+        for (const Record* r : canvas.Find(Op::LineTo)) {
+            if (r->pen.Color == clGreen) {
+                ++n;
+            }
+        }
+        return n;
+    };
+    EXPECT_EQ(greenLines(), 0);
+    series.Series2->AddPoint(10.0001, 10.0001);  // the same pixel
+    series.Series2->AddPoint(50, 60);
+    Render();
+    EXPECT_EQ(greenLines(), 1);
+}
+
+TEST_F(SeriesDrawing, EmptySeriesDrawNothingAndNoMarks) {
+    series.Series1->Marks().SetVisible(true);
+    Render();
+    EXPECT_TRUE(canvas.Find(Op::Polygon).empty());
+    EXPECT_EQ(series.Series1->FirstVisible, -1);
+    EXPECT_TRUE(canvas.Find(Op::Clip).empty());
+}
+
+TEST_F(SeriesDrawing, PointsLeftOfTheRangeAreNotVisible) {
+    series.Series1->AddPoint(1, 1);
+    series.Series1->AddPoint(2, 2);
+    series.Series2->AddPoint(-10, 0);
+    chart->BottomAxis().SetMinMax(0, 5);
+    Render();
+    EXPECT_EQ(series.Series2->FirstVisible, -1);
+    EXPECT_EQ(series.Series1->FirstVisible, 0);
+    EXPECT_EQ(series.Series1->LastVisible, 1);
+}
+
+TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
+    TPointSeries& s = *series.Series1;
+    s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
+    s.FirstVisible = s.LastVisible = 0;
+    IdentityAxes(*chart);
+    chart->LeftAxis().RangeMin = -87.5;
+    chart->LeftAxis().RangeMax = 112.5;
+    ASSERT_EQ(s.CalcXPos(0), 100);
+    ASSERT_EQ(s.CalcYPos(0), 100);
+    chart->Canvas().SetTarget(&canvas);
+    s.DrawMarks();
+    const auto boxes = canvas.Find(Op::Rectangle);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0]->rect, (TRect{85, 78, 115, 93}));
+    EXPECT_EQ(boxes[0]->brush.Color, kMarkBackColor);
+    const auto arrows = canvas.Find(Op::LineTo);
+    ASSERT_EQ(arrows.size(), 1u);
+    EXPECT_EQ(arrows[0]->from, (TPoint{100, 100}));
+    EXPECT_EQ(arrows[0]->to, (TPoint{100, 92}));
+    const Record* text = canvas.FindText("12.5");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->to, (TPoint{100, 79}));
+    EXPECT_EQ(text->align, static_cast<unsigned>(taCenter | taTop));
+    ASSERT_EQ(s.Marks().Positions().size(), 1u);
+    EXPECT_EQ(s.Marks().Positions()[0].LeftTop, (TPoint{85, 78}));
+    s.ClearPoints();
+    EXPECT_TRUE(s.Marks().Positions().empty());
+}
+
+TEST_F(SeriesDrawing, MarkTextStyles) {
+    struct Row {
+        const char* name;
+        TSeriesMarksStyle style;
+        const char* label;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"value", smsValue, "lbl", "3.5"},
+        {"label", smsLabel, "lbl", "lbl"},
+        {"label falls back to value", smsLabel, "", "3.5"},
+        {"label and value", smsLabelValue, "2", "2 3.5"},
+        {"empty label shows the value twice", smsLabelValue, "", "3.5 3.5"},
+        {"x value through the axis format", smsXValue, "", "1,234.5"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        series.Series3->ClearPoints();
+        series.Series3->AddPoint(1234.5, 3.5, row.label);
+        series.Series3->Marks().SetStyle(row.style);
+        EXPECT_EQ(series.Series3->MarkText(0), row.text);
+    }
+    series.Series3->OnGetMarkText = [](TChartSeries&, int, std::string& t) { t += "!"; };
+    EXPECT_EQ(series.Series3->MarkText(0), "1,234.5!");
+}
+
+TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
+    struct Row {
+        const char* name;
+        TColor arrow;
+        TColor point;
+        TColor chartColor;
+        TColor drawn;
+    };
+    const Row rows[] = {
+        {"own colour kept", clYellow, clRed, clBtnFace, clYellow},
+        {"same as point: black", clRed, clRed, clBtnFace, clBlack},
+        {"same as chart: black", clWhite, clBlue, clWhite, clBlack},
+        {"on a black chart: white", clBlack, clBlue, clBlack, clWhite},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        canvas.Clear();
+        TChartCanvas3D c(&canvas);
+        TSeriesMarks marks(nullptr);
+        marks.Arrow().SetColor(row.arrow);
+        TSeriesMarkPosition pos;
+        pos.ArrowFrom = TPoint{10, 10};
+        pos.ArrowTo = TPoint{10, 2};
+        marks.DrawMarkBox(c, 0, row.point, pos, "x", row.chartColor);
+        EXPECT_EQ(canvas.Find(Op::LineTo).at(0)->pen.Color, row.drawn);
+    }
+}
+
+class HitTest : public FormChartTest {
+protected:
+    void SetUpPoints() {
+        series.Series1->AddPoint(0, 0);
+        series.Series1->AddPoint(5, 5);
+        series.Series1->AddPoint(10, 10);
+        Render();
+    }
+};
+
+TEST_F(HitTest, PointWithinOnePixelHitsTwoPixelsMisses) {
+    SetUpPoints();
+    TPointSeries& s = *series.Series1;
+    const int x = s.CalcXPos(1);
+    const int y = s.CalcYPos(1);
+    struct Row {
+        int dx;
+        int dy;
+        int expected;
+    };
+    for (const Row& r : {Row{0, 0, 1}, Row{1, 1, 1}, Row{-1, -1, 1}, Row{1, -1, 1}, Row{2, 0, -1},
+                         Row{0, 2, -1}, Row{-2, -2, -1}}) {
+        EXPECT_EQ(s.PointAtPixel(x + r.dx, y + r.dy), r.expected) << r.dx << "," << r.dy;
+    }
+    const TClickedPart part = chart->ClickedPart(x + 1, y + 1);
+    EXPECT_EQ(part.Part, cpSeries);
+    EXPECT_EQ(part.Series, &s);
+    EXPECT_EQ(part.PointIndex, 1);
+}
+
+TEST_F(HitTest, LaterSeriesAreHitFirst) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(5, 5);
+    series.Series1->AddPoint(10, 10);
+    series.Series3->AddPoint(5, 5, "5");
+    Render();
+    const TClickedPart part = chart->ClickedPart(series.Series1->CalcXPos(1), series.Series1->CalcYPos(1));
+    EXPECT_EQ(part.Series, series.Series3);
+    EXPECT_EQ(part.PointIndex, 0);
+}
+
+TEST_F(HitTest, CurveHitsOnlyItsOwnRowAndNotBeyondItsEnd) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(10, 10);
+    series.Series2->AddPoint(2, 5);
+    series.Series2->AddPoint(8, 5);
+    Render();
+    TFastLineSeries& curve = *series.Series2;
+    const int y = curve.CalcYPos(0);
+    const int x0 = curve.CalcXPos(0);
+    const int x1 = curve.CalcXPos(1);
+    const int mid = (x0 + x1) / 2;
+    EXPECT_EQ(curve.PointAtPixel(mid, y), 0);
+    EXPECT_EQ(curve.PointAtPixel(mid, y - 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(mid, y + 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(x1, y), 1);
+    EXPECT_EQ(curve.PointAtPixel(x1 + 1, y), -1);
+    EXPECT_EQ(curve.PointAtPixel(x0 - 1, y), -1);
+    EXPECT_EQ(chart->ClickedPart(mid, y).Series, &curve);
+}
+
+TEST(PixelOnSegmentTable, Cases) {
+    struct Row {
+        const char* name;
+        TPoint p;
+        TPoint a;
+        TPoint b;
+        bool on;
+    };
+    const Row rows[] = {
+        {"on a horizontal segment", {5, 0}, {0, 0}, {10, 0}, true},
+        {"one row off a horizontal segment", {5, 1}, {0, 0}, {10, 0}, false},
+        {"beyond the end along x", {11, 0}, {0, 0}, {10, 0}, false},
+        {"before the start along x", {-1, 0}, {0, 0}, {10, 0}, false},
+        {"reversed segment, inside", {5, 0}, {10, 0}, {0, 0}, true},
+        {"on a diagonal", {3, 3}, {0, 0}, {10, 10}, true},
+        {"next to a diagonal", {3, 4}, {0, 0}, {10, 10}, false},
+        {"on a steep line", {1, 5}, {0, 0}, {2, 10}, true},
+        {"zero-length segment never matches", {0, 0}, {0, 0}, {0, 0}, false},
+        {"vertical segment", {4, 7}, {4, 0}, {4, 10}, true},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(PixelOnSegment(r.p, r.a, r.b), r.on) << r.name;
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::testing

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "chart/chart.h"
+#include "chart/point_series.h"
+#include "chart/value_list.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+namespace {
+
+std::vector<double> Values(const TChartValueList& list) {
+    std::vector<double> out;
+    for (int i = 0; i < list.Count(); ++i) {
+        out.push_back(list.ValueAt(i));
+    }
+    return out;
+}
+
+TEST(ValueList, AscendingPlacementCarriesYColourAndLabel) {
+    TPointSeries s;
+    EXPECT_EQ(s.AddPoint(3, 30, "c", clRed), 0);
+    EXPECT_EQ(s.AddPoint(1, 10, "a", clBlue), 0);
+    EXPECT_EQ(s.AddPoint(2, 20, "b", clGreen), 1);
+    EXPECT_EQ(Values(s.XValues()), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{10, 20, 30}));
+    EXPECT_EQ(s.PointColor(0), clBlue);
+    EXPECT_EQ(s.PointColor(1), clGreen);
+    EXPECT_EQ(s.PointColor(2), clRed);
+    EXPECT_EQ(s.PointLabel(0), "a");
+    EXPECT_EQ(s.PointLabel(1), "b");
+    EXPECT_EQ(s.PointLabel(2), "c");
+}
+
+TEST(ValueList, EqualXGoesAfterEveryEarlierOne) {
+    TPointSeries s;
+    s.AddPoint(1, 1);
+    s.AddPoint(2, 20);
+    s.AddPoint(3, 3);
+    EXPECT_EQ(s.AddPoint(2, 21), 2);
+    EXPECT_EQ(s.AddPoint(2, 22), 3);
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{1, 20, 21, 22, 3}));
+}
+
+TEST(ValueList, DescendingOrderMirrorsAscending) {
+    TChartValueList list(nullptr, "X");
+    list.SetOrder(loDescending);
+    EXPECT_EQ(list.PlaceValue(1), 0);
+    EXPECT_EQ(list.PlaceValue(3), 0);
+    EXPECT_EQ(list.PlaceValue(2), 1);
+    EXPECT_EQ(list.PlaceValue(2), 2);
+    EXPECT_EQ(Values(list), (std::vector<double>{3, 2, 2, 1}));
+}
+
+TEST(ValueList, UnorderedYKeepsPlacementNotValueOrder) {
+    TPointSeries s;
+    s.AddPoint(2, 5);
+    s.AddPoint(1, 9);
+    s.AddPoint(3, 1);
+    EXPECT_EQ(s.YValues().Order(), loNone);
+    EXPECT_EQ(Values(s.YValues()), (std::vector<double>{9, 5, 1}));
+}
+
+TEST(ValueList, EmptyStatisticsAreZero) {
+    TChartValueList list(nullptr, "Y");
+    EXPECT_TRUE(list.StatisticsStale());
+    EXPECT_EQ(list.LowestValue(), 0);
+    EXPECT_EQ(list.HighestValue(), 0);
+    EXPECT_EQ(list.ValueSum(), 0);
+    EXPECT_EQ(list.AbsoluteSum(), 0);
+    EXPECT_FALSE(list.StatisticsStale());
+}
+
+TEST(ValueList, StatisticsAreLazyAndFollowChanges) {
+    TChartValueList list(nullptr, "Y");
+    list.PlaceValue(-2);
+    list.PlaceValue(5);
+    list.PlaceValue(1);
+    EXPECT_EQ(list.LowestValue(), -2);
+    EXPECT_EQ(list.HighestValue(), 5);
+    EXPECT_EQ(list.ValueSum(), 4);
+    EXPECT_EQ(list.AbsoluteSum(), 8);
+    list.SetValueAt(0, -7);
+    EXPECT_TRUE(list.StatisticsStale());
+    EXPECT_EQ(list.LowestValue(), -7);
+    list.DeleteValueAt(0);
+    EXPECT_EQ(list.LowestValue(), 1);
+    EXPECT_EQ(list.ValueSum(), 6);
+}
+
+TEST(ValueList, MultiplierScalesReadsButNotPlacement) {
+    TChartValueList list(nullptr, "X");
+    list.SetOrder(loAscending);
+    list.PlaceValue(3);
+    list.PlaceValue(-1);
+    list.SetMultiplier(2);
+    EXPECT_EQ(list.ValueAt(0), -2);
+    EXPECT_EQ(list.ValueAt(1), 6);
+    EXPECT_EQ(list.StoredAt(1), 3);
+    EXPECT_EQ(list.LowestValue(), -2);
+    EXPECT_EQ(list.HighestValue(), 6);
+    EXPECT_EQ(list.AbsoluteSum(), 8);
+    // 2 lies between the stored -1 and 3 (not between the scaled -2 and 6).
+    EXPECT_EQ(list.PlaceValue(2), 1);
+    EXPECT_EQ(list.IndexOfValue(4), 1);
+    EXPECT_EQ(list.IndexOfValue(2), -1);
+}
+
+TEST(ValueList, IndexErrorsUseTheListText) {
+    TChartValueList list(nullptr, "X");
+    list.PlaceValue(1);
+    try {
+        list.ValueAt(1);
+        FAIL() << "no error";
+    } catch (const EListError& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (1)");
+    }
+    EXPECT_THROW(list.ValueAt(-1), EListError);
+    EXPECT_THROW(list.InsertValueAt(3, 0), EListError);
+    EXPECT_THROW(list.DeleteValueAt(1), EListError);
+    EXPECT_NO_THROW(list.InsertValueAt(1, 2));
+}
+
+TEST(ValueList, ClearPointsEmptiesEveryList) {
+    TPointSeries s;
+    s.SetSeriesColor(clRed);
+    s.AddPoint(1, 2, "one", clBlue);
+    int cleared = 0;
+    s.OnClearValues = [&](TChartSeries&) { ++cleared; };
+    s.ClearPoints();
+    EXPECT_EQ(s.PointCount(), 0);
+    EXPECT_EQ(s.YValues().Count(), 0);
+    EXPECT_EQ(s.PointLabel(0), "");
+    EXPECT_EQ(s.PointColor(0), clRed);
+    EXPECT_EQ(cleared, 1);
+    EXPECT_EQ(s.AddPoint(5, 5, ""), 0);
+    EXPECT_EQ(s.PointLabel(0), "");
+    EXPECT_FALSE(s.HasLabelAt(0));
+}
+
+TEST(ValueList, HooksAroundAdding) {
+    TPointSeries s;
+    std::vector<int> after;
+    s.OnBeforeAdd = [](TChartSeries& series) { return series.XValues().TempValue >= 0; };
+    s.OnAfterAdd = [&](TChartSeries&, int index) { after.push_back(index); };
+    EXPECT_EQ(s.AddPoint(2, 0), 0);
+    EXPECT_EQ(s.AddPoint(-1, 0), -1);
+    EXPECT_EQ(s.AddPoint(1, 0), 0);
+    EXPECT_EQ(s.PointCount(), 2);
+    EXPECT_EQ(after, (std::vector<int>{0, 0}));
+}
+
+TEST(ValueList, PointColourFallsBackToSeriesOrPalette) {
+    TPointSeries s;
+    s.SetSeriesColor(clYellow);
+    s.AddPoint(1, 1, "", AutoColor);
+    s.AddPoint(2, 2, "", clBlue);
+    EXPECT_EQ(s.PointColor(0), clYellow);
+    EXPECT_EQ(s.PointColor(1), clBlue);
+    EXPECT_EQ(s.PointColor(7), clYellow);
+    s.SetColorEachPoint(true);
+    EXPECT_EQ(s.PointColor(0), ChartPaletteColor(0));
+    s.SetColorEachPoint(false);
+    // Switching it off forgets the stored point colours.
+    EXPECT_EQ(s.PointColor(1), clYellow);
+}
+
+// Placement by halving must agree with the scan from the end for every arrival order, also after an
+// out-of-order SetValueAt has broken the ordering (then the scan itself decides).
+TEST(ValueList, LargeOrderedFillsMatchAStableSort) {
+    struct Row {
+        const char* name;
+        int kind;
+    };
+    for (const Row& row : {Row{"descending", 0}, Row{"random with duplicates", 1}, Row{"ascending", 2}}) {
+        SCOPED_TRACE(row.name);
+        std::mt19937 rng(7);
+        std::vector<double> xs(20000);
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            xs[i] = row.kind == 0   ? -static_cast<double>(i)
+                    : row.kind == 1 ? static_cast<double>(rng() % 500)
+                                    : static_cast<double>(i);
+        }
+        TPointSeries s;
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            s.AddPoint(xs[i], static_cast<double>(i));
+        }
+        std::vector<std::size_t> order(xs.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return xs[a] < xs[b]; });
+        ASSERT_EQ(s.PointCount(), static_cast<int>(xs.size()));
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            ASSERT_EQ(s.XValues().ValueAt(static_cast<int>(i)), xs[order[i]]) << i;
+            ASSERT_EQ(s.YValues().ValueAt(static_cast<int>(i)), static_cast<double>(order[i])) << i;
+        }
+    }
+}
+
+TEST(ValueList, BrokenOrderFallsBackToTheScanFromTheEnd) {
+    TChartValueList list(nullptr, "X");
+    list.SetOrder(loAscending);
+    for (double v : {1.0, 2.0, 3.0, 4.0}) {
+        list.PlaceValue(v);
+    }
+    list.SetValueAt(0, 10);  // 10, 2, 3, 4
+    // The scan stops at the first value from the end that is not above 2.5: index 1 (value 2).
+    EXPECT_EQ(list.PlaceValue(2.5), 2);
+    EXPECT_EQ(Values(list), (std::vector<double>{10, 2, 2.5, 3, 4}));
+}
+
+TEST(ValueList, AxisExtremesOverSeries) {
+    TChart chart;
+    EXPECT_EQ(chart.LowestXOnAxis(chart.BottomAxis()), 0);
+    auto& a = chart.AddSeries(std::make_unique<TPointSeries>());
+    auto& b = chart.AddSeries(std::make_unique<TPointSeries>());
+    EXPECT_EQ(chart.LowestXOnAxis(chart.BottomAxis()), 0);
+    a.AddPoint(2, 5);
+    a.AddPoint(4, -1);
+    b.AddPoint(-3, 7);
+    EXPECT_EQ(chart.LowestXOnAxis(chart.BottomAxis()), -3);
+    EXPECT_EQ(chart.HighestXOnAxis(chart.BottomAxis()), 4);
+    EXPECT_EQ(chart.LowestYOnAxis(chart.LeftAxis()), -1);
+    EXPECT_EQ(chart.HighestYOnAxis(chart.LeftAxis()), 7);
+    EXPECT_EQ(chart.HighestYOnAxis(chart.RightAxis()), 0);
+    b.SetActive(false);
+    EXPECT_EQ(chart.LowestXOnAxis(chart.BottomAxis()), 2);
+    a.SetActive(false);
+    // With no active series on the axis, the inactive ones count.
+    EXPECT_EQ(chart.LowestXOnAxis(chart.BottomAxis()), -3);
+}
+
+TEST(ValueList, ChangesOnlyInvalidate) {
+    TChart chart;
+    auto& s = chart.AddSeries(std::make_unique<TPointSeries>());
+    int invalidations = 0;
+    chart.OnInvalidate = [&] { ++invalidations; };
+    chart.Canvas().NeedsRedraw = false;
+    s.AddPoint(1, 1);
+    EXPECT_TRUE(chart.Canvas().NeedsRedraw);
+    EXPECT_EQ(chart.RenderCount(), 0);
+    s.SetSeriesColor(s.SeriesColor());
+    const int before = invalidations;
+    s.SetActive(true);  // unchanged: no request
+    EXPECT_EQ(invalidations, before);
+    s.XValues().SetMultiplier(3);
+    EXPECT_GT(invalidations, before);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+
+#include "chart/chart_fixture.h"
+
+namespace quorvel::testing {
+namespace {
+
+struct Range {
+    double min;
+    double max;
+};
+
+class ZoomScroll : public FormChartTest {
+protected:
+    void SetUp() override {
+        FormChartTest::SetUp();
+        // Y stays within two-digit labels, so the left label band keeps its width while scrolling.
+        series.Series1->AddPoint(0, 10, "0");
+        series.Series1->AddPoint(50, 50, "50");
+        series.Series1->AddPoint(100, 90, "100");
+        Render();
+    }
+
+    void Drag(TMouseButton button, int x0, int y0, int x1, int y1) {
+        chart->MouseDown(button, 0, x0, y0);
+        chart->MouseMove(0, x1, y1);
+        chart->MouseUp(button, 0, x1, y1);
+    }
+
+    static Range Of(const TChartAxis& a) { return Range{a.Minimum(), a.Maximum()}; }
+    static bool Automatic(const TChartAxis& a) {
+        return a.Automatic() && a.AutomaticMinimum() && a.AutomaticMaximum();
+    }
+};
+
+TEST_F(ZoomScroll, LeftDragSetsTheRangesUnderItsPixels) {
+    const TChartAxis& bottom = chart->BottomAxis();
+    const TChartAxis& left = chart->LeftAxis();
+    const double x100 = bottom.PixelToValue(100);
+    const double x150 = bottom.PixelToValue(150);
+    const double y100 = left.PixelToValue(100);
+    const double y50 = left.PixelToValue(50);
+    int zooms = 0;
+    chart->OnZoom = [&](TCustomChart&) { ++zooms; };
+    Drag(mbLeft, 100, 50, 150, 100);
+    EXPECT_EQ(bottom.Minimum(), x100);
+    EXPECT_EQ(bottom.Maximum(), x150);
+    EXPECT_EQ(left.Minimum(), y100);
+    EXPECT_EQ(left.Maximum(), y50);
+    EXPECT_FALSE(Automatic(bottom));
+    EXPECT_TRUE(chart->ChartZoomed);
+    EXPECT_TRUE(chart->AxesStateSaved);
+    EXPECT_EQ(zooms, 1);
+    // The next paint shows exactly that range (no marker margins on manual ends).
+    Render();
+    EXPECT_EQ(bottom.RangeMin, x100);
+    EXPECT_EQ(bottom.RangeMax, x150);
+}
+
+TEST_F(ZoomScroll, SixteenPixelRule) {
+    struct Row {
+        const char* name;
+        int dx;
+        int dy;
+        bool zooms;
+    };
+    const Row rows[] = {
+        {"16 x 40 does nothing", 16, 40, false},
+        {"40 x 16 does nothing", 40, 16, false},
+        {"17 x 17 zooms", 17, 17, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        const Range before = Of(chart->BottomAxis());
+        Drag(mbLeft, 100, 50, 100 + row.dx, 50 + row.dy);
+        EXPECT_EQ(chart->ChartZoomed, row.zooms);
+        EXPECT_EQ(Automatic(chart->BottomAxis()), !row.zooms);
+        if (!row.zooms) {
+            EXPECT_EQ(Of(chart->BottomAxis()).min, before.min);
+        }
+    }
+}
+
+TEST_F(ZoomScroll, LeftwardDragUndoesTheZoom) {
+    Drag(mbLeft, 100, 50, 150, 100);
+    Render();
+    int undos = 0;
+    chart->OnUndoZoom = [&](TCustomChartPanelExtended&) { ++undos; };
+    Drag(mbLeft, 150, 100, 120, 70);
+    EXPECT_TRUE(Automatic(chart->BottomAxis()));
+    EXPECT_TRUE(Automatic(chart->LeftAxis()));
+    EXPECT_FALSE(chart->ChartZoomed);
+    EXPECT_FALSE(chart->AxesStateSaved);
+    EXPECT_EQ(undos, 1);
+    Render();
+    EXPECT_EQ(chart->BottomAxis().Minimum(), 0);
+    EXPECT_EQ(chart->BottomAxis().Maximum(), 100);
+}
+
+TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
+    const Range bottomBefore{chart->BottomAxis().RangeMin, chart->BottomAxis().RangeMax};
+    Drag(mbLeft, 60, 30, 200, 150);
+    Render();
+    Drag(mbLeft, 100, 50, 150, 100);
+    Render();
+    chart->UndoZoom();
+    Render();
+    EXPECT_TRUE(Automatic(chart->BottomAxis()));
+    EXPECT_EQ(chart->BottomAxis().RangeMin, bottomBefore.min);
+    EXPECT_EQ(chart->BottomAxis().RangeMax, bottomBefore.max);
+}
+
+TEST_F(ZoomScroll, UndoWithoutZoomChangesNoAxis) {
+    const Range left = Of(chart->LeftAxis());
+    int undos = 0;
+    chart->OnUndoZoom = [&](TCustomChartPanelExtended&) { ++undos; };
+    chart->UndoZoom();
+    EXPECT_EQ(undos, 1);
+    EXPECT_TRUE(Automatic(chart->LeftAxis()));
+    EXPECT_EQ(Of(chart->LeftAxis()).min, left.min);
+}
+
+TEST_F(ZoomScroll, UndoRestoresAManualRangeExactly) {
+    chart->LeftAxis().SetMinMax(0, 100);
+    chart->LeftAxis().SetAutomaticMaximum(true);
+    Render();
+    Drag(mbLeft, 100, 50, 150, 100);
+    chart->UndoZoom();
+    EXPECT_FALSE(chart->LeftAxis().Automatic());
+    EXPECT_FALSE(chart->LeftAxis().AutomaticMinimum());
+    EXPECT_TRUE(chart->LeftAxis().AutomaticMaximum());
+    EXPECT_EQ(chart->LeftAxis().Minimum(), 0);
+}
+
+TEST_F(ZoomScroll, RefilledSeriesKeepAZoomedRange) {
+    Drag(mbLeft, 100, 50, 150, 100);
+    const Range zoomed = Of(chart->BottomAxis());
+    series.Series1->ClearPoints();
+    series.Series1->AddPoint(-500, 3);
+    series.Series1->AddPoint(900, 7);
+    Render();
+    EXPECT_EQ(chart->BottomAxis().RangeMin, zoomed.min);
+    EXPECT_EQ(chart->BottomAxis().RangeMax, zoomed.max);
+}
+
+TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
+    struct Row {
+        const char* name;
+        int dx;
+        int dy;
+    };
+    const Row rows[] = {{"right and up", 10, -10}, {"left", -7, 0}, {"down", 0, 9}, {"left and down", -5, 6}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        TPointSeries& s = *series.Series1;
+        // Point 0 sits a whole 4 pixels inside the axis ends, clear of any rounding tie.
+        const TPoint before{s.CalcXPos(0), s.CalcYPos(0)};
+        const TRect plotBefore = chart->PlotRect();
+        chart->MouseDown(mbRight, 0, 120, 100);
+        ASSERT_TRUE(chart->Panning.Active);
+        chart->MouseMove(0, 120 + row.dx / 2, 100 + row.dy / 2);
+        chart->MouseMove(0, 120 + row.dx, 100 + row.dy);
+        chart->MouseUp(mbRight, 0, 120 + row.dx, 100 + row.dy);
+        EXPECT_FALSE(chart->Panning.Active);
+        Render();
+        ASSERT_EQ(chart->PlotRect(), plotBefore);
+        EXPECT_EQ(s.CalcXPos(0), before.X + row.dx);
+        EXPECT_EQ(s.CalcYPos(0), before.Y + row.dy);
+    }
+}
+
+TEST_F(ZoomScroll, RightDragStopsOutsideThePlot) {
+    int scrolls = 0;
+    chart->OnScroll = [&](TCustomChart&) { ++scrolls; };
+    chart->MouseDown(mbRight, 0, 120, 100);
+    chart->MouseMove(0, 130, 100);
+    const Range reached = Of(chart->BottomAxis());
+    chart->MouseMove(0, chart->PlotRect().Right + 5, 100);
+    EXPECT_FALSE(chart->Panning.Active);
+    chart->MouseMove(0, 140, 100);
+    EXPECT_EQ(Of(chart->BottomAxis()).min, reached.min);
+    EXPECT_EQ(scrolls, 1);
+}
+
+TEST_F(ZoomScroll, AllowScrollMayRefuse) {
+    chart->OnAllowScroll = [](TChartAxis& axis, double&, bool& allowed, double&) {
+        allowed = axis.Horizontal();
+    };
+    const double leftMin = chart->LeftAxis().Minimum();
+    chart->MouseDown(mbRight, 0, 120, 100);
+    chart->MouseMove(0, 130, 110);
+    EXPECT_FALSE(Automatic(chart->BottomAxis()));
+    EXPECT_TRUE(Automatic(chart->LeftAxis()));
+    EXPECT_EQ(chart->LeftAxis().Minimum(), leftMin);
+}
+
+TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
+    int clicks = 0;
+    chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
+                               int) {
+        EXPECT_EQ(&s, series.Series1);
+        EXPECT_EQ(index, 1);
+        ++clicks;
+    };
+    const int x = series.Series1->CalcXPos(1);
+    const int y = series.Series1->CalcYPos(1);
+    for (TMouseButton b : {mbLeft, mbRight}) {
+        chart->MouseDown(b, 0, x, y);
+        EXPECT_FALSE(chart->Zoom.Active);
+        EXPECT_FALSE(chart->Panning.Active);
+        chart->MouseUp(b, 0, x, y);
+    }
+    EXPECT_EQ(clicks, 2);
+    EXPECT_FALSE(chart->ClickTaken);
+    // A handler that clears ClickTaken lets the press start a drag.
+    chart->OnClickSeries = [&](TCustomChart& c, TChartSeries&, int, TMouseButton, TShiftState, int, int) {
+        c.ClickTaken = false;
+    };
+    chart->MouseDown(mbLeft, 0, x, y);
+    EXPECT_TRUE(chart->Zoom.Active);
+}
+
+TEST_F(ZoomScroll, ClickOrderOnReleaseAndBackgroundClicks) {
+    std::vector<std::string> events;
+    chart->OnClick = [&](TCustomChart& c) {
+        events.push_back(c.Zoom.Active ? "click during drag" : "click");
+    };
+    chart->OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
+    Drag(mbLeft, 100, 50, 150, 100);
+    EXPECT_EQ(events, (std::vector<std::string>{"click during drag", "zoom"}));
+    // A press outside every part neither zooms nor raises the background hook's drag.
+    int background = 0;
+    chart->OnClickBackground = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++background; };
+    chart->MouseDown(mbLeft, 0, 2, 2);
+    EXPECT_FALSE(chart->Zoom.Active);
+    EXPECT_EQ(background, 1);
+    chart->MouseDown(mbLeft, 0, 120, 100);
+    EXPECT_FALSE(chart->Zoom.Active);  // the hook kept the click
+    EXPECT_EQ(background, 2);
+}
+
+TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
+    RecordingCanvas window;
+    chart->WindowCanvas = &window;
+    chart->MouseDown(mbLeft, 0, 100, 50);
+    chart->MouseMove(0, 130, 90);
+    const auto rects = window.Find(Op::Rectangle);
+    ASSERT_EQ(rects.size(), 3u);  // drawn, erased, drawn again
+    EXPECT_EQ(rects[0]->rect, (TRect{100, 50, 100, 50}));
+    EXPECT_EQ(rects[2]->rect, (TRect{100, 50, 130, 90}));
+    EXPECT_EQ(rects[2]->pen.Mode, pmNotXor);
+    EXPECT_EQ(rects[2]->brush.Style, bsClear);
+    // A full paint during the drag draws it as well.
+    Render();
+    EXPECT_EQ(canvas.Find(Op::Rectangle).back()->rect, (TRect{100, 50, 130, 90}));
+    chart->WindowCanvas = nullptr;
+}
+
+TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercent) {
+    const TChartAxis& left = chart->LeftAxis();
+    const double lo = left.RangeMin;
+    const double hi = left.RangeMax;
+    const Range bottom = Of(chart->BottomAxis());
+    chart->MouseWheel(true);
+    EXPECT_DOUBLE_EQ(left.Minimum(), lo + 0.03 * (hi - lo));
+    EXPECT_DOUBLE_EQ(left.Maximum(), hi + 0.03 * (hi - lo));
+    EXPECT_FALSE(chart->AxesStateSaved);
+    EXPECT_EQ(Of(chart->BottomAxis()).min, bottom.min);
+    chart->MouseWheel(false);
+    EXPECT_DOUBLE_EQ(left.Minimum(), lo);
+}
+
+TEST_F(ZoomScroll, LimitedScrollOnlyTowardsData) {
+    TChartAxis& bottom = chart->BottomAxis();
+    bottom.SetMinMax(0, 100);
+    chart->ScrollAxis(bottom, 10, true);  // no data beyond 100
+    EXPECT_EQ(bottom.Maximum(), 100);
+    chart->ScrollAxis(bottom, -10, true);  // nor below 0
+    EXPECT_EQ(bottom.Minimum(), 0);
+    bottom.SetMinMax(10, 60);
+    chart->ScrollAxis(bottom, 5, true);
+    EXPECT_EQ(bottom.Minimum(), 15);
+    EXPECT_EQ(bottom.Maximum(), 65);
+}
+
+}  // namespace
+}  // namespace quorvel::testing
