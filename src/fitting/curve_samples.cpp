@@ -1,5 +1,6 @@
 #include "fitting/curve_samples.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "fitting/least_squares.h"
@@ -13,12 +14,13 @@ namespace {
 constexpr int kMaxSamples = 256;
 constexpr int kEvenSamples = 50;
 
+// Holds a value in single precision; the range is tested first, as in StoreChecked.
 float ToSingle(long double value) {
-    const float single = static_cast<float>(value);
-    if (std::isinf(single)) {
+    constexpr long double kOverflow = static_cast<long double>(FLT_MAX) + 0x1p103L;
+    if (std::fabs(value) >= kOverflow) {
         throw EOverflow();
     }
-    return single;
+    return static_cast<float>(value);
 }
 
 std::vector<TFeedPoint> EvenSamples(double lowest, double highest, const TFitCoefficients& c) {
@@ -52,7 +54,13 @@ std::vector<TFeedPoint> CurveSamples(double lowest, double highest, const TFitCo
             return EvenSamples(lowest, highest, c);
         }
         samples.push_back({x, EvalPolynomial(x, c), AutoColor});
-        const float next = x + step;
+        // The single sum, formed wide and rounded once (which gives the same single); a sum at or
+        // past the end ends the loop before it could leave the single range.
+        const long double wide = static_cast<long double>(x) + step;
+        if (wide >= end) {
+            break;
+        }
+        const float next = static_cast<float>(wide);
         if (!(next > x)) {
             return EvenSamples(lowest, highest, c);
         }

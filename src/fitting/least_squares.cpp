@@ -1,6 +1,7 @@
 #include "fitting/least_squares.h"
 
 #include <array>
+#include <cfloat>
 #include <cmath>
 
 #include "fitting/exact_power_sums.h"
@@ -11,15 +12,18 @@ namespace quorvel {
 
 namespace {
 
+// Stores an extended value as a double. The range is tested before the conversion, so the check
+// holds whether or not floating-point faults trap.
 double StoreChecked(long double value) {
-    const double stored = static_cast<double>(value);
-    if (std::isinf(stored)) {
-        throw EOverflow();
-    }
-    if (std::isnan(stored)) {
+    // DBL_MAX plus half its ulp: the first magnitude that rounds to infinity.
+    constexpr long double kOverflow = static_cast<long double>(DBL_MAX) + 0x1p970L;
+    if (std::isnan(value)) {
         throw EInvalidOp();
     }
-    return stored;
+    if (std::fabs(value) >= kOverflow) {
+        throw EOverflow();
+    }
+    return static_cast<double>(value);
 }
 
 }  // namespace

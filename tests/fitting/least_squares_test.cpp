@@ -1,11 +1,13 @@
 #include "fitting/least_squares.h"
 
+#include <fenv.h>
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 
 #include "exact_reference.h"
+#include "fitting/curve_samples.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
@@ -133,6 +135,37 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
 
     EXPECT_THROW(ComputeStatistics({{1, 1e300}, {2, -1e300}}, {0, 0, 0, 0}), EOverflow);
     EXPECT_THROW(ComputeStatistics({{1, DBL_MAX}, {2, -DBL_MAX}}, {DBL_MAX, 0, 0, 0}), EOverflow);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// The window may run with overflow, division by zero and invalid operations trapping; every
+// fault must still arrive as the program's own exception.
+class TrappingFaults : public ::testing::Test {
+protected:
+    void SetUp() override { feenableexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID); }
+    void TearDown() override { fedisableexcept(FE_ALL_EXCEPT); }
+};
+
+TEST_F(TrappingFaults, OverflowsAreReportedNotTrapped) {
+    EXPECT_THROW(EvalPolynomial(1e200, {0, 0, 1, 0}), EOverflow);
+    EXPECT_THROW(ComputeStatistics({{1, DBL_MAX}, {2, -DBL_MAX}}, {DBL_MAX, 0, 0, 0}), EOverflow);
+    EXPECT_THROW(CurveSamples(0, 1e39, TFitCoefficients{}), EOverflow);
+    EXPECT_THROW(CurveSamples(1, 2, {0, 0, 0, 1e308}), EOverflow);
+    // Near the top of the single range the loop ends without leaving it.
+    const std::size_t nearTop = CurveSamples(3e38, FLT_MAX, TFitCoefficients{}).size();
+    EXPECT_TRUE(nearTop == 50u || nearTop == 51u) << nearTop;
+    TFitCoefficients store;
+    EXPECT_FALSE(SolveLeastSquares(fkLinear, {{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, store));
+    EXPECT_FALSE(SolveLeastSquares(fkQuadratic, {{0, 1}, {0, 2}, {0, 3}}, store));
+    ASSERT_TRUE(SolveLeastSquares(fkCubic, {{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, store));
+    EXPECT_EQ(store.a3, 1);
+    const TFitStatistics s = ComputeStatistics({{std::ldexp(1.0, -1074), 0}, {1, 1}}, store);
+    EXPECT_EQ(s.maxError, 0);
 }
 
 }  // namespace
