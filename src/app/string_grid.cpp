@@ -161,8 +161,17 @@ void TStringGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
 
 void TStringGrid::focusInEvent(QFocusEvent* event) {
     QTableView::focusInEvent(event);
-    if (!changingCurrent_) {
+    if (changingCurrent_) {
+        return;
+    }
+    if (editor_.isNull()) {
         OpenEditor();
+    } else {
+        // The editor stays open while the table is away; coming back puts the keys into it again.
+        editor_->setFocus(event->reason());
+        if (auto* edit = qobject_cast<QLineEdit*>(editor_.data())) {
+            edit->selectAll();
+        }
     }
 }
 

@@ -1,0 +1,137 @@
+// The evaluation at a typed X on the real window: Y texts, the skipped texts, the invalid-number box,
+// and the evaluated point following the check box.
+#include "app/chart_feed.h"
+#include "runtime/colors.h"
+#include "runtime/number_text.h"
+#include "window_fixture.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+const QString kNotANumber =
+    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+
+void TypeX(const TWindow& w, const QString& text) {
+    auto* edit = w.Find<QLineEdit>("MaskEditX");
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(edit, Qt::Key_Delete);
+    } else {
+        QTest::keyClicks(edit, text);
+    }
+}
+
+// The line Y = 2X + 1 fitted from two points.
+void FitLine(TWindow& w) {
+    w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+    w.Fill({{"3", "1"}, {"7", "3"}});
+    w.ClickFormula();
+}
+
+}  // namespace
+
+class EvaluationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { SetDecimalChar('.'); }
+
+    void beforeAnyFitYEqualsX() {
+        TWindow w;
+        TypeX(w, "3");
+        QCOMPARE(w.Caption("PanelY"), QString("3.0000000"));
+        TypeX(w, "1000");
+        QCOMPARE(w.Caption("PanelY"), QString("1.0000000e+3"));
+        TypeX(w, "999.5");
+        QCOMPARE(w.Caption("PanelY"), QString("999.5000000"));
+        TypeX(w, "0.0005");
+        QCOMPARE(w.Caption("PanelY"), QString("5.0000000e-4"));
+        TypeX(w, "0");
+        QCOMPARE(w.Caption("PanelY"), QString("0"));
+    }
+
+    void fittedLineIsEvaluatedAndFollowsRefits() {
+        TWindow w;
+        FitLine(w);
+        TypeX(w, "2");
+        QCOMPARE(w.Caption("PanelY"), QString("5.0000000"));
+        TypeX(w, "-0.5");
+        QCOMPARE(w.Caption("PanelY"), QString("0"));
+        // A new fit re-evaluates at once.
+        w.Fill({{"4", "1"}, {"10", "3"}});  // Y = 3X + 1
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelY"), QString("-0.5000000"));
+    }
+
+    void partialTextsChangeNothing() {
+        TWindow w;
+        TBoxWatcher boxes;
+        TypeX(w, "4");
+        QCOMPARE(w.Caption("PanelY"), QString("4.0000000"));
+        for (const char* text : {"", "-", "+"}) {
+            TypeX(w, text);
+            QCOMPARE(w.Caption("PanelY"), QString("4.0000000"));
+        }
+        QVERIFY(boxes.Boxes().empty());
+    }
+
+    void invalidTextShowsBoxAndKeepsTheShownY() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Find<QCheckBox>("CheckBox1")->setChecked(true);
+        TypeX(w, "2");
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kEvaluated), 1);
+        TypeX(w, "abc");
+        QCOMPARE(boxes.Boxes().size(), size_t(3));  // a, ab, abc
+        QCOMPARE(boxes.Boxes()[2].text, "abc" + kNotANumber);
+        QCOMPARE(boxes.Boxes()[2].caption, QString("Неверный ввод числа"));
+        QCOMPARE(boxes.Boxes()[2].icon, QMessageBox::NoIcon);
+        QVERIFY(boxes.Boxes()[2].owned);
+        QCOMPARE(w.Caption("PanelY"), QString("2.0000000"));
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kEvaluated), 1);
+        QCOMPARE(w.form->ChartFeed().Point(TChartFeed::kEvaluated, 0).x, 2.0);
+    }
+
+    void checkBoxAddsAndRemovesThePointAtOnce() {
+        TWindow w;
+        FitLine(w);
+        TypeX(w, "1.5");
+        const TChartFeed& feed = w.form->ChartFeed();
+        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+        auto* check = w.Find<QCheckBox>("CheckBox1");
+        QTest::mouseClick(check, Qt::LeftButton, {}, check->rect().center());
+        QVERIFY(check->isChecked());
+        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 1);
+        const TChartFeed::TPoint& p = feed.Point(TChartFeed::kEvaluated, 0);
+        QCOMPARE(p.x, 1.5);
+        QCOMPARE(p.y, 4.0);
+        QCOMPARE(p.color, clRed);
+        QCOMPARE(QString::fromStdString(p.label), QString("1.5"));
+        QVERIFY(w.Grid()->FocusInside());  // the click hands the focus back to the table
+        // A recompute keeps the point while ticked.
+        w.ClickFormula();
+        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 1);
+        QTest::mouseClick(check, Qt::LeftButton, {}, check->rect().center());
+        QVERIFY(!check->isChecked());
+        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+        TypeX(w, "2");
+        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+    }
+
+    void commaLocaleAcceptsPointAndComma() {
+        SetDecimalChar(',');
+        TWindow w;
+        TBoxWatcher boxes;
+        TypeX(w, "2.5");
+        QCOMPARE(w.Caption("PanelY"), QString("2,5000000"));
+        TypeX(w, "0,25");
+        QCOMPARE(w.Caption("PanelY"), QString("0,2500000"));
+        QVERIFY(boxes.Boxes().empty());
+        SetDecimalChar('.');
+    }
+};
+
+QTEST_MAIN(EvaluationTest)
+#include "evaluation_test.moc"
