@@ -1,0 +1,196 @@
+#include "chart/print/qt_printer.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrinterInfo>
+
+#include "chart/qt/qt_canvas.h"
+
+namespace quorvel {
+
+namespace {
+
+std::unique_ptr<TPrinter>& PrinterSlot() {
+    static std::unique_ptr<TPrinter> printer;
+    return printer;
+}
+
+QString DefaultAskPdfFileName(QWidget* parent, const QString& suggested) {
+    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Печать в PDF-файл"), suggested,
+                                                QStringLiteral("PDF (*.pdf)"));
+    if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty()) {
+        name += QStringLiteral(".pdf");
+    }
+    return name;
+}
+
+}  // namespace
+
+TPrinter& Printer() {
+    auto& slot = PrinterSlot();
+    if (!slot) {
+        slot = std::make_unique<TQtPrinter>();
+    }
+    return *slot;
+}
+
+std::unique_ptr<TPrinter> ReplacePrinter(std::unique_ptr<TPrinter> printer) {
+    auto& slot = PrinterSlot();
+    std::unique_ptr<TPrinter> previous = std::move(slot);
+    slot = std::move(printer);
+    return previous;
+}
+
+const QString& TQtPrinter::PdfTargetName() {
+    static const QString name = QStringLiteral("PDF-файл");
+    return name;
+}
+
+TQtPrinter::TQtPrinter() : printer_(QPrinter::HighResolution) {
+    AskPdfFileName = DefaultAskPdfFileName;
+    queues_ = QPrinterInfo::availablePrinterNames();
+    const QString defaultName = QPrinterInfo::defaultPrinterName();
+    const auto found = defaultName.isEmpty() ? -1 : queues_.indexOf(defaultName);
+    // The system's default queue, else the first one; the PDF target where there is none.
+    index_ = found >= 0 ? static_cast<int>(found) : 0;
+    SelectDevice();
+}
+
+TQtPrinter::~TQtPrinter() {
+    if (Printing()) {
+        Abort();
+    }
+}
+
+QStringList TQtPrinter::Printers() const {
+    QStringList names = queues_;
+    names.append(PdfTargetName());
+    return names;
+}
+
+void TQtPrinter::RefreshPrinters() {
+    const QString current = IsPdfTarget() ? QString() : queues_.value(index_);
+    queues_ = QPrinterInfo::availablePrinterNames();
+    const auto found = current.isEmpty() ? -1 : queues_.indexOf(current);
+    const int index = found >= 0 ? static_cast<int>(found) : static_cast<int>(queues_.size());
+    if (index != index_ || found < 0) {
+        index_ = index;
+        SelectDevice();
+    }
+}
+
+void TQtPrinter::SetPrinterIndex(int index) {
+    if (index < 0 || index > static_cast<int>(queues_.size())) {
+        throw EListError(index);
+    }
+    if (index != index_) {
+        index_ = index;
+        SelectDevice();
+    }
+}
+
+void TQtPrinter::SelectDevice() {
+    // A change of device may bring its own page layout; the orientation is the user's and stays.
+    const QPageLayout::Orientation orientation = printer_.pageLayout().orientation();
+    if (IsPdfTarget()) {
+        printer_.setOutputFormat(QPrinter::PdfFormat);
+        printer_.setResolution(kPdfResolution);
+    } else {
+        printer_.setOutputFormat(QPrinter::NativeFormat);
+        printer_.setOutputFileName(QString());
+        printer_.setPrinterName(queues_.value(index_));
+    }
+    printer_.setPageOrientation(orientation);
+}
+
+TPrinterOrientation TQtPrinter::Orientation() const {
+    return printer_.pageLayout().orientation() == QPageLayout::Landscape ? poLandscape : poPortrait;
+}
+
+void TQtPrinter::SetOrientation(TPrinterOrientation orientation) {
+    printer_.setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+QRect TQtPrinter::PageRect() const {
+    return printer_.pageRect(QPrinter::DevicePixel).toRect();
+}
+
+int TQtPrinter::PageWidth() const {
+    return PageRect().width();
+}
+
+int TQtPrinter::PageHeight() const {
+    return PageRect().height();
+}
+
+int TQtPrinter::DpiX() const {
+    return printer_.logicalDpiX();
+}
+
+int TQtPrinter::DpiY() const {
+    return printer_.logicalDpiY();
+}
+
+bool TQtPrinter::BeginDoc(QWidget* parent) {
+    if (Printing()) {
+        throw EPrinter("Printing in progress");
+    }
+    if (IsPdfTarget()) {
+        QString suggested = printer_.docName().isEmpty() ? QStringLiteral("chart") : printer_.docName();
+        const QString file =
+            AskPdfFileName ? AskPdfFileName(parent, suggested + QStringLiteral(".pdf")) : QString();
+        if (file.isEmpty()) {
+            return false;
+        }
+        printer_.setOutputFileName(file);
+    }
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(&printer_)) {
+        throw EPrinter("Printer selected is not valid");
+    }
+    painter_ = std::move(painter);
+    canvas_ = std::make_unique<TQtCanvas>(*painter_);
+    canvas_->SetPixelsPerInch(printer_.logicalDpiY());
+    return true;
+}
+
+void TQtPrinter::EndDoc() {
+    if (!Printing()) {
+        throw EPrinter("Printer is not currently printing");
+    }
+    canvas_.reset();
+    const bool ended = painter_->end();
+    painter_.reset();
+    if (!ended || printer_.printerState() == QPrinter::Error) {
+        throw EPrinter("Printer error");
+    }
+}
+
+void TQtPrinter::Abort() {
+    if (!Printing()) {
+        return;
+    }
+    printer_.abort();
+    canvas_.reset();
+    if (painter_->isActive()) {
+        painter_->end();
+    }
+    painter_.reset();
+}
+
+TCanvas& TQtPrinter::Canvas() {
+    if (!canvas_) {
+        throw EPrinter("Printer is not currently printing");
+    }
+    return *canvas_;
+}
+
+void TQtPrinter::Setup(QWidget* parent) {
+    QPageSetupDialog dialog(&printer_, parent);
+    dialog.exec();
+}
+
+}  // namespace quorvel
