@@ -9,6 +9,7 @@
 #include <charconv>
 
 #include "chart/form_chart.h"
+#include "chart/qt/chart_picture.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/qt_canvas.h"
 #include "runtime/exceptions.h"
@@ -77,6 +78,7 @@ QByteArray RenderSvg(TChart& chart) {
         canvas.SetPixelsPerInch(96);
         chart.DrawToForeignCanvas(canvas, rect);
     }
+    SetSvgPixelSize(bytes, QSize(rect.Width(), rect.Height()));
     return bytes;
 }
 

@@ -569,4 +569,11 @@ TQtImageBuffer::TQtImageBuffer(int w, int h, int ppi)
     canvas_->SetPixelsPerInch(ppi);
 }
 
+QImage TQtImageBuffer::TakeImage() {
+    if (canvas_->Painter().isActive()) {
+        canvas_->Painter().end();
+    }
+    return image_;
+}
+
 }  // namespace quorvel

@@ -138,6 +138,8 @@ public:
     int Height() const override { return image_.height(); }
     TCanvas& Canvas() override { return *canvas_; }
     const QImage& Image() const { return image_; }
+    // Ends drawing and hands out the image; the buffer's canvas draws nothing afterwards.
+    QImage TakeImage();
 
 private:
     QImage image_;

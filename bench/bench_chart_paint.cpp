@@ -1,0 +1,73 @@
+// A full paint of the window's chart into an image at its stored size (289 x 208), with many measured
+// points, their labels on the bottom axis, and the 50-sample curve.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <cmath>
+#include <memory>
+#include <random>
+
+#include "chart/form_chart.h"
+#include "chart/qt/offscreen_app.h"
+#include "chart/qt/qt_canvas.h"
+#include "runtime/number_text.h"
+
+namespace {
+
+using namespace quorvel;
+
+std::unique_ptr<TChart> MakeChart(int points) {
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    TFormChartSeries s = FormSeries(*chart);
+    std::mt19937 rng(42);
+    std::normal_distribution<double> noise(0.0, 3.0);
+    const TColor colours[] = {clBlue, clPurple, clRed};
+    // Ascending X as the recompute feeds them; the labels are the X texts.
+    for (int i = 0; i < points; ++i) {
+        const double x = 0.01 * i;
+        const double y = 0.5 * x * x - 2 * x + 1 + noise(rng);
+        s.Series1->AddPoint(x, y, NumberToText(x), colours[i % 3]);
+    }
+    const double end = 0.01 * (points - 1);
+    for (int k = 0; k < 50; ++k) {
+        const double x = end * 0.02 * k;
+        s.Series2->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
+    }
+    chart->SetVisible(true);
+    return chart;
+}
+
+void BM_FormChartFullPaint(benchmark::State& state) {
+    EnsureOffscreenApplication();
+    std::unique_ptr<TChart> chart = MakeChart(static_cast<int>(state.range(0)));
+    QImage image(289, 208, QImage::Format_RGB32);
+    for (auto _ : state) {
+        // A fresh canvas and an invalidated chart each time: the paint of a changed chart.
+        TQtCanvas canvas(&image);
+        chart->Invalidate();
+        chart->Paint(canvas);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["renders"] = chart->RenderCount();
+}
+BENCHMARK(BM_FormChartFullPaint)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_FormChartBufferCopy(benchmark::State& state) {
+    EnsureOffscreenApplication();
+    std::unique_ptr<TChart> chart = MakeChart(static_cast<int>(state.range(0)));
+    QImage image(289, 208, QImage::Format_RGB32);
+    {
+        TQtCanvas canvas(&image);
+        chart->Paint(canvas);
+    }
+    for (auto _ : state) {
+        TQtCanvas canvas(&image);
+        chart->Paint(canvas);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_FormChartBufferCopy)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

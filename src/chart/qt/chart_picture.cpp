@@ -1,0 +1,79 @@
+#include "chart/qt/chart_picture.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+#include <algorithm>
+
+#include "chart/qt/qt_canvas.h"
+
+namespace quorvel {
+
+QPicture CreatePicture(TCustomChartPanel& chart, bool /*enhanced*/, const TRect& rect) {
+    QPicture picture;
+    picture.setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));
+    {
+        // The canvas ends its painter when it goes, also when drawing fails, which completes the picture.
+        TQtCanvas canvas(&picture);
+        chart.DrawToForeignCanvas(canvas, rect);
+    }
+    // Ending the painter grows the bounding rectangle to what was drawn; the picture keeps its own size.
+    picture.setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));
+    return picture;
+}
+
+QSize PictureSize(const QPicture& picture) {
+    const QRect r = picture.boundingRect();
+    return QSize(std::max(1, r.width()), std::max(1, r.height()));
+}
+
+void SetSvgPixelSize(QByteArray& svg, QSize size) {
+    const qsizetype start = svg.indexOf("<svg");
+    const qsizetype end = start < 0 ? -1 : svg.indexOf('>', start);
+    if (end < 0) {
+        return;
+    }
+    QString head = QString::fromUtf8(svg.mid(start, end - start));
+    static const QRegularExpression width(QStringLiteral(R"(\bwidth="[^"]*")"));
+    static const QRegularExpression height(QStringLiteral(R"(\bheight="[^"]*")"));
+    head.replace(width, QStringLiteral("width=\"%1\"").arg(size.width()));
+    head.replace(height, QStringLiteral("height=\"%1\"").arg(size.height()));
+    svg.replace(start, end - start, head.toUtf8());
+}
+
+QByteArray PictureToSvg(const QPicture& picture) {
+    const QSize size = PictureSize(picture);
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&bytes);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(QStringLiteral("Quorvel chart"));
+    {
+        QPainter painter(&svg);
+        painter.setClipRect(QRect(QPoint(0, 0), size));
+        painter.drawPicture(0, 0, picture);
+    }
+    QByteArray out = bytes.data();
+    SetSvgPixelSize(out, size);
+    return out;
+}
+
+QByteArray PictureToPng(const QPicture& picture) {
+    const QSize size = PictureSize(picture);
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.drawPicture(0, 0, picture);
+    }
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    image.save(&bytes, "PNG");
+    return bytes.data();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,232 @@
+#include "chart/qt/chart_widget.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "chart/qt/qt_canvas.h"
+
+namespace quorvel {
+
+namespace {
+
+bool ToChartButton(Qt::MouseButton button, TMouseButton& out) {
+    switch (button) {
+        case Qt::LeftButton:
+            out = mbLeft;
+            return true;
+        case Qt::RightButton:
+            out = mbRight;
+            return true;
+        case Qt::MiddleButton:
+            out = mbMiddle;
+            return true;
+        default:
+            return false;
+    }
+}
+
+TShiftState ToShiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+    TShiftState s = 0;
+    s |= (modifiers & Qt::ShiftModifier) ? ssShift : 0u;
+    s |= (modifiers & Qt::AltModifier) ? ssAlt : 0u;
+    s |= (modifiers & Qt::ControlModifier) ? ssCtrl : 0u;
+    s |= (buttons & Qt::LeftButton) ? ssLeft : 0u;
+    s |= (buttons & Qt::RightButton) ? ssRight : 0u;
+    s |= (buttons & Qt::MiddleButton) ? ssMiddle : 0u;
+    return s;
+}
+
+// One notch of a classic wheel, in Qt's eighths of a degree.
+constexpr int kWheelNotch = 120;
+
+}  // namespace
+
+TChartWidget::TChartWidget(std::unique_ptr<TChart> chart, QWidget* parent)
+    : QWidget(parent), owned_(std::move(chart)), chart_(owned_.get()) {
+    Attach();
+}
+
+TChartWidget::TChartWidget(TChart& chart, QWidget* parent) : QWidget(parent), chart_(&chart) {
+    Attach();
+}
+
+TChartWidget::~TChartWidget() {
+    chart_->OnInvalidate = nullptr;
+    chart_->OnOverlayChanged = nullptr;
+    chart_->WindowCanvas = nullptr;
+}
+
+void TChartWidget::Attach() {
+    // The paint covers every pixel: no background erase, so nothing flickers.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setGeometry(chart_->Left(), chart_->Top(), chart_->Width(), chart_->Height());
+    if (parentWidget() != nullptr && !chart_->Visible()) {
+        setHidden(true);
+    }
+    chart_->OnInvalidate = [this] {
+        // A child control follows the chart's own Visible setting, as the window's layout expects.
+        if (parentWidget() != nullptr && isVisible() != chart_->Visible()) {
+            setVisible(chart_->Visible());
+        }
+        update();
+    };
+    chart_->OnOverlayChanged = [this] { update(); };
+}
+
+void TChartWidget::SyncBounds() {
+    chart_->SetBounds(x(), y(), width(), height());
+}
+
+void TChartWidget::SetPopupMenu(QMenu* menu) {
+    if (menu == nullptr) {
+        OnContextMenu = nullptr;
+        return;
+    }
+    OnContextMenu = [menu](const QPoint& globalPos) { menu->popup(globalPos); };
+}
+
+QImage TChartWidget::CreateBitmapImage(TColor color, const TRect& rect) {
+    // The engine makes the bitmap through a canvas; a one-pixel image stands for the screen here.
+    QImage probe(1, 1, QImage::Format_RGB32);
+    TQtCanvas factory(&probe);
+    factory.SetPixelsPerInch(logicalDpiY());
+    std::unique_ptr<TCanvasBuffer> bitmap = chart_->CreateBitmapImage(factory, color, rect);
+    auto* image = dynamic_cast<TQtImageBuffer*>(bitmap.get());
+    return image != nullptr ? image->TakeImage() : QImage();
+}
+
+void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
+    if (chart_->IsPrinting) {
+        return;
+    }
+    // A hidden widget gets its resize event late; the paint must not use the old size meanwhile.
+    if (chart_->Width() != width() || chart_->Height() != height()) {
+        SyncBounds();
+    }
+    QPainter painter(this);
+    TQtCanvas canvas(painter);
+    chart_->Paint(canvas);
+}
+
+void TChartWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    SyncBounds();
+}
+
+void TChartWidget::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    SyncBounds();
+}
+
+void TChartWidget::BeginMouse() {
+    TChartCanvas3D& canvas = chart_->Canvas();
+    chart_->WindowCanvas = canvas.Buffer ? &canvas.Buffer->Canvas() : nullptr;
+}
+
+void TChartWidget::EndMouse() {
+    chart_->WindowCanvas = nullptr;
+    switch (chart_->Cursor) {
+        case crCross:
+            setCursor(Qt::CrossCursor);
+            break;
+        case crHandPoint:
+            setCursor(Qt::PointingHandCursor);
+            break;
+        default:
+            unsetCursor();
+            break;
+    }
+}
+
+void TChartWidget::mousePressEvent(QMouseEvent* event) {
+    TMouseButton button;
+    if (!ToChartButton(event->button(), button)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    if (button == mbRight) {
+        rightPress_ = p;
+        rightPressed_ = true;
+    }
+    BeginMouse();
+    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
+    EndMouse();
+}
+
+void TChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click carries the double-click flag, as the window system gives it.
+    TMouseButton button;
+    if (!ToChartButton(event->button(), button)) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    if (button == mbRight) {
+        rightPress_ = p;
+        rightPressed_ = true;
+    }
+    BeginMouse();
+    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()) | ssDouble, p.x(), p.y());
+    EndMouse();
+}
+
+void TChartWidget::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    BeginMouse();
+    chart_->MouseMove(ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
+    EndMouse();
+}
+
+void TChartWidget::mouseReleaseEvent(QMouseEvent* event) {
+    TMouseButton button;
+    if (!ToChartButton(event->button(), button)) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    BeginMouse();
+    // The chart raises OnClick for a left release inside it before its own release handling.
+    chart_->MouseUp(button, ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
+    EndMouse();
+    if (button == mbRight && rightPressed_) {
+        rightPressed_ = false;
+        // A right drag scrolls the chart; only a click that stayed put asks for the menu.
+        const bool stayed = (p - rightPress_).manhattanLength() < QApplication::startDragDistance();
+        if (stayed && rect().contains(p) && OnContextMenu) {
+            OnContextMenu(mapToGlobal(p));
+        }
+    }
+}
+
+void TChartWidget::wheelEvent(QWheelEvent* event) {
+    // Fine-grained wheels send parts of a notch; each whole notch scrolls once.
+    wheelRemainder_ += event->angleDelta().y();
+    BeginMouse();
+    while (wheelRemainder_ <= -kWheelNotch) {
+        wheelRemainder_ += kWheelNotch;
+        chart_->MouseWheel(true);
+    }
+    while (wheelRemainder_ >= kWheelNotch) {
+        wheelRemainder_ -= kWheelNotch;
+        chart_->MouseWheel(false);
+    }
+    EndMouse();
+    event->accept();
+}
+
+void TChartWidget::contextMenuEvent(QContextMenuEvent* event) {
+    // Mouse requests are answered at the right button's release (above); the menu key comes here.
+    if (event->reason() == QContextMenuEvent::Keyboard && OnContextMenu) {
+        OnContextMenu(mapToGlobal(rect().center()));
+    }
+    event->accept();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,239 @@
+// The form's chart drawn through the QPainter canvas, and the widget that hosts it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSvgRenderer>
+#include <QWheelEvent>
+#include <string>
+#include <vector>
+
+#include "chart/form_chart.h"
+#include "chart/qt/chart_picture.h"
+#include "chart/qt/chart_widget.h"
+#include "image_probe.h"
+
+namespace quorvel {
+namespace {
+
+using test::PixelColor;
+
+struct Pt {
+    double x;
+    double y;
+    TColor color;
+};
+
+const std::vector<Pt> kPoints = {{1, 10, clBlue}, {2, 30, clPurple}, {3, 20, clRed}, {4, 40, clBlue}};
+
+std::unique_ptr<TChart> FormChartWith(const std::vector<Pt>& points) {
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    TFormChartSeries s = FormSeries(*chart);
+    for (const Pt& p : points) {
+        s.Series1->AddPoint(p.x, p.y, NumberToText(p.x), p.color);
+    }
+    chart->SetVisible(true);
+    return chart;
+}
+
+void SendMouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint p) {
+    QMouseEvent event(type, QPointF(p), QPointF(w.mapToGlobal(p)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&w, &event);
+}
+
+void SendWheel(QWidget& w, int delta) {
+    const QPoint p(100, 100);
+    QWheelEvent event(QPointF(p), QPointF(w.mapToGlobal(p)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&w, &event);
+}
+
+// The widget's own paint, into an image (a full paint or a buffer copy, as the widget decides).
+QImage Screen(TChartWidget& w) {
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(FormChartRender, MarkersSitAtTheAxisMappingInTheirColours) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    const QImage image = widget.CreateBitmapImage();
+    ASSERT_EQ(image.size(), QSize(289, 208));
+    for (const Pt& p : kPoints) {
+        const int px = chart.BottomAxis().ValueToPixel(p.x);
+        const int py = chart.LeftAxis().ValueToPixel(p.y);
+        // A 5 x 5 filled square without outline.
+        for (int dy = -2; dy <= 2; ++dy) {
+            for (int dx = -2; dx <= 2; ++dx) {
+                ASSERT_EQ(PixelColor(image, px + dx, py + dy), p.color)
+                    << "point " << p.x << " at " << px + dx << "," << py + dy;
+            }
+        }
+        EXPECT_NE(PixelColor(image, px + 3, py), p.color);
+        EXPECT_NE(PixelColor(image, px, py - 3), p.color);
+    }
+}
+
+TEST(FormChartRender, BackWallFrameCoversPlotRectInclusiveAndPanelIsButtonFace) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    const QImage image = widget.CreateBitmapImage();
+    const TRect r = chart.PlotRect();
+    ASSERT_GT(r.Width(), 100);
+    // Top row and right column of the frame, inclusive of Right and Top; the panel colour just outside.
+    for (int x = r.Left + 10; x < r.Right - 10; x += 7) {
+        EXPECT_EQ(PixelColor(image, x, r.Top), clBlack) << x;
+        EXPECT_EQ(PixelColor(image, x, r.Top - 1), clBtnFace) << x;
+    }
+    for (int y = r.Top + 10; y < r.Bottom - 10; y += 7) {
+        EXPECT_EQ(PixelColor(image, r.Right, y), clBlack) << y;
+        EXPECT_EQ(PixelColor(image, r.Right + 1, y), clBtnFace) << y;
+    }
+    // The raised bevel: highlight on the top-left edges, shadow on the bottom-right ones.
+    EXPECT_EQ(PixelColor(image, 100, 0), clBtnHighlight);
+    EXPECT_EQ(PixelColor(image, 0, 100), clBtnHighlight);
+    EXPECT_EQ(PixelColor(image, 100, 207), clBtnShadow);
+    EXPECT_EQ(PixelColor(image, 288, 100), clBtnShadow);
+}
+
+TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    const int before = chart.RenderCount();
+    const QImage first = Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), before + 1);
+    const QImage second = Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), before + 1);
+    EXPECT_EQ(first, second);
+    // The bitmap is the chart as drawn on screen.
+    EXPECT_EQ(widget.CreateBitmapImage(), first);
+    // Making the bitmap turned buffering off and on: the next paint renders anew.
+    const int afterBitmap = chart.RenderCount();
+    Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), afterBitmap + 1);
+    // A change invalidates.
+    FormSeries(chart).Series1->AddPoint(5, 5, "5", clRed);
+    Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
+    // Nothing is painted while printing.
+    chart.IsPrinting = true;
+    chart.Invalidate();
+    Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
+    chart.IsPrinting = false;
+}
+
+TEST(ChartWidgetPaint, ResizingTheWidgetResizesTheChart) {
+    TChartWidget widget(FormChartWith(kPoints));
+    widget.resize(400, 300);
+    EXPECT_EQ(Screen(widget).size(), QSize(400, 300));
+    EXPECT_EQ(widget.Chart().Width(), 400);
+    EXPECT_EQ(widget.Chart().Height(), 300);
+    EXPECT_EQ(widget.Chart().PanelRect(), MakeRect(0, 0, 400, 300));
+}
+
+TEST(ChartWidgetMouse, ClickComesBeforeTheZoomOfTheRelease) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    Screen(widget);  // lays the chart out, as the screen would have
+    std::vector<std::string> events;
+    chart.OnClick = [&](TCustomChart& c) { events.push_back(c.ChartZoomed ? "click-zoomed" : "click"); };
+    chart.OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
+    const TRect r = chart.PlotRect();
+    const QPoint from(r.Left + 20, r.Top + 15);
+    const QPoint to(r.Left + 80, r.Top + 70);
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, from);
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, to);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, to);
+    ASSERT_EQ(events, (std::vector<std::string>{"click", "zoom"}));
+    EXPECT_TRUE(chart.ChartZoomed);
+    EXPECT_FALSE(chart.BottomAxis().Automatic());
+}
+
+TEST(ChartWidgetMouse, ZoomRectangleShowsDuringTheDragAndGoesAway) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    const QImage idle = Screen(widget);
+    const TRect r = chart.PlotRect();
+    const QPoint from(r.Left + 30, r.Top + 20);
+    const QPoint to(r.Left + 40, r.Top + 30);  // too small to zoom
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, from);
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, to);
+    const int renders = chart.RenderCount();
+    const QImage dragging = Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), renders);  // the rectangle went into the buffer, no new rendering
+    // Not-xor inverts the pixels of the outline, whose right and bottom edges are excluded.
+    int changed = 0;
+    for (int x = from.x() - 1; x <= to.x(); ++x) {
+        changed += dragging.pixel(x, from.y()) != idle.pixel(x, from.y()) ? 1 : 0;
+    }
+    EXPECT_EQ(changed, to.x() - from.x());
+    EXPECT_EQ(dragging.pixel(from.x() + 5, from.y() + 5), idle.pixel(from.x() + 5, from.y() + 5));
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, to);
+    EXPECT_EQ(Screen(widget), idle);
+    EXPECT_FALSE(chart.ChartZoomed);
+}
+
+TEST(ChartWidgetMouse, RightClickAsksForTheMenuButARightDragScrolls) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    Screen(widget);
+    int menus = 0;
+    widget.OnContextMenu = [&](const QPoint&) { ++menus; };
+    const TRect r = chart.PlotRect();
+    const QPoint p(r.Left + 40, r.Top + 40);
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, p);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, p);
+    EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(chart.LeftAxis().Automatic());
+
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, p);
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, p + QPoint(30, 20));
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, p + QPoint(30, 20));
+    EXPECT_EQ(menus, 1);
+    EXPECT_FALSE(chart.LeftAxis().Automatic());
+    EXPECT_FALSE(chart.BottomAxis().Automatic());
+}
+
+TEST(ChartWidgetMouse, WheelScrollsVerticalAxesOncePerNotch) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    Screen(widget);
+    SendWheel(widget, -60);
+    EXPECT_TRUE(chart.LeftAxis().Automatic());
+    SendWheel(widget, -60);
+    ASSERT_FALSE(chart.LeftAxis().Automatic());
+    const double min1 = chart.LeftAxis().Minimum();
+    const double span = chart.LeftAxis().Maximum() - min1;
+    SendWheel(widget, 120);  // away from the user: down by 3 % of the span
+    EXPECT_DOUBLE_EQ(chart.LeftAxis().Minimum(), min1 - 0.03 * span);
+    EXPECT_TRUE(chart.BottomAxis().Automatic());
+}
+
+TEST(ChartPicture, PictureIsOnePixelSmallerAndPlaysIntoSvgAndPng) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    Screen(widget);
+    const int renders = chart.RenderCount();
+    const QPicture picture = CreatePicture(chart, true, chart.ClientRect());
+    EXPECT_EQ(PictureSize(picture), QSize(288, 207));
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(PictureToPng(picture), "PNG"));
+    EXPECT_EQ(png.size(), QSize(288, 207));
+    // The bevel and the markers are in the picture.
+    EXPECT_EQ(PixelColor(png.convertToFormat(QImage::Format_RGB32), 100, 0), clBtnHighlight);
+    const int px = chart.BottomAxis().ValueToPixel(2);
+    const int py = chart.LeftAxis().ValueToPixel(30);
+    EXPECT_EQ(PixelColor(png.convertToFormat(QImage::Format_RGB32), px, py), clPurple);
+    QSvgRenderer svg(PictureToSvg(picture));
+    EXPECT_TRUE(svg.isValid());
+    EXPECT_EQ(svg.defaultSize(), QSize(288, 207));
+    // The picture drawing turned the buffer off: the screen is rendered anew.
+    Screen(widget);
+    EXPECT_EQ(chart.RenderCount(), renders + 2);
+
+    chart.SetBounds(0, 0, 1, 1);
+    EXPECT_EQ(PictureSize(CreatePicture(chart, false, chart.ClientRect())), QSize(1, 1));
+}
+
+}  // namespace
+}  // namespace quorvel
