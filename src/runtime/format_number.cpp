@@ -290,6 +290,8 @@ int CharacterCount(std::string_view text) {
 
 }  // namespace
 
+// The length limit counts characters, as a user sees them; an ill-formed UTF-8 byte counts as one.
+// A section without any digit placeholder writes only its literals (and a minus sign).
 std::string FormatNumber(std::string_view pattern, double value) {
     if (pattern.size() > kMaxPatternLength && CharacterCount(pattern) > kMaxPatternLength) {
         throw EConvertError("Format string too long");

@@ -49,6 +49,10 @@ __attribute__((noinline, cold)) bool BeyondExtendedRange(const char* ascii) {
 
 }  // namespace
 
+// The result is the exact decimal value of the text rounded once to the nearest double (ties to
+// even): never worse than a 64-bit-mantissa computation, and every double comes back exactly from
+// its shortest digits. The grammar is parsed by hand into a stack buffer, so a cell is read without
+// touching the heap; only the error path allocates.
 double TextToNumber(std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
