@@ -41,6 +41,17 @@ void BM_TextToNumberColumn(benchmark::State& state) {
 }
 BENCHMARK(BM_TextToNumberColumn);
 
+// A typed "." brought to the decimal character before reading, as every cell is read.
+void BM_ReplaceThenRead(benchmark::State& state) {
+    CommaLocale locale;
+    const std::string cell = "1010.425";
+    const std::string decimal = quorvel::DecimalText();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(quorvel::TextToNumber(quorvel::ReplaceText(cell, ".", decimal)));
+    }
+}
+BENCHMARK(BM_ReplaceThenRead);
+
 void BM_NumberToText(benchmark::State& state, double value) {
     CommaLocale locale;
     for (auto _ : state) {
