@@ -1,5 +1,6 @@
 // Start-up state, layout, menus and the application-wide pieces of the real main window.
 #include <QAction>
+#include <QFile>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -270,6 +271,8 @@ private slots:
         QCOMPARE(QApplication::applicationName(), QString("Quorvel"));
         QCOMPARE(QApplication::applicationDisplayName(), QString("Quorvel"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        QVERIFY(QFile::exists(":/quorvel/quorvel.svg"));
+        QVERIFY(!QApplication::windowIcon().isNull());
         TWindow w;
         QVERIFY(w.form->windowTitle() != QApplication::applicationName());
     }
