@@ -9,8 +9,8 @@
 #include <charconv>
 
 #include "chart/form_chart.h"
-#include "chart/qt/chart_picture.h"
 #include "chart/qt/offscreen_app.h"
+#include "chart/qt/picture_export.h"
 #include "chart/qt/qt_canvas.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"

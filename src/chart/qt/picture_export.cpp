@@ -1,4 +1,4 @@
-#include "chart/qt/chart_picture.h"
+#include "chart/qt/picture_export.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -7,22 +7,7 @@
 #include <QSvgGenerator>
 #include <algorithm>
 
-#include "chart/qt/qt_canvas.h"
-
 namespace quorvel {
-
-QPicture CreatePicture(TCustomChartPanel& chart, bool /*enhanced*/, const TRect& rect) {
-    QPicture picture;
-    picture.setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));
-    {
-        // The canvas ends its painter when it goes, also when drawing fails, which completes the picture.
-        TQtCanvas canvas(&picture);
-        chart.DrawToForeignCanvas(canvas, rect);
-    }
-    // Ending the painter grows the bounding rectangle to what was drawn; the picture keeps its own size.
-    picture.setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));
-    return picture;
-}
 
 QSize PictureSize(const QPicture& picture) {
     const QRect r = picture.boundingRect();

@@ -1,20 +1,13 @@
 #pragma once
-// The chart as a recorded drawing (QPicture), and the picture played into SVG or PNG bytes: the vector
-// picture the clipboard and the preview sheet take, and the bitmap for programs that take only bitmaps.
+// A recorded chart drawing (QPicture) played into SVG or PNG bytes: the vector picture for the clipboard
+// and files, and the bitmap for programs that take only bitmaps.
 #include <QByteArray>
 #include <QPicture>
 #include <QSize>
 
-#include "chart/chart_panel.h"
-
 namespace quorvel {
 
-// Records the whole chart drawn into rect, in screen pixels, as the screen shows it (with IsPrinting
-// clear: panel colour and bevel included). The picture measures max(1, width - 1) x max(1, height - 1)
-// and remembers the enhanced flag only for its caller; both formats are the same drawing here.
-QPicture CreatePicture(TCustomChartPanel& chart, bool enhanced, const TRect& rect);
-
-// The picture's size as CreatePicture sets it.
+// The picture's size: its bounding rectangle from the origin, at least 1 x 1.
 QSize PictureSize(const QPicture& picture);
 
 // The picture played into an SVG document of its size.
