@@ -1,0 +1,16 @@
+#pragma once
+// The chart as a recorded drawing: replayed onto the preview sheet, into SVG or into an image.
+#include <QPicture>
+#include <memory>
+
+#include "chart/geometry.h"
+
+namespace quorvel {
+
+class TCustomChartPanel;
+
+// The whole chart drawn into rect on a new picture of max(1, width - 1) x max(1, height - 1) pixels.
+// The caller owns the picture.
+std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect);
+
+}  // namespace quorvel

@@ -1,0 +1,307 @@
+#include "chart/print/chart_preview_page.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "chart/chart_panel.h"
+#include "chart/print/chart_picture.h"
+#include "chart/print/chart_printing.h"
+#include "chart/print/printer.h"
+#include "chart/qt/qt_canvas.h"
+
+namespace quorvel {
+
+namespace {
+
+class PrintingScope {
+public:
+    explicit PrintingScope(TCustomChartPanel& chart) : chart_(chart), previous_(chart.IsPrinting) {
+        chart_.IsPrinting = true;
+    }
+    ~PrintingScope() { chart_.IsPrinting = previous_; }
+    PrintingScope(const PrintingScope&) = delete;
+    PrintingScope& operator=(const PrintingScope&) = delete;
+
+private:
+    TCustomChartPanel& chart_;
+    bool previous_;
+};
+
+// The hourglass for the length of an action, taken away also when the action fails.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QRect ToQRect(const TRect& r) {
+    return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
+
+// A rendering of the chart as an image of the logical extent, on a background of color.
+QImage BitmapRendering(TCustomChartPanel& chart, TColor color, int width, int height) {
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    TQtCanvas factory(&scratch);
+    auto bitmap = chart.CreateBitmapImage(factory, color, TRect{0, 0, width, height});
+    auto* image = dynamic_cast<TQtImageBuffer*>(bitmap.get());
+    return image != nullptr ? image->Image() : QImage();
+}
+
+}  // namespace
+
+TChartPreviewPage::TChartPreviewPage(TPrinter& printer, QWidget* parent)
+    : QWidget(parent), printer_(printer) {
+    setObjectName("ChartPreviewPage");
+    setMouseTracking(true);
+    // Every pixel is painted from the frame: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings) {
+    chart_ = chart;
+    settings_ = settings;
+    // The flat chart canvas never rotates, so the recorded drawing is always the better rendering.
+    drawAsBitmap_ = false;
+    Invalidate();
+}
+
+void TChartPreviewPage::SetSheetColor(TColor color) {
+    if (color != sheetColor_) {
+        sheetColor_ = color;
+        Invalidate();
+    }
+}
+
+void TChartPreviewPage::SetShowMarginLines(bool show) {
+    if (show != showMarginLines_) {
+        showMarginLines_ = show;
+        Invalidate();
+    }
+}
+
+void TChartPreviewPage::SetShowImage(bool show) {
+    if (show != showImage_) {
+        showImage_ = show;
+        Invalidate();
+    }
+}
+
+void TChartPreviewPage::SetDrawAsBitmap(bool on) {
+    if (on != drawAsBitmap_) {
+        drawAsBitmap_ = on;
+        Invalidate();
+    }
+}
+
+void TChartPreviewPage::Invalidate() {
+    frameStale_ = true;
+    update();
+}
+
+void TChartPreviewPage::LayoutSheet() {
+    sheetRect_ = SheetLayout(width(), height(), printer_.PageWidth(), printer_.PageHeight());
+    pictureRect_ =
+        PictureRectFromMargins(sheetRect_, settings_ != nullptr ? settings_->PageMargins : TPageMargins{});
+}
+
+void TChartPreviewPage::RenderFrame() {
+    LayoutSheet();
+    const QSize size(std::max(1, width()), std::max(1, height()));
+    if (frame_.size() != size) {
+        frame_ = QImage(size, QImage::Format_RGB32);
+    }
+    QPainter painter(&frame_);
+    {
+        TQtCanvas canvas(painter);
+        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetBrush(TBrush{FromQColor(palette().color(QPalette::Window)), bsSolid});
+        canvas.FillRect(TRect{0, 0, size.width(), size.height()});
+
+        canvas.SetPen(TPen{clBlack, psSolid, 1});
+        canvas.SetBrush(TBrush{sheetColor_, bsSolid});
+        canvas.Rectangle(sheetRect_);
+        const TRect& s = sheetRect_;
+        canvas.SetBrush(TBrush{clBlack, bsSolid});
+        canvas.FillRect(TRect{s.Left + 5, s.Bottom, s.Right + 5, s.Bottom + 4});
+        canvas.FillRect(TRect{s.Right, s.Top + 4, s.Right + 5, s.Bottom + 4});
+    }
+    linesOnFrame_ = false;
+    if (showMarginLines_) {
+        DrawMarginLines(frame_);
+        linesOnFrame_ = true;
+    }
+    PaintPicture(painter);
+    frameStale_ = false;
+}
+
+void TChartPreviewPage::PaintPicture(QPainter& painter) {
+    if (chart_ == nullptr || settings_ == nullptr || !showImage_ || pictureRect_.IsEmpty()) {
+        return;
+    }
+    PrintingScope printing(*chart_);
+    const TLogicalExtent extent = LogicalExtent(pictureRect_, chart_->ClientRect(), settings_->PrintDetail);
+    if (extent.Width <= 0 || extent.Height <= 0) {
+        return;
+    }
+    const QRect target = ToQRect(pictureRect_);
+    painter.save();
+    painter.setClipRect(target);
+    if (drawAsBitmap_) {
+        painter.drawImage(target, BitmapRendering(*chart_, sheetColor_, extent.Width, extent.Height));
+    } else {
+        const auto picture = CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height});
+        const QRect frame = picture->boundingRect();
+        painter.translate(target.left(), target.top());
+        painter.scale(static_cast<double>(target.width()) / frame.width(),
+                      static_cast<double>(target.height()) / frame.height());
+        painter.drawPicture(0, 0, *picture);
+    }
+    painter.restore();
+}
+
+void TChartPreviewPage::DrawMarginLines(QImage& image) const {
+    TQtCanvas canvas(&image);
+    const bool greySheet = sheetColor_ == clSilver || sheetColor_ == clGray;
+    canvas.SetPen(TPen{greySheet ? clWhite : clSilver, psDot, 1, pmNotXor});
+    canvas.SetBrush(TBrush{clWhite, bsClear});
+    canvas.SetBackMode(bmTransparent);
+    const TRect& s = sheetRect_;
+    const TRect& p = pictureRect_;
+    canvas.Line(p.Left - 1, s.Top, p.Left - 1, s.Bottom);
+    canvas.Line(p.Right, s.Top, p.Right, s.Bottom);
+    canvas.Line(s.Left, p.Top - 1, s.Right, p.Top - 1);
+    canvas.Line(s.Left, p.Bottom, s.Right, p.Bottom);
+    canvas.SetBackMode(bmOpaque);
+    canvas.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+}
+
+void TChartPreviewPage::DrawMarginLinesDirect() {
+    if (frame_.isNull() || frameStale_) {
+        // The next paint renders the frame whole, margin lines included.
+        return;
+    }
+    DrawMarginLines(frame_);
+    linesOnFrame_ = !linesOnFrame_;
+    update();
+}
+
+bool TChartPreviewPage::Print() {
+    if (chart_ == nullptr || settings_ == nullptr) {
+        return false;
+    }
+    WaitCursor wait;
+    if (!drawAsBitmap_) {
+        return PrintChart(*chart_, *settings_, printer_, this);
+    }
+    printer_.SetTitle(QString::fromStdString(chart_->Name));
+    if (!printer_.BeginDoc(this)) {
+        return false;
+    }
+    try {
+        const TRect rect = PagePrintRect(*settings_, chart_->Width(), chart_->Height(), printer_.Metrics());
+        const TLogicalExtent extent = LogicalExtent(rect, chart_->ClientRect(), settings_->PrintDetail);
+        QImage image;
+        {
+            PrintingScope printing(*chart_);
+            image = BitmapRendering(*chart_, sheetColor_, extent.Width, extent.Height);
+        }
+        if (auto* canvas = dynamic_cast<TQtCanvas*>(&printer_.Canvas())) {
+            canvas->Painter().drawImage(ToQRect(rect), image);
+        }
+        printer_.EndDoc();
+    } catch (...) {
+        printer_.Abort();
+        if (printer_.Printing()) {
+            try {
+                printer_.EndDoc();
+            } catch (...) {
+                // The first error is the one to report.
+            }
+        }
+        throw;
+    }
+    return true;
+}
+
+void TChartPreviewPage::paintEvent(QPaintEvent*) {
+    if (frameStale_ || frame_.size() != QSize(std::max(1, width()), std::max(1, height()))) {
+        RenderFrame();
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, frame_);
+}
+
+void TChartPreviewPage::SetGripCursor(TGripKind grip) {
+    switch (grip) {
+        case gkLeft:
+        case gkRight:
+            setCursor(Qt::SizeHorCursor);
+            break;
+        case gkTop:
+        case gkBottom:
+            setCursor(Qt::SizeVerCursor);
+            break;
+        case gkMove:
+            setCursor(grip_ == gkMove ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+            break;
+        case gkTopLeft:
+        case gkBottomRight:
+            setCursor(Qt::SizeFDiagCursor);
+            break;
+        case gkTopRight:
+        case gkBottomLeft:
+            setCursor(Qt::SizeBDiagCursor);
+            break;
+        case gkNone:
+            unsetCursor();
+            break;
+    }
+}
+
+void TChartPreviewPage::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    grip_ = GripHitTest(pictureRect_, pos.x(), pos.y(), AllowMove, AllowResize);
+    if (grip_ == gkMove) {
+        dragStart_ = TPoint{pos.x(), pos.y()};
+        dragStartPicture_ = pictureRect_;
+        SetGripCursor(gkMove);
+    }
+}
+
+void TChartPreviewPage::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (!sheetRect_.Contains(pos.x(), pos.y())) {
+        return;
+    }
+    if (grip_ == gkNone) {
+        SetGripCursor(GripHitTest(pictureRect_, pos.x(), pos.y(), AllowMove, AllowResize));
+        return;
+    }
+    if (linesOnFrame_) {
+        DrawMarginLinesDirect();
+    }
+    pictureRect_ =
+        DragPictureRect(grip_, sheetRect_, pictureRect_, dragStart_, dragStartPicture_, pos.x(), pos.y());
+    const TPageMargins margins = MarginsFromPictureRect(sheetRect_, pictureRect_);
+    if (settings_ != nullptr) {
+        settings_->PageMargins = margins;
+    }
+    if (OnMarginsChanged) {
+        OnMarginsChanged(*this, true, margins);
+    } else {
+        DrawMarginLinesDirect();
+    }
+}
+
+void TChartPreviewPage::mouseReleaseEvent(QMouseEvent* event) {
+    grip_ = gkNone;
+    const QPoint pos = event->position().toPoint();
+    SetGripCursor(GripHitTest(pictureRect_, pos.x(), pos.y(), AllowMove, AllowResize));
+    // The chart is drawn anew at its new place.
+    Invalidate();
+}
+
+}  // namespace quorvel

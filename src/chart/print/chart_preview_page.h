@@ -1,0 +1,89 @@
+#pragma once
+// The drawn sheet of paper in the preview: the page's aspect ratio, the chart on it exactly as the printer
+// will get it, dotted margin lines, and mouse drags of the chart's edges, corners or the whole chart.
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+#include "chart/geometry.h"
+#include "chart/print/sheet_geometry.h"
+#include "chart/print_settings.h"
+#include "runtime/colors.h"
+
+namespace quorvel {
+
+class TCustomChartPanel;
+class TPrinter;
+
+class TChartPreviewPage : public QWidget {
+    Q_OBJECT
+
+public:
+    TChartPreviewPage(TPrinter& printer, QWidget* parent = nullptr);
+
+    // The chart shown and its print settings (both must outlive the page; null shows an empty sheet).
+    void SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings);
+    TCustomChartPanel* PreviewChart() const { return chart_; }
+
+    TColor SheetColor() const { return sheetColor_; }
+    void SetSheetColor(TColor color);
+    bool ShowMarginLines() const { return showMarginLines_; }
+    void SetShowMarginLines(bool show);
+    bool ShowImage() const { return showImage_; }
+    void SetShowImage(bool show);
+    // Stretch a bitmap of the chart instead of its recorded drawing.
+    bool DrawAsBitmap() const { return drawAsBitmap_; }
+    void SetDrawAsBitmap(bool on);
+    bool AllowResize = true;
+    bool AllowMove = true;
+
+    // The paper and the chart on it, as laid out by the last paint.
+    const TRect& SheetRect() const { return sheetRect_; }
+    const TRect& PictureRect() const { return pictureRect_; }
+    TGripKind GripKind() const { return grip_; }
+
+    // Raised while dragging: the page, whether proportional placement ends, the new margins.
+    std::function<void(TChartPreviewPage&, bool, const TPageMargins&)> OnMarginsChanged;
+
+    // Marks the page for a full repaint.
+    void Invalidate();
+    // Lays out the sheet and renders it whole into the off-screen frame.
+    void RenderFrame();
+    // Draws the margin lines straight onto the frame in not-xor, so that a second call erases them.
+    void DrawMarginLinesDirect();
+    // Prints the chart (hourglass cursor meanwhile). False when the job was called off.
+    bool Print();
+    // The rendered frame (what the control shows).
+    const QImage& Frame() const { return frame_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void LayoutSheet();
+    void PaintPicture(QPainter& painter);
+    void DrawMarginLines(QImage& image) const;
+    void SetGripCursor(TGripKind grip);
+
+    TPrinter& printer_;
+    TCustomChartPanel* chart_ = nullptr;
+    TChartPrintSettings* settings_ = nullptr;
+    TColor sheetColor_ = clWhite;
+    bool showMarginLines_ = true;
+    bool showImage_ = true;
+    bool drawAsBitmap_ = false;
+    TRect sheetRect_;
+    TRect pictureRect_;
+    TGripKind grip_ = gkNone;
+    TPoint dragStart_;
+    TRect dragStartPicture_;
+    QImage frame_;
+    bool frameStale_ = true;
+    // Whether margin lines are on the frame now: a drag erases only lines that are there.
+    bool linesOnFrame_ = false;
+};
+
+}  // namespace quorvel

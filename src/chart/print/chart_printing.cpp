@@ -1,0 +1,88 @@
+#include "chart/print/chart_printing.h"
+
+#include "chart/canvas.h"
+#include "chart/chart_panel.h"
+#include "chart/print/printer.h"
+
+namespace quorvel {
+
+namespace {
+
+// Sets the chart's IsPrinting for a rendering and puts the old value back, also on failure.
+class PrintingScope {
+public:
+    explicit PrintingScope(TCustomChartPanel& chart) : chart_(chart), previous_(chart.IsPrinting) {
+        chart_.IsPrinting = true;
+    }
+    ~PrintingScope() { chart_.IsPrinting = previous_; }
+    PrintingScope(const PrintingScope&) = delete;
+    PrintingScope& operator=(const PrintingScope&) = delete;
+
+private:
+    TCustomChartPanel& chart_;
+    bool previous_;
+};
+
+class MappingScope {
+public:
+    MappingScope(TCanvas& canvas, const TMapping& mapping) : canvas_(canvas), previous_(canvas.Mapping()) {
+        canvas_.SetMapping(mapping);
+    }
+    ~MappingScope() {
+        canvas_.ClearClip();
+        canvas_.SetMapping(previous_);
+    }
+    MappingScope(const MappingScope&) = delete;
+    MappingScope& operator=(const MappingScope&) = delete;
+
+private:
+    TCanvas& canvas_;
+    TMapping previous_;
+};
+
+}  // namespace
+
+void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& settings, TCanvas& canvas,
+                         const TRect& rect) {
+    const TRect r = NormalisedRect(rect);
+    const TLogicalExtent extent = LogicalExtent(r, chart.ClientRect(), settings.PrintDetail);
+    // Nothing can be mapped onto an empty rectangle or from an empty chart.
+    if (r.Width() <= 0 || r.Height() <= 0 || extent.Width <= 0 || extent.Height <= 0) {
+        return;
+    }
+    MappingScope mapping(canvas, TMapping{TPoint{0, 0}, TPoint{extent.Width, extent.Height}, TPoint{0, 0},
+                                          TPoint{r.Width(), r.Height()}});
+    PrintingScope printing(chart);
+    canvas.SetClipRect(extent.Scaled);
+    chart.DrawToForeignCanvas(canvas, extent.Scaled);
+}
+
+bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, TPrinter& printer,
+                 const TRect& rect, QWidget* parent) {
+    printer.SetTitle(QString::fromStdString(chart.Name));
+    if (!printer.BeginDoc(parent)) {
+        return false;
+    }
+    try {
+        DrawToPrinterCanvas(chart, settings, printer.Canvas(), rect);
+        printer.EndDoc();
+    } catch (...) {
+        printer.Abort();
+        if (printer.Printing()) {
+            try {
+                printer.EndDoc();
+            } catch (...) {
+                // The first error is the one to report.
+            }
+        }
+        throw;
+    }
+    return true;
+}
+
+bool PrintChart(TCustomChartPanel& chart, TChartPrintSettings& settings, TPrinter& printer, QWidget* parent) {
+    const TRect rect = PagePrintRect(settings, chart.Width(), chart.Height(), printer.Metrics());
+    return PrintInRect(chart, settings, printer, rect, parent);
+}
+
+}  // namespace quorvel
