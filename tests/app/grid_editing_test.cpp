@@ -207,10 +207,6 @@ private slots:
             QTest::mouseMove(header->viewport(), from + (to - from) * step / 10);
         }
         QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
-        if (Cell(w, 0, 1) == "2") {
-            // Without a window system some platforms drop the drag; the header signal is the same path.
-            header->moveSection(1, 0);
-        }
         QCOMPARE(Cell(w, 0, 0), QString("Y (истинное)"));
         QCOMPARE(Cell(w, 1, 0), QString("X (по прибору)"));
         QCOMPARE(header->visualIndex(0), 0);
