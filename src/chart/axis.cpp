@@ -69,7 +69,8 @@ bool TCustomChartAxis::CountsAsVisible() const {
     if (chart_ == nullptr || !chart_->AxisVisible() || !visible_) {
         return false;
     }
-    if (IsDepthAxis() && !chart_->View3D()) {
+    // The 3-D view is drawn flat, so the depth axis never takes part.
+    if (IsDepthAxis()) {
         return false;
     }
     return chart_->AxisHasSeries(*this);

@@ -62,6 +62,13 @@ public:
     void SetView3DWalls(bool v) { Set(view3DWalls_, v); }
     bool ClipPoints() const { return clipPoints_; }
     void SetClipPoints(bool v) { Set(clipPoints_, v); }
+    // Clipping of series to the plot while printing and while drawing a picture (screen drawing always may).
+    bool ClipWhenPrinting = true;
+    bool ClipWhenMetafiling = true;
+    // Whether drawing may clip now, by the switches above.
+    bool CanClip() const {
+        return (!IsPrinting || ClipWhenPrinting) && (!canvas_.IsExporting || ClipWhenMetafiling);
+    }
     // (Page margins and the other print settings belong here as well; they are added by the print layer.)
 
     // --- drawing ---

@@ -13,7 +13,7 @@ namespace quorvel {
 template <class T>
 class TChunkedVector {
 public:
-    static constexpr std::size_t kMaxChunk = 256;
+    static constexpr std::size_t kMaxChunk = 1024;
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }

@@ -34,7 +34,12 @@ int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor co
     yValues_.InsertValueAt(i, yValues_.TempValue);
     const auto at = static_cast<std::size_t>(i);
     colors_.insert(at, color);
-    labels_.insert(at, label.empty() ? nullptr : std::make_unique<std::string>(label));
+    std::uint32_t labelRef = 0;
+    if (!label.empty()) {
+        labelTexts_.emplace_back(label);
+        labelRef = static_cast<std::uint32_t>(labelTexts_.size());
+    }
+    labels_.insert(at, labelRef);
     AfterAdd(i);
     return i;
 }
@@ -54,6 +59,8 @@ void TChartSeries::ClearPoints() {
     yValues_.RemoveAllValues();
     colors_.clear();
     labels_.clear();
+    labelTexts_.clear();
+    labelTexts_.shrink_to_fit();
     marks_.ClearPositions();
     if (OnClearValues) {
         OnClearValues(*this);
@@ -80,11 +87,11 @@ TColor TChartSeries::PointColor(int index) const {
 
 bool TChartSeries::HasLabelAt(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < labels_.size() &&
-           labels_[static_cast<std::size_t>(index)] != nullptr;
+           labels_[static_cast<std::size_t>(index)] != 0;
 }
 
 std::string TChartSeries::PointLabel(int index) const {
-    return HasLabelAt(index) ? *labels_[static_cast<std::size_t>(index)] : std::string();
+    return HasLabelAt(index) ? labelTexts_[labels_[static_cast<std::size_t>(index)] - 1] : std::string();
 }
 
 void TChartSeries::RequestRepaint() {
@@ -241,7 +248,7 @@ void TChartSeries::DrawSeries() {
         BeforeDrawValues(*this);
     }
     TChartCanvas3D& c = ChartCanvas();
-    const bool clip = chart_->ClipPoints();
+    const bool clip = chart_->ClipPoints() && chart_->CanClip();
     if (clip) {
         c.ClipRectangle(chart_->PlotRect());
     }
@@ -250,11 +257,12 @@ void TChartSeries::DrawSeries() {
         c.UnClipRectangle();
     }
     if (marks_.Visible()) {
-        if (marks_.Clip()) {
+        const bool clipMarks = marks_.Clip() && chart_->CanClip();
+        if (clipMarks) {
             c.ClipRectangle(chart_->PlotRect());
         }
         DrawMarks();
-        if (marks_.Clip()) {
+        if (clipMarks) {
             c.UnClipRectangle();
         }
     }

@@ -1,10 +1,12 @@
 #pragma once
 // The base of every chart series: the parallel point lists (X, Y, colour, label), the hooks around adding
 // and clearing, the visible range, the marks and the drawing and hit-test entry points.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chart/chart_types.h"
 #include "chart/chunked_vector.h"
@@ -127,7 +129,10 @@ private:
     TChartValueList xValues_;
     TChartValueList yValues_;
     TChunkedVector<TColor> colors_;
-    TChunkedVector<std::unique_ptr<std::string>> labels_;
+    // Per point the number of its label text in labelTexts_ plus one, 0 for none: moving small integers
+    // keeps insertion in front of many points cheap.
+    TChunkedVector<std::uint32_t> labels_;
+    std::vector<std::string> labelTexts_;
     TSeriesMarks marks_;
     bool active_ = true;
     TColor seriesColor_ = AutoColor;
