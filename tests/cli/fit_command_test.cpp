@@ -19,6 +19,14 @@ struct TRun {
     std::string err;
 };
 
+// A path quoted for the shell (the tests' paths hold no quote).
+std::string Quote(const std::string& path) {
+    std::string quoted(1, '\'');
+    quoted += path;
+    quoted += '\'';
+    return quoted;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -51,21 +59,21 @@ protected:
 
 TEST_F(FitCommand, PlainOutputIsTheWindowsTexts) {
     const std::string file = Write("line.txt", "2 1\n20 10\n");
-    TRun run = Run("--kind linear '" + file + "'");
+    TRun run = Run("--kind linear " + Quote(file));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "a0 = 0\na1 = 2.0000000\nY = 2.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n");
     EXPECT_EQ(run.err, "");
 
     const std::string quad = Write("quad.txt", "2 -1\n10 3\n5 2\n37 6\n");
-    run = Run("--kind quadratic --at 2 '" + quad + "'");
+    run = Run("--kind quadratic --at 2 " + Quote(quad));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "a0 = 1.0000000\na1 = 0\na2 = 1.0000000\nY = 1.0000000 * X^2  +1.0000000\n"
               "Максимальная ошибка 0\nСреднекв. отклонение 0\nY=5.0000000\n");
 
     const std::string cubic = Write("cubic.txt", "-1 -1\n0 0\n1 1\n8 2\n");
-    run = Run("'" + cubic + "'");
+    run = Run(Quote(cubic));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "a0 = 0\na1 = 0\na2 = 0\na3 = 1.0000000\nY = 1.0000000 * X^3 \n"
@@ -81,7 +89,7 @@ double JsonNumber(const std::string& json, const std::string& key) {
 
 TEST_F(FitCommand, JsonOutput) {
     const std::string file = Write("json.txt", "1 0\n1.5 1\n2 2\n4 3\n");
-    const TRun run = Run("--json --kind linear --at 0.1 '" + file + "'");
+    const TRun run = Run("--json --kind linear --at 0.1 " + Quote(file));
     EXPECT_EQ(run.status, 0);
     // Least squares by hand: a1 = 4.75/5 = 0.95, a0 = 2.125 − 0.95·1.5 = 0.7; deviations 0.3, 0.15,
     // 0.6, 0.45, so sigma = √(0.675/3).
@@ -106,24 +114,24 @@ TEST_F(FitCommand, StandardInput) {
 }
 
 TEST_F(FitCommand, ExitStatuses) {
-    TRun run = Run("--kind quadratic '" + Write("few.txt", "1 1\n2 2\n3\n") + "'");
+    TRun run = Run("--kind quadratic " + Quote(Write("few.txt", "1 1\n2 2\n3\n")));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Мало данных\n");
     EXPECT_EQ(run.out, "");
 
-    run = Run("--kind linear '" + Write("same.txt", "1 5\n2 5\n") + "'");
+    run = Run("--kind linear " + Quote(Write("same.txt", "1 5\n2 5\n")));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Коэффициенты определить невозможно\n");
 
-    run = Run("'" + Write("bad.txt", "1 1\n2 2\nabc def\n4 4\n") + "'");
+    run = Run(Quote(Write("bad.txt", "1 1\n2 2\nabc def\n4 4\n")));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "'abc' is not a valid floating point value\n");
 
-    run = Run("--at x1 '" + Write("ok.txt", "1 1\n2 2\n") + "'");
+    run = Run("--at x1 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("x1 не является правильным числом\n", 0), 0u) << run.err;
 
-    run = Run("'" + ::testing::TempDir() + "no/such/file.txt'");
+    run = Run(Quote(::testing::TempDir() + "no/such/file.txt"));
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "Не могу открыть файл.\n");
 
@@ -143,7 +151,7 @@ TEST_F(FitCommand, LongLineIsReadAsTwoLines) {
     line += "35 40";
     line.resize(199, ' ');
     line += '\n';
-    const TRun run = Run("--json --kind linear '" + Write("long.txt", line + "50 60\n") + "'");
+    const TRun run = Run("--json --kind linear " + Quote(Write("long.txt", line + "50 60\n")));
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("\"points\":3,"), std::string::npos) << run.out;
 }
@@ -157,16 +165,16 @@ TEST_F(FitCommand, CommaDecimalLocale) {
         GTEST_SKIP() << "the ru_RU.UTF-8 locale is not installed";
     }
     const std::string file = Write("comma.txt", "2,5 1\n4.5 2\n6,5 3\n");
-    TRun run = Run("--kind linear --at 0,5 '" + file + "'", "ru_RU.UTF-8");
+    TRun run = Run("--kind linear --at 0,5 " + Quote(file), "ru_RU.UTF-8");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               "a0 = 0,5000000\na1 = 2,0000000\nY = 2,0000000 * X  +0,5000000\nМаксимальная ошибка 0\n"
               "Среднекв. отклонение 0\nY=1,5000000\n");
     // JSON numbers never depend on the locale.
-    run = Run("--json --kind linear '" + file + "'", "ru_RU.UTF-8");
+    run = Run("--json --kind linear " + Quote(file), "ru_RU.UTF-8");
     EXPECT_NE(run.out.find("\"coefficients\":[0.5,2,0,0]"), std::string::npos) << run.out;
     // The same file in a point locale: the comma is not a decimal mark there.
-    run = Run("--kind linear '" + file + "'", "C");
+    run = Run("--kind linear " + Quote(file), "C");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "'2,5' is not a valid floating point value\n");
 }
