@@ -60,6 +60,7 @@ void TCustomChart::DrawZoomRectangle(TCanvas& canvas) const {
 void TCustomChart::DrawZoomOverlay() {
     if (Zoom.Active && Canvas().HasTarget()) {
         DrawZoomRectangle(Canvas().Canvas());
+        zoomRectInBuffer_ = Canvas().BufferedPaint;
     }
 }
 

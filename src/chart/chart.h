@@ -124,6 +124,8 @@ private:
     void ScrollAxisByPixels(TChartAxis& axis, int from, int to);
     TPen ZoomPen() const;
 
+    // A full rendering during the zoom drag drew the rectangle into the off-screen buffer.
+    bool zoomRectInBuffer_ = false;
     TChartTitle title_;
     TChartTitle foot_;
     TChartWall backWall_;

@@ -187,11 +187,13 @@ bool TChartSeries::UsesVertAxis(const TChartAxis& axis) const {
 }
 
 int TChartSeries::CalcXPos(int index) const {
-    return GetHorizAxis()->ValueToPixel(xValues_.ValueAt(index));
+    const TChartAxis* axis = GetHorizAxis();
+    return axis != nullptr ? axis->ValueToPixel(xValues_.ValueAt(index)) : 0;
 }
 
 int TChartSeries::CalcYPos(int index) const {
-    return GetVertAxis()->ValueToPixel(yValues_.ValueAt(index));
+    const TChartAxis* axis = GetVertAxis();
+    return axis != nullptr ? axis->ValueToPixel(yValues_.ValueAt(index)) : 0;
 }
 
 TChartCanvas3D& TChartSeries::ChartCanvas() const {

@@ -219,6 +219,12 @@ void TCustomChart::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
         }
         Zoom.X1 = x;
         Zoom.Y1 = y;
+        if (zoomRectInBuffer_) {
+            // Erasing on the window cannot reach the buffer: render it afresh, or its copies would keep
+            // showing the rectangle.
+            zoomRectInBuffer_ = false;
+            Invalidate();
+        }
         if (std::abs(Zoom.X1 - Zoom.X0) > kMinZoomDrag && std::abs(Zoom.Y1 - Zoom.Y0) > kMinZoomDrag) {
             if (Zoom.X0 < Zoom.X1 && Zoom.Y0 < Zoom.Y1) {
                 ZoomToRect(TRect{Zoom.X0, Zoom.Y0, Zoom.X1, Zoom.Y1});

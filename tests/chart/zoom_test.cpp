@@ -287,3 +287,43 @@ TEST_F(ZoomScroll, LimitedScrollOnlyTowardsData) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(ZoomScroll, SmallDragAfterABufferedPaintLeavesNoRectangleBehind) {
+    chart->SetBufferedPaint(true);
+    RecordingCanvas window;
+    chart->Paint(window);
+    chart->MouseDown(mbLeft, 0, 100, 50);
+    chart->MouseMove(0, 110, 60);
+    chart->Invalidate();
+    chart->Paint(window);  // renders the rectangle into the buffer
+    const int renders = chart->RenderCount();
+    chart->MouseUp(mbLeft, 0, 110, 60);  // too small to zoom
+    EXPECT_FALSE(chart->ChartZoomed);
+    EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+    chart->Paint(window);
+    EXPECT_EQ(chart->RenderCount(), renders + 1);
+}
+
+TEST_F(ZoomScroll, FastLineWithoutAutoRepaintDrawsItsNewSegmentAtOnce) {
+    RecordingCanvas window;
+    chart->WindowCanvas = &window;
+    series.Series2->SetAutoRepaint(false);
+    series.Series2->AddPoint(10, 20);
+    chart->Canvas().NeedsRedraw = false;
+    series.Series2->AddPoint(60, 70);
+    EXPECT_FALSE(chart->Canvas().NeedsRedraw);
+    const auto lines = window.Find(Op::LineTo);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]->from,
+              (TPoint{chart->BottomAxis().ValueToPixel(10), chart->LeftAxis().ValueToPixel(20)}));
+    EXPECT_EQ(lines[0]->to,
+              (TPoint{chart->BottomAxis().ValueToPixel(60), chart->LeftAxis().ValueToPixel(70)}));
+    EXPECT_EQ(lines[0]->pen.Color, clGreen);
+    chart->WindowCanvas = nullptr;
+}
+
+}  // namespace
+}  // namespace quorvel::testing
