@@ -65,6 +65,8 @@ Qt::BrushStyle ToQtBrushStyle(TBrushStyle style) {
     return Qt::SolidPattern;
 }
 
+constexpr std::size_t kMaxCachedWidths = 1 << 16;
+
 std::vector<QPoint> WithoutRepeats(std::span<const TPoint> points) {
     std::vector<QPoint> out;
     out.reserve(points.size());
@@ -167,6 +169,7 @@ TQtCanvas::FontState& TQtCanvas::CurrentFont() const {
                 break;
             }
         }
+        state.table = &TTextWidthTable::ForFont(state.font);
         it = fontCache_.emplace(key, std::move(state)).first;
     }
     current_ = &it->second;
@@ -502,7 +505,7 @@ void TQtCanvas::TextOut(int x, int y, std::string_view text) {
 
 int TQtCanvas::TextWidth(std::string_view text) const {
     FontState& font = CurrentFont();
-    const int fast = TTextWidthTable::ForFont(font.font).Width(text);
+    const int fast = font.table->Width(text);
     if (fast >= 0) {
         return fast;
     }
@@ -513,6 +516,10 @@ int TQtCanvas::TextWidth(std::string_view text) const {
     }
     const int width = QFontMetrics(font.font).horizontalAdvance(
         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // The screen's buffer canvas lives as long as the chart; keep its memory bounded.
+    if (font.widths.size() >= kMaxCachedWidths) {
+        font.widths.clear();
+    }
     font.widths.emplace(std::move(key), width);
     return width;
 }

@@ -27,6 +27,8 @@ class QPaintDevice;
 
 namespace quorvel {
 
+class TTextWidthTable;
+
 // A blue-green-red colour value as a Qt colour (the series' own-colour flag bit is ignored).
 inline QColor ToQColor(TColor c) {
     return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c));
@@ -94,6 +96,7 @@ private:
         QFont font;
         int ascent = 0;  // the cell's part above the baseline, rounded up as the classic context does
         int height = 0;  // ascent plus descent, each rounded up
+        TTextWidthTable* table = nullptr;             // fast widths of ASCII texts
         std::unordered_map<std::string, int> widths;  // shaped widths of non-ASCII texts
     };
 
