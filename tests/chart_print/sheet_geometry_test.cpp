@@ -27,6 +27,14 @@ TEST(SheetLayout, PercentagesRoundHalvesToEven) {
     EXPECT_EQ(w.Width(), 23);
 }
 
+TEST(SheetLayout, TheOtherDirectionLimitsWhereTheSheetWouldOverflow) {
+    // The preview's own page control, 577 x 362: a landscape sheet 519 wide would be 367 high, more than
+    // the control, so the height limits: 90 % of it, 326, and MulDiv(326, 4960, 3508) = 461 wide.
+    EXPECT_EQ(SheetLayout(577, 362, 4960, 3508), (TRect{58, 18, 58 + 461, 18 + 326}));
+    // A portrait page in a flat control: the width limits, MulDiv(90, 4960, 3508) = 127 high.
+    EXPECT_EQ(SheetLayout(100, 200, 3508, 4960), (TRect{5, 36, 95, 163}));
+}
+
 TEST(SheetLayout, PageWithoutSizeTakesTheControl) {
     EXPECT_EQ(SheetLayout(200, 100, 0, 0), (TRect{10, 0, 190, 100}));
 }

@@ -130,7 +130,7 @@ void TChartPreviewPage::RenderFrame() {
     }
     linesOnFrame_ = false;
     if (showMarginLines_) {
-        DrawMarginLines(frame_);
+        DrawMarginLines(painter);
         linesOnFrame_ = true;
     }
     PaintPicture(painter);
@@ -162,8 +162,8 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     painter.restore();
 }
 
-void TChartPreviewPage::DrawMarginLines(QImage& image) const {
-    TQtCanvas canvas(&image);
+void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
+    TQtCanvas canvas(painter);
     const bool greySheet = sheetColor_ == clSilver || sheetColor_ == clGray;
     canvas.SetPen(TPen{greySheet ? clWhite : clSilver, psDot, 1, pmNotXor});
     canvas.SetBrush(TBrush{clWhite, bsClear});
@@ -183,7 +183,10 @@ void TChartPreviewPage::DrawMarginLinesDirect() {
         // The next paint renders the frame whole, margin lines included.
         return;
     }
-    DrawMarginLines(frame_);
+    {
+        QPainter painter(&frame_);
+        DrawMarginLines(painter);
+    }
     linesOnFrame_ = !linesOnFrame_;
     update();
 }

@@ -65,7 +65,7 @@ protected:
 private:
     void LayoutSheet();
     void PaintPicture(QPainter& painter);
-    void DrawMarginLines(QImage& image) const;
+    void DrawMarginLines(QPainter& painter) const;
     void SetGripCursor(TGripKind grip);
 
     TPrinter& printer_;

@@ -16,21 +16,31 @@ int PercentOf(int size, int percent) {
 TRect SheetLayout(int clientWidth, int clientHeight, int pageWidth, int pageHeight) {
     const int cw = clientWidth;
     const int ch = clientHeight;
+    const int usableWidth = cw - PercentOf(cw, 10);
+    const int usableHeight = ch - PercentOf(ch, 10);
+    // The page's orientation says which direction limits the sheet; where the other direction would then
+    // not fit the control with the sheet's shadow (a landscape page in a squarish control), that one
+    // limits it instead, so the whole sheet stays in view.
+    constexpr int kShadow = 5;
+    bool heightLimits = pageWidth < pageHeight;
+    if (heightLimits && pageHeight > 0 && MulDiv(usableHeight, pageWidth, pageHeight) + kShadow > cw) {
+        heightLimits = false;
+    } else if (!heightLimits && pageWidth > 0 && MulDiv(usableWidth, pageHeight, pageWidth) + kShadow > ch) {
+        heightLimits = true;
+    }
     TRect sheet;
-    if (pageWidth < pageHeight) {
-        const int height = ch - PercentOf(ch, 10);
-        const int width = pageHeight <= 0 ? cw : MulDiv(height, pageWidth, pageHeight);
+    if (heightLimits) {
+        const int width = pageHeight <= 0 ? cw : MulDiv(usableHeight, pageWidth, pageHeight);
         sheet.Left = (cw - width) / 2;
         sheet.Right = sheet.Left + width;
         sheet.Top = PercentOf(ch, 5);
-        sheet.Bottom = sheet.Top + height;
+        sheet.Bottom = sheet.Top + usableHeight;
     } else {
-        const int width = cw - PercentOf(cw, 10);
-        const int height = pageWidth <= 0 ? ch : MulDiv(width, pageHeight, pageWidth);
+        const int height = pageWidth <= 0 ? ch : MulDiv(usableWidth, pageHeight, pageWidth);
         sheet.Top = (ch - height) / 2;
         sheet.Bottom = sheet.Top + height;
         sheet.Left = PercentOf(cw, 5);
-        sheet.Right = sheet.Left + width;
+        sheet.Right = sheet.Left + usableWidth;
     }
     return sheet;
 }

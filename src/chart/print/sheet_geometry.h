@@ -25,6 +25,7 @@ inline constexpr int kGripDistance = 4;
 
 // The paper in a control of clientWidth x clientHeight for a printer page of pageWidth x pageHeight:
 // 90 % of the control in the limiting direction, the page's aspect ratio, centred.
+// The limiting direction is the page's longer side unless the other one would not fit.
 TRect SheetLayout(int clientWidth, int clientHeight, int pageWidth, int pageHeight);
 
 // The chart's rectangle on the sheet that the margins leave.
