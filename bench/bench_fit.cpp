@@ -3,6 +3,7 @@
 //   bench_fit --make-data FILE [LINES]   (default 1000000 lines, about 20 MB)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,13 +34,16 @@ void MakeRow(std::mt19937_64& rng, long k, long n, char* y, char* x) {
 
 class TCellTable : public quorvel::ITableSource {
 public:
-    explicit TCellTable(long rows) {
+    TCellTable(long rows, bool shuffled) {
         std::mt19937_64 rng(42);
         cells_.reserve(static_cast<std::size_t>(rows));
         char y[32], x[32];
         for (long k = 0; k < rows; ++k) {
             MakeRow(rng, k, rows, y, x);
             cells_.emplace_back(y, x);
+        }
+        if (shuffled) {
+            std::shuffle(cells_.begin(), cells_.end(), rng);
         }
     }
     int RowCount() const override { return static_cast<int>(cells_.size()) + 2; }
@@ -55,9 +59,9 @@ private:
     std::vector<std::pair<std::string, std::string>> cells_;
 };
 
-void BM_Recompute(benchmark::State& state) {
+void RunRecompute(benchmark::State& state, bool shuffled) {
     quorvel::SetDecimalChar(U',');
-    const TCellTable table(state.range(0));
+    const TCellTable table(state.range(0), shuffled);
     quorvel::TFitCoefficients store;
     for (auto _ : state) {
         quorvel::TRecomputeResult result = quorvel::Recompute(table, quorvel::fkCubic, store);
@@ -68,7 +72,18 @@ void BM_Recompute(benchmark::State& state) {
                            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+// Rows in reading order, as calibration tables usually are.
+void BM_Recompute(benchmark::State& state) {
+    RunRecompute(state, false);
+}
 BENCHMARK(BM_Recompute)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+
+// The same rows in random order: the X order of the measured points must be sorted out.
+void BM_RecomputeShuffled(benchmark::State& state) {
+    RunRecompute(state, true);
+}
+BENCHMARK(BM_RecomputeShuffled)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 int MakeData(const char* path, long lines) {
     std::FILE* f = std::fopen(path, "wb");

@@ -1,13 +1,12 @@
 #include "fitting/presentation.h"
 
-#include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "fitting/curve_samples.h"
 #include "fitting/least_squares.h"
 #include "fitting/point_extraction.h"
 #include "fitting/result_texts.h"
+#include "fitting/x_order.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -19,20 +18,6 @@ constexpr const char* kTooFewCaption = "Мало данных";
 constexpr const char* kFillTableCaption = "Заполните таблицу значений Y(X)";
 constexpr const char* kInvalidNumberTail =
     " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
-
-// Indices of the points in stable ascending X order; calibration tables are usually entered in
-// order already, which is checked first.
-std::vector<int> OrderByX(const std::vector<TFeedPoint>& points) {
-    std::vector<int> order(points.size());
-    std::iota(order.begin(), order.end(), 0);
-    const bool sorted = std::is_sorted(points.begin(), points.end(),
-                                       [](const TFeedPoint& a, const TFeedPoint& b) { return a.x < b.x; });
-    if (!sorted) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&points](int a, int b) { return points[a].x < points[b].x; });
-    }
-    return order;
-}
 
 }  // namespace
 
@@ -76,7 +61,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
             highest = p.X;
         }
     }
-    result.measuredByX = OrderByX(result.measured);
+    result.measuredByX = StableOrderByX(result.measured);
     result.curve = CurveSamples(lowest, highest, store);
     return result;
 }
