@@ -195,6 +195,49 @@ TEST(ChartWidgetMouse, RightClickAsksForTheMenuButARightDragScrolls) {
     EXPECT_FALSE(chart.BottomAxis().Automatic());
 }
 
+struct Press {
+    TMouseButton button;
+    TShiftState shift;
+    int x;
+    int y;
+    friend bool operator==(const Press&, const Press&) = default;
+};
+
+TEST(ChartWidgetMouse, PressesArriveAsPlainButtonShiftAndPosition) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    Screen(widget);
+    std::vector<Press> seen;
+    chart.OnClickBackground = [&](TCustomChart&, TMouseButton b, TShiftState s, int x, int y) {
+        seen.push_back(Press{b, s, x, y});
+    };
+    const TRect r = chart.PlotRect();
+    const QPoint p(r.Left + 33, r.Top + 44);
+    QMouseEvent shifted(QEvent::MouseButtonPress, QPointF(p), QPointF(widget.mapToGlobal(p)), Qt::LeftButton,
+                        Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&widget, &shifted);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, p);
+    SendMouse(widget, QEvent::MouseButtonDblClick, Qt::MiddleButton, Qt::MiddleButton, p);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, p);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0] == (Press{mbLeft, ssShift | ssLeft, p.x(), p.y()}));
+    EXPECT_TRUE(seen[1] == (Press{mbMiddle, ssMiddle | ssDouble, p.x(), p.y()}));
+}
+
+TEST(ChartWidgetChild, FollowsTheChartsVisibleSettingInsideAWindow) {
+    QWidget window;
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    ASSERT_FALSE(chart->Visible());
+    auto* widget = new TChartWidget(std::move(chart), &window);
+    window.show();
+    EXPECT_EQ(widget->geometry(), QRect(208, 152, 289, 208));
+    EXPECT_FALSE(widget->isVisible());
+    widget->Chart().SetVisible(true);
+    EXPECT_TRUE(widget->isVisible());
+    widget->Chart().SetVisible(false);
+    EXPECT_FALSE(widget->isVisible());
+}
+
 TEST(ChartWidgetMouse, WheelScrollsVerticalAxesOncePerNotch) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
