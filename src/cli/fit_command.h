@@ -23,6 +23,8 @@ struct TFitCommandOptions {
     bool json = false;
     bool help = false;
     std::string file = "-";  // "-" is standard input
+    // Options that need Qt (such as a rendered chart) belong here too; they are acted on only after
+    // the fit, so the plain path never starts a Qt application object.
 };
 
 // Reads the command line; on a usage error returns nothing and sets `error`.
