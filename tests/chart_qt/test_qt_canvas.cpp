@@ -81,6 +81,25 @@ TEST(QtCanvasRectangle, FillRectIgnoresPenAndClearBrushFillsNothing) {
     EXPECT_EQ(InkBox(image, image.rect()), QRect(QPoint(1, 1), QPoint(3, 2)));
 }
 
+TEST(QtCanvasRectangle, HatchGapsTakeTheBackColourOnlyWhenOpaque) {
+    QImage image = WhiteImage(40, 20);
+    {
+        TQtCanvas canvas(&image);
+        canvas.SetBrush(TBrush{clBlack, bsHorizontal});
+        canvas.SetBackColor(clYellow);
+        canvas.SetBackMode(bmOpaque);
+        canvas.FillRect(MakeRect(0, 0, 20, 20));
+        canvas.SetBackMode(bmTransparent);
+        canvas.FillRect(MakeRect(20, 0, 40, 20));
+    }
+    const QRect opaque(0, 0, 20, 20);
+    const QRect transparent(20, 0, 20, 20);
+    EXPECT_GT(CountColor(image, clBlack, opaque), 0);
+    EXPECT_EQ(CountColor(image, clBlack, opaque) + CountColor(image, clYellow, opaque), 400);
+    EXPECT_EQ(CountColor(image, clBlack, transparent), CountColor(image, clBlack, opaque));
+    EXPECT_EQ(CountColor(image, clYellow, transparent), 0);
+}
+
 TEST(QtCanvasLine, EndPixelExcludedInEveryDirection) {
     QImage image = WhiteImage(30, 30);
     {

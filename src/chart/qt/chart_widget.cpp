@@ -83,6 +83,10 @@ void TChartWidget::SyncBounds() {
     chart_->SetBounds(x(), y(), width(), height());
 }
 
+QSize TChartWidget::sizeHint() const {
+    return QSize(chart_->Width(), chart_->Height());
+}
+
 void TChartWidget::SetPopupMenu(QMenu* menu) {
     if (menu == nullptr) {
         OnContextMenu = nullptr;

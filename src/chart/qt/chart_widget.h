@@ -35,6 +35,9 @@ public:
     std::function<void(const QPoint& globalPos)> OnContextMenu;
     void SetPopupMenu(QMenu* menu);
 
+    // The chart's own size.
+    QSize sizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -218,6 +218,12 @@ QBrush TQtCanvas::MakeBrush() const {
     return QBrush(ToQColor(brush_.Color), ToQtBrushStyle(brush_.Style));
 }
 
+void TQtCanvas::ApplyBackground() {
+    // Hatched brushes fill their gaps with the background colour only in opaque mode.
+    painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter_->setBackground(ToQColor(backColor_));
+}
+
 void TQtCanvas::FillBand(int left, int top, int width, int height, const QColor& color) {
     if (width > 0 && height > 0) {
         painter_->fillRect(QRect(left, top, width, height), color);
@@ -381,8 +387,7 @@ void TQtCanvas::Rectangle(const TRect& rect) {
     const QBrush brush = MakeBrush();
     if (pen_.IsVisible()) {
         if (brush.style() != Qt::NoBrush && w > 2 && h > 2) {
-            painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
-            painter_->setBackground(ToQColor(backColor_));
+            ApplyBackground();
             painter_->fillRect(QRect(r.Left + 1, r.Top + 1, w - 2, h - 2), brush);
         }
         if (PenIsExact()) {
@@ -402,8 +407,7 @@ void TQtCanvas::Rectangle(const TRect& rect) {
             painter_->drawRect(QRect(r.Left, r.Top, w - 1, h - 1));
         }
     } else if (brush.style() != Qt::NoBrush) {
-        painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
-        painter_->setBackground(ToQColor(backColor_));
+        ApplyBackground();
         painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), brush);
     }
 }
@@ -419,8 +423,7 @@ void TQtCanvas::FillRect(const TRect& rect) {
         painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), ToQColor(brush_.Color));
         return;
     }
-    painter_->setBackgroundMode(backMode_ == bmOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
-    painter_->setBackground(ToQColor(backColor_));
+    ApplyBackground();
     painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), MakeBrush());
 }
 
@@ -430,6 +433,7 @@ void TQtCanvas::Ellipse(const TRect& rect) {
         return;
     }
     ApplyMode(pen_.Mode);
+    ApplyBackground();
     painter_->setPen(MakePen());
     painter_->setBrush(MakeBrush());
     painter_->drawEllipse(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
@@ -445,6 +449,7 @@ void TQtCanvas::Polygon(std::span<const TPoint> points) {
         polygon.append(QPoint(p.X, p.Y));
     }
     ApplyMode(pen_.Mode);
+    ApplyBackground();
     if (!pen_.IsVisible() || pen_.Width > 1 || !OwnLines()) {
         painter_->setPen(MakePen());
         painter_->setBrush(MakeBrush());

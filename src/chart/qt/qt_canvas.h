@@ -106,6 +106,7 @@ private:
     QPen MakePen() const;
     QBrush MakeBrush() const;
     bool PenIsExact() const;
+    void ApplyBackground();
     void FillBand(int left, int top, int width, int height, const QColor& color);
     void ThickLine(TPoint a, TPoint b);
     // Whether one-pixel lines are rasterised here rather than by Qt (raster device, unscaled).
