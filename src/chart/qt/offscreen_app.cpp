@@ -9,9 +9,9 @@ void EnsureOffscreenApplication(bool widgets) {
     if (QCoreApplication::instance() != nullptr) {
         return;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // Always the offscreen platform: a platform named in the environment may want a display that is not
+    // there, and Qt ends the process when it cannot connect.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt keeps references to argc and argv, so both must outlive the application object.
     static int argc = 1;
     static char name[] = "quorvel";
