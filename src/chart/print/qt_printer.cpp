@@ -2,10 +2,12 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinterInfo>
+#include <QScreen>
 
 #include "chart/qt/qt_canvas.h"
 
@@ -25,6 +27,11 @@ QString DefaultAskPdfFileName(QWidget* parent, const QString& suggested) {
         name += QStringLiteral(".pdf");
     }
     return name;
+}
+
+int ScreenPixelsPerInch() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 96;
 }
 
 }  // namespace
@@ -153,7 +160,9 @@ bool TQtPrinter::BeginDoc(QWidget* parent) {
     }
     painter_ = std::move(painter);
     canvas_ = std::make_unique<TQtCanvas>(*painter_);
-    canvas_->SetPixelsPerInch(printer_.logicalDpiY());
+    // The chart is laid out in screen pixels and mapped onto the page, so its font sizes in points must
+    // turn into screen pixels too, not printer dots.
+    canvas_->SetPixelsPerInch(ScreenPixelsPerInch());
     return true;
 }
 

@@ -1,0 +1,189 @@
+// A real print to the PDF file target, looked at page by page with poppler's tools; and, where a test
+// script has started a print spooler with a PDF queue, a print through that queue.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "chart/print/chart_printing.h"
+#include "chart/print/qt_printer.h"
+#include "chart_sample.h"
+
+namespace quorvel::testing {
+namespace {
+
+constexpr char kFormula[] = "Y = 2.0000000*X + 1.0000000";
+
+bool HasTool(const char* name) {
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+QString RunTool(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+void SelectPdfTarget(TQtPrinter& printer, const QString& file) {
+    printer.SetPrinterIndex(static_cast<int>(printer.Printers().size()) - 1);
+    printer.AskPdfFileName = [file](QWidget*, const QString&) { return file; };
+}
+
+class PdfPrintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        chart = SampleChart();
+        chart->Title().SetText({kFormula});
+        chart->Title().SetVisible(true);
+        file = dir.filePath("chart.pdf");
+    }
+
+    // The page rendered at dpi as an image; null when poppler's renderer is missing.
+    QImage Render(int dpi) {
+        const QString prefix = dir.filePath("page");
+        RunTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", file, prefix});
+        return QImage(prefix + ".png");
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TChart> chart;
+    TChartPrintSettings settings;
+    QString file;
+};
+
+TEST_F(PdfPrintTest, PdfTargetIsAlwaysOffered) {
+    TQtPrinter printer;
+    const QStringList names = printer.Printers();
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names.last(), QString("PDF-файл"));
+    EXPECT_EQ(names.size(), QPrinterInfo::availablePrinterNames().size() + 1);
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        EXPECT_EQ(printer.PrinterIndex(), names.size() - 1);
+        EXPECT_TRUE(printer.IsPdfTarget());
+    }
+    SelectPdfTarget(printer, file);
+    EXPECT_EQ(printer.DpiX(), TQtPrinter::kPdfResolution);
+    printer.SetOrientation(poLandscape);
+    EXPECT_GT(printer.PageWidth(), printer.PageHeight());
+    printer.SetOrientation(poPortrait);
+    EXPECT_LT(printer.PageWidth(), printer.PageHeight());
+}
+
+TEST_F(PdfPrintTest, CancelledFileNameStartsNoJob) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, QString());
+    EXPECT_FALSE(PrintChart(*chart, settings, printer));
+    EXPECT_FALSE(printer.Printing());
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(PdfPrintTest, OneLandscapePageWithTheChartInsideThePrintedRectangle) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, file);
+    printer.SetOrientation(poLandscape);
+    const TRect expected = PagePrintRect(settings, chart->Width(), chart->Height(), printer.Metrics());
+    ASSERT_TRUE(PrintChart(*chart, settings, printer));
+    EXPECT_FALSE(printer.Printing());
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+
+    if (!HasTool("pdftoppm") || !HasTool("pdfinfo")) {
+        GTEST_SKIP() << "pdftoppm/pdfinfo (poppler-utils) not installed: the printed page is not looked at";
+    }
+    const QString info = RunTool("pdfinfo", {file});
+    EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+1\\n"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QString("Title:")) && info.contains(QString("Chart1"))) << info.toStdString();
+
+    constexpr int kDpi = 60;
+    const QImage page = Render(kDpi);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_GT(page.width(), page.height());
+    // The printed rectangle on the rendered page: device pixels from the printable area's corner.
+    const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
+    const double scale = static_cast<double>(kDpi) / printer.DpiX();
+    const QRect printed(qRound((printable.left() + expected.Left) * scale),
+                        qRound((printable.top() + expected.Top) * scale), qRound(expected.Width() * scale),
+                        qRound(expected.Height() * scale));
+    const QRect tolerance = printed.adjusted(-2, -2, 2, 2);
+    int inkInside = 0;
+    int inkOutside = 0;
+    int blueInTopPart = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            const bool ink = c.red() < 200 || c.green() < 200 || c.blue() < 200;
+            if (!ink) {
+                continue;
+            }
+            if (tolerance.contains(x, y)) {
+                ++inkInside;
+                if (c.blue() > 150 && c.red() < 120 && c.green() < 120 &&
+                    y < printed.top() + printed.height() / 4) {
+                    ++blueInTopPart;
+                }
+            } else {
+                ++inkOutside;
+            }
+        }
+    }
+    EXPECT_EQ(inkOutside, 0);
+    EXPECT_GT(inkInside, 200);
+    // The title, the formula line in blue, lies in the top part of the printed rectangle.
+    EXPECT_GT(blueInTopPart, 5);
+    // The left axis: a long dark vertical run in the left part of the rectangle.
+    int longestRun = 0;
+    for (int x = printed.left(); x < printed.left() + printed.width() / 3; ++x) {
+        int run = 0;
+        for (int y = printed.top(); y < printed.bottom(); ++y) {
+            const QColor c = page.pixelColor(x, y);
+            run = (c.red() < 100 && c.green() < 100 && c.blue() < 100) ? run + 1 : 0;
+            longestRun = std::max(longestRun, run);
+        }
+    }
+    EXPECT_GT(longestRun, printed.height() / 2);
+}
+
+TEST_F(PdfPrintTest, PortraitPageStaysPortrait) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, file);
+    printer.SetOrientation(poPortrait);
+    ASSERT_TRUE(PrintChart(*chart, settings, printer));
+    EXPECT_EQ(settings.PageMargins, ProportionalMargins(289, 208, printer.Metrics()));
+    if (!HasTool("pdftoppm")) {
+        GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
+    }
+    const QImage page = Render(30);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_LT(page.width(), page.height());
+}
+
+// Run by cups_print_test.sh with a private spooler and its PDF queue; skipped otherwise.
+TEST(CupsQueue, PrintsThroughTheSpooler) {
+    const QString queue = qEnvironmentVariable("QUORVEL_CUPS_QUEUE");
+    if (queue.isEmpty()) {
+        GTEST_SKIP() << "no print spooler for this run (cups_print_test.sh starts one)";
+    }
+    TQtPrinter printer;
+    const auto index = printer.Printers().indexOf(queue);
+    ASSERT_GE(index, 0) << "queue " << queue.toStdString() << " not in the printer list";
+    printer.SetPrinterIndex(static_cast<int>(index));
+    printer.SetOrientation(poLandscape);
+    EXPECT_GT(printer.PageWidth(), printer.PageHeight());
+    auto chart = SampleChart();
+    chart->Title().SetText({kFormula});
+    chart->Title().SetVisible(true);
+    TChartPrintSettings settings;
+    ASSERT_TRUE(PrintChart(*chart, settings, printer));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
