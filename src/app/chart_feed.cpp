@@ -1,61 +1,62 @@
 #include "app/chart_feed.h"
 
-#include <QWidget>
-#include <utility>
+#include <stdexcept>
 
+#include "chart/form_chart.h"
 #include "fitting/presentation.h"
-#include "runtime/number_text.h"
 
 namespace quorvel {
 
-TChartFeed::TChartFeed(QWidget* chart) : chart_(chart) {}
+TChartFeed::TChartFeed(TChart& chart) : chart_(chart) {}
 
-std::vector<TChartFeed::TPoint>& TChartFeed::Series(int series) {
-    return series_.at(static_cast<size_t>(series - 1));
+TChartSeries& TChartFeed::Series(int series) const {
+    const TFormChartSeries s = FormSeries(chart_);
+    switch (series) {
+        case kMeasured:
+            return *s.Series1;
+        case kCurve:
+            return *s.Series2;
+        case kEvaluated:
+            return *s.Series3;
+        default:
+            throw std::out_of_range("no such series");
+    }
 }
 
-const std::vector<TChartFeed::TPoint>& TChartFeed::Series(int series) const {
-    return series_.at(static_cast<size_t>(series - 1));
+void TChartFeed::SetVisible(bool visible) {
+    // The chart widget follows the chart's own setting.
+    chart_.SetVisible(visible);
+}
+
+bool TChartFeed::Visible() const {
+    return chart_.Visible();
 }
 
 void TChartFeed::ClearPoints(int series) {
-    Series(series).clear();
-    chart_->update();
+    Series(series).ClearPoints();
 }
 
-void TChartFeed::AddPoint(int series, double x, double y, std::string label, TColor color) {
-    auto& points = Series(series);
-    // Ascending X; an X equal to stored ones goes after them.
-    auto pos = points.end();
-    while (pos != points.begin() && (pos - 1)->x > x) {
-        --pos;
-    }
-    points.insert(pos, TPoint{x, y, std::move(label), color});
-    chart_->update();
+void TChartFeed::AddPoint(int series, double x, double y, const std::string& label, TColor color) {
+    Series(series).AddPoint(x, y, label, color);
 }
 
 int TChartFeed::PointCount(int series) const {
-    return static_cast<int>(Series(series).size());
+    return Series(series).PointCount();
 }
 
-const TChartFeed::TPoint& TChartFeed::Point(int series, int index) const {
-    return Series(series).at(static_cast<size_t>(index));
+TChartFeed::TPoint TChartFeed::Point(int series, int index) const {
+    const TChartSeries& s = Series(series);
+    return TPoint{s.XValues().ValueAt(index), s.YValues().ValueAt(index), s.PointLabel(index),
+                  s.PointColor(index)};
 }
 
 void TChartFeed::FeedRecompute(const TRecomputeResult& result) {
-    ClearPoints(kMeasured);
-    ClearPoints(kCurve);
-    ClearPoints(kEvaluated);
-    Series(kMeasured).reserve(result.measured.size());
-    // Appending in stable X order gives the series the order that adding in table order would.
-    for (int i : result.measuredByX) {
-        const TFeedPoint& p = result.measured[static_cast<size_t>(i)];
-        AddPoint(kMeasured, p.x, p.y, NumberToText(p.x), p.color);
-    }
-    Series(kCurve).reserve(result.curve.size());
-    for (const TFeedPoint& p : result.curve) {
-        AddPoint(kCurve, p.x, p.y, std::string(), AutoColor);
-    }
+    const TFormChartSeries s = FormSeries(chart_);
+    s.Series1->ClearPoints();
+    s.Series2->ClearPoints();
+    s.Series3->ClearPoints();
+    FeedMeasuredPoints(*s.Series1, result.measured, result.measuredByX);
+    FeedCurve(*s.Series2, result.curve);
 }
 
 }  // namespace quorvel

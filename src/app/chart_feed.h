@@ -1,16 +1,14 @@
 #pragma once
-// Everything the window puts into the chart's three series goes through here: the measured points in
+// Everything the window puts into the chart goes through here: its visibility, the measured points in
 // ascending X order with their labels, the curve samples, and the evaluated point.
-#include <array>
 #include <string>
-#include <vector>
 
 #include "runtime/colors.h"
 
-class QWidget;
-
 namespace quorvel {
 
+class TChart;
+class TChartSeries;
 struct TRecomputeResult;
 
 class TChartFeed {
@@ -26,22 +24,23 @@ public:
         TColor color = AutoColor;
     };
 
-    explicit TChartFeed(QWidget* chart);
+    explicit TChartFeed(TChart& chart);
+
+    void SetVisible(bool visible);
+    bool Visible() const;
 
     void ClearPoints(int series);
-    void AddPoint(int series, double x, double y, std::string label, TColor color);
+    void AddPoint(int series, double x, double y, const std::string& label, TColor color);
     int PointCount(int series) const;
-    const TPoint& Point(int series, int index) const;
+    TPoint Point(int series, int index) const;
 
     // Clears the three series, then fills Series1 and Series2 from a recompute.
     void FeedRecompute(const TRecomputeResult& result);
 
 private:
-    std::vector<TPoint>& Series(int series);
-    const std::vector<TPoint>& Series(int series) const;
+    TChartSeries& Series(int series) const;
 
-    QWidget* chart_;
-    std::array<std::vector<TPoint>, 3> series_;
+    TChart& chart_;
 };
 
 }  // namespace quorvel

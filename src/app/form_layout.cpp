@@ -17,6 +17,8 @@
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
+#include "chart/form_chart.h"
+#include "chart/qt/chart_widget.h"
 
 namespace quorvel {
 
@@ -128,10 +130,10 @@ void TFormMain::BuildLayout() {
         Memo1->setPalette(palette);
     }
 
-    Chart1 = Place(new QWidget(client), "Chart1", 208, 152, 289, 208);
-    Chart1->setAutoFillBackground(true);
-    Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
-    Chart1->hide();
+    // The chart keeps its own place, size and visibility (hidden at start).
+    auto* chart = new TChartWidget(CreateFormChart(), client);
+    chart->setObjectName("Chart1");
+    Chart1 = chart;
 
     GroupBox1 = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
     StaticText2 = StaticText(GroupBox1, "StaticText2", "Результат аппроксимации:", 12, 8, 152, 19);
@@ -184,7 +186,7 @@ void TFormMain::BuildLayout() {
     QWidget::setTabOrder(btnPrint, ComboBox1);
     QWidget::setTabOrder(ComboBox1, btnGraphCopy);
 
-    chartFeed_ = std::make_unique<TChartFeed>(Chart1);
+    chartFeed_ = std::make_unique<TChartFeed>(Chart1->Chart());
 
     BuildMenus();
 

@@ -15,6 +15,7 @@
 #include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
+#include "chart/qt/chart_widget.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -93,8 +94,10 @@ void TFormMain::WireEvents() {
 
     connect(sgData, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenuTabl->popup(sgData->viewport()->mapToGlobal(pos)); });
-    connect(Chart1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenuGraph->popup(Chart1->mapToGlobal(pos)); });
+    Chart1->SetPopupMenu(PopupMenuGraph);
+    Chart1->Chart().OnClick = Guarded([this](TCustomChart&) { Chart1Click(); });
+    Chart1->Chart().OnClickSeries = Guarded([this](TCustomChart&, TChartSeries&, int, TMouseButton,
+                                                   TShiftState, int, int) { Chart1ClickSeries(); });
 
     Memo1->installEventFilter(this);
     Memo1->viewport()->installEventFilter(this);

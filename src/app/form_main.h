@@ -20,6 +20,7 @@ class QPushButton;
 namespace quorvel {
 
 class TChartFeed;
+class TChartWidget;
 class TGridModel;
 class TPanel;
 class TStringGrid;
@@ -75,7 +76,7 @@ private:
 
     // Controls, in the layout's stacking order.
     QPlainTextEdit* Memo1 = nullptr;
-    QWidget* Chart1 = nullptr;
+    TChartWidget* Chart1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* StaticText2 = nullptr;
     TPanel* PanelResult = nullptr;

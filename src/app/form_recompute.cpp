@@ -40,7 +40,7 @@ void TFormMain::sgDataClick() {
             PanelA[i]->setText(Text(result.panelCaptions[i]));
         }
         PanelResult->setText(Text(result.resultCaption));
-        Chart1->hide();
+        chartFeed_->SetVisible(false);
         btnCopy->setEnabled(false);
         btnGraphCopy->setEnabled(false);
         btnPrint->setEnabled(false);
@@ -55,7 +55,7 @@ void TFormMain::sgDataClick() {
             PanelA[i]->setText(Text(result.panelCaptions[i]));
         }
         PanelResult->setText(Text(result.resultCaption));
-        Chart1->show();
+        chartFeed_->SetVisible(true);
         btnCopy->setEnabled(true);
         btnGraphCopy->setEnabled(true);
         btnPrint->setEnabled(true);

@@ -12,7 +12,9 @@ QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     auto* editor = new QLineEdit(parent);
     editor->setObjectName("sgDataEditor");
     editor->setFrame(false);
-    grid_->EditorCreated(editor);
+    if (grid_ != nullptr) {
+        grid_->EditorCreated(editor);
+    }
     return editor;
 }
 
@@ -39,7 +41,7 @@ void TGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
 
 bool TGridDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QWidget*>(object);
-    if (editor == nullptr) {
+    if (editor == nullptr || grid_ == nullptr) {
         return false;
     }
     return grid_->EditorEvent(editor, event);

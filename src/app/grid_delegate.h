@@ -10,6 +10,8 @@ class TGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     explicit TGridDelegate(TStringGrid* grid);
+    // The grid is going away: editor events are no longer passed on.
+    void Detach() { grid_ = nullptr; }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;

@@ -52,11 +52,17 @@ TStringGrid::TStringGrid(TGridModel* model, QWidget* parent)
     connect(header, &QHeaderView::sectionMoved, this, &TStringGrid::OnSectionMoved);
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex&) { emit DblClick(); });
-    connect(qApp, &QApplication::focusChanged, this, &TStringGrid::OnFocusChanged);
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this, &TStringGrid::OnFocusChanged);
 
     if (model_->rowCount() > 0) {
         selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::ClearAndSelect);
     }
+}
+
+TStringGrid::~TStringGrid() {
+    // The base destructors move the focus and close the editor; none of that may reach this class.
+    disconnect(focusConnection_);
+    delegate_->Detach();
 }
 
 int TStringGrid::RowCount() const {

@@ -14,6 +14,7 @@ class TStringGrid : public QTableView {
     Q_OBJECT
 public:
     explicit TStringGrid(TGridModel* model, QWidget* parent = nullptr);
+    ~TStringGrid() override;
 
     TGridModel* Model() const { return model_; }
     int RowCount() const;
@@ -62,6 +63,7 @@ private:
     QPointer<QWidget> editor_;
     bool changingCurrent_ = false;
     bool undoingMove_ = false;
+    QMetaObject::Connection focusConnection_;
 };
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QMenu>
+#include <QTemporaryDir>
 
 #include "app/chart_feed.h"
 #include "runtime/colors.h"
@@ -255,9 +256,14 @@ private slots:
         QApplication::processEvents();
         const QPixmap shot = w.form->grab();
         QVERIFY(!shot.isNull());
-        const QString dir = QString(QUORVEL_SOURCE_DIR) + "/docs";
+        // QUORVEL_UPDATE_SCREENSHOT=1 refreshes the picture in docs/; otherwise it goes to a scratch folder.
+        QTemporaryDir scratch;
+        const QString dir = qEnvironmentVariableIsSet("QUORVEL_UPDATE_SCREENSHOT")
+                                ? QString(QUORVEL_SOURCE_DIR) + "/docs"
+                                : scratch.path();
         QDir().mkpath(dir);
         QVERIFY(shot.save(dir + "/screenshot.png"));
+        QCOMPARE(QImage(dir + "/screenshot.png").size(), w.form->size());
     }
 };
 
