@@ -389,10 +389,14 @@ void TCustomChartAxis::DrawValueLabels(double step) {
     if (std::fabs(RangeSpan / step) >= 10000) {
         return;
     }
-    double v;
     if (RangeMin == RangeMax) {
-        v = RangeMax;
-    } else if (roundFirstLabel_) {
+        // All points at one value: one label there. Stepping down by the tiny step of an empty range
+        // would repeat the same text once per step until the tolerance below runs out.
+        DrawOneLabel(RangeMax);
+        return;
+    }
+    double v;
+    if (roundFirstLabel_) {
         v = std::trunc(RangeMax / step) * step;
     } else {
         v = RangeMax;

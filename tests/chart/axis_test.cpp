@@ -308,3 +308,91 @@ TEST(AxisSettings, DefaultsAndSetMinMax) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(AxisDrawing, LeftGridIsDottedGrayAcrossThePlotAtEachLabel) {
+    series.Series1->AddPoint(0, 0);
+    chart->LeftAxis().SetMinMax(0, 4);
+    chart->LeftAxis().SetIncrement(2);
+    Render();
+    const TRect& plot = chart->PlotRect();
+    std::vector<int> rows;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        if (r->pen.Style == psDot) {
+            EXPECT_EQ(r->from.X, plot.Left);
+            EXPECT_EQ(r->to.X, plot.Right);
+            EXPECT_EQ(r->pen.Color, clGray);
+            rows.push_back(r->from.Y);
+        }
+    }
+    const TChartAxis& left = chart->LeftAxis();
+    EXPECT_EQ(rows, (std::vector<int>{left.ValueToPixel(4), left.ValueToPixel(2), left.ValueToPixel(0)}));
+}
+
+TEST_F(AxisDrawing, ASeriesOnTheRightAxisMakesItReserveItsSide) {
+    Render();
+    const int right = chart->PlotRect().Right;
+    series.Series3->SetVertAxis(aRightAxis);
+    series.Series3->AddPoint(1, 100, "1");
+    series.Series1->AddPoint(1, 1);
+    Render();
+    EXPECT_LT(chart->PlotRect().Right, right);
+    EXPECT_EQ(chart->RightAxis().RangeMin, 100);
+    EXPECT_EQ(chart->RightAxis().AxisLinePos, chart->PlotRect().Right);
+    // Its labels are left-aligned at the band's inner edge.
+    bool leftAligned = false;
+    for (const Record* r : canvas.Find(Op::Text)) {
+        leftAligned =
+            leftAligned || (r->align == (taLeft | taTop) && r->to.X == chart->RightAxis().LabelsPos);
+    }
+    EXPECT_TRUE(leftAligned);
+    // All points at one value: a single label.
+    int hundreds = 0;
+    for (const Record* r : canvas.Find(Op::Text)) {
+        hundreds += r->text == "100" ? 1 : 0;
+    }
+    EXPECT_EQ(hundreds, 1);
+}
+
+TEST(AxisMapping, PixelSpanFollowsStartAndEndPositions) {
+    TChart chart;
+    RecordingCanvas canvas;
+    chart.SetAxisVisible(false);
+    chart.SetBufferedPaint(false);
+    chart.BottomAxis().SetStartPosition(10);
+    chart.BottomAxis().SetEndPosition(90);
+    chart.SetBounds(0, 0, 300, 200);
+    chart.PaintTo(canvas, chart.ClientRect());
+    const TRect& plot = chart.PlotRect();
+    const TChartAxis& b = chart.BottomAxis();
+    EXPECT_EQ(b.StartPixel, plot.Left + RoundToInt(plot.Width() * 0.1));
+    EXPECT_EQ(b.EndPixel, plot.Left + RoundToInt(plot.Width() * 0.9));
+    EXPECT_EQ(b.CenterPixel, (b.StartPixel + b.EndPixel) / 2);
+}
+
+TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
+    TChart chart;
+    TChartAxis& a = chart.BottomAxis();
+    a.RangeMin = a.RangeMax = 5;
+    a.RangeSpan = 0;
+    a.StartPixel = 10;
+    a.EndPixel = 30;
+    a.PixelSpan = 20;
+    a.CenterPixel = 20;
+    EXPECT_EQ(a.ValueToPixel(5), 20);
+    EXPECT_EQ(a.ValueToPixel(1e9), 20);
+    EXPECT_EQ(a.PixelToValue(12), 5);
+    a.PixelSpan = 0;
+    EXPECT_EQ(a.PixelToValue(12), 0);
+    // A value too far out for the pixel range also lands on the centre.
+    a.RangeMin = 0;
+    a.RangeMax = 1;
+    a.RangeSpan = 1;
+    a.PixelSpan = 20;
+    EXPECT_EQ(a.ValueToPixel(1e300), 20);
+}
+
+}  // namespace
+}  // namespace quorvel::testing

@@ -220,3 +220,78 @@ TEST_F(Layout, TinyPanelStillGetsAPlotRectangle) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(Layout, TitleAlignmentTable) {
+    struct Row {
+        const char* name;
+        TTitleAlignment alignment;
+        int x;
+    };
+    // Plot 9..280, "W" 8 wide, "abc" 15 wide.
+    const Row rows[] = {
+        {"left", TTitleAlignment::Left, 9 + 4},
+        {"right", TTitleAlignment::Right, 280 - 15 - 4},
+        {"centre", TTitleAlignment::Center, 144 - 7},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        chart->Title().SetVisible(true);
+        chart->Title().SetText({"abc"});
+        chart->Title().SetAlignment(row.alignment);
+        Render();
+        const Record* t = canvas.FindText("abc");
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->to, (TPoint{row.x, 8}));
+    }
+}
+
+TEST_F(Layout, FramedTitleIsCutToItsTextAndKeepsItsFrameClear) {
+    chart->Title().SetVisible(true);
+    chart->Title().SetText({"abc"});
+    chart->Title().Frame().SetVisible(true);
+    Render();
+    const int top = chart->PlotRect().Top;
+    bool framed = false;
+    for (const Record* r : canvas.Find(Op::Rectangle)) {
+        // Width: widest line + "W"; centred; one frame pixel around the text rows 9..21.
+        if (r->rect == (TRect{144 - 11, 8, 144 - 11 + 23, 8 + 1 + 13 + 1})) {
+            framed = true;
+        }
+    }
+    EXPECT_TRUE(framed);
+    EXPECT_EQ(top, 8 + 1 + 13 + 1 + 5);
+}
+
+TEST_F(Layout, FootTextEndsAtThePlotBottom) {
+    chart->SetAxisVisible(false);
+    chart->Foot().SetText({"one", "two"});
+    Render();
+    EXPECT_EQ(canvas.FindText("one")->to.Y, 200 - 2 * 13);
+    EXPECT_EQ(canvas.FindText("two")->to.Y, 200 - 13);
+    EXPECT_EQ(chart->PlotRect().Bottom, 200 - 2 * 13 - 5);
+}
+
+TEST_F(Layout, RaisedBevelHighlightsTopLeftAndShadowsBottomRight) {
+    Render();
+    const auto fills = canvas.Find(Op::FillRect);
+    ASSERT_GE(fills.size(), 5u);
+    EXPECT_EQ(fills[1]->rect, (TRect{0, 0, 289, 1}));
+    EXPECT_EQ(fills[1]->brush.Color, clBtnHighlight);
+    EXPECT_EQ(fills[3]->rect, (TRect{0, 207, 289, 208}));
+    EXPECT_EQ(fills[3]->brush.Color, clBtnShadow);
+}
+
+TEST_F(Layout, StateIsResetAfterDrawing) {
+    Render();
+    EXPECT_EQ(canvas.Pen().Color, clBlack);
+    EXPECT_EQ(canvas.Pen().Style, psSolid);
+    EXPECT_EQ(canvas.Brush().Color, clWhite);
+    EXPECT_EQ(canvas.Brush().Style, bsSolid);
+    EXPECT_EQ(canvas.Font().Size, 10);
+}
+
+}  // namespace
+}  // namespace quorvel::testing
