@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chart/chart.h"
+#include "chart/chunked_vector.h"
 #include "chart/point_series.h"
 #include "chart/value_list.h"
 #include "runtime/exceptions.h"
@@ -249,6 +250,57 @@ TEST(ValueList, ChangesOnlyInvalidate) {
     EXPECT_EQ(invalidations, before);
     s.XValues().SetMultiplier(3);
     EXPECT_GT(invalidations, before);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Random inserts, erases and reads across many chunk splits agree with a plain vector.
+TEST(ChunkedVector, RandomOperationsMatchAVector) {
+    std::mt19937 rng(3);
+    TChunkedVector<int> chunked;
+    std::vector<int> plain;
+    for (int step = 0; step < 30000; ++step) {
+        const unsigned op = rng() % 10;
+        if (op < 6 || plain.empty()) {
+            const std::size_t at = rng() % (plain.size() + 1);
+            chunked.insert(at, step);
+            plain.insert(plain.begin() + static_cast<std::ptrdiff_t>(at), step);
+        } else if (op < 8) {
+            const std::size_t at = rng() % plain.size();
+            chunked.erase(at);
+            plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
+        } else {
+            const std::size_t at = rng() % plain.size();
+            ASSERT_EQ(chunked[at], plain[at]) << step;
+        }
+    }
+    ASSERT_EQ(chunked.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        ASSERT_EQ(chunked[i], plain[i]) << i;
+    }
+    // Erasing everything empties every chunk.
+    while (!plain.empty()) {
+        chunked.erase(0);
+        plain.erase(plain.begin());
+    }
+    EXPECT_TRUE(chunked.empty());
+    chunked.push_back(5);
+    EXPECT_EQ(chunked[0], 5);
+}
+
+TEST(ChunkedVector, UpperBoundAcrossChunks) {
+    TChunkedVector<double> v;
+    for (int i = 0; i < 5000; ++i) {
+        v.push_back(i / 2);  // 0, 0, 1, 1, 2, 2, ...
+    }
+    EXPECT_EQ(v.UpperBound(-1.0, std::less<double>()), 0u);
+    EXPECT_EQ(v.UpperBound(0.0, std::less<double>()), 2u);
+    EXPECT_EQ(v.UpperBound(1234.0, std::less<double>()), 2470u);
+    EXPECT_EQ(v.UpperBound(1e9, std::less<double>()), 5000u);
 }
 
 }  // namespace
