@@ -621,7 +621,21 @@ void TCustomChartAxis::DrawAxis() {
     if (step > 0 && RangeMax >= RangeMin) {
         switch (EffectiveLabelStyle()) {
             case talValue:
-                DrawValueLabels(step);
+                if (chart_->OnGetNextAxisLabel) {
+                    for (int index = 0; index < 10000; ++index) {
+                        double value = 0;
+                        bool stop = true;
+                        chart_->OnGetNextAxisLabel(*this, index, value, stop);
+                        if (stop) {
+                            break;
+                        }
+                        if (value >= RangeMin && value <= RangeMax) {
+                            DrawOneLabel(value);
+                        }
+                    }
+                } else {
+                    DrawValueLabels(step);
+                }
                 break;
             case talMark:
             case talText:

@@ -67,6 +67,9 @@ public:
     std::function<void(TCustomAxisPanel&)> OnAfterDraw;
     // May replace an axis label text; series is null and index -1 for value labels.
     std::function<void(TChartAxis&, TChartSeries*, int, std::string&)> OnGetAxisLabel;
+    // Supplies value label positions instead of the step: called with label index 0, 1, ... until it sets
+    // stop; value is where the label goes.
+    std::function<void(TChartAxis&, int, double&, bool&)> OnGetNextAxisLabel;
     // While set, OnGetAxisLabel is not called (label measuring).
     bool AxisLabelHookSuspended = false;
 

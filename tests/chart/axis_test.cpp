@@ -396,3 +396,23 @@ TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(AxisDrawing, NextLabelHookPlacesValueLabels) {
+    series.Series1->AddPoint(0, 0);
+    chart->LeftAxis().SetMinMax(0, 10);
+    chart->OnGetNextAxisLabel = [](TChartAxis& axis, int index, double& value, bool& stop) {
+        const double values[] = {1.5, 20, 7};
+        stop = !(axis.Kind() == akLeft && index < 3);
+        if (!stop) {
+            value = values[index];
+        }
+    };
+    Render();
+    EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"1.5", "7"}));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
