@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "cli/chart_output.h"
 #include "cli/data_file_table.h"
 #include "fitting/least_squares.h"
 #include "fitting/point_extraction.h"
@@ -21,12 +22,15 @@
 namespace quorvel {
 
 const char* const kFitUsage =
-    "Usage: quorvel-fit [--kind linear|quadratic|cubic] [--at X] [--json] [FILE|-]\n"
+    "Usage: quorvel-fit [--kind linear|quadratic|cubic] [--at X] [--json] [--chart FILE [--size WxH]]\n"
+    "                   [FILE|-]\n"
     "Fits Y = a3*X^3 + a2*X^2 + a1*X + a0 by least squares to a data file of lines \"Y X\"\n"
     "(standard input when FILE is - or missing). Numbers use the locale's decimal character or \".\".\n"
     "  --kind K   linear, quadratic or cubic (default cubic)\n"
     "  --at X     also evaluate the fitted polynomial at X\n"
     "  --json     write one JSON object instead of the window's texts\n"
+    "  --chart F  also draw the window's chart into F (PNG or SVG by its extension)\n"
+    "  --size WxH the chart's size in pixels (default 289x208)\n"
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
     "3 the file cannot be opened, 64 wrong usage.\n";
 
@@ -173,10 +177,34 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
                 return std::nullopt;
             }
             options.at = text;
+        } else if (is("--chart")) {
+            std::string path;
+            if (!value("--chart", path)) {
+                return std::nullopt;
+            }
+            if (path.empty()) {
+                error = "--chart needs a file name";
+                return std::nullopt;
+            }
+            options.chart = path;
+        } else if (is("--size")) {
+            std::string size;
+            if (!value("--size", size)) {
+                return std::nullopt;
+            }
+            if (!ParseChartSize(size, options.chartWidth, options.chartHeight)) {
+                error = "bad --size '" + size + "' (WxH, each side 1.." + std::to_string(kMaxChartSide) + ")";
+                return std::nullopt;
+            }
         } else {
             error = "unknown option '" + arg + "'";
             return std::nullopt;
         }
+    }
+    if (!options.chart &&
+        (options.chartWidth != kDefaultChartWidth || options.chartHeight != kDefaultChartHeight)) {
+        error = "--size goes with --chart";
+        return std::nullopt;
     }
     return options;
 }
@@ -292,6 +320,22 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
             }
         }
         Print(out, text);
+
+        if (options.chart) {
+            // The chart shows what the window shows after a recompute with this table and kind.
+            TFitCoefficients chartStore;
+            const TRecomputeResult shown = Recompute(table, options.kind, chartStore);
+            std::optional<TDataPoint> evaluated;
+            if (options.at) {
+                evaluated = TDataPoint{atX, at.y};
+            }
+            try {
+                RenderChartFile(*options.chart, options.chartWidth, options.chartHeight, shown, evaluated);
+            } catch (const Exception& e) {
+                Print(err, e.Message() + "\n");
+                return ecCannotOpen;
+            }
+        }
     } catch (const EConvertError& e) {
         Print(err, e.Message() + "\n");
         return ecBadNumber;

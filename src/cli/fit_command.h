@@ -13,7 +13,7 @@ enum FitExitCode : int {
     ecFitted = 0,
     ecNoFit = 1,       // too few points, or no unique solution
     ecBadNumber = 2,   // a cell (or the --at value) is not a number
-    ecCannotOpen = 3,  // the data file cannot be opened
+    ecCannotOpen = 3,  // the data file cannot be opened, or the chart file cannot be written
     ecUsage = 64,
 };
 
@@ -23,8 +23,11 @@ struct TFitCommandOptions {
     bool json = false;
     bool help = false;
     std::string file = "-";  // "-" is standard input
-    // Options that need Qt (such as a rendered chart) belong here too; they are acted on only after
-    // the fit, so the plain path never starts a Qt application object.
+    // Options that need Qt are acted on only after the fit, so the plain path never starts a Qt
+    // application object.
+    std::optional<std::string> chart;  // --chart FILE: PNG or SVG by its extension
+    int chartWidth = 289;
+    int chartHeight = 208;
 };
 
 // Reads the command line; on a usage error returns nothing and sets `error`.

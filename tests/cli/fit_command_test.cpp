@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -177,6 +178,47 @@ TEST_F(FitCommand, CommaDecimalLocale) {
     run = Run("--kind linear " + Quote(file), "C");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "'2,5' is not a valid floating point value\n");
+}
+
+// The chart file is written only on a successful fit, at the asked size, and its failures have their
+// own exit status; the plain output is the same with or without it.
+TEST_F(FitCommand, ChartFile) {
+    const std::string data = Write("chart.txt", "1 1\n2 2\n4 3\n8 4\n9 5\n");
+    const std::string png = ::testing::TempDir() + "quorvel_fit_chart.png";
+    const std::string svg = ::testing::TempDir() + "quorvel_fit_chart.svg";
+    std::remove(png.c_str());
+    std::remove(svg.c_str());
+
+    const TRun plain = Run("--kind linear " + Quote(data));
+    const TRun withPng = Run("--kind linear --at 2 --chart " + Quote(png) + " --size 400x300 " + Quote(data));
+    ASSERT_EQ(withPng.status, 0) << withPng.err;
+    EXPECT_EQ(withPng.out.substr(0, plain.out.size()), plain.out);
+    const std::string pngBytes = ReadFile(png);
+    ASSERT_GT(pngBytes.size(), 24u);
+    EXPECT_EQ(pngBytes.substr(1, 3), "PNG");
+    // Width and height stand big-endian in the IHDR chunk.
+    const auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(pngBytes[at]) << 24) |
+               (static_cast<unsigned char>(pngBytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(pngBytes[at + 2]) << 8) |
+               static_cast<unsigned char>(pngBytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 400u);
+    EXPECT_EQ(be32(20), 300u);
+
+    ASSERT_EQ(Run("--chart " + Quote(svg) + " " + Quote(data)).status, 0);
+    EXPECT_NE(ReadFile(svg).find("<svg"), std::string::npos);
+
+    EXPECT_EQ(Run("--chart " + Quote(::testing::TempDir() + "x.bmp") + " " + Quote(data)).status, 3);
+    EXPECT_EQ(Run("--size 10x10 " + Quote(data)).status, 64);
+    EXPECT_EQ(Run("--chart " + Quote(png) + " --size 0x10 " + Quote(data)).status, 64);
+
+    // Too few points: no chart is written.
+    const std::string few = Write("few.txt", "1 1\n");
+    const std::string none = ::testing::TempDir() + "quorvel_fit_none.png";
+    std::remove(none.c_str());
+    EXPECT_EQ(Run("--chart " + Quote(none) + " " + Quote(few)).status, 1);
+    EXPECT_TRUE(ReadFile(none).empty());
 }
 
 }  // namespace
