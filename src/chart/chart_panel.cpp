@@ -61,6 +61,13 @@ void TCustomChartPanel::NormalisePlotRect() {
     } else if (r.Bottom == r.Top) {
         r.Bottom = r.Top + height_;
     }
+    // A panel of no width or height still gets one pixel.
+    if (r.Right <= r.Left) {
+        r.Right = r.Left + 1;
+    }
+    if (r.Bottom <= r.Top) {
+        r.Bottom = r.Top + 1;
+    }
     plotWidth_ = r.Right - r.Left;
     plotHeight_ = r.Bottom - r.Top;
     plotXCenter_ = (r.Left + r.Right) / 2;

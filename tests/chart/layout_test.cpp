@@ -211,11 +211,15 @@ TEST_F(Layout, BitmapImageHoldsTheChart) {
 }
 
 TEST_F(Layout, TinyPanelStillGetsAPlotRectangle) {
-    chart->SetBounds(0, 0, 20, 12);
-    series.Series1->AddPoint(1, 1);
-    Render();
-    EXPECT_GE(chart->PlotWidth(), 1);
-    EXPECT_GE(chart->PlotHeight(), 1);
+    for (const TRect size : {TRect{0, 0, 20, 12}, TRect{0, 0, 1, 1}, TRect{0, 0, 0, 0}}) {
+        chart->SetBounds(0, 0, size.Right, size.Bottom);
+        series.Series1->AddPoint(1, 1, "1");
+        series.Series2->AddPoint(1, 2);
+        series.Series1->Marks().SetVisible(true);
+        Render();
+        EXPECT_GE(chart->PlotWidth(), 1);
+        EXPECT_GE(chart->PlotHeight(), 1);
+    }
 }
 
 }  // namespace
