@@ -173,6 +173,9 @@ int TCustomChartAxis::LabelExtent(const std::string& text) const {
 }
 
 double TCustomChartAxis::NextNiceStep(double x) {
+    if (!std::isfinite(x) || x <= 0) {
+        return x;  // no nicer step exists; callers stop on a non-finite step
+    }
     if (x >= 10) {
         return 10 * NextNiceStep(x * 0.1);
     }
@@ -193,8 +196,12 @@ double TCustomChartAxis::IncrementForLabelCount(int n) const {
         return 1e-12;
     }
     double step = increment_ > 0 ? increment_ : (std::fabs(RangeSpan) >= 1 ? 1.0 : 1e-12);
+    if (!std::isfinite(RangeSpan)) {
+        // A range of infinities or not-a-numbers has no step; the label loop then draws nothing.
+        return 1e-12;
+    }
     if (labelsSeparation_ > 0) {
-        while (true) {
+        while (std::isfinite(step)) {
             const double q = RangeSpan / step;
             if (std::fabs(q) < kMaxInt && RoundHalfEven(q) <= n) {
                 break;
@@ -386,7 +393,7 @@ void TCustomChartAxis::DrawOneLabel(double value) {
 }
 
 void TCustomChartAxis::DrawValueLabels(double step) {
-    if (std::fabs(RangeSpan / step) >= 10000) {
+    if (!(std::fabs(RangeSpan / step) < 10000)) {
         return;
     }
     if (RangeMin == RangeMax) {
@@ -401,7 +408,9 @@ void TCustomChartAxis::DrawValueLabels(double step) {
     } else {
         v = RangeMax;
     }
-    while (v > RangeMax) {
+    // Near the end of the double range a step may be below the spacing of the values; subtracting it then
+    // changes nothing, and the loops below stop instead of running forever.
+    while (v > RangeMax && v - step != v) {
         v -= step;
     }
     // The tolerance admits a label at RangeMin despite the drift of the repeated subtraction. Dividing by
@@ -410,6 +419,9 @@ void TCustomChartAxis::DrawValueLabels(double step) {
     const double limit = RangeMin < 0 ? RangeMin * 1.000000000001 : (RangeMin - 1e-12) / 1.000000000001;
     while (v >= limit) {
         DrawOneLabel(v);
+        if (v - step == v) {
+            break;
+        }
         v -= step;
     }
 }

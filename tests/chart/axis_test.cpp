@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -412,6 +413,36 @@ TEST_F(AxisDrawing, NextLabelHookPlacesValueLabels) {
     };
     Render();
     EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"1.5", "7"}));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+// Values no table would hold still must not hang or crash the paint.
+TEST_F(AxisDrawing, ExtremeValuesPaintWithoutHanging) {
+    struct Row {
+        const char* name;
+        double y0;
+        double y1;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Row rows[] = {
+        {"infinity", 0, inf},
+        {"not a number", 0, std::nan("")},
+        {"neighbours near 1e20", 1e20, std::nextafter(1e20, 2e20)},
+        {"the whole double range", -1.7e308, 1.7e308},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        series.Series1->AddPoint(0, row.y0, "0");
+        series.Series1->AddPoint(1, row.y1, "1");
+        Render();
+        EXPECT_LE(LeftLabels().size(), 10001u);
+    }
 }
 
 }  // namespace
