@@ -1,6 +1,7 @@
 #include "chart/axis.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "chart/axis_panel.h"
@@ -102,11 +103,11 @@ int TCustomChartAxis::ValueToPixel(double value) const {
     if (RangeSpan != 0) {
         const double t = (value - RangeMin) * PixelSpan / RangeSpan;
         if (std::fabs(t) < kMaxInt) {
-            const int rt = static_cast<int>(RoundHalfEven(t));
-            if (horizontal_) {
-                return inverted_ ? EndPixel - rt : StartPixel + rt;
-            }
-            return inverted_ ? StartPixel + rt : EndPixel - rt;
+            const long long rt = RoundHalfEven(t);
+            const bool fromStart = horizontal_ != inverted_;
+            const long long p = fromStart ? StartPixel + rt : EndPixel - rt;
+            // Kept inside int: far-off values land at the limit instead of wrapping around.
+            return static_cast<int>(std::clamp<long long>(p, INT_MIN, INT_MAX));
         }
     }
     return CenterPixel;
