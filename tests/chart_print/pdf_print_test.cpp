@@ -2,6 +2,7 @@
 // script has started a print spooler with a PDF queue, a print through that queue.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include "chart/print/chart_printing.h"
 #include "chart/print/qt_printer.h"
@@ -164,6 +167,44 @@ TEST_F(PdfPrintTest, PortraitPageStaysPortrait) {
     const QImage page = Render(30);
     ASSERT_FALSE(page.isNull());
     EXPECT_LT(page.width(), page.height());
+}
+
+TEST_F(PdfPrintTest, JobControlRefusesOutOfOrderCalls) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, file);
+    EXPECT_THROW(printer.EndDoc(), EPrinter);
+    EXPECT_THROW(printer.Canvas(), EPrinter);
+    printer.Abort();  // nothing to abort
+    ASSERT_TRUE(printer.BeginDoc(nullptr));
+    EXPECT_TRUE(printer.Printing());
+    EXPECT_THROW(printer.BeginDoc(nullptr), EPrinter);
+    printer.Abort();
+    EXPECT_FALSE(printer.Printing());
+    // The printer is usable again after an abort.
+    ASSERT_TRUE(PrintChart(*chart, settings, printer));
+    EXPECT_TRUE(QFile::exists(file));
+}
+
+TEST_F(PdfPrintTest, UnwritableFileIsAPrinterError) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, dir.filePath("missing/folder/chart.pdf"));
+    EXPECT_THROW(PrintChart(*chart, settings, printer), EPrinter);
+    EXPECT_FALSE(printer.Printing());
+    EXPECT_FALSE(chart->IsPrinting);
+}
+
+TEST_F(PdfPrintTest, SetupDialogOpensAndCloses) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, file);
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = true;
+            modal->close();
+        }
+    });
+    printer.Setup(nullptr);
+    EXPECT_TRUE(opened);
 }
 
 // Run by cups_print_test.sh with a private spooler and its PDF queue; skipped otherwise.
