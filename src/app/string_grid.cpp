@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -330,6 +331,12 @@ bool TStringGrid::EditorEvent(QWidget* editor, QEvent* event) {
             }
             return false;
         }
+        case QEvent::MouseButtonPress:
+            // A click into the current cell is a click on the table, too.
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                emit Click();
+            }
+            return false;
         case QEvent::MouseButtonDblClick:
             emit DblClick();
             return false;

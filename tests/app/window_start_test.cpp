@@ -227,6 +227,13 @@ private slots:
         QCOMPARE(w.Caption("PanelY"), QString("0"));  // Y = X at X = 0 before any fit
     }
 
+    void firstClickIntoTheCurrentCellRecomputes() {
+        TWindow w;
+        QVERIFY(w.Editor() != nullptr);
+        QTest::mouseClick(w.Editor(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(w.Caption("PanelA0"), QString("Мало данных"));
+    }
+
     void helpTextHandsFocusToTheTable() {
         TWindow w;
         auto* memo = w.Find<QPlainTextEdit>("Memo1");
