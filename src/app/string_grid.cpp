@@ -24,6 +24,11 @@ bool IsEnterKey(const QKeyEvent* e) {
 
 TStringGrid::TStringGrid(TGridModel* model, QWidget* parent)
     : QTableView(parent), model_(model), delegate_(new TGridDelegate(this)) {
+    // A current cell moved by rows going away is no move of the user's: no events from inside the
+    // model's change, whose handlers could change the model again. Connected before the view's own
+    // selection model, so the flag is up before it moves the current cell.
+    connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { modelChanging_ = true; });
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { modelChanging_ = false; });
     setModel(model_);
     setItemDelegate(delegate_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);  // the editor is opened by the grid itself
@@ -153,6 +158,9 @@ void TStringGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
     changingCurrent_ = true;
     QTableView::currentChanged(current, previous);  // closes the editor of the cell left
     changingCurrent_ = false;
+    if (modelChanging_) {
+        return;
+    }
     if (editorOpen && previous.isValid()) {
         const std::string_view text = model_->CellText(previous.column(), previous.row() + 1);
         emit SetEditText(previous.column(), previous.row() + 1,

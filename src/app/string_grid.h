@@ -63,6 +63,7 @@ private:
     QPointer<QWidget> editor_;
     bool changingCurrent_ = false;
     bool undoingMove_ = false;
+    bool modelChanging_ = false;
     QMetaObject::Connection focusConnection_;
 };
 

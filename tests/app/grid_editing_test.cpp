@@ -219,6 +219,21 @@ private slots:
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 0.5000000 * X "));
     }
 
+    void loweringTheRowCountUnderTheCurrentCellIsSafe() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.ClickCell(0, 19);
+        w.Model()->SetCellText(0, 19, "abc");  // an old text left in the entry row
+        QSignalSpy clicks(w.Grid(), &TStringGrid::Click);
+        w.Model()->SetRowCount(5);
+        QCOMPARE(w.Model()->RowCount(), 5);
+        QCOMPARE(w.Grid()->Row(), 4);
+        QCOMPARE(clicks.count(), 0);
+        QVERIFY(boxes.Boxes().empty());
+        w.Model()->SetRowCount(20);
+        QCOMPARE(Cell(w, 0, 19), QString("abc"));
+    }
+
     void doubleClickRecomputes() {
         TWindow w;
         w.Fill({{"2", "1"}, {"6", "3"}, {"7", "4"}, {"1", "0"}});
