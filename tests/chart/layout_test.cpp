@@ -299,3 +299,58 @@ TEST_F(Layout, StateIsResetAfterDrawing) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(Layout, ClipSwitchesForPrintingAndPictures) {
+    series.Series1->AddPoint(1, 1);
+    struct Row {
+        const char* name;
+        bool printing;
+        bool clipWhenPrinting;
+        std::size_t clips;
+    };
+    const Row rows[] = {
+        {"screen", false, false, 1},
+        {"printing with clipping", true, true, 1},
+        {"printing without clipping", true, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        chart->IsPrinting = row.printing;
+        chart->ClipWhenPrinting = row.clipWhenPrinting;
+        Render();
+        EXPECT_EQ(canvas.Find(Op::Clip).size(), row.clips);
+    }
+    chart->IsPrinting = false;
+    chart->ClipWhenMetafiling = false;
+    RecordingCanvas picture;
+    chart->DrawToForeignCanvas(picture, chart->ClientRect());
+    EXPECT_TRUE(picture.Find(Op::Clip).empty());
+}
+
+TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
+    series.Series1->AddPoint(0, 0);
+    series.Series1->AddPoint(10, 10);
+    chart->Title().SetVisible(true);
+    chart->Title().SetText({"title"});
+    Render();
+    const TChartAxis& left = chart->LeftAxis();
+    TClickedPart part = chart->ClickedPart(left.AxisLinePos - 3, left.CenterPixel);
+    EXPECT_EQ(part.Part, cpAxis);
+    EXPECT_EQ(part.Axis, &chart->LeftAxis());
+    EXPECT_EQ(chart->ClickedPart(chart->BottomAxis().CenterPixel, chart->BottomAxis().AxisLinePos + 5).Axis,
+              &chart->BottomAxis());
+    EXPECT_EQ(chart->ClickedPart(100, 10).Part, cpTitle);
+    EXPECT_EQ(chart->ClickedPart(chart->PlotXCenter(), chart->PlotYCenter() + 20).Part, cpChartRect);
+    EXPECT_EQ(chart->ClickedPart(1, 1).Part, cpNone);
+    // Without active series the plot is not a part.
+    series.Series1->SetActive(false);
+    series.Series2->SetActive(false);
+    series.Series3->SetActive(false);
+    EXPECT_EQ(chart->ClickedPart(chart->PlotXCenter(), chart->PlotYCenter() + 20).Part, cpNone);
+}
+
+}  // namespace
+}  // namespace quorvel::testing
