@@ -120,8 +120,15 @@ bool TStringGrid::FocusInside() const {
 }
 
 void TStringGrid::SetFocus() {
-    if (!FocusInside()) {
-        setFocus(Qt::OtherFocusReason);
+    if (FocusInside()) {
+        return;
+    }
+    const bool active = window()->isActiveWindow();
+    setFocus(Qt::OtherFocusReason);
+    // While the window waits to be activated again (a message box has just closed), Qt moves the focus
+    // only with the activation, which is no entry; the table is entered now all the same.
+    if (!active) {
+        emit Enter();
     }
 }
 

@@ -246,6 +246,24 @@ private slots:
         QVERIFY(w.Grid()->FocusInside());
     }
 
+    void focusHandedBackRecomputesOnceMoreInside() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Fill({{"2", "1"}, {"5", "1"}});  // all X equal: every linear solve fails
+        auto* combo = w.Find<QComboBox>("ComboBox1");
+        combo->setFocus();
+        QTRY_VERIFY(combo->hasFocus());
+        QTest::keyClick(combo, Qt::Key_Home);  // "Линейная"
+        QCOMPARE(combo->currentIndex(), 0);
+        // The change recomputes, and entering the table from the combo box recomputes again.
+        QCOMPARE(boxes.Boxes().size(), size_t(2));
+        QVERIFY(w.Grid()->FocusInside());
+        // With the focus already in the table, a recompute runs once.
+        boxes.Clear();
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+    }
+
     void screenshotOfAFit() {
         TWindow w;
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
