@@ -151,26 +151,22 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clRed);
         }
-        // Deviations 1, 2, 1 (and more) from the line Y = X over symmetric data give blue, purple, red.
-        w.Fill({{"0", "0"},
-                {"1", "1"},
-                {"2", "2"},
-                {"3", "3"},
-                {"4", "4"},
-                {"5", "5"},
-                {"6", "6"},
-                {"7.2", "7"},
-                {"7.6", "8"},
-                {"10.4", "9"},
-                {"10", "10"}});
+        // Symmetric deviations 1, 0.7, 0.3, 0 around the fitted line Y = 10: sigma is about 0.726, so 0 is
+        // below a quarter of it (blue), 0.3 below a half (purple), 0.7 and 1 a half or more (red).
+        w.Fill({{"9", "-3"},
+                {"10.7", "-2"},
+                {"10.3", "-1"},
+                {"10", "0"},
+                {"10.3", "1"},
+                {"10.7", "2"},
+                {"9", "3"}});
         w.ClickFormula();
-        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 11);
-        QSet<TColor> colours;
-        for (int i = 0; i < feed.PointCount(TChartFeed::kMeasured); ++i) {
-            colours.insert(feed.Point(TChartFeed::kMeasured, i).color);
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 10.0000000"));
+        const TColor expected[] = {clRed, clRed, clPurple, clBlue, clPurple, clRed, clRed};
+        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 7);
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, expected[i]);
         }
-        QVERIFY(colours.contains(clBlue));
-        QVERIFY(colours.contains(clRed));
     }
 
     void seriesHoldPointsInAscendingXWithLabels() {
