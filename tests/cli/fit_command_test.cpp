@@ -37,15 +37,21 @@ std::string ReadFile(const std::string& path) {
 
 class FitCommand : public ::testing::Test {
 protected:
+    // Files are named after the test, since CTest runs the tests of this fixture side by side.
+    static std::string Prefix() {
+        return ::testing::TempDir() + "quorvel_fit_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_";
+    }
+
     std::string Write(const std::string& name, const std::string& content) {
-        const std::string path = ::testing::TempDir() + "quorvel_fit_" + name;
+        const std::string path = Prefix() + name;
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
 
     // Runs the program with `args` (already quoted for the shell) under the given locale.
     TRun Run(const std::string& args, const std::string& locale = "C", const std::string& input = "") {
-        const std::string base = ::testing::TempDir() + "quorvel_fit_run";
+        const std::string base = Prefix() + "run";
         const std::string stdinPath = Write("stdin", input);
         const std::string command = "LC_ALL=" + locale + " '" + QUORVEL_FIT_PATH + "' " + args + " <'" +
                                     stdinPath + "' >'" + base + ".out' 2>'" + base + ".err'";
@@ -184,8 +190,8 @@ TEST_F(FitCommand, CommaDecimalLocale) {
 // own exit status; the plain output is the same with or without it.
 TEST_F(FitCommand, ChartFile) {
     const std::string data = Write("chart.txt", "1 1\n2 2\n4 3\n8 4\n9 5\n");
-    const std::string png = ::testing::TempDir() + "quorvel_fit_chart.png";
-    const std::string svg = ::testing::TempDir() + "quorvel_fit_chart.svg";
+    const std::string png = Prefix() + "chart.png";
+    const std::string svg = Prefix() + "chart.svg";
     std::remove(png.c_str());
     std::remove(svg.c_str());
 
@@ -215,7 +221,7 @@ TEST_F(FitCommand, ChartFile) {
 
     // Too few points: no chart is written.
     const std::string few = Write("few.txt", "1 1\n");
-    const std::string none = ::testing::TempDir() + "quorvel_fit_none.png";
+    const std::string none = Prefix() + "none.png";
     std::remove(none.c_str());
     EXPECT_EQ(Run("--chart " + Quote(none) + " " + Quote(few)).status, 1);
     EXPECT_TRUE(ReadFile(none).empty());
