@@ -174,6 +174,49 @@ public:
     }
 };
 
+// Draws nothing and measures nothing (text is 0 wide and 0 high); stands in for a missing target so that
+// a drawing or measuring call outside a paint is harmless.
+class TNullCanvas : public TCanvas {
+public:
+    void SetPen(const TPen& pen) override { pen_ = pen; }
+    const TPen& Pen() const override { return pen_; }
+    void SetBrush(const TBrush& brush) override { brush_ = brush; }
+    const TBrush& Brush() const override { return brush_; }
+    void SetFont(const TFont& font) override { font_ = font; }
+    const TFont& Font() const override { return font_; }
+    void SetTextAlign(unsigned align) override { align_ = align; }
+    unsigned TextAlign() const override { return align_; }
+    void SetBackMode(TBackMode) override {}
+    void SetBackColor(TColor) override {}
+    int PixelsPerInch() const override { return 96; }
+    void MoveTo(int x, int y) override { pos_ = TPoint{x, y}; }
+    void LineTo(int x, int y) override { pos_ = TPoint{x, y}; }
+    TPoint PenPos() const override { return pos_; }
+    void Polyline(std::span<const TPoint>) override {}
+    void Rectangle(const TRect&) override {}
+    void FillRect(const TRect&) override {}
+    void Ellipse(const TRect&) override {}
+    void Polygon(std::span<const TPoint>) override {}
+    void SetPixel(int, int, TColor) override {}
+    void TextOut(int, int, std::string_view) override {}
+    int TextWidth(std::string_view) const override { return 0; }
+    int TextHeight(std::string_view) const override { return 0; }
+    void SetClipRect(const TRect&) override {}
+    void ClearClip() override {}
+    void SetMapping(const TMapping& m) override { mapping_ = m; }
+    const TMapping& Mapping() const override { return mapping_; }
+    std::unique_ptr<TCanvasBuffer> CreateBuffer(int, int) override { return nullptr; }
+    void DrawBuffer(int, int, TCanvasBuffer&) override {}
+
+private:
+    TPen pen_;
+    TBrush brush_;
+    TFont font_;
+    unsigned align_ = taLeft | taTop;
+    TMapping mapping_;
+    TPoint pos_;
+};
+
 // Pixel height of a font on a canvas: |Height| when Size is 0, else Size points at the canvas' resolution.
 inline int FontPixelHeight(const TFont& font, int pixelsPerInch) {
     if (font.Size == 0) {
@@ -194,7 +237,8 @@ public:
     void SetTarget(TCanvas* target) { target_ = target; }
     TCanvas* Target() const { return target_; }
     bool HasTarget() const { return target_ != nullptr; }
-    TCanvas& Canvas() const { return *target_; }
+    // The target, or a canvas that does nothing while there is none.
+    TCanvas& Canvas() const { return target_ != nullptr ? *target_ : null_; }
 
     // Screen painting goes through an off-screen buffer of the panel's size.
     bool BufferedPaint = true;
@@ -215,37 +259,38 @@ public:
     }
 
     // --- forwarding 2-D calls ---
-    void SetPen(const TPen& p) { target_->SetPen(p); }
-    void SetBrush(const TBrush& b) { target_->SetBrush(b); }
-    void SetFont(const TFont& f) { target_->SetFont(f); }
-    void SetTextAlign(unsigned a) { target_->SetTextAlign(a); }
-    void SetBackMode(TBackMode m) { target_->SetBackMode(m); }
-    void SetBackColor(TColor c) { target_->SetBackColor(c); }
-    void MoveTo(int x, int y) { target_->MoveTo(x, y); }
-    void LineTo(int x, int y) { target_->LineTo(x, y); }
-    void Line(int x0, int y0, int x1, int y1) { target_->Line(x0, y0, x1, y1); }
-    void Rectangle(const TRect& r) { target_->Rectangle(r); }
-    void FillRect(const TRect& r) { target_->FillRect(r); }
-    void Ellipse(const TRect& r) { target_->Ellipse(r); }
-    void Polygon(std::span<const TPoint> pts) { target_->Polygon(pts); }
-    void Polyline(std::span<const TPoint> pts) { target_->Polyline(pts); }
-    void SetPixel(int x, int y, TColor c) { target_->SetPixel(x, y, c); }
-    void TextOut(int x, int y, std::string_view t) { target_->TextOut(x, y, t); }
-    int TextWidth(std::string_view t) const { return target_->TextWidth(t); }
-    int TextHeight(std::string_view t) const { return target_->TextHeight(t); }
-    void ClipRectangle(const TRect& r) { target_->SetClipRect(r); }
-    void UnClipRectangle() { target_->ClearClip(); }
+    void SetPen(const TPen& p) { Canvas().SetPen(p); }
+    void SetBrush(const TBrush& b) { Canvas().SetBrush(b); }
+    void SetFont(const TFont& f) { Canvas().SetFont(f); }
+    void SetTextAlign(unsigned a) { Canvas().SetTextAlign(a); }
+    void SetBackMode(TBackMode m) { Canvas().SetBackMode(m); }
+    void SetBackColor(TColor c) { Canvas().SetBackColor(c); }
+    void MoveTo(int x, int y) { Canvas().MoveTo(x, y); }
+    void LineTo(int x, int y) { Canvas().LineTo(x, y); }
+    void Line(int x0, int y0, int x1, int y1) { Canvas().Line(x0, y0, x1, y1); }
+    void Rectangle(const TRect& r) { Canvas().Rectangle(r); }
+    void FillRect(const TRect& r) { Canvas().FillRect(r); }
+    void Ellipse(const TRect& r) { Canvas().Ellipse(r); }
+    void Polygon(std::span<const TPoint> pts) { Canvas().Polygon(pts); }
+    void Polyline(std::span<const TPoint> pts) { Canvas().Polyline(pts); }
+    void SetPixel(int x, int y, TColor c) { Canvas().SetPixel(x, y, c); }
+    void TextOut(int x, int y, std::string_view t) { Canvas().TextOut(x, y, t); }
+    int TextWidth(std::string_view t) const { return Canvas().TextWidth(t); }
+    int TextHeight(std::string_view t) const { return Canvas().TextHeight(t); }
+    void ClipRectangle(const TRect& r) { Canvas().SetClipRect(r); }
+    void UnClipRectangle() { Canvas().ClearClip(); }
 
     // --- flat 3-D calls: z is ignored ---
-    void MoveTo3D(int x, int y, int /*z*/) { target_->MoveTo(x, y); }
-    void LineTo3D(int x, int y, int /*z*/) { target_->LineTo(x, y); }
-    void RectangleWithZ(const TRect& r, int /*z*/) { target_->Rectangle(r); }
-    void TextOut3D(int x, int y, int /*z*/, std::string_view t) { target_->TextOut(x, y, t); }
-    void Pixel3D(int x, int y, int /*z*/, TColor c) { target_->SetPixel(x, y, c); }
+    void MoveTo3D(int x, int y, int /*z*/) { Canvas().MoveTo(x, y); }
+    void LineTo3D(int x, int y, int /*z*/) { Canvas().LineTo(x, y); }
+    void RectangleWithZ(const TRect& r, int /*z*/) { Canvas().Rectangle(r); }
+    void TextOut3D(int x, int y, int /*z*/, std::string_view t) { Canvas().TextOut(x, y, t); }
+    void Pixel3D(int x, int y, int /*z*/, TColor c) { Canvas().SetPixel(x, y, c); }
     TPoint Calculate3DPosition(int x, int y, int /*z*/) const { return TPoint{x, y}; }
 
 private:
     TCanvas* target_ = nullptr;
+    mutable TNullCanvas null_;
 };
 
 }  // namespace quorvel

@@ -334,3 +334,18 @@ TEST(PixelOnSegmentTable, Cases) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST_F(SeriesDrawing, MeasuringOutsideAPaintIsHarmless) {
+    series.Series1->AddPoint(1, 2, "label");
+    EXPECT_EQ(series.Series1->WidestLabelWidth(), 0);
+    EXPECT_GT(chart->LeftAxis().LabelIncrement(), 0);
+    series.Series1->FirstVisible = series.Series1->LastVisible = 0;
+    series.Series1->DrawMarks();
+    EXPECT_FALSE(chart->Canvas().HasTarget());
+}
+
+}  // namespace
+}  // namespace quorvel::testing
