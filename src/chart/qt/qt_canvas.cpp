@@ -267,7 +267,20 @@ void TQtCanvas::LineTo(int x, int y) {
         return;
     }
     painter_->setPen(MakePen());
-    painter_->drawLine(QPoint(from.X, from.Y), QPoint(x, y));
+    // Other devices keep a hairline as geometry, which covers the pixels from its lower end up to its
+    // higher one. A line drawn backwards keeps its start pixel and leaves out its end pixel on the
+    // screen, so its segment moves one pixel towards the start.
+    QPoint a(from.X, from.Y);
+    QPoint b(x, y);
+    const bool hairline = !scaled_ && pen_.Width <= 1;
+    if (hairline && a.y() == b.y() && b.x() < a.x()) {
+        a.rx() += 1;
+        b.rx() += 1;
+    } else if (hairline && a.x() == b.x() && b.y() < a.y()) {
+        a.ry() += 1;
+        b.ry() += 1;
+    }
+    painter_->drawLine(a, b);
 }
 
 bool TQtCanvas::OwnLines() const {
