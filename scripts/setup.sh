@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
           fonts-liberation2 libgmp-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xclip
-          locales clang clang-format poppler-utils)
+          locales clang clang-format poppler-utils xdotool python3)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
