@@ -342,6 +342,7 @@ def case_table_copy(desk):
                     or desk.clipboard("STRING"))
     lines = text.split(b"\r\n")
     check(lines[-1] == b"", "the text does not end with CR LF: %r" % text[-10:])
+    check(len(lines) == 20, "%d lines for the 19 data rows of the start table" % (len(lines) - 1))
     check(lines[0] == b"1\t2" and lines[1] == b"3\t4", "first rows: %r" % lines[:2])
     check(all(line == b"\t" for line in lines[2:-1]), "later rows are not empty: %r" % lines[2:6])
     check(b"\n" not in text.replace(b"\r\n", b""), "a line feed without CR")
