@@ -1,25 +1,75 @@
-// Commands of the menus, the buttons and the chart that are not built yet: wired, and doing nothing.
+// Commands of the menus and buttons: the table through the clipboard and data files, the formula line
+// to the clipboard, clearing the table and the exit. The chart's commands are not built yet: wired,
+// and doing nothing.
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/command_dialogs.h"
 #include "app/form_main.h"
+#include "app/grid_table_access.h"
+#include "app/panel.h"
+#include "app/string_grid.h"
+#include "app/table_commands.h"
+#include "app/table_text.h"
 
 namespace quorvel {
 
-void TFormMain::itmReadClick() {}
+namespace {
 
-void TFormMain::itmWriteClick() {}
+// The boxes and dialogs of one command, owned by the window; their recompute is the window's.
+TCommandDialogs Dialogs(TFormMain* window) {
+    return TCommandDialogs(window, [window] { window->sgDataClick(); });
+}
 
-void TFormMain::itmTablCopyClick() {}
+}  // namespace
 
-void TFormMain::itmTablPasteClick() {}
+void TFormMain::itmReadClick() {
+    TGridTableAccess table(*sgDataModel);
+    TCommandDialogs ui = Dialogs(this);
+    RunReadCommand(table, ui);
+}
 
-void TFormMain::btnCopyClick() {}
+void TFormMain::itmWriteClick() {
+    TGridTableAccess table(*sgDataModel);
+    TCommandDialogs ui = Dialogs(this);
+    RunWriteCommand(table, ui);
+}
+
+void TFormMain::itmTablCopyClick() {
+    const TGridTableAccess table(*sgDataModel);
+    QGuiApplication::clipboard()->setText(TableCopyText(table));
+}
+
+void TFormMain::itmTablPasteClick() {
+    TGridTableAccess table(*sgDataModel);
+    TCommandDialogs ui = Dialogs(this);
+    RunPasteCommand(QGuiApplication::clipboard()->text(), table, ui);
+}
+
+void TFormMain::btnCopyClick() {
+    QGuiApplication::clipboard()->setText(PanelResult->text());
+    Dialogs(this).Inform(QString::fromUtf8(kFormulaCopiedText));
+    sgData->SetFocus();
+}
 
 void TFormMain::btnGraphCopyClick() {}
 
 void TFormMain::btnPrintClick() {}
 
-void TFormMain::itmClearClick() {}
+void TFormMain::itmClearClick() {
+    TGridTableAccess table(*sgDataModel);
+    TCommandDialogs ui = Dialogs(this);
+    RunClearCommand(table, ui);
+}
 
-void TFormMain::itmExitClick() {}
+void TFormMain::itmExitClick() {
+    // At once, as the runtime's normal exit: no closing sequence, no question, nothing saved.
+    std::fflush(nullptr);
+    std::exit(0);
+}
 
 void TFormMain::Chart1Click() {}
 

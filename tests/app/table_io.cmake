@@ -7,3 +7,12 @@ quorvel_test(table_io_test
 quorvel_test(command_dialogs_test QTTEST
              SOURCES ${CMAKE_CURRENT_LIST_DIR}/command_dialogs_test.cpp
              DEPS quorvel_app Qt6::Test)
+
+# The commands on the real window; the exit runs in a process of its own.
+add_executable(form_exit_probe ${CMAKE_CURRENT_LIST_DIR}/form_exit_probe.cpp)
+target_link_libraries(form_exit_probe PRIVATE quorvel_app)
+quorvel_warnings(form_exit_probe)
+quorvel_test(form_commands_test QTTEST
+             SOURCES ${CMAKE_CURRENT_LIST_DIR}/form_commands_test.cpp
+             DEPS quorvel_app Qt6::Test)
+add_dependencies(form_commands_test form_exit_probe)

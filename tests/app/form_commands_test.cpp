@@ -1,0 +1,292 @@
+// The table commands on the real main window: clipboard copy and paste (also from the cell editor),
+// file write and read through the dialogs, the formula copy, the clear question and the exit.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <functional>
+
+#include "app/form_main.h"
+#include "app/grid_model.h"
+#include "app/panel.h"
+#include "app/string_grid.h"
+
+namespace quorvel {
+
+namespace {
+
+template <class T>
+T* VisibleTopLevel() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// Runs the action on the first visible top-level widget of type T, once one shows.
+template <class T>
+void WhenShown(std::function<void(T*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action]() {
+        if (T* widget = VisibleTopLevel<T>()) {
+            timer->stop();
+            timer->deleteLater();
+            action(widget);
+        }
+    });
+    timer->start();
+}
+
+struct TBoxSeen {
+    QString text;
+    QString caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool seen = false;
+};
+
+void AnswerBox(TBoxSeen& seen, QMessageBox::StandardButton press) {
+    WhenShown<QMessageBox>([&seen, press](QMessageBox* box) {
+        seen = {box->text(), box->windowTitle(), box->icon(), true};
+        box->button(press)->click();
+    });
+}
+
+// Types the path into the file dialog and accepts it; tries again while the dialog, still gathering
+// its folder, stays open.
+void ChooseInFileDialog(const QString& path) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, path, seen = false]() mutable {
+        QFileDialog* dialog = VisibleTopLevel<QFileDialog>();
+        if (dialog == nullptr) {
+            if (seen) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        seen = true;
+        if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+            edit->setText(path);
+        } else {
+            dialog->selectFile(path);
+        }
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    timer->start();
+}
+
+QString Cell(const TGridModel& model, int col, int row) {
+    const std::string_view text = model.CellText(col, row);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString StartStateCopy() {
+    QString text;
+    for (int i = 0; i < 19; ++i) {
+        text += "\t\r\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+class FormCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // The file dialog keeps its history in the settings: keep the user's own out of reach.
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void init() {
+        form_ = std::make_unique<TFormMain>();
+        form_->show();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        grid_ = form_->findChild<TStringGrid*>("sgData");
+        QVERIFY(grid_ != nullptr);
+        model_ = grid_->Model();
+        panelResult_ = form_->findChild<TPanel*>("PanelResult");
+        QVERIFY(panelResult_ != nullptr);
+    }
+    void cleanup() { form_.reset(); }
+
+    void copyOfStartStateTable() {
+        QGuiApplication::clipboard()->setText("old");
+        form_->findChild<QAction*>("itmTablCopyMain")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), StartStateCopy());
+    }
+
+    void ctrlVInCellEditorPastesTableAndRecomputes() {
+        for (int row = 1; row <= 10; ++row) {
+            model_->SetCellText(0, row, "9");
+            model_->SetCellText(1, row, std::to_string(row));
+        }
+        QGuiApplication::clipboard()->setText("1\t1\r\n2\t4\r\n3\t9\r\n4\t16\r\n5\t25\r\n");
+        grid_->SetCurrentCell(0, 1);
+        grid_->setFocus();
+        QTRY_VERIFY(grid_->Editor() != nullptr && grid_->Editor()->hasFocus());
+        QTest::keyClick(grid_->Editor(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(model_->RowCount(), 7);
+        QCOMPARE(Cell(*model_, 0, 5), QString("5"));
+        QCOMPARE(Cell(*model_, 1, 5), QString("25"));
+        QCOMPARE(Cell(*model_, 1, 6), QString("6"));  // the new entry row keeps its old texts
+        QVERIFY(panelResult_->text().startsWith("Y = "));
+        // The open editor shows the pasted text and does not write its old one back.
+        grid_->SetCurrentCell(1, 3);
+        QCOMPARE(Cell(*model_, 0, 1), QString("1"));
+    }
+
+    void ctrlCInCellEditorCopiesTable() {
+        model_->SetCellText(0, 1, "1");
+        model_->SetCellText(1, 1, "2");
+        grid_->SetCurrentCell(1, 2);
+        grid_->setFocus();
+        QTRY_VERIFY(grid_->Editor() != nullptr && grid_->Editor()->hasFocus());
+        QTest::keyClick(grid_->Editor(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith("1\t2\r\n\t\r\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text().count("\r\n"), 19);
+    }
+
+    void pasteOfEmptyClipboardShowsBoxAndKeepsTable() {
+        model_->SetCellText(0, 1, "7");
+        QGuiApplication::clipboard()->clear();
+        TBoxSeen seen;
+        AnswerBox(seen, QMessageBox::Ok);
+        form_->itmTablPasteClick();
+        QVERIFY(seen.seen);
+        QCOMPARE(seen.text, QString("Буфер обмена содержит неверные данные"));
+        QCOMPARE(seen.caption, QString("Невозможно вставить данные из буфера обмена"));
+        QCOMPARE(seen.icon, QMessageBox::NoIcon);
+        QCOMPARE(model_->RowCount(), 20);
+        QCOMPARE(Cell(*model_, 0, 1), QString("7"));
+    }
+
+    void writeThenReadThroughDialogs() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pairs.txt");
+        model_->SetCellText(0, 1, "1");
+        model_->SetCellText(1, 1, "2");
+        model_->SetCellText(0, 2, "3");
+        model_->SetCellText(1, 2, "4");
+        model_->SetCellText(0, 4, "5");
+        model_->SetCellText(1, 4, "6");
+        model_->SetRowCount(6);
+        ChooseInFileDialog(path);
+        form_->itmWriteClick();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("1 2\n3 4\n5 6\n"));
+
+        form_.reset();
+        init();
+        for (int row = 1; row <= 25; ++row) {
+            model_->SetCellText(0, row, "8");
+        }
+        model_->SetRowCount(30);
+        ChooseInFileDialog(path);
+        form_->itmReadClick();
+        QCOMPARE(model_->RowCount(), 5);
+        QCOMPARE(Cell(*model_, 1, 2), QString("4"));
+        QCOMPARE(Cell(*model_, 0, 3), QString("5"));
+        QCOMPARE(Cell(*model_, 0, 4), QString("8"));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QVERIFY(panelResult_->text() != "Y=");  // the recompute ran (three points are too few here)
+    }
+
+    void writeOpenFailureAsksAndAbortEnds() {
+        // A pipe is never replaced by a plain file: the save cannot open it.
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe");
+        QVERIFY(mkfifo(pipe.toUtf8().constData(), 0644) == 0);
+        ChooseInFileDialog(pipe);
+        TBoxSeen seen;
+        AnswerBox(seen, QMessageBox::Abort);
+        form_->itmWriteClick();
+        QVERIFY(seen.seen);
+        QCOMPARE(seen.text, QString("Не могу открыть файл."));
+        QCOMPARE(seen.caption, QString("Ошибка записи файла"));
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QVERIFY(QFileInfo(pipe).isFile() == false);
+    }
+
+    void formulaCopyPutsPanelCaptionAndFocusesTable() {
+        QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
+        form_->itmTablPasteClick();
+        const QString formula = panelResult_->text();
+        QVERIFY(formula.startsWith("Y = "));
+        auto* button = form_->findChild<QPushButton*>("btnCopy");
+        QVERIFY(button && button->isEnabled());
+        button->setFocus();
+        TBoxSeen seen;
+        AnswerBox(seen, QMessageBox::Ok);
+        button->click();
+        QVERIFY(seen.seen);
+        QCOMPARE(seen.text, QString("Строка формулы скопирована в буфер обмена Windows"));
+        QCOMPARE(seen.caption, QString("Quorvel"));
+        QCOMPARE(seen.icon, QMessageBox::Information);
+        QCOMPARE(QGuiApplication::clipboard()->text(), formula);
+        QTRY_VERIFY(grid_->FocusInside());
+    }
+
+    void clearAsksAndKeepsRowCountAndHiddenRows() {
+        for (int row = 1; row <= 25; ++row) {
+            model_->SetCellText(0, row, "1");
+            model_->SetCellText(1, row, "2");
+        }
+        model_->SetRowCount(10);
+        TBoxSeen seen;
+        AnswerBox(seen, QMessageBox::No);
+        form_->findChild<QAction*>("itmClearMain")->trigger();
+        QCOMPARE(seen.text, QString("Очистить данные в таблице?"));
+        QCOMPARE(seen.caption, QString("Quorvel"));
+        QCOMPARE(Cell(*model_, 0, 5), QString("1"));
+
+        AnswerBox(seen, QMessageBox::Yes);
+        form_->findChild<QAction*>("itmClear")->trigger();
+        QCOMPARE(model_->RowCount(), 10);
+        for (int row = 1; row < 10; ++row) {
+            QVERIFY(Cell(*model_, 0, row).isEmpty() && Cell(*model_, 1, row).isEmpty());
+        }
+        QCOMPARE(Cell(*model_, 0, 10), QString("1"));
+        QCOMPARE(Cell(*model_, 0, 0), QString("Y (истинное)"));
+    }
+
+    void exitEndsProcessAtOnceWithCodeZero() {
+        QProcess probe;
+        probe.setProgram(QCoreApplication::applicationDirPath() + "/form_exit_probe");
+        probe.start();
+        QVERIFY(probe.waitForFinished(20000));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+        QCOMPARE(probe.readAllStandardOutput(), QByteArray("exit called\n"));
+    }
+
+private:
+    std::unique_ptr<TFormMain> form_;
+    TStringGrid* grid_ = nullptr;
+    TGridModel* model_ = nullptr;
+    TPanel* panelResult_ = nullptr;
+};
+
+}  // namespace quorvel
+
+QTEST_MAIN(quorvel::FormCommandsTest)
+#include "form_commands_test.moc"
