@@ -1,6 +1,6 @@
 // Commands of the menus and buttons: the table through the clipboard and data files, the formula line
-// to the clipboard, clearing the table and the exit. The chart's commands are not built yet: wired,
-// and doing nothing.
+// to the clipboard, clearing the table and the exit. The chart's picture copy and clicks are in
+// form_chart_commands.cpp; printing is not built yet: wired, and doing nothing.
 #include <QClipboard>
 #include <QGuiApplication>
 
@@ -55,8 +55,6 @@ void TFormMain::btnCopyClick() {
     sgData->SetFocus();
 }
 
-void TFormMain::btnGraphCopyClick() {}
-
 void TFormMain::btnPrintClick() {}
 
 void TFormMain::itmClearClick() {
@@ -70,9 +68,5 @@ void TFormMain::itmExitClick() {
     std::fflush(nullptr);
     std::exit(0);
 }
-
-void TFormMain::Chart1Click() {}
-
-void TFormMain::Chart1ClickSeries() {}
 
 }  // namespace quorvel

@@ -1,0 +1,46 @@
+// The chart's commands: the picture to the clipboard, and the two mouse handlers that toggle the value
+// marks or undo the zoom.
+#include <QPicture>
+#include <QString>
+#include <memory>
+
+#include "app/command_dialogs.h"
+#include "app/form_main.h"
+#include "chart/form_chart.h"
+#include "chart/print/chart_picture.h"
+#include "chart/qt/chart_widget.h"
+#include "chart/qt/clipboard_picture.h"
+
+namespace quorvel {
+namespace {
+
+// Set by a press on a series; the click that ends at the release then leaves the zoom alone.
+bool SeriesClicked = false;
+
+}  // namespace
+
+void TFormMain::btnGraphCopyClick() {
+    TChart& chart = Chart1->Chart();
+    const TRect rect = chart.ClientRect();
+    {
+        const std::unique_ptr<QPicture> picture = CreatePicture(chart, rect);
+        CopyPictureToClipboard(*picture, QSize(rect.Width(), rect.Height()));
+    }
+    TCommandDialogs(nullptr, {}).Inform(QString::fromUtf8("График скопирован в буфер обмена Windows"));
+}
+
+void TFormMain::Chart1ClickSeries() {
+    TSeriesMarks& marks = FormSeries(Chart1->Chart()).Series1->Marks();
+    marks.SetVisible(!marks.Visible());
+    SeriesClicked = true;
+}
+
+void TFormMain::Chart1Click() {
+    if (SeriesClicked) {
+        SeriesClicked = false;
+        return;
+    }
+    Chart1->Chart().UndoZoom();
+}
+
+}  // namespace quorvel
