@@ -28,6 +28,15 @@ WINDOW_TITLE = "Аппроксимация экспериментальных д
 CHART_COPIED = "График скопирован в буфер обмена Windows"
 
 
+def _die_with_parent():
+    """Runs in a started child: the kernel ends it should this script be killed without cleaning up."""
+    try:
+        import ctypes
+        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
 class Failure(Exception):
     pass
 
@@ -72,7 +81,7 @@ class Desktop:
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
              "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
+            start_new_session=True, preexec_fn=_die_with_parent)
         os.close(write_fd)
         number = b""
         end = time.monotonic() + TIMEOUT
@@ -110,7 +119,7 @@ class Desktop:
         wait_for("the X server", lambda: self.run(["xdotool", "getdisplaygeometry"], check_rc=False)[0] == 0)
         self.log = open(os.path.join(self.tmp, "program.log"), "wb")
         self.app = subprocess.Popen([self.program], env=self.env, stdout=self.log, stderr=subprocess.STDOUT,
-                                    start_new_session=True)
+                                    start_new_session=True, preexec_fn=_die_with_parent)
         self.window = wait_for("the main window", lambda: self.find_window(WINDOW_TITLE), timeout=30)
         self.focus(self.window)
 
