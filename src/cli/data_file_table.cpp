@@ -29,6 +29,28 @@ std::string_view NextWord(const char*& p, const char* end) {
     return std::string_view(start, static_cast<std::size_t>(p - start));
 }
 
+// Bytes of one read piece starting at p: up to and including the next LF, but at most kMaxPiece
+// characters. Texts are UTF-8, so a character is a lead byte with its continuation bytes; a piece is
+// never cut inside a character.
+std::size_t PieceBytes(const char* p, const char* end) {
+    std::size_t characters = 0;
+    const char* q = p;
+    while (q < end) {
+        const auto b = static_cast<unsigned char>(*q);
+        if ((b & 0xC0) != 0x80) {
+            if (characters == TDataFileTable::kMaxPiece) {
+                break;
+            }
+            ++characters;
+        }
+        ++q;
+        if (b == '\n') {
+            break;
+        }
+    }
+    return static_cast<std::size_t>(q - p);
+}
+
 }  // namespace
 
 TDataFileTable::TDataFileTable(std::string_view content) : content_(content) {
@@ -39,8 +61,10 @@ TDataFileTable::TDataFileTable(std::string_view content) : content_(content) {
     while (p < end) {
         starts_.push_back(static_cast<std::size_t>(p - begin));
         const std::size_t room = std::min<std::size_t>(kMaxPiece, static_cast<std::size_t>(end - p));
+        // A LF within the first kMaxPiece bytes ends a piece of at most that many characters; only
+        // longer lines need their characters counted.
         const void* lf = std::memchr(p, '\n', room);
-        p = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + room;
+        p = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + PieceBytes(p, end);
     }
     starts_.push_back(content.size());
 }

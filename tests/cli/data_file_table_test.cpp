@@ -57,6 +57,21 @@ TEST(DataFileTable, LongLinesAreReadInPiecesOf126) {
     EXPECT_EQ(split.CellText(1, 2), "5");
 }
 
+// The limit counts characters, as the window's reader does: a piece never ends inside a two-byte
+// character, and 126 of them make one piece.
+TEST(DataFileTable, PiecesCountUtf8Characters) {
+    std::string text;
+    for (int i = 0; i < 130; ++i) {
+        text += "\xC3\xA9";  // é
+    }
+    text += " 7\n";
+    const TDataFileTable table(text);
+    ASSERT_EQ(table.LineCount(), 2);
+    EXPECT_EQ(table.CellText(0, 1).size(), 252u);
+    EXPECT_EQ(table.CellText(0, 2), "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+    EXPECT_EQ(table.CellText(1, 2), "7");
+}
+
 TEST(DataFileTable, EmptyTextAndNul) {
     EXPECT_EQ(TDataFileTable("").LineCount(), 0);
     EXPECT_EQ(TDataFileTable("").RowCount(), 2);
