@@ -8,6 +8,7 @@
 
 #include "chart/canvas.h"
 #include "chart/chart_types.h"
+#include "chart/print_settings.h"
 
 namespace quorvel {
 
@@ -69,7 +70,8 @@ public:
     bool CanClip() const {
         return (!IsPrinting || ClipWhenPrinting) && (!canvas_.IsExporting || ClipWhenMetafiling);
     }
-    // (Page margins and the other print settings belong here as well; they are added by the print layer.)
+    // --- print settings: page margins, proportional placement and detail, kept between previews ---
+    TChartPrintSettings PrintSettings;
 
     // --- drawing ---
     TChartCanvas3D& Canvas() { return canvas_; }
