@@ -363,10 +363,16 @@ TEST(ShowChartPreview, FormulaLineIsTheTitleOnlyDuringThePreview) {
     EXPECT_FALSE(chart->Title().Visible());
     EXPECT_TRUE(chart->Title().Text().empty());
 
-    CloseSoon([&](TChartPreview&) { during = chart->Title().Text(); });
-    PreviewChartWithTitle(nullptr, *chart, settings, "Y = 3x");
+    // The chart's own settings: a drag in the preview stays with the chart.
+    CloseSoon([&](TChartPreview& preview) {
+        during = chart->Title().Text();
+        preview.SETopMa->setValue(30);
+    });
+    PreviewChartWithTitle(nullptr, *chart, "Y = 3x");
     EXPECT_EQ(during, (std::vector<std::string>{"Y = 3x"}));
     EXPECT_TRUE(chart->Title().Text().empty());
+    EXPECT_EQ(chart->PrintSettings.PageMargins.Top, 30);
+    EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 19, 15, 19}));
     ReplacePrinter(std::move(saved));
 }
 

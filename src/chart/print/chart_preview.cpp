@@ -368,6 +368,14 @@ void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSetti
     ShowChartPreview(owner, chart, settings, Printer());
 }
 
+void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart) {
+    ShowChartPreview(owner, chart, chart.PrintSettings, Printer());
+}
+
+void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, const std::string& formulaLine) {
+    PreviewChartWithTitle(owner, chart, chart.PrintSettings, formulaLine);
+}
+
 void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine) {
     std::vector<std::string> lines = chart.Title().Text();

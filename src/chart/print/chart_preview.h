@@ -102,10 +102,14 @@ private:
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
                       TPrinter& printer);
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings);
+// The preview with the chart's own print settings and the process-wide printer.
+void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart);
 
 // The print command of the main window, up to the focus: the formula line is appended to the chart's
 // title, the title shown, the preview run, and the title hidden and emptied again (also on an error).
 void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine);
+// The same with the chart's own print settings.
+void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, const std::string& formulaLine);
 
 }  // namespace quorvel
