@@ -1,6 +1,6 @@
 // Commands of the menus and buttons: the table through the clipboard and data files, the formula line
 // to the clipboard, clearing the table and the exit. The chart's picture copy and clicks are in
-// form_chart_commands.cpp; printing is not built yet: wired, and doing nothing.
+// form_chart_commands.cpp.
 #include <QClipboard>
 #include <QGuiApplication>
 
@@ -10,10 +10,13 @@
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
 #include "app/grid_table_access.h"
+#include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "app/table_commands.h"
 #include "app/table_text.h"
+#include "chart/print/chart_preview.h"
+#include "chart/qt/chart_widget.h"
 
 namespace quorvel {
 
@@ -55,7 +58,12 @@ void TFormMain::btnCopyClick() {
     sgData->SetFocus();
 }
 
-void TFormMain::btnPrintClick() {}
+void TFormMain::btnPrintClick() {
+    // Errors inside the preview (a failed print job) go to the standard exception box.
+    TChartPreview::ErrorReporter() = ReportCurrentException;
+    PreviewChartWithTitle(this, Chart1->Chart(), PanelResult->text().toStdString());
+    sgData->SetFocus();
+}
 
 void TFormMain::itmClearClick() {
     TGridTableAccess table(*sgDataModel);

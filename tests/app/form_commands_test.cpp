@@ -22,6 +22,9 @@
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
+#include "chart/chart.h"
+#include "chart/print/chart_preview.h"
+#include "chart/qt/chart_widget.h"
 
 namespace quorvel {
 
@@ -244,6 +247,44 @@ private slots:
         QCOMPARE(seen.icon, QMessageBox::Information);
         QCOMPARE(QGuiApplication::clipboard()->text(), formula);
         QTRY_VERIFY(grid_->FocusInside());
+    }
+
+    // The preview shows the chart with the formula as its title; afterwards the title is hidden and
+    // empty again and the table has the focus. The first preview keeps the title's empty first line.
+    void printPreviewShowsFormulaTitleThenRestores() {
+        QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
+        form_->itmTablPasteClick();
+        const std::string formula = panelResult_->text().toStdString();
+        TChart& chart = form_->findChild<TChartWidget*>("Chart1")->Chart();
+        std::vector<std::string> titleSeen;
+        bool titleVisible = false;
+        bool previewSeen = false;
+        WhenShown<TChartPreview>([&](TChartPreview* preview) {
+            previewSeen = true;
+            titleSeen = chart.Title().Text();
+            titleVisible = chart.Title().Visible();
+            preview->reject();
+        });
+        auto* button = form_->findChild<QPushButton*>("btnPrint");
+        QVERIFY(button && button->isEnabled());
+        button->setFocus();
+        button->click();
+        QVERIFY(previewSeen);
+        QVERIFY(titleVisible);
+        QCOMPARE(titleSeen.size(), std::size_t{2});
+        QCOMPARE(titleSeen[0], std::string());
+        QCOMPARE(titleSeen[1], formula);
+        QVERIFY(!chart.Title().Visible());
+        QVERIFY(chart.Title().Text().empty());
+        QTRY_VERIFY(grid_->FocusInside());
+
+        // The second preview shows the formula alone.
+        WhenShown<TChartPreview>([&](TChartPreview* preview) {
+            titleSeen = chart.Title().Text();
+            preview->reject();
+        });
+        form_->findChild<QAction*>("itmGraphPrint")->trigger();
+        QCOMPARE(titleSeen, std::vector<std::string>{formula});
     }
 
     void clearAsksAndKeepsRowCountAndHiddenRows() {
