@@ -8,25 +8,12 @@
 #include "chart/print/chart_picture.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/printer.h"
+#include "chart/print/printing_scope.h"
 #include "chart/qt/qt_canvas.h"
 
 namespace quorvel {
 
 namespace {
-
-class PrintingScope {
-public:
-    explicit PrintingScope(TCustomChartPanel& chart) : chart_(chart), previous_(chart.IsPrinting) {
-        chart_.IsPrinting = true;
-    }
-    ~PrintingScope() { chart_.IsPrinting = previous_; }
-    PrintingScope(const PrintingScope&) = delete;
-    PrintingScope& operator=(const PrintingScope&) = delete;
-
-private:
-    TCustomChartPanel& chart_;
-    bool previous_;
-};
 
 // The hourglass for the length of an action, taken away also when the action fails.
 class WaitCursor {
@@ -141,7 +128,7 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     if (chart_ == nullptr || settings_ == nullptr || !showImage_ || pictureRect_.IsEmpty()) {
         return;
     }
-    PrintingScope printing(*chart_);
+    TPrintingScope printing(*chart_);
     const TLogicalExtent extent = LogicalExtent(pictureRect_, chart_->ClientRect(), settings_->PrintDetail);
     if (extent.Width <= 0 || extent.Height <= 0) {
         return;
@@ -208,7 +195,7 @@ bool TChartPreviewPage::Print() {
         const TLogicalExtent extent = LogicalExtent(rect, chart_->ClientRect(), settings_->PrintDetail);
         QImage image;
         {
-            PrintingScope printing(*chart_);
+            TPrintingScope printing(*chart_);
             image = BitmapRendering(*chart_, sheetColor_, extent.Width, extent.Height);
         }
         if (auto* canvas = dynamic_cast<TQtCanvas*>(&printer_.Canvas())) {

@@ -3,25 +3,11 @@
 #include "chart/canvas.h"
 #include "chart/chart_panel.h"
 #include "chart/print/printer.h"
+#include "chart/print/printing_scope.h"
 
 namespace quorvel {
 
 namespace {
-
-// Sets the chart's IsPrinting for a rendering and puts the old value back, also on failure.
-class PrintingScope {
-public:
-    explicit PrintingScope(TCustomChartPanel& chart) : chart_(chart), previous_(chart.IsPrinting) {
-        chart_.IsPrinting = true;
-    }
-    ~PrintingScope() { chart_.IsPrinting = previous_; }
-    PrintingScope(const PrintingScope&) = delete;
-    PrintingScope& operator=(const PrintingScope&) = delete;
-
-private:
-    TCustomChartPanel& chart_;
-    bool previous_;
-};
 
 class MappingScope {
 public:
@@ -52,7 +38,7 @@ void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& se
     }
     MappingScope mapping(canvas, TMapping{TPoint{0, 0}, TPoint{extent.Width, extent.Height}, TPoint{0, 0},
                                           TPoint{r.Width(), r.Height()}});
-    PrintingScope printing(chart);
+    TPrintingScope printing(chart);
     canvas.SetClipRect(extent.Scaled);
     chart.DrawToForeignCanvas(canvas, extent.Scaled);
 }
