@@ -1,7 +1,13 @@
 #include "chart/qt/offscreen_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace quorvel {
 
@@ -12,6 +18,18 @@ void EnsureOffscreenApplication(bool widgets) {
     // Always the offscreen platform: a platform named in the environment may want a display that is not
     // there, and Qt ends the process when it cannot connect.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Batch runs (cron, CI, ssh) often have no per-user runtime folder; Qt then falls back to one of its
+    // own but warns on stderr, which would pollute the command's output. Make the folder it would use.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid());
+        if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) {
+            struct stat info {};
+            if (stat(dir.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+                (info.st_mode & 0777) == 0700) {
+                qputenv("XDG_RUNTIME_DIR", dir);
+            }
+        }
+    }
     // Qt keeps references to argc and argv, so both must outlive the application object.
     static int argc = 1;
     static char name[] = "quorvel";
