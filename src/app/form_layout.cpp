@@ -19,6 +19,7 @@
 #include "app/string_grid.h"
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/ui_font.h"
 
 namespace quorvel {
 
@@ -26,15 +27,6 @@ namespace {
 
 constexpr int kClientWidth = 503;
 constexpr int kClientHeight = 428;
-
-QFont WindowFont() {
-    // "MS Sans Serif" 8 pt where it exists; its closest metric stand-in otherwise.
-    QFont font;
-    font.setFamilies({"MS Sans Serif", "Liberation Sans", "Arial"});
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
 
 QFont TimesFont() {
     QFont font;
@@ -111,7 +103,7 @@ void TFormMain::BuildLayout() {
     setWindowTitle("Аппроксимация экспериментальных данных");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(WindowFont());
+    setFont(ClassicUiFont());
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");

@@ -1,4 +1,5 @@
 #include "chart/print/chart_preview.h"
+#include "chart/qt/ui_font.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -27,15 +28,6 @@ namespace {
 
 constexpr int kTopPanelHeight = 38;
 constexpr int kLeftPanelWidth = 112;
-
-QFont DialogFont() {
-    // "MS Sans Serif" 8 pt where it exists; its closest metric stand-in otherwise.
-    QFont font;
-    font.setFamilies({"MS Sans Serif", "Liberation Sans", "Arial"});
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
 
 template <class W>
 W* Place(W* widget, const char* name, int left, int top, int width, int height) {
@@ -126,7 +118,7 @@ TChartPreview::~TChartPreview() = default;
 void TChartPreview::BuildLayout() {
     setObjectName("ChartPreview");
     setWindowTitle("Предварительный просмотр");
-    setFont(DialogFont());
+    setFont(ClassicUiFont());
     setModal(true);
 
     panel1_ = RaisedPanel(this, "Panel1");

@@ -149,27 +149,22 @@ void TChartWidget::EndMouse() {
 }
 
 void TChartWidget::mousePressEvent(QMouseEvent* event) {
-    TMouseButton button;
-    if (!ToChartButton(event->button(), button)) {
+    if (!Press(event, 0)) {
         QWidget::mousePressEvent(event);
-        return;
     }
-    const QPoint p = event->position().toPoint();
-    if (button == mbRight) {
-        rightPress_ = p;
-        rightPressed_ = true;
-    }
-    BeginMouse();
-    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
-    EndMouse();
 }
 
 void TChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double click carries the double-click flag, as the window system gives it.
+    if (!Press(event, ssDouble)) {
+        QWidget::mouseDoubleClickEvent(event);
+    }
+}
+
+bool TChartWidget::Press(QMouseEvent* event, TShiftState extraShift) {
     TMouseButton button;
     if (!ToChartButton(event->button(), button)) {
-        QWidget::mouseDoubleClickEvent(event);
-        return;
+        return false;
     }
     const QPoint p = event->position().toPoint();
     if (button == mbRight) {
@@ -177,8 +172,9 @@ void TChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         rightPressed_ = true;
     }
     BeginMouse();
-    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()) | ssDouble, p.x(), p.y());
+    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()) | extraShift, p.x(), p.y());
     EndMouse();
+    return true;
 }
 
 void TChartWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -52,6 +52,8 @@ protected:
 private:
     void Attach();
     void SyncBounds();
+    // A press or the second press of a double click; false when the button is not the chart's.
+    bool Press(QMouseEvent* event, TShiftState extraShift);
     // The zoom rectangle is drawn outside a paint straight into the off-screen buffer, which the next
     // paint copies to the screen; Qt widgets cannot be drawn on outside their paint event.
     void BeginMouse();
