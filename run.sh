@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds a Release build in build/ and starts Quorvel.
+# Installs what building and running need (Debian 12), builds a Release build in build/ and starts
+# Quorvel; arguments are passed on to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -DQUORVEL_BENCH=OFF >/dev/null
-cmake --build build -j"$(nproc)"
-if [ -x build/src/app/quorvel ]; then
-  exec build/src/app/quorvel "$@"
+scripts/setup.sh run
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVEL_SANITIZE=OFF -DQUORVEL_TESTS=OFF \
+  -DQUORVEL_BENCH=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target quorvel quorvel-fit
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): starting without a window on screen." >&2
+  export QT_QPA_PLATFORM=offscreen
 fi
-# Until the window exists the command-line companion does the main job on the examples.
-for f in examples/*.txt; do
-  echo "== $f"
-  build/src/cli/quorvel-fit "$f"
-done
+exec build/src/app/quorvel "$@"

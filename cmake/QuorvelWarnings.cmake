@@ -18,9 +18,10 @@ function(quorvel_library target)
   endif()
 endfunction()
 
-# A GoogleTest or Qt Test executable registered with CTest.
+# A GoogleTest or Qt Test executable registered with CTest. FILTER leaves out the GoogleTest cases that
+# only a wrapper script runs (a negative --gtest_filter pattern).
 function(quorvel_test target)
-  cmake_parse_arguments(ARG "QTTEST" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "QTTEST" "FILTER" "SOURCES;DEPS" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS})
   quorvel_warnings(${target})
@@ -29,6 +30,10 @@ function(quorvel_test target)
     set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   else()
     target_link_libraries(${target} PRIVATE GTest::gtest_main)
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    if(ARG_FILTER)
+      set(filter TEST_FILTER ${ARG_FILTER})
+    endif()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 ${filter}
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
 endfunction()

@@ -207,7 +207,7 @@ TEST_F(PdfPrintTest, SetupDialogOpensAndCloses) {
     EXPECT_TRUE(opened);
 }
 
-// Run by cups_print_test.sh with a private spooler and its PDF queue; skipped otherwise.
+// Run only by cups_print_test.sh, with a private spooler and its PDF queue; CTest leaves it out.
 TEST(CupsQueue, PrintsThroughTheSpooler) {
     const QString queue = qEnvironmentVariable("QUORVEL_CUPS_QUEUE");
     if (queue.isEmpty()) {
