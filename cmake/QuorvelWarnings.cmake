@@ -3,19 +3,17 @@ function(quorvel_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
 
-# A project library: sources listed by the folder, include root is src/.
+# A project library: its sources listed one by one by its folder (no globbing, so a missing or renamed
+# file is a build error); the include root is src/.
 function(quorvel_library target)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  if(ARG_SOURCES)
-    add_library(${target} STATIC ${ARG_SOURCES})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
-    quorvel_warnings(${target})
-  else()
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+  if(NOT ARG_SOURCES)
+    message(FATAL_ERROR "quorvel_library(${target}): no SOURCES listed")
   endif()
+  add_library(${target} STATIC ${ARG_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  quorvel_warnings(${target})
 endfunction()
 
 # A GoogleTest or Qt Test executable registered with CTest. FILTER leaves out the GoogleTest cases that

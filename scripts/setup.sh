@@ -10,8 +10,11 @@ RUN_PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tra
               fonts-liberation2 libgmp-dev)
 # clang alone does not bring its runtime libraries without recommends; the fuzzers and sanitizer
 # runtimes need libclang-rt-14-dev. cups-daemon and cups-client run the private print spooler test.
+# The install and package tests validate with the ecosystem's own tools: desktop-file-utils, appstream,
+# man-db (the man page's own check), dpkg-dev and file (CPack's run-time dependencies), lintian.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xclip xdotool python3 poppler-utils
-               clang libclang-rt-14-dev clang-format locales cups-daemon cups-client)
+               clang libclang-rt-14-dev clang-format locales cups-daemon cups-client
+               desktop-file-utils appstream man-db dpkg-dev file lintian)
 
 case "$purpose" in
   run) packages=("${RUN_PACKAGES[@]}") ;;

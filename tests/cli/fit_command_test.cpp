@@ -10,8 +10,6 @@
 #include <sstream>
 #include <string>
 
-#ifdef QUORVEL_FIT_PATH
-
 namespace {
 
 struct TRun {
@@ -228,5 +226,3 @@ TEST_F(FitCommand, ChartFile) {
 }
 
 }  // namespace
-
-#endif
