@@ -31,6 +31,9 @@ void TPanel::mouseReleaseEvent(QMouseEvent* event) {
 
 void TPanel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
+    // The base passes the double click on as a press; its release must not count as a second click,
+    // so a double click is one click and one double click, as on the table.
+    pressed_ = false;
     if (event->button() == Qt::LeftButton) {
         emit DblClick();
     }

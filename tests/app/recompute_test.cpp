@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QDir>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "app/chart_feed.h"
+#include "app/panel.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -258,6 +260,18 @@ private slots:
         boxes.Clear();
         w.ClickFormula();
         QCOMPARE(boxes.Boxes().size(), size_t(1));
+    }
+
+    void formulaPanelDoubleClickIsOneClickAndOneDoubleClick() {
+        TWindow w;
+        auto* panel = w.Find<TPanel>("PanelResult");
+        QSignalSpy clicks(panel, &TPanel::Click);
+        QSignalSpy doubleClicks(panel, &TPanel::DblClick);
+        // Through the window, so the platform turns the second press into the double click.
+        QTest::mouseDClick(w.form->windowHandle(), Qt::LeftButton, {},
+                           panel->mapTo(w.form.get(), panel->rect().center()));
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(doubleClicks.count(), 1);
     }
 
     void screenshotOfAFit() {
