@@ -35,3 +35,14 @@ function(quorvel_test target)
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
 endfunction()
+
+# Installs a program to bin/. A stripped install (cpack, cmake --install --strip) also drops the
+# compiler's .comment and .note sections, as Debian's own packaging does; the build id stays.
+function(quorvel_install_program target)
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(file "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${target}>")
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note \"${file}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+endfunction()

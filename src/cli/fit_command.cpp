@@ -31,6 +31,7 @@ const char* const kFitUsage =
     "  --json     write one JSON object instead of the window's texts\n"
     "  --chart F  also draw the window's chart into F (PNG or SVG by its extension)\n"
     "  --size WxH the chart's size in pixels (default 289x208)\n"
+    "  -h, --help print this help\n"
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
     "3 the file cannot be opened, 64 wrong usage.\n";
 

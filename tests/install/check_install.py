@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Builds the install tree or the Debian package of a build folder and validates it with the
+ecosystem's own tools.
+
+  check_install.py install --build DIR --source DIR --cmake CMAKE
+  check_install.py package --build DIR --version V --cpack CPACK
+"""
+import argparse
+import gzip
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+APPSTREAM_ID = "org.quorvel.quorvel"
+FILES = [
+    "usr/bin/quorvel",
+    "usr/bin/quorvel-fit",
+    "usr/share/applications/quorvel.desktop",
+    "usr/share/icons/hicolor/scalable/apps/quorvel.svg",
+    f"usr/share/metainfo/{APPSTREAM_ID}.metainfo.xml",
+    "usr/share/man/man1/quorvel.1.gz",
+    "usr/share/man/man1/quorvel-fit.1.gz",
+    "usr/share/doc/quorvel/copyright",
+    "usr/share/doc/quorvel/changelog.gz",
+]
+PROGRAMS = ["usr/bin/quorvel", "usr/bin/quorvel-fit"]
+# Package names the run-time dependencies must name: the libraries dpkg-shlibdeps finds in the
+# binaries, and what the window needs besides them.
+DEPENDS = ["libqt6widgets6", "libqt6printsupport6", "libqt6svg6", "libgmp10", "fonts-liberation2",
+           "qt6-translations-l10n"]
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL: " + message)
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, **kwargs)
+
+
+def options_in(text):
+    """Option names (--long and -s) in the given text."""
+    return set(re.findall(r"(?<![\w-])(--?[A-Za-z][\w-]*)", text))
+
+
+def help_options(help_text):
+    """The options of the lines that describe one ("  --kind K   ...")."""
+    return options_in("\n".join(l for l in help_text.splitlines() if re.match(r"\s+-", l)))
+
+
+def help_statuses(help_text):
+    m = re.search(r"exit status(.*)", help_text, re.I | re.S)
+    return set(re.findall(r"(?:^|[:,;\n])\s*(\d+)\b", m.group(1))) if m else set()
+
+
+def man_sections(source):
+    sections = {}
+    name = None
+    for line in source.splitlines():
+        if line.startswith(".SH "):
+            name = line[4:].strip().strip('"')
+            sections[name] = []
+        elif name is not None:
+            sections[name].append(line)
+    return sections
+
+
+def tagged_lines(lines):
+    """The tag line of each .TP paragraph, as plain text."""
+    tags = [lines[i + 1] for i, l in enumerate(lines[:-1]) if l.strip() == ".TP"]
+    return [re.sub(r"\\f[BIRP]|^\.\w+\s*|\"", "", t).replace("\\-", "-") for t in tags]
+
+
+def check_man_against_help(man_source, help_text):
+    sections = man_sections(man_source)
+    for name in ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES"):
+        if name not in sections:
+            fail(f"quorvel-fit.1 has no {name} section")
+    man_opts = options_in("\n".join(tagged_lines(sections.get("OPTIONS", []))))
+    help_opts = help_options(help_text)
+    if not help_opts:
+        fail("quorvel-fit --help lists no options")
+    if man_opts != help_opts:
+        fail(f"options: only in --help {sorted(help_opts - man_opts)}, only in the man page "
+             f"{sorted(man_opts - help_opts)}")
+    man_codes = set(re.findall(r"\d+", " ".join(tagged_lines(sections.get("EXIT STATUS", [])))))
+    help_codes = help_statuses(help_text)
+    if not help_codes:
+        fail("quorvel-fit --help names no exit statuses")
+    if man_codes != help_codes:
+        fail(f"exit statuses: only in --help {sorted(help_codes - man_codes, key=int)}, only in the "
+             f"man page {sorted(man_codes - help_codes, key=int)}")
+
+
+def check_install(args):
+    with tempfile.TemporaryDirectory(prefix="quorvel-install.") as root:
+        r = run([args.cmake, "--install", args.build, "--prefix", os.path.join(root, "usr")])
+        if r.returncode != 0:
+            fail("cmake --install failed:\n" + r.stdout + r.stderr)
+            return
+        for f in FILES:
+            if not os.path.isfile(os.path.join(root, f)):
+                fail(f"{f} is not installed")
+        for f in PROGRAMS:
+            if not os.access(os.path.join(root, f), os.X_OK):
+                fail(f"{f} is not executable")
+        if failures:
+            return
+
+        desktop = os.path.join(root, "usr/share/applications/quorvel.desktop")
+        r = run(["desktop-file-validate", desktop])
+        if r.returncode != 0 or (r.stdout + r.stderr).strip():
+            fail("desktop-file-validate:\n" + r.stdout + r.stderr)
+
+        # The tree check also finds the desktop entry the metadata launches.
+        r = run(["appstreamcli", "validate-tree", "--no-net", "--pedantic", "--explain", root])
+        if r.returncode != 0 or re.search(r"^\s*[EWIP]: ", r.stdout + r.stderr, re.M):
+            fail("appstreamcli validate-tree:\n" + r.stdout + r.stderr)
+
+        env = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80")
+        for page in ("quorvel.1.gz", "quorvel-fit.1.gz"):
+            path = os.path.join(root, "usr/share/man/man1", page)
+            r = run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path], env=env)
+            if r.returncode != 0 or r.stderr.strip():
+                fail(f"man --warnings {page}:\n{r.stderr}")
+
+        fit = os.path.join(root, "usr/bin/quorvel-fit")
+        r = run([fit, "--help"])
+        if r.returncode != 0:
+            fail(f"installed quorvel-fit --help exits {r.returncode}")
+        with gzip.open(os.path.join(root, "usr/share/man/man1/quorvel-fit.1.gz"), "rt",
+                       encoding="utf-8") as f:
+            check_man_against_help(f.read(), r.stdout)
+
+        example = os.path.join(args.source, "examples", "pressure_gauge.txt")
+        r = run([fit, "--kind", "linear", example], env=dict(os.environ, LC_ALL="C.UTF-8"))
+        if r.returncode != 0 or "\nY = " not in r.stdout:
+            fail(f"installed quorvel-fit on {example}: status {r.returncode}\n{r.stdout}{r.stderr}")
+
+
+def check_package(args):
+    with tempfile.TemporaryDirectory(prefix="quorvel-deb.") as out:
+        config = os.path.join(args.build, "CPackConfig.cmake")
+        r = run([args.cpack, "-G", "DEB", "--config", config, "-B", out], cwd=args.build)
+        if r.returncode != 0:
+            fail("cpack -G DEB failed:\n" + r.stdout + r.stderr)
+            return
+        deb = os.path.join(out, f"quorvel_{args.version}_amd64.deb")
+        if not os.path.isfile(deb):
+            fail(f"no {os.path.basename(deb)} in {sorted(os.listdir(out))}")
+            return
+
+        depends = run(["dpkg-deb", "-f", deb, "Depends"]).stdout
+        names = {d.strip().split(" ")[0] for d in depends.replace("|", ",").split(",")}
+        for name in DEPENDS:
+            if name not in names:
+                fail(f"Depends lacks {name}: {depends.strip()}")
+
+        listing = run(["dpkg-deb", "-c", deb]).stdout
+        for f in FILES:
+            if f" ./{f}\n" not in listing:
+                fail(f"the package lacks /{f}")
+
+        r = run(["lintian", "--fail-on", "error,warning", deb])
+        print(r.stdout + r.stderr)
+        if r.returncode != 0:
+            fail("lintian reports errors or warnings")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("what", choices=["install", "package"])
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source")
+    parser.add_argument("--cmake")
+    parser.add_argument("--cpack")
+    parser.add_argument("--version")
+    args = parser.parse_args()
+    if args.what == "install":
+        check_install(args)
+    else:
+        check_package(args)
+    if failures:
+        sys.exit(1)
+    print("ok")
+
+
+if __name__ == "__main__":
+    main()
