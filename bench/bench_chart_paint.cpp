@@ -10,6 +10,7 @@
 #include "chart/form_chart.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/qt_canvas.h"
+#include "fitting/curve_samples.h"
 #include "runtime/number_text.h"
 
 namespace {
@@ -51,6 +52,47 @@ void BM_FormChartFullPaint(benchmark::State& state) {
     state.counters["renders"] = chart->RenderCount();
 }
 BENCHMARK(BM_FormChartFullPaint)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Y = X over X = 1..10 (the points and the recompute's curve samples), zoomed state.range(0) times into
+// a 20-pixel square on the curve at the plot's centre, as a user's drags do.
+std::unique_ptr<TChart> ZoomedLineChart(int zooms, QImage& image) {
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    TFormChartSeries s = FormSeries(*chart);
+    for (int x = 1; x <= 10; ++x) {
+        s.Series1->AddPoint(x, x, NumberToText(x), clBlue);
+    }
+    const TFitCoefficients line{0, 1, 0, 0};  // the exact fit of these points
+    FeedCurve(*s.Series2, CurveSamples(1, 10, line));
+    chart->SetVisible(true);
+    const TChartAxis& bottom = chart->BottomAxis();
+    const TChartAxis& left = chart->LeftAxis();
+    for (int zoom = 0; zoom <= zooms; ++zoom) {
+        TQtCanvas canvas(&image);
+        chart->Invalidate();
+        chart->Paint(canvas);
+        if (zoom == zooms) {
+            break;
+        }
+        const int cx = chart->PlotXCenter();
+        const auto cy = static_cast<int>(RoundHalfEven(left.ValueToPixelUnrounded(bottom.PixelToValue(cx))));
+        chart->ZoomToRect(TRect{cx - 10, cy - 10, cx + 10, cy + 10});
+    }
+    return chart;
+}
+
+void BM_DeepZoomFullPaint(benchmark::State& state) {
+    EnsureOffscreenApplication();
+    QImage image(289, 208, QImage::Format_RGB32);
+    std::unique_ptr<TChart> chart = ZoomedLineChart(static_cast<int>(state.range(0)), image);
+    for (auto _ : state) {
+        TQtCanvas canvas(&image);
+        chart->Invalidate();
+        chart->Paint(canvas);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["x_span"] = chart->BottomAxis().RangeSpan;
+}
+BENCHMARK(BM_DeepZoomFullPaint)->Arg(0)->Arg(8)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_FormChartBufferCopy(benchmark::State& state) {
     EnsureOffscreenApplication();

@@ -1,7 +1,6 @@
 #include "chart/axis.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 #include "chart/axis_panel.h"
@@ -100,17 +99,27 @@ void TCustomChartAxis::ComputePixelSpan() {
 }
 
 int TCustomChartAxis::ValueToPixel(double value) const {
-    if (RangeSpan != 0) {
-        const double t = (value - RangeMin) * PixelSpan / RangeSpan;
-        if (std::fabs(t) < kMaxInt) {
-            const long long rt = RoundHalfEven(t);
-            const bool fromStart = horizontal_ != inverted_;
-            const long long p = fromStart ? StartPixel + rt : EndPixel - rt;
-            // Kept inside int: far-off values land at the limit instead of wrapping around.
-            return static_cast<int>(std::clamp<long long>(p, INT_MIN, INT_MAX));
-        }
+    if (RangeSpan == 0) {
+        return CenterPixel;
     }
-    return CenterPixel;
+    const double t = (value - RangeMin) * PixelSpan / RangeSpan;
+    if (std::isnan(t)) {
+        return kFarPixel;
+    }
+    // A far-off value stays on its own side, far beyond any plot: it is neither drawn nor hit, and a
+    // line towards it leaves the plot in its direction.
+    const long long rt = RoundHalfEven(std::clamp(t, -2.0 * kFarPixel, 2.0 * kFarPixel));
+    const bool fromStart = horizontal_ != inverted_;
+    const long long p = fromStart ? StartPixel + rt : EndPixel - rt;
+    return static_cast<int>(std::clamp<long long>(p, -kFarPixel, kFarPixel));
+}
+
+double TCustomChartAxis::ValueToPixelUnrounded(double value) const {
+    if (RangeSpan == 0) {
+        return CenterPixel;
+    }
+    const double t = (value - RangeMin) * PixelSpan / RangeSpan;
+    return horizontal_ != inverted_ ? StartPixel + t : EndPixel - t;
 }
 
 double TCustomChartAxis::PixelToValue(int pixel) const {

@@ -128,7 +128,10 @@ public:
     void InflateRangeByMargins(int left, int top, int right, int bottom);
     void DrawAxis();
 
+    // The pixel of a value, kept within +-kFarPixel.
     int ValueToPixel(double value) const;
+    // The same mapping before rounding and without the limit (for clipping lines in real numbers).
+    double ValueToPixelUnrounded(double value) const;
     double PixelToValue(int pixel) const;
     double LabelIncrement();
     std::string LabelText(double value) const;
@@ -217,6 +220,10 @@ private:
 };
 
 using TChartAxis = TCustomChartAxis;
+
+// The pixel that stands for any value far beyond the plot, on the value's side. Far enough that no
+// plot reaches it, near enough that differences of two pixels stay within 32 bits.
+inline constexpr int kFarPixel = 1 << 30;
 
 // The most tick positions one DrawAxis records; further ones are dropped.
 inline constexpr std::size_t kMaxAxisTicks = 2000;

@@ -1,6 +1,7 @@
 #include "chart/fast_line_series.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "chart/axis_panel.h"
@@ -21,18 +22,74 @@ void TFastLineSeries::SetSeriesColor(TColor v) {
     linePen_.SetColor(v);
 }
 
+bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
+    from = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
+    to = TPoint{CalcXPos(index), CalcYPos(index)};
+    const auto far = [](TPoint p) { return std::abs(p.X) >= kFarPixel || std::abs(p.Y) >= kFarPixel; };
+    if (!far(from) && !far(to)) {
+        return true;
+    }
+    // An end held at the far pixel would bend the segment: cut the true segment at the far square in
+    // real numbers instead, so the part that can be seen keeps its place and direction.
+    const TChartAxis* h = GetHorizAxis();
+    const TChartAxis* v = GetVertAxis();
+    if (h == nullptr || v == nullptr) {
+        return false;
+    }
+    const double x0 = h->ValueToPixelUnrounded(XValues().ValueAt(index - 1));
+    const double y0 = v->ValueToPixelUnrounded(YValues().ValueAt(index - 1));
+    const double x1 = h->ValueToPixelUnrounded(XValues().ValueAt(index));
+    const double y1 = v->ValueToPixelUnrounded(YValues().ValueAt(index));
+    double t0 = 0;
+    double t1 = 1;
+    const double limit = kFarPixel;
+    // Liang-Barsky against |x| <= limit and |y| <= limit.
+    const auto cut = [&](double p, double q) {
+        if (p == 0) {
+            return q >= 0;
+        }
+        const double r = q / p;
+        if (p < 0) {
+            t0 = std::max(t0, r);
+        } else {
+            t1 = std::min(t1, r);
+        }
+        return t0 <= t1;
+    };
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    if (!(std::isfinite(dx) && std::isfinite(dy)) || !cut(-dx, x0 + limit) || !cut(dx, limit - x0) ||
+        !cut(-dy, y0 + limit) || !cut(dy, limit - y0)) {
+        return false;
+    }
+    const auto pixel = [&](double x, double y) {
+        return TPoint{static_cast<int>(std::clamp(RoundHalfEven(x), -1LL * kFarPixel, 1LL * kFarPixel)),
+                      static_cast<int>(std::clamp(RoundHalfEven(y), -1LL * kFarPixel, 1LL * kFarPixel))};
+    };
+    from = pixel(x0 + t0 * dx, y0 + t0 * dy);
+    to = pixel(x0 + t1 * dx, y0 + t1 * dy);
+    return true;
+}
+
 void TFastLineSeries::DrawPoint(int index) {
     TChartCanvas3D& c = ChartCanvas();
     const TPoint p{CalcXPos(index), CalcYPos(index)};
-    if (index == FirstVisible) {
-        if (index == 0) {
-            c.MoveTo(p.X, p.Y);
-        } else {
-            c.MoveTo(CalcXPos(index - 1), CalcYPos(index - 1));
+    if (index == FirstVisible && index == 0) {
+        c.MoveTo(p.X, p.Y);
+        penAtLast_ = true;
+    } else if (index == FirstVisible || !(p == last_)) {
+        TPoint from;
+        TPoint to;
+        if (!Segment(index, from, to)) {
+            penAtLast_ = false;
+        } else if (index != FirstVisible && penAtLast_ && from == last_ && to == p) {
             c.LineTo(p.X, p.Y);
+        } else {
+            // The segment entering the visible range, or one cut short at the far square.
+            c.MoveTo(from.X, from.Y);
+            c.LineTo(to.X, to.Y);
+            penAtLast_ = to == p;
         }
-    } else if (!(p == last_)) {
-        c.LineTo(p.X, p.Y);
     }
     last_ = p;
 }
@@ -69,6 +126,7 @@ void TFastLineSeries::AfterAdd(int index) {
     c.SetPen(linePen_.CanvasPen(IsPrinting()));
     c.MoveTo(CalcXPos(index - 1), CalcYPos(index - 1));
     last_ = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
+    penAtLast_ = true;
     const int keepFirst = FirstVisible;
     FirstVisible = -2;  // not the first visible point: draw a plain segment
     DrawPoint(index);
@@ -103,16 +161,17 @@ int TFastLineSeries::PointAtPixel(int x, int y) {
         return -1;
     }
     const TPoint press{x, y};
-    TPoint previous;
     for (int i = FirstVisible; i <= LastVisible; ++i) {
         const TPoint p{CalcXPos(i), CalcYPos(i)};
         if (p == press) {
             return i;
         }
-        if (i > FirstVisible && PixelOnSegment(press, p, previous)) {
+        // The segment as it is drawn, so a press is judged against what is on the screen.
+        TPoint from;
+        TPoint to;
+        if (i > FirstVisible && Segment(i, from, to) && PixelOnSegment(press, to, from)) {
             return i - 1;
         }
-        previous = p;
     }
     return -1;
 }

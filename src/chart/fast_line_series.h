@@ -27,10 +27,14 @@ protected:
 
 private:
     void DrawPoint(int index);
+    // The pixels of the segment from point index - 1 to point index, cut short where an end lies
+    // beyond the far pixel; false when nothing of it comes near the plot.
+    bool Segment(int index, TPoint& from, TPoint& to) const;
 
     TChartPen linePen_{clBlack, 1};
     bool autoRepaint_ = true;
     TPoint last_;
+    bool penAtLast_ = false;  // the canvas pen stands at last_
 };
 
 // Whether P lies on the segment from A to B, within one pixel across its major direction.

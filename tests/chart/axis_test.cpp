@@ -387,12 +387,43 @@ TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
     EXPECT_EQ(a.PixelToValue(12), 5);
     a.PixelSpan = 0;
     EXPECT_EQ(a.PixelToValue(12), 0);
-    // A value too far out for the pixel range also lands on the centre.
-    a.RangeMin = 0;
-    a.RangeMax = 1;
-    a.RangeSpan = 1;
-    a.PixelSpan = 20;
-    EXPECT_EQ(a.ValueToPixel(1e300), 20);
+}
+
+TEST(AxisMapping, FarValuesLandFarOutOnTheirOwnSide) {
+    struct Row {
+        const char* name;
+        bool vertical;
+        bool inverted;
+        double value;
+        int pixel;
+    };
+    // Range 0..1 on pixels 10..30: beyond the int range, and just inside it, the pixel stays on the
+    // value's side, never at the centre 20.
+    const Row rows[] = {
+        {"far right", false, false, 1e300, kFarPixel},
+        {"far left", false, false, -1e300, -kFarPixel},
+        {"beyond 2^30 only", false, false, 6e7, kFarPixel},
+        {"just inside", false, false, 1e7, 10 + 200000000},
+        {"far up", true, false, 1e300, -kFarPixel},
+        {"far down", true, false, -1e300, kFarPixel},
+        {"inverted far right", false, true, 1e300, -kFarPixel},
+        {"inverted far up", true, true, 1e300, kFarPixel},
+        {"infinity", false, false, HUGE_VAL, kFarPixel},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TChart chart;
+        TChartAxis& a = row.vertical ? chart.LeftAxis() : chart.BottomAxis();
+        a.SetInverted(row.inverted);
+        a.RangeMin = 0;
+        a.RangeMax = 1;
+        a.RangeSpan = 1;
+        a.StartPixel = 10;
+        a.EndPixel = 30;
+        a.PixelSpan = 20;
+        a.CenterPixel = 20;
+        EXPECT_EQ(a.ValueToPixel(row.value), row.pixel);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "chart/chart_fixture.h"
 
 namespace quorvel::testing {
@@ -256,6 +259,53 @@ TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
     Render();
     EXPECT_EQ(canvas.Find(Op::Rectangle).back()->rect, (TRect{100, 50, 130, 90}));
     chart->WindowCanvas = nullptr;
+}
+
+// Y = X over X = 1..10 with its curve samples, zoomed ten times into a 20-pixel square on the curve at
+// the plot's centre: the samples end up some 10^10 pixels apart.
+TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoint) {
+    for (int x = 1; x <= 10; ++x) {
+        series.Series1->AddPoint(x, x, std::to_string(x), clBlue);
+    }
+    for (int k = 0; k < 50; ++k) {
+        const double x = 1 + 0.18 * k;
+        series.Series2->AddPoint(x, x);
+    }
+    const TChartAxis& bottom = chart->BottomAxis();
+    const TChartAxis& left = chart->LeftAxis();
+    const auto curveAtCentre = [&] {
+        const int cx = chart->PlotXCenter();
+        return TPoint{cx,
+                      static_cast<int>(RoundHalfEven(left.ValueToPixelUnrounded(bottom.PixelToValue(cx))))};
+    };
+    for (int zoom = 0; zoom < 10; ++zoom) {
+        Render();
+        const TPoint c = curveAtCentre();
+        chart->MouseDown(mbLeft, 0, c.X - 10, c.Y - 10);
+        chart->MouseMove(0, c.X + 10, c.Y + 10);
+        chart->MouseUp(mbLeft, 0, c.X + 10, c.Y + 10);
+        ASSERT_TRUE(chart->ChartZoomed) << zoom;
+    }
+    Render();
+    ASSERT_LT(bottom.RangeSpan, 1e-8);
+    // The curve: one green segment that runs within a pixel of the curve's point at the centre.
+    const TPoint c = curveAtCentre();
+    int throughCentre = 0;
+    for (const Record* r : canvas.Find(Op::LineTo)) {
+        if (r->pen.Color != clGreen) {
+            continue;
+        }
+        const double dx = static_cast<double>(r->to.X) - r->from.X;
+        const double dy = static_cast<double>(r->to.Y) - r->from.Y;
+        const double cross = (c.X - r->from.X) * dy - (c.Y - r->from.Y) * dx;
+        throughCentre += std::fabs(cross) / std::hypot(dx, dy) <= 1.5 ? 1 : 0;
+    }
+    EXPECT_EQ(throughCentre, 1);
+    // No measured point lies in view: none is drawn, and a press at the centre hits none.
+    for (const Record* r : canvas.Find(Op::Rectangle)) {
+        EXPECT_NE(r->brush.Color, clBlue) << r->rect.Left << "," << r->rect.Top;
+    }
+    EXPECT_EQ(series.Series1->PointAtPixel(chart->PlotXCenter(), chart->PlotYCenter()), -1);
 }
 
 TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercent) {

@@ -4,8 +4,10 @@
 #include <QBuffer>
 #include <QFontMetrics>
 #include <QSvgGenerator>
+#include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "chart/qt/qt_canvas.h"
 #include "image_probe.h"
@@ -155,6 +157,46 @@ TEST(QtCanvasLine, DottedPenIsThreeOnThreeOff) {
             EXPECT_EQ(PixelColor(image, x, row), on ? clGray : clWhite) << "row " << row << " x " << x;
         }
         EXPECT_TRUE(IsWhite(image, 30, row));
+    }
+}
+
+TEST(QtCanvasLine, FarEndsGiveTheSamePixelsAsANearLineOnTheSamePath) {
+    struct Row {
+        const char* name;
+        TPenStyle style;
+        TPoint farFrom, farTo;    // ends far outside the 40 x 40 image
+        TPoint nearFrom, nearTo;  // a line through the same pixels there
+        bool clip;
+    };
+    constexpr int kFar = 1 << 30;
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const Row rows[] = {
+        {"horizontal", psSolid, {-kFar, 20}, {kFar, 20}, {-1, 20}, {41, 20}, false},
+        {"diagonal", psSolid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, false},
+        // From (-2^30, 10 - 2^29) the half steps land as from (0, 10).
+        {"slope one half", psSolid, {-kFar, 10 - kFar / 2}, {kFar, 10 + kFar / 2}, {0, 10}, {80, 50}, false},
+        {"steep, backwards", psSolid, {5 + kFar / 4, kFar}, {5 - kFar / 4, -kFar}, {15, 40}, {4, -4}, false},
+        {"the whole int range", psSolid, {kMin, kMin}, {kMax, kMax}, {-1, -1}, {41, 41}, false},
+        // 2^30 = 4 (mod 6): the dots keep their phase from the far start.
+        {"dotted", psDot, {-kFar, 7}, {kFar, 7}, {-4, 7}, {41, 7}, false},
+        {"clipped", psSolid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QImage far = WhiteImage(40, 40);
+        QImage near = WhiteImage(40, 40);
+        for (auto [image, a, b] :
+             {std::tuple{&far, row.farFrom, row.farTo}, std::tuple{&near, row.nearFrom, row.nearTo}}) {
+            TQtCanvas canvas(image);
+            if (row.clip) {
+                canvas.SetClipRect(MakeRect(8, 5, 30, 33));
+            }
+            canvas.SetPen(TPen{clBlack, row.style, 1, pmCopy});
+            canvas.Line(a.X, a.Y, b.X, b.Y);
+        }
+        EXPECT_GT(CountColor(near, clBlack, near.rect()), 10);
+        EXPECT_EQ(far, near);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "chart/qt/text_width_table.h"
@@ -287,59 +288,120 @@ bool TQtCanvas::OwnLines() const {
     return rasterDevice_ && !scaled_ && pen_.Width <= 1;
 }
 
+TRect TQtCanvas::VisibleBounds() const {
+    // What can still change a pixel: the device, and the clip where there is one, in logical
+    // coordinates; one pixel wider all round, so rounding can never take a visible pixel away.
+    const QPaintDevice* device = painter_->device();
+    QRectF bounds = device != nullptr ? QRectF(0, 0, device->width(), device->height()) : QRectF();
+    bool invertible = false;
+    const QTransform toLogical = painter_->combinedTransform().inverted(&invertible);
+    if (invertible) {
+        bounds = toLogical.mapRect(bounds);
+    }
+    if (painter_->hasClipping()) {
+        bounds &= painter_->clipBoundingRect();
+    }
+    const QRect r = bounds.toAlignedRect().adjusted(-1, -1, 1, 1);
+    return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
 void TQtCanvas::RasterLine(TPoint a, TPoint b) {
     const QList<qreal> dashes = DashPattern(pen_.Style, true);
-    int period = 0;
+    long long period = 0;
     for (qreal d : dashes) {
-        period += static_cast<int>(d);
+        period += static_cast<long long>(d);
     }
-    const auto on = [&](int i) {
+    const auto on = [&](long long i) {
         if (period == 0) {
             return true;
         }
-        int k = i % period;
+        long long k = i % period;
         for (qsizetype j = 0; j < dashes.size(); ++j) {
-            k -= static_cast<int>(dashes[j]);
+            k -= static_cast<long long>(dashes[j]);
             if (k < 0) {
                 return j % 2 == 0;
             }
         }
         return false;
     };
-    const QColor color = ToQColor(pen_.Color);
-    const int dx = b.X - a.X;
-    const int dy = b.Y - a.Y;
-    const bool xMajor = std::abs(dx) >= std::abs(dy);
-    const int n = std::max(std::abs(dx), std::abs(dy));
-    const int major = xMajor ? dx : dy;
-    const int minor = xMajor ? dy : dx;
-    const int sMajor = major < 0 ? -1 : 1;
-    // Bresenham positions across the major direction, halves rounded away from the start.
-    const auto offset = [&](int i) {
-        const long long num = 2LL * i * std::abs(minor) + n;
-        const int step = static_cast<int>(num / (2LL * n));
-        return minor < 0 ? -step : step;
+    // Ends may lie anywhere in the int range, so every difference is taken in 64 bits.
+    const long long dx = static_cast<long long>(b.X) - a.X;
+    const long long dy = static_cast<long long>(b.Y) - a.Y;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long n = std::max(std::llabs(dx), std::llabs(dy));
+    if (n == 0) {
+        return;
+    }
+    const long long major = xMajor ? dx : dy;
+    const long long minor = xMajor ? dy : dx;
+    const long long sMajor = major < 0 ? -1 : 1;
+    const long long sMinor = minor < 0 ? -1 : 1;
+    const auto absMinor = static_cast<unsigned long long>(std::llabs(minor));
+    const auto un = static_cast<unsigned long long>(n);
+    const long long majorStart = xMajor ? a.X : a.Y;
+    const long long minorStart = xMajor ? a.Y : a.X;
+    // Bresenham positions across the major direction, halves rounded away from the start:
+    // floor((2 i |minor| + n) / 2n), with i |minor| below 2^64.
+    const auto offset = [&](long long i) {
+        const unsigned long long p = static_cast<unsigned long long>(i) * absMinor;
+        const unsigned long long q = p / un;
+        const unsigned long long r = p % un;
+        return static_cast<long long>(q + (2 * r >= un ? 1 : 0));
     };
+    // Only the steps whose pixel can be visible are walked: both coordinates grow monotonically with
+    // the step, so they form one interval, found in 64-bit arithmetic from the line's own ends.
+    const TRect visible = VisibleBounds();
+    const long long majorLo = xMajor ? visible.Left : visible.Top;
+    const long long majorHi = (xMajor ? visible.Right : visible.Bottom) - 1;
+    const long long minorLo = xMajor ? visible.Top : visible.Left;
+    const long long minorHi = (xMajor ? visible.Bottom : visible.Right) - 1;
+    long long first = sMajor > 0 ? majorLo - majorStart : majorStart - majorHi;
+    long long last = sMajor > 0 ? majorHi - majorStart : majorStart - majorLo;
+    first = std::max(first, 0LL);
+    last = std::min(last, n - 1);
+    // The first step whose offset reaches k (n when none does).
+    const auto firstReaching = [&](long long k) {
+        long long lo = 0;
+        long long hi = n;
+        while (lo < hi) {
+            const long long mid = lo + (hi - lo) / 2;
+            if (offset(mid) >= k) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return lo;
+    };
+    const long long offsetLo = sMinor > 0 ? minorLo - minorStart : minorStart - minorHi;
+    const long long offsetHi = sMinor > 0 ? minorHi - minorStart : minorStart - minorLo;
+    first = std::max(first, firstReaching(offsetLo));
+    last = std::min(last, firstReaching(offsetHi + 1) - 1);
+    if (first > last) {
+        return;
+    }
+    const QColor color = ToQColor(pen_.Color);
     // Pixels in a row of equal minor offset form one run, filled at once.
-    int runStart = -1;
-    int runMinor = 0;
-    const auto flush = [&](int end) {
+    long long runStart = -1;
+    long long runMinor = 0;
+    const auto flush = [&](long long end) {
         if (runStart < 0) {
             return;
         }
-        const int m0 = (xMajor ? a.X : a.Y) + sMajor * runStart;
-        const int m1 = (xMajor ? a.X : a.Y) + sMajor * (end - 1);
-        const int lo = std::min(m0, m1);
-        const int len = std::abs(m1 - m0) + 1;
+        const long long m0 = majorStart + sMajor * runStart;
+        const long long m1 = majorStart + sMajor * (end - 1);
+        const auto lo = static_cast<int>(std::min(m0, m1));
+        const auto len = static_cast<int>(std::llabs(m1 - m0) + 1);
+        const auto across = static_cast<int>(minorStart + sMinor * runMinor);
         if (xMajor) {
-            FillBand(lo, a.Y + runMinor, len, 1, color);
+            FillBand(lo, across, len, 1, color);
         } else {
-            FillBand(a.X + runMinor, lo, 1, len, color);
+            FillBand(across, lo, 1, len, color);
         }
         runStart = -1;
     };
-    for (int i = 0; i < n; ++i) {
-        const int m = offset(i);
+    for (long long i = first; i <= last; ++i) {
+        const long long m = offset(i);
         if (!on(i)) {
             flush(i);
             continue;
@@ -352,7 +414,7 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
             runMinor = m;
         }
     }
-    flush(n);
+    flush(last + 1);
 }
 
 void TQtCanvas::DrawOutline(std::span<const QPoint> points, bool closed) {

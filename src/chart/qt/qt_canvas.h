@@ -113,6 +113,8 @@ private:
     bool OwnLines() const;
     // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
     void RasterLine(TPoint a, TPoint b);
+    // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened.
+    TRect VisibleBounds() const;
     void DrawOutline(std::span<const QPoint> points, bool closed);
 
     std::unique_ptr<QPainter> ownPainter_;
