@@ -302,9 +302,10 @@ void TCustomChart::UndoZoom() {
 }
 
 void TCustomChart::ScrollAxis(TChartAxis& axis, double delta, bool limited) {
-    double lo;
-    double hi;
-    DisplayedRange(axis, lo, hi);
+    // From the axis' own ends (the data range while automatic), not from the range with the marker
+    // margins that the last paint showed.
+    const double lo = axis.Minimum();
+    const double hi = axis.Maximum();
     if (limited) {
         if (delta > 0) {
             const double top = axis.Horizontal() ? HighestXOnAxis(axis) : HighestYOnAxis(axis);
@@ -332,10 +333,7 @@ void TCustomChart::MouseWheel(bool towardsUser) {
         if (axis.Horizontal() || axis.IsDepthAxis()) {
             continue;
         }
-        double lo;
-        double hi;
-        DisplayedRange(axis, lo, hi);
-        const double delta = (hi - lo) * kWheelShare;
+        const double delta = (axis.Maximum() - axis.Minimum()) * kWheelShare;
         ScrollAxis(axis, towardsUser ? delta : -delta, false);
     }
     Invalidate();

@@ -308,18 +308,22 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
     EXPECT_EQ(series.Series1->PointAtPixel(chart->PlotXCenter(), chart->PlotYCenter()), -1);
 }
 
-TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercent) {
+TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
     const TChartAxis& left = chart->LeftAxis();
-    const double lo = left.RangeMin;
-    const double hi = left.RangeMax;
+    // Automatic: the ends are the data range 10..90, without the marker margins the plot shows.
+    ASSERT_EQ(Of(left).min, 10);
+    ASSERT_EQ(Of(left).max, 90);
+    ASSERT_LT(left.RangeMin, 10);
     const Range bottom = Of(chart->BottomAxis());
     chart->MouseWheel(true);
-    EXPECT_DOUBLE_EQ(left.Minimum(), lo + 0.03 * (hi - lo));
-    EXPECT_DOUBLE_EQ(left.Maximum(), hi + 0.03 * (hi - lo));
+    EXPECT_DOUBLE_EQ(left.Minimum(), 10 + 0.03 * 80);
+    EXPECT_DOUBLE_EQ(left.Maximum(), 90 + 0.03 * 80);
+    EXPECT_FALSE(Automatic(left));
     EXPECT_FALSE(chart->AxesStateSaved);
     EXPECT_EQ(Of(chart->BottomAxis()).min, bottom.min);
     chart->MouseWheel(false);
-    EXPECT_DOUBLE_EQ(left.Minimum(), lo);
+    EXPECT_DOUBLE_EQ(left.Minimum(), 10);
+    EXPECT_DOUBLE_EQ(left.Maximum(), 90);
 }
 
 TEST_F(ZoomScroll, LimitedScrollOnlyTowardsData) {
