@@ -6,6 +6,7 @@
 
 #include "chart/canvas.h"
 #include "chart/chart_pen.h"
+#include "chart/layout_state.h"
 
 namespace quorvel {
 
@@ -120,6 +121,10 @@ public:
     int LabelsPos = 0;
     // The outer edge of the room reserved for labels and ticks (for hit testing).
     int OuterPos = 0;
+
+    // The working fields above as one value, and back.
+    TAxisLayout Layout() const;
+    void SetLayout(const TAxisLayout& layout);
 
     // --- layout steps, in the order the chart calls them ---
     void ComputeAutoRange();

@@ -196,4 +196,28 @@ void TCustomAxisPanel::DrawPipeline() {
     }
 }
 
+void TCustomAxisPanel::SaveLayout(TChartLayoutState& state) const {
+    TCustomChartPanelExtended::SaveLayout(state);
+    state.Axes.clear();
+    for (const auto& axis : axes_) {
+        state.Axes.push_back(axis->Layout());
+    }
+    state.Series.clear();
+    for (const auto& series : series_) {
+        state.Series.push_back(TSeriesLayout{series->FirstVisible, series->LastVisible});
+    }
+}
+
+void TCustomAxisPanel::RestoreLayout(const TChartLayoutState& state) {
+    TCustomChartPanelExtended::RestoreLayout(state);
+    for (std::size_t k = 0; k < axes_.size() && k < state.Axes.size(); ++k) {
+        axes_[k]->SetLayout(state.Axes[k]);
+    }
+    // The series list cannot change during a rendering; the count guards all the same.
+    for (std::size_t k = 0; k < series_.size() && k < state.Series.size(); ++k) {
+        series_[k]->FirstVisible = state.Series[k].FirstVisible;
+        series_[k]->LastVisible = state.Series[k].LastVisible;
+    }
+}
+
 }  // namespace quorvel

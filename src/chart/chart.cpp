@@ -102,4 +102,16 @@ TClickedPart TCustomChart::ClickedPart(int x, int y) {
     return part;
 }
 
+void TCustomChart::SaveLayout(TChartLayoutState& state) const {
+    TCustomAxisPanel::SaveLayout(state);
+    state.TitleRect = title_.TitleRect;
+    state.FootRect = foot_.TitleRect;
+}
+
+void TCustomChart::RestoreLayout(const TChartLayoutState& state) {
+    TCustomAxisPanel::RestoreLayout(state);
+    title_.TitleRect = state.TitleRect;
+    foot_.TitleRect = state.FootRect;
+}
+
 }  // namespace quorvel

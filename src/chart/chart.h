@@ -112,6 +112,8 @@ public:
     std::function<void()> OnOverlayChanged;
 
 protected:
+    void SaveLayout(TChartLayoutState& state) const override;
+    void RestoreLayout(const TChartLayoutState& state) override;
     void DrawTitles() override;
     void DrawWalls() override;
     void DrawZoomOverlay() override;

@@ -99,6 +99,7 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
         plotRect_.Bottom = bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100);
         NormalisePlotRect();
         ++renderCount_;
+        screenLaidOut_ = screenLaidOut_ || foreignRenderings_ == 0;
         DrawPipeline();
     }
     if (buffered) {
@@ -118,6 +119,41 @@ void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
     PaintTo(windowCanvas, ClientRect());
 }
 
+void TCustomChartPanel::SaveLayout(TChartLayoutState& state) const {
+    state.PanelRect = panelRect_;
+    state.PlotRect = plotRect_;
+}
+
+void TCustomChartPanel::RestoreLayout(const TChartLayoutState& state) {
+    panelRect_ = state.PanelRect;
+    plotRect_ = state.PlotRect;
+    NormalisePlotRect();
+}
+
+void TCustomChartPanel::RenderForeign(const std::function<void()>& draw) {
+    // The screen's layout goes back afterwards (also on failure), so hit tests, zoom and scroll keep
+    // answering for what the screen shows. A chart never laid out on the screen keeps the foreign
+    // layout, the only one it has.
+    const bool keep = screenLaidOut_ && foreignRenderings_ == 0;
+    TChartLayoutState screen;
+    if (keep) {
+        SaveLayout(screen);
+    }
+    struct Restore {
+        TCustomChartPanel& panel;
+        bool keep;
+        const TChartLayoutState& screen;
+        ~Restore() {
+            --panel.foreignRenderings_;
+            if (keep) {
+                panel.RestoreLayout(screen);
+            }
+        }
+    } restore{*this, keep, screen};
+    ++foreignRenderings_;
+    draw();
+}
+
 void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect) {
     const bool wasBuffered = canvas_.BufferedPaint;
     struct Restore {
@@ -130,7 +166,7 @@ void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect) 
     } restore{*this, wasBuffered};
     canvas_.IsExporting = true;
     canvas_.SetBufferedPaint(false);
-    PaintTo(canvas, rect);
+    RenderForeign([&] { PaintTo(canvas, rect); });
 }
 
 std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& factory, TColor color,
@@ -148,7 +184,7 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
         ~Restore() { canvas.SetBufferedPaint(buffered); }
     } restore{canvas_, wasBuffered};
     canvas_.SetBufferedPaint(false);
-    PaintTo(c, rect);
+    RenderForeign([&] { PaintTo(c, rect); });
     return bitmap;
 }
 

@@ -8,6 +8,7 @@
 
 #include "chart/canvas.h"
 #include "chart/chart_types.h"
+#include "chart/layout_state.h"
 #include "chart/print_settings.h"
 
 namespace quorvel {
@@ -115,6 +116,9 @@ protected:
             Invalidate();
         }
     }
+    // The layout of the last rendering, and putting one back (each class adds what it lays out).
+    virtual void SaveLayout(TChartLayoutState& state) const;
+    virtual void RestoreLayout(const TChartLayoutState& state);
     // Keeps the plot rectangle at least one pixel in each direction and refreshes its derived sizes.
     void NormalisePlotRect();
     void SetPlotRect(const TRect& r) {
@@ -127,6 +131,9 @@ protected:
     void BeginDestruction() { destroying_ = true; }
 
 private:
+    // Runs draw as a rendering onto a foreign canvas.
+    void RenderForeign(const std::function<void()>& draw);
+
     TChartCanvas3D canvas_;
     int left_ = 0;
     int top_ = 0;
@@ -153,6 +160,9 @@ private:
     int plotXCenter_ = 0;
     int plotYCenter_ = 0;
     int renderCount_ = 0;
+    // Renderings onto a foreign canvas under way, and whether a screen rendering has laid the chart out.
+    int foreignRenderings_ = 0;
+    bool screenLaidOut_ = false;
     bool constructed_ = false;
     bool destroying_ = false;
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QPicture>
+#include <functional>
 
 #include "chart/print/chart_picture.h"
 #include "chart/print/chart_printing.h"
@@ -125,6 +126,50 @@ TEST_F(PrintingTest, PictureFrameIsOneLessThanTheRectangle) {
     // Drawing into the picture leaves the chart's screen buffering as it was, to be rendered anew.
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
     EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+}
+
+TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {
+    struct Row {
+        const char* name;
+        std::function<void()> render;
+    };
+    const Row rows[] = {
+        {"print with the title",
+         [&] {
+             chart->Title().SetText({"Y = 2.0000000*X + 1.0000000"});
+             chart->Title().SetVisible(true);
+             PrintChart(*chart, settings, printer);
+             chart->Title().SetVisible(false);
+         }},
+        {"print with more detail",
+         [&] {
+             settings.PrintDetail = -60;
+             PrintChart(*chart, settings, printer);
+         }},
+        {"picture of another size",
+         [&] {
+             CreatePicture(*chart, TRect{0, 0, 600, 150});
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        FormSeries(*chart).Series2->ClearPoints();  // the curve would take the press first
+        chart->SetBufferedPaint(false);
+        RecordingCanvas screen;
+        chart->Paint(screen);
+        TPointSeries& points = *FormSeries(*chart).Series1;
+        const TPoint p{points.CalcXPos(4), points.CalcYPos(4)};
+        const TRect plot = chart->PlotRect();
+        row.render();
+        EXPECT_EQ(chart->PlotRect(), plot);
+        int hit = -1;
+        chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
+                                   int) { hit = &s == &points ? index : -1; };
+        chart->MouseDown(mbLeft, 0, p.X, p.Y);
+        chart->MouseUp(mbLeft, 0, p.X, p.Y);
+        EXPECT_EQ(hit, 4);
+    }
 }
 
 }  // namespace

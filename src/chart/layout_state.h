@@ -1,0 +1,38 @@
+#pragma once
+// What one rendering of a chart leaves behind for hit tests, zoom and scroll: its rectangles, each
+// axis' value-to-pixel mapping and each series' visible points. A rendering onto a picture or a printer
+// keeps the screen's one, so a press on the screen is judged against what the screen shows.
+#include <vector>
+
+#include "chart/geometry.h"
+
+namespace quorvel {
+
+struct TAxisLayout {
+    double RangeMin = 0;
+    double RangeMax = 0;
+    double RangeSpan = 0;
+    int StartPixel = 0;
+    int EndPixel = 0;
+    int PixelSpan = 0;
+    int CenterPixel = 0;
+    int AxisLinePos = 0;
+    int LabelsPos = 0;
+    int OuterPos = 0;
+};
+
+struct TSeriesLayout {
+    int FirstVisible = -1;
+    int LastVisible = -1;
+};
+
+struct TChartLayoutState {
+    TRect PanelRect;
+    TRect PlotRect;
+    std::vector<TAxisLayout> Axes;
+    std::vector<TSeriesLayout> Series;
+    TRect TitleRect;
+    TRect FootRect;
+};
+
+}  // namespace quorvel
