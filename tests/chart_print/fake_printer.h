@@ -77,9 +77,13 @@ public:
         }
         return canvas;
     }
+    // What the setup dialog leaves: the orientation, and a longer paper when not 0.
+    TPrinterOrientation setupOrientation = poPortrait;
+    int setupLongSide = 0;
     void Setup(QWidget*) override {
         ++setups;
-        orientation = poPortrait;
+        orientation = setupOrientation;
+        longSide = setupLongSide != 0 ? setupLongSide : longSide;
     }
 };
 

@@ -8,12 +8,17 @@
 #include <QImage>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
+#include "chart/print/chart_preview.h"
+#include "chart/print/chart_preview_page.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/qt_printer.h"
 #include "chart_sample.h"
@@ -153,6 +158,77 @@ TEST_F(PdfPrintTest, OneLandscapePageWithTheChartInsideThePrintedRectangle) {
         }
     }
     EXPECT_GT(longestRun, printed.height() / 2);
+}
+
+// The bounding box of everything not white on a rendered page.
+QRect InkBox(const QImage& page) {
+    QRect box;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.red() < 200 || c.green() < 200 || c.blue() < 200) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrinted) {
+    if (!HasTool("pdftoppm")) {
+        GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
+    }
+    constexpr int kDpi = 60;
+    struct Row {
+        const char* name;
+        const char* typedTop;  // typed into the top margin's edit, or nothing
+        TPageMargins printed;
+    };
+    const Row rows[] = {
+        {"default", nullptr, {15, 19, 15, 19}},
+        {"top margin typed as 5", "5", {15, 5, 15, 19}},
+    };
+    QRect ink[2];
+    for (int k = 0; k < 2; ++k) {
+        const Row& row = rows[k];
+        SCOPED_TRACE(row.name);
+        TQtPrinter printer;
+        SelectPdfTarget(printer, file);
+        TChartPrintSettings fresh;
+        TChartPreview dialog(nullptr, *chart, fresh, printer);
+        dialog.show();
+        QCoreApplication::processEvents();
+        if (row.typedTop != nullptr) {
+            dialog.SETopMa->setFocus();
+            dialog.SETopMa->selectAll();
+            QTest::keyClicks(dialog.SETopMa, row.typedTop);
+        }
+        dialog.BPrint->click();
+        EXPECT_EQ(fresh.PageMargins, row.printed);
+        // The sheet shows what was printed.
+        dialog.Page()->RenderFrame();
+        EXPECT_EQ(dialog.Page()->PictureRect(),
+                  PictureRectFromMargins(dialog.Page()->SheetRect(), row.printed));
+        const QImage page = Render(kDpi);
+        ASSERT_FALSE(page.isNull());
+        ink[k] = InkBox(page);
+        // All ink inside the printed rectangle, and reaching near its top (the title line).
+        TChartPrintSettings expected;
+        expected.PrintProportional = false;
+        expected.PageMargins = row.printed;
+        const TRect r = PagePrintRect(expected, chart->Width(), chart->Height(), printer.Metrics());
+        const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
+        const double scale = static_cast<double>(kDpi) / printer.DpiX();
+        const QRect printed(qRound((printable.left() + r.Left) * scale),
+                            qRound((printable.top() + r.Top) * scale), qRound(r.Width() * scale),
+                            qRound(r.Height() * scale));
+        EXPECT_TRUE(printed.adjusted(-2, -2, 2, 2).contains(ink[k])) << row.name;
+        EXPECT_LT(ink[k].top() - printed.top(), printed.height() / 8);
+    }
+    // The same sides, a taller chart reaching higher up the page.
+    EXPECT_LT(ink[1].top(), ink[0].top() - 10);
+    EXPECT_NEAR(ink[1].left(), ink[0].left(), 2);
+    EXPECT_NEAR(ink[1].right(), ink[0].right(), 2);
 }
 
 TEST_F(PdfPrintTest, PortraitPageStaysPortrait) {

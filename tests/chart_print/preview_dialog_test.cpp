@@ -134,9 +134,19 @@ TEST_F(PreviewDialogTest, OpeningSwitchesToLandscapeWithProportionalMargins) {
 }
 
 TEST_F(PreviewDialogTest, OppositeMarginsMustLeaveSomethingOfThePage) {
+    // A refused entry leaves the chart centred; an accepted one ends that, as a drag does, and the
+    // sheet shows the margin typed.
+    dialog->SETopMa->setValue(90);
+    EXPECT_EQ(settings.PageMargins.Top, 19);
+    EXPECT_TRUE(dialog->CBProp->isChecked());
     dialog->SEBotMa->setValue(40);
     EXPECT_EQ(settings.PageMargins.Bottom, 40);
+    EXPECT_FALSE(settings.PrintProportional);
+    EXPECT_FALSE(dialog->CBProp->isChecked());
     EXPECT_TRUE(dialog->BReset->isEnabled());
+    page->RenderFrame();
+    EXPECT_EQ(page->SheetRect().Bottom - page->PictureRect().Bottom,
+              MulDiv(40, page->SheetRect().Height(), 100));
     dialog->SETopMa->setValue(60);
     EXPECT_EQ(dialog->SETopMa->value(), 19);
     EXPECT_EQ(settings.PageMargins.Top, 19);
@@ -276,9 +286,19 @@ TEST_F(PreviewDialogTest, OrientationDetailAndPrinterChoice) {
     EXPECT_EQ(printer.orientation, poLandscape);
     EXPECT_TRUE(Item(1)->isChecked());
 
-    // The stand-in's setup dialog turns the page to portrait; the dialog follows.
+    // A setup that keeps the orientation changes no margin, even for other paper.
+    printer.setupOrientation = poLandscape;
+    printer.setupLongSide = 6000;
     dialog->BSetupPrinter->click();
     EXPECT_EQ(printer.setups, 1);
+    EXPECT_TRUE(Item(1)->isChecked());
+    EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 19, 15, 19}));
+
+    // One that turns the page to portrait: the dialog follows.
+    printer.setupOrientation = poPortrait;
+    printer.setupLongSide = 4960;
+    dialog->BSetupPrinter->click();
+    EXPECT_EQ(printer.setups, 2);
     EXPECT_TRUE(Item(0)->isChecked());
     EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 34, 15, 34}));
 }

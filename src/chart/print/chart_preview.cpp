@@ -286,6 +286,14 @@ void TChartPreview::MarginEdited(QSpinBox* edit, int& side, int opposite) {
         edit->setValue(side);
         return;
     }
+    if (edit->value() != side && !updatingControls_ && settings_.PrintProportional) {
+        // A typed margin places the chart as a drag does: it is no longer centred, so the page printed
+        // is the page shown.
+        settings_.PrintProportional = false;
+        updatingProportional_ = true;
+        CBProp->setChecked(false);
+        updatingProportional_ = false;
+    }
     side = edit->value();
     MarginsChanged();
 }
@@ -305,9 +313,9 @@ void TChartPreview::PrintersChange(int index) {
 void TChartPreview::BSetupPrinterClick() {
     printer_.Setup(this);
     FillPrinters();
-    // The setup may have changed the paper as well as the orientation: lay the sheet out anew, and the
-    // proportional margins with it, so the sheet keeps showing what will be printed.
-    RefreshMargins();
+    // Only the orientation is taken over (a change of it lays the margins out anew); the sheet is
+    // drawn again for the paper the setup may have chosen.
+    SyncOrientation();
     page_->Invalidate();
 }
 
