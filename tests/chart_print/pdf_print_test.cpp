@@ -1,10 +1,13 @@
 // A real print to the PDF file target, looked at page by page with poppler's tools; and, where a test
 // script has started a print spooler with a PDF queue, a print through that queue.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -16,6 +19,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
+#include <functional>
+#include <optional>
 
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
@@ -174,7 +180,7 @@ QRect InkBox(const QImage& page) {
     return box;
 }
 
-TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrinted) {
+TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCursor) {
     if (!HasTool("pdftoppm")) {
         GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
     }
@@ -194,6 +200,17 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrinted) {
         SCOPED_TRACE(row.name);
         TQtPrinter printer;
         SelectPdfTarget(printer, file);
+        // The file name is asked with the normal cursor; the drawing has the hourglass.
+        bool askedWithNormalCursor = false;
+        bool drawnWithWaitCursor = false;
+        printer.AskPdfFileName = [&](QWidget*, const QString&) {
+            askedWithNormalCursor = QGuiApplication::overrideCursor() == nullptr;
+            return file;
+        };
+        chart->OnAfterDraw = [&](TCustomAxisPanel&) {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            drawnWithWaitCursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+        };
         TChartPrintSettings fresh;
         TChartPreview dialog(nullptr, *chart, fresh, printer);
         dialog.show();
@@ -204,6 +221,10 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrinted) {
             QTest::keyClicks(dialog.SETopMa, row.typedTop);
         }
         dialog.BPrint->click();
+        chart->OnAfterDraw = nullptr;
+        EXPECT_TRUE(askedWithNormalCursor);
+        EXPECT_TRUE(drawnWithWaitCursor);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(fresh.PageMargins, row.printed);
         // The sheet shows what was printed.
         dialog.Page()->RenderFrame();
@@ -261,12 +282,95 @@ TEST_F(PdfPrintTest, JobControlRefusesOutOfOrderCalls) {
     EXPECT_TRUE(QFile::exists(file));
 }
 
-TEST_F(PdfPrintTest, UnwritableFileIsAPrinterError) {
-    TQtPrinter printer;
-    SelectPdfTarget(printer, dir.filePath("missing/folder/chart.pdf"));
-    EXPECT_THROW(PrintChart(*chart, settings, printer), EPrinter);
-    EXPECT_FALSE(printer.Printing());
-    EXPECT_FALSE(chart->IsPrinting);
+// Holds the process' file size limit at bytes for its lifetime: writes beyond it fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousSignal_)(int) = nullptr;
+};
+
+TEST_F(PdfPrintTest, AFileThatCannotBeWrittenWholeIsAnErrorAndLeavesNothingBehind) {
+    struct Row {
+        const char* name;
+        QString target;
+        std::function<bool()> prepare;  // false: the condition cannot be made here
+        bool fullDisk;
+    };
+    const Row rows[] = {
+        {"missing folder", dir.filePath("missing/folder/chart.pdf"), [] { return true; }, false},
+        {"a file in place of the folder", dir.filePath("plain/chart.pdf"),
+         [&] {
+             QFile plain(dir.filePath("plain"));
+             return plain.open(QIODevice::WriteOnly);
+         },
+         false},
+        // Where permission bits bind (not for the super-user).
+        {"read-only folder", dir.filePath("locked/chart.pdf"),
+         [&] {
+             QDir(dir.path()).mkdir("locked");
+             QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+             return !QFileInfo(dir.filePath("locked")).isWritable();
+         },
+         false},
+        // The old file of that name must survive a print that does not fit.
+        {"full disk", dir.filePath("chart.pdf"),
+         [&] {
+             QFile old(dir.filePath("chart.pdf"));
+             return old.open(QIODevice::WriteOnly) && old.write("old") == 3;
+         },
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!row.prepare()) {
+            continue;
+        }
+        const QStringList before = QDir(QFileInfo(row.target).path()).entryList(QDir::Files | QDir::Hidden);
+        TQtPrinter printer;
+        SelectPdfTarget(printer, row.target);
+        std::string message;
+        {
+            std::optional<FileSizeLimit> full;
+            if (row.fullDisk) {
+                full.emplace(1024);
+            }
+            try {
+                PrintChart(*chart, settings, printer);
+            } catch (const EPrinter& e) {
+                message = e.what();
+            }
+        }
+        EXPECT_EQ(message.rfind("Не могу записать файл " + row.target.toStdString() + ": ", 0), 0u)
+            << message;
+        EXPECT_FALSE(printer.Printing());
+        EXPECT_FALSE(chart->IsPrinting);
+        EXPECT_EQ(QDir(QFileInfo(row.target).path()).entryList(QDir::Files | QDir::Hidden), before);
+        if (row.fullDisk) {
+            QFile old(row.target);
+            ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+            EXPECT_EQ(old.readAll(), QByteArray("old"));
+            // With room again the same printer writes the whole file.
+            ASSERT_TRUE(PrintChart(*chart, settings, printer));
+            QFile pdf(row.target);
+            ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(pdf.readAll().trimmed().endsWith("%%EOF"));
+        }
+    }
 }
 
 TEST_F(PdfPrintTest, SetupDialogOpensAndCloses) {

@@ -1,5 +1,7 @@
 #include "chart/print/qt_printer.h"
 
+#include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <vector>
 
 #include "chart/qt/qt_canvas.h"
 
@@ -27,6 +30,33 @@ QString DefaultAskPdfFileName(QWidget* parent, const QString& suggested) {
         name += QStringLiteral(".pdf");
     }
     return name;
+}
+
+// The standard cursor while a dialog asks, put back as it was afterwards.
+class NormalCursor {
+public:
+    NormalCursor() {
+        while (QGuiApplication::overrideCursor() != nullptr) {
+            shapes_.push_back(*QGuiApplication::overrideCursor());
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+    ~NormalCursor() {
+        for (auto it = shapes_.rbegin(); it != shapes_.rend(); ++it) {
+            QGuiApplication::setOverrideCursor(*it);
+        }
+    }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+private:
+    std::vector<QCursor> shapes_;
+};
+
+std::string CannotWrite(const QString& file, const QString& reason) {
+    return QStringLiteral("Не могу записать файл %1: %2")
+        .arg(QDir::toNativeSeparators(file), reason)
+        .toStdString();
 }
 
 int ScreenPixelsPerInch() {
@@ -145,17 +175,36 @@ bool TQtPrinter::BeginDoc(QWidget* parent) {
     if (Printing()) {
         throw EPrinter("Printing in progress");
     }
+    auto painter = std::make_unique<QPainter>();
     if (IsPdfTarget()) {
         QString suggested = printer_.docName().isEmpty() ? QStringLiteral("chart") : printer_.docName();
-        const QString file =
-            AskPdfFileName ? AskPdfFileName(parent, suggested + QStringLiteral(".pdf")) : QString();
+        QString file;
+        {
+            // The user answers a dialog with the normal cursor, whatever the print shows meanwhile.
+            const NormalCursor normal;
+            file = AskPdfFileName ? AskPdfFileName(parent, suggested + QStringLiteral(".pdf")) : QString();
+        }
         if (file.isEmpty()) {
             return false;
         }
-        printer_.setOutputFileName(file);
-    }
-    auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(&printer_)) {
+        auto out = std::make_unique<QSaveFile>(file);
+        if (!out->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            throw EPrinter(CannotWrite(file, out->errorString()));
+        }
+        auto bytes = std::make_unique<QBuffer>();
+        bytes->open(QIODevice::WriteOnly);
+        auto writer = std::make_unique<QPdfWriter>(bytes.get());
+        writer->setResolution(printer_.resolution());
+        writer->setPageLayout(printer_.pageLayout());
+        writer->setTitle(printer_.docName());
+        writer->setCreator(printer_.creator());
+        if (!painter->begin(writer.get())) {
+            throw EPrinter(CannotWrite(file, out->errorString()));
+        }
+        pdfFile_ = std::move(out);
+        pdfBytes_ = std::move(bytes);
+        pdfWriter_ = std::move(writer);
+    } else if (!painter->begin(&printer_)) {
         throw EPrinter("Printer selected is not valid");
     }
     painter_ = std::move(painter);
@@ -173,6 +222,33 @@ void TQtPrinter::EndDoc() {
     canvas_.reset();
     const bool ended = painter_->end();
     painter_.reset();
+    if (pdfFile_) {
+        pdfWriter_.reset();
+        const std::unique_ptr<QSaveFile> out = std::move(pdfFile_);
+        const std::unique_ptr<QBuffer> bytes = std::move(pdfBytes_);
+        // Only a file written whole replaces the target; otherwise nothing of it is left behind. A
+        // short write reports no error by itself, so the rest is written again until the device says
+        // why it cannot take it.
+        const QByteArray& data = bytes->data();
+        qint64 done = 0;
+        while (ended && done < data.size()) {
+            const qint64 n = out->write(data.constData() + done, data.size() - done);
+            if (n <= 0) {
+                const QString reason = out->errorString();
+                out->cancelWriting();
+                throw EPrinter(CannotWrite(out->fileName(), reason));
+            }
+            done += n;
+        }
+        if (!ended) {
+            out->cancelWriting();
+            throw EPrinter("Printer error");
+        }
+        if (!out->commit()) {
+            throw EPrinter(CannotWrite(out->fileName(), out->errorString()));
+        }
+        return;
+    }
     if (!ended || printer_.printerState() == QPrinter::Error) {
         throw EPrinter("Printer error");
     }
@@ -182,12 +258,18 @@ void TQtPrinter::Abort() {
     if (!Printing()) {
         return;
     }
-    printer_.abort();
+    if (!pdfFile_) {
+        printer_.abort();
+    }
     canvas_.reset();
     if (painter_->isActive()) {
         painter_->end();
     }
     painter_.reset();
+    pdfWriter_.reset();
+    pdfBytes_.reset();
+    // Dropped without a commit: the file beside the target goes, the target stays as it was.
+    pdfFile_.reset();
 }
 
 TCanvas& TQtPrinter::Canvas() {
