@@ -252,6 +252,56 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCurso
     EXPECT_NEAR(ink[1].right(), ink[0].right(), 2);
 }
 
+TEST_F(PdfPrintTest, LinesWithFarEndsArePrintedWhereTheyCrossThePage) {
+    if (!HasTool("pdftoppm")) {
+        GTEST_SKIP() << "pdftoppm (poppler-utils) not installed";
+    }
+    // As a deeply zoomed curve gives them: in the chart's logical units, mapped onto the page as a print
+    // maps them, ends 2^30 units away, the chart crossed at a slope of 1/2 through its centre.
+    constexpr int kFar = 1 << 30;
+    const TPoint logical{289, 208};
+    const TPoint device{3472, 2174};
+    struct Row {
+        const char* name;
+        int width;
+        bool clip;
+    };
+    for (const Row& row :
+         {Row{"hairline", 1, false}, Row{"clipped hairline", 1, true}, Row{"wide pen", 3, false}}) {
+        SCOPED_TRACE(row.name);
+        TQtPrinter printer;
+        SelectPdfTarget(printer, file);
+        printer.SetOrientation(poLandscape);
+        ASSERT_TRUE(printer.BeginDoc(nullptr));
+        TCanvas& canvas = printer.Canvas();
+        canvas.SetMapping(TMapping{{0, 0}, logical, {0, 0}, device});
+        if (row.clip) {
+            canvas.SetClipRect(TRect{10, 10, logical.X - 10, logical.Y - 10});
+        }
+        canvas.SetPen(TPen{clBlack, psSolid, row.width});
+        const TPoint c{logical.X / 2, logical.Y / 2};
+        canvas.Line(c.X - kFar, c.Y - kFar / 2, c.X + kFar, c.Y + kFar / 2);
+        printer.EndDoc();
+        constexpr int kDpi = 30;
+        const QImage page = Render(kDpi);
+        ASSERT_FALSE(page.isNull());
+        const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
+        const double scale = static_cast<double>(kDpi) / printer.DpiX();
+        const double sx = static_cast<double>(device.X) / logical.X;
+        const double sy = static_cast<double>(device.Y) / logical.Y;
+        for (const int x : {c.X - 60, c.X, c.X + 60}) {
+            const int px = qRound((printable.left() + x * sx) * scale);
+            const int py = qRound((printable.top() + (c.Y + (x - c.X) / 2.0) * sy) * scale);
+            int ink = 0;
+            // A hairline comes out light grey at this resolution: any ink counts.
+            for (int y = py - 2; y <= py + 2; ++y) {
+                ink += page.pixelColor(px, y).lightness() < 240 ? 1 : 0;
+            }
+            EXPECT_GT(ink, 0) << "at x " << x;
+        }
+    }
+}
+
 TEST_F(PdfPrintTest, PortraitPageStaysPortrait) {
     TQtPrinter printer;
     SelectPdfTarget(printer, file);

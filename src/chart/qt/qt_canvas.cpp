@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "chart/qt/text_width_table.h"
@@ -259,20 +260,25 @@ void TQtCanvas::LineTo(int x, int y) {
         return;
     }
     ApplyMode(pen_.Mode);
-    if (pen_.Width > 1 && pen_.Style == psSolid) {
-        ThickLine(from, penPos_);
-        return;
-    }
     if (OwnLines()) {
         RasterLine(from, penPos_);
+        return;
+    }
+    TPoint start = from;
+    TPoint end = penPos_;
+    if (!BringFarEndsIn(start, end)) {
+        return;
+    }
+    if (pen_.Width > 1 && pen_.Style == psSolid) {
+        ThickLine(start, end);
         return;
     }
     painter_->setPen(MakePen());
     // Other devices keep a hairline as geometry, which covers the pixels from its lower end up to its
     // higher one. A line drawn backwards keeps its start pixel and leaves out its end pixel on the
     // screen, so its segment moves one pixel towards the start.
-    QPoint a(from.X, from.Y);
-    QPoint b(x, y);
+    QPoint a(start.X, start.Y);
+    QPoint b(end.X, end.Y);
     const bool hairline = !scaled_ && pen_.Width <= 1;
     if (hairline && a.y() == b.y() && b.x() < a.x()) {
         a.rx() += 1;
@@ -288,21 +294,81 @@ bool TQtCanvas::OwnLines() const {
     return rasterDevice_ && !scaled_ && pen_.Width <= 1;
 }
 
-TRect TQtCanvas::VisibleBounds() const {
+std::optional<TRect> TQtCanvas::VisibleBounds() const {
     // What can still change a pixel: the device, and the clip where there is one, in logical
-    // coordinates; one pixel wider all round, so rounding can never take a visible pixel away.
+    // coordinates; one pixel wider all round, so rounding can never take a visible pixel away. A picture
+    // being recorded has no extent of its own yet.
     const QPaintDevice* device = painter_->device();
-    QRectF bounds = device != nullptr ? QRectF(0, 0, device->width(), device->height()) : QRectF();
-    bool invertible = false;
-    const QTransform toLogical = painter_->combinedTransform().inverted(&invertible);
-    if (invertible) {
-        bounds = toLogical.mapRect(bounds);
+    QRectF bounds;
+    bool bounded = false;
+    if (device != nullptr && device->devType() != QInternal::Picture) {
+        bounds = QRectF(0, 0, device->width(), device->height());
+        bool invertible = false;
+        const QTransform toLogical = painter_->combinedTransform().inverted(&invertible);
+        if (invertible) {
+            bounds = toLogical.mapRect(bounds);
+        }
+        bounded = true;
     }
     if (painter_->hasClipping()) {
-        bounds &= painter_->clipBoundingRect();
+        const QRectF clip = painter_->clipBoundingRect();
+        bounds = bounded ? (bounds & clip) : clip;
+        bounded = true;
+    }
+    if (!bounded) {
+        return std::nullopt;
     }
     const QRect r = bounds.toAlignedRect().adjusted(-1, -1, 1, 1);
     return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
+bool TQtCanvas::BringFarEndsIn(TPoint& a, TPoint& b) const {
+    // Lines that stay near what can be seen go to the device exactly as given. Ends farther out are
+    // moved in along the line to a square well beyond it, in real numbers: devices that keep geometry
+    // (PDF, SVG) would otherwise carry coordinates their readers cannot draw.
+    constexpr double kReach = 4096;
+    const std::optional<TRect> visible = VisibleBounds();
+    if (!visible) {
+        return true;
+    }
+    const double left = visible->Left - kReach;
+    const double top = visible->Top - kReach;
+    const double right = visible->Right + kReach;
+    const double bottom = visible->Bottom + kReach;
+    const auto near = [&](TPoint p) { return p.X >= left && p.X <= right && p.Y >= top && p.Y <= bottom; };
+    if (near(a) && near(b)) {
+        return true;
+    }
+    const double x0 = a.X;
+    const double y0 = a.Y;
+    const double dx = static_cast<double>(b.X) - a.X;
+    const double dy = static_cast<double>(b.Y) - a.Y;
+    double t0 = 0;
+    double t1 = 1;
+    // Liang-Barsky against the square.
+    const auto cut = [&](double p, double q) {
+        if (p == 0) {
+            return q >= 0;
+        }
+        const double r = q / p;
+        if (p < 0) {
+            t0 = std::max(t0, r);
+        } else {
+            t1 = std::min(t1, r);
+        }
+        return t0 <= t1;
+    };
+    if (!cut(-dx, x0 - left) || !cut(dx, right - x0) || !cut(-dy, y0 - top) || !cut(dy, bottom - y0)) {
+        return false;
+    }
+    const auto at = [&](double t) {
+        return TPoint{static_cast<int>(std::lround(x0 + t * dx)), static_cast<int>(std::lround(y0 + t * dy))};
+    };
+    const TPoint from = at(t0);
+    const TPoint to = at(t1);
+    a = from;
+    b = to;
+    return !(a == b);
 }
 
 void TQtCanvas::RasterLine(TPoint a, TPoint b) {
@@ -350,7 +416,8 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
     };
     // Only the steps whose pixel can be visible are walked: both coordinates grow monotonically with
     // the step, so they form one interval, found in 64-bit arithmetic from the line's own ends.
-    const TRect visible = VisibleBounds();
+    // A raster device always has an extent.
+    const TRect visible = VisibleBounds().value_or(TRect{});
     const long long majorLo = xMajor ? visible.Left : visible.Top;
     const long long majorHi = (xMajor ? visible.Right : visible.Bottom) - 1;
     const long long minorLo = xMajor ? visible.Top : visible.Left;

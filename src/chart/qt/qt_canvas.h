@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -113,8 +114,11 @@ private:
     bool OwnLines() const;
     // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
     void RasterLine(TPoint a, TPoint b);
-    // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened.
-    TRect VisibleBounds() const;
+    // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened;
+    // none while neither is known (a picture being recorded without a clip).
+    std::optional<TRect> VisibleBounds() const;
+    // Moves line ends far beyond the visible bounds in along the line; false when nothing is left.
+    bool BringFarEndsIn(TPoint& a, TPoint& b) const;
     void DrawOutline(std::span<const QPoint> points, bool closed);
 
     std::unique_ptr<QPainter> ownPainter_;
