@@ -66,6 +66,12 @@ protected:
         RunTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", file, prefix});
         return QImage(prefix + ".png");
     }
+    // A point of the printer's canvas (device pixels from the printable corner) on the page rendered at dpi.
+    static QPoint OnPage(TQtPrinter& printer, double x, double y, int dpi) {
+        const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
+        const double scale = static_cast<double>(dpi) / printer.DpiX();
+        return QPoint(qRound((printable.left() + x) * scale), qRound((printable.top() + y) * scale));
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<TChart> chart;
@@ -238,11 +244,7 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCurso
         expected.PrintProportional = false;
         expected.PageMargins = row.printed;
         const TRect r = PagePrintRect(expected, chart->Width(), chart->Height(), printer.Metrics());
-        const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
-        const double scale = static_cast<double>(kDpi) / printer.DpiX();
-        const QRect printed(qRound((printable.left() + r.Left) * scale),
-                            qRound((printable.top() + r.Top) * scale), qRound(r.Width() * scale),
-                            qRound(r.Height() * scale));
+        const QRect printed(OnPage(printer, r.Left, r.Top, kDpi), OnPage(printer, r.Right, r.Bottom, kDpi));
         EXPECT_TRUE(printed.adjusted(-2, -2, 2, 2).contains(ink[k])) << row.name;
         EXPECT_LT(ink[k].top() - printed.top(), printed.height() / 8);
     }
@@ -285,17 +287,13 @@ TEST_F(PdfPrintTest, LinesWithFarEndsArePrintedWhereTheyCrossThePage) {
         constexpr int kDpi = 30;
         const QImage page = Render(kDpi);
         ASSERT_FALSE(page.isNull());
-        const QRect printable = printer.Device().pageRect(QPrinter::DevicePixel).toRect();
-        const double scale = static_cast<double>(kDpi) / printer.DpiX();
-        const double sx = static_cast<double>(device.X) / logical.X;
-        const double sy = static_cast<double>(device.Y) / logical.Y;
         for (const int x : {c.X - 60, c.X, c.X + 60}) {
-            const int px = qRound((printable.left() + x * sx) * scale);
-            const int py = qRound((printable.top() + (c.Y + (x - c.X) / 2.0) * sy) * scale);
+            const QPoint p = OnPage(printer, x * device.X / double(logical.X),
+                                    (c.Y + (x - c.X) / 2.0) * device.Y / logical.Y, kDpi);
             int ink = 0;
             // A hairline comes out light grey at this resolution: any ink counts.
-            for (int y = py - 2; y <= py + 2; ++y) {
-                ink += page.pixelColor(px, y).lightness() < 240 ? 1 : 0;
+            for (int y = p.y() - 2; y <= p.y() + 2; ++y) {
+                ink += page.pixelColor(p.x(), y).lightness() < 240 ? 1 : 0;
             }
             EXPECT_GT(ink, 0) << "at x " << x;
         }
