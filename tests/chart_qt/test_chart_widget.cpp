@@ -12,6 +12,7 @@
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/picture_export.h"
 #include "chart/qt/qt_canvas.h"
+#include "fitting/curve_samples.h"
 #include "image_probe.h"
 
 namespace quorvel {
@@ -123,6 +124,55 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
     chart.IsPrinting = false;
 }
 
+// Run at the screen's scale of the test run (QT_SCALE_FACTOR): 1, and 2 as on a 4K laptop at 200 %.
+TEST(ChartWidgetPaint, DrawnAtTheScreensDensityWithTheLayoutInLogicalPixels) {
+    TChartWidget widget(FormChartWith(kPoints));
+    TChart& chart = widget.Chart();
+    FeedCurve(*FormSeries(chart).Series2, CurveSamples(1, 4, TFitCoefficients{0, 10, 0, 0}));
+    const qreal ratio = widget.devicePixelRatioF();
+    ASSERT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+    const int s = qRound(ratio);
+    const QImage screen = Screen(widget);
+    ASSERT_EQ(screen.size(), QSize(289, 208) * s);
+    // The bitmap, the picture and so the clipboard keep the chart's own size, and the layout is the
+    // screen's: the same plot rectangle, the same marker places.
+    const QImage bitmap = widget.CreateBitmapImage();
+    ASSERT_EQ(bitmap.size(), QSize(289, 208));
+    const TRect plot = chart.PlotRect();
+    for (const Pt& p : kPoints) {
+        const int px = chart.BottomAxis().ValueToPixel(p.x);
+        const int py = chart.LeftAxis().ValueToPixel(p.y);
+        EXPECT_EQ(PixelColor(bitmap, px - 2, py - 2), p.color);
+        // Each marker pixel is s x s device pixels of the marker's colour (the curve crosses some).
+        int marker = 0;
+        for (int y = s * (py - 2); y < s * (py + 3); ++y) {
+            for (int x = s * (px - 2); x < s * (px + 3); ++x) {
+                marker += PixelColor(screen, x, y) == p.color ? 1 : 0;
+            }
+        }
+        EXPECT_GT(marker, 25 * s * s * 2 / 3) << p.x;
+        EXPECT_NE(PixelColor(screen, s * (px + 3), s * py), p.color);
+    }
+    for (int x = plot.Left + 10; x < plot.Right - 10; x += 7) {
+        for (int k = 0; k < s; ++k) {
+            EXPECT_EQ(PixelColor(screen, s * x + k, s * plot.Top + k), clBlack) << x;
+        }
+        EXPECT_EQ(PixelColor(screen, s * x, s * plot.Top - 1), clBtnFace) << x;
+    }
+    if (s == 1) {
+        EXPECT_EQ(screen, bitmap.convertToFormat(QImage::Format_RGB32));
+    } else {
+        // Text, curve and markers at the screen's resolution: detail finer than a logical pixel in the
+        // labels and along the curve, none in the flat panel.
+        const QRect labels(0, s * plot.Bottom + 2, screen.width(), screen.height() - s * plot.Bottom - 4);
+        EXPECT_GT(test::MixedBlocks(screen, labels), 50);
+        const QRect inside(s * (plot.Left + 3), s * (plot.Top + 3), s * (plot.Width() - 6),
+                           s * (plot.Height() - 6));
+        EXPECT_GT(test::MixedBlocks(screen, inside), 50);
+        EXPECT_EQ(test::MixedBlocks(screen, QRect(s * 2, s * 2, s * 5, s * 5)), 0);
+    }
+}
+
 TEST(ChartWidgetPaint, ResizingTheWidgetResizesTheChart) {
     TChartWidget widget(FormChartWith(kPoints));
     widget.resize(400, 300);
@@ -153,6 +203,7 @@ TEST(ChartWidgetMouse, ClickComesBeforeTheZoomOfTheRelease) {
 TEST(ChartWidgetMouse, ZoomRectangleShowsDuringTheDragAndGoesAway) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
+    const int s = qRound(widget.devicePixelRatioF());
     const QImage idle = Screen(widget);
     const TRect r = chart.PlotRect();
     const QPoint from(r.Left + 30, r.Top + 20);
@@ -162,13 +213,19 @@ TEST(ChartWidgetMouse, ZoomRectangleShowsDuringTheDragAndGoesAway) {
     const int renders = chart.RenderCount();
     const QImage dragging = Screen(widget);
     EXPECT_EQ(chart.RenderCount(), renders);  // the rectangle went into the buffer, no new rendering
-    // Not-xor inverts the pixels of the outline, whose right and bottom edges are excluded.
-    int changed = 0;
-    for (int x = from.x() - 1; x <= to.x(); ++x) {
-        changed += dragging.pixel(x, from.y()) != idle.pixel(x, from.y()) ? 1 : 0;
+    // Not-xor inverts the pixels of the outline, whose right and bottom edges are excluded; on a
+    // high-density screen each of its logical pixels is s x s device pixels.
+    for (int k = 0; k < s; ++k) {
+        int changed = 0;
+        for (int x = s * (from.x() - 1); x < s * (to.x() + 1); ++x) {
+            changed += dragging.pixel(x, s * from.y() + k) != idle.pixel(x, s * from.y() + k) ? 1 : 0;
+        }
+        EXPECT_EQ(changed, s * (to.x() - from.x()));
     }
-    EXPECT_EQ(changed, to.x() - from.x());
-    EXPECT_EQ(dragging.pixel(from.x() + 5, from.y() + 5), idle.pixel(from.x() + 5, from.y() + 5));
+    EXPECT_EQ(dragging.pixel(s * (from.x() + 5), s * from.y() - 1),
+              idle.pixel(s * (from.x() + 5), s * from.y() - 1));
+    EXPECT_EQ(dragging.pixel(s * (from.x() + 5), s * (from.y() + 5)),
+              idle.pixel(s * (from.x() + 5), s * (from.y() + 5)));
     SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, to);
     EXPECT_EQ(Screen(widget), idle);
     EXPECT_FALSE(chart.ChartZoomed);

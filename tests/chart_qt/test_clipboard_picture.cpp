@@ -84,6 +84,8 @@ int DifferingPixels(const QImage& a, const QImage& b) {
 TEST(ClipboardPicture, PngHoldsTheChartAsTheScreenShowsIt) {
     TChartWidget widget(ChartWithPoints());
     TChart& chart = widget.Chart();
+    // Drawn on the screen first, at its density: the copy keeps the chart's own size all the same.
+    widget.grab();
     EXPECT_EQ(CreatePicture(chart, chart.ClientRect())->boundingRect(), QRect(0, 0, 288, 207));
 
     for (const bool marks : {false, true}) {

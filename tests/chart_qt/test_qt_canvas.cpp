@@ -16,8 +16,11 @@ namespace quorvel {
 namespace {
 
 using test::CountColor;
+using test::DeviceEdge;
 using test::InkBox;
 using test::IsWhite;
+using test::LogicalPixel;
+using test::MixedBlocks;
 using test::PixelColor;
 using test::WhiteImage;
 
@@ -183,20 +186,22 @@ TEST(QtCanvasLine, FarEndsGiveTheSamePixelsAsANearLineOnTheSamePath) {
         {"clipped", psSolid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        QImage far = WhiteImage(40, 40);
-        QImage near = WhiteImage(40, 40);
-        for (auto [image, a, b] :
-             {std::tuple{&far, row.farFrom, row.farTo}, std::tuple{&near, row.nearFrom, row.nearTo}}) {
-            TQtCanvas canvas(image);
-            if (row.clip) {
-                canvas.SetClipRect(MakeRect(8, 5, 30, 33));
+        for (const qreal ratio : {1.0, 2.0}) {
+            SCOPED_TRACE(std::string(row.name) + " at ratio " + std::to_string(ratio));
+            QImage far = WhiteImage(40, 40, ratio);
+            QImage near = WhiteImage(40, 40, ratio);
+            for (auto [image, a, b] :
+                 {std::tuple{&far, row.farFrom, row.farTo}, std::tuple{&near, row.nearFrom, row.nearTo}}) {
+                TQtCanvas canvas(image);
+                if (row.clip) {
+                    canvas.SetClipRect(MakeRect(8, 5, 30, 33));
+                }
+                canvas.SetPen(TPen{clBlack, row.style, 1, pmCopy});
+                canvas.Line(a.X, a.Y, b.X, b.Y);
             }
-            canvas.SetPen(TPen{clBlack, row.style, 1, pmCopy});
-            canvas.Line(a.X, a.Y, b.X, b.Y);
+            EXPECT_GT(CountColor(near, clBlack, near.rect()), 10);
+            EXPECT_EQ(far, near);
         }
-        EXPECT_GT(CountColor(near, clBlack, near.rect()), 10);
-        EXPECT_EQ(far, near);
     }
 }
 
@@ -213,29 +218,143 @@ TEST(QtCanvasLine, WidePenIsCentredBand) {
 }
 
 TEST(QtCanvasNotXor, DrawingTwiceRestoresTheImage) {
-    QImage image = WhiteImage(60, 40);
-    {
+    // At every screen density, the zoom rectangle of a drag and the sheet's margin lines go as they came.
+    for (const qreal ratio : {1.0, 2.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        QImage image = WhiteImage(60, 40, ratio);
+        {
+            TQtCanvas canvas(&image);
+            canvas.SetBrush(SolidBrush(clYellow));
+            canvas.FillRect(MakeRect(0, 0, 30, 40));
+            canvas.SetBrush(SolidBrush(clNavy));
+            canvas.FillRect(MakeRect(30, 20, 60, 40));
+        }
+        const QImage before = image.copy();
         TQtCanvas canvas(&image);
-        canvas.SetBrush(SolidBrush(clYellow));
-        canvas.FillRect(MakeRect(0, 0, 30, 40));
-        canvas.SetBrush(SolidBrush(clNavy));
-        canvas.FillRect(MakeRect(30, 20, 60, 40));
+        ASSERT_TRUE(canvas.SupportsNotXor());
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetBrush(TBrush{clWhite, bsClear});
+        canvas.Rectangle(MakeRect(5, 5, 50, 35));
+        canvas.Line(0, 0, 59, 39);
+        canvas.SetPen(TPen{clBlack, psDot, 1, pmNotXor});
+        canvas.Line(2, 38, 58, 38);
+        // Not-xor with a black pen inverts: white turns black, yellow turns blue.
+        EXPECT_EQ(LogicalPixel(image, 40, 5), clBlack);
+        EXPECT_EQ(LogicalPixel(image, 5, 12), clBlue);
+        EXPECT_EQ(LogicalPixel(image, 5, 5), clBlue);  // the corner keeps its one inversion
+        canvas.Line(2, 38, 58, 38);
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.Rectangle(MakeRect(50, 35, 5, 5));
+        canvas.Line(0, 0, 59, 39);
+        canvas.Painter().end();
+        EXPECT_EQ(image, before);
     }
-    const QImage before = image.copy();
-    TQtCanvas canvas(&image);
-    ASSERT_TRUE(canvas.SupportsNotXor());
-    canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
-    canvas.SetBrush(TBrush{clWhite, bsClear});
-    canvas.Rectangle(MakeRect(5, 5, 50, 35));
-    canvas.Line(0, 0, 59, 39);
-    // Not-xor with a black pen inverts: white turns black, yellow turns blue.
-    EXPECT_EQ(PixelColor(image, 40, 5), clBlack);
-    EXPECT_EQ(PixelColor(image, 5, 12), clBlue);
-    EXPECT_EQ(PixelColor(image, 5, 5), clBlue);  // the corner keeps its one inversion
-    canvas.Rectangle(MakeRect(50, 35, 5, 5));
-    canvas.Line(0, 0, 59, 39);
-    canvas.Painter().end();
-    EXPECT_EQ(image, before);
+}
+
+// The logical image drawn anew at ratio: each device pixel takes the colour of the logical pixel it
+// belongs to, with the edges where Qt's fills put them.
+QImage Enlarged(const QImage& logical, qreal ratio) {
+    QImage out = WhiteImage(logical.width(), logical.height(), ratio);
+    for (int y = 0; y < logical.height(); ++y) {
+        for (int x = 0; x < logical.width(); ++x) {
+            for (int dy = DeviceEdge(y, ratio); dy < DeviceEdge(y + 1, ratio) && dy < out.height(); ++dy) {
+                for (int dx = DeviceEdge(x, ratio); dx < DeviceEdge(x + 1, ratio) && dx < out.width(); ++dx) {
+                    out.setPixel(dx, dy, logical.pixel(x, y));
+                }
+            }
+        }
+    }
+    return out;
+}
+
+TEST(QtCanvasDensity, AxisParallelFiguresCoverTheDevicePixelsOfTheirLogicalPixels) {
+    // Frames, axes, ticks, grid lines and markers keep their geometry on a high-density screen.
+    const auto draw = [](QImage& image) {
+        TQtCanvas canvas(&image);
+        canvas.SetPen(SolidPen(clBlack));
+        canvas.SetBrush(SolidBrush(clRed));
+        canvas.Rectangle(MakeRect(2, 3, 17, 11));
+        canvas.Line(3, 20, 30, 20);
+        canvas.Line(30, 22, 3, 22);  // leftwards
+        canvas.Line(34, 30, 34, 2);  // upwards
+        canvas.Line(36, 2, 36, 31);  // downwards
+        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        canvas.Line(1, 25, 38, 25);
+        canvas.Line(38, 27, 1, 27);
+        canvas.Line(39, 1, 39, 31);
+        canvas.SetPen(SolidPen(clBlue, 3));
+        canvas.Line(5, 29, 25, 29);
+        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetBrush(SolidBrush(clPurple));
+        canvas.Rectangle(MakeRect(20, 5, 25, 10));  // a point's marker
+        canvas.SetPixel(28, 8, clGreen);
+        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetBrush(TBrush{clWhite, bsClear});
+        canvas.Rectangle(MakeRect(10, 6, 31, 24));  // a zoom rectangle over all of it
+    };
+    QImage logical = WhiteImage(42, 33);
+    draw(logical);
+    for (const qreal ratio : {2.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        QImage dense = WhiteImage(42, 33, ratio);
+        draw(dense);
+        EXPECT_EQ(dense, Enlarged(logical, ratio));
+    }
+}
+
+TEST(QtCanvasDensity, SlantedLinesAreDrawnAtTheDeviceResolution) {
+    struct Row {
+        const char* name;
+        TPoint from, to;
+    };
+    const Row rows[] = {
+        {"shallow", {2, 3}, {37, 14}},  {"shallow, backwards", {37, 20}, {2, 9}},
+        {"steep", {4, 2}, {13, 30}},    {"steep, backwards", {30, 31}, {22, 1}},
+        {"diagonal", {1, 1}, {30, 30}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QImage logical = WhiteImage(40, 33);
+        QImage dense = WhiteImage(40, 33, 2.0);
+        for (QImage* image : {&logical, &dense}) {
+            TQtCanvas canvas(image);
+            canvas.SetPen(SolidPen(clBlack));
+            canvas.Line(row.from.X, row.from.Y, row.to.X, row.to.Y);
+        }
+        // The curve is as smooth as the screen allows: finer than a logical pixel...
+        EXPECT_GT(MixedBlocks(dense, dense.rect()), 10);
+        // ... and one logical pixel thick, two device pixels across its major direction at every step,
+        // from the first logical pixel up to, not into, the last.
+        const bool xMajor = std::abs(row.to.X - row.from.X) >= std::abs(row.to.Y - row.from.Y);
+        const int start = xMajor ? row.from.X : row.from.Y;
+        const int end = xMajor ? row.to.X : row.to.Y;
+        const int lo = 2 * (start < end ? start : end + 1);
+        const int hi = 2 * (start < end ? end : start + 1);
+        for (int m = 0; m < (xMajor ? dense.width() : dense.height()); ++m) {
+            int ink = 0;
+            for (int k = 0; k < (xMajor ? dense.height() : dense.width()); ++k) {
+                ink += (xMajor ? PixelColor(dense, m, k) : PixelColor(dense, k, m)) == clBlack ? 1 : 0;
+            }
+            EXPECT_EQ(ink, m >= lo && m < hi ? 2 : 0) << "device " << (xMajor ? "column " : "row ") << m;
+        }
+        // It stays on the path of the logical line: every device pixel lies on or beside its pixels.
+        for (int y = 0; y < dense.height(); ++y) {
+            for (int x = 0; x < dense.width(); ++x) {
+                if (PixelColor(dense, x, y) != clBlack) {
+                    continue;
+                }
+                bool beside = false;
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QPoint p(x / 2 + dx, y / 2 + dy);
+                        beside = beside ||
+                                 (logical.rect().contains(p) && PixelColor(logical, p.x(), p.y()) == clBlack);
+                    }
+                }
+                ASSERT_TRUE(beside) << "device pixel " << x << "," << y;
+            }
+        }
+    }
 }
 
 TEST(QtCanvasClip, DrawingStaysInsideClipUntilCleared) {
@@ -277,28 +396,40 @@ TEST(QtCanvasMapping, WindowAndViewportScaleDrawingAndClip) {
 }
 
 TEST(QtCanvasBuffer, BufferStartsWhiteAndIsCopiedInDevicePixels) {
-    QImage image = WhiteImage(50, 50);
-    TQtCanvas canvas(&image);
-    canvas.SetBrush(SolidBrush(clBlack));
-    canvas.FillRect(MakeRect(0, 0, 50, 50));
-    auto buffer = canvas.CreateBuffer(20, 10);
-    ASSERT_EQ(buffer->Width(), 20);
-    ASSERT_EQ(buffer->Height(), 10);
-    buffer->Canvas().SetPixel(0, 0, clRed);
-    buffer->Canvas().SetPixel(19, 9, clBlue);
-    // Mapping and clip of the target do not apply to the copy.
-    TMapping m;
-    m.WindowExt = TPoint{1, 1};
-    m.ViewportExt = TPoint{2, 2};
-    canvas.SetMapping(m);
-    canvas.SetClipRect(MakeRect(0, 0, 1, 1));
-    canvas.DrawBuffer(5, 7, *buffer);
-    canvas.Painter().end();
-    EXPECT_EQ(PixelColor(image, 5, 7), clRed);
-    EXPECT_EQ(PixelColor(image, 24, 16), clBlue);
-    EXPECT_EQ(PixelColor(image, 6, 7), clWhite);
-    EXPECT_EQ(PixelColor(image, 25, 16), clBlack);
-    EXPECT_EQ(PixelColor(image, 24, 17), clBlack);
+    for (const qreal ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(ratio);
+        QImage image = WhiteImage(50, 50, ratio);
+        TQtCanvas canvas(&image);
+        canvas.SetBrush(SolidBrush(clBlack));
+        canvas.FillRect(MakeRect(0, 0, 50, 50));
+        auto buffer = canvas.CreateBuffer(20, 10);
+        // Sized in logical pixels, held at the density of the canvas that made it.
+        ASSERT_EQ(buffer->Width(), 20);
+        ASSERT_EQ(buffer->Height(), 10);
+        const QImage& pixels = dynamic_cast<TQtImageBuffer&>(*buffer).Image();
+        ASSERT_EQ(pixels.size(), QSize(20, 10) * ratio);
+        buffer->Canvas().SetPixel(0, 0, clRed);
+        buffer->Canvas().SetPixel(19, 9, clBlue);
+        buffer->Canvas().SetPen(SolidPen(clGreen));
+        buffer->Canvas().Line(3, 2, 15, 7);
+        // Mapping and clip of the target do not apply to the copy.
+        TMapping m;
+        m.WindowExt = TPoint{1, 1};
+        m.ViewportExt = TPoint{2, 2};
+        canvas.SetMapping(m);
+        canvas.SetClipRect(MakeRect(0, 0, 1, 1));
+        canvas.DrawBuffer(5, 7, *buffer);
+        canvas.Painter().end();
+        EXPECT_EQ(LogicalPixel(image, 5, 7), clRed);
+        EXPECT_EQ(LogicalPixel(image, 24, 16), clBlue);
+        EXPECT_EQ(LogicalPixel(image, 6, 7), clWhite);
+        EXPECT_EQ(LogicalPixel(image, 25, 16), clBlack);
+        EXPECT_EQ(LogicalPixel(image, 24, 17), clBlack);
+        // Pixel for pixel, with nothing smoothed or lost.
+        QImage copied = image.copy(QRect(QPoint(5, 7) * ratio, pixels.size()));
+        copied.setDevicePixelRatio(ratio);
+        EXPECT_EQ(copied, pixels);
+    }
 }
 
 TEST(QtCanvasShapes, PolygonAndEllipseStayInsideTheirBoxes) {

@@ -113,6 +113,13 @@ void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
     if (chart_->Width() != width() || chart_->Height() != height()) {
         SyncBounds();
     }
+    // A window moved to a screen of another density needs the chart drawn anew at that density.
+    TChartCanvas3D& drawing = chart_->Canvas();
+    if (auto* buffer = dynamic_cast<TQtImageBuffer*>(drawing.Buffer.get());
+        buffer != nullptr && buffer->Ratio() != TQtImageBuffer::RatioFor(devicePixelRatioF())) {
+        drawing.Buffer.reset();
+        drawing.NeedsRedraw = true;
+    }
     QPainter painter(this);
     TQtCanvas canvas(painter);
     chart_->Paint(canvas);

@@ -67,6 +67,39 @@ Qt::BrushStyle ToQtBrushStyle(TBrushStyle style) {
     return Qt::SolidPattern;
 }
 
+// Which pixels of a one-pixel line its pen's dash pattern draws, counted from the line's first pixel.
+class DashSteps {
+public:
+    explicit DashSteps(TPenStyle style) : dashes_(DashPattern(style, true)) {
+        for (qreal d : dashes_) {
+            period_ += static_cast<long long>(d);
+        }
+    }
+    bool On(long long i) const {
+        if (period_ == 0) {
+            return true;
+        }
+        long long k = i % period_;
+        for (qsizetype j = 0; j < dashes_.size(); ++j) {
+            k -= static_cast<long long>(dashes_[j]);
+            if (k < 0) {
+                return j % 2 == 0;
+            }
+        }
+        return false;
+    }
+
+private:
+    QList<qreal> dashes_;
+    long long period_ = 0;
+};
+
+// The first device pixel at or after the logical coordinate v on an axis that the device transform
+// maps as v * scale + offset; the edges of Qt's own unsmoothed fills fall there.
+long long DeviceEdge(double v, double scale, double offset) {
+    return static_cast<long long>(std::floor(v * scale + offset + 0.5));
+}
+
 constexpr std::size_t kMaxCachedWidths = 1 << 16;
 
 std::vector<QPoint> WithoutRepeats(std::span<const TPoint> points) {
@@ -90,13 +123,17 @@ TQtCanvas::TQtCanvas(QPaintDevice* device) : ownPainter_(std::make_unique<QPaint
     Init();
 }
 
-TQtCanvas::TQtCanvas(QPainter& painter) : painter_(&painter) {
+TQtCanvas::TQtCanvas(QPainter& painter) : painter_(&painter), foundMode_(painter.compositionMode()) {
     Init();
 }
 
 TQtCanvas::~TQtCanvas() {
     if (ownPainter_ && ownPainter_->isActive()) {
         ownPainter_->end();
+    } else if (!ownPainter_ && painter_->isActive() && painter_->compositionMode() != foundMode_) {
+        // A borrowed painter goes back in the raster operation it came with: whatever it draws next
+        // (a recorded picture replays only the changes of mode it recorded) must not be not-xor.
+        painter_->setCompositionMode(foundMode_);
     }
 }
 
@@ -110,6 +147,9 @@ void TQtCanvas::Init() {
     rasterOps_ = rasterDevice_ || type == QPaintEngine::Picture || type == QPaintEngine::OpenGL2;
     if (painter_->device() != nullptr && painter_->device()->logicalDpiY() > 0) {
         ppi_ = painter_->device()->logicalDpiY();
+    }
+    if (painter_->device() != nullptr && painter_->device()->devicePixelRatio() > 0) {
+        ratio_ = painter_->device()->devicePixelRatio();
     }
 }
 
@@ -199,7 +239,8 @@ QPen TQtCanvas::MakePen() const {
     QPen pen(ToQColor(pen_.Color));
     const bool cosmetic = pen_.Width <= 0 || (pen_.Width == 1 && !scaled_);
     if (cosmetic) {
-        pen.setWidth(0);
+        // A cosmetic width counts device pixels: one logical pixel on a high-density device.
+        pen.setWidthF(ratio_ > 1 ? ratio_ : 0);
         pen.setCosmetic(true);
         pen.setCapStyle(Qt::FlatCap);
     } else {
@@ -372,27 +413,18 @@ bool TQtCanvas::BringFarEndsIn(TPoint& a, TPoint& b) const {
 }
 
 void TQtCanvas::RasterLine(TPoint a, TPoint b) {
-    const QList<qreal> dashes = DashPattern(pen_.Style, true);
-    long long period = 0;
-    for (qreal d : dashes) {
-        period += static_cast<long long>(d);
-    }
-    const auto on = [&](long long i) {
-        if (period == 0) {
-            return true;
-        }
-        long long k = i % period;
-        for (qsizetype j = 0; j < dashes.size(); ++j) {
-            k -= static_cast<long long>(dashes[j]);
-            if (k < 0) {
-                return j % 2 == 0;
-            }
-        }
-        return false;
-    };
     // Ends may lie anywhere in the int range, so every difference is taken in 64 bits.
     const long long dx = static_cast<long long>(b.X) - a.X;
     const long long dy = static_cast<long long>(b.Y) - a.Y;
+    if (dx != 0 && dy != 0) {
+        const QTransform toDevice = painter_->deviceTransform();
+        if (toDevice.type() <= QTransform::TxScale && (toDevice.m11() != 1 || toDevice.m22() != 1)) {
+            DeviceRasterLine(a, b, toDevice);
+            return;
+        }
+    }
+    const DashSteps dash(pen_.Style);
+    const auto on = [&](long long i) { return dash.On(i); };
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
     const long long n = std::max(std::llabs(dx), std::llabs(dy));
     if (n == 0) {
@@ -482,6 +514,99 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
         }
     }
     flush(last + 1);
+}
+
+void TQtCanvas::DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice) {
+    const long long dx = static_cast<long long>(b.X) - a.X;
+    const long long dy = static_cast<long long>(b.Y) - a.Y;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long n = std::max(std::llabs(dx), std::llabs(dy));
+    const long long major = xMajor ? dx : dy;
+    const long long sMajor = major < 0 ? -1 : 1;
+    const long long majorStart = xMajor ? a.X : a.Y;
+    const double minorStart = xMajor ? a.Y : a.X;
+    // Device pixel = logical * scale + offset on each axis.
+    const double majorScale = xMajor ? toDevice.m11() : toDevice.m22();
+    const double majorOffset = xMajor ? toDevice.dx() : toDevice.dy();
+    const double minorScale = xMajor ? toDevice.m22() : toDevice.m11();
+    const double minorOffset = xMajor ? toDevice.dy() : toDevice.dx();
+    // How far the minor coordinate moves per logical pixel along the major axis (signed).
+    const double slope = static_cast<double>(xMajor ? dy : dx) / static_cast<double>(major);
+    // As for unscaled lines, only the logical steps that can be visible are walked.
+    const TRect visible = VisibleBounds().value_or(TRect{});
+    const long long majorLo = xMajor ? visible.Left : visible.Top;
+    const long long majorHi = (xMajor ? visible.Right : visible.Bottom) - 1;
+    const long long minorLo = DeviceEdge(xMajor ? visible.Top : visible.Left, minorScale, minorOffset);
+    const long long minorHi = DeviceEdge(xMajor ? visible.Bottom : visible.Right, minorScale, minorOffset);
+    const long long first = std::max(sMajor > 0 ? majorLo - majorStart : majorStart - majorHi, 0LL);
+    const long long last = std::min(sMajor > 0 ? majorHi - majorStart : majorStart - majorLo, n - 1);
+    if (first > last) {
+        return;
+    }
+    const DashSteps dash(pen_.Style);
+    const QColor color = ToQColor(pen_.Color);
+    // Device pixels go to the painter as logical rectangles that map exactly onto them.
+    const auto fill = [&](long long m0, long long m1, long long r0, long long r1) {
+        const double x0 = (static_cast<double>(m0) - majorOffset) / majorScale;
+        const double x1 = (static_cast<double>(m1) - majorOffset) / majorScale;
+        const double y0 = (static_cast<double>(r0) - minorOffset) / minorScale;
+        const double y1 = (static_cast<double>(r1) - minorOffset) / minorScale;
+        painter_->fillRect(xMajor ? QRectF(x0, y0, x1 - x0, y1 - y0) : QRectF(y0, x0, y1 - y0, x1 - x0),
+                           color);
+    };
+    // Device columns (rows, when steep) with the same band of device rows form one run.
+    long long runFrom = 0;
+    long long runTo = 0;
+    long long runLo = 0;
+    long long runHi = 0;
+    bool inRun = false;
+    const auto flush = [&] {
+        if (inRun) {
+            fill(runFrom, runTo, runLo, runHi);
+            inRun = false;
+        }
+    };
+    for (long long i = first; i <= last; ++i) {
+        if (!dash.On(i)) {
+            flush();
+            continue;
+        }
+        const long long m = majorStart + sMajor * i;
+        const long long c0 = DeviceEdge(static_cast<double>(m), majorScale, majorOffset);
+        const long long c1 = DeviceEdge(static_cast<double>(m) + 1, majorScale, majorOffset);
+        for (long long k = 0; k < c1 - c0; ++k) {
+            // Backwards lines walk their device columns backwards too, so runs stay contiguous.
+            const long long c = sMajor > 0 ? c0 + k : c1 - 1 - k;
+            // The line's minor coordinate at this device column's centre, and one logical pixel
+            // around it.
+            const double along = (static_cast<double>(c) + 0.5 - majorOffset) / majorScale -
+                                 (static_cast<double>(majorStart) + 0.5);
+            const double centre = minorStart + 0.5 + along * slope;
+            const long long lo = std::max(DeviceEdge(centre - 0.5, minorScale, minorOffset), minorLo);
+            const long long hi = std::min(DeviceEdge(centre + 0.5, minorScale, minorOffset), minorHi);
+            if (lo >= hi) {
+                flush();
+                continue;
+            }
+            if (inRun && lo == runLo && hi == runHi) {
+                if (c == runTo) {
+                    runTo = c + 1;
+                    continue;
+                }
+                if (c == runFrom - 1) {
+                    runFrom = c;
+                    continue;
+                }
+            }
+            flush();
+            runFrom = c;
+            runTo = c + 1;
+            runLo = lo;
+            runHi = hi;
+            inRun = true;
+        }
+    }
+    flush();
 }
 
 void TQtCanvas::DrawOutline(std::span<const QPoint> points, bool closed) {
@@ -698,7 +823,7 @@ void TQtCanvas::SetMapping(const TMapping& m) {
 }
 
 std::unique_ptr<TCanvasBuffer> TQtCanvas::CreateBuffer(int w, int h) {
-    return std::make_unique<TQtImageBuffer>(w, h, ppi_);
+    return std::make_unique<TQtImageBuffer>(w, h, ppi_, ratio_);
 }
 
 void TQtCanvas::DrawBuffer(int x, int y, TCanvasBuffer& buffer) {
@@ -706,7 +831,8 @@ void TQtCanvas::DrawBuffer(int x, int y, TCanvasBuffer& buffer) {
     if (image == nullptr) {
         return;
     }
-    // Device pixels, unchanged: no mapping, no clip, no raster operation.
+    // Pixel for pixel (the buffer has the device's ratio), at logical (x, y): no mapping, no clip, no
+    // raster operation.
     painter_->save();
     painter_->setViewTransformEnabled(false);
     painter_->setWorldMatrixEnabled(false);
@@ -716,8 +842,11 @@ void TQtCanvas::DrawBuffer(int x, int y, TCanvasBuffer& buffer) {
     painter_->restore();
 }
 
-TQtImageBuffer::TQtImageBuffer(int w, int h, int ppi)
-    : image_(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32) {
+TQtImageBuffer::TQtImageBuffer(int w, int h, int ppi, qreal ratio)
+    : width_(std::max(w, 1)),
+      height_(std::max(h, 1)),
+      image_(QSize(width_, height_) * RatioFor(ratio), QImage::Format_RGB32) {
+    image_.setDevicePixelRatio(RatioFor(ratio));
     image_.fill(Qt::white);
     canvas_ = std::make_unique<TQtCanvas>(&image_);
     canvas_->SetPixelsPerInch(ppi);

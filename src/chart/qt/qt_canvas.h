@@ -9,6 +9,12 @@
 // the pixel at the far end of its internal direction. Vector devices (QPicture, SVG, PDF, printers) get
 // Qt lines, which a later rasterisation may place within a pixel of the same spot.
 //
+// On a high-density device (device pixel ratio above 1) every coordinate stays a logical pixel and Qt
+// scales fills and text to the device's resolution. Axis-parallel one-pixel lines cover exactly the
+// device pixels of the logical pixels they cover at ratio 1, so frames, axes, ticks and not-xor figures
+// keep their geometry; slanted ones are rasterised here at the device's resolution, a logical pixel
+// thick, so that curves are as smooth as the screen allows.
+//
 // Pen mode not-xor uses QPainter::RasterOp_NotSourceXorDestination where the device supports raster
 // operations (QImage, the widget's backing store, a QPicture replayed onto either). Devices without
 // them (SVG, PDF and printers) draw a not-xor pen in copy mode; the only not-xor figure is the zoom
@@ -17,6 +23,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QTransform>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +63,11 @@ public:
     void SetPixelsPerInch(int ppi);
     // Whether pen mode not-xor is drawn as such on this device (see the file comment).
     bool SupportsNotXor() const { return rasterOps_; }
+    // Device pixels per logical pixel of the device drawn on; buffers made here share it.
+    qreal DeviceRatio() const { return ratio_; }
+    // Draws for a device of that density: a recorded picture replayed on a high-density screen keeps
+    // its one-pixel lines a logical pixel wide there.
+    void SetDeviceRatio(qreal ratio) { ratio_ = ratio > 0 ? ratio : 1; }
 
     void SetPen(const TPen& pen) override;
     const TPen& Pen() const override { return pen_; }
@@ -114,6 +126,8 @@ private:
     bool OwnLines() const;
     // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
     void RasterLine(TPoint a, TPoint b);
+    // RasterLine of a slanted line on a device whose pixels are smaller than the logical ones.
+    void DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice);
     // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened;
     // none while neither is known (a picture being recorded without a clip).
     std::optional<TRect> VisibleBounds() const;
@@ -123,8 +137,10 @@ private:
 
     std::unique_ptr<QPainter> ownPainter_;
     QPainter* painter_ = nullptr;
+    QPainter::CompositionMode foundMode_ = QPainter::CompositionMode_SourceOver;
     bool rasterOps_ = false;
     bool rasterDevice_ = false;  // pixels land on an image: lines are rasterised exactly here
+    qreal ratio_ = 1;            // device pixels per logical pixel
     int ppi_ = 96;
     TPen pen_;
     TBrush brush_;
@@ -140,18 +156,24 @@ private:
     mutable FontState* current_ = nullptr;
 };
 
-// An off-screen image with a canvas on it, as made by TQtCanvas::CreateBuffer.
+// An off-screen image with a canvas on it, as made by TQtCanvas::CreateBuffer: w x h logical pixels,
+// held at ratio device pixels each.
 class TQtImageBuffer final : public TCanvasBuffer {
 public:
-    TQtImageBuffer(int w, int h, int ppi);
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
+    TQtImageBuffer(int w, int h, int ppi, qreal ratio = 1);
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    qreal Ratio() const { return image_.devicePixelRatio(); }
+    // The ratio of a buffer made for a device of deviceRatio: never coarser than a logical pixel.
+    static qreal RatioFor(qreal deviceRatio) { return deviceRatio > 1 ? deviceRatio : 1; }
     TCanvas& Canvas() override { return *canvas_; }
     const QImage& Image() const { return image_; }
     // Ends drawing and hands out the image; the buffer's canvas draws nothing afterwards.
     QImage TakeImage();
 
 private:
+    int width_;
+    int height_;
     QImage image_;
     std::unique_ptr<TQtCanvas> canvas_;
 };
