@@ -13,18 +13,22 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
+#include <QtMath>
 
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/qt/qt_canvas.h"
+#include "chart_qt/image_probe.h"
 #include "chart_sample.h"
 #include "fake_printer.h"
 
 namespace quorvel::testing {
 namespace {
 
+// Logical pixel (x, y) of the sheet's frame, whatever the screen's density.
 TColor PixelAt(const QImage& image, int x, int y) {
-    return FromQColor(QColor(image.pixel(x, y)));
+    const qreal ratio = image.devicePixelRatio();
+    return FromQColor(QColor(image.pixel(qFloor(x * ratio + 0.5), qFloor(y * ratio + 0.5))));
 }
 
 class PreviewDialogTest : public ::testing::Test {
@@ -267,6 +271,31 @@ TEST_F(PreviewDialogTest, SheetShadowAndChartPixels) {
     // No panel colour on the sheet: the picture was drawn as for printing.
     EXPECT_EQ(PixelAt(frame, p.Left + 1, p.Top + 1), clWhite);
     EXPECT_FALSE(chart->IsPrinting);
+    // The sheet is drawn at the screen's density: on a high-density screen its text and lines hold
+    // detail finer than a logical pixel.
+    const qreal ratio = page->devicePixelRatioF();
+    ASSERT_EQ(frame.size(), page->size() * ratio);
+    if (ratio == 2) {
+        EXPECT_GT(
+            test::MixedBlocks(frame, QRect(QPoint(p.Left, p.Top) * 2, QSize(p.Width(), p.Height()) * 2)),
+            100);
+    }
+}
+
+TEST_F(PreviewDialogTest, TheChartOnTheSheetIsTheSameWithAndWithoutMarginLines) {
+    // The not-xor of the dotted lines must not reach the chart drawn after them, where the curve
+    // crosses the markers and the grid.
+    const auto picture = [&] {
+        page->RenderFrame();
+        const qreal ratio = page->Frame().devicePixelRatio();
+        const TRect& p = page->PictureRect();
+        return page->Frame().copy(QRect(QPoint(p.Left, p.Top) * ratio, QSize(p.Width(), p.Height()) * ratio));
+    };
+    const QImage withLines = picture();
+    dialog->ShowMargins->setChecked(false);
+    const QImage without = picture();
+    ASSERT_FALSE(without.isNull());
+    EXPECT_EQ(withLines, without);
 }
 
 TEST_F(PreviewDialogTest, OrientationDetailAndPrinterChoice) {

@@ -8,12 +8,13 @@
 
 namespace quorvel {
 
-std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect) {
+std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect, qreal replayRatio) {
     auto picture = std::make_unique<QPicture>();
     {
         // The painter closes the recording also when drawing fails.
         QPainter painter(picture.get());
         TQtCanvas canvas(painter);
+        canvas.SetDeviceRatio(replayRatio);
         chart.DrawToForeignCanvas(canvas, rect);
     }
     picture->setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));

@@ -9,8 +9,8 @@ namespace quorvel {
 
 class TCustomChartPanel;
 
-// The whole chart drawn into rect on a new picture of max(1, width - 1) x max(1, height - 1) pixels.
-// The caller owns the picture.
-std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect);
+// The whole chart drawn into rect on a new picture of max(1, width - 1) x max(1, height - 1) pixels,
+// for replay on a device of replayRatio device pixels per logical pixel. The caller owns the picture.
+std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect, qreal replayRatio = 1);
 
 }  // namespace quorvel

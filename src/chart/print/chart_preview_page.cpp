@@ -28,15 +28,6 @@ QRect ToQRect(const TRect& r) {
     return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
 
-// A rendering of the chart as an image of the logical extent, on a background of color.
-QImage BitmapRendering(TCustomChartPanel& chart, TColor color, int width, int height) {
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    TQtCanvas factory(&scratch);
-    auto bitmap = chart.CreateBitmapImage(factory, color, TRect{0, 0, width, height});
-    auto* image = dynamic_cast<TQtImageBuffer*>(bitmap.get());
-    return image != nullptr ? image->Image() : QImage();
-}
-
 }  // namespace
 
 TChartPreviewPage::TChartPreviewPage(TPrinter& printer, QWidget* parent)
@@ -50,8 +41,6 @@ TChartPreviewPage::TChartPreviewPage(TPrinter& printer, QWidget* parent)
 void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings) {
     chart_ = chart;
     settings_ = settings;
-    // The flat chart canvas never rotates, so the recorded drawing is always the better rendering.
-    drawAsBitmap_ = false;
     Invalidate();
 }
 
@@ -76,13 +65,6 @@ void TChartPreviewPage::SetShowImage(bool show) {
     }
 }
 
-void TChartPreviewPage::SetDrawAsBitmap(bool on) {
-    if (on != drawAsBitmap_) {
-        drawAsBitmap_ = on;
-        Invalidate();
-    }
-}
-
 void TChartPreviewPage::Invalidate() {
     frameStale_ = true;
     update();
@@ -97,8 +79,11 @@ void TChartPreviewPage::LayoutSheet() {
 void TChartPreviewPage::RenderFrame() {
     LayoutSheet();
     const QSize size(std::max(1, width()), std::max(1, height()));
-    if (frame_.size() != size) {
-        frame_ = QImage(size, QImage::Format_RGB32);
+    // Drawn at the screen's density, so the sheet's text and lines are as sharp as the screen's own.
+    const qreal ratio = TQtImageBuffer::RatioFor(devicePixelRatioF());
+    if (frame_.deviceIndependentSize() != QSizeF(size) || frame_.devicePixelRatio() != ratio) {
+        frame_ = QImage(size * ratio, QImage::Format_RGB32);
+        frame_.setDevicePixelRatio(ratio);
     }
     QPainter painter(&frame_);
     {
@@ -136,16 +121,13 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     const QRect target = ToQRect(pictureRect_);
     painter.save();
     painter.setClipRect(target);
-    if (drawAsBitmap_) {
-        painter.drawImage(target, BitmapRendering(*chart_, sheetColor_, extent.Width, extent.Height));
-    } else {
-        const auto picture = CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height});
-        const QRect frame = picture->boundingRect();
-        painter.translate(target.left(), target.top());
-        painter.scale(static_cast<double>(target.width()) / frame.width(),
-                      static_cast<double>(target.height()) / frame.height());
-        painter.drawPicture(0, 0, *picture);
-    }
+    const auto picture =
+        CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height}, frame_.devicePixelRatio());
+    const QRect frame = picture->boundingRect();
+    painter.translate(target.left(), target.top());
+    painter.scale(static_cast<double>(target.width()) / frame.width(),
+                  static_cast<double>(target.height()) / frame.height());
+    painter.drawPicture(0, 0, *picture);
     painter.restore();
 }
 
@@ -166,7 +148,7 @@ void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
 }
 
 void TChartPreviewPage::DrawMarginLinesDirect() {
-    if (frame_.isNull() || frameStale_) {
+    if (frame_.isNull() || FrameOutOfDate()) {
         // The next paint renders the frame whole, margin lines included.
         return;
     }
@@ -183,41 +165,17 @@ bool TChartPreviewPage::Print() {
         return false;
     }
     WaitCursor wait;
-    if (!drawAsBitmap_) {
-        return PrintChart(*chart_, *settings_, printer_, this);
-    }
-    printer_.SetTitle(QString::fromStdString(chart_->Name));
-    if (!printer_.BeginDoc(this)) {
-        return false;
-    }
-    try {
-        const TRect rect = PagePrintRect(*settings_, chart_->Width(), chart_->Height(), printer_.Metrics());
-        const TLogicalExtent extent = LogicalExtent(rect, chart_->ClientRect(), settings_->PrintDetail);
-        QImage image;
-        {
-            TPrintingScope printing(*chart_);
-            image = BitmapRendering(*chart_, sheetColor_, extent.Width, extent.Height);
-        }
-        if (auto* canvas = dynamic_cast<TQtCanvas*>(&printer_.Canvas())) {
-            canvas->Painter().drawImage(ToQRect(rect), image);
-        }
-        printer_.EndDoc();
-    } catch (...) {
-        printer_.Abort();
-        if (printer_.Printing()) {
-            try {
-                printer_.EndDoc();
-            } catch (...) {
-                // The first error is the one to report.
-            }
-        }
-        throw;
-    }
-    return true;
+    return PrintChart(*chart_, *settings_, printer_, this);
+}
+
+bool TChartPreviewPage::FrameOutOfDate() const {
+    return frameStale_ ||
+           frame_.deviceIndependentSize() != QSizeF(std::max(1, width()), std::max(1, height())) ||
+           frame_.devicePixelRatio() != TQtImageBuffer::RatioFor(devicePixelRatioF());
 }
 
 void TChartPreviewPage::paintEvent(QPaintEvent*) {
-    if (frameStale_ || frame_.size() != QSize(std::max(1, width()), std::max(1, height()))) {
+    if (FrameOutOfDate()) {
         RenderFrame();
     }
     QPainter painter(this);

@@ -31,9 +31,6 @@ public:
     void SetShowMarginLines(bool show);
     bool ShowImage() const { return showImage_; }
     void SetShowImage(bool show);
-    // Stretch a bitmap of the chart instead of its recorded drawing.
-    bool DrawAsBitmap() const { return drawAsBitmap_; }
-    void SetDrawAsBitmap(bool on);
     bool AllowResize = true;
     bool AllowMove = true;
 
@@ -53,7 +50,7 @@ public:
     void DrawMarginLinesDirect();
     // Prints the chart (hourglass cursor meanwhile). False when the job was called off.
     bool Print();
-    // The rendered frame (what the control shows).
+    // The rendered frame (what the control shows), at the screen's device pixel ratio.
     const QImage& Frame() const { return frame_; }
 
 protected:
@@ -64,6 +61,8 @@ protected:
 
 private:
     void LayoutSheet();
+    // The frame's pixels are out of date or of another size or density than the control's.
+    bool FrameOutOfDate() const;
     void PaintPicture(QPainter& painter);
     void DrawMarginLines(QPainter& painter) const;
     void SetGripCursor(TGripKind grip);
@@ -74,7 +73,6 @@ private:
     TColor sheetColor_ = clWhite;
     bool showMarginLines_ = true;
     bool showImage_ = true;
-    bool drawAsBitmap_ = false;
     TRect sheetRect_;
     TRect pictureRect_;
     TGripKind grip_ = gkNone;
