@@ -3,15 +3,22 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QPageLayout>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -421,18 +428,110 @@ TEST_F(PdfPrintTest, AFileThatCannotBeWrittenWholeIsAnErrorAndLeavesNothingBehin
     }
 }
 
-TEST_F(PdfPrintTest, SetupDialogOpensAndCloses) {
-    TQtPrinter printer;
-    SelectPdfTarget(printer, file);
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            opened = true;
-            modal->close();
+// What the print dialog shows once it runs, and an answer given to it (from a timer, as a user would).
+struct SetupSeen {
+    bool shown = false;
+    QString title;
+    QString accept;
+    bool jobOptions = false;   // a control for pages, copies or their order can be reached
+    bool properties = false;   // the printer's own properties can be reached
+    QString current;           // the printer entry it opened on
+    bool onFileEntry = false;  // ... which is its file entry
+};
+
+// Runs the printer's setup, answering its dialog with answer (true accepts it).
+SetupSeen RunSetup(TPrinter& printer, const std::function<bool(QPrintDialog&)>& answer,
+                   const std::function<void()>& open = {}) {
+    SetupSeen seen;
+    QTimer::singleShot(0, [&seen, answer] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            if (QWidget* other = QApplication::activeModalWidget()) {
+                other->close();
+            }
+            return;
+        }
+        seen.shown = true;
+        seen.title = dialog->windowTitle();
+        seen.jobOptions = dialog->testOption(QAbstractPrintDialog::PrintPageRange) ||
+                          dialog->testOption(QAbstractPrintDialog::PrintCollateCopies) ||
+                          dialog->testOption(QAbstractPrintDialog::PrintCurrentPage) ||
+                          dialog->testOption(QAbstractPrintDialog::PrintSelection);
+        if (auto* buttons = dialog->findChild<QDialogButtonBox*>()) {
+            for (QAbstractButton* button : buttons->buttons()) {
+                const auto role = buttons->buttonRole(button);
+                if (role == QDialogButtonBox::AcceptRole) {
+                    seen.accept = button->text();
+                } else if (role != QDialogButtonBox::RejectRole && button->isVisible()) {
+                    seen.jobOptions = true;
+                }
+            }
+        }
+        if (auto* properties = dialog->findChild<QPushButton*>(QStringLiteral("properties"))) {
+            seen.properties = properties->isVisible() && properties->isEnabled();
+        }
+        if (auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"))) {
+            seen.current = printers->currentText();
+            seen.onFileEntry = printers->currentIndex() == printers->count() - 1;
+        }
+        if (answer(*dialog)) {
+            dialog->accept();
+        } else {
+            dialog->reject();
         }
     });
-    printer.Setup(nullptr);
-    EXPECT_TRUE(opened);
+    if (open) {
+        open();
+    } else {
+        printer.Setup(nullptr);
+    }
+    return seen;
+}
+
+// Chooses the entry named name in the dialog's printer list (the last one, its file entry, when empty).
+void ChoosePrinter(QPrintDialog& dialog, const QString& name) {
+    auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+    ASSERT_NE(printers, nullptr);
+    printers->setCurrentIndex(name.isEmpty() ? printers->count() - 1 : printers->findText(name));
+}
+
+TEST_F(PdfPrintTest, TheSetupIsThePrintDialogInItsSetupRole) {
+    TQtPrinter printer;
+    SelectPdfTarget(printer, file);
+    printer.SetOrientation(poLandscape);
+    const QString named = dir.filePath("named.pdf");
+    const SetupSeen seen = RunSetup(printer, [&](QPrintDialog& dialog) {
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename"))) {
+            name->setText(named);
+        }
+        return true;
+    });
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.title, QString("Настройка печати"));
+    // Accepting keeps the settings: the button does not say it prints.
+    EXPECT_EQ(seen.accept, QCoreApplication::translate("QPlatformTheme", "OK"));
+    EXPECT_FALSE(seen.jobOptions);
+    EXPECT_TRUE(seen.onFileEntry);
+    EXPECT_TRUE(printer.IsPdfTarget());
+    EXPECT_EQ(printer.DpiX(), TQtPrinter::kPdfResolution);
+    EXPECT_EQ(printer.Orientation(), poLandscape);
+    // The file named there is the one offered at the print.
+    QString offered;
+    printer.AskPdfFileName = [&](QWidget*, const QString& suggested) {
+        offered = suggested;
+        return QString();
+    };
+    EXPECT_FALSE(PrintChart(*chart, settings, printer));
+    EXPECT_EQ(offered, named);
+    // A setup called off takes nothing over.
+    RunSetup(printer, [&](QPrintDialog& dialog) {
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename"))) {
+            name->setText(dir.filePath("other.pdf"));
+        }
+        return false;
+    });
+    EXPECT_FALSE(PrintChart(*chart, settings, printer));
+    EXPECT_EQ(offered, named);
 }
 
 // Run only by cups_print_test.sh, with a private spooler and its PDF queue; CTest leaves it out.
@@ -452,6 +551,64 @@ TEST(CupsQueue, PrintsThroughTheSpooler) {
     chart->Title().SetVisible(true);
     TChartPrintSettings settings;
     ASSERT_TRUE(PrintChart(*chart, settings, printer));
+}
+
+// Run only by cups_print_test.sh, like the print above.
+TEST(CupsQueue, TheSetupDialogChoosesBetweenTheQueueAndTheFile) {
+    const QString queue = qEnvironmentVariable("QUORVEL_CUPS_QUEUE");
+    if (queue.isEmpty()) {
+        GTEST_SKIP() << "no print spooler for this run (cups_print_test.sh starts one)";
+    }
+    TQtPrinter printer;
+    const int queueIndex = static_cast<int>(printer.Printers().indexOf(queue));
+    ASSERT_GE(queueIndex, 0);
+    const int fileIndex = static_cast<int>(printer.Printers().size()) - 1;
+    printer.SetPrinterIndex(fileIndex);
+    printer.SetOrientation(poLandscape);
+    // It opens on the current printer, the file here, and the queue chosen there becomes current.
+    SetupSeen seen = RunSetup(printer, [&](QPrintDialog& dialog) {
+        ChoosePrinter(dialog, queue);
+        return true;
+    });
+    ASSERT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.onFileEntry);
+    EXPECT_EQ(printer.PrinterIndex(), queueIndex);
+    EXPECT_FALSE(printer.IsPdfTarget());
+    EXPECT_EQ(printer.Orientation(), poLandscape);
+    // On a queue: its own properties can be reached, and the file can be chosen again.
+    seen = RunSetup(printer, [&](QPrintDialog& dialog) {
+        ChoosePrinter(dialog, QString());
+        return true;
+    });
+    EXPECT_EQ(seen.current, queue);
+    EXPECT_TRUE(seen.properties);
+    EXPECT_FALSE(seen.jobOptions);
+    EXPECT_TRUE(printer.IsPdfTarget());
+    EXPECT_EQ(printer.DpiX(), TQtPrinter::kPdfResolution);
+
+    // From the preview: the printer list follows the dialog's choice, and so does the orientation.
+    auto chart = SampleChart();
+    TChartPrintSettings settings;
+    TChartPreview preview(nullptr, *chart, settings, printer);
+    preview.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(preview.Printers->currentIndex(), fileIndex);
+    seen = RunSetup(
+        printer,
+        [&](QPrintDialog& dialog) {
+            ChoosePrinter(dialog, queue);
+            // What the printer's properties would do: portrait paper.
+            dialog.printer()->setPageOrientation(QPageLayout::Portrait);
+            return true;
+        },
+        [&] { preview.BSetupPrinter->click(); });
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(preview.Printers->currentText(), queue);
+    EXPECT_EQ(printer.PrinterIndex(), queueIndex);
+    EXPECT_EQ(printer.Orientation(), poPortrait);
+    EXPECT_TRUE(preview.findChild<QRadioButton*>("Orientation0")->isChecked());
+    EXPECT_EQ(settings.PageMargins, ProportionalMargins(chart->Width(), chart->Height(), printer.Metrics()));
+    EXPECT_EQ(settings.PageMargins.Left, 15);
 }
 
 }  // namespace

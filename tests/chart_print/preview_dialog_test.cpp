@@ -315,13 +315,23 @@ TEST_F(PreviewDialogTest, OrientationDetailAndPrinterChoice) {
     EXPECT_EQ(printer.orientation, poLandscape);
     EXPECT_TRUE(Item(1)->isChecked());
 
-    // A setup that keeps the orientation changes no margin, even for other paper.
+    // A setup that keeps the orientation but takes longer paper centres the chart on that paper, and
+    // the page printed is the page shown.
     printer.setupOrientation = poLandscape;
     printer.setupLongSide = 6000;
     dialog->BSetupPrinter->click();
     EXPECT_EQ(printer.setups, 1);
     EXPECT_TRUE(Item(1)->isChecked());
-    EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 19, 15, 19}));
+    EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 13, 15, 13}));
+    EXPECT_EQ(Edits(), settings.PageMargins);
+    EXPECT_EQ(dialog->DefaultMargins(), settings.PageMargins);
+    page->RenderFrame();
+    EXPECT_EQ(page->PictureRect(), PictureRectFromMargins(page->SheetRect(), Edits()));
+    dialog->BPrint->click();
+    TChartPrintSettings shown{Edits(), false, settings.PrintDetail};
+    const TRect printed = PagePrintRect(shown, chart->Width(), chart->Height(), printer.Metrics());
+    ASSERT_FALSE(printer.canvas.mappings.empty());
+    EXPECT_EQ(printer.canvas.mappings.front().ViewportExt, (TPoint{printed.Width(), printed.Height()}));
 
     // One that turns the page to portrait: the dialog follows.
     printer.setupOrientation = poPortrait;

@@ -313,9 +313,9 @@ void TChartPreview::PrintersChange(int index) {
 void TChartPreview::BSetupPrinterClick() {
     printer_.Setup(this);
     FillPrinters();
-    // Only the orientation is taken over (a change of it lays the margins out anew); the sheet is
-    // drawn again for the paper the setup may have chosen.
-    SyncOrientation();
+    // The setup may have changed the paper without the orientation: the centred placement is worked
+    // out anew for it, as the print will work it out, so that the page printed is the page shown.
+    RefreshMargins();
     page_->Invalidate();
 }
 

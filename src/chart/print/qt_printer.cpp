@@ -1,13 +1,17 @@
 #include "chart/print/qt_printer.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QCursor>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
-#include <QPageSetupDialog>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QScreen>
 #include <vector>
@@ -58,6 +62,25 @@ std::string CannotWrite(const QString& file, const QString& reason) {
         .arg(QDir::toNativeSeparators(file), reason)
         .toStdString();
 }
+
+// Opens the print dialog on its file entry (its last) when the file target is the current printer;
+// by itself the dialog offers the first queue.
+class FileEntryFirst final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            auto* printers = watched->findChild<QComboBox*>(QStringLiteral("printers"));
+            if (printers != nullptr && printers->count() > 0) {
+                printers->setCurrentIndex(printers->count() - 1);
+            }
+        }
+        return false;
+    }
+};
 
 int ScreenPixelsPerInch() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -177,12 +200,17 @@ bool TQtPrinter::BeginDoc(QWidget* parent) {
     }
     auto painter = std::make_unique<QPainter>();
     if (IsPdfTarget()) {
-        QString suggested = printer_.docName().isEmpty() ? QStringLiteral("chart") : printer_.docName();
+        const QString title = printer_.docName().isEmpty() ? QStringLiteral("chart") : printer_.docName();
+        // A file named in the printer setup is offered, a folder there gets the job's name.
+        QString suggested = printer_.outputFileName();
+        if (suggested.isEmpty() || QFileInfo(suggested).isDir()) {
+            suggested = QDir(suggested).filePath(title + QStringLiteral(".pdf"));
+        }
         QString file;
         {
             // The user answers a dialog with the normal cursor, whatever the print shows meanwhile.
             const NormalCursor normal;
-            file = AskPdfFileName ? AskPdfFileName(parent, suggested + QStringLiteral(".pdf")) : QString();
+            file = AskPdfFileName ? AskPdfFileName(parent, suggested) : QString();
         }
         if (file.isEmpty()) {
             return false;
@@ -280,8 +308,56 @@ TCanvas& TQtPrinter::Canvas() {
 }
 
 void TQtPrinter::Setup(QWidget* parent) {
-    QPageSetupDialog dialog(&printer_, parent);
-    dialog.exec();
+    QPrintDialog dialog(&printer_, parent);
+    // The setup role: the printer, its paper, orientation and own properties, and the file target.
+    // What only a job means (page range, copies, order, pages per sheet) is left out: the chart is
+    // one page, and the print itself starts from the preview.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setWindowTitle(QStringLiteral("Настройка печати"));
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        for (QAbstractButton* button : buttons->buttons()) {
+            switch (buttons->buttonRole(button)) {
+                case QDialogButtonBox::AcceptRole:
+                    // Accepting keeps the settings; it prints nothing.
+                    button->setText(QCoreApplication::translate("QPlatformTheme", "OK"));
+                    break;
+                case QDialogButtonBox::RejectRole:
+                    break;
+                default:
+                    // The button that unfolds the job options.
+                    button->hide();
+                    break;
+            }
+        }
+    }
+    FileEntryFirst fileEntry;
+    if (IsPdfTarget()) {
+        dialog.installEventFilter(&fileEntry);
+    }
+    const NormalCursor normal;
+    if (dialog.exec() == QDialog::Accepted) {
+        TakeSetup();
+    }
+}
+
+void TQtPrinter::TakeSetup() {
+    // The dialog may have chosen another queue or the file target: the list and the current entry
+    // follow it, the rest of its choice (paper, orientation, properties) stays in the printer.
+    queues_ = QPrinterInfo::availablePrinterNames();
+    if (printer_.outputFormat() == QPrinter::PdfFormat) {
+        index_ = static_cast<int>(queues_.size());
+        printer_.setResolution(kPdfResolution);
+        return;
+    }
+    printer_.setOutputFileName(QString());
+    const auto found = queues_.indexOf(printer_.printerName());
+    if (found >= 0) {
+        index_ = static_cast<int>(found);
+        return;
+    }
+    // A queue the system no longer lists: the file target is always there.
+    index_ = static_cast<int>(queues_.size());
+    SelectDevice();
 }
 
 }  // namespace quorvel

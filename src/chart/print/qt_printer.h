@@ -52,6 +52,8 @@ public:
 
 private:
     void SelectDevice();
+    // Takes over the printer the setup dialog chose.
+    void TakeSetup();
     QRect PageRect() const;
 
     QStringList queues_;
