@@ -12,7 +12,7 @@
 #include "app/command_ui.h"
 #include "app/data_file.h"
 #include "app/form_main.h"
-#include "app/grid_table_access.h"
+#include "app/grid_model.h"
 #include "app/string_grid.h"
 #include "app/table_access.h"
 #include "app/table_commands.h"
@@ -126,7 +126,7 @@ void BM_ReadMillionLineFileIntoWindow(benchmark::State& state) {
         auto form = std::make_unique<TFormMain>();
         form->show();
         QApplication::processEvents();
-        TGridTableAccess table(*form->findChild<TStringGrid*>("sgData")->Model());
+        TGridModel& table = *form->findChild<TStringGrid*>("sgData")->Model();
         TChosenFile ui(path, *form);
         state.ResumeTiming();
         RunReadCommand(table, ui);

@@ -9,7 +9,7 @@
 
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
-#include "app/grid_table_access.h"
+#include "app/grid_model.h"
 #include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
@@ -30,26 +30,22 @@ TCommandDialogs Dialogs(TFormMain* window) {
 }  // namespace
 
 void TFormMain::itmReadClick() {
-    TGridTableAccess table(*sgDataModel);
     TCommandDialogs ui = Dialogs(this);
-    RunReadCommand(table, ui);
+    RunReadCommand(*sgDataModel, ui);
 }
 
 void TFormMain::itmWriteClick() {
-    TGridTableAccess table(*sgDataModel);
     TCommandDialogs ui = Dialogs(this);
-    RunWriteCommand(table, ui);
+    RunWriteCommand(*sgDataModel, ui);
 }
 
 void TFormMain::itmTablCopyClick() {
-    const TGridTableAccess table(*sgDataModel);
-    QGuiApplication::clipboard()->setText(TableCopyText(table));
+    QGuiApplication::clipboard()->setText(TableCopyText(*sgDataModel));
 }
 
 void TFormMain::itmTablPasteClick() {
-    TGridTableAccess table(*sgDataModel);
     TCommandDialogs ui = Dialogs(this);
-    RunPasteCommand(QGuiApplication::clipboard()->text(), table, ui);
+    RunPasteCommand(QGuiApplication::clipboard()->text(), *sgDataModel, ui);
 }
 
 void TFormMain::btnCopyClick() {
@@ -66,9 +62,8 @@ void TFormMain::btnPrintClick() {
 }
 
 void TFormMain::itmClearClick() {
-    TGridTableAccess table(*sgDataModel);
     TCommandDialogs ui = Dialogs(this);
-    RunClearCommand(table, ui);
+    RunClearCommand(*sgDataModel, ui);
 }
 
 void TFormMain::itmExitClick() {
