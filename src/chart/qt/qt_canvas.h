@@ -63,10 +63,9 @@ public:
     void SetPixelsPerInch(int ppi);
     // Whether pen mode not-xor is drawn as such on this device (see the file comment).
     bool SupportsNotXor() const { return rasterOps_; }
-    // Device pixels per logical pixel of the device drawn on; buffers made here share it.
-    qreal DeviceRatio() const { return ratio_; }
-    // Draws for a device of that density: a recorded picture replayed on a high-density screen keeps
-    // its one-pixel lines a logical pixel wide there.
+    // Draws for a device of that density (device pixels per logical pixel; the device's own by default):
+    // a recorded picture replayed on a high-density screen keeps its one-pixel lines a logical pixel
+    // wide there. Buffers made here share it.
     void SetDeviceRatio(qreal ratio) { ratio_ = ratio > 0 ? ratio : 1; }
 
     void SetPen(const TPen& pen) override;
