@@ -31,11 +31,16 @@ TCommandDialogs::TCommandDialogs(QWidget* owner, std::function<void()> recompute
     : owner_(owner), recompute_(std::move(recompute)) {}
 
 std::optional<QString> TCommandDialogs::ChooseFileToRead() {
-    const QString path = QFileDialog::getOpenFileName(owner_);
-    if (path.isEmpty()) {
+    // Any name is accepted, also one that does not exist: opening it then fails with the program's own
+    // box, which offers to choose again.
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() ||
+        dialog.selectedFiles().constFirst().isEmpty()) {
         return std::nullopt;
     }
-    return path;
+    return dialog.selectedFiles().constFirst();
 }
 
 std::optional<QString> TCommandDialogs::ChooseFileToWrite() {

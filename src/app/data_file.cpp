@@ -4,126 +4,30 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <climits>
-#include <cstring>
 #include <exception>
-#include <stdexcept>
 #include <string>
 
 #include "app/table_access.h"
+#include "fitting/data_file_reader.h"
 
 namespace quorvel {
 
 namespace {
 
-// Bytes asked of the device per read and gathered per write.
+// Bytes gathered per write.
 constexpr qsizetype kChunk = qsizetype{1} << 20;
-// A partial line carried over between reads: 126 characters of at most four bytes each.
-constexpr qsizetype kCarry = 4 * kLineReadLimit;
 
-// Continuation bytes announced by a UTF-8 lead byte; 0 for ASCII and for bytes that cannot lead.
-int ContinuationBytes(unsigned char b) {
-    if (b >= 0xC0 && b <= 0xDF) {
-        return 1;
-    }
-    if (b >= 0xE0 && b <= 0xEF) {
-        return 2;
-    }
-    if (b >= 0xF0 && b <= 0xF7) {
-        return 3;
-    }
-    return 0;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
-
-qsizetype NextLineLength(const char* data, qsizetype size, bool atEnd) {
-    int characters = 0;
-    int pending = 0;  // continuation bytes still expected for the current character
-    for (qsizetype i = 0; i < size; ++i) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        if (pending > 0 && (b & 0xC0) == 0x80) {
-            --pending;
-            continue;
-        }
-        if (characters == kLineReadLimit) {
-            return i;  // this byte starts the next line
-        }
-        ++characters;
-        pending = ContinuationBytes(b);
-        if (b == '\n') {
-            return i + 1;
-        }
-    }
-    return atEnd ? size : 0;
-}
-
-TTwoWords ScanTwoWords(QByteArrayView line) {
-    const char* p = line.data();
-    const char* end = p + line.size();
-    if (const void* nul = std::memchr(p, '\0', static_cast<std::size_t>(line.size()))) {
-        end = static_cast<const char*>(nul);
-    }
-    QByteArrayView words[2];
-    for (auto& word : words) {
-        while (p < end && IsBlank(*p)) {
-            ++p;
-        }
-        const char* start = p;
-        while (p < end && !IsBlank(*p)) {
-            ++p;
-        }
-        word = QByteArrayView(start, p - start);
-    }
-    return {words[0], words[1]};
-}
-
-TReadResult ReadDataStream(QIODevice& device, TTableAccess& table) {
+// Copies the lines into rows 1 ... n; a refused write keeps the rows before it.
+TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table) {
     TBulkUpdate bulk(table);
     TReadResult result;
-    QByteArray buffer(kChunk + kCarry, Qt::Uninitialized);
-    char* data = buffer.data();
-    qsizetype begin = 0;
-    qsizetype end = 0;
-    bool atEnd = false;
+    const int lines = file.LineCount();
     int good = 0;  // rows whose two cells are written
     try {
-        while (true) {
-            while (begin < end) {
-                const qsizetype length = NextLineLength(data + begin, end - begin, atEnd);
-                if (length == 0) {
-                    break;
-                }
-                if (good > INT_MAX - 3) {
-                    throw std::length_error("too many rows");
-                }
-                const TTwoWords words = ScanTwoWords(QByteArrayView(data + begin, length));
-                table.SetCell(0, good + 1, std::string(words.first.data(), words.first.size()));
-                table.SetCell(1, good + 1, std::string(words.second.data(), words.second.size()));
-                ++good;
-                begin += length;
-            }
-            if (atEnd) {
-                break;
-            }
-            // Keep the partial line at the front; whatever the device returns next continues it.
-            std::memmove(data, data + begin, static_cast<std::size_t>(end - begin));
-            end -= begin;
-            begin = 0;
-            const qint64 got = device.read(data + end, buffer.size() - end);
-            if (got < 0) {
-                // The partial line before the failure is not known to be whole: it is not used.
-                result.status = TReadStatus::ReadError;
-                break;
-            }
-            if (got == 0) {
-                atEnd = true;
-            }
-            end += got;
+        for (int row = 1; row <= lines; ++row) {
+            table.SetCell(0, row, std::string(file.CellText(0, row)));
+            table.SetCell(1, row, std::string(file.CellText(1, row)));
+            ++good;
         }
     } catch (const std::exception&) {
         result.status = TReadStatus::BadData;
@@ -139,12 +43,27 @@ TReadResult ReadDataStream(QIODevice& device, TTableAccess& table) {
     return result;
 }
 
+}  // namespace
+
 TReadResult ReadDataFile(const QString& path, TTableAccess& table) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return {TReadStatus::OpenFailed, 0};
+    // Read whole before the table is touched, so that a refused file leaves it as it was.
+    TDataFileTable file;
+    switch (ReadDataTable(QFile::encodeName(path).toStdString(), file)) {
+        case TDataReadStatus::OpenFailed:
+            return {TReadStatus::OpenFailed, 0};
+        case TDataReadStatus::TooManyLines:
+            return {TReadStatus::TooManyLines, 0};
+        case TDataReadStatus::ReadError: {
+            TReadResult result = PlaceLines(file, table);
+            if (result.status == TReadStatus::Ok) {
+                result.status = TReadStatus::ReadError;
+            }
+            return result;
+        }
+        case TDataReadStatus::Ok:
+            break;
     }
-    return ReadDataStream(file, table);
+    return PlaceLines(file, table);
 }
 
 bool WriteDataStream(QIODevice& device, const TTableAccess& table) {
@@ -182,6 +101,9 @@ TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table) {
         return TWriteStatus::OpenFailed;
     }
     QSaveFile file(path);
+    // Qt falls back only when the temporary file cannot be created for want of permission; a file the
+    // user may write in a folder he may not is then written in place, as a plain open would.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return TWriteStatus::OpenFailed;
     }

@@ -6,6 +6,7 @@
 #include "app/data_file.h"
 #include "app/table_access.h"
 #include "app/table_text.h"
+#include "fitting/data_file_reader.h"
 
 namespace quorvel {
 
@@ -61,6 +62,10 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
                 break;
             case TReadStatus::BadData:
                 ui.ShowError(QString::fromUtf8(kBadDataText), QString());
+                return;
+            case TReadStatus::TooManyLines:
+                // The table is as it was: nothing to recompute.
+                ui.ShowError(QString::fromUtf8(kTooManyLinesText), QString::fromUtf8(kReadCaption));
                 return;
         }
         ui.Recompute();

@@ -21,7 +21,8 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
 
 // Asks for a file and reads it into the table, then recomputes. An open failure asks Abort, Retry or
 // Ignore; Retry shows the dialog again, the others end the command. A read error keeps the rows read,
-// says so and recomputes; a failed table write says so and ends without the recompute.
+// says so and recomputes; a failed table write, or a file with more lines than a table holds, says so
+// and ends without the recompute.
 void RunReadCommand(TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;

@@ -1,17 +1,12 @@
 #include "cli/fit_command.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <string_view>
 
 #include "cli/chart_output.h"
-#include "cli/data_file_table.h"
+#include "fitting/data_file_reader.h"
 #include "fitting/least_squares.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
@@ -33,7 +28,8 @@ const char* const kFitUsage =
     "  --size WxH the chart's size in pixels (default 289x208)\n"
     "  -h, --help print this help\n"
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
-    "3 the file cannot be opened, 64 wrong usage.\n";
+    "3 the file cannot be opened (or is not a regular file), 6 more than 10 000 000 lines or out of\n"
+    "memory, 64 wrong usage.\n";
 
 namespace {
 
@@ -46,36 +42,6 @@ std::optional<TFunctionKind> KindFromName(std::string_view name) {
         }
     }
     return std::nullopt;
-}
-
-// The whole stream into `content`; false when it cannot be read.
-bool ReadAll(int fd, std::string& content) {
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        // One byte more than the file, so that the read that meets its end needs no growth.
-        content.resize(static_cast<std::size_t>(info.st_size) + 1);
-    } else {
-        content.resize(1 << 16);
-    }
-    std::size_t used = 0;
-    for (;;) {
-        if (used == content.size()) {
-            content.resize(content.size() * 2);
-        }
-        const ssize_t got = read(fd, content.data() + used, content.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        used += static_cast<std::size_t>(got);
-    }
-    content.resize(used);
-    return true;
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
@@ -241,29 +207,19 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         atX = check.x;
     }
 
-    std::string content;
-    if (options.file == "-") {
-        std::fflush(in);
-        if (!ReadAll(fileno(in), content)) {
-            Print(err, "Не могу открыть файл.\n");
-            return ecCannotOpen;
-        }
-    } else {
-        const int fd = open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            Print(err, "Не могу открыть файл.\n");
-            return ecCannotOpen;
-        }
-        const bool ok = ReadAll(fd, content);
-        close(fd);
-        if (!ok) {
-            Print(err, "Не могу открыть файл.\n");
-            return ecCannotOpen;
-        }
+    TDataFileTable table;
+    const TDataReadStatus read = options.file == "-" ? ReadDataTableFromDescriptor(fileno(in), table)
+                                                     : ReadDataTable(options.file, table);
+    if (read == TDataReadStatus::TooManyLines) {
+        Print(err, std::string(kTooManyLinesText) + "\n");
+        return ecTooLarge;
+    }
+    if (read != TDataReadStatus::Ok) {
+        Print(err, "Не могу открыть файл.\n");
+        return ecCannotOpen;
     }
 
     try {
-        const TDataFileTable table(content);
         const TPointTable points = ExtractPoints(table);
         if (HasTooFewPoints(options.kind, static_cast<int>(points.size()))) {
             Print(err, "Мало данных\n");

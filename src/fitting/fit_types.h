@@ -28,6 +28,11 @@ struct TFitStatistics {
     double m = 0;
 };
 
+// Data rows a table may hold. The window keeps every cell in memory (about 190 MB per million rows,
+// fitted and painted), so ten million rows still fit a desktop's memory; a file or a paste with more is
+// refused whole rather than cut.
+inline constexpr int kMaxTableRows = 10'000'000;
+
 // Read-only view of the data table, so extraction never needs a widget.
 // Row 0 is the header row; data rows are 1 .. RowCount() - 1; column 0 is Y, column 1 is X.
 class ITableSource {

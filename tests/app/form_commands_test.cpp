@@ -15,8 +15,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
@@ -212,6 +216,39 @@ private slots:
         QCOMPARE(Cell(*model_, 0, 4), QString("8"));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(panelResult_->text() != "Y=");  // the recompute ran (three points are too few here)
+    }
+
+    // The dialog takes any name; one that does not exist, and a pipe, get the program's own box. A pipe
+    // was once opened and waited on: a writer is let in after a while so that such a wait ends.
+    void readOfMissingNameOrPipeShowsOpenFailureBox() {
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe");
+        QVERIFY(mkfifo(pipe.toUtf8().constData(), 0644) == 0);
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int i = 0; i < 500 && !done; ++i) {
+                usleep(10000);
+            }
+            const int fd = open(pipe.toUtf8().constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                close(fd);
+            }
+        });
+        model_->SetCellText(0, 1, "7");
+        for (const QString& path : {dir.filePath("missing.txt"), pipe}) {
+            ChooseInFileDialog(path);
+            TBoxSeen seen;
+            AnswerBox(seen, QMessageBox::Abort);
+            form_->itmReadClick();
+            QVERIFY2(seen.seen, qPrintable(path));
+            QCOMPARE(seen.text, QString("Не могу открыть файл."));
+            QCOMPARE(seen.caption, QString("Ошибка чтения файла"));
+            QCOMPARE(seen.icon, QMessageBox::Warning);
+            QCOMPARE(model_->RowCount(), 20);
+            QCOMPARE(Cell(*model_, 0, 1), QString("7"));
+        }
+        done = true;
+        writer.join();
     }
 
     void writeOpenFailureAsksAndAbortEnds() {

@@ -9,6 +9,7 @@
 
 #include "app/command_ui.h"
 #include "fake_table.h"
+#include "fitting/fit_types.h"
 
 namespace quorvel {
 namespace {
@@ -123,6 +124,21 @@ TEST_F(TableCommandsTest, BadDataIsReportedWithEmptyCaptionAndNoRecompute) {
     RunReadCommand(table_, ui_);
     EXPECT_EQ(ui_.log, (QStringList{"choose-read", "error:Файл содержит неверные данные|"}));
     EXPECT_EQ(table_.RowCount(), 3);
+}
+
+TEST_F(TableCommandsTest, FileWithMoreLinesThanTheTableHoldsIsRefusedWhole) {
+    // A file of 2^31 empty lines once took the row count near INT_MAX and crashed the view; one line
+    // past the limit is refused before any cell is written.
+    Write("many.txt", QByteArray(kMaxTableRows + 1, '\n'));
+    table_.FillNumbered(1, 3);
+    ui_.files = {Path("many.txt")};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(ui_.log,
+              (QStringList{"choose-read",
+                           "error:Файл содержит больше 10 000 000 строк: таблица столько не вмещает.|"
+                           "Ошибка чтения файла"}));
+    EXPECT_EQ(table_.RowCount(), 20);
+    EXPECT_EQ(table_.StoredCells(), 6u);
 }
 
 TEST_F(TableCommandsTest, WriteShowsNothingOnSuccessAndDoesNotRecompute) {

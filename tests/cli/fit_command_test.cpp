@@ -1,5 +1,6 @@
 // Runs the real quorvel-fit on small files and checks its output and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <clocale>
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "fitting/data_file_reader.h"
 
 namespace {
 
@@ -53,7 +56,19 @@ protected:
         const std::string stdinPath = Write("stdin", input);
         const std::string command = "LC_ALL=" + locale + " '" + QUORVEL_FIT_PATH + "' " + args + " <'" +
                                     stdinPath + "' >'" + base + ".out' 2>'" + base + ".err'";
-        const int raw = std::system(command.c_str());
+        return Collect(std::system(command.c_str()), base);
+    }
+
+    // Runs a line of the shell in which $FIT names the program.
+    TRun Shell(const std::string& line) {
+        const std::string base = Prefix() + "shell";
+        const std::string command = "FIT='" + std::string(QUORVEL_FIT_PATH) + "' LC_ALL=C sh -c " +
+                                    Quote(line) + " >'" + base + ".out' 2>'" + base + ".err'";
+        return Collect(std::system(command.c_str()), base);
+    }
+
+private:
+    static TRun Collect(int raw, const std::string& base) {
         TRun run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         run.out = ReadFile(base + ".out");
@@ -150,15 +165,58 @@ TEST_F(FitCommand, ExitStatuses) {
     EXPECT_NE(run.out.find("Usage: quorvel-fit"), std::string::npos);
 }
 
-TEST_F(FitCommand, LongLineIsReadAsTwoLines) {
-    std::string line = "10 20";
-    line.resize(126, ' ');
-    line += "35 40";
-    line.resize(199, ' ');
-    line += '\n';
-    const TRun run = Run("--json --kind linear " + Quote(Write("long.txt", line + "50 60\n")));
+TEST_F(FitCommand, LongLinesAreOneRowEach) {
+    // Y = 2X + 1 with twenty further columns, 164 characters a line: read in pieces of 126 characters,
+    // the tails once made five more points and the fit "Y = 0.0043358 * X +6.9538575", exit status 0.
+    std::string text;
+    for (int x = 1; x <= 5; ++x) {
+        text += std::to_string(2 * x + 1) + " " + std::to_string(x);
+        for (int i = 0; i < 20; ++i) {
+            text += " 123.456";
+        }
+        text += "\n";
+    }
+    const TRun run = Run("--json --kind linear " + Quote(Write("wide.txt", text)));
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("\"points\":3,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"points\":5,\"coefficients\":[1,2,0,0]"), std::string::npos) << run.out;
+}
+
+// What the program is given to read: special files, a byte-order mark, endless input.
+TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
+    const std::string fifo = Prefix() + "fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string bom = Write("bom.txt",
+                                  "\xEF\xBB\xBF"
+                                  "2 1\n20 10\n");
+    const std::string tooMany = std::string(quorvel::kTooManyLinesText) + "\n";
+    const struct {
+        std::string shell;  // $FIT is the program
+        int status;
+        std::string err;
+    } cases[] = {
+        // A named pipe once waited for a writer; the timeout ends such a wait.
+        {"timeout 20 \"$FIT\" " + fifo, 3, "Не могу открыть файл.\n"},
+        {"\"$FIT\" /dev/zero", 3, "Не могу открыть файл.\n"},
+        {"printf \"2 1\\n20 10\\n\" | \"$FIT\" --kind linear -", 0, ""},  // standard input may be a pipe
+        {"\"$FIT\" --kind linear " + bom, 0, ""},
+        // Endless input once grew until the memory ran out.
+        {"yes 1 2 | \"$FIT\" -", 6, tooMany},
+#if !defined(__SANITIZE_ADDRESS__)
+        // Out of memory: reported with its status, never an abort.
+        {"yes | tr -d \"\\n\" | (ulimit -v 250000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shell);
+        const TRun run = Shell(c.shell);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        if (c.status == 0) {
+            EXPECT_EQ(run.out.substr(0, 7), "a0 = 0\n");
+        }
+    }
+    std::remove(fifo.c_str());
 }
 
 TEST_F(FitCommand, CommaDecimalLocale) {

@@ -1,0 +1,312 @@
+#include "fitting/data_file_reader.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace quorvel {
+
+namespace {
+
+enum TByteClass : unsigned char { bcWord, bcBlank, bcLineFeed, bcNul };
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (const char c : {' ', '\t', '\r', '\v', '\f'}) {
+        classes[static_cast<unsigned char>(c)] = bcBlank;
+    }
+    classes['\n'] = bcLineFeed;
+    classes[0] = bcNul;
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
+
+inline unsigned char ClassOf(char c) {
+    return kClasses[static_cast<unsigned char>(c)];
+}
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// Bytes asked of the source per read.
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int maxLines) {
+    TDataFileParser parser(table, maxLines);
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const std::ptrdiff_t got = source(buffer.get(), kChunk);
+        if (got < 0) {
+            parser.Abandon();
+            return TDataReadStatus::ReadError;
+        }
+        const bool taken = got == 0
+                               ? parser.Finish()
+                               : parser.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
+        if (!taken) {
+            table.Clear();
+            return TDataReadStatus::TooManyLines;
+        }
+        if (got == 0) {
+            return TDataReadStatus::Ok;
+        }
+    }
+}
+
+TByteSource DescriptorSource(int fd) {
+    return [fd](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, size);
+            if (got >= 0) {
+                return got;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A descriptor left non-blocking by whoever started us: wait for data instead of
+                // taking the pause for an error.
+                pollfd wait{fd, POLLIN, 0};
+                ::poll(&wait, 1, -1);
+            } else if (errno != EINTR) {
+                return -1;
+            }
+        }
+    };
+}
+
+}  // namespace
+
+std::string_view TDataFileTable::CellText(int col, int row) const {
+    if (row < 1 || row > LineCount() || col < 0 || col > 1) {
+        return {};
+    }
+    const auto line = static_cast<std::size_t>(row - 1);
+    const char* const begin = words_.data() + starts_[line];
+    const char* const end = words_.data() + (line + 1 < starts_.size() ? starts_[line + 1] : words_.size());
+    const char* const blank =
+        static_cast<const char*>(std::memchr(begin, ' ', static_cast<std::size_t>(end - begin)));
+    return col == 0 ? std::string_view(begin, static_cast<std::size_t>(blank - begin))
+                    : std::string_view(blank + 1, static_cast<std::size_t>(end - blank - 1));
+}
+
+void TDataFileTable::Clear() {
+    std::string().swap(words_);
+    std::vector<std::size_t>().swap(starts_);
+}
+
+void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
+    words_.reserve(wordBytes);
+    starts_.reserve(lines);
+}
+
+TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines)
+    : table_(table), maxLines_(static_cast<std::size_t>(std::max(maxLines, 0))) {}
+
+bool TDataFileParser::Feed(std::string_view bytes) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    // The mark may arrive split over several pieces; bytes that turn out not to be one are text.
+    while (bomMatched_ >= 0 && p < end) {
+        if (*p == kByteOrderMark[bomMatched_]) {
+            ++p;
+            if (++bomMatched_ == 3) {
+                bomMatched_ = -1;
+            }
+        } else {
+            const int matched = bomMatched_;
+            bomMatched_ = -1;
+            Take(kByteOrderMark, kByteOrderMark + matched);
+        }
+    }
+    if (p < end && !full_) {
+        Take(p, end);
+    }
+    return !full_;
+}
+
+bool TDataFileParser::Finish() {
+    if (bomMatched_ > 0 && !full_) {
+        const int matched = bomMatched_;
+        bomMatched_ = -1;
+        Take(kByteOrderMark, kByteOrderMark + matched);
+    }
+    bomMatched_ = -1;
+    if (lineOpen_) {
+        EndLine();
+    }
+    return !full_;
+}
+
+void TDataFileParser::Abandon() {
+    if (lineOpen_) {
+        table_.words_.resize(lineStart_);
+        lineOpen_ = false;
+        state_ = TState::BeforeY;
+    }
+}
+
+void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
+    // The same rules as the byte-by-byte path below, for the usual case of a line that lies whole in
+    // the piece: found with one memchr, and its words stored with one append when one blank parts them.
+    const auto skip = [lf](const char* q, unsigned char cls) {
+        while (q < lf && ClassOf(*q) == cls) {
+            ++q;
+        }
+        return q;
+    };
+    const char* const yBegin = skip(p, bcBlank);
+    const char* const yEnd = skip(yBegin, bcWord);
+    const char* xBegin = yEnd;
+    const char* xEnd = yEnd;
+    if (yEnd < lf && ClassOf(*yEnd) == bcBlank) {
+        xBegin = skip(yEnd, bcBlank);
+        xEnd = skip(xBegin, bcWord);
+    }
+    std::string& words = table_.words_;
+    table_.starts_.push_back(words.size());
+    if (xBegin == yEnd + 1 && *yEnd == ' ') {
+        words.append(yBegin, static_cast<std::size_t>(xEnd - yBegin));
+    } else {
+        words.append(yBegin, static_cast<std::size_t>(yEnd - yBegin));
+        words += ' ';
+        words.append(xBegin, static_cast<std::size_t>(xEnd - xBegin));
+    }
+}
+
+void TDataFileParser::Take(const char* p, const char* const end) {
+    std::string& words = table_.words_;
+    while (p < end) {
+        if (!lineOpen_) {
+            if (table_.starts_.size() >= maxLines_) {
+                full_ = true;
+                return;
+            }
+            if (const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+                TakeWholeLine(p, static_cast<const char*>(lf));
+                p = static_cast<const char*>(lf) + 1;
+                continue;
+            }
+            lineOpen_ = true;
+            lineStart_ = words.size();
+        }
+        switch (state_) {
+            case TState::BeforeY:
+            case TState::BeforeX: {
+                while (p < end && ClassOf(*p) == bcBlank) {
+                    ++p;
+                }
+                if (p == end) {
+                    return;
+                }
+                const unsigned char c = ClassOf(*p);
+                if (c == bcLineFeed) {
+                    ++p;
+                    EndLine();
+                } else if (c == bcNul) {
+                    ++p;
+                    if (state_ == TState::BeforeY) {
+                        words += ' ';
+                    }
+                    state_ = TState::Rest;
+                } else {
+                    state_ = state_ == TState::BeforeY ? TState::InY : TState::InX;
+                }
+                break;
+            }
+            case TState::InY:
+            case TState::InX: {
+                const char* const start = p;
+                while (p < end && ClassOf(*p) == bcWord) {
+                    ++p;
+                }
+                words.append(start, static_cast<std::size_t>(p - start));
+                if (p == end) {
+                    return;  // the word may go on in the next piece
+                }
+                const unsigned char c = ClassOf(*p++);
+                const bool inY = state_ == TState::InY;
+                if (c == bcLineFeed) {
+                    EndLine();
+                } else {
+                    if (inY) {
+                        words += ' ';
+                    }
+                    // After Y's blank comes X; a NUL, or the blank after X, leaves the rest unread.
+                    state_ = c == bcBlank && inY ? TState::BeforeX : TState::Rest;
+                }
+                break;
+            }
+            case TState::Rest: {
+                const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+                if (lf == nullptr) {
+                    return;
+                }
+                p = static_cast<const char*>(lf) + 1;
+                EndLine();
+                break;
+            }
+        }
+    }
+}
+
+void TDataFileParser::EndLine() {
+    if (state_ == TState::BeforeY || state_ == TState::InY) {
+        table_.words_ += ' ';  // the line ends before its X
+    }
+    table_.starts_.push_back(lineStart_);
+    state_ = TState::BeforeY;
+    lineOpen_ = false;
+}
+
+TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table, int maxLines) {
+    table.Clear();
+    return ReadInto(source, table, maxLines);
+}
+
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table) {
+    // Looked at before opening, so that a device is never opened (opening one may have effects of
+    // its own), and again after, since the name may have been replaced in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return TDataReadStatus::OpenFailed;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return TDataReadStatus::OpenFailed;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return TDataReadStatus::OpenFailed;
+    }
+    table.Clear();
+    // The words take at most the file's size, and lines are rarely shorter than 16 bytes; reserving
+    // that spares copies while the table grows (untouched reserved pages cost no memory).
+    const auto size = static_cast<std::size_t>(info.st_size);
+    table.Reserve(std::min<std::size_t>(size, std::size_t{1} << 28),
+                  std::min<std::size_t>(size / 16, kMaxTableRows));
+    const TDataReadStatus status = ReadInto(DescriptorSource(fd), table, kMaxTableRows);
+    ::close(fd);
+    return status;
+}
+
+TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table) {
+    table.Clear();
+    return ReadInto(DescriptorSource(fd), table, kMaxTableRows);
+}
+
+TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {
+    table.Clear();
+    TDataFileParser parser(table, maxLines);
+    if (!parser.Feed(text) || !parser.Finish()) {
+        table.Clear();
+        return TDataReadStatus::TooManyLines;
+    }
+    return TDataReadStatus::Ok;
+}
+
+}  // namespace quorvel

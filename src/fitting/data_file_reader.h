@@ -1,0 +1,96 @@
+#pragma once
+// The data file as both front ends read it: each line is one row, whatever its length, and its first
+// two words are the row's Y and X.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fitting/fit_types.h"
+
+namespace quorvel {
+
+// Shown (and printed by quorvel-fit) when a file has more lines than a table holds.
+inline constexpr const char* kTooManyLinesText =
+    "Файл содержит больше 10 000 000 строк: таблица столько не вмещает.";
+
+enum class TDataReadStatus {
+    Ok,
+    OpenFailed,    // missing, unreadable, or not a regular file: nothing read
+    ReadError,     // a read failed before the end: the whole lines before it were read
+    TooManyLines,  // more lines than the limit: nothing is kept
+};
+
+// The words of a data file's lines, in line order. As a table, row k is line k, row 0 the empty header
+// row and the last row the empty entry row, as the window's table is after reading the file.
+class TDataFileTable : public ITableSource {
+public:
+    int RowCount() const override { return LineCount() + 2; }
+    std::string_view CellText(int col, int row) const override;
+
+    int LineCount() const { return static_cast<int>(starts_.size()); }
+    void Clear();
+    // Room for this many bytes of words and lines, so that a table of a known size grows in place.
+    void Reserve(std::size_t wordBytes, std::size_t lines);
+
+private:
+    friend class TDataFileParser;
+    // Each line as its Y, one blank and its X (words hold no blank), from starts_[k] to the next line's
+    // start: a line costs 9 bytes beside its words.
+    std::string words_;
+    std::vector<std::size_t> starts_;
+};
+
+// Splits a data file's bytes into lines as they arrive, in pieces of any size.
+//   - A line ends after its LF; the last line needs none. A byte-order mark (EF BB BF) at the very
+//     start is skipped.
+//   - Words are runs of characters other than blank, tab, CR, LF, vertical tab and form feed, so CR LF
+//     line ends read as LF alone. Words after the second are ignored; missing words are empty.
+//   - A NUL ends the line's text: the rest of that line is not seen.
+class TDataFileParser {
+public:
+    explicit TDataFileParser(TDataFileTable& table, int maxLines = kMaxTableRows);
+
+    // Takes the next bytes. Returns false, and takes nothing more, once the text has more than
+    // maxLines lines.
+    bool Feed(std::string_view bytes);
+    // The text has ended: a last line without LF becomes a row too. Returns false when the text has
+    // more than maxLines lines (bytes held back as the start of a byte-order mark may make one).
+    bool Finish();
+    // A read failed: the line begun may not be whole and is dropped.
+    void Abandon();
+
+private:
+    enum class TState : unsigned char { BeforeY, InY, BeforeX, InX, Rest };
+
+    void Take(const char* p, const char* end);
+    void TakeWholeLine(const char* p, const char* lf);
+    void EndLine();
+
+    TDataFileTable& table_;
+    std::size_t maxLines_;
+    int bomMatched_ = 0;  // bytes of a leading byte-order mark seen so far; -1 once past the start
+    TState state_ = TState::BeforeY;
+    bool lineOpen_ = false;  // the current line has begun
+    bool full_ = false;
+    std::size_t lineStart_ = 0;  // where the current line's words begin
+};
+
+// Reads bytes from `source` (which returns how many it put into the buffer, 0 at the end, or a
+// negative number on an error) into `table`, which it empties first.
+using TByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)>;
+TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table,
+                                  int maxLines = kMaxTableRows);
+
+// Opens the file by name without waiting for anything (a pipe or a device never blocks the caller)
+// and reads it. Only regular files are read: anything else is an open failure.
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table);
+
+// Reads an open descriptor to its end, whatever it is (standard input may be a pipe or a terminal).
+TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table);
+
+// The table of a whole text at once.
+TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);
+
+}  // namespace quorvel

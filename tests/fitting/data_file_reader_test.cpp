@@ -1,0 +1,225 @@
+// The data-file reader: lines, words, the byte-order mark, the line limit, read errors and what it opens,
+// whatever pieces the bytes arrive in.
+#include "fitting/data_file_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvel {
+namespace {
+
+using TRows = std::vector<std::pair<std::string, std::string>>;
+
+TRows RowsOf(const TDataFileTable& table) {
+    TRows rows;
+    for (int row = 1; row <= table.LineCount(); ++row) {
+        rows.emplace_back(table.CellText(0, row), table.CellText(1, row));
+    }
+    return rows;
+}
+
+// Feeds the text in pieces of `piece` bytes (0: at once) through the reader's byte source.
+TDataReadStatus ReadInPieces(const std::string& text, std::size_t piece, TDataFileTable& table,
+                             int maxLines = kMaxTableRows) {
+    std::size_t at = 0;
+    const TByteSource source = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        const std::size_t n = std::min({size, text.size() - at, piece == 0 ? size : piece});
+        std::memcpy(buffer, text.data() + at, n);
+        at += n;
+        return static_cast<std::ptrdiff_t>(n);
+    };
+    return ReadDataTableFrom(source, table, maxLines);
+}
+
+const std::size_t kPieces[] = {0, 1, 2, 3, 7, 64};
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+TEST(DataFileReader, LinesAndWordsInAnyPieces) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string columns = Repeat(" 123.456", 20);  // 160 characters more on each line
+    struct Case {
+        const char* name;
+        std::string text;
+        TRows rows;
+    };
+    const Case cases[] = {
+        {"writer format", "1 2\n3 4\n", {{"1", "2"}, {"3", "4"}}},
+        {"last line without LF", "1 2\n3 4", {{"1", "2"}, {"3", "4"}}},
+        {"empty text", "", {}},
+        {"CR LF, tabs, leading blanks and further words",
+         "1\t2\r\n3  4  extra words\r\n\t5 6",
+         {{"1", "2"}, {"3", "4"}, {"5", "6"}}},
+        {"vertical tab and form feed", "\v1\f2", {{"1", "2"}}},
+        {"short lines leave cells empty, never the previous words",
+         "7\n1 2\n3\n  \t\n\n",
+         {{"7", ""}, {"1", "2"}, {"3", ""}, {"", ""}, {"", ""}}},
+        {"a line of 200 characters is one row",
+         std::string(100, 'a') + ' ' + std::string(98, 'b') + '\n',
+         {{std::string(100, 'a'), std::string(98, 'b')}}},
+        {"further columns past 126 characters make no rows",
+         "3" + columns + " 1\n5 2" + columns + "\n7 3" + columns + "\n",
+         {{"3", "123.456"}, {"5", "2"}, {"7", "3"}}},
+        {"a word across the old 126-character cut stays whole",
+         std::string(124, ' ') + "1234 5\n",
+         {{"1234", "5"}}},
+        {"a NUL ends the line's text", std::string("1 2\0 3\n4", 8), {{"1", "2"}, {"4", ""}}},
+        {"a NUL right after Y", std::string("1\0 3\n", 5), {{"1", ""}}},
+        {"a NUL first", std::string("\0 1 2\n3 4", 9), {{"", ""}, {"3", "4"}}},
+        {"byte-order mark at the start", bom + "1 2\n", {{"1", "2"}}},
+        {"only a byte-order mark", bom, {}},
+        {"byte-order mark and an empty line", bom + "\n", {{"", ""}}},
+        {"a mark further on is text", "1 2\n" + bom + "3 4\n", {{"1", "2"}, {bom + "3", "4"}}},
+        {"a second mark is text", bom + bom + " 1", {{bom, "1"}}},
+        {"half a mark is text",
+         "\xEF\xBB"
+         "1 2\n",
+         {{"\xEF\xBB"
+           "1",
+           "2"}}},
+        {"half a mark alone is text", "\xEF\xBB", {{"\xEF\xBB", ""}}},
+        {"stray UTF-8 bytes are text, never line breaks",
+         std::string(130, '\x80') + " 7 8",
+         {{std::string(130, '\x80'), "7"}}},
+        {"UTF-8 words", "ж 1,5\r\n", {{"ж", "1,5"}}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t piece : kPieces) {
+            SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
+            TDataFileTable table;
+            ASSERT_EQ(ReadInPieces(c.text, piece, table), TDataReadStatus::Ok);
+            EXPECT_EQ(RowsOf(table), c.rows);
+        }
+        TDataFileTable whole;
+        ASSERT_EQ(ParseDataText(c.text, whole), TDataReadStatus::Ok);
+        EXPECT_EQ(RowsOf(whole), c.rows) << c.name;
+    }
+}
+
+TEST(DataFileReader, TableOfTheLines) {
+    TDataFileTable table;
+    ParseDataText("1 2\n3\n", table);
+    EXPECT_EQ(table.RowCount(), 4);  // header, two lines, entry row
+    EXPECT_EQ(table.CellText(0, 0), "");
+    EXPECT_EQ(table.CellText(0, 2), "3");
+    EXPECT_EQ(table.CellText(0, 3), "");
+    EXPECT_EQ(table.CellText(2, 1), "");
+    EXPECT_EQ(table.CellText(0, -1), "");
+}
+
+TEST(DataFileReader, MoreLinesThanTheLimitKeepNothing) {
+    const struct {
+        std::string text;
+        int maxLines;
+        TDataReadStatus status;
+        int lines;
+    } cases[] = {
+        {"1\n2\n3\n", 3, TDataReadStatus::Ok, 3},
+        {"1\n2\n3", 3, TDataReadStatus::Ok, 3},
+        {"\xEF\xBB\xBF"
+         "1\n2\n3\n",
+         3, TDataReadStatus::Ok, 3},
+        {"1\n2\n3\n4", 3, TDataReadStatus::TooManyLines, 0},
+        {"1\n2\n3\n\n", 3, TDataReadStatus::TooManyLines, 0},  // an empty fourth line is a line
+        {"\n\n\n\n", 3, TDataReadStatus::TooManyLines, 0},
+        {"", 0, TDataReadStatus::Ok, 0},
+        {"\xEF\xBB\xBF", 0, TDataReadStatus::Ok, 0},
+        // Held back as the start of a mark, then found to be a line of text at the end.
+        {"\xEF", 0, TDataReadStatus::TooManyLines, 0},
+        {"\xEF\xBB", 0, TDataReadStatus::TooManyLines, 0},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t piece : kPieces) {
+            SCOPED_TRACE(c.text + ", at most " + std::to_string(c.maxLines) + ", pieces of " +
+                         std::to_string(piece));
+            TDataFileTable table;
+            EXPECT_EQ(ReadInPieces(c.text, piece, table, c.maxLines), c.status);
+            EXPECT_EQ(table.LineCount(), c.lines);
+            EXPECT_EQ(ParseDataText(c.text, table, c.maxLines), c.status);
+        }
+    }
+}
+
+TEST(DataFileReader, ReadErrorKeepsTheWholeLinesBeforeIt) {
+    const std::string text = "1 2\n3 4\n5 6\n7 8\n";
+    for (const std::size_t failAt : {std::size_t{0}, std::size_t{10}, std::size_t{12}}) {
+        SCOPED_TRACE(failAt);
+        std::size_t at = 0;
+        const TByteSource source = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+            if (at >= failAt) {
+                return -1;
+            }
+            const std::size_t n = std::min({size, failAt - at, std::size_t{7}});
+            std::memcpy(buffer, text.data() + at, n);
+            at += n;
+            return static_cast<std::ptrdiff_t>(n);
+        };
+        TDataFileTable table;
+        EXPECT_EQ(ReadDataTableFrom(source, table), TDataReadStatus::ReadError);
+        // The line broken off by the error is not known to be whole: it is not used.
+        const TRows whole = {{"1", "2"}, {"3", "4"}, {"5", "6"}};
+        EXPECT_EQ(RowsOf(table), TRows(whole.begin(), whole.begin() + static_cast<long>(failAt / 4)));
+    }
+}
+
+TEST(DataFileReader, OpensOnlyRegularFilesAndNeverWaits) {
+    const std::string dir = ::testing::TempDir() + "quorvel_reader_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    const std::string file = dir + "/pairs.txt";
+    std::ofstream(file, std::ios::binary) << "1 2\n";
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = dir + "/socket";
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    const std::string link = dir + "/link.txt";
+    ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+
+    const struct {
+        std::string path;
+        TDataReadStatus status;
+    } cases[] = {
+        {file, TDataReadStatus::Ok},
+        {link, TDataReadStatus::Ok},
+        {fifo, TDataReadStatus::OpenFailed},  // with no writer: opening must not wait for one
+        {"/dev/null", TDataReadStatus::OpenFailed},
+        {"/dev/zero", TDataReadStatus::OpenFailed},  // endless
+        {socketPath, TDataReadStatus::OpenFailed},
+        {dir, TDataReadStatus::OpenFailed},
+        {dir + "/missing.txt", TDataReadStatus::OpenFailed},
+        {"", TDataReadStatus::OpenFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        TDataFileTable table;
+        EXPECT_EQ(ReadDataTable(c.path, table), c.status);
+        EXPECT_EQ(table.LineCount(), c.status == TDataReadStatus::Ok ? 1 : 0);
+    }
+    close(sock);
+    for (const std::string& path : {file, fifo, socketPath, link}) {
+        unlink(path.c_str());
+    }
+    rmdir(dir.c_str());
+}
+
+}  // namespace
+}  // namespace quorvel
