@@ -1,8 +1,12 @@
 #include "app/table_text.h"
 
 #include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/table_access.h"
+#include "fitting/paste_tokens.h"
 
 namespace quorvel {
 
@@ -18,54 +22,36 @@ QString TableCopyText(const TTableAccess& table) {
     return QString::fromStdString(text);
 }
 
-namespace {
-
-bool IsSeparator(QChar c) {
-    return c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-// Code units taken by the code point at i: a surrogate pair counts as one character.
-qsizetype CodePointWidth(const QString& text, qsizetype i) {
-    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-        return 2;
-    }
-    return 1;
-}
-
-}  // namespace
-
 bool PasteTableText(const QString& text, TTableAccess& table) {
+    const QByteArray utf8 = text.toUtf8();
+    const std::string_view bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    // Every token is checked before the first cell is written: a refused paste changes nothing.
+    const TPasteScan scan = CheckPasteText(bytes);
+    if (scan.status != TPasteCheck::Ok) {
+        return false;
+    }
     TBulkUpdate bulk(table);
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    int characters = 0;  // characters consumed, against kPasteTextLimit
-    int tokens = 0;
+    // The old texts of the cells written so far, put back if a write fails.
+    std::vector<std::string> undo;
     try {
-        while (i < size && characters < kPasteTextLimit) {
-            if (IsSeparator(text[i])) {
-                ++i;
-                ++characters;
-                continue;
-            }
-            const qsizetype start = i;
-            int length = 0;
-            while (i < size && characters < kPasteTextLimit && !IsSeparator(text[i])) {
-                i += CodePointWidth(text, i);
-                ++characters;
-                ++length;
-            }
-            if (length > kPasteTokenLimit) {
-                return false;
-            }
-            ++tokens;
-            const int row = (tokens + 1) / 2;
-            table.SetCell(tokens % 2 == 1 ? 0 : 1, row, text.mid(start, i - start).toStdString());
+        undo.reserve(scan.tokens);
+        TPasteTokens tokens(bytes);
+        std::string_view token;
+        for (std::size_t k = 0; tokens.Next(token); ++k) {
+            const int column = static_cast<int>(k % 2);
+            const int row = static_cast<int>(k / 2) + 1;
+            undo.emplace_back(table.Cell(column, row));
+            table.SetCell(column, row, std::string(token));
         }
-        if (tokens == 0) {
-            return false;
-        }
-        table.SetRowCount((tokens + 1) / 2 + 2);
+        table.SetRowCount(scan.rows + 2);
     } catch (const std::exception&) {
+        // The cells written exist already, so putting their texts back takes no new room.
+        for (std::size_t k = undo.size(); k-- > 0;) {
+            try {
+                table.SetCell(static_cast<int>(k % 2), static_cast<int>(k / 2) + 1, std::move(undo[k]));
+            } catch (const std::exception&) {
+            }
+        }
         return false;
     }
     return true;

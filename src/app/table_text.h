@@ -6,21 +6,17 @@ namespace quorvel {
 
 class TTableAccess;
 
-// The paste reads at most this many characters (code points) of the clipboard text.
-inline constexpr int kPasteTextLimit = 32767;
-// A longer token fails the paste: cutting it would silently change a value.
-inline constexpr int kPasteTokenLimit = 255;
-
 inline constexpr const char* kPasteFailureText = "Буфер обмена содержит неверные данные";
 inline constexpr const char* kPasteFailureCaption = "Невозможно вставить данные из буфера обмена";
 
 // Rows 1 ... row count - 1, the entry row included: Y, tab, X, CR LF each; the header row is left out.
 QString TableCopyText(const TTableAccess& table);
 
-// Places the tokens of the text (runs of characters other than tab, CR and LF) in pairs from row 1,
-// Y then X, and sets the row count to the last pasted row + 2. Returns false when the text holds no
-// token, a token is longer than kPasteTokenLimit or a cell write throws: the cells placed before the
-// failure stay and the row count is left as it was. The table is never cleared first.
+// Places the tokens of the whole text (runs of characters other than tab, CR and LF) in pairs from
+// row 1, Y then X, and sets the row count to the last pasted row + 2. Returns false when the text holds
+// no token, a token is longer than kPasteTokenLimit characters, the rows would be more than a table
+// holds, or a cell write throws; then no cell and no row count has changed. The table is never cleared
+// first.
 bool PasteTableText(const QString& text, TTableAccess& table);
 
 }  // namespace quorvel

@@ -22,6 +22,7 @@ public:
     }
     void SetCell(int column, int row, std::string text) override {
         if (writesLeft_ == 0) {
+            writesLeft_ = -1;
             throw std::runtime_error("cell write refused");
         }
         if (writesLeft_ > 0) {
@@ -47,7 +48,7 @@ public:
         SetCell(0, row, std::move(y));
         SetCell(1, row, std::move(x));
     }
-    // Lets the next n cell writes through, then every write throws.
+    // Lets the next n cell writes through, then refuses one (as a full memory would); later writes pass.
     void FailAfterWrites(int n) { writesLeft_ = n; }
     int BulkDepth() const { return bulkDepth_; }
     std::size_t StoredCells() const { return cells_.size(); }

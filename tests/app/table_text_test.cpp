@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_table.h"
+#include "fitting/paste_tokens.h"
 
 namespace quorvel {
 namespace {
@@ -117,66 +118,83 @@ TEST(PasteTableText, CopyThenPasteGivesSameRows) {
     EXPECT_EQ(target.RowCount(), 5);
 }
 
-TEST(PasteTableText, ReadsOnlyFirst32767Characters) {
-    // 4-character tokens "1234" with one tab each: 5 characters per token.
+TEST(PasteTableText, ReadsTheWholeText) {
+    // Past the 32 767 characters once read: the token at the cut was taken as "6".
     QString text;
-    while (text.size() < kPasteTextLimit + 100) {
-        text += QStringLiteral("1234\t");
+    while (text.size() < 40000) {
+        text += QStringLiteral("12345\t67890\r\n");
     }
+    const int rows = static_cast<int>(text.size() / 13);
     TFakeTable table(20);
     ASSERT_TRUE(PasteTableText(text, table));
-    // 32767 = 6553 * 5 + 2: 6553 whole tokens, then a token cut to "12" by the limit.
-    const int tokens = 6554;
-    EXPECT_EQ(table.RowCount(), (tokens + 1) / 2 + 2);
-    EXPECT_EQ(table.Cell(0, 3277), "1234");
-    EXPECT_EQ(table.Cell(1, 3277), "12");
-    EXPECT_TRUE(table.Cell(0, 3278).empty());
+    EXPECT_EQ(table.RowCount(), rows + 2);
+    for (int row = 1; row <= rows; ++row) {
+        ASSERT_EQ(test::TableRow(table, row), (std::pair<std::string, std::string>("12345", "67890"))) << row;
+    }
 }
 
-TEST(PasteTableText, LimitCountsCharactersNotCodeUnits) {
-    // A character outside the basic plane takes two UTF-16 units but counts once.
+TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256FailsChangingNothing) {
+    // A character outside the basic plane takes two UTF-16 units and four UTF-8 bytes but counts once.
     const QString wide = QString::fromUcs4(U"\U0001D400");
-    QString text;
-    for (int i = 0; i < kPasteTextLimit - 2; ++i) {
-        text += (i % 2 == 0) ? wide : kTab;
+    for (const QString& character : {QStringLiteral("7"), wide}) {
+        TFakeTable table(20);
+        const QString ok = character.repeated(kPasteTokenLimit);
+        ASSERT_TRUE(PasteTableText("1\t" + ok, table));
+        EXPECT_EQ(table.Cell(1, 1), ok.toStdString());
+        EXPECT_EQ(table.RowCount(), 3);
     }
-    text += QStringLiteral("\t5\t6");  // characters 32766 and 32767 are the tab and the 5
+    // The failure box used to come after rows 1 and 2 were already overwritten.
     TFakeTable table(20);
-    ASSERT_TRUE(PasteTableText(text, table));
-    const int tokens = (kPasteTextLimit - 1) / 2 + 1;  // the wide characters, then "5"
-    EXPECT_EQ(table.RowCount(), (tokens + 1) / 2 + 2);
-    EXPECT_EQ(table.Cell(0, 1), wide.toStdString());
-    EXPECT_EQ(table.Cell(1, tokens / 2), "5");
-    EXPECT_TRUE(table.Cell(0, tokens / 2 + 1).empty());  // the 6 lies beyond the limit
+    table.Set(1, "7", "7");
+    table.Set(2, "8", "8");
+    table.Set(3, "9", "9");
+    for (const QString& character : {QStringLiteral("8"), wide}) {
+        const QString tooLong = character.repeated(kPasteTokenLimit + 1);
+        EXPECT_FALSE(PasteTableText("1\t1\r\n2\t2\r\n" + tooLong + "\t5", table));
+        EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("7", "7")));
+        EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("8", "8")));
+        EXPECT_EQ(test::TableRow(table, 3), (std::pair<std::string, std::string>("9", "9")));
+        EXPECT_EQ(table.RowCount(), 20);
+        EXPECT_EQ(table.StoredCells(), 6u);
+    }
 }
 
-TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256Fails) {
+TEST(PasteTableText, RefusedCellWriteChangesNothing) {
     TFakeTable table(20);
-    const QString ok(kPasteTokenLimit, QChar(u'7'));
-    ASSERT_TRUE(PasteTableText("1\t" + ok, table));
-    EXPECT_EQ(table.Cell(1, 1), ok.toStdString());
-    EXPECT_EQ(table.RowCount(), 3);
-
-    TFakeTable other(20);
-    other.FillNumbered(1, 4);
-    const QString tooLong(kPasteTokenLimit + 1, QChar(u'8'));
-    EXPECT_FALSE(PasteTableText("1\t2\t3\t" + tooLong + "\t5", other));
-    EXPECT_EQ(other.Cell(0, 1), "1");  // placed before the failure: stays
-    EXPECT_EQ(other.Cell(1, 1), "2");
-    EXPECT_EQ(other.Cell(0, 2), "3");
-    EXPECT_EQ(other.Cell(1, 2), "x2");  // the long token is not cut into the cell
-    EXPECT_EQ(other.Cell(0, 3), "y3");
-    EXPECT_EQ(other.RowCount(), 20);
-}
-
-TEST(PasteTableText, RefusedCellWriteFailsWithoutRowCountChange) {
-    TFakeTable table(20);
+    table.FillNumbered(1, 2);
     table.FailAfterWrites(3);
     EXPECT_FALSE(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table));
-    EXPECT_EQ(table.Cell(0, 2), "3");
-    EXPECT_TRUE(table.Cell(1, 2).empty());
+    EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
+    EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
+    EXPECT_EQ(table.StoredCells(), 4u);
     EXPECT_EQ(table.RowCount(), 20);
     EXPECT_EQ(table.BulkDepth(), 0);
+}
+
+TEST(CheckPasteText, EveryTokenIsCheckedBeforeAnyIsPlaced) {
+    const std::string longToken(kPasteTokenLimit + 1, '5');
+    const struct {
+        const char* name;
+        std::string text;
+        TPasteCheck status;
+        int rows;
+    } cases[] = {
+        {"two rows", "1\t2\r\n3\t4\r\n", TPasteCheck::Ok, 2},
+        {"an odd token starts a row", "1\t2\t3", TPasteCheck::Ok, 2},
+        {"separators only", "\t\r\n\n", TPasteCheck::NoToken, 0},
+        {"empty", "", TPasteCheck::NoToken, 0},
+        {"a long token after good ones", "1\t2\n" + longToken, TPasteCheck::TokenTooLong, 0},
+        {"three rows at a limit of three", "1\t2\n3\t4\n5\t6\n", TPasteCheck::Ok, 3},
+        {"a fourth row's token", "1\t2\n3\t4\n5\t6\n7", TPasteCheck::TooManyRows, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TPasteScan scan = CheckPasteText(c.text, 3);
+        EXPECT_EQ(scan.status, c.status);
+        if (c.status == TPasteCheck::Ok) {
+            EXPECT_EQ(scan.rows, c.rows);
+        }
+    }
 }
 
 }  // namespace
