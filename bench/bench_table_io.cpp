@@ -35,10 +35,15 @@ public:
                                                             : std::string_view();
     }
     std::string_view CellText(int column, int row) const override { return Cell(column, row); }
+    void ReserveRows(int rows) override {
+        for (auto& cells : cells_) {
+            cells.reserve(static_cast<std::size_t>(rows) + 1);
+        }
+    }
     void SetCell(int column, int row, std::string text) override {
         auto& cells = cells_[column];
         if (static_cast<std::size_t>(row) >= cells.size()) {
-            cells.resize(static_cast<std::size_t>(row) + 1 + cells.size() / 2);
+            cells.resize(static_cast<std::size_t>(row) + 1);  // grows by doubling, as the grid's store
         }
         cells[row] = std::move(text);
     }

@@ -24,6 +24,7 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table) {
     const int lines = file.LineCount();
     int good = 0;  // rows whose two cells are written
     try {
+        table.ReserveRows(lines);
         for (int row = 1; row <= lines; ++row) {
             table.SetCell(0, row, std::string(file.CellText(0, row)));
             table.SetCell(1, row, std::string(file.CellText(1, row)));

@@ -58,6 +58,12 @@ void TGridModel::SetRowCount(int count) {
     }
 }
 
+void TGridModel::ReserveRows(int rows) {
+    for (auto& column : cells_) {
+        column.reserve(static_cast<size_t>(std::max(rows, 0)) + 1);
+    }
+}
+
 void TGridModel::BeginBulkUpdate() {
     ++bulkDepth_;
 }

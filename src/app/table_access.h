@@ -20,6 +20,8 @@ public:
     virtual std::string_view Cell(int column, int row) const = 0;
     virtual void SetCell(int column, int row, std::string text) = 0;
 
+    // Room for cells up to this row, before a burst of writes that will reach it; only a hint.
+    virtual void ReserveRows(int /*rows*/) {}
     // Bracket a burst of writes, so that a view can refresh once instead of per cell.
     virtual void BeginBulkUpdate() {}
     virtual void EndBulkUpdate() {}

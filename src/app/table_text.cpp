@@ -35,6 +35,7 @@ bool PasteTableText(const QString& text, TTableAccess& table) {
     std::vector<std::string> undo;
     try {
         undo.reserve(scan.tokens);
+        table.ReserveRows(scan.rows);
         TPasteTokens tokens(bytes);
         std::string_view token;
         for (std::size_t k = 0; tokens.Next(token); ++k) {

@@ -28,9 +28,9 @@ struct TFitStatistics {
     double m = 0;
 };
 
-// Data rows a table may hold. The window keeps every cell in memory (about 190 MB per million rows,
-// fitted and painted), so ten million rows still fit a desktop's memory; a file or a paste with more is
-// refused whole rather than cut.
+// Data rows a table may hold. The window keeps every cell in memory (ten million rows of short numbers,
+// fitted and painted, take about 1.3 GB), so this still fits a desktop's memory; a file or a paste with
+// more is refused whole rather than cut.
 inline constexpr int kMaxTableRows = 10'000'000;
 
 // Read-only view of the data table, so extraction never needs a widget.
