@@ -29,7 +29,7 @@ const char* const kFitUsage =
     "  -h, --help print this help\n"
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
     "3 the file cannot be opened (or is not a regular file), 6 more than 10 000 000 lines or out of\n"
-    "memory, 64 wrong usage.\n";
+    "memory, 64 wrong usage, 70 an unexpected internal error.\n";
 
 namespace {
 
