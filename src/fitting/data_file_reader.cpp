@@ -88,13 +88,22 @@ std::string_view TDataFileTable::CellText(int col, int row) const {
     const auto line = static_cast<std::size_t>(row - 1);
     const char* const begin = words_.data() + starts_[line];
     const char* const end = words_.data() + (line + 1 < starts_.size() ? starts_[line + 1] : words_.size());
-    const char* const blank =
-        static_cast<const char*>(std::memchr(begin, ' ', static_cast<std::size_t>(end - begin)));
+    // Y is asked for before X of the same row: the blank found for one serves the other.
+    if (line != cachedLine_) {
+        const char* blank = begin;
+        while (*blank != ' ') {
+            ++blank;
+        }
+        cachedLine_ = line;
+        cachedBlank_ = static_cast<std::size_t>(blank - words_.data());
+    }
+    const char* const blank = words_.data() + cachedBlank_;
     return col == 0 ? std::string_view(begin, static_cast<std::size_t>(blank - begin))
                     : std::string_view(blank + 1, static_cast<std::size_t>(end - blank - 1));
 }
 
 void TDataFileTable::Clear() {
+    cachedLine_ = kNoLine;
     std::string().swap(words_);
     std::vector<std::size_t>().swap(starts_);
 }

@@ -40,6 +40,9 @@ private:
     // start: a line costs 9 bytes beside its words.
     std::string words_;
     std::vector<std::size_t> starts_;
+    static constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
+    mutable std::size_t cachedLine_ = kNoLine;  // the line whose blank was found last
+    mutable std::size_t cachedBlank_ = 0;
 };
 
 // Splits a data file's bytes into lines as they arrive, in pieces of any size.
