@@ -14,6 +14,7 @@ namespace quorvel {
 // Shown (and printed by quorvel-fit) when a file has more lines than a table holds.
 inline constexpr const char* kTooManyLinesText =
     "Файл содержит больше 10 000 000 строк: таблица столько не вмещает.";
+static_assert(kMaxTableRows == 10'000'000, "the text above names the limit");
 
 enum class TDataReadStatus {
     Ok,
