@@ -70,7 +70,9 @@ std::unique_ptr<TChart> ZoomedLineChart(int zooms, QImage& image) {
         s.Series1->AddPoint(x, x, NumberToText(x), clBlue);
     }
     const TFitCoefficients line{0, 1, 0, 0};  // the exact fit of these points
-    FeedCurve(*s.Series2, CurveSamples(1, 10, line));
+    for (const TFeedPoint& p : CurveSamples(1, 10, line)) {
+        s.Series2->AddPoint(p.x, p.y, {}, AutoColor);
+    }
     chart->SetVisible(true);
     const TChartAxis& bottom = chart->BottomAxis();
     const TChartAxis& left = chart->LeftAxis();

@@ -1,6 +1,6 @@
 #pragma once
-// Everything the window puts into the chart goes through here: its visibility, the measured points in
-// ascending X order with their labels, the curve samples, and the evaluated point.
+// The window's view of what its chart's series hold, by series number: the points with their labels
+// and colours. The series are filled by FeedFormChart and FeedEvaluatedPoint.
 #include <string>
 
 #include "runtime/colors.h"
@@ -9,7 +9,6 @@ namespace quorvel {
 
 class TChart;
 class TChartSeries;
-struct TRecomputeResult;
 
 class TChartFeed {
 public:
@@ -26,16 +25,8 @@ public:
 
     explicit TChartFeed(TChart& chart);
 
-    void SetVisible(bool visible);
-    bool Visible() const;
-
-    void ClearPoints(int series);
-    void AddPoint(int series, double x, double y, const std::string& label, TColor color);
     int PointCount(int series) const;
     TPoint Point(int series, int index) const;
-
-    // Clears the three series, then fills Series1 and Series2 from a recompute.
-    void FeedRecompute(const TRecomputeResult& result);
 
 private:
     TChartSeries& Series(int series) const;

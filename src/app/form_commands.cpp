@@ -2,10 +2,8 @@
 // to the clipboard, clearing the table and the exit. The chart's picture copy and clicks are in
 // form_chart_commands.cpp.
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
-
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
@@ -67,9 +65,10 @@ void TFormMain::itmClearClick() {
 }
 
 void TFormMain::itmExitClick() {
-    // At once, as the runtime's normal exit: no closing sequence, no question, nothing saved.
-    std::fflush(nullptr);
-    std::exit(0);
+    // Ends every running event loop, so the entry function returns 0 at once: no closing sequence, no
+    // question, nothing saved. Qt's own shutdown still runs and hands the clipboard to a clipboard
+    // manager, which a direct process exit would not.
+    QCoreApplication::exit(0);
 }
 
 }  // namespace quorvel

@@ -6,17 +6,11 @@
 #include "app/grid_model.h"
 #include "app/message_boxes.h"
 #include "app/string_grid.h"
+#include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
-
-namespace {
-
-constexpr const char* kNotANumber =
-    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
-
-}  // namespace
 
 void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
     if (Value.isEmpty() || Value == "-" || Value == "+") {
@@ -26,7 +20,7 @@ void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
     try {
         (void)ParseUserNumber(text);  // the recompute's own reading rule
     } catch (const Exception&) {
-        ShowOwnedMessage(text + kNotANumber, "Неверный ввод числа");
+        ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
     }
     // The table always ends with an empty entry row.
     if (ARow == sgData->RowCount() - 1) {
@@ -50,9 +44,14 @@ void TFormMain::sgDataKeyPress(QObject* Sender, QChar Key) {
     }
 }
 
-void TFormMain::sgDataColumnMoved(int, int) {
+void TFormMain::WriteColumnHeaders() {
     sgDataModel->SetCellText(0, 0, "Y (истинное)");
     sgDataModel->SetCellText(1, 0, "X (по прибору)");
+}
+
+void TFormMain::sgDataColumnMoved(int, int) {
+    // A drag moves the header cells with their columns; Y and X stay where they were.
+    WriteColumnHeaders();
     sgDataClick();
 }
 

@@ -20,6 +20,7 @@
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/ui_font.h"
+#include "fitting/messages.h"
 
 namespace quorvel {
 
@@ -151,10 +152,10 @@ void TFormMain::BuildLayout() {
     sgData->setContextMenuPolicy(Qt::CustomContextMenu);
 
     GroupBox3 = GroupBox(client, "GroupBox3", 208, 0, 185, 145);
-    Label1 = Label(GroupBox3, "Label1", "Среднекв. отклонение", 8, 128, 114, 13);
+    Label1 = Label(GroupBox3, "Label1", kSigmaLabel, 8, 128, 114, 13);
     lblSigma = Label(GroupBox3, "lblSigma", "0", 136, 128, 6, 13);
     lblMaxErr = Label(GroupBox3, "lblMaxErr", "0", 136, 112, 6, 13);
-    Label3 = Label(GroupBox3, "Label3", "Максимальная ошибка", 8, 112, 118, 13);
+    Label3 = Label(GroupBox3, "Label3", kMaxErrorLabel, 8, 112, 118, 13);
     static constexpr const char* kPanelNames[4] = {"PanelA0", "PanelA1", "PanelA2", "PanelA3"};
     static constexpr const char* kPanelCaptions[4] = {"a0=", "a1=", "a2=", "a3="};
     for (int i = 0; i < 4; ++i) {

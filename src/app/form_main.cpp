@@ -37,8 +37,7 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::FormCreate() {
-    sgDataModel->SetCellText(0, 0, "Y (истинное)");
-    sgDataModel->SetCellText(1, 0, "X (по прибору)");
+    WriteColumnHeaders();
     ComboBox1->setCurrentIndex(2);
 }
 

@@ -71,6 +71,7 @@ private:
     void BuildMenus();
     void WireEvents();
     void SelectKind(int itemIndex);
+    void WriteColumnHeaders();
 
     TFitCoefficients coefficients_;
 

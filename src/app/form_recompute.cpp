@@ -6,12 +6,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/chart_feed.h"
+#include <exception>
+
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
+#include "chart/form_chart.h"
+#include "chart/qt/chart_widget.h"
+#include "fitting/messages.h"
 #include "fitting/presentation.h"
 
 namespace quorvel {
@@ -40,7 +44,6 @@ void TFormMain::sgDataClick() {
             PanelA[i]->setText(Text(result.panelCaptions[i]));
         }
         PanelResult->setText(Text(result.resultCaption));
-        chartFeed_->SetVisible(false);
         btnCopy->setEnabled(false);
         btnGraphCopy->setEnabled(false);
         btnPrint->setEnabled(false);
@@ -49,24 +52,28 @@ void TFormMain::sgDataClick() {
         itmDouble->setChecked(kind == fkQuadratic);
         itmCubic->setChecked(kind == fkCubic);
         if (result.solveFailed) {
-            ShowOwnedMessage("Коэффициенты определить невозможно", "Невозможно вычислить коэффициенты");
+            ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
         }
         for (size_t i = 0; i < PanelA.size(); ++i) {
             PanelA[i]->setText(Text(result.panelCaptions[i]));
         }
         PanelResult->setText(Text(result.resultCaption));
-        chartFeed_->SetVisible(true);
         btnCopy->setEnabled(true);
         btnGraphCopy->setEnabled(true);
         btnPrint->setEnabled(true);
     }
-
     PanelA[2]->setVisible(kind >= fkQuadratic);
     PanelA[3]->setVisible(kind == fkCubic);
-    SetLabelCaption(lblSigma, result.sigmaText);
-    SetLabelCaption(lblMaxErr, result.maxErrText);
 
-    chartFeed_->FeedRecompute(result);
+    if (result.reached >= rsStatistics) {
+        SetLabelCaption(lblSigma, result.sigmaText);
+        SetLabelCaption(lblMaxErr, result.maxErrText);
+    }
+    FeedFormChart(Chart1->Chart(), result, nullptr);
+    if (result.error) {
+        // A fault after the solve: the window keeps what the steps before it wrote, then the box.
+        std::rethrow_exception(result.error);
+    }
 
     // Entering the table from elsewhere recomputes once more, nested here.
     sgData->SetFocus();
@@ -80,23 +87,20 @@ void TFormMain::MaskEditXChange() {
             return;
         case TEvaluation::Invalid:
             // The evaluation stops here: the shown Y and the evaluated point stay as they were.
-            ShowOwnedMessage(evaluation.message, "Неверный ввод числа");
+            ShowOwnedMessage(evaluation.message, kInvalidNumberCaption);
             return;
         case TEvaluation::Evaluated:
             break;
     }
     PanelY->setText(Text(evaluation.yText));
-    chartFeed_->ClearPoints(TChartFeed::kEvaluated);
-    if (CheckBox1->isChecked()) {
-        chartFeed_->AddPoint(TChartFeed::kEvaluated, evaluation.x, evaluation.y, evaluation.label, clRed);
-    }
+    FeedEvaluatedPoint(Chart1->Chart(), CheckBox1->isChecked() ? &evaluation : nullptr);
 }
 
 void TFormMain::CheckBox1Click() {
     if (CheckBox1->isChecked()) {
         MaskEditXChange();
     } else {
-        chartFeed_->ClearPoints(TChartFeed::kEvaluated);
+        FeedEvaluatedPoint(Chart1->Chart(), nullptr);
     }
     sgData->SetFocus();
 }

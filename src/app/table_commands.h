@@ -2,12 +2,13 @@
 // The table commands of the window, apart from the window: paste, read, write and clear.
 #include <QString>
 
+#include "fitting/messages.h"
+
 namespace quorvel {
 
 class TCommandUi;
 class TTableAccess;
 
-inline constexpr const char* kOpenFailureText = "Не могу открыть файл.";
 inline constexpr const char* kReadCaption = "Ошибка чтения файла";
 inline constexpr const char* kWriteCaption = "Ошибка записи файла";
 inline constexpr const char* kReadFailureText = "Не могу прочитать файл.";

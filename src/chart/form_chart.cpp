@@ -1,5 +1,8 @@
 #include "chart/form_chart.h"
 
+#include "fitting/presentation.h"
+#include "runtime/number_text.h"
+
 namespace quorvel {
 
 std::unique_ptr<TChart> CreateFormChart() {
@@ -84,6 +87,36 @@ TFormChartSeries FormSeries(TChart& chart) {
     s.Series2 = dynamic_cast<TFastLineSeries*>(&chart.Series(1));
     s.Series3 = dynamic_cast<TPointSeries*>(&chart.Series(2));
     return s;
+}
+
+void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated) {
+    chart.SetVisible(!result.tooFew);
+    const TFormChartSeries s = FormSeries(chart);
+    if (result.reached >= rsPoints) {
+        s.Series1->ClearPoints();
+        s.Series2->ClearPoints();
+        s.Series3->ClearPoints();
+        for (const int index : result.measuredByX) {
+            const TFeedPoint& p = result.measured[static_cast<std::size_t>(index)];
+            s.Series1->AddPoint(p.x, p.y, NumberToText(p.x), p.color);
+        }
+    }
+    if (result.reached >= rsCurve) {
+        for (const TFeedPoint& p : result.curve) {
+            s.Series2->AddPoint(p.x, p.y, {}, AutoColor);
+        }
+    }
+    if (evaluated != nullptr) {
+        FeedEvaluatedPoint(chart, evaluated);
+    }
+}
+
+void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated) {
+    TPointSeries& series = *FormSeries(chart).Series3;
+    series.ClearPoints();
+    if (evaluated != nullptr && evaluated->state == TEvaluation::Evaluated) {
+        series.AddPoint(evaluated->x, evaluated->y, evaluated->label, clRed);
+    }
 }
 
 }  // namespace quorvel

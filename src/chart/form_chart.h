@@ -1,15 +1,16 @@
 #pragma once
-// The main window's chart exactly as its stored layout gives it, and the helpers that refill its series
-// from a recompute.
+// The main window's chart exactly as its stored layout gives it, and the one feed of its series from a
+// recompute, for the window and quorvel-fit alike.
 #include <memory>
-#include <vector>
 
 #include "chart/chart.h"
 #include "chart/fast_line_series.h"
 #include "chart/point_series.h"
-#include "runtime/number_text.h"
 
 namespace quorvel {
+
+struct TEvaluation;
+struct TRecomputeResult;
 
 // Chart1: 289 x 208 at (208, 152), hidden, flat, no legend, hidden one-empty-line title, clear white back
 // wall, the stored axis settings and the three series Series1 (points), Series2 (curve), Series3 (point).
@@ -24,24 +25,14 @@ struct TFormChartSeries {
 // The three series of a chart made by CreateFormChart.
 TFormChartSeries FormSeries(TChart& chart);
 
-// Refills Series1 with the measured points, appended in the stable ascending X order byX gives (the same
-// arrangement as adding them in table order, at one comparison per point). Each label is NumberToText(x).
-template <class Points>
-void FeedMeasuredPoints(TPointSeries& series, const Points& measured, const std::vector<int>& byX) {
-    series.ClearPoints();
-    for (int index : byX) {
-        const auto& p = measured[static_cast<std::size_t>(index)];
-        series.AddPoint(p.x, p.y, NumberToText(p.x), p.color);
-    }
-}
+// The chart's part of a recompute, as far as it got: the chart shown unless the table held too few
+// points; once the points were reached the three series cleared and Series1 refilled in the stable
+// ascending X order (labels NumberToText(x), the deviation colours); once the curve was reached Series2
+// refilled with its samples (empty labels, the series' own colour). Then the evaluated point as
+// FeedEvaluatedPoint adds it, when one is given.
+void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated);
 
-// Refills Series2 with the curve samples (ascending x), empty labels and the series' own colour.
-template <class Points>
-void FeedCurve(TFastLineSeries& series, const Points& curve) {
-    series.ClearPoints();
-    for (const auto& p : curve) {
-        series.AddPoint(p.x, p.y, {}, AutoColor);
-    }
-}
+// Series3 emptied, then, for an evaluation that gave a Y, that point in red with the label of its X.
+void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated);
 
 }  // namespace quorvel

@@ -1,19 +1,15 @@
 #include "cli/chart_output.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
 #include <QSaveFile>
 #include <QString>
-#include <QSvgGenerator>
 #include <charconv>
+#include <memory>
 
 #include "chart/form_chart.h"
+#include "chart/print/chart_picture.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/picture_export.h"
-#include "chart/qt/qt_canvas.h"
 #include "runtime/exceptions.h"
-#include "runtime/number_text.h"
 
 namespace quorvel {
 
@@ -46,42 +42,6 @@ bool ParseSide(std::string_view text, int& out) {
     return true;
 }
 
-QByteArray RenderPng(TChart& chart) {
-    const TRect rect = chart.ClientRect();
-    QImage probe(1, 1, QImage::Format_RGB32);
-    TQtCanvas factory(&probe);
-    factory.SetPixelsPerInch(96);
-    std::unique_ptr<TCanvasBuffer> bitmap = chart.CreateBitmapImage(factory, clWhite, rect);
-    auto* buffer = dynamic_cast<TQtImageBuffer*>(bitmap.get());
-    QByteArray bytes;
-    if (buffer != nullptr) {
-        QBuffer out(&bytes);
-        out.open(QIODevice::WriteOnly);
-        buffer->TakeImage().save(&out, "PNG");
-    }
-    return bytes;
-}
-
-QByteArray RenderSvg(TChart& chart) {
-    const TRect rect = chart.ClientRect();
-    QByteArray bytes;
-    QBuffer out(&bytes);
-    out.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&out);
-    svg.setSize(QSize(rect.Width(), rect.Height()));
-    svg.setViewBox(QRect(0, 0, rect.Width(), rect.Height()));
-    svg.setResolution(96);
-    svg.setTitle(QStringLiteral("Quorvel chart"));
-    {
-        TQtCanvas canvas(&svg);
-        canvas.SetPixelsPerInch(96);
-        chart.DrawToForeignCanvas(canvas, rect);
-    }
-    SetSvgPixelSize(bytes, QSize(rect.Width(), rect.Height()));
-    return bytes;
-}
-
 }  // namespace
 
 bool ParseChartSize(std::string_view text, int& width, int& height) {
@@ -99,10 +59,13 @@ bool ParseChartSize(std::string_view text, int& width, int& height) {
     return true;
 }
 
-void RenderChartFile(const std::string& path, int width, int height, const TRecomputeResult& result,
-                     const std::optional<TDataPoint>& evaluated) {
-    const bool svg = EndsWithNoCase(path, ".svg");
-    if (!svg && !EndsWithNoCase(path, ".png")) {
+bool IsChartFileName(std::string_view path) {
+    return EndsWithNoCase(path, ".svg") || EndsWithNoCase(path, ".png");
+}
+
+void WriteChartFile(const std::string& path, int width, int height, const TRecomputeResult& result,
+                    const TEvaluation* evaluated) {
+    if (!IsChartFileName(path)) {
         throw Exception("Unknown chart file type: " + path + " (use .png or .svg)");
     }
     if (width < 1 || height < 1 || width > kMaxChartSide || height > kMaxChartSide) {
@@ -112,21 +75,17 @@ void RenderChartFile(const std::string& path, int width, int height, const TReco
 
     std::unique_ptr<TChart> chart = CreateFormChart();
     chart->SetBounds(0, 0, width, height);
-    // The window's recompute: clear all three series, the points in X order, the curve, the point at X.
-    TFormChartSeries series = FormSeries(*chart);
-    series.Series3->ClearPoints();
-    FeedMeasuredPoints(*series.Series1, result.measured, result.measuredByX);
-    FeedCurve(*series.Series2, result.curve);
-    if (evaluated) {
-        series.Series3->AddPoint(evaluated->X, evaluated->Y, NumberToText(evaluated->X), clRed);
-    }
-    chart->SetVisible(true);
+    FeedFormChart(*chart, result, evaluated);
+    // What the window's picture copy does with its chart.
+    const TRect rect = chart->ClientRect();
+    const QByteArray bytes = ExportPicture(*CreatePicture(*chart, rect), QSize(rect.Width(), rect.Height()),
+                                           EndsWithNoCase(path, ".svg") ? pfSvg : pfPng);
 
-    const QByteArray bytes = svg ? RenderSvg(*chart) : RenderPng(*chart);
     QSaveFile file(QString::fromStdString(path));
     if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
         !file.commit()) {
-        throw Exception("Cannot write chart file: " + path);
+        const QString reason = bytes.isEmpty() ? QStringLiteral("the picture is empty") : file.errorString();
+        throw Exception("Cannot write chart file: " + path + " (" + reason.toStdString() + ")");
     }
 }
 

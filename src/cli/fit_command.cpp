@@ -1,16 +1,17 @@
 #include "cli/fit_command.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
+#include <optional>
 #include <string_view>
 
 #include "cli/chart_output.h"
 #include "fitting/data_file_reader.h"
-#include "fitting/least_squares.h"
-#include "fitting/point_extraction.h"
+#include "fitting/messages.h"
 #include "fitting/presentation.h"
-#include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -28,8 +29,9 @@ const char* const kFitUsage =
     "  --size WxH the chart's size in pixels (default 289x208)\n"
     "  -h, --help print this help\n"
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
-    "3 the file cannot be opened (or is not a regular file), 6 more than 10 000 000 lines or out of\n"
-    "memory, 64 wrong usage, 70 an unexpected internal error.\n";
+    "3 the data file cannot be opened or read (or is not a regular file), 4 a result after the fit is\n"
+    "out of range (the texts reached are printed), 5 the output or the chart file cannot be written,\n"
+    "6 more than 10 000 000 lines or out of memory, 64 wrong usage, 70 an unexpected internal error.\n";
 
 namespace {
 
@@ -86,6 +88,99 @@ void AppendJsonNumber(std::string& out, double value) {
 
 void Print(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// Writes the text and flushes it; false, with the reason in errno, when any of it did not arrive.
+bool WriteAll(std::FILE* stream, std::string_view text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written && std::ferror(stream) == 0;
+}
+
+// The message of the exception an error pointer holds.
+std::string ErrorMessage(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown exception";
+    }
+}
+
+// The data file (standard input for "-") through the one reader, into `table`: nothing when it was
+// read, else the exit status, its message printed.
+std::optional<int> ReadInput(const TFitCommandOptions& options, std::FILE* in, std::FILE* err,
+                             TDataFileTable& table) {
+    const TDataReadStatus read = options.file == "-" ? ReadDataTableFromDescriptor(fileno(in), table)
+                                                     : ReadDataTable(options.file, table);
+    if (read == TDataReadStatus::TooManyLines) {
+        Print(err, std::string(kTooManyLinesText) + "\n");
+        return ecTooLarge;
+    }
+    if (read != TDataReadStatus::Ok) {
+        Print(err, std::string(kOpenFailureText) + "\n");
+        return ecCannotOpen;
+    }
+    return std::nullopt;
+}
+
+// The window's texts, one a line, as far as the recompute got: the coefficient captions of the kind and
+// the formula, then the two statistics, then Y at the asked X.
+std::string PlainReport(const TRecomputeResult& result, const TEvaluation* at) {
+    std::string text;
+    for (int i = 0; i <= static_cast<int>(result.kind); ++i) {
+        text += result.panelCaptions[static_cast<std::size_t>(i)];
+        text += '\n';
+    }
+    text += result.formula + '\n';
+    if (result.reached >= rsStatistics) {
+        text += std::string(kMaxErrorLabel) + ' ' + result.maxErrText + '\n';
+        text += std::string(kSigmaLabel) + ' ' + result.sigmaText + '\n';
+    }
+    if (at != nullptr) {
+        text += "Y=" + at->yText + '\n';
+    }
+    return text;
+}
+
+// The same as one JSON object, numbers as shortest round-trip texts; `error` names what stopped it.
+std::string JsonReport(const TRecomputeResult& result, const TFitCoefficients& store, const TEvaluation* at,
+                       const std::string& error) {
+    std::string text = "{\"kind\":";
+    AppendJsonString(text, kKindNames[result.kind - 1]);
+    text += ",\"points\":" + std::to_string(result.pointCount);
+    text += ",\"coefficients\":[";
+    const double a[4] = {store.a0, store.a1, store.a2, store.a3};
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            text += ',';
+        }
+        AppendJsonNumber(text, a[i]);
+    }
+    text += ']';
+    if (result.reached >= rsStatistics) {
+        text += ",\"max_error\":";
+        AppendJsonNumber(text, result.statistics.maxError);
+        text += ",\"sigma\":";
+        AppendJsonNumber(text, result.statistics.sigma);
+    }
+    text += ",\"formula\":";
+    AppendJsonString(text, result.formula);
+    if (at != nullptr) {
+        text += ",\"x\":";
+        AppendJsonNumber(text, at->x);
+        text += ",\"y\":";
+        AppendJsonNumber(text, at->y);
+    }
+    if (!error.empty()) {
+        text += ",\"error\":";
+        AppendJsonString(text, error);
+    }
+    text += "}\n";
+    return text;
 }
 
 }  // namespace
@@ -153,6 +248,10 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
                 error = "--chart needs a file name";
                 return std::nullopt;
             }
+            if (!IsChartFileName(path)) {
+                error = "unknown chart file type '" + path + "' (use .png or .svg)";
+                return std::nullopt;
+            }
             options.chart = path;
         } else if (is("--size")) {
             std::string size;
@@ -176,6 +275,74 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
     return options;
 }
 
+namespace {
+
+// Standard output, flushed; a failure is reported on stderr.
+bool WriteOutput(std::FILE* out, std::FILE* err, std::string_view text) {
+    if (WriteAll(out, text)) {
+        return true;
+    }
+    Print(err, std::string("quorvel-fit: cannot write the output: ") +
+                   (errno != 0 ? std::strerror(errno) : "write error") + "\n");
+    return false;
+}
+
+// The --at text checked before any data is read, as the window's X field reads it: the exit status
+// when it is missing or not a number.
+std::optional<int> RefuseAtText(const TFitCommandOptions& options, std::FILE* err) {
+    if (!options.at) {
+        return std::nullopt;
+    }
+    const TEvaluation check = EvaluateAt(*options.at, TFitCoefficients{});
+    if (check.state == TEvaluation::Skipped) {
+        Print(err, "quorvel-fit: --at needs a number\n");
+        Print(err, kFitUsage);
+        return ecUsage;
+    }
+    if (check.state == TEvaluation::Invalid) {
+        Print(err, check.message + "\n");
+        return ecBadNumber;
+    }
+    return std::nullopt;
+}
+
+// A fit that was made: the evaluation at X that ends the window's recompute, the texts as far as both
+// got, an error after the solve, and the chart file of a complete one.
+int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
+              const TFitCoefficients& store, std::FILE* out, std::FILE* err) {
+    std::exception_ptr error = result.error;
+    TEvaluation evaluation;
+    if (options.at && !error) {
+        try {
+            evaluation = EvaluateAt(*options.at, store);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
+    const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
+    const std::string message = error ? ErrorMessage(error) : std::string();
+
+    if (!WriteOutput(out, err,
+                     options.json ? JsonReport(result, store, at, message) : PlainReport(result, at))) {
+        return ecCannotWrite;
+    }
+    if (error) {
+        Print(err, message + "\n");
+        return ecOverflow;
+    }
+    if (options.chart) {
+        try {
+            WriteChartFile(*options.chart, options.chartWidth, options.chartHeight, result, at);
+        } catch (const Exception& e) {
+            Print(err, "quorvel-fit: " + e.Message() + "\n");
+            return ecCannotWrite;
+        }
+    }
+    return ecFitted;
+}
+
+}  // namespace
+
 int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
     std::string usageError;
     const std::optional<TFitCommandOptions> parsed = ParseFitArguments(args, usageError);
@@ -186,122 +353,37 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     }
     const TFitCommandOptions& options = *parsed;
     if (options.help) {
-        Print(out, kFitUsage);
-        return ecFitted;
+        return WriteOutput(out, err, kFitUsage) ? ecFitted : ecCannotWrite;
     }
     ReadNumberSettingsFromLocale();
-
-    // The X to evaluate at is checked before any data is read, as the window's X field would be.
-    double atX = 0;
-    if (options.at) {
-        const TEvaluation check = EvaluateAt(*options.at, TFitCoefficients{});
-        if (check.state == TEvaluation::Skipped) {
-            Print(err, "quorvel-fit: --at needs a number\n");
-            Print(err, kFitUsage);
-            return ecUsage;
-        }
-        if (check.state == TEvaluation::Invalid) {
-            Print(err, check.message + "\n");
-            return ecBadNumber;
-        }
-        atX = check.x;
+    if (const std::optional<int> refused = RefuseAtText(options, err)) {
+        return *refused;
     }
 
     TDataFileTable table;
-    const TDataReadStatus read = options.file == "-" ? ReadDataTableFromDescriptor(fileno(in), table)
-                                                     : ReadDataTable(options.file, table);
-    if (read == TDataReadStatus::TooManyLines) {
-        Print(err, std::string(kTooManyLinesText) + "\n");
-        return ecTooLarge;
-    }
-    if (read != TDataReadStatus::Ok) {
-        Print(err, "Не могу открыть файл.\n");
-        return ecCannotOpen;
+    if (const std::optional<int> refused = ReadInput(options, in, err, table)) {
+        return *refused;
     }
 
+    // The window's recompute, once; a cell that is not a number (or beyond the range) stops it before
+    // anything is shown.
+    TFitCoefficients store;
+    std::optional<TRecomputeResult> result;
     try {
-        const TPointTable points = ExtractPoints(table);
-        if (HasTooFewPoints(options.kind, static_cast<int>(points.size()))) {
-            Print(err, "Мало данных\n");
-            return ecNoFit;
-        }
-        TFitCoefficients store;
-        if (!SolveLeastSquares(options.kind, points, store)) {
-            Print(err, "Коэффициенты определить невозможно\n");
-            return ecNoFit;
-        }
-        const TCoefficientTexts texts = MakeCoefficientTexts(store);
-        const std::string formula = BuildFormula(store, options.kind, texts);
-        const TFitStatistics stats = ComputeStatistics(points, store);
-        TEvaluation at;
-        if (options.at) {
-            at = EvaluateAt(*options.at, store);
-        }
-
-        std::string text;
-        if (options.json) {
-            text += "{\"kind\":";
-            AppendJsonString(text, kKindNames[options.kind - 1]);
-            text += ",\"points\":" + std::to_string(points.size());
-            text += ",\"coefficients\":[";
-            const double a[4] = {store.a0, store.a1, store.a2, store.a3};
-            for (int i = 0; i < 4; ++i) {
-                if (i > 0) {
-                    text += ',';
-                }
-                AppendJsonNumber(text, a[i]);
-            }
-            text += "],\"max_error\":";
-            AppendJsonNumber(text, stats.maxError);
-            text += ",\"sigma\":";
-            AppendJsonNumber(text, stats.sigma);
-            text += ",\"formula\":";
-            AppendJsonString(text, formula);
-            if (options.at) {
-                text += ",\"x\":";
-                AppendJsonNumber(text, atX);
-                text += ",\"y\":";
-                AppendJsonNumber(text, at.y);
-            }
-            text += "}\n";
-        } else {
-            for (int i = 0; i <= static_cast<int>(options.kind); ++i) {
-                text += texts.captions[static_cast<std::size_t>(i)];
-                text += '\n';
-            }
-            text += formula + '\n';
-            text += "Максимальная ошибка " + FormatNumber("0.###", stats.maxError) + '\n';
-            text += "Среднекв. отклонение " + FormatNumber("0.###", stats.sigma) + '\n';
-            if (options.at) {
-                text += "Y=" + at.yText + '\n';
-            }
-        }
-        Print(out, text);
-
-        if (options.chart) {
-            // The chart shows what the window shows after a recompute with this table and kind.
-            TFitCoefficients chartStore;
-            const TRecomputeResult shown = Recompute(table, options.kind, chartStore);
-            std::optional<TDataPoint> evaluated;
-            if (options.at) {
-                evaluated = TDataPoint{atX, at.y};
-            }
-            try {
-                RenderChartFile(*options.chart, options.chartWidth, options.chartHeight, shown, evaluated);
-            } catch (const Exception& e) {
-                Print(err, e.Message() + "\n");
-                return ecCannotOpen;
-            }
-        }
-    } catch (const EConvertError& e) {
-        Print(err, e.Message() + "\n");
-        return ecBadNumber;
+        result = Recompute(table, options.kind, store);
     } catch (const Exception& e) {
-        // An overflow in a cell or in the statistics: the data cannot be shown as numbers.
         Print(err, e.Message() + "\n");
         return ecBadNumber;
     }
-    return std::fflush(out) == 0 ? ecFitted : ecNoFit;
+    if (result->tooFew) {
+        Print(err, std::string(kTooFewCaption) + "\n");
+        return ecNoFit;
+    }
+    if (result->solveFailed) {
+        Print(err, std::string(kSolveFailedText) + "\n");
+        return ecNoFit;
+    }
+    return ReportFit(options, *result, store, out, err);
 }
 
 }  // namespace quorvel

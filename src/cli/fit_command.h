@@ -11,10 +11,12 @@ namespace quorvel {
 
 enum FitExitCode : int {
     ecFitted = 0,
-    ecNoFit = 1,       // too few points, or no unique solution
-    ecBadNumber = 2,   // a cell (or the --at value) is not a number
-    ecCannotOpen = 3,  // the data file cannot be opened, or the chart file cannot be written
-    ecTooLarge = 6,    // more lines than a table holds, or the memory ran out
+    ecNoFit = 1,        // too few points, or no unique solution
+    ecBadNumber = 2,    // a cell (or the --at value) is not a number
+    ecCannotOpen = 3,   // the data file cannot be opened or read
+    ecOverflow = 4,     // a result after the solve is beyond the number range
+    ecCannotWrite = 5,  // standard output or the chart file cannot be written
+    ecTooLarge = 6,     // more lines than a table holds, or the memory ran out
     ecUsage = 64,
     ecInternal = 70,  // an error the program does not expect; it is printed
 };

@@ -4,6 +4,7 @@
 
 #include "fitting/curve_samples.h"
 #include "fitting/least_squares.h"
+#include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/result_texts.h"
 #include "fitting/x_order.h"
@@ -11,15 +12,6 @@
 #include "runtime/number_text.h"
 
 namespace quorvel {
-
-namespace {
-
-constexpr const char* kTooFewCaption = "Мало данных";
-constexpr const char* kFillTableCaption = "Заполните таблицу значений Y(X)";
-constexpr const char* kInvalidNumberTail =
-    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
-
-}  // namespace
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store) {
     const TPointTable points = ExtractPoints(table);
@@ -39,30 +31,39 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.resultCaption = result.formula;
     }
 
-    // Each deviation is computed once and serves both the statistics and the point colours.
-    std::vector<double> deviations(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        deviations[i] = PointDeviation(points[i], store);
-    }
-    result.statistics = StatisticsOfDeviations(deviations);
-    result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
-    result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
+    result.reached = rsPresented;
+    try {
+        // Each deviation is computed once and serves both the statistics and the point colours.
+        std::vector<double> deviations(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            deviations[i] = PointDeviation(points[i], store);
+        }
+        result.statistics = StatisticsOfDeviations(deviations);
+        result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
+        result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
+        result.reached = rsStatistics;
 
-    result.measured.resize(points.size());
-    double lowest = 0;
-    double highest = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const TDataPoint& p = points[i];
-        result.measured[i] = {p.X, p.Y, DeviationColor(deviations[i], result.statistics.sigma)};
-        if (i == 0 || p.X < lowest) {
-            lowest = p.X;
+        result.measured.resize(points.size());
+        double lowest = 0;
+        double highest = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const TDataPoint& p = points[i];
+            result.measured[i] = {p.X, p.Y, DeviationColor(deviations[i], result.statistics.sigma)};
+            if (i == 0 || p.X < lowest) {
+                lowest = p.X;
+            }
+            if (i == 0 || p.X > highest) {
+                highest = p.X;
+            }
         }
-        if (i == 0 || p.X > highest) {
-            highest = p.X;
-        }
+        result.measuredByX = StableOrderByX(result.measured);
+        result.reached = rsPoints;
+
+        result.curve = CurveSamples(lowest, highest, store);
+        result.reached = rsCurve;
+    } catch (...) {
+        result.error = std::current_exception();
     }
-    result.measuredByX = StableOrderByX(result.measured);
-    result.curve = CurveSamples(lowest, highest, store);
     return result;
 }
 
@@ -75,7 +76,7 @@ TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store) {
         evaluation.x = ParseUserNumber(text);
     } catch (const Exception&) {
         evaluation.state = TEvaluation::Invalid;
-        evaluation.message = std::string(text) + kInvalidNumberTail;
+        evaluation.message = InvalidNumberText(text);
         return evaluation;
     }
     evaluation.y = EvalPolynomial(evaluation.x, store);

@@ -2,6 +2,7 @@
 // The recompute as a pure function: table, kind and store in, a description of what the window
 // shows out. The window (and quorvel-fit) only apply it.
 #include <array>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,20 @@ struct TFeedPoint {
     TColor color = AutoColor;
 };
 
+// How far a recompute got; each stage includes the ones before it.
+enum TRecomputeStage {
+    rsPresented,   // the too-few state, or the check marks, the solve, panels, formula, chart and buttons
+    rsStatistics,  // sigma and the maximum error
+    rsPoints,      // the measured points in their colours
+    rsCurve,       // the curve samples: the recompute is complete
+};
+
 struct TRecomputeResult {
     TFunctionKind kind = fkCubic;
+    TRecomputeStage reached = rsCurve;
+    // What stopped the recompute after `reached` (an overflow in the statistics or the curve); null
+    // when it completed. The window shows what was reached, then lets this reach the standard box.
+    std::exception_ptr error;
     int pointCount = 0;
     bool tooFew = false;       // the too-few-data state: no solve attempted
     bool solveFailed = false;  // the solve was attempted and failed: show its box, then present
@@ -35,8 +48,9 @@ struct TRecomputeResult {
     std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
 };
 
-// Steps 1-13 of the recompute. Throws EConvertError on a bad cell before touching the store,
-// EMathError from the statistics or the curve. Writes the store only through the solve.
+// Steps 1-13 of the recompute. Throws EConvertError (or EOverflow) on a bad cell before touching the
+// store. A fault after the solve ends the recompute there: the result says how far it got and holds
+// the error. Writes the store only through the solve.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store);
 
 struct TEvaluation {

@@ -354,7 +354,9 @@ private slots:
         QVERIFY(probe.waitForFinished(20000));
         QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
         QCOMPARE(probe.exitCode(), 0);
-        QCOMPARE(probe.readAllStandardOutput(), QByteArray("exit called\n"));
+        // The loop ended at once and the application object was destroyed before the entry returned 0.
+        QCOMPARE(probe.readAllStandardOutput(),
+                 QByteArray("exit chosen\napplication destroyed\nreturned 0\n"));
     }
 
 private:

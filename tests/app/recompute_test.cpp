@@ -211,6 +211,47 @@ private slots:
         QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
     }
 
+    // An overflow after the solve: the window shows what the recompute wrote before it (the new fit's
+    // panels and formula; the points too when only the curve fails), then the standard box.
+    void overflowAfterTheSolveShowsTheStepsBeforeItThenTheBox() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA1"), QString("Мало данных"));
+        // Extreme but exact points: only the curve's single-precision start overflows.
+        w.Fill({{"1e39", "1e39"}, {"2e39", "2e39"}});
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
+        QCOMPARE(boxes.Boxes()[0].icon, QMessageBox::Critical);
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 1.0000000"));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 1.0000000 * X "));
+        QCOMPARE(w.Caption("lblSigma"), QString("0"));
+        QVERIFY(w.Find("Chart1")->isVisible());
+        QVERIFY(w.Find("btnCopy")->isEnabled());
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
+        QCOMPARE(w.form->ChartFeed().Point(TChartFeed::kMeasured, 1).x, 2e39);
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kCurve), 0);
+
+        boxes.Clear();
+        w.Fill({{"0", "0"}, {"1e200", "1"}});
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(0));
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 1.0000000e+200"));
+        // The third row's fit is exact, but its squared deviations are beyond the double range.
+        w.Fill({{"0", "0"}, {"1e200", "1"}, {"0", "2"}});
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 3.3333333e+199"));
+        QCOMPARE(w.Caption("PanelA1"), QString("a1 = 0"));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 3.3333333e+199"));
+        // The statistics and the points were not reached: they still belong to the two-row fit.
+        QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
+        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
+    }
+
     void kindMenuSelectsAndRecomputes() {
         TWindow w;
         w.Fill({{"2", "1"}, {"6", "3"}, {"7", "4"}, {"1", "0"}});

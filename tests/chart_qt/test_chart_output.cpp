@@ -1,4 +1,4 @@
-// quorvel-fit's chart file: the recompute's feed drawn into PNG and SVG files.
+// quorvel-fit's chart file: the recompute fed into the window's chart and exported as its picture copy.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,9 +7,15 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
+#include "chart/form_chart.h"
+#include "chart/print/chart_picture.h"
+#include "chart/qt/chart_widget.h"
+#include "chart/qt/picture_export.h"
 #include "cli/chart_output.h"
+#include "fitting/presentation.h"
 #include "image_probe.h"
 #include "runtime/exceptions.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 namespace {
@@ -27,6 +33,15 @@ TRecomputeResult SampleResult() {
     return r;
 }
 
+TEvaluation EvaluatedAt(double x, double y) {
+    TEvaluation e;
+    e.state = TEvaluation::Evaluated;
+    e.x = x;
+    e.y = y;
+    e.label = NumberToText(x);
+    return e;
+}
+
 class ChartOutput : public testing::Test {
 protected:
     QTemporaryDir dir;
@@ -36,7 +51,8 @@ protected:
 TEST_F(ChartOutput, PngHasTheRequestedSizeAndShowsThePoints) {
     ASSERT_TRUE(dir.isValid());
     const std::string path = Path("chart.png");
-    RenderChartFile(path, 400, 300, SampleResult(), TDataPoint{2.5, 6.25});
+    const TEvaluation at = EvaluatedAt(2.5, 6.25);
+    WriteChartFile(path, 400, 300, SampleResult(), &at);
     QImage image;
     ASSERT_TRUE(image.load(QString::fromStdString(path)));
     EXPECT_EQ(image.size(), QSize(400, 300));
@@ -51,7 +67,7 @@ TEST_F(ChartOutput, PngHasTheRequestedSizeAndShowsThePoints) {
 TEST_F(ChartOutput, SvgParsesAndHasTheRequestedSize) {
     ASSERT_TRUE(dir.isValid());
     const std::string path = Path("chart.SVG");
-    RenderChartFile(path, kDefaultChartWidth, kDefaultChartHeight, SampleResult());
+    WriteChartFile(path, kDefaultChartWidth, kDefaultChartHeight, SampleResult(), nullptr);
     QSvgRenderer svg(QString::fromStdString(path));
     ASSERT_TRUE(svg.isValid());
     EXPECT_EQ(svg.defaultSize(), QSize(289, 208));
@@ -59,13 +75,51 @@ TEST_F(ChartOutput, SvgParsesAndHasTheRequestedSize) {
 
 TEST_F(ChartOutput, RefusesUnknownTypesBadSizesAndUnwritablePaths) {
     ASSERT_TRUE(dir.isValid());
-    EXPECT_THROW(RenderChartFile(Path("chart.bmp"), 100, 100, SampleResult()), Exception);
-    EXPECT_THROW(RenderChartFile(Path("chart.png"), 0, 100, SampleResult()), Exception);
+    EXPECT_FALSE(IsChartFileName("chart.bmp"));
+    EXPECT_FALSE(IsChartFileName("png"));
+    EXPECT_TRUE(IsChartFileName("a.PnG"));
+    EXPECT_THROW(WriteChartFile(Path("chart.bmp"), 100, 100, SampleResult(), nullptr), Exception);
+    EXPECT_THROW(WriteChartFile(Path("chart.png"), 0, 100, SampleResult(), nullptr), Exception);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("chart.png"))));
-    EXPECT_THROW(RenderChartFile(Path("missing/dir/chart.png"), 100, 100, SampleResult()), Exception);
+    EXPECT_THROW(WriteChartFile(Path("missing/dir/chart.png"), 100, 100, SampleResult(), nullptr), Exception);
     // An empty fit still draws a chart (axes only).
-    RenderChartFile(Path("empty.png"), 50, 40, TRecomputeResult{});
+    WriteChartFile(Path("empty.png"), 50, 40, TRecomputeResult{}, nullptr);
     EXPECT_EQ(QImage(QString::fromStdString(Path("empty.png"))).size(), QSize(50, 40));
+}
+
+// The file holds what the window's picture copy gives once the window has shown the chart: a chart never
+// drawn is laid out first, since its label steps follow the previous layout's pixel spans.
+TEST_F(ChartOutput, FileIsTheWindowsPictureOfTheShownChart) {
+    ASSERT_TRUE(dir.isValid());
+    // A linear thermocouple fit, whose left labels a chart's very first layout gets wider than its second.
+    struct : ITableSource {
+        int RowCount() const override { return 4; }
+        std::string_view CellText(int col, int row) const override {
+            static const char* const cells[3][2] = {
+                {"0", "-0.0006"}, {"500", "19.9404"}, {"1000", "39.6004"}};
+            return cells[row - 1][col];
+        }
+    } table;
+    SetDecimalChar(U'.');
+    TFitCoefficients store;
+    const TRecomputeResult result = Recompute(table, fkLinear, store);
+    ASSERT_EQ(result.reached, rsCurve);
+    const std::string path = Path("thermocouple.png");
+    WriteChartFile(path, kDefaultChartWidth, kDefaultChartHeight, result, nullptr);
+    QImage file;
+    ASSERT_TRUE(file.load(QString::fromStdString(path)));
+
+    TChartWidget widget(CreateFormChart());
+    TChart& chart = widget.Chart();
+    chart.SetBounds(0, 0, kDefaultChartWidth, kDefaultChartHeight);
+    FeedFormChart(chart, result, nullptr);
+    widget.grab();
+    const TRect rect = chart.ClientRect();
+    QImage copied;
+    ASSERT_TRUE(copied.loadFromData(
+        ExportPicture(*CreatePicture(chart, rect), QSize(rect.Width(), rect.Height()), pfPng), "PNG"));
+    ASSERT_EQ(file.size(), copied.size());
+    EXPECT_TRUE(file.convertToFormat(QImage::Format_RGB32) == copied.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST(ChartSize, ParsesWidthByHeight) {

@@ -11,6 +11,7 @@
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/picture_export.h"
+#include "runtime/number_text.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/curve_samples.h"
 #include "image_probe.h"
@@ -128,7 +129,9 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
 TEST(ChartWidgetPaint, DrawnAtTheScreensDensityWithTheLayoutInLogicalPixels) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
-    FeedCurve(*FormSeries(chart).Series2, CurveSamples(1, 4, TFitCoefficients{0, 10, 0, 0}));
+    for (const TFeedPoint& p : CurveSamples(1, 4, TFitCoefficients{0, 10, 0, 0})) {
+        FormSeries(chart).Series2->AddPoint(p.x, p.y, {}, AutoColor);
+    }
     const qreal ratio = widget.devicePixelRatioF();
     ASSERT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
     const int s = qRound(ratio);

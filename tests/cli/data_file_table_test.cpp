@@ -36,6 +36,10 @@ TEST(ParseFitArguments, OptionsAndUsageErrors) {
     EXPECT_FALSE(ParseFitArguments({"--verbose"}, error));
     EXPECT_FALSE(ParseFitArguments({"a.txt", "b.txt"}, error));
     EXPECT_FALSE(ParseFitArguments({"--kinds=cubic"}, error));
+    // A chart file's type is checked with the options, before any data is read.
+    EXPECT_FALSE(ParseFitArguments({"--chart", "chart.bmp"}, error));
+    EXPECT_EQ(error, "unknown chart file type 'chart.bmp' (use .png or .svg)");
+    EXPECT_TRUE(ParseFitArguments({"--chart=chart.SVG"}, error));
 }
 
 }  // namespace

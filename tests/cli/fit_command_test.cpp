@@ -50,13 +50,20 @@ protected:
         return path;
     }
 
-    // Runs the program with `args` (already quoted for the shell) under the given locale.
-    TRun Run(const std::string& args, const std::string& locale = "C", const std::string& input = "") {
+    // Runs the program with `args` (already quoted for the shell) under the given locale; standard
+    // output goes to `outPath` when one is given.
+    TRun Run(const std::string& args, const std::string& locale = "C", const std::string& input = "",
+             const std::string& outPath = "") {
         const std::string base = Prefix() + "run";
         const std::string stdinPath = Write("stdin", input);
+        const std::string out = outPath.empty() ? base + ".out" : outPath;
         const std::string command = "LC_ALL=" + locale + " '" + QUORVEL_FIT_PATH + "' " + args + " <'" +
-                                    stdinPath + "' >'" + base + ".out' 2>'" + base + ".err'";
-        return Collect(std::system(command.c_str()), base);
+                                    stdinPath + "' >'" + out + "' 2>'" + base + ".err'";
+        TRun run = Collect(std::system(command.c_str()), base);
+        if (!outPath.empty()) {
+            run.out.clear();
+        }
+        return run;
     }
 
     // Runs a line of the shell in which $FIT names the program.
@@ -154,6 +161,9 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run(Quote(::testing::TempDir() + "no/such/file.txt"));
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "Не могу открыть файл.\n");
+    run = Run(Quote(::testing::TempDir()));  // a folder is no data file
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Не могу открыть файл.\n");
 
     for (const char* args : {"--kind quartic", "--frobnicate", "a b", "--at", "--at ''"}) {
         run = Run(args);
@@ -163,6 +173,51 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Usage: quorvel-fit"), std::string::npos);
+}
+
+// A fault after the solve: the texts the window shows before its standard box, then the error, status 4.
+TEST_F(FitCommand, OverflowAfterTheSolve) {
+    const struct {
+        const char* args;
+        const char* data;
+        const char* out;
+    } rows[] = {
+        // The squared deviations are beyond the range: the statistics are not reached.
+        {"--kind linear", "0 0\n1e200 1\n0 2\n", "a0 = 3.3333333e+199\na1 = 0\nY = 3.3333333e+199\n"},
+        // Only the curve's single-precision ends overflow.
+        {"--kind linear", "1e39 1e39\n2e39 2e39\n",
+         "a0 = 0\na1 = 1.0000000\nY = 1.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n"},
+        // The evaluation at X ends the recompute.
+        {"--kind quadratic --at 1e200", "1 1\n4 2\n9 3\n",
+         "a0 = 0\na1 = 0\na2 = 1.0000000\nY = 1.0000000 * X^2 \nМаксимальная ошибка 0\nСреднекв. отклонение "
+         "0\n"},
+    };
+    for (const auto& row : rows) {
+        const TRun run = Run(std::string(row.args) + " " + Quote(Write("overflow.txt", row.data)));
+        EXPECT_EQ(run.status, 4) << row.data;
+        EXPECT_EQ(run.out, row.out) << row.data;
+        EXPECT_EQ(run.err, "Floating point overflow\n") << row.data;
+    }
+    const TRun json = Run("--json --kind linear " + Quote(Write("json.txt", rows[0].data)));
+    EXPECT_EQ(json.status, 4);
+    EXPECT_EQ(json.out,
+              "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
+              "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
+}
+
+// Output that does not arrive is a failure of its own, reported on stderr.
+TEST_F(FitCommand, WriteErrors) {
+    const std::string data = Write("data.txt", "2 1\n20 10\n");
+    for (const char* args : {"--kind linear ", "--kind linear --json ", "--help "}) {
+        const TRun run = Run(args + Quote(data), "C", "", "/dev/full");
+        EXPECT_EQ(run.status, 5) << args;
+        EXPECT_EQ(run.err, "quorvel-fit: cannot write the output: No space left on device\n") << args;
+    }
+    const std::string chart = ::testing::TempDir() + "no/such/folder/chart.png";
+    const TRun run = Run("--kind linear --chart " + Quote(chart) + " " + Quote(data));
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.err.rfind("quorvel-fit: Cannot write chart file: " + chart + " (", 0), 0u) << run.err;
+    EXPECT_NE(run.out.find("a1 = 2.0000000\n"), std::string::npos);
 }
 
 TEST_F(FitCommand, LongLinesAreOneRowEach) {
@@ -271,7 +326,7 @@ TEST_F(FitCommand, ChartFile) {
     ASSERT_EQ(Run("--chart " + Quote(svg) + " " + Quote(data)).status, 0);
     EXPECT_NE(ReadFile(svg).find("<svg"), std::string::npos);
 
-    EXPECT_EQ(Run("--chart " + Quote(::testing::TempDir() + "x.bmp") + " " + Quote(data)).status, 3);
+    EXPECT_EQ(Run("--chart " + Quote(::testing::TempDir() + "x.bmp") + " " + Quote(data)).status, 64);
     EXPECT_EQ(Run("--size 10x10 " + Quote(data)).status, 64);
     EXPECT_EQ(Run("--chart " + Quote(png) + " --size 0x10 " + Quote(data)).status, 64);
 

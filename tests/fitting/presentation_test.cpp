@@ -179,6 +179,37 @@ TEST(Recompute, BadCellLeavesTheStoreAlone) {
     EXPECT_EQ(store.a3, 4);
 }
 
+// A fault after the solve ends the recompute: the result keeps what came before and the error.
+TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
+    TDecimalScope point(U'.');
+    const struct {
+        TTextTable table;
+        TRecomputeStage reached;
+        const char* formula;
+        std::size_t measured;
+    } rows[] = {
+        // Squared deviations of 3.3e199 are beyond the double range: the statistics fail.
+        {TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}, rsPresented, "Y = 3.3333333e+199", 0},
+        // The curve's ends are held in single precision: 1e39 is beyond it.
+        {TTextTable{{"1e39", "1e39"}, {"2e39", "2e39"}}, rsPoints, "Y = 1.0000000 * X ", 2},
+    };
+    for (const auto& row : rows) {
+        TFitCoefficients store;
+        const TRecomputeResult r = Recompute(row.table, fkLinear, store);
+        EXPECT_FALSE(r.solveFailed);
+        EXPECT_EQ(r.reached, row.reached);
+        EXPECT_EQ(r.formula, row.formula);
+        EXPECT_EQ(r.measured.size(), row.measured);
+        EXPECT_TRUE(r.curve.empty());
+        ASSERT_TRUE(r.error);
+        EXPECT_THROW(std::rethrow_exception(r.error), EOverflow);
+    }
+    TFitCoefficients store;
+    const TRecomputeResult complete = Recompute(TTextTable{{"2", "1"}, {"20", "10"}}, fkLinear, store);
+    EXPECT_EQ(complete.reached, rsCurve);
+    EXPECT_FALSE(complete.error);
+}
+
 TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
     TDecimalScope point(U'.');
     TFitCoefficients store;

@@ -10,7 +10,9 @@ namespace quorvel {
 class TCustomChartPanel;
 
 // The whole chart drawn into rect on a new picture of max(1, width - 1) x max(1, height - 1) pixels,
-// for replay on a device of replayRatio device pixels per logical pixel. The caller owns the picture.
+// for replay on a device of replayRatio device pixels per logical pixel. A chart never drawn before is
+// laid out once first, so that the picture is the one a shown window's chart gives. The caller owns
+// the picture.
 std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect, qreal replayRatio = 1);
 
 }  // namespace quorvel

@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <algorithm>
 
 #include "chart/qt/picture_export.h"
 #include "runtime/exceptions.h"
@@ -29,15 +28,9 @@ QClipboard& OpenClipboard() {
 }
 
 std::unique_ptr<QMimeData> PictureMimeData(const QPicture& picture, QSize size) {
-    size = size.expandedTo(QSize(1, 1));
-    // The recording's frame is one pixel short of the chart at the right and the bottom (its last
-    // pixel's position); the exported picture covers the chart whole, so nothing of its edge is lost.
-    QPicture frame = picture;
-    frame.detach();
-    frame.setBoundingRect(QRect(QPoint(0, 0), size));
-    const QByteArray png = PictureToPng(frame);
+    const QByteArray png = ExportPicture(picture, size, pfPng);
     auto data = std::make_unique<QMimeData>();
-    data->setData(QStringLiteral("image/svg+xml"), PictureToSvg(frame));
+    data->setData(QStringLiteral("image/svg+xml"), ExportPicture(picture, size, pfSvg));
     data->setData(QStringLiteral("image/png"), png);
     data->setImageData(QImage::fromData(png, "PNG"));
     return data;

@@ -61,4 +61,11 @@ QByteArray PictureToPng(const QPicture& picture) {
     return bytes.data();
 }
 
+QByteArray ExportPicture(const QPicture& picture, QSize size, TPictureFormat format) {
+    QPicture frame = picture;
+    frame.detach();
+    frame.setBoundingRect(QRect(QPoint(0, 0), size.expandedTo(QSize(1, 1))));
+    return format == pfSvg ? PictureToSvg(frame) : PictureToPng(frame);
+}
+
 }  // namespace quorvel

@@ -20,4 +20,11 @@ void SetSvgPixelSize(QByteArray& svg, QSize size);
 // The picture played onto a white bitmap of its size, as PNG bytes.
 QByteArray PictureToPng(const QPicture& picture);
 
+enum TPictureFormat { pfSvg, pfPng };
+
+// A recorded chart (CreatePicture) as the clipboard and chart files take it: framed at the chart's
+// whole size, at least 1 x 1 (the recording's own frame is one pixel short at the right and the
+// bottom, so its edge would be lost), then played into the format.
+QByteArray ExportPicture(const QPicture& picture, QSize size, TPictureFormat format);
+
 }  // namespace quorvel

@@ -1,0 +1,33 @@
+#pragma once
+// The texts the recompute, the evaluation at X and the data-file reading show, defined here once for
+// the window and quorvel-fit alike.
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// The too-few-data state: every coefficient panel, and the formula panel.
+inline constexpr const char* kTooFewCaption = "Мало данных";
+inline constexpr const char* kFillTableCaption = "Заполните таблицу значений Y(X)";
+
+// The failed solve's box.
+inline constexpr const char* kSolveFailedText = "Коэффициенты определить невозможно";
+inline constexpr const char* kSolveFailedCaption = "Невозможно вычислить коэффициенты";
+
+// The labels in front of the two statistics.
+inline constexpr const char* kMaxErrorLabel = "Максимальная ошибка";
+inline constexpr const char* kSigmaLabel = "Среднекв. отклонение";
+
+// The box for a typed cell or X text that is not a number: the text itself, then this.
+inline constexpr const char* kInvalidNumberCaption = "Неверный ввод числа";
+inline std::string InvalidNumberText(std::string_view text) {
+    std::string message(text);
+    message +=
+        " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+    return message;
+}
+
+// A data file that cannot be opened.
+inline constexpr const char* kOpenFailureText = "Не могу открыть файл.";
+
+}  // namespace quorvel
