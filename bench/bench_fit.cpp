@@ -18,18 +18,14 @@
 namespace {
 
 // A barometer calibration: readings in Pa with two decimals, true values in hPa with four, both
-// written with a decimal comma as a Russian locale writes them.
+// written with "." (which every locale reads, as the window does). snprintf follows LC_NUMERIC, which
+// stays "C" here since nothing sets the locale.
 void MakeRow(std::mt19937_64& rng, long k, long n, char* y, char* x) {
     std::uniform_real_distribution<double> noise(-0.002, 0.002);
     const double reading = 100000.0 + 20000.0 * static_cast<double>(k) / static_cast<double>(n);
     const double truth = reading / 100.0 + 2e-9 * (reading - 110000) * (reading - 110000) + noise(rng);
     std::snprintf(y, 32, "%.4f", truth);
     std::snprintf(x, 32, "%.2f", reading);
-    for (char* p : {y, x}) {
-        if (char* dot = std::strchr(p, '.')) {
-            *dot = ',';
-        }
-    }
 }
 
 class TCellTable : public quorvel::ITableSource {
@@ -60,7 +56,7 @@ private:
 };
 
 void RunRecompute(benchmark::State& state, bool shuffled) {
-    quorvel::SetDecimalChar(U',');
+    quorvel::SetDecimalChar(U'.');
     const TCellTable table(state.range(0), shuffled);
     quorvel::TFitCoefficients store;
     for (auto _ : state) {

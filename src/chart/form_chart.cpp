@@ -97,8 +97,9 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         s.Series2->ClearPoints();
         s.Series3->ClearPoints();
         for (const int index : result.measuredByX) {
-            const TFeedPoint& p = result.measured[static_cast<std::size_t>(index)];
-            s.Series1->AddPoint(p.x, p.y, NumberToText(p.x), p.color);
+            const auto i = static_cast<std::size_t>(index);
+            const TDataPoint& p = result.measured[i];
+            s.Series1->AddPoint(p.X, p.Y, NumberToText(p.X), result.colors[i]);
         }
     }
     if (result.reached >= rsCurve) {

@@ -3,7 +3,7 @@
 //
 // Every double is m·2^e with an integer mantissa m. With s the smallest X exponent and t the
 // smallest Y exponent, U = X/2^s and V = Y/2^t are integers, so SU(m) = ΣU^m and WU(j) = ΣU^j·V
-// are integers too. They are accumulated in fixed-width limb arrays sized once per table, so the
+// are integers too. They are accumulated in fixed-width column arrays sized once per table, so the
 // loop over the points never allocates and never rounds.
 #include <gmp.h>
 
@@ -14,22 +14,29 @@
 
 namespace quorvel {
 
-// A signed integer accumulator anchored at bit 0: positive and negative parts are kept apart so
-// that every addition only ever carries upwards.
+// A signed integer accumulator anchored at bit 0, with positive and negative parts kept apart. Each
+// part is an array of 128-bit columns, column i counting in units of 2^(64·i): an addition adds one
+// 64-bit piece to each column it covers and carries nothing, so the additions of one point do not
+// wait for each other. A column takes 2^64 additions before it could overflow; the carries are
+// settled once, when the sum is read.
 class TLimbAccumulator {
 public:
-    // Makes room for sums below 2^bits (a little headroom is added here).
+    __extension__ typedef unsigned __int128 Column;
+
+    // Makes room for sums below 2^bits.
     void Reset(long bits);
     // Adds (or subtracts) the n-limb magnitude v shifted left by bitOffset.
     void Add(const std::uint64_t* v, int n, long bitOffset, bool negative);
     void AddSmall(std::uint64_t v, bool negative);
+    // Adds n columns of another accumulator's layout, from column 0.
+    void AddColumns(const Column* columns, int n, bool negative);
     void ToMpz(mpz_t out) const;
-    // The limbs of one part, for the accumulation loop.
-    std::uint64_t* Limbs(bool negative) { return (negative ? neg_ : pos_).data(); }
+    // The columns of one part, for the accumulation loop.
+    Column* Columns(bool negative) { return (negative ? neg_ : pos_).data(); }
 
 private:
-    std::vector<std::uint64_t> pos_;
-    std::vector<std::uint64_t> neg_;
+    std::vector<Column> pos_;
+    std::vector<Column> neg_;
 };
 
 class TExactPowerSums {
@@ -46,6 +53,9 @@ public:
     void SumUV(int j, mpz_t out) const;
 
 private:
+    template <int Degree>
+    void AccumulatePoints(const TPointTable& points);
+
     int degree_ = 0;
     long s_ = 0;
     long t_ = 0;

@@ -59,46 +59,28 @@ double EvalPolynomial(double x, const TFitCoefficients& c) {
     return StoreChecked(value);
 }
 
-double PointDeviation(const TDataPoint& point, const TFitCoefficients& c) {
-    return StoreChecked(std::fabs(static_cast<long double>(point.Y) - EvalPolynomial(point.X, c)));
-}
-
-namespace {
-
-// One step of the statistics, shared so both entry points do the same arithmetic.
-void AddDeviation(TFitStatistics& stats, double& sumSq, double d) {
-    if (d > stats.maxError) {
-        stats.maxError = d;
+TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
+                                 std::vector<double>* deviations) {
+    TFitStatistics stats;
+    double sumSq = 0;
+    if (deviations != nullptr) {
+        deviations->resize(points.size());
     }
-    sumSq = StoreChecked(sumSq + static_cast<long double>(d) * d);
-    stats.m += 1;
-}
-
-void FinishStatistics(TFitStatistics& stats, double sumSq) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TDataPoint& p = points[i];
+        const double d = StoreChecked(std::fabs(static_cast<long double>(p.Y) - EvalPolynomial(p.X, c)));
+        if (deviations != nullptr) {
+            (*deviations)[i] = d;
+        }
+        if (d > stats.maxError) {
+            stats.maxError = d;
+        }
+        sumSq = StoreChecked(sumSq + static_cast<long double>(d) * d);
+        stats.m += 1;
+    }
     if (stats.m > 1) {
         stats.sigma = StoreChecked(std::sqrt(static_cast<long double>(sumSq) / (stats.m - 1)));
     }
-}
-
-}  // namespace
-
-TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c) {
-    TFitStatistics stats;
-    double sumSq = 0;
-    for (const TDataPoint& p : points) {
-        AddDeviation(stats, sumSq, PointDeviation(p, c));
-    }
-    FinishStatistics(stats, sumSq);
-    return stats;
-}
-
-TFitStatistics StatisticsOfDeviations(const std::vector<double>& deviations) {
-    TFitStatistics stats;
-    double sumSq = 0;
-    for (const double d : deviations) {
-        AddDeviation(stats, sumSq, d);
-    }
-    FinishStatistics(stats, sumSq);
     return stats;
 }
 

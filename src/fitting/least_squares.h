@@ -17,12 +17,10 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
 double EvalPolynomial(double x, const TFitCoefficients& c);
 
 // Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
-// the store's polynomial. Throws EOverflow when a figure is beyond the double range.
-TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c);
-
-// |Y − EvalPolynomial(X)|, the deviation the statistics and the point colours use.
-double PointDeviation(const TDataPoint& point, const TFitCoefficients& c);
-// The statistics from deviations already computed, in point order.
-TFitStatistics StatisticsOfDeviations(const std::vector<double>& deviations);
+// the store's polynomial; each deviation |Y − EvalPolynomial(X)| also goes to `deviations` (in point
+// order) when one is given, for the point colours. Throws EOverflow when a figure is beyond the double
+// range.
+TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
+                                 std::vector<double>* deviations = nullptr);
 
 }  // namespace quorvel

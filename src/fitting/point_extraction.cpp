@@ -8,8 +8,11 @@
 namespace quorvel {
 
 double ParseUserNumber(std::string_view text) {
+    if (DecimalChar() == U'.') {
+        return TextToNumber(text);
+    }
     const std::size_t dot = text.find('.');
-    if (dot == std::string_view::npos || DecimalChar() == U'.') {
+    if (dot == std::string_view::npos) {
         return TextToNumber(text);
     }
     const std::string decimal = DecimalText();  // short: kept in the string's own buffer

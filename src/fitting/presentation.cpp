@@ -14,8 +14,9 @@
 namespace quorvel {
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store) {
-    const TPointTable points = ExtractPoints(table);
     TRecomputeResult result;
+    result.measured = ExtractPoints(table);
+    const TPointTable& points = result.measured;
     result.kind = kind;
     result.pointCount = static_cast<int>(points.size());
     result.formula = "Y = ";
@@ -34,21 +35,18 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     result.reached = rsPresented;
     try {
         // Each deviation is computed once and serves both the statistics and the point colours.
-        std::vector<double> deviations(points.size());
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            deviations[i] = PointDeviation(points[i], store);
-        }
-        result.statistics = StatisticsOfDeviations(deviations);
+        std::vector<double> deviations;
+        result.statistics = ComputeStatistics(points, store, &deviations);
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
 
-        result.measured.resize(points.size());
+        result.colors.resize(points.size());
         double lowest = 0;
         double highest = 0;
         for (std::size_t i = 0; i < points.size(); ++i) {
             const TDataPoint& p = points[i];
-            result.measured[i] = {p.X, p.Y, DeviationColor(deviations[i], result.statistics.sigma)};
+            result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
             if (i == 0 || p.X < lowest) {
                 lowest = p.X;
             }
@@ -56,7 +54,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
                 highest = p.X;
             }
         }
-        result.measuredByX = StableOrderByX(result.measured);
+        result.measuredByX = StableOrderByX(points);
         result.reached = rsPoints;
 
         result.curve = CurveSamples(lowest, highest, store);

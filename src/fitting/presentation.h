@@ -41,9 +41,11 @@ struct TRecomputeResult {
     std::string sigmaText;                     // lblSigma
     std::string maxErrText;                    // lblMaxErr
     TFitStatistics statistics;
-    // Series1, in table order. Each point's label is NumberToText(x); consumers make it when they
-    // add the point, which keeps a million text conversions out of the recompute's hot path.
-    std::vector<TFeedPoint> measured;
+    // Series1, in table order: the points read from the table, and (once the points stage is reached)
+    // their deviation colours and X order. Each point's label is NumberToText(x); consumers make it
+    // when they add the point, which keeps a million text conversions out of the recompute's hot path.
+    TPointTable measured;
+    std::vector<TColor> colors;
     std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order
     std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
 };

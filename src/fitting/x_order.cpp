@@ -25,18 +25,18 @@ std::uint64_t OrderKey(double x) {
 
 }  // namespace
 
-std::vector<int> StableOrderByX(const std::vector<TFeedPoint>& points) {
+std::vector<int> StableOrderByX(const TPointTable& points) {
     const std::size_t n = points.size();
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     const bool sorted = std::is_sorted(points.begin(), points.end(),
-                                       [](const TFeedPoint& a, const TFeedPoint& b) { return a.x < b.x; });
+                                       [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
     if (sorted) {
         return order;
     }
     if (n < kRadixThreshold) {
         std::stable_sort(order.begin(), order.end(),
-                         [&points](int a, int b) { return points[a].x < points[b].x; });
+                         [&points](int a, int b) { return points[a].X < points[b].X; });
         return order;
     }
 
@@ -45,7 +45,7 @@ std::vector<int> StableOrderByX(const std::vector<TFeedPoint>& points) {
     std::vector<int> orderOut(n);
     std::vector<std::uint32_t> counts(kDigits * kBuckets, 0);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint64_t key = OrderKey(points[i].x);
+        const std::uint64_t key = OrderKey(points[i].X);
         keys[i] = key;
         for (int d = 0; d < kDigits; ++d) {
             ++counts[static_cast<std::size_t>(d) * kBuckets + ((key >> (d * kDigitBits)) & (kBuckets - 1))];

@@ -23,7 +23,8 @@ namespace {
 TRecomputeResult SampleResult() {
     TRecomputeResult r;
     // Table order is not X order: the feed must follow measuredByX.
-    r.measured = {{3, 6, clRed}, {1, 1, clBlue}, {2, 4.5, clPurple}, {4, 16, clBlue}};
+    r.measured = {{3, 6}, {1, 1}, {2, 4.5}, {4, 16}};
+    r.colors = {clRed, clBlue, clPurple, clBlue};
     r.measuredByX = {1, 2, 0, 3};
     r.pointCount = 4;
     for (int k = 0; k < 50; ++k) {

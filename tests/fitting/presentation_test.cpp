@@ -78,8 +78,8 @@ TEST(Recompute, LinearFit) {
     EXPECT_EQ(r.sigmaText, "0");
     EXPECT_EQ(r.maxErrText, "0");
     ASSERT_EQ(r.measured.size(), 2u);
-    EXPECT_EQ(r.measured[0].color, clRed);  // sigma 0: every point red
-    EXPECT_EQ(r.measured[1].color, clRed);
+    EXPECT_EQ(r.colors[0], clRed);  // sigma 0: every point red
+    EXPECT_EQ(r.colors[1], clRed);
     EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 10 in single precision
     EXPECT_EQ(r.curve[1].y, 2 * r.curve[1].x);
 }
@@ -186,7 +186,7 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         TTextTable table;
         TRecomputeStage reached;
         const char* formula;
-        std::size_t measured;
+        std::size_t colors;
     } rows[] = {
         // Squared deviations of 3.3e199 are beyond the double range: the statistics fail.
         {TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}, rsPresented, "Y = 3.3333333e+199", 0},
@@ -199,7 +199,7 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         EXPECT_FALSE(r.solveFailed);
         EXPECT_EQ(r.reached, row.reached);
         EXPECT_EQ(r.formula, row.formula);
-        EXPECT_EQ(r.measured.size(), row.measured);
+        EXPECT_EQ(r.colors.size(), row.colors);
         EXPECT_TRUE(r.curve.empty());
         ASSERT_TRUE(r.error);
         EXPECT_THROW(std::rethrow_exception(r.error), EOverflow);
@@ -216,9 +216,9 @@ TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
     const TRecomputeResult r =
         Recompute(TTextTable{{"5", "5"}, {"1", "3"}, {"1", "1"}, {"3", "3"}, {"12", "2"}}, fkCubic, store);
     ASSERT_EQ(r.measured.size(), 5u);
-    EXPECT_EQ(r.measured[0].x, 5);
-    EXPECT_EQ(r.measured[0].y, 5);
-    EXPECT_EQ(r.measured[4].x, 2);
+    EXPECT_EQ(r.measured[0].X, 5);
+    EXPECT_EQ(r.measured[0].Y, 5);
+    EXPECT_EQ(r.measured[4].X, 2);
     EXPECT_EQ(r.measuredByX, (std::vector<int>{2, 4, 1, 3, 0}));  // stable among the equal X = 3
     ASSERT_FALSE(r.curve.empty());
     EXPECT_EQ(r.curve.front().x, 1);
@@ -233,18 +233,18 @@ TEST(Recompute, QuarterAndHalfSigmaColours) {
     ASSERT_TRUE(r.tooFew);
     // Deviations 0, 1, 2 → sumSq 5, sigma √2.5 ≈ 1.581: quarter 0.395, half 0.791.
     EXPECT_EQ(r.sigmaText, "1.581");
-    EXPECT_EQ(r.measured[0].color, clBlue);
-    EXPECT_EQ(r.measured[1].color, clRed);
-    EXPECT_EQ(r.measured[2].color, clRed);
+    EXPECT_EQ(r.colors[0], clBlue);
+    EXPECT_EQ(r.colors[1], clRed);
+    EXPECT_EQ(r.colors[2], clRed);
     TFitCoefficients s2{0, 0, 0, 0};
     const TRecomputeResult r2 = Recompute(TTextTable{{"0.5", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s2);
     // Deviations 0.5, 0, 1 → sumSq 1.25, sigma √0.625 ≈ 0.791: quarter 0.198, half 0.395.
-    EXPECT_EQ(r2.measured[0].color, clRed);
-    EXPECT_EQ(r2.measured[1].color, clBlue);
+    EXPECT_EQ(r2.colors[0], clRed);
+    EXPECT_EQ(r2.colors[1], clBlue);
     TFitCoefficients s3{0, 0, 0, 0};
     const TRecomputeResult r3 = Recompute(TTextTable{{"0.3", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s3);
     // Deviations 0.3, 0, 1 → sigma √(1.09/2) ≈ 0.738: quarter 0.185, half 0.369: 0.3 is purple.
-    EXPECT_EQ(r3.measured[0].color, clPurple);
+    EXPECT_EQ(r3.colors[0], clPurple);
 }
 
 TEST(EvaluateAt, TextsAndStates) {

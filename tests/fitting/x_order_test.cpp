@@ -9,31 +9,31 @@
 namespace quorvel {
 namespace {
 
-std::vector<int> Reference(const std::vector<TFeedPoint>& points) {
+std::vector<int> Reference(const TPointTable& points) {
     std::vector<int> order(points.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
-                     [&points](int a, int b) { return points[a].x < points[b].x; });
+                     [&points](int a, int b) { return points[a].X < points[b].X; });
     return order;
 }
 
 TEST(StableOrderByX, MatchesAStableSort) {
     std::mt19937_64 rng(5);
     for (const std::size_t n : {0, 1, 7, 100, 2047, 2048, 5000, 70000}) {
-        std::vector<TFeedPoint> points(n);
-        for (TFeedPoint& p : points) {
+        TPointTable points(n);
+        for (TDataPoint& p : points) {
             switch (rng() % 5) {
                 case 0:
-                    p.x = static_cast<double>(rng() % 10);  // many equal values
+                    p.X = static_cast<double>(rng() % 10);  // many equal values
                     break;
                 case 1:
-                    p.x = (rng() % 2 != 0) ? 0.0 : -0.0;
+                    p.X = (rng() % 2 != 0) ? 0.0 : -0.0;
                     break;
                 case 2:
-                    p.x = -std::ldexp(static_cast<double>(rng() % 1000), static_cast<int>(rng() % 200) - 100);
+                    p.X = -std::ldexp(static_cast<double>(rng() % 1000), static_cast<int>(rng() % 200) - 100);
                     break;
                 default:
-                    p.x = 101000 + std::uniform_real_distribution<double>(0, 650)(rng);
+                    p.X = 101000 + std::uniform_real_distribution<double>(0, 650)(rng);
             }
         }
         EXPECT_EQ(StableOrderByX(points), Reference(points)) << n;
@@ -41,9 +41,9 @@ TEST(StableOrderByX, MatchesAStableSort) {
 }
 
 TEST(StableOrderByX, SortedTablesKeepTheirOrder) {
-    std::vector<TFeedPoint> points(3000);
+    TPointTable points(3000);
     for (std::size_t i = 0; i < points.size(); ++i) {
-        points[i].x = static_cast<double>(i / 3);
+        points[i].X = static_cast<double>(i / 3);
     }
     std::vector<int> expected(points.size());
     std::iota(expected.begin(), expected.end(), 0);

@@ -132,8 +132,8 @@ TEST_F(TextToNumberTest, RoundsLongTextsCorrectly) {
     EXPECT_EQ(TextToNumber("1" + std::string(1000, '0') + "e-999"), 10.0);
 }
 
-// Texts of up to 15 significant digits survive text -> number -> text unchanged, and every double
-// is read back exactly from its shortest round-trip digits.
+// Texts of up to 15 significant digits survive text -> number -> text unchanged, every double is read
+// back exactly from its shortest round-trip digits, and plain decimal texts are read exactly.
 TEST_F(TextToNumberTest, RoundTrips) {
     std::mt19937_64 random(4932);
     for (int i = 0; i < 100000; ++i) {
@@ -161,6 +161,22 @@ TEST_F(TextToNumberTest, RoundTrips) {
                 c = ',';
         }
         ASSERT_EQ(TextToNumber(shortest), any) << shortest;
+
+        // Plain cells: up to 20 digits around the decimal character, read four digits at a time.
+        const int count = std::uniform_int_distribution<int>(1, 20)(random);
+        std::string plain;
+        for (int k = 0; k < count; ++k) {
+            plain += static_cast<char>('0' + random() % 10);
+        }
+        plain.insert(static_cast<std::size_t>(random() % (count + 1)), 1, '.');
+        if (random() % 2 == 0) {
+            plain.insert(0, 1, '-');
+        }
+        double exact = 0;
+        std::from_chars(plain.data(), plain.data() + plain.size(), exact);
+        std::string local = plain;
+        local[local.find('.')] = ',';
+        ASSERT_EQ(TextToNumber(local), exact) << local;
     }
 }
 
