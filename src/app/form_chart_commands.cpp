@@ -1,13 +1,10 @@
 // The chart's commands: the picture to the clipboard, and the two mouse handlers that toggle the value
 // marks or undo the zoom.
-#include <QPicture>
 #include <QString>
-#include <memory>
 
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
 #include "chart/form_chart.h"
-#include "chart/print/chart_picture.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/clipboard_picture.h"
 
@@ -20,12 +17,7 @@ bool SeriesClicked = false;
 }  // namespace
 
 void TFormMain::btnGraphCopyClick() {
-    TChart& chart = Chart1->Chart();
-    const TRect rect = chart.ClientRect();
-    {
-        const std::unique_ptr<QPicture> picture = CreatePicture(chart, rect);
-        CopyPictureToClipboard(*picture, QSize(rect.Width(), rect.Height()));
-    }
+    CopyChartToClipboard(Chart1->Chart());
     TCommandDialogs(nullptr, {}).Inform(QString::fromUtf8("График скопирован в буфер обмена Windows"));
 }
 

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "chart/form_chart.h"
-#include "chart/print/chart_picture.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/picture_export.h"
 #include "runtime/exceptions.h"
@@ -76,10 +75,7 @@ void WriteChartFile(const std::string& path, int width, int height, const TRecom
     std::unique_ptr<TChart> chart = CreateFormChart();
     chart->SetBounds(0, 0, width, height);
     FeedFormChart(*chart, result, evaluated);
-    // What the window's picture copy does with its chart.
-    const TRect rect = chart->ClientRect();
-    const QByteArray bytes = ExportPicture(*CreatePicture(*chart, rect), QSize(rect.Width(), rect.Height()),
-                                           EndsWithNoCase(path, ".svg") ? pfSvg : pfPng);
+    const QByteArray bytes = ExportChart(*chart, EndsWithNoCase(path, ".svg") ? pfSvg : pfPng);
 
     QSaveFile file(QString::fromStdString(path));
     if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||

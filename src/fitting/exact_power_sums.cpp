@@ -4,10 +4,16 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace quorvel {
 
 namespace {
+
+// Tables from this size on are summed in two parts at once.
+constexpr std::size_t kPartPoints = std::size_t{1} << 16;
 
 using u64 = std::uint64_t;
 using Column = TLimbAccumulator::Column;
@@ -200,6 +206,11 @@ void TLimbAccumulator::AddSmall(u64 v, bool negative) {
     Add(&v, 1, 0, negative);
 }
 
+void TLimbAccumulator::Absorb(const TLimbAccumulator& other) {
+    AddColumns(other.pos_.data(), static_cast<int>(other.pos_.size()), false);
+    AddColumns(other.neg_.data(), static_cast<int>(other.neg_.size()), true);
+}
+
 void TLimbAccumulator::AddColumns(const Column* columns, int n, bool negative) {
     Column* to = Columns(negative);
     for (int i = 0; i < n; ++i) {
@@ -268,20 +279,52 @@ void TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
 
     switch (degree) {
         case 1:
-            AccumulatePoints<1>(points);
+            AccumulateInParts<1>(points);
             break;
         case 2:
-            AccumulatePoints<2>(points);
+            AccumulateInParts<2>(points);
             break;
         default:
-            AccumulatePoints<3>(points);
+            AccumulateInParts<3>(points);
             break;
     }
     su_[0].AddSmall(points.size(), false);
 }
 
 template <int Degree>
-void TExactPowerSums::AccumulatePoints(const TPointTable& points) {
+void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
+    const TDataPoint* const begin = points.data();
+    const TDataPoint* const end = begin + points.size();
+    // Integer sums do not depend on their order, so a large table is summed in two halves, the second
+    // on another core, and the halves are added: the same sums, sooner.
+    if (points.size() >= kPartPoints && std::thread::hardware_concurrency() > 1) {
+        TExactPowerSums second = *this;
+        const TDataPoint* const middle = begin + points.size() / 2;
+        std::optional<std::thread> worker;
+        try {
+            worker.emplace([&second, middle, end] { second.AccumulatePoints<Degree>(middle, end); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the second half is summed here.
+        }
+        AccumulatePoints<Degree>(begin, middle);
+        if (worker) {
+            worker->join();
+        } else {
+            second.AccumulatePoints<Degree>(middle, end);
+        }
+        for (int m = 1; m <= 2 * Degree; ++m) {
+            su_[m].Absorb(second.su_[m]);
+        }
+        for (int j = 0; j <= Degree; ++j) {
+            wu_[j].Absorb(second.wu_[j]);
+        }
+        return;
+    }
+    AccumulatePoints<Degree>(begin, end);
+}
+
+template <int Degree>
+void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint* end) {
     constexpr int kMaxPower = 2 * Degree;
     using Whole = TWholeSums<Degree>;
     Whole whole;
@@ -302,7 +345,8 @@ void TExactPowerSums::AccumulatePoints(const TPointTable& points) {
     bool pending = false;
     u64 pendingU = 0, pendingV = 0;
     int pendingX = 0, pendingY = 0;
-    for (const TDataPoint& p : points) {
+    for (const TDataPoint* point = begin; point != end; ++point) {
+        const TDataPoint& p = *point;
         TBinaryParts x = SplitDouble(p.X);
         TBinaryParts y = SplitDouble(p.Y);
         long dx = x.mantissa != 0 ? x.exponent - s_ : 0;

@@ -30,6 +30,8 @@ public:
     void AddSmall(std::uint64_t v, bool negative);
     // Adds n columns of another accumulator's layout, from column 0.
     void AddColumns(const Column* columns, int n, bool negative);
+    // Adds another accumulator of the same width.
+    void Absorb(const TLimbAccumulator& other);
     void ToMpz(mpz_t out) const;
     // The columns of one part, for the accumulation loop.
     Column* Columns(bool negative) { return (negative ? neg_ : pos_).data(); }
@@ -54,7 +56,9 @@ public:
 
 private:
     template <int Degree>
-    void AccumulatePoints(const TPointTable& points);
+    void AccumulatePoints(const TDataPoint* begin, const TDataPoint* end);
+    template <int Degree>
+    void AccumulateInParts(const TPointTable& points);
 
     int degree_ = 0;
     long s_ = 0;

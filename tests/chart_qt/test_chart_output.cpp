@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include "chart/form_chart.h"
-#include "chart/print/chart_picture.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/picture_export.h"
 #include "cli/chart_output.h"
@@ -115,10 +114,8 @@ TEST_F(ChartOutput, FileIsTheWindowsPictureOfTheShownChart) {
     chart.SetBounds(0, 0, kDefaultChartWidth, kDefaultChartHeight);
     FeedFormChart(chart, result, nullptr);
     widget.grab();
-    const TRect rect = chart.ClientRect();
     QImage copied;
-    ASSERT_TRUE(copied.loadFromData(
-        ExportPicture(*CreatePicture(chart, rect), QSize(rect.Width(), rect.Height()), pfPng), "PNG"));
+    ASSERT_TRUE(copied.loadFromData(ExportChart(chart, pfPng), "PNG"));
     ASSERT_EQ(file.size(), copied.size());
     EXPECT_TRUE(file.convertToFormat(QImage::Format_RGB32) == copied.convertToFormat(QImage::Format_RGB32));
 }

@@ -3,18 +3,16 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QSvgRenderer>
 #include <QWheelEvent>
 #include <string>
 #include <vector>
 
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/picture_export.h"
-#include "runtime/number_text.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/curve_samples.h"
 #include "image_probe.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 namespace {
@@ -311,39 +309,6 @@ TEST(ChartWidgetMouse, WheelScrollsVerticalAxesOncePerNotch) {
     SendWheel(widget, 120);  // away from the user: down by 3 % of the span
     EXPECT_DOUBLE_EQ(chart.LeftAxis().Minimum(), min1 - 0.03 * span);
     EXPECT_TRUE(chart.BottomAxis().Automatic());
-}
-
-// The recorded drawing, as the picture export makes it, played into the clipboard's two formats.
-TEST(ChartPicture, RecordedChartPlaysIntoSvgAndPngOfItsSize) {
-    TChartWidget widget(FormChartWith(kPoints));
-    TChart& chart = widget.Chart();
-    Screen(widget);
-    QPicture picture;
-    {
-        TQtCanvas canvas(&picture);
-        chart.DrawToForeignCanvas(canvas, chart.ClientRect());
-    }
-    picture.setBoundingRect(QRect(0, 0, 288, 207));
-    EXPECT_EQ(PictureSize(picture), QSize(288, 207));
-    QImage png;
-    ASSERT_TRUE(png.loadFromData(PictureToPng(picture), "PNG"));
-    EXPECT_EQ(png.size(), QSize(288, 207));
-    png = png.convertToFormat(QImage::Format_RGB32);
-    // The bevel and the markers are in the picture.
-    EXPECT_EQ(PixelColor(png, 100, 0), clBtnHighlight);
-    const int px = chart.BottomAxis().ValueToPixel(2);
-    const int py = chart.LeftAxis().ValueToPixel(30);
-    EXPECT_EQ(PixelColor(png, px, py), clPurple);
-    const QByteArray svgBytes = PictureToSvg(picture);
-    QSvgRenderer svg(svgBytes);
-    EXPECT_TRUE(svg.isValid());
-    EXPECT_EQ(svg.defaultSize(), QSize(288, 207));
-    EXPECT_TRUE(svgBytes.contains(R"(width="288")"));
-
-    QPicture empty;
-    EXPECT_EQ(PictureSize(empty), QSize(1, 1));
-    ASSERT_TRUE(png.loadFromData(PictureToPng(empty), "PNG"));
-    EXPECT_EQ(png.size(), QSize(1, 1));
 }
 
 }  // namespace

@@ -29,11 +29,9 @@ std::unique_ptr<TChart> ChartWithPoints() {
     return chart;
 }
 
-// What the main window does: the recording of the client area, copied at the chart's size.
+// What the main window does.
 void CopyChart(TChart& chart) {
-    const TRect rect = chart.ClientRect();
-    const std::unique_ptr<QPicture> picture = CreatePicture(chart, rect);
-    CopyPictureToClipboard(*picture, QSize(rect.Width(), rect.Height()));
+    CopyChartToClipboard(chart);
 }
 
 QImage ClipboardPng() {
@@ -79,8 +77,8 @@ int DifferingPixels(const QImage& a, const QImage& b) {
     return differing;
 }
 
-// The picture's frame stops one pixel short of the chart's size; the clipboard formats still hold the
-// chart pixel for pixel as the screen shows it, the right and bottom bevel edges and the ticks included.
+// The clipboard formats hold the chart pixel for pixel as the screen shows it, the right and bottom
+// bevel edges and the ticks included.
 TEST(ClipboardPicture, PngHoldsTheChartAsTheScreenShowsIt) {
     TChartWidget widget(ChartWithPoints());
     TChart& chart = widget.Chart();
@@ -112,11 +110,10 @@ TEST(ClipboardPicture, TinyChartsGiveAtLeastOnePixel) {
     TChart chart;
     for (const QSize size : {QSize(1, 1), QSize(0, 0), QSize(1, 5)}) {
         chart.SetBounds(0, 0, size.width(), size.height());
-        const TRect rect = chart.ClientRect();
-        const std::unique_ptr<QPicture> picture = CreatePicture(chart, rect);
+        const std::unique_ptr<QPicture> picture = CreatePicture(chart, chart.ClientRect());
         EXPECT_EQ(picture->boundingRect().size(),
                   QSize(std::max(1, size.width() - 1), std::max(1, size.height() - 1)));
-        CopyPictureToClipboard(*picture, QSize(rect.Width(), rect.Height()));
+        CopyChartToClipboard(chart);
         EXPECT_EQ(ClipboardPng().size(), size.expandedTo(QSize(1, 1)));
         QSvgRenderer svg(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/svg+xml")));
         EXPECT_TRUE(svg.isValid());
@@ -137,14 +134,13 @@ TEST(ClipboardPicture, NextScreenPaintRendersAfresh) {
 }
 
 TEST(ClipboardPicture, MimeDataIsTheSameWithoutAClipboard) {
-    QPicture picture;
-    picture.setBoundingRect(QRect(0, 0, 9, 4));
-    const std::unique_ptr<QMimeData> data = PictureMimeData(picture, QSize(10, 5));
+    TChart chart;
+    chart.SetBounds(0, 0, 10, 5);
+    const std::unique_ptr<QMimeData> data = ChartMimeData(chart);
     QImage png;
     ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
     EXPECT_EQ(png.size(), QSize(10, 5));
-    // The caller's picture keeps its own frame.
-    EXPECT_EQ(picture.boundingRect(), QRect(0, 0, 9, 4));
+    EXPECT_TRUE(data->hasImage());
 }
 
 }  // namespace

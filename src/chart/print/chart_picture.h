@@ -1,5 +1,5 @@
 #pragma once
-// The chart as a recorded drawing: replayed onto the preview sheet, into SVG or into an image.
+// The chart as a recorded drawing, replayed onto the preview sheet.
 #include <QPicture>
 #include <memory>
 

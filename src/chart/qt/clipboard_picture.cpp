@@ -27,18 +27,18 @@ QClipboard& OpenClipboard() {
     throw Exception(kClipboardError);
 }
 
-std::unique_ptr<QMimeData> PictureMimeData(const QPicture& picture, QSize size) {
-    const QByteArray png = ExportPicture(picture, size, pfPng);
+std::unique_ptr<QMimeData> ChartMimeData(TCustomChartPanel& chart) {
+    const QByteArray png = ExportChart(chart, pfPng);
     auto data = std::make_unique<QMimeData>();
-    data->setData(QStringLiteral("image/svg+xml"), ExportPicture(picture, size, pfSvg));
+    data->setData(QStringLiteral("image/svg+xml"), ExportChart(chart, pfSvg));
     data->setData(QStringLiteral("image/png"), png);
     data->setImageData(QImage::fromData(png, "PNG"));
     return data;
 }
 
-void CopyPictureToClipboard(const QPicture& picture, QSize size) {
+void CopyChartToClipboard(TCustomChartPanel& chart) {
     QClipboard& clipboard = OpenClipboard();
-    std::unique_ptr<QMimeData> data = PictureMimeData(picture, size);
+    std::unique_ptr<QMimeData> data = ChartMimeData(chart);
     const QMimeData* offered = data.get();
     // The clipboard owns the data from here on, also when the platform fails to take it.
     clipboard.setMimeData(data.release(), QClipboard::Clipboard);

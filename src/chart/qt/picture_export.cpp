@@ -1,19 +1,38 @@
 #include "chart/qt/picture_export.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSvgGenerator>
 #include <algorithm>
 
+#include "chart/chart_panel.h"
+#include "chart/qt/qt_canvas.h"
+
 namespace quorvel {
 
-QSize PictureSize(const QPicture& picture) {
-    const QRect r = picture.boundingRect();
-    return QSize(std::max(1, r.width()), std::max(1, r.height()));
-}
+namespace {
 
+// Measures text as another canvas does and draws nothing: a layout pass.
+class TMeasuringCanvas final : public TNullCanvas {
+public:
+    explicit TMeasuringCanvas(TCanvas& metrics) : metrics_(metrics) {}
+    void SetFont(const TFont& font) override {
+        TNullCanvas::SetFont(font);
+        metrics_.SetFont(font);
+    }
+    int PixelsPerInch() const override { return metrics_.PixelsPerInch(); }
+    int TextWidth(std::string_view text) const override { return metrics_.TextWidth(text); }
+    int TextHeight(std::string_view text) const override { return metrics_.TextHeight(text); }
+
+private:
+    TCanvas& metrics_;
+};
+
+// QSvgGenerator states the document size in millimetres; other programs then guess the pixel size from
+// their own resolution. This states it in pixels.
 void SetSvgPixelSize(QByteArray& svg, QSize size) {
     const qsizetype start = svg.indexOf("<svg");
     const qsizetype end = start < 0 ? -1 : svg.indexOf('>', start);
@@ -28,44 +47,55 @@ void SetSvgPixelSize(QByteArray& svg, QSize size) {
     svg.replace(start, end - start, head.toUtf8());
 }
 
-QByteArray PictureToSvg(const QPicture& picture) {
-    const QSize size = PictureSize(picture);
-    QBuffer bytes;
-    bytes.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&bytes);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setTitle(QStringLiteral("Quorvel chart"));
-    {
-        QPainter painter(&svg);
-        painter.setClipRect(QRect(QPoint(0, 0), size));
-        painter.drawPicture(0, 0, picture);
-    }
-    QByteArray out = bytes.data();
-    SetSvgPixelSize(out, size);
-    return out;
+// The screen's resolution, which the window's own canvas has (96 where there is no screen).
+int ScreenPixelsPerInch() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int ppi = screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 0;
+    return ppi > 0 ? ppi : 96;
 }
 
-QByteArray PictureToPng(const QPicture& picture) {
-    const QSize size = PictureSize(picture);
+}  // namespace
+
+void LayOutIfNeverDrawn(TCustomChartPanel& chart, TCanvas& metrics, const TRect& rect) {
+    if (chart.RenderCount() == 0) {
+        TMeasuringCanvas layout(metrics);
+        chart.DrawToForeignCanvas(layout, rect);
+    }
+}
+
+QByteArray ExportChart(TCustomChartPanel& chart, TPictureFormat format) {
+    const TRect rect = chart.ClientRect();
+    const QSize size(std::max(1, rect.Width()), std::max(1, rect.Height()));
+    const int ppi = ScreenPixelsPerInch();
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    if (format == pfSvg) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&bytes);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(ppi);
+        svg.setTitle(QStringLiteral("Quorvel chart"));
+        {
+            TQtCanvas canvas(&svg);
+            canvas.SetPixelsPerInch(ppi);
+            LayOutIfNeverDrawn(chart, canvas, rect);
+            chart.DrawToForeignCanvas(canvas, rect);
+        }
+        QByteArray out = bytes.data();
+        SetSvgPixelSize(out, size);
+        return out;
+    }
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     {
-        QPainter painter(&image);
-        painter.drawPicture(0, 0, picture);
+        TQtCanvas canvas(&image);
+        canvas.SetPixelsPerInch(ppi);
+        LayOutIfNeverDrawn(chart, canvas, rect);
+        chart.DrawToForeignCanvas(canvas, rect);
     }
-    QBuffer bytes;
-    bytes.open(QIODevice::WriteOnly);
     image.save(&bytes, "PNG");
     return bytes.data();
-}
-
-QByteArray ExportPicture(const QPicture& picture, QSize size, TPictureFormat format) {
-    QPicture frame = picture;
-    frame.detach();
-    frame.setBoundingRect(QRect(QPoint(0, 0), size.expandedTo(QSize(1, 1))));
-    return format == pfSvg ? PictureToSvg(frame) : PictureToPng(frame);
 }
 
 }  // namespace quorvel
