@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cmath>
 #include <cstring>
-#include <optional>
-#include <system_error>
-#include <thread>
+
+#include "fitting/two_parts.h"
 
 namespace quorvel {
 
 namespace {
-
-// Tables from this size on are summed in two parts at once.
-constexpr std::size_t kPartPoints = std::size_t{1} << 16;
 
 using u64 = std::uint64_t;
 using Column = TLimbAccumulator::Column;
@@ -241,24 +238,36 @@ void TLimbAccumulator::ToMpz(mpz_t out) const {
     mpz_clear(negative);
 }
 
-void TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
+bool TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
     degree_ = degree;
     const int maxPower = 2 * degree;
 
     // First pass: the exponent ranges, which fix s, t and the accumulator widths.
-    long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN;
-    for (const TDataPoint& p : points) {
-        const TBinaryParts x = SplitDouble(p.X);
-        const TBinaryParts y = SplitDouble(p.Y);
-        if (x.mantissa != 0) {
-            sMin = std::min(sMin, x.exponent);
-            sMax = std::max(sMax, x.exponent);
+    struct TRanges {
+        long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN;
+        bool finite = true;
+    } ranges[2];
+    InTwoParts(points.size(), [&points, &ranges](std::size_t from, std::size_t to, int part) {
+        TRanges& r = ranges[part];
+        for (std::size_t i = from; i < to; ++i) {
+            const TBinaryParts x = SplitDouble(points[i].X);
+            const TBinaryParts y = SplitDouble(points[i].Y);
+            r.finite = r.finite && std::isfinite(points[i].X) && std::isfinite(points[i].Y);
+            if (x.mantissa != 0) {
+                r.sMin = std::min(r.sMin, x.exponent);
+                r.sMax = std::max(r.sMax, x.exponent);
+            }
+            if (y.mantissa != 0) {
+                r.tMin = std::min(r.tMin, y.exponent);
+                r.tMax = std::max(r.tMax, y.exponent);
+            }
         }
-        if (y.mantissa != 0) {
-            tMin = std::min(tMin, y.exponent);
-            tMax = std::max(tMax, y.exponent);
-        }
+    });
+    if (!ranges[0].finite || !ranges[1].finite) {
+        return false;
     }
+    long sMin = std::min(ranges[0].sMin, ranges[1].sMin), sMax = std::max(ranges[0].sMax, ranges[1].sMax);
+    long tMin = std::min(ranges[0].tMin, ranges[1].tMin), tMax = std::max(ranges[0].tMax, ranges[1].tMax);
     if (sMin == LONG_MAX) {
         sMin = sMax = 0;
     }
@@ -289,38 +298,25 @@ void TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
             break;
     }
     su_[0].AddSmall(points.size(), false);
+    return true;
 }
 
 template <int Degree>
 void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
-    const TDataPoint* const begin = points.data();
-    const TDataPoint* const end = begin + points.size();
-    // Integer sums do not depend on their order, so a large table is summed in two halves, the second
-    // on another core, and the halves are added: the same sums, sooner.
-    if (points.size() >= kPartPoints && std::thread::hardware_concurrency() > 1) {
-        TExactPowerSums second = *this;
-        const TDataPoint* const middle = begin + points.size() / 2;
-        std::optional<std::thread> worker;
-        try {
-            worker.emplace([&second, middle, end] { second.AccumulatePoints<Degree>(middle, end); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the second half is summed here.
-        }
-        AccumulatePoints<Degree>(begin, middle);
-        if (worker) {
-            worker->join();
-        } else {
-            second.AccumulatePoints<Degree>(middle, end);
-        }
+    // Integer sums do not depend on their order: the halves are summed apart and then added.
+    TExactPowerSums second = *this;
+    const int parts =
+        InTwoParts(points.size(), [this, &second, &points](std::size_t from, std::size_t to, int part) {
+            (part == 0 ? *this : second).AccumulatePoints<Degree>(points.data() + from, points.data() + to);
+        });
+    if (parts == 2) {
         for (int m = 1; m <= 2 * Degree; ++m) {
             su_[m].Absorb(second.su_[m]);
         }
         for (int j = 0; j <= Degree; ++j) {
             wu_[j].Absorb(second.wu_[j]);
         }
-        return;
     }
-    AccumulatePoints<Degree>(begin, end);
 }
 
 template <int Degree>

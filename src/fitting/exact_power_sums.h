@@ -43,8 +43,9 @@ private:
 
 class TExactPowerSums {
 public:
-    // Accumulates SU(0..2·degree) and WU(0..degree); degree is 1, 2 or 3.
-    void Accumulate(const TPointTable& points, int degree);
+    // Accumulates SU(0..2·degree) and WU(0..degree); degree is 1, 2 or 3. False (with the sums
+    // unspecified) when a value is not finite.
+    bool Accumulate(const TPointTable& points, int degree);
 
     int Degree() const { return degree_; }
     long XShift() const { return s_; }  // s: X = U·2^s

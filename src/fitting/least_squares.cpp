@@ -3,10 +3,13 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <exception>
 
 #include "fitting/exact_power_sums.h"
 #include "fitting/exact_solver.h"
+#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
+#include "runtime/large_buffers.h"
 
 namespace quorvel {
 
@@ -33,15 +36,9 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
         store.a2 = 0;
         store.a3 = 0;
     }
-    for (const TDataPoint& p : points) {
-        if (!std::isfinite(p.X) || !std::isfinite(p.Y)) {
-            return false;
-        }
-    }
     TExactPowerSums sums;
-    sums.Accumulate(points, static_cast<int>(kind));
     std::array<double, 4> a{};
-    if (!SolveNormalEquationsExactly(sums, a)) {
+    if (!sums.Accumulate(points, static_cast<int>(kind)) || !SolveNormalEquationsExactly(sums, a)) {
         return false;
     }
     store.a0 = a[0];
@@ -61,21 +58,35 @@ double EvalPolynomial(double x, const TFitCoefficients& c) {
 
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
                                  std::vector<double>* deviations) {
+    std::vector<double> own;
+    std::vector<double>& d = deviations != nullptr ? *deviations : own;
+    ReserveLarge(d, points.size());
+    d.resize(points.size());
+    // The deviations of a large table are found in two halves at once; the figures are then formed in
+    // point order, as the running sum's roundings depend on it.
+    std::exception_ptr faults[2];
+    InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int part) {
+        try {
+            for (std::size_t i = from; i < to; ++i) {
+                d[i] = StoreChecked(
+                    std::fabs(static_cast<long double>(points[i].Y) - EvalPolynomial(points[i].X, c)));
+            }
+        } catch (...) {
+            faults[part] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& fault : faults) {
+        if (fault) {
+            std::rethrow_exception(fault);
+        }
+    }
     TFitStatistics stats;
     double sumSq = 0;
-    if (deviations != nullptr) {
-        deviations->resize(points.size());
-    }
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const TDataPoint& p = points[i];
-        const double d = StoreChecked(std::fabs(static_cast<long double>(p.Y) - EvalPolynomial(p.X, c)));
-        if (deviations != nullptr) {
-            (*deviations)[i] = d;
+    for (const double deviation : d) {
+        if (deviation > stats.maxError) {
+            stats.maxError = deviation;
         }
-        if (d > stats.maxError) {
-            stats.maxError = d;
-        }
-        sumSq = StoreChecked(sumSq + static_cast<long double>(d) * d);
+        sumSq = StoreChecked(sumSq + static_cast<long double>(deviation) * deviation);
         stats.m += 1;
     }
     if (stats.m > 1) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -34,7 +35,7 @@ TPointTable ExtractPoints(const ITableSource& table) {
     TPointTable points;
     const int rows = table.RowCount();
     if (rows > 1) {
-        points.reserve(static_cast<std::size_t>(rows - 1));
+        ReserveLarge(points, static_cast<std::size_t>(rows - 1));
     }
     for (int row = 1; row < rows; ++row) {
         const std::string_view yText = table.CellText(0, row);

@@ -9,6 +9,7 @@
 #include "fitting/result_texts.h"
 #include "fitting/x_order.h"
 #include "runtime/exceptions.h"
+#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -41,6 +42,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
 
+        ReserveLarge(result.colors, points.size());
         result.colors.resize(points.size());
         double lowest = 0;
         double highest = 0;

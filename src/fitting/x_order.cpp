@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <numeric>
 
+#include "runtime/large_buffers.h"
+
 namespace quorvel {
 
 namespace {
@@ -27,7 +29,9 @@ std::uint64_t OrderKey(double x) {
 
 std::vector<int> StableOrderByX(const TPointTable& points) {
     const std::size_t n = points.size();
-    std::vector<int> order(n);
+    std::vector<int> order;
+    ReserveLarge(order, n);
+    order.resize(n);
     std::iota(order.begin(), order.end(), 0);
     const bool sorted = std::is_sorted(points.begin(), points.end(),
                                        [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });

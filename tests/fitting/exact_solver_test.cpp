@@ -127,6 +127,17 @@ TEST(ExactPowerSums, CarriesAcrossManyLimbs) {
     }
 }
 
+TEST(ExactPowerSums, LargeTablesSummedInTwoHalves) {
+    // Signs, zeros, shifted and whole values on both sides of the middle of a table that is split.
+    std::mt19937_64 rng(65537);
+    TPointTable points;
+    for (int i = 0; i < 70001; ++i) {
+        points.push_back(
+            {RandomDouble(rng, -8, 16), i % 1000 == 0 ? RandomDouble(rng, -60, 60) : i % 7 - 3.0});
+    }
+    ExpectSumsExact(points, 3);
+}
+
 bool Round(const mpq_class& q, long exp2, double& out) {
     return RoundQuotientToDouble(q.get_num_mpz_t(), q.get_den_mpz_t(), exp2, out);
 }

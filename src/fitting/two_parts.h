@@ -1,0 +1,38 @@
+#pragma once
+// Work over a large table in two halves at once, the second on another core.
+#include <cstddef>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace quorvel {
+
+// Tables from this size on are split; below it a thread costs more than it saves.
+inline constexpr std::size_t kTwoPartsFrom = std::size_t{1} << 16;
+
+// Calls work(0, count, 0) for a small count or a single core. Otherwise calls work(0, middle, 0) here
+// and work(middle, count, 1) on another thread at the same time (or both here, one after the other,
+// when no thread can be started). work must not throw. Returns the number of parts.
+template <class Work>
+int InTwoParts(std::size_t count, Work&& work) {
+    if (count < kTwoPartsFrom || std::thread::hardware_concurrency() < 2) {
+        work(std::size_t{0}, count, 0);
+        return 1;
+    }
+    const std::size_t middle = count / 2;
+    std::optional<std::thread> worker;
+    try {
+        worker.emplace([&work, middle, count] { work(middle, count, 1); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the second half follows the first here.
+    }
+    work(std::size_t{0}, middle, 0);
+    if (worker) {
+        worker->join();
+    } else {
+        work(middle, count, 1);
+    }
+    return 2;
+}
+
+}  // namespace quorvel
