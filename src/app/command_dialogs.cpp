@@ -6,13 +6,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/message_boxes.h"
 #include "app/table_commands.h"
 
 namespace quorvel {
 
 namespace {
-
-const char* const kTitle = "Quorvel";
 
 // A box without an owner window: the command waits for the answer while the main window stays
 // usable, so the box runs in a local loop instead of a modal one.
@@ -74,14 +73,14 @@ void TCommandDialogs::ShowError(const QString& text, const QString& caption) {
 }
 
 bool TCommandDialogs::Confirm(const QString& question) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kTitle), question,
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), question,
                     QMessageBox::Yes | QMessageBox::No, owner_);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
 void TCommandDialogs::Inform(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kTitle), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok);
     RunUnowned(box);
 }
 

@@ -46,16 +46,7 @@ std::string ExceptionBoxText(const std::string& message) {
 }
 
 void ReportCurrentException() {
-    std::string message;
-    try {
-        throw;
-    } catch (const Exception& e) {
-        message = e.Message();
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-        message = "Unknown exception";
-    }
+    const std::string message = ExceptionMessage(std::current_exception());
     if (QApplication::instance() == nullptr) {
         return;
     }

@@ -97,19 +97,6 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
     return std::fflush(stream) == 0 && written && std::ferror(stream) == 0;
 }
 
-// The message of the exception an error pointer holds.
-std::string ErrorMessage(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const Exception& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown exception";
-    }
-}
-
 // The data file (standard input for "-") through the one reader, into `table`: nothing when it was
 // read, else the exit status, its message printed.
 std::optional<int> ReadInput(const TFitCommandOptions& options, std::FILE* in, std::FILE* err,
@@ -320,7 +307,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
     }
     const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
-    const std::string message = error ? ErrorMessage(error) : std::string();
+    const std::string message = error ? ExceptionMessage(error) : std::string();
 
     if (!WriteOutput(out, err,
                      options.json ? JsonReport(result, store, at, message) : PlainReport(result, at))) {

@@ -42,11 +42,27 @@ public:
     EInvalidOp() : EMathError("Invalid floating point operation") {}
 };
 
+// The message of a caught exception: the family's own message, a standard exception's what(), or
+// "Unknown exception" for anything else.
+std::string ExceptionMessage(const std::exception_ptr& error);
+
 // An index outside a list.
 class EListError : public Exception {
 public:
     explicit EListError(long long index)
         : Exception("List index out of bounds (" + std::to_string(index) + ")") {}
 };
+
+inline std::string ExceptionMessage(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown exception";
+    }
+}
 
 }  // namespace quorvel
