@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "runtime/large_buffers.h"
+
 namespace quorvel {
 
 namespace {
@@ -109,8 +111,8 @@ void TDataFileTable::Clear() {
 }
 
 void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
-    words_.reserve(wordBytes);
-    starts_.reserve(lines);
+    ReserveLarge(words_, wordBytes);
+    ReserveLarge(starts_, lines);
 }
 
 TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines)
