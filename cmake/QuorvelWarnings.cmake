@@ -36,11 +36,16 @@ function(quorvel_test target)
   endif()
 endfunction()
 
-# Installs a program to bin/. A stripped install (cpack, cmake --install --strip) also drops the
-# compiler's .comment and .note sections, as Debian's own packaging does; the build id stays.
+# Installs a program to bin/ (or to DESTINATION). A stripped install (cpack, cmake --install --strip)
+# also drops the compiler's .comment and .note sections, as Debian's own packaging does; the build id
+# stays.
 function(quorvel_install_program target)
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  set(file "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${target}>")
+  cmake_parse_arguments(ARG "" "DESTINATION" "" ${ARGN})
+  if(NOT ARG_DESTINATION)
+    set(ARG_DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${ARG_DESTINATION})
+  set(file "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}/$<TARGET_FILE_NAME:${target}>")
   install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note \"${file}\"
                     COMMAND_ERROR_IS_FATAL ANY)

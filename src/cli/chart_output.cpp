@@ -2,7 +2,6 @@
 
 #include <QSaveFile>
 #include <QString>
-#include <charconv>
 #include <memory>
 
 #include "chart/form_chart.h"
@@ -11,56 +10,6 @@
 #include "runtime/exceptions.h"
 
 namespace quorvel {
-
-namespace {
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-        if (c != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ParseSide(std::string_view text, int& out) {
-    if (text.empty() || text.size() > 6) {
-        return false;
-    }
-    int v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < 1 || v > kMaxChartSide) {
-        return false;
-    }
-    out = v;
-    return true;
-}
-
-}  // namespace
-
-bool ParseChartSize(std::string_view text, int& width, int& height) {
-    std::size_t x = text.find_first_of("xX");
-    if (x == std::string_view::npos) {
-        return false;
-    }
-    int w = 0;
-    int h = 0;
-    if (!ParseSide(text.substr(0, x), w) || !ParseSide(text.substr(x + 1), h)) {
-        return false;
-    }
-    width = w;
-    height = h;
-    return true;
-}
-
-bool IsChartFileName(std::string_view path) {
-    return EndsWithNoCase(path, ".svg") || EndsWithNoCase(path, ".png");
-}
 
 void WriteChartFile(const std::string& path, int width, int height, const TRecomputeResult& result,
                     const TEvaluation* evaluated) {
@@ -75,7 +24,7 @@ void WriteChartFile(const std::string& path, int width, int height, const TRecom
     std::unique_ptr<TChart> chart = CreateFormChart();
     chart->SetBounds(0, 0, width, height);
     FeedFormChart(*chart, result, evaluated);
-    const QByteArray bytes = ExportChart(*chart, EndsWithNoCase(path, ".svg") ? pfSvg : pfPng);
+    const QByteArray bytes = ExportChart(*chart, IsSvgFileName(path) ? pfSvg : pfPng);
 
     QSaveFile file(QString::fromStdString(path));
     if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||

@@ -1,6 +1,7 @@
 #pragma once
 // quorvel-fit's chart file: the window's chart fed from one recompute and exported as the window's
-// picture copy exports it, to PNG or SVG.
+// picture copy exports it, to PNG or SVG. Only WriteChartFile needs Qt (chart_output.cpp); the names
+// and sizes are read without it (chart_file_names.cpp).
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,7 @@ bool ParseChartSize(std::string_view text, int& width, int& height);
 
 // Whether the name ends in ".svg" or ".png" (either case), the two types a chart file can have.
 bool IsChartFileName(std::string_view path);
+bool IsSvgFileName(std::string_view path);
 
 // Draws the window's chart at width x height, fed as the window feeds it from the result and the
 // evaluated point (when given), into path: SVG or PNG by its extension, the bytes the window's picture

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <optional>
 #include <string_view>
 
@@ -296,7 +297,7 @@ std::optional<int> RefuseAtText(const TFitCommandOptions& options, std::FILE* er
 // A fit that was made: the evaluation at X that ends the window's recompute, the texts as far as both
 // got, an error after the solve, and the chart file of a complete one.
 int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
-              const TFitCoefficients& store, std::FILE* out, std::FILE* err) {
+              const TFitCoefficients& store, const TChartSupport& chart, std::FILE* out, std::FILE* err) {
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
@@ -319,7 +320,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     }
     if (options.chart) {
         try {
-            WriteChartFile(*options.chart, options.chartWidth, options.chartHeight, result, at);
+            chart.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
         } catch (const Exception& e) {
             Print(err, "quorvel-fit: " + e.Message() + "\n");
             return ecCannotWrite;
@@ -330,7 +331,8 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
 
 }  // namespace
 
-int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err) {
+int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
+                  const TChartSupport& chart) {
     std::string usageError;
     const std::optional<TFitCommandOptions> parsed = ParseFitArguments(args, usageError);
     if (!parsed) {
@@ -341,6 +343,10 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     const TFitCommandOptions& options = *parsed;
     if (options.help) {
         return WriteOutput(out, err, kFitUsage) ? ecFitted : ecCannotWrite;
+    }
+    if (options.chart && chart.write == nullptr) {
+        // Nothing is read yet, standard input included: the other program runs the command whole.
+        return chart.handOver != nullptr ? chart.handOver(err) : ecInternal;
     }
     ReadNumberSettingsFromLocale();
     if (const std::optional<int> refused = RefuseAtText(options, err)) {
@@ -370,7 +376,22 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         Print(err, std::string(kSolveFailedText) + "\n");
         return ecNoFit;
     }
-    return ReportFit(options, *result, store, out, err);
+    return ReportFit(options, *result, store, chart, out, err);
+}
+
+int RunFitProgram(int argc, char** argv, const TChartSupport& chart) {
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        return RunFitCommand(args, stdin, stdout, stderr, chart);
+    } catch (const std::bad_alloc&) {
+        std::fputs("quorvel-fit: out of memory\n", stderr);
+        return ecTooLarge;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorvel-fit: %s\n", e.what());
+    } catch (...) {
+        std::fputs("quorvel-fit: unexpected error\n", stderr);
+    }
+    return ecInternal;
 }
 
 }  // namespace quorvel

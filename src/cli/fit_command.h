@@ -39,7 +39,24 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
 
 extern const char* const kFitUsage;
 
+struct TEvaluation;
+struct TRecomputeResult;
+
+// How a program draws the chart file: itself (the program that links Qt), or by handing the whole
+// command to that program, so that a fit without a chart never loads Qt.
+struct TChartSupport {
+    void (*write)(const std::string& path, int width, int height, const TRecomputeResult& result,
+                  const TEvaluation* evaluated) = nullptr;
+    // Starts the other program with this one's arguments; returns (with the status) only when it cannot.
+    int (*handOver)(std::FILE* err) = nullptr;
+};
+
 // Runs the whole command with the given streams; returns the exit status.
-int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
+                  const TChartSupport& chart);
+
+// main() of both programs: the command on the standard streams, and whatever escapes it reported with
+// a status of its own, so that the process never ends by an abort.
+int RunFitProgram(int argc, char** argv, const TChartSupport& chart);
 
 }  // namespace quorvel

@@ -338,4 +338,17 @@ TEST_F(FitCommand, ChartFile) {
     EXPECT_TRUE(ReadFile(none).empty());
 }
 
+// The plain fit loads no Qt; a chart is drawn by the program beside it, and without that program the
+// command says so with the internal status.
+TEST_F(FitCommand, ChartsAreDrawnByTheProgramBesideIt) {
+    EXPECT_EQ(Shell("ldd \"$FIT\" | grep -c Qt6").out, "0\n");
+    const std::string alone = Prefix() + "alone";
+    const std::string data = Write("data.txt", "2 1\n20 10\n");
+    const TRun run = Shell("rm -rf " + alone + " && mkdir " + alone + " && cp \"$FIT\" " + alone + " && " +
+                           alone + "/quorvel-fit --kind linear --chart " + alone + "/c.png " + data);
+    EXPECT_EQ(run.status, 70);
+    EXPECT_EQ(run.err, "quorvel-fit: cannot draw the chart: quorvel-fit-chart is not installed\n");
+    EXPECT_EQ(run.out, "");
+}
+
 }  // namespace

@@ -17,6 +17,7 @@ APPSTREAM_ID = "org.quorvel.quorvel"
 FILES = [
     "usr/bin/quorvel",
     "usr/bin/quorvel-fit",
+    "usr/libexec/quorvel/quorvel-fit-chart",
     "usr/share/applications/quorvel.desktop",
     "usr/share/icons/hicolor/scalable/apps/quorvel.svg",
     f"usr/share/metainfo/{APPSTREAM_ID}.metainfo.xml",
@@ -25,7 +26,7 @@ FILES = [
     "usr/share/doc/quorvel/copyright",
     "usr/share/doc/quorvel/changelog.gz",
 ]
-PROGRAMS = ["usr/bin/quorvel", "usr/bin/quorvel-fit"]
+PROGRAMS = ["usr/bin/quorvel", "usr/bin/quorvel-fit", "usr/libexec/quorvel/quorvel-fit-chart"]
 # Package names the run-time dependencies must name: the libraries dpkg-shlibdeps finds in the
 # binaries, and what the window needs besides them.
 DEPENDS = ["libqt6widgets6", "libqt6printsupport6", "libqt6svg6", "libgmp10", "fonts-liberation2",
@@ -141,6 +142,11 @@ def check_install(args):
         r = run([fit, "--kind", "linear", example], env=dict(os.environ, LC_ALL="C.UTF-8"))
         if r.returncode != 0 or "\nY = " not in r.stdout:
             fail(f"installed quorvel-fit on {example}: status {r.returncode}\n{r.stdout}{r.stderr}")
+        # A chart is drawn by the program installed in libexec, which quorvel-fit finds from its own place.
+        chart = os.path.join(root, "chart.png")
+        r = run([fit, "--kind", "linear", "--chart", chart, example], env=dict(os.environ, LC_ALL="C.UTF-8"))
+        if r.returncode != 0 or not os.path.isfile(chart):
+            fail(f"installed quorvel-fit --chart: status {r.returncode}\n{r.stdout}{r.stderr}")
 
 
 def check_package(args):
