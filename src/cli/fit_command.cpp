@@ -13,6 +13,7 @@
 #include "fitting/data_file_reader.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
+#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -380,6 +381,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
 }
 
 int RunFitProgram(int argc, char** argv, const TChartSupport& chart) {
+    AllowSecondCore(true);
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         return RunFitCommand(args, stdin, stdout, stderr, chart);

@@ -1,5 +1,7 @@
 #pragma once
-// Work over a large table in two halves at once, the second on another core.
+// Work over a large table in two halves at once, the second on another core, where the program
+// allows it.
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <system_error>
@@ -10,12 +12,19 @@ namespace quorvel {
 // Tables from this size on are split; below it a thread costs more than it saves.
 inline constexpr std::size_t kTwoPartsFrom = std::size_t{1} << 16;
 
-// Calls work(0, count, 0) for a small count or a single core. Otherwise calls work(0, middle, 0) here
-// and work(middle, count, 1) on another thread at the same time (or both here, one after the other,
-// when no thread can be started). work must not throw. Returns the number of parts.
+// Off unless a front end turns it on: the window does all its work on its one thread, between
+// events; quorvel-fit, a batch program, may take the second core. The results are the same either way.
+inline std::atomic<bool> g_secondCoreAllowed{false};
+inline void AllowSecondCore(bool allow) {
+    g_secondCoreAllowed.store(allow);
+}
+
+// Calls work(0, count, 0) for a small count, a single core or when no second core is allowed. Otherwise calls
+// work(0, middle, 0) here and work(middle, count, 1) on another thread at the same time (or both here, one
+// after the other, when no thread can be started). work must not throw. Returns the number of parts.
 template <class Work>
 int InTwoParts(std::size_t count, Work&& work) {
-    if (count < kTwoPartsFrom || std::thread::hardware_concurrency() < 2) {
+    if (count < kTwoPartsFrom || !g_secondCoreAllowed.load() || std::thread::hardware_concurrency() < 2) {
         work(std::size_t{0}, count, 0);
         return 1;
     }

@@ -1,4 +1,5 @@
 #include "fitting/exact_solver.h"
+#include "fitting/two_parts.h"
 
 #include <gtest/gtest.h>
 
@@ -128,14 +129,19 @@ TEST(ExactPowerSums, CarriesAcrossManyLimbs) {
 }
 
 TEST(ExactPowerSums, LargeTablesSummedInTwoHalves) {
-    // Signs, zeros, shifted and whole values on both sides of the middle of a table that is split.
+    // Signs, zeros, shifted and whole values on both sides of the middle of a table that is split,
+    // on one core (the window) and on two (quorvel-fit).
     std::mt19937_64 rng(65537);
     TPointTable points;
     for (int i = 0; i < 70001; ++i) {
         points.push_back(
             {RandomDouble(rng, -8, 16), i % 1000 == 0 ? RandomDouble(rng, -60, 60) : i % 7 - 3.0});
     }
-    ExpectSumsExact(points, 3);
+    for (const bool twoCores : {false, true}) {
+        AllowSecondCore(twoCores);
+        ExpectSumsExact(points, 3);
+    }
+    AllowSecondCore(false);
 }
 
 bool Round(const mpq_class& q, long exp2, double& out) {

@@ -1,4 +1,5 @@
 #include "fitting/least_squares.h"
+#include "fitting/two_parts.h"
 
 #include <fenv.h>
 #include <gtest/gtest.h>
@@ -136,24 +137,29 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
     EXPECT_THROW(ComputeStatistics({{1, 1e300}, {2, -1e300}}, {0, 0, 0, 0}), EOverflow);
     EXPECT_THROW(ComputeStatistics({{1, DBL_MAX}, {2, -DBL_MAX}}, {DBL_MAX, 0, 0, 0}), EOverflow);
 
-    // A table large enough to be split in two halves: the same figures, and an overflow in either half.
+    // A table large enough to be split in two halves: the same figures, and an overflow in either
+    // half, on one core (the window) and on two (quorvel-fit).
     TPointTable big;
     for (int i = 0; i < 100000; ++i) {
         big.push_back({static_cast<double>(i), 2.0 * i + (i % 4 == 3 ? 0.5 : 0)});
     }
-    std::vector<double> deviations;
-    s = ComputeStatistics(big, line, &deviations);
-    EXPECT_EQ(s.maxError, 0.5);
-    EXPECT_EQ(s.m, 100000);
-    EXPECT_EQ(s.sigma, static_cast<double>(std::sqrt(25000 * 0.25L / 99999)));
-    ASSERT_EQ(deviations.size(), big.size());
-    EXPECT_EQ(deviations[99999], 0.5);
-    EXPECT_EQ(deviations[99998], 0);
-    for (const std::size_t at : {std::size_t{10}, big.size() - 1}) {
-        TPointTable faulty = big;
-        faulty[at].Y = DBL_MAX;
-        EXPECT_THROW(ComputeStatistics(faulty, {-DBL_MAX, 0, 0, 0}), EOverflow) << at;
+    for (const bool twoCores : {false, true}) {
+        AllowSecondCore(twoCores);
+        std::vector<double> deviations;
+        s = ComputeStatistics(big, line, &deviations);
+        EXPECT_EQ(s.maxError, 0.5);
+        EXPECT_EQ(s.m, 100000);
+        EXPECT_EQ(s.sigma, static_cast<double>(std::sqrt(25000 * 0.25L / 99999)));
+        ASSERT_EQ(deviations.size(), big.size());
+        EXPECT_EQ(deviations[99999], 0.5);
+        EXPECT_EQ(deviations[99998], 0);
+        for (const std::size_t at : {std::size_t{10}, big.size() - 1}) {
+            TPointTable faulty = big;
+            faulty[at].Y = DBL_MAX;
+            EXPECT_THROW(ComputeStatistics(faulty, {-DBL_MAX, 0, 0, 0}), EOverflow) << at;
+        }
     }
+    AllowSecondCore(false);
 }
 
 }  // namespace
