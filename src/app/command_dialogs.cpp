@@ -8,6 +8,7 @@
 
 #include "app/message_boxes.h"
 #include "app/table_commands.h"
+#include "app/work_progress.h"
 
 namespace quorvel {
 
@@ -26,8 +27,8 @@ QMessageBox::StandardButton RunUnowned(QMessageBox& box) {
 
 }  // namespace
 
-TCommandDialogs::TCommandDialogs(QWidget* owner, std::function<void()> recompute)
-    : owner_(owner), recompute_(std::move(recompute)) {}
+TCommandDialogs::TCommandDialogs(QWidget* owner, std::function<void()> recompute, TWorkGate* gate)
+    : owner_(owner), recompute_(std::move(recompute)), gate_(gate) {}
 
 std::optional<QString> TCommandDialogs::ChooseFileToRead() {
     // Any name is accepted, also one that does not exist: opening it then fails with the program's own
@@ -92,6 +93,10 @@ void TCommandDialogs::SetBusy(bool busy) {
     } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+std::unique_ptr<TProgress> TCommandDialogs::StartProgress(const QString& text, TOnClose onClose) {
+    return std::make_unique<TWorkProgress>(owner_, gate_, text, onClose);
 }
 
 void TCommandDialogs::Recompute() {

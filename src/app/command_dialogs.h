@@ -8,10 +8,13 @@ class QWidget;
 
 namespace quorvel {
 
+class TWorkGate;
+
 class TCommandDialogs : public TCommandUi {
 public:
-    // owner: the main window, which owns the application-owned boxes and the file dialogs.
-    TCommandDialogs(QWidget* owner, std::function<void()> recompute);
+    // owner: the main window, which owns the application-owned boxes, the file dialogs and the progress
+    // dialog; gate: where the window sees that long work runs.
+    TCommandDialogs(QWidget* owner, std::function<void()> recompute, TWorkGate* gate = nullptr);
 
     std::optional<QString> ChooseFileToRead() override;
     std::optional<QString> ChooseFileToWrite() override;
@@ -20,11 +23,13 @@ public:
     bool Confirm(const QString& question) override;
     void Inform(const QString& text) override;
     void SetBusy(bool busy) override;
+    std::unique_ptr<TProgress> StartProgress(const QString& text, TOnClose onClose) override;
     void Recompute() override;
 
 private:
     QWidget* owner_;
     std::function<void()> recompute_;
+    TWorkGate* gate_;
     int busyDepth_ = 0;
 };
 

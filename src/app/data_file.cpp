@@ -4,9 +4,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <string>
 
+#include "app/command_ui.h"
 #include "app/table_access.h"
 #include "fitting/data_file_reader.h"
 
@@ -17,15 +22,27 @@ namespace {
 // Bytes gathered per write.
 constexpr qsizetype kChunk = qsizetype{1} << 20;
 
-// Copies the lines into rows 1 ... n; a refused write keeps the rows before it.
-TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table) {
+// Rows between two steps of the progress.
+constexpr int kRowsPerStep = 1 << 14;
+
+// The read's share of the work before the placing; measured, the placing takes about twice as long.
+constexpr double kReadShare = 0.35;
+
+// Copies the lines into rows 1 ... n; a refused write keeps the rows before it, a cancel none.
+TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
     TBulkUpdate bulk(table);
+    TTableChange change(table);
     TReadResult result;
     const int lines = file.LineCount();
     int good = 0;  // rows whose two cells are written
     try {
         table.ReserveRows(lines);
         for (int row = 1; row <= lines; ++row) {
+            if (progress != nullptr && row % kRowsPerStep == 0 &&
+                !progress->Step(kReadShare + (1 - kReadShare) * row / lines)) {
+                change.TakeBack();
+                return {TReadStatus::Cancelled, 0};
+            }
             table.SetCell(0, row, std::string(file.CellText(0, row)));
             table.SetCell(1, row, std::string(file.CellText(1, row)));
             ++good;
@@ -41,21 +58,40 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table) {
             result.status = TReadStatus::BadData;
         }
     }
+    change.Keep();
     return result;
+}
+
+// Whether the file open for writing is the target itself: the save could make no temporary file
+// beside it and writes in place.
+bool WritesInPlace(const QSaveFile& file, const QString& path) {
+    struct stat opened {};
+    struct stat target {};
+    return file.handle() >= 0 && ::fstat(file.handle(), &opened) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &target) == 0 && opened.st_dev == target.st_dev &&
+           opened.st_ino == target.st_ino;
 }
 
 }  // namespace
 
-TReadResult ReadDataFile(const QString& path, TTableAccess& table) {
+TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress) {
     // Read whole before the table is touched, so that a refused file leaves it as it was.
     TDataFileTable file;
-    switch (ReadDataTable(QFile::encodeName(path).toStdString(), file)) {
+    TReadProgress reading;
+    if (progress != nullptr) {
+        reading = [progress](std::uint64_t done, std::uint64_t size) {
+            return progress->Step(size == 0 ? 0 : kReadShare * std::min(1.0, double(done) / double(size)));
+        };
+    }
+    switch (ReadDataTable(QFile::encodeName(path).toStdString(), file, reading)) {
         case TDataReadStatus::OpenFailed:
             return {TReadStatus::OpenFailed, 0};
         case TDataReadStatus::TooManyLines:
             return {TReadStatus::TooManyLines, 0};
+        case TDataReadStatus::Cancelled:
+            return {TReadStatus::Cancelled, 0};
         case TDataReadStatus::ReadError: {
-            TReadResult result = PlaceLines(file, table);
+            TReadResult result = PlaceLines(file, table, progress);
             if (result.status == TReadStatus::Ok) {
                 result.status = TReadStatus::ReadError;
             }
@@ -64,10 +100,10 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table) {
         case TDataReadStatus::Ok:
             break;
     }
-    return PlaceLines(file, table);
+    return PlaceLines(file, table, progress);
 }
 
-bool WriteDataStream(QIODevice& device, const TTableAccess& table) {
+TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProgress* progress) {
     QByteArray chunk;
     chunk.reserve(kChunk + 1024);
     auto flush = [&]() {
@@ -87,14 +123,19 @@ bool WriteDataStream(QIODevice& device, const TTableAccess& table) {
         chunk += ' ';
         chunk.append(x.data(), static_cast<qsizetype>(x.size()));
         chunk += '\n';
-        if (chunk.size() >= kChunk && !flush()) {
-            return false;
+        if (chunk.size() >= kChunk) {
+            if (!flush()) {
+                return TWriteStatus::WriteFailed;
+            }
+            if (progress != nullptr && !progress->Step(double(row) / last)) {
+                return TWriteStatus::Cancelled;
+            }
         }
     }
-    return chunk.isEmpty() || flush();
+    return chunk.isEmpty() || flush() ? TWriteStatus::Ok : TWriteStatus::WriteFailed;
 }
 
-TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table) {
+TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProgress* progress) {
     // The save goes through a temporary file renamed over the target: that would turn a device or a
     // pipe into a plain file, so only regular files (or new names) are written.
     const QFileInfo target(path);
@@ -108,9 +149,15 @@ TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return TWriteStatus::OpenFailed;
     }
-    if (!WriteDataStream(file, table)) {
+    if (progress != nullptr && WritesInPlace(file, path)) {
+        // The old bytes went when the file was opened: a cancel now would leave a half-written file
+        // where the old one was, so the write runs to its end.
+        progress->ForbidCancel(QString::fromUtf8(kInPlaceWriteText));
+    }
+    const TWriteStatus status = WriteDataStream(file, table, progress);
+    if (status != TWriteStatus::Ok) {
         file.cancelWriting();
-        return TWriteStatus::WriteFailed;
+        return status;
     }
     return file.commit() ? TWriteStatus::Ok : TWriteStatus::WriteFailed;
 }

@@ -7,7 +7,12 @@ class QIODevice;
 
 namespace quorvel {
 
+class TProgress;
 class TTableAccess;
+
+// The progress dialog's text while a file is written in place and cannot be cancelled.
+inline constexpr const char* kInPlaceWriteText =
+    "Файл записывается на место прежнего: прервать запись нельзя.";
 
 enum class TReadStatus {
     Ok,            // every line read, the row count set after the last one
@@ -15,6 +20,7 @@ enum class TReadStatus {
     ReadError,     // a read failed before the end: the lines read before it stay, row count set after them
     BadData,       // a table write failed: the lines written before it stay, row count set after them
     TooManyLines,  // more lines than a table holds: nothing changed
+    Cancelled,     // the user cancelled: nothing changed
 };
 
 struct TReadResult {
@@ -27,20 +33,23 @@ enum class TWriteStatus {
     OpenFailed,   // the file could not be created; nothing on disk changed
     WriteFailed,  // writing or replacing failed; an existing file stays as it was unless it was being
                   // written in place
+    Cancelled,    // the user cancelled: an existing file stays as it was
 };
 
 // Reads the file into rows 1 ... n and sets the row count to n + 2 (when n > 0). The table is not
 // cleared: the new entry row keeps its old texts, rows beyond it stay hidden. Only regular files are
-// opened; a pipe or a device is an open failure, so the window never waits on one.
-TReadResult ReadDataFile(const QString& path, TTableAccess& table);
+// opened; a pipe or a device is an open failure, so the window never waits on one. With a progress,
+// the reading and the placing run in its steps, and a cancel leaves the table as it was.
+TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress = nullptr);
 
 // Writes rows 1 ... row count - 2, skipping rows whose two cells are empty. The file is written to a
 // temporary file beside it and replaces the old one only when complete. Only when no temporary file
 // can be made there (a folder the user may not write) is a writable existing file written in place.
 // A target that exists but is not a regular file (directory, device, pipe) is never replaced: that
-// counts as an open failure.
-TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table);
-// The same bytes into a device open for writing; false when a write fails.
-bool WriteDataStream(QIODevice& device, const TTableAccess& table);
+// counts as an open failure. With a progress, a cancel leaves an existing file as it was; a file written
+// in place cannot be cancelled, since its old bytes are gone as soon as it is opened.
+TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProgress* progress = nullptr);
+// The same bytes into a device open for writing; Cancelled only through the progress.
+TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProgress* progress = nullptr);
 
 }  // namespace quorvel

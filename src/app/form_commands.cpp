@@ -2,6 +2,7 @@
 // to the clipboard, clearing the table and the exit. The chart's picture copy and clicks are in
 // form_chart_commands.cpp.
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -27,23 +28,58 @@ TCommandDialogs Dialogs(TFormMain* window) {
 
 }  // namespace
 
+void TFormMain::RunTableCommand(const std::function<void(TCommandDialogs&)>& command) {
+    if (workGate_.Busy()) {
+        return;
+    }
+    TCommandDialogs ui(
+        this, [this] { sgDataClick(); }, &workGate_);
+    const auto closeIfAsked = [this] {
+        if (closeWhenIdle_) {
+            closeWhenIdle_ = false;
+            close();
+        }
+    };
+    try {
+        command(ui);
+    } catch (...) {
+        closeIfAsked();
+        throw;
+    }
+    closeIfAsked();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (workGate_.Busy()) {
+        // A read or a paste stops and leaves the table as it was; a write runs to its end, so that the
+        // file is saved. The window closes once the command is over.
+        workGate_.RequestStop();
+        closeWhenIdle_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void TFormMain::itmReadClick() {
-    TCommandDialogs ui = Dialogs(this);
-    RunReadCommand(*sgDataModel, ui);
+    RunTableCommand([this](TCommandDialogs& ui) { RunReadCommand(*sgDataModel, ui); });
 }
 
 void TFormMain::itmWriteClick() {
-    TCommandDialogs ui = Dialogs(this);
-    RunWriteCommand(*sgDataModel, ui);
+    RunTableCommand([this](TCommandDialogs& ui) { RunWriteCommand(*sgDataModel, ui); });
 }
 
 void TFormMain::itmTablCopyClick() {
+    if (workGate_.Busy()) {
+        return;
+    }
     QGuiApplication::clipboard()->setText(TableCopyText(*sgDataModel));
 }
 
 void TFormMain::itmTablPasteClick() {
-    TCommandDialogs ui = Dialogs(this);
-    RunPasteCommand(QGuiApplication::clipboard()->text(), *sgDataModel, ui);
+    RunTableCommand([this](TCommandDialogs& ui) {
+        RunPasteCommand(QGuiApplication::clipboard()->text(), *sgDataModel, ui);
+    });
 }
 
 void TFormMain::btnCopyClick() {
@@ -60,11 +96,13 @@ void TFormMain::btnPrintClick() {
 }
 
 void TFormMain::itmClearClick() {
-    TCommandDialogs ui = Dialogs(this);
-    RunClearCommand(*sgDataModel, ui);
+    RunTableCommand([this](TCommandDialogs& ui) { RunClearCommand(*sgDataModel, ui); });
 }
 
 void TFormMain::itmExitClick() {
+    if (workGate_.Busy()) {
+        return;  // the command ends first: a save in progress is not cut off
+    }
     // Ends every running event loop, so the entry function returns 0 at once: no closing sequence, no
     // question, nothing saved. Qt's own shutdown still runs and hands the clipboard to a clipboard
     // manager, which a direct process exit would not.

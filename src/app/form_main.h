@@ -3,8 +3,10 @@
 // chart. Every control carries its layout name as objectName; the handlers carry the event names.
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
+#include "app/work_progress.h"
 #include "fitting/fit_types.h"
 
 class QAction;
@@ -21,6 +23,7 @@ namespace quorvel {
 
 class TChartFeed;
 class TChartWidget;
+class TCommandDialogs;
 class TGridModel;
 class TPanel;
 class TStringGrid;
@@ -65,6 +68,7 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildLayout();
@@ -72,8 +76,14 @@ private:
     void WireEvents();
     void SelectKind(int itemIndex);
     void WriteColumnHeaders();
+    // Runs a table command with the window's dialogs, unless one is already working.
+    void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
 
     TFitCoefficients coefficients_;
+    // Long work of a command lets events run between its steps: while it does, no other command, no
+    // recompute and no close may act on the table half way through.
+    TWorkGate workGate_;
+    bool closeWhenIdle_ = false;
 
     // Controls, in the layout's stacking order.
     QPlainTextEdit* Memo1 = nullptr;

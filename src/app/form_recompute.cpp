@@ -35,6 +35,9 @@ void SetLabelCaption(QLabel* label, const std::string& caption) {
 }  // namespace
 
 void TFormMain::sgDataClick() {
+    if (workGate_.Busy()) {
+        return;  // a table half way through a command is not fitted; the command recomputes at its end
+    }
     const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
     // A bad cell throws here, before anything on the window has changed.
     const TRecomputeResult result = Recompute(*sgDataModel, kind, coefficients_);

@@ -1,6 +1,7 @@
 #include "app/grid_model.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace quorvel {
@@ -30,7 +31,15 @@ void TGridModel::SetCellText(int col, int row, std::string text) {
         }
         column.resize(static_cast<size_t>(row) + 1);
     }
-    column[static_cast<size_t>(row)] = std::move(text);
+    std::string& cell = column[static_cast<size_t>(row)];
+    if (undo_.open && static_cast<size_t>(row) < undo_.stored[static_cast<size_t>(col)]) {
+        // Room first: once the old text is moved out, nothing may throw before it is kept.
+        if (undo_.saved.size() == undo_.saved.capacity()) {
+            undo_.saved.reserve(std::max<size_t>(64, 2 * undo_.saved.size()));
+        }
+        undo_.saved.push_back({col, row, std::move(cell)});
+    }
+    cell = std::move(text);
     if (bulkDepth_ > 0) {
         return;
     }
@@ -71,6 +80,50 @@ void TGridModel::BeginBulkUpdate() {
 void TGridModel::EndBulkUpdate() {
     if (bulkDepth_ > 0 && --bulkDepth_ == 0) {
         RefreshAll();
+    }
+}
+
+void TGridModel::BeginChange() {
+    undo_.open = true;
+    undo_.rowCount = rowCount_;
+    for (size_t col = 0; col < cells_.size(); ++col) {
+        undo_.stored[col] = cells_[col].size();
+        undo_.capacity[col] = cells_[col].capacity();
+    }
+    undo_.saved.clear();
+}
+
+void TGridModel::EndChange(bool keep) {
+    if (!undo_.open) {
+        return;
+    }
+    undo_.open = false;
+    if (!keep) {
+        // Latest first, so that a cell written twice ends with the text it had before the change.
+        for (auto it = undo_.saved.rbegin(); it != undo_.saved.rend(); ++it) {
+            cells_[static_cast<size_t>(it->col)][static_cast<size_t>(it->row)] = std::move(it->text);
+        }
+        for (size_t col = 0; col < cells_.size(); ++col) {
+            auto& column = cells_[col];
+            if (column.size() > undo_.stored[col]) {
+                column.resize(undo_.stored[col]);
+            }
+            // The room a big read or paste took is given back, not kept for a table that no longer
+            // needs it; a shrink is only a request, and a failing one changes no text.
+            if (column.capacity() > undo_.capacity[col]) {
+                try {
+                    column.shrink_to_fit();
+                } catch (const std::exception&) {
+                }
+            }
+        }
+    }
+    std::vector<TSavedCell>().swap(undo_.saved);
+    if (!keep) {
+        SetRowCount(undo_.rowCount);
+        if (bulkDepth_ == 0) {
+            RefreshAll();
+        }
     }
 }
 

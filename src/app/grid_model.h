@@ -33,6 +33,8 @@ public:
     // Cell writes inside the bracket refresh the view once, at its end.
     void BeginBulkUpdate() override;
     void EndBulkUpdate() override;
+    void BeginChange() override;
+    void EndChange(bool keep) override;
 
     // Exchanges the texts of the two columns in every stored row, header row included.
     void SwapColumns();
@@ -51,6 +53,21 @@ private:
     int rowCount_;
     int bulkDepth_ = 0;
     std::array<std::vector<std::string>, kColumns> cells_;
+
+    // What an open change replaced: the texts of cells stored before it, in the order written, and
+    // the sizes to cut the columns back to. Cells beyond those sizes need no copy.
+    struct TSavedCell {
+        int col;
+        int row;
+        std::string text;
+    };
+    struct TUndo {
+        bool open = false;
+        int rowCount = 0;
+        std::array<std::size_t, kColumns> stored{};
+        std::array<std::size_t, kColumns> capacity{};
+        std::vector<TSavedCell> saved;
+    } undo_;
 };
 
 }  // namespace quorvel

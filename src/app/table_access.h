@@ -25,6 +25,11 @@ public:
     // Bracket a burst of writes, so that a view can refresh once instead of per cell.
     virtual void BeginBulkUpdate() {}
     virtual void EndBulkUpdate() {}
+
+    // A change that can be taken back whole: EndChange(false) puts back every cell text and the row
+    // count as they were at BeginChange, and gives back the room the writes took. Changes do not nest.
+    virtual void BeginChange() = 0;
+    virtual void EndChange(bool keep) = 0;
 };
 
 // Brackets the writes of one command; ends the bracket also when a write throws.
@@ -37,6 +42,31 @@ public:
 
 private:
     TTableAccess& table_;
+};
+
+// Opens a change on the table that is taken back unless kept, also when a write throws.
+class TTableChange {
+public:
+    explicit TTableChange(TTableAccess& table) : table_(table) { table_.BeginChange(); }
+    ~TTableChange() {
+        if (open_) {
+            table_.EndChange(false);
+        }
+    }
+    TTableChange(const TTableChange&) = delete;
+    TTableChange& operator=(const TTableChange&) = delete;
+    void Keep() { End(true); }
+    void TakeBack() { End(false); }
+
+private:
+    void End(bool keep) {
+        if (open_) {
+            open_ = false;
+            table_.EndChange(keep);
+        }
+    }
+    TTableAccess& table_;
+    bool open_ = true;
 };
 
 }  // namespace quorvel

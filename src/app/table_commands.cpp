@@ -1,5 +1,8 @@
 #include "app/table_commands.h"
 
+#include <QFileInfo>
+
+#include <memory>
 #include <string>
 
 #include "app/command_ui.h"
@@ -31,11 +34,28 @@ private:
     bool busy_ = true;
 };
 
+QString FileName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
 }  // namespace
 
 void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommandUi& ui) {
-    if (!PasteTableText(clipboardText, table)) {
+    TBusy busy(ui);
+    std::unique_ptr<TProgress> progress =
+        ui.StartProgress(QString::fromUtf8(kPasteProgressText), TOnClose::Stop);
+    const TPasteResult result = PasteTableText(clipboardText, table, progress.get());
+    if (result == TPasteResult::Cancelled) {
+        return;  // the table is as it was, and so is what the window shows of it
+    }
+    if (result == TPasteResult::Refused) {
+        progress.reset();
+        busy.End();
         ui.ShowError(QString::fromUtf8(kPasteFailureText), QString::fromUtf8(kPasteFailureCaption));
+    } else {
+        // The dialog, if shown, stays while the new table is fitted.
+        progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
+        busy.End();
     }
     ui.Recompute();
 }
@@ -47,7 +67,16 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
             return;
         }
         TBusy busy(ui);
-        const TReadResult result = ReadDataFile(*path, table);
+        std::unique_ptr<TProgress> progress =
+            ui.StartProgress(QString::fromUtf8(kReadProgressText).arg(FileName(*path)), TOnClose::Stop);
+        const TReadResult result = ReadDataFile(*path, table, progress.get());
+        if (result.status == TReadStatus::Ok) {
+            progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
+            busy.End();
+            ui.Recompute();
+            return;
+        }
+        progress.reset();
         busy.End();
         switch (result.status) {
             case TReadStatus::OpenFailed:
@@ -56,7 +85,8 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
                 }
                 return;
             case TReadStatus::Ok:
-                break;
+            case TReadStatus::Cancelled:
+                return;
             case TReadStatus::ReadError:
                 ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
                 break;
@@ -80,7 +110,10 @@ void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {
             return;
         }
         TBusy busy(ui);
-        const TWriteStatus status = WriteDataFile(*path, table);
+        std::unique_ptr<TProgress> progress =
+            ui.StartProgress(QString::fromUtf8(kWriteProgressText).arg(FileName(*path)), TOnClose::Finish);
+        const TWriteStatus status = WriteDataFile(*path, table, progress.get());
+        progress.reset();
         busy.End();
         switch (status) {
             case TWriteStatus::OpenFailed:
@@ -92,6 +125,7 @@ void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {
                 ui.ShowError(QString::fromUtf8(kWriteFailureText), QString::fromUtf8(kWriteCaption));
                 return;
             case TWriteStatus::Ok:
+            case TWriteStatus::Cancelled:
                 return;
         }
         return;

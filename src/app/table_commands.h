@@ -16,18 +16,24 @@ inline constexpr const char* kWriteFailureText = "Не могу записать
 inline constexpr const char* kBadDataText = "Файл содержит неверные данные";
 inline constexpr const char* kClearQuestion = "Очистить данные в таблице?";
 inline constexpr const char* kFormulaCopiedText = "Строка формулы скопирована в буфер обмена Windows";
+// The progress dialog's texts; %1 is the file's name.
+inline constexpr const char* kReadProgressText = "Чтение файла «%1»…";
+inline constexpr const char* kWriteProgressText = "Запись файла «%1»…";
+inline constexpr const char* kPasteProgressText = "Вставка таблицы из буфера обмена…";
+inline constexpr const char* kRecomputeProgressText = "Пересчёт…";
 
-// Pastes the clipboard text; a failure shows its box. The recompute runs either way.
+// Pastes the clipboard text; a failure shows its box. The recompute runs either way, unless the user
+// cancelled the paste: then the table is as it was and nothing else happens.
 void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and reads it into the table, then recomputes. An open failure asks Abort, Retry or
 // Ignore; Retry shows the dialog again, the others end the command. A read error keeps the rows read,
 // says so and recomputes; a failed table write, or a file with more lines than a table holds, says so
-// and ends without the recompute.
+// and ends without the recompute. A cancel ends it with the table as it was.
 void RunReadCommand(TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
-// a failed write or replace says so, and the old file stays as it was.
+// a failed write or replace says so, and the old file stays as it was; so does a cancel.
 void RunWriteCommand(const TTableAccess& table, TCommandUi& ui);
 
 // After a Yes, empties both cells of rows 1 ... row count - 1 and recomputes; the row count stays and

@@ -4,6 +4,7 @@
 
 namespace quorvel {
 
+class TProgress;
 class TTableAccess;
 
 inline constexpr const char* kPasteFailureText = "Буфер обмена содержит неверные данные";
@@ -12,11 +13,16 @@ inline constexpr const char* kPasteFailureCaption = "Невозможно вст
 // Rows 1 ... row count - 1, the entry row included: Y, tab, X, CR LF each; the header row is left out.
 QString TableCopyText(const TTableAccess& table);
 
+enum class TPasteResult {
+    Pasted,
+    Refused,    // no token, a token longer than kPasteTokenLimit characters, more rows than a table
+                // holds, or a cell write threw
+    Cancelled,  // through the progress
+};
+
 // Places the tokens of the whole text (runs of characters other than tab, CR and LF) in pairs from
-// row 1, Y then X, and sets the row count to the last pasted row + 2. Returns false when the text holds
-// no token, a token is longer than kPasteTokenLimit characters, the rows would be more than a table
-// holds, or a cell write throws; then no cell and no row count has changed. The table is never cleared
-// first.
-bool PasteTableText(const QString& text, TTableAccess& table);
+// row 1, Y then X, and sets the row count to the last pasted row + 2. Unless pasted, no cell and no row
+// count has changed. The table is never cleared first.
+TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress* progress = nullptr);
 
 }  // namespace quorvel

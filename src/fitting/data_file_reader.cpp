@@ -40,10 +40,16 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 // Bytes asked of the source per read.
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
-TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int maxLines) {
+TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int maxLines,
+                         const TReadProgress& progress = {}, std::uint64_t size = 0) {
     TDataFileParser parser(table, maxLines);
     const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    std::uint64_t done = 0;
     for (;;) {
+        if (progress && !progress(done, size)) {
+            table.Clear();
+            return TDataReadStatus::Cancelled;
+        }
         const std::ptrdiff_t got = source(buffer.get(), kChunk);
         if (got < 0) {
             parser.Abandon();
@@ -59,6 +65,7 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
         if (got == 0) {
             return TDataReadStatus::Ok;
         }
+        done += static_cast<std::uint64_t>(got);
     }
 }
 
@@ -279,7 +286,7 @@ TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& tab
     return ReadInto(source, table, maxLines);
 }
 
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table) {
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress) {
     // Looked at before opening, so that a device is never opened (opening one may have effects of
     // its own), and again after, since the name may have been replaced in between.
     struct stat info {};
@@ -300,7 +307,7 @@ TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table) {
     const auto size = static_cast<std::size_t>(info.st_size);
     table.Reserve(std::min<std::size_t>(size, std::size_t{1} << 28),
                   std::min<std::size_t>(size / 16, kMaxTableRows));
-    const TDataReadStatus status = ReadInto(DescriptorSource(fd), table, kMaxTableRows);
+    const TDataReadStatus status = ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size);
     ::close(fd);
     return status;
 }

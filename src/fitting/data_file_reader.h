@@ -2,6 +2,7 @@
 // The data file as both front ends read it: each line is one row, whatever its length, and its first
 // two words are the row's Y and X.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,11 @@ enum class TDataReadStatus {
     OpenFailed,    // missing, unreadable, or not a regular file: nothing read
     ReadError,     // a read failed before the end: the whole lines before it were read
     TooManyLines,  // more lines than the limit: nothing is kept
+    Cancelled,     // the progress said stop: nothing is kept
 };
+
+// Told the bytes read so far, and the file's size, after each piece; returning false stops the read.
+using TReadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t fileSize)>;
 
 // The words of a data file's lines, in line order. As a table, row k is line k, row 0 the empty header
 // row and the last row the empty entry row, as the window's table is after reading the file.
@@ -89,7 +94,8 @@ TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& tab
 
 // Opens the file by name without waiting for anything (a pipe or a device never blocks the caller)
 // and reads it. Only regular files are read: anything else is an open failure.
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table);
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table,
+                              const TReadProgress& progress = {});
 
 // Reads an open descriptor to its end, whatever it is (standard input may be a pipe or a terminal).
 TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table);

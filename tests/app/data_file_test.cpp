@@ -358,6 +358,9 @@ TEST_F(DataFileTest, WritableFileInReadOnlyFolderIsWrittenInPlace) {
     const TWriteStatus tooBig = WriteDataFile(big, BigTable(20000));
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
+    // Nor can a cancel keep it: the write in place runs to its end, never leaving half a file.
+    test::TScriptedProgress cancelling(1);
+    const TWriteStatus notCancelled = WriteDataFile(big, BigTable(150000), &cancelling);
     if (root) {
         ASSERT_EQ(seteuid(0), 0);
     }
@@ -368,6 +371,11 @@ TEST_F(DataFileTest, WritableFileInReadOnlyFolderIsWrittenInPlace) {
     EXPECT_EQ(readOnly, TWriteStatus::OpenFailed);
     EXPECT_EQ(ReadAll(locked), "locked\n");
     EXPECT_EQ(tooBig, TWriteStatus::WriteFailed);
+    EXPECT_EQ(notCancelled, TWriteStatus::Ok);
+    EXPECT_EQ(cancelling.ForbiddenWith(), QString::fromUtf8(kInPlaceWriteText));
+    EXPECT_GE(cancelling.Steps(), 1);
+    ASSERT_EQ(WriteDataFile(Path("whole.txt"), BigTable(150000)), TWriteStatus::Ok);
+    EXPECT_EQ(ReadAll(big), ReadAll(Path("whole.txt")));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"big.txt", "keep.txt", "locked.txt"}));
 }
 

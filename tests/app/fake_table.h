@@ -1,11 +1,14 @@
 #pragma once
-// An in-memory table with the grid's storage rule, for the exchange command tests.
+// An in-memory table with the grid's storage rule, and a progress that cancels at a chosen step, for
+// the exchange command tests.
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
+#include "app/command_ui.h"
 #include "app/table_access.h"
 
 namespace quorvel::test {
@@ -36,6 +39,12 @@ public:
     }
     void BeginBulkUpdate() override { ++bulkDepth_; }
     void EndBulkUpdate() override { --bulkDepth_; }
+    void BeginChange() override { before_ = {cells_, rows_}; }
+    void EndChange(bool keep) override {
+        if (!keep) {
+            std::tie(cells_, rows_) = std::move(before_);
+        }
+    }
 
     // Fills rows first ... last with the texts "y<row>" and "x<row>".
     void FillNumbered(int first, int last) {
@@ -62,8 +71,39 @@ private:
 
     int rows_;
     std::map<std::pair<int, int>, std::string> cells_;
+    std::pair<std::map<std::pair<int, int>, std::string>, int> before_;
     int writesLeft_ = -1;  // negative: unlimited
     int bulkDepth_ = 0;
+};
+
+// Says stop from the given step on (counted from 1; 0: never) unless the cancel was forbidden before;
+// records what the work asked of it.
+class TScriptedProgress : public TProgress {
+public:
+    explicit TScriptedProgress(int stopAt = 0) : stopAt_(stopAt) {}
+    bool Step(double done) override {
+        if (done < last_ || done > 1) {
+            backwards_ = true;
+        }
+        last_ = done;
+        ++steps_;
+        return stopAt_ == 0 || steps_ < stopAt_ || !forbidden_.isEmpty();
+    }
+    void ForbidCancel(const QString& text) override { forbidden_ = text; }
+    void Finishing(const QString& text) override { finishing_ = text; }
+
+    int Steps() const { return steps_; }
+    bool WentBackwards() const { return backwards_; }
+    const QString& ForbiddenWith() const { return forbidden_; }
+    const QString& FinishingWith() const { return finishing_; }
+
+private:
+    int stopAt_;
+    int steps_ = 0;
+    double last_ = 0;
+    bool backwards_ = false;
+    QString forbidden_;
+    QString finishing_;
 };
 
 inline std::pair<std::string, std::string> TableRow(const TTableAccess& table, int row) {

@@ -1,5 +1,6 @@
 // The table commands on the real main window: clipboard copy and paste (also from the cell editor),
-// file write and read through the dialogs, the formula copy, the clear question and the exit.
+// file write and read through the dialogs, their progress and cancel, the formula copy, the clear
+// question and the exit.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -8,10 +9,13 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -69,38 +73,102 @@ struct TBoxSeen {
 void AnswerBox(TBoxSeen& seen, QMessageBox::StandardButton press) {
     WhenShown<QMessageBox>([&seen, press](QMessageBox* box) {
         seen = {box->text(), box->windowTitle(), box->icon(), true};
-        box->button(press)->click();
+        if (QAbstractButton* button = box->button(press)) {
+            button->click();
+        } else {
+            box->reject();  // an unexpected box: seen, and out of the way
+        }
     });
 }
 
-// Types the path into the file dialog and accepts it; tries again while the dialog, still gathering
-// its folder, stays open.
+// Types the path into the next file dialog that no other chooser has taken and accepts it; tries again
+// while the dialog, still gathering its folder, stays open.
 void ChooseInFileDialog(const QString& path) {
     auto* timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, path, seen = false]() mutable {
-        QFileDialog* dialog = VisibleTopLevel<QFileDialog>();
-        if (dialog == nullptr) {
-            if (seen) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
-        }
-        seen = true;
-        if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) {
-            edit->setText(path);
-        } else {
-            dialog->selectFile(path);
-        }
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, path, taken = QPointer<QFileDialog>(), seen = false]() mutable {
+                         if (seen && (taken.isNull() || !taken->isVisible())) {
+                             timer->stop();
+                             timer->deleteLater();
+                             return;
+                         }
+                         if (!seen) {
+                             QFileDialog* dialog = VisibleTopLevel<QFileDialog>();
+                             if (dialog == nullptr || dialog->property("chosen").toBool()) {
+                                 return;
+                             }
+                             dialog->setProperty("chosen", true);
+                             taken = dialog;
+                             seen = true;
+                         }
+                         if (auto* edit = taken->findChild<QLineEdit*>("fileNameEdit")) {
+                             edit->setText(path);
+                         } else {
+                             taken->selectFile(path);
+                         }
+                         QMetaObject::invokeMethod(taken, "accept");
+                     });
     timer->start();
 }
 
 QString Cell(const TGridModel& model, int col, int row) {
     const std::string_view text = model.CellText(col, row);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// While a command works (its busy cursor is up), every pass through the events sleeps, as on a slow
+// disk or a busy machine, so that a file of a few megabytes takes long enough for the progress dialog.
+// Records the progress dialogs that show.
+class TSlowWork : public QObject {
+public:
+    explicit TSlowWork(int sleepMs = 80) {
+        connect(&timer_, &QTimer::timeout, this, [sleepMs] {
+            if (QGuiApplication::overrideCursor() != nullptr) {
+                QThread::msleep(static_cast<unsigned long>(sleepMs));
+            }
+        });
+        timer_.start(0);
+        qApp->installEventFilter(this);
+    }
+    ~TSlowWork() override { qApp->removeEventFilter(this); }
+
+    int shown = 0;
+    QString label;
+    Qt::WindowModality modality = Qt::NonModal;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(watched)) {
+                ++shown;
+                label = dialog->labelText();
+                modality = dialog->windowModality();
+            }
+        }
+        return false;
+    }
+
+private:
+    QTimer timer_;
+};
+
+// Rows of "k 2k", as a data file's lines or, with tabs and CR LF, as a spreadsheet's copy.
+QByteArray Pairs(int rows, const char* between, const char* end) {
+    QByteArray text;
+    for (int k = 1; k <= rows; ++k) {
+        text += QByteArray::number(k) + between + QByteArray::number(2 * k) + end;
+    }
+    return text;
+}
+
+// Every stored text of rows 0 ... 45 and the row count.
+QStringList TableState(const TGridModel& model) {
+    QStringList state{QString::number(model.RowCount())};
+    for (int row = 0; row <= 45; ++row) {
+        state << Cell(model, 0, row) + "|" + Cell(model, 1, row);
+    }
+    return state;
 }
 
 QString StartStateCopy() {
@@ -345,6 +413,118 @@ private slots:
         }
         QCOMPARE(Cell(*model_, 0, 10), QString("1"));
         QCOMPARE(Cell(*model_, 0, 0), QString("Y (истинное)"));
+    }
+
+    // Long work shows Qt's progress dialog, window-modal, with "Отмена"; pressing it leaves the table, and
+    // an old file, exactly as they were, with no box and no recompute.
+    void cancelledReadPasteAndWriteLeaveTableAndFileAsTheyWere() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("big.txt");
+        const QString old = dir.filePath("old.txt");
+        for (const auto& [path, bytes] :
+             {std::pair{data, Pairs(200000, " ", "\n")}, {old, QByteArray("old 1\n")}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        for (int row = 1; row <= 40; ++row) {
+            model_->SetCellText(0, row, "8");
+            model_->SetCellText(1, row, std::to_string(row));
+        }
+        model_->SetRowCount(30);
+        const QString results = panelResult_->text();
+        const QStringList before = TableState(*model_);
+        for (const char* command : {"read", "paste", "write"}) {
+            TSlowWork slow;
+            QString cancelText;
+            WhenShown<QProgressDialog>([&](QProgressDialog* dialog) {
+                auto* cancel = dialog->findChild<QPushButton*>();
+                cancelText = cancel != nullptr ? cancel->text() : QString();
+                if (cancel != nullptr) {
+                    cancel->click();
+                }
+            });
+            TBoxSeen box;
+            AnswerBox(box, QMessageBox::Ok);
+            const std::string which = command;
+            if (which == "read") {
+                ChooseInFileDialog(data);
+                form_->itmReadClick();
+                QCOMPARE(slow.label, QString("Чтение файла «big.txt»…"));
+            } else if (which == "paste") {
+                QGuiApplication::clipboard()->setText(QString::fromLatin1(Pairs(200000, "\t", "\r\n")));
+                form_->itmTablPasteClick();
+                QCOMPARE(slow.label, QString("Вставка таблицы из буфера обмена…"));
+            } else {
+                for (int row = 46; row < 120046; ++row) {  // about 20 MB
+                    model_->SetCellText(0, row, std::string(80, 'y'));
+                    model_->SetCellText(1, row, std::string(80, 'x'));
+                }
+                model_->SetRowCount(120047);
+                ChooseInFileDialog(old);
+                form_->itmWriteClick();
+                QCOMPARE(slow.label, QString("Запись файла «old.txt»…"));
+                QFile file(old);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(file.readAll(), QByteArray("old 1\n"));
+                QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"big.txt", "old.txt"}));
+                continue;
+            }
+            QVERIFY2(slow.shown == 1, command);
+            QCOMPARE(slow.modality, Qt::WindowModal);
+            QCOMPARE(cancelText, QString("Отмена"));
+            QVERIFY2(!box.seen, command);
+            QCOMPARE(TableState(*model_), before);
+            QCOMPARE(panelResult_->text(), results);
+            QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        }
+    }
+
+    // A short read or paste shows no dialog.
+    void shortCommandsShowNoProgress() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pairs.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Pairs(20000, " ", "\n"));
+        file.close();
+        TSlowWork watch(0);
+        ChooseInFileDialog(path);
+        form_->itmReadClick();
+        QCOMPARE(model_->RowCount(), 20002);
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(Pairs(20000, "\t", "\r\n")));
+        form_->itmTablPasteClick();
+        QCOMPARE(watch.shown, 0);
+    }
+
+    // While a read works, the window takes no keys, another command does not start and a close waits:
+    // it stops the read (the table stays as it was), and the window closes when the command ends.
+    void duringReadNothingElseActsAndCloseStopsIt() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("big.txt");
+        QFile file(data);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Pairs(200000, " ", "\n"));
+        file.close();
+        model_->SetCellText(0, 1, "7");
+        grid_->SetCurrentCell(0, 1);
+        grid_->setFocus();
+        const QStringList before = TableState(*model_);
+        QGuiApplication::clipboard()->setText("5\t6\r\n");
+        TSlowWork slow;
+        bool tried = false;
+        WhenShown<QProgressDialog>([&](QProgressDialog*) {
+            QTest::keyClick(form_->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(form_->windowHandle(), Qt::Key_9);
+            form_->itmTablPasteClick();
+            form_->close();
+            tried = true;
+        });
+        ChooseInFileDialog(data);
+        form_->itmReadClick();
+        QVERIFY(tried);
+        QCOMPARE(TableState(*model_), before);
+        QVERIFY(!form_->isVisible());
     }
 
     void exitEndsProcessAtOnceWithCodeZero() {

@@ -1,6 +1,7 @@
 // The table commands' flow: which boxes appear, in which order, and when the recompute runs.
 #include "app/table_commands.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -15,6 +16,19 @@ namespace quorvel {
 namespace {
 
 using test::TFakeTable;
+using test::TScriptedProgress;
+
+// Hands the commands a progress that the test keeps.
+class TProgressOf : public TProgress {
+public:
+    explicit TProgressOf(TProgress& progress) : progress_(progress) {}
+    bool Step(double done) override { return progress_.Step(done); }
+    void ForbidCancel(const QString& text) override { progress_.ForbidCancel(text); }
+    void Finishing(const QString& text) override { progress_.Finishing(text); }
+
+private:
+    TProgress& progress_;
+};
 
 // Scripted answers; records every call as one line of a log.
 class TScriptedUi : public TCommandUi {
@@ -23,6 +37,7 @@ public:
     std::deque<TOpenFailureAnswer> openAnswers;
     bool confirm = true;
     QStringList log;
+    TScriptedProgress progress;
 
     std::optional<QString> ChooseFileToRead() override { return Next("choose-read"); }
     std::optional<QString> ChooseFileToWrite() override { return Next("choose-write"); }
@@ -42,6 +57,9 @@ public:
     }
     void Inform(const QString& text) override { log << "inform:" + text; }
     void SetBusy(bool busy) override { busy_ = busy; }
+    std::unique_ptr<TProgress> StartProgress(const QString&, TOnClose) override {
+        return std::make_unique<TProgressOf>(progress);
+    }
     void Recompute() override {
         EXPECT_FALSE(busy_);
         log << "recompute";
@@ -156,6 +174,70 @@ TEST_F(TableCommandsTest, WriteOpenFailureAsksWithWriterCaption) {
     ui_.openAnswers = {TOpenFailureAnswer::Retry};
     RunWriteCommand(table_, ui_);
     EXPECT_EQ(ui_.log, (QStringList{"choose-write", "open-failure:Ошибка записи файла", "choose-write"}));
+}
+
+// A cancel at any step of a read, a paste or a write ends the command there: no box, no recompute, the
+// table (hidden rows and the row count too) and an old file as they were, no temporary file left.
+TEST_F(TableCommandsTest, CancelAtAnyStepLeavesTableAndFileAsTheyWere) {
+    QByteArray lines;
+    for (int k = 1; k <= 70000; ++k) {
+        lines += QByteArray::number(k) + " " + QByteArray::number(2 * k) + "\n";
+    }
+    Write("many.txt", lines);  // 0.8 MB: two reading steps, then four placing steps
+    Write("old.txt", "old 1\n");
+    QString paste;
+    for (int k = 1; k <= 40000; ++k) {
+        paste += QString("%1\t%2\r\n").arg(k).arg(3 * k);
+    }
+    const struct {
+        const char* name;
+        int stopAt;
+    } cases[] = {{"read, while reading", 1},
+                 {"read, while placing", 3},
+                 {"paste, at once", 1},
+                 {"paste, while placing", 2},
+                 {"write", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        table.FillNumbered(1, 30);
+        ui_.log.clear();
+        ui_.progress = TScriptedProgress(c.stopAt);
+        const std::string what = c.name;
+        if (what.starts_with("read")) {
+            ui_.files = {Path("many.txt")};
+            RunReadCommand(table, ui_);
+            EXPECT_EQ(ui_.log, QStringList{"choose-read"});
+        } else if (what.starts_with("paste")) {
+            RunPasteCommand(paste, table, ui_);
+            EXPECT_TRUE(ui_.log.isEmpty()) << ui_.log.join(", ").toStdString();
+        } else {
+            TFakeTable big(200002);
+            for (int row = 1; row <= 200000; ++row) {
+                big.Set(row, std::to_string(row), "1");  // about 2 MB: a step after the first megabyte
+            }
+            ui_.files = {Path("old.txt")};
+            RunWriteCommand(big, ui_);
+            EXPECT_EQ(ui_.log, QStringList{"choose-write"});
+            QFile old(Path("old.txt"));
+            ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+            EXPECT_EQ(old.readAll(), "old 1\n");
+            EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), (QStringList{"many.txt", "old.txt"}));
+        }
+        EXPECT_EQ(ui_.progress.Steps(), c.stopAt);
+        EXPECT_FALSE(ui_.progress.WentBackwards());
+        EXPECT_EQ(table.RowCount(), 20);
+        EXPECT_EQ(table.StoredCells(), 60u);
+        EXPECT_EQ(test::TableRow(table, 30), std::make_pair(std::string("y30"), std::string("x30")));
+    }
+    // Uncancelled, the same work runs to its end through its steps and says when it is finishing.
+    ui_.progress = TScriptedProgress();
+    ui_.files = {Path("many.txt")};
+    RunReadCommand(table_, ui_);
+    EXPECT_EQ(table_.RowCount(), 70002);
+    EXPECT_GE(ui_.progress.Steps(), 5);
+    EXPECT_FALSE(ui_.progress.WentBackwards());
+    EXPECT_EQ(ui_.progress.FinishingWith(), QString::fromUtf8(kRecomputeProgressText));
 }
 
 TEST_F(TableCommandsTest, ClearAnsweredNoChangesNothing) {

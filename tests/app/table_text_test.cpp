@@ -46,7 +46,7 @@ TEST(TableCopyText, OneRowTableGivesEmptyText) {
 TEST(PasteTableText, TwoLinesIntoFilledTableKeepEntryRowTexts) {
     TFakeTable table(20);
     table.FillNumbered(1, 10);
-    ASSERT_TRUE(PasteTableText(QStringLiteral("1\t2\r\n3\t4\r\n"), table));
+    ASSERT_EQ(PasteTableText(QStringLiteral("1\t2\r\n3\t4\r\n"), table), TPasteResult::Pasted);
     EXPECT_EQ(table.Cell(0, 1), "1");
     EXPECT_EQ(table.Cell(1, 1), "2");
     EXPECT_EQ(table.Cell(0, 2), "3");
@@ -60,7 +60,7 @@ TEST(PasteTableText, TwoLinesIntoFilledTableKeepEntryRowTexts) {
 TEST(PasteTableText, OddTokenCountLeavesLastXAsItWas) {
     TFakeTable table(20);
     table.FillNumbered(1, 5);
-    ASSERT_TRUE(PasteTableText(QStringLiteral("5\t6\t7"), table));
+    ASSERT_EQ(PasteTableText(QStringLiteral("5\t6\t7"), table), TPasteResult::Pasted);
     EXPECT_EQ(table.Cell(0, 1), "5");
     EXPECT_EQ(table.Cell(1, 1), "6");
     EXPECT_EQ(table.Cell(0, 2), "7");
@@ -71,7 +71,7 @@ TEST(PasteTableText, OddTokenCountLeavesLastXAsItWas) {
 TEST(PasteTableText, LeadingAndRepeatedSeparatorsDoNotMakeEmptyTokens) {
     TFakeTable table(20);
     // Copied from a table whose first Y was empty: the X moves up into Y.
-    ASSERT_TRUE(PasteTableText(QStringLiteral("\t2\r\n3\t4\r\n\t\r\n"), table));
+    ASSERT_EQ(PasteTableText(QStringLiteral("\t2\r\n3\t4\r\n\t\r\n"), table), TPasteResult::Pasted);
     EXPECT_EQ(table.Cell(0, 1), "2");
     EXPECT_EQ(table.Cell(1, 1), "3");
     EXPECT_EQ(table.Cell(0, 2), "4");
@@ -82,7 +82,8 @@ TEST(PasteTableText, LineEndsReadAlikeAndBlanksStayInTokens) {
     for (const QString& end : {QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\r\n")}) {
         SCOPED_TRACE(end.toUtf8().toHex().toStdString());
         TFakeTable table(20);
-        ASSERT_TRUE(PasteTableText("1 2" + kTab + " 3 " + end + "4,5" + kTab + "-6e1" + end, table));
+        ASSERT_EQ(PasteTableText("1 2" + kTab + " 3 " + end + "4,5" + kTab + "-6e1" + end, table),
+                  TPasteResult::Pasted);
         EXPECT_EQ(table.Cell(0, 1), "1 2");
         EXPECT_EQ(table.Cell(1, 1), " 3 ");
         EXPECT_EQ(table.Cell(0, 2), "4,5");
@@ -95,7 +96,7 @@ TEST(PasteTableText, NoTokenFailsAndTouchesNothing) {
     for (const QString& text : {QString(), QStringLiteral("\t\r\n\r\n\t")}) {
         TFakeTable table(7);
         table.FillNumbered(1, 3);
-        EXPECT_FALSE(PasteTableText(text, table));
+        EXPECT_EQ(PasteTableText(text, table), TPasteResult::Refused);
         EXPECT_EQ(table.RowCount(), 7);
         EXPECT_EQ(table.Cell(0, 1), "y1");
         EXPECT_EQ(table.StoredCells(), 6u);
@@ -110,7 +111,7 @@ TEST(PasteTableText, CopyThenPasteGivesSameRows) {
     source.Set(3, "5", "6");
     TFakeTable target(30);
     target.FillNumbered(1, 25);
-    ASSERT_TRUE(PasteTableText(TableCopyText(source), target));
+    ASSERT_EQ(PasteTableText(TableCopyText(source), target), TPasteResult::Pasted);
     for (int row = 1; row <= 3; ++row) {
         EXPECT_EQ(target.Cell(0, row), source.Cell(0, row));
         EXPECT_EQ(target.Cell(1, row), source.Cell(1, row));
@@ -126,7 +127,7 @@ TEST(PasteTableText, ReadsTheWholeText) {
     }
     const int rows = static_cast<int>(text.size() / 13);
     TFakeTable table(20);
-    ASSERT_TRUE(PasteTableText(text, table));
+    ASSERT_EQ(PasteTableText(text, table), TPasteResult::Pasted);
     EXPECT_EQ(table.RowCount(), rows + 2);
     for (int row = 1; row <= rows; ++row) {
         ASSERT_EQ(test::TableRow(table, row), (std::pair<std::string, std::string>("12345", "67890"))) << row;
@@ -139,7 +140,7 @@ TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256FailsChangingNothing) {
     for (const QString& character : {QStringLiteral("7"), wide}) {
         TFakeTable table(20);
         const QString ok = character.repeated(kPasteTokenLimit);
-        ASSERT_TRUE(PasteTableText("1\t" + ok, table));
+        ASSERT_EQ(PasteTableText("1\t" + ok, table), TPasteResult::Pasted);
         EXPECT_EQ(table.Cell(1, 1), ok.toStdString());
         EXPECT_EQ(table.RowCount(), 3);
     }
@@ -150,7 +151,7 @@ TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256FailsChangingNothing) {
     table.Set(3, "9", "9");
     for (const QString& character : {QStringLiteral("8"), wide}) {
         const QString tooLong = character.repeated(kPasteTokenLimit + 1);
-        EXPECT_FALSE(PasteTableText("1\t1\r\n2\t2\r\n" + tooLong + "\t5", table));
+        EXPECT_EQ(PasteTableText("1\t1\r\n2\t2\r\n" + tooLong + "\t5", table), TPasteResult::Refused);
         EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("7", "7")));
         EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("8", "8")));
         EXPECT_EQ(test::TableRow(table, 3), (std::pair<std::string, std::string>("9", "9")));
@@ -163,7 +164,7 @@ TEST(PasteTableText, RefusedCellWriteChangesNothing) {
     TFakeTable table(20);
     table.FillNumbered(1, 2);
     table.FailAfterWrites(3);
-    EXPECT_FALSE(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table));
+    EXPECT_EQ(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table), TPasteResult::Refused);
     EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
     EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
     EXPECT_EQ(table.StoredCells(), 4u);
