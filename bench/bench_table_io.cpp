@@ -97,11 +97,16 @@ TFixture& Fixture() {
     return fixture;
 }
 
+// Arg 1: with the window's progress (its steps and the events between them), to weigh what it costs.
 void BM_ReadMillionLineFile(benchmark::State& state) {
     const QString path = Fixture().path;
     for (auto _ : state) {
         TVectorTable table(20);
-        const TReadResult result = ReadDataFile(path, table);
+        std::unique_ptr<TWorkProgress> progress;
+        if (state.range(0) == 1) {
+            progress = std::make_unique<TWorkProgress>(nullptr, nullptr, QString(), TOnClose::Stop);
+        }
+        const TReadResult result = ReadDataFile(path, table, progress.get());
         if (result.status != TReadStatus::Ok || result.lines != kFileRows) {
             state.SkipWithError("read failed");
         }
@@ -109,7 +114,7 @@ void BM_ReadMillionLineFile(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * QFile(path).size());
 }
-BENCHMARK(BM_ReadMillionLineFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReadMillionLineFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_WriteMillionLineFile(benchmark::State& state) {
     const TVectorTable table = MillionRowTable();
