@@ -1,10 +1,25 @@
 #include "app/grid_delegate.h"
 
 #include <QLineEdit>
+#include <QValidator>
 
 #include "app/string_grid.h"
 
 namespace quorvel {
+
+namespace {
+
+// A cell never takes a tab or a line break, whatever the editor is given (a drop, the X selection):
+// they separate the cells in the table's clipboard text and the rows of a data file.
+class TCellTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& text, int&) const override {
+        return text.contains(u'\t') || text.contains(u'\r') || text.contains(u'\n') ? Invalid : Acceptable;
+    }
+};
+
+}  // namespace
 
 TGridDelegate::TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
@@ -12,6 +27,9 @@ QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     auto* editor = new QLineEdit(parent);
     editor->setObjectName("sgDataEditor");
     editor->setFrame(false);
+    editor->setValidator(new TCellTextValidator(editor));
+    // A right click on the current cell is one on the table: its menu, not the line edit's own.
+    editor->setContextMenuPolicy(Qt::NoContextMenu);
     if (grid_ != nullptr) {
         grid_->EditorCreated(editor);
     }

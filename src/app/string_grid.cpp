@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
@@ -204,11 +205,19 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
+        // A key the editor refuses (Alt with a letter) comes back up here from it; passing it on
+        // again would never end.
+        if (forwardingKey_) {
+            event->ignore();
+            return;
+        }
         // Typing on the table goes into the cell, as the editor is always shown.
         OpenEditor();
         if (!editor_.isNull()) {
             editor_->setFocus();
+            forwardingKey_ = true;
             QApplication::sendEvent(editor_.data(), event);
+            forwardingKey_ = false;
             return;
         }
         emit KeyPress(event->text().at(0));
@@ -233,8 +242,10 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void TStringGrid::OnFocusChanged(QWidget* old, QWidget* now) {
-    // Entry from another control of this window only: not re-activation, not a closing dialog.
-    if (Contains(now) && old != nullptr && old->window() == window() && !Contains(old)) {
+    // Entry from another control of this window only: not re-activation, not a closing dialog, and not
+    // the menu bar handing back the focus it borrows while the keyboard walks its menus.
+    if (Contains(now) && old != nullptr && old->window() == window() && !Contains(old) &&
+        qobject_cast<QMenuBar*>(old) == nullptr) {
         emit Enter();
     }
 }

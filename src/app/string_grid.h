@@ -31,6 +31,7 @@
 //   modelChanging_    up while rows are being removed: the view moves the current cell itself, and no
 //                     SetEditText or Click may reach handlers that would change the model inside its change.
 //   undoingMove_      up while a dragged column is put back; the move this causes is no user drag.
+//   forwardingKey_    up while a key typed on the table itself is passed to the cell editor.
 #include <QPointer>
 #include <QTableView>
 
@@ -93,6 +94,7 @@ private:
     bool changingCurrent_ = false;
     bool undoingMove_ = false;
     bool modelChanging_ = false;
+    bool forwardingKey_ = false;
     QMetaObject::Connection focusConnection_;
 };
 

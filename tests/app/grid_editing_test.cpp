@@ -59,6 +59,28 @@ private slots:
         w.Grid()->setFocus();
         QTest::keyClicks(w.Grid(), "9");
         QCOMPARE(Cell(w, 0, 3), QString("9"));
+        // A key with text that the editor refuses (Ctrl with a digit) goes nowhere, from either.
+        QTest::keyClick(w.Editor(), '1', Qt::ControlModifier);
+        QTest::keyClick(w.Grid(), '-', Qt::ControlModifier);
+        QCOMPARE(Cell(w, 0, 3), QString("9"));
+    }
+
+    // The editor covers the current cell: a right click there is one on the table, and no way into
+    // the editor brings a tab or a line break into a cell.
+    void currentCellTakesTheTableMenuAndNoSeparators() {
+        TWindow w;
+        w.ClickCell(0, 2);
+        QTest::keyClicks(w.Editor(), "5");
+        const QPoint p = w.Editor()->mapTo(w.form.get(), w.Editor()->rect().center());
+        QTest::mouseClick(w.form->windowHandle(), Qt::RightButton, {}, p);
+        QWidget* popup = QApplication::activePopupWidget();
+        QVERIFY(popup != nullptr);
+        QCOMPARE(popup->objectName(), QString("PopupMenuTabl"));
+        popup->close();
+        w.Editor()->insert("1\t2\r\n3");
+        QCOMPARE(Cell(w, 0, 2), QString("5"));
+        w.Editor()->insert("7");
+        QCOMPARE(Cell(w, 0, 2), QString("57"));
     }
 
     void entryRowGrowsOnlyForANumberStart() {

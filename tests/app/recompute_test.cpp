@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -301,6 +302,32 @@ private slots:
         boxes.Clear();
         w.ClickFormula();
         QCOMPARE(boxes.Boxes().size(), size_t(1));
+    }
+
+    // The menu bar borrows the focus while the keyboard is in it (after Escape in one of its menus) and
+    // hands it back: that is no entry into the table, unlike the focus coming from another control.
+    void focusBackFromTheMenuBarIsNoEntry() {
+        TWindow w;
+        w.Fill({{"abc", "1"}});  // every recompute shows the standard box
+        TBoxWatcher boxes;
+        w.ClickCell(0, 2);
+        w.form->activateWindow();  // as the window manager does once the box has gone
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        QTRY_VERIFY(w.Editor() != nullptr && w.Editor()->hasFocus());
+        struct Row {
+            QWidget* from;
+            size_t boxes;
+        };
+        for (const Row& row : {Row{w.form->menuBar(), 0}, Row{w.Find("MaskEditX"), 1}}) {
+            boxes.Clear();
+            row.from->setFocus(Qt::MenuBarFocusReason);
+            QTRY_VERIFY(row.from->hasFocus());
+            w.Editor()->setFocus(Qt::MenuBarFocusReason);
+            QApplication::processEvents();
+            QCOMPARE(boxes.Boxes().size(), row.boxes);
+            w.form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        }
     }
 
     void formulaPanelDoubleClickIsOneClickAndOneDoubleClick() {
