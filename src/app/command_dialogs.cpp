@@ -15,12 +15,16 @@ namespace quorvel {
 namespace {
 
 // A box without an owner window: the command waits for the answer while the main window stays
-// usable, so the box runs in a local loop instead of a modal one.
+// usable, so the box runs in a local loop instead of a modal one. It takes the keyboard as it shows:
+// left in the main window, a Space meant for the box would press the focused button again and bring
+// one more box.
 QMessageBox::StandardButton RunUnowned(QMessageBox& box) {
     box.setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     box.show();
+    box.raise();
+    box.activateWindow();
     loop.exec();
     return box.standardButton(box.clickedButton());
 }

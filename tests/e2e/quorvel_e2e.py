@@ -23,6 +23,7 @@ TIMEOUT = 15.0  # seconds for any one wait
 CLIENT_HEIGHT = 428
 CHART = (208, 152, 289, 208)  # left, top, width, height
 BTN_GRAPH_COPY = (400 + 48, 120 + 12)
+BTN_COPY = (8 + 406 + 37, 360 + 32 + 12)  # the formula copy, in the result group box
 TABLE_FIRST_Y_CELL = (8 + 8 + 40, 24 + 8 + 24)  # inside the grid's row 1, column 0
 WINDOW_TITLE = "Аппроксимация экспериментальных данных"
 CHART_COPIED = "График скопирован в буфер обмена Windows"
@@ -434,11 +435,27 @@ def case_chart_clicks(desk):
     check(differing(plain, restored) == 0, "the zoom was not undone")
 
 
+def case_info_box_keys(desk):
+    """The formula copy's box takes the keyboard: Space answers it instead of pressing the button again."""
+    type_points(desk, POINTS)
+    desk.click(*BTN_COPY)
+    box = wait_for("the box", lambda: desk.find_window("Quorvel"))
+    wait_for("the box to take the keyboard",
+             lambda: desk.run(["xdotool", "getwindowfocus"], check_rc=False)[1].strip() == str(box).encode())
+    desk.key("space")
+    wait_for("the box to close", lambda: box not in desk.visible_windows())
+    time.sleep(0.5)
+    check(desk.find_window("Quorvel") is None, "the key brought another box")
+    formula = desk.clipboard("UTF8_STRING") or desk.clipboard("STRING")
+    check(formula is not None and formula.startswith("Y = ".encode()), "clipboard: %r" % formula)
+
+
 CASES = {
     "table_copy": case_table_copy,
     "table_paste": case_table_paste,
     "chart_copy": case_chart_copy,
     "chart_clicks": case_chart_clicks,
+    "info_box_keys": case_info_box_keys,
 }
 
 
