@@ -114,6 +114,10 @@ void TFormMain::BuildLayout() {
     Memo1 = Place(new QPlainTextEdit(client), "Memo1", 240, 176, 185, 169);
     Memo1->setPlainText(HelpLines().join('\n'));
     Memo1->setReadOnly(true);
+    // A click or a key only hands the focus to the table: no selection, no drag of the text, no menu,
+    // so no gesture of the help text runs on under a box that the table's recompute shows.
+    Memo1->setTextInteractionFlags(Qt::NoTextInteraction);
+    Memo1->setContextMenuPolicy(Qt::NoContextMenu);
     Memo1->setFocusPolicy(Qt::ClickFocus);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);

@@ -1,7 +1,11 @@
 // Editing the data table on the real window: the always-open editor, the number check and the
 // growth of the entry row, Enter walking, the order of the table's events, and the column swap.
+#include <QDrag>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTextCursor>
 
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -63,6 +67,42 @@ private slots:
         QTest::keyClick(w.Editor(), '1', Qt::ControlModifier);
         QTest::keyClick(w.Grid(), '-', Qt::ControlModifier);
         QCOMPARE(Cell(w, 0, 3), QString("9"));
+    }
+
+    // A click on the help text hands the focus to the table, whose recompute may show a box. No text
+    // gesture of the help text may go on under that box: a press on selected text that left the text
+    // just before its release starts a drag of the text there, which takes every input meant for the box.
+    void helpTextClickLeavesNoGestureUnderTheBox() {
+        TWindow w;
+        w.Fill({{"abc", "1"}});  // the recompute shows the standard box
+        auto* memo = w.Find<QPlainTextEdit>("Memo1");
+        memo->selectAll();
+        bool boxShown = false;
+        bool dragged = false;
+        QTimer answer;  // the box is answered after a while, as a user reads it first
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (!memo->findChildren<QDrag*>().isEmpty()) {
+                dragged = true;
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(memo, &escape);  // ends the drag's own loop
+            }
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && !boxShown) {
+                boxShown = true;
+                QTimer::singleShot(400, box, [box] { box->button(QMessageBox::Ok)->click(); });
+            }
+        });
+        answer.start(5);
+        const QPoint press(20, memo->cursorRect(QTextCursor(memo->document())).center().y());
+        const QPoint left(press.x(), -1);  // just above the text, within the drag distance
+        QCursor::setPos(memo->viewport()->mapToGlobal(press + QPoint(150, 100)));
+        QTest::mousePress(memo->viewport(), Qt::LeftButton, {}, press);
+        QTest::mouseMove(memo->viewport(), left);
+        QTest::mouseRelease(memo->viewport(), Qt::LeftButton, {}, left);
+        QTRY_VERIFY(boxShown);
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(!dragged);
+        QTRY_VERIFY(w.Grid()->FocusInside());
     }
 
     // The editor covers the current cell: a right click there is one on the table, and no way into
