@@ -6,7 +6,7 @@
 // step may not have brought more boxes than its inputs can give: one box never brings the next. At the
 // end the table copy must be well formed. A failure prints the seed and the step;
 // QUORVEL_WALK_SEED and QUORVEL_WALK_STEPS replay it, QUORVEL_WALK_TRACE=1 prints every step (2 also
-// each action as it begins). Left out: the exit, which ends the process, and the reader on pipes.
+// each action as it begins). Left out: the exit, which ends the process.
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -298,15 +298,17 @@ private:
         std::mt19937_64 rng = Rng();
         QString path;
         if (dialog->acceptMode() == QFileDialog::AcceptOpen) {
-            // Existing regular files only: the reader is not walked into pipes or missing names.
-            const QStringList names = QDir(files_).entryList({"*.txt"}, QDir::Files);
+            // The files the walk wrote and its own, a pipe and a name that does not exist.
+            QStringList names = QDir(files_).entryList({"*.txt"}, QDir::Files);
+            names << "pipe"
+                  << "missing.txt";
             const int pick = static_cast<int>(rng() % (names.size() + 1));
             if (pick < names.size()) {
                 path = files_ + "/" + names[pick];
                 if (names[pick] == "random.txt") {
                     WriteRandomFile(path, rng);
                 }
-                Allow(1 + kFromOutside);
+                Allow(1 + kFromOutside);  // the open failure or the reader's box, and the recompute
             }
         } else {
             static const char* const targets[] = {"saved1.txt", "saved2.txt", "pipe", nullptr};
