@@ -205,7 +205,7 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
-        // A key the editor refuses (Alt with a letter) comes back up here from it; passing it on
+        // A key the editor refuses (Ctrl with a digit or a sign) comes back up here from it; passing it on
         // again would never end.
         if (forwardingKey_) {
             event->ignore();
