@@ -1,6 +1,8 @@
 #include "chart/axis_panel.h"
 
 #include <algorithm>
+#include <array>
+#include <tuple>
 
 #include "runtime/exceptions.h"
 
@@ -107,21 +109,39 @@ void TCustomAxisPanel::LayoutAxes() {
         axis->ComputeAutoRange();
     }
     SetPlotRect(PlotRect());
-    TRect current = PlotRect();
-    for (auto& axis : axes_) {
-        if (!axis->CountsAsVisible()) {
-            continue;
+    const TRect start = PlotRect();
+    // An axis sizes its labels by the step its pixel span allows, and that span is known only once every
+    // axis has taken its room; the spans of the last layout stand in. Where they turn out different (the
+    // first rendering of a chart, another size or device), the room is taken again with the spans just
+    // found, so that each rendering is laid out as the next one of the same chart would be.
+    constexpr int kMaxPasses = 3;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        std::array<int, std::tuple_size_v<decltype(axes_)>> spansUsed{};
+        SetPlotRect(start);
+        TRect current = start;
+        for (std::size_t k = 0; k < axes_.size(); ++k) {
+            TChartAxis& axis = *axes_[k];
+            spansUsed[k] = axis.PixelSpan;
+            if (!axis.CountsAsVisible()) {
+                continue;
+            }
+            TRect reduced = current;
+            axis.ReserveAxisSpace(reduced);
+            TRect overlap;
+            if (IntersectRect(overlap, reduced, current)) {
+                current = overlap;
+            }
         }
-        TRect reduced = current;
-        axis->ReserveAxisSpace(reduced);
-        TRect overlap;
-        if (IntersectRect(overlap, reduced, current)) {
-            current = overlap;
+        SetPlotRect(current);
+        bool settled = true;
+        for (std::size_t k = 0; k < axes_.size(); ++k) {
+            TChartAxis& axis = *axes_[k];
+            axis.ComputePixelSpan();
+            settled = settled && (!axis.CountsAsVisible() || axis.PixelSpan == spansUsed[k]);
         }
-    }
-    SetPlotRect(current);
-    for (auto& axis : axes_) {
-        axis->ComputePixelSpan();
+        if (settled) {
+            break;
+        }
     }
 }
 

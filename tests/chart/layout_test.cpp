@@ -186,6 +186,70 @@ TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
     EXPECT_EQ(window.buffersCreated, 2);
 }
 
+// What a rendering drew, by place: enough to tell two layouts apart.
+std::vector<std::string> Drawn(const RecordingCanvas& c) {
+    std::vector<std::string> out;
+    for (const Record& r : c.records) {
+        out.push_back(std::to_string(static_cast<int>(r.op)) + " " + std::to_string(r.to.X) + "," +
+                      std::to_string(r.to.Y) + " " + std::to_string(r.rect.Left) + "," +
+                      std::to_string(r.rect.Top) + "," + std::to_string(r.rect.Right) + "," +
+                      std::to_string(r.rect.Bottom) + " " + r.text);
+    }
+    return out;
+}
+
+// Label widths follow the step that an axis' pixel span allows, and the span is known only after the
+// layout: the first rendering of a fresh chart, and one at another size, must come out as the next one.
+TEST_F(Layout, FirstRenderingIsLaidOutAsTheNext) {
+    using Points = std::vector<std::pair<double, double>>;  // x, y
+    struct Row {
+        const char* name;
+        Points measured;
+        Points curve;
+        TRect size;
+    };
+    // A linear fit of a thermocouple's table: its line starts a little below 0, at a value whose label
+    // is wide unless rounded to the step.
+    const Points thermocouple{{-0.0006, 0}, {19.9404, 500}, {39.6004, 1000}};
+    const Points line{{-0.0006, -1.1742186776516}, {39.6004, 998.8089982374847}};
+    const Row rows[] = {
+        {"thermocouple, linear", thermocouple, line, {0, 0, 289, 208}},
+        {"thermocouple, printed finer", thermocouple, line, {0, 0, 434, 312}},
+        {"small values",
+         {{0.001, 0.0002}, {0.003, 0.0009}},
+         {{0.001, 0.000123}, {0.003, 0.000987}},
+         {0, 0, 289, 208}},
+        {"large values", {{1, 1e6}, {3, 2.5e6}}, {{1, -12345.678}, {3, 2.5e6}}, {0, 0, 289, 208}},
+        {"no points", {}, {}, {0, 0, 289, 208}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        chart = CreateFormChart();
+        series = FormSeries(*chart);
+        chart->SetBufferedPaint(false);
+        chart->SetBounds(0, 0, row.size.Right, row.size.Bottom);
+        for (const auto& [x, y] : row.measured) {
+            series.Series1->AddPoint(x, y);
+        }
+        for (const auto& [x, y] : row.curve) {
+            series.Series2->AddPoint(x, y);
+        }
+        const std::vector<std::string> first = Drawn(Render());
+        const TRect firstPlot = chart->PlotRect();
+        EXPECT_EQ(Drawn(Render()), first);
+        EXPECT_EQ(chart->PlotRect(), firstPlot);
+        // A foreign rendering at another size (the print at finer detail) is laid out for its own size,
+        // as a chart first drawn at that size is, and the screen keeps its own layout.
+        chart->SetBounds(0, 0, 289, 208);
+        Render();
+        const TRect screenPlot = chart->PlotRect();
+        RecordingCanvas foreign;
+        chart->DrawToForeignCanvas(foreign, row.size);
+        EXPECT_EQ(Drawn(foreign), first);
+        EXPECT_EQ(chart->PlotRect(), screenPlot);
+    }
+}
+
 TEST_F(Layout, ForeignCanvasDrawingRestoresBufferingEvenOnFailure) {
     chart->SetBufferedPaint(true);
     RecordingCanvas picture;

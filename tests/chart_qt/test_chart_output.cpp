@@ -87,8 +87,8 @@ TEST_F(ChartOutput, RefusesUnknownTypesBadSizesAndUnwritablePaths) {
     EXPECT_EQ(QImage(QString::fromStdString(Path("empty.png"))).size(), QSize(50, 40));
 }
 
-// The file holds what the window's picture copy gives once the window has shown the chart: a chart never
-// drawn is laid out first, since its label steps follow the previous layout's pixel spans.
+// The file holds what the window's picture copy gives once the window has shown the chart, although the
+// file's chart is never drawn before.
 TEST_F(ChartOutput, FileIsTheWindowsPictureOfTheShownChart) {
     ASSERT_TRUE(dir.isValid());
     // A linear thermocouple fit, whose left labels a chart's very first layout gets wider than its second.

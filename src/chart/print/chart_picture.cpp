@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "chart/chart_panel.h"
-#include "chart/qt/picture_export.h"
 #include "chart/qt/qt_canvas.h"
 
 namespace quorvel {
@@ -16,7 +15,6 @@ std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& r
         QPainter painter(picture.get());
         TQtCanvas canvas(painter);
         canvas.SetDeviceRatio(replayRatio);
-        LayOutIfNeverDrawn(chart, canvas, rect);
         chart.DrawToForeignCanvas(canvas, rect);
     }
     picture->setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));

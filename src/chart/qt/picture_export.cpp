@@ -15,22 +15,6 @@ namespace quorvel {
 
 namespace {
 
-// Measures text as another canvas does and draws nothing: a layout pass.
-class TMeasuringCanvas final : public TNullCanvas {
-public:
-    explicit TMeasuringCanvas(TCanvas& metrics) : metrics_(metrics) {}
-    void SetFont(const TFont& font) override {
-        TNullCanvas::SetFont(font);
-        metrics_.SetFont(font);
-    }
-    int PixelsPerInch() const override { return metrics_.PixelsPerInch(); }
-    int TextWidth(std::string_view text) const override { return metrics_.TextWidth(text); }
-    int TextHeight(std::string_view text) const override { return metrics_.TextHeight(text); }
-
-private:
-    TCanvas& metrics_;
-};
-
 // QSvgGenerator states the document size in millimetres; other programs then guess the pixel size from
 // their own resolution. This states it in pixels.
 void SetSvgPixelSize(QByteArray& svg, QSize size) {
@@ -56,13 +40,6 @@ int ScreenPixelsPerInch() {
 
 }  // namespace
 
-void LayOutIfNeverDrawn(TCustomChartPanel& chart, TCanvas& metrics, const TRect& rect) {
-    if (chart.RenderCount() == 0) {
-        TMeasuringCanvas layout(metrics);
-        chart.DrawToForeignCanvas(layout, rect);
-    }
-}
-
 QByteArray ExportChart(TCustomChartPanel& chart, TPictureFormat format) {
     const TRect rect = chart.ClientRect();
     const QSize size(std::max(1, rect.Width()), std::max(1, rect.Height()));
@@ -79,7 +56,6 @@ QByteArray ExportChart(TCustomChartPanel& chart, TPictureFormat format) {
         {
             TQtCanvas canvas(&svg);
             canvas.SetPixelsPerInch(ppi);
-            LayOutIfNeverDrawn(chart, canvas, rect);
             chart.DrawToForeignCanvas(canvas, rect);
         }
         QByteArray out = bytes.data();
@@ -91,7 +67,6 @@ QByteArray ExportChart(TCustomChartPanel& chart, TPictureFormat format) {
     {
         TQtCanvas canvas(&image);
         canvas.SetPixelsPerInch(ppi);
-        LayOutIfNeverDrawn(chart, canvas, rect);
         chart.DrawToForeignCanvas(canvas, rect);
     }
     image.save(&bytes, "PNG");
