@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/form_main.h"
-#include "app/message_boxes.h"
+#include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {

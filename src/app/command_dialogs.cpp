@@ -1,35 +1,13 @@
 #include "app/command_dialogs.h"
 
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 
-#include "app/message_boxes.h"
 #include "app/table_commands.h"
 #include "app/work_progress.h"
+#include "chart/qt/message_boxes.h"
 
 namespace quorvel {
-
-namespace {
-
-// A box without an owner window: the command waits for the answer while the main window stays
-// usable, so the box runs in a local loop instead of a modal one. It takes the keyboard as it shows:
-// left in the main window, a Space meant for the box would press the focused button again and bring
-// one more box.
-QMessageBox::StandardButton RunUnowned(QMessageBox& box) {
-    box.setWindowModality(Qt::NonModal);
-    QEventLoop loop;
-    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
-    box.show();
-    box.raise();
-    box.activateWindow();
-    loop.exec();
-    return box.standardButton(box.clickedButton());
-}
-
-}  // namespace
 
 TCommandDialogs::TCommandDialogs(QWidget* owner, std::function<void()> recompute, TWorkGate* gate)
     : owner_(owner), recompute_(std::move(recompute)), gate_(gate) {}
@@ -58,11 +36,13 @@ std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
 }
 
 TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) {
-    QMessageBox box(QMessageBox::Warning, caption, QString::fromUtf8(kOpenFailureText),
-                    QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setEscapeButton(QMessageBox::Abort);
-    switch (RunUnowned(box)) {
+    const TMessageBox box{QMessageBox::Warning,
+                          caption,
+                          QString::fromUtf8(kOpenFailureText),
+                          QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+                          QMessageBox::Retry,
+                          QMessageBox::Abort};
+    switch (ShowMessageBox(box, nullptr)) {
         case QMessageBox::Retry:
             return TOpenFailureAnswer::Retry;
         case QMessageBox::Ignore:
@@ -73,20 +53,18 @@ TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) 
 }
 
 void TCommandDialogs::ShowError(const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner_);
-    box.exec();
+    ShowMessageBox(TMessageBox{QMessageBox::NoIcon, caption, text}, owner_);
 }
 
 bool TCommandDialogs::Confirm(const QString& question) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), question,
-                    QMessageBox::Yes | QMessageBox::No, owner_);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    const TMessageBox box{QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), question,
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+    return ShowMessageBox(box, owner_) == QMessageBox::Yes;
 }
 
 void TCommandDialogs::Inform(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok);
-    RunUnowned(box);
+    ShowMessageBox(TMessageBox{QMessageBox::Information, QString::fromUtf8(kApplicationTitle), text},
+                   nullptr);
 }
 
 void TCommandDialogs::SetBusy(bool busy) {

@@ -9,13 +9,13 @@
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
-#include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "app/table_commands.h"
 #include "app/table_text.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/message_boxes.h"
 
 namespace quorvel {
 
@@ -89,8 +89,6 @@ void TFormMain::btnCopyClick() {
 }
 
 void TFormMain::btnPrintClick() {
-    // Errors inside the preview (a failed print job) go to the standard exception box.
-    TChartPreview::ErrorReporter() = ReportCurrentException;
     PreviewChartWithTitle(this, Chart1->Chart(), PanelResult->text().toStdString());
     sgData->SetFocus();
 }

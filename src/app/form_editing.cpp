@@ -4,8 +4,8 @@
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
-#include "app/message_boxes.h"
 #include "app/string_grid.h"
+#include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"

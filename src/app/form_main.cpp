@@ -12,10 +12,10 @@
 
 #include "app/chart_feed.h"
 #include "app/grid_model.h"
-#include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {

@@ -10,11 +10,11 @@
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
-#include "app/message_boxes.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
 

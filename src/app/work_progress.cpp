@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/message_boxes.h"
+#include "chart/qt/message_boxes.h"
 
 namespace quorvel {
 

@@ -33,6 +33,8 @@
 #include "chart/chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
+#include "chart_print/fake_printer.h"
+#include "chart_qt/box_watcher.h"
 
 namespace quorvel {
 
@@ -390,6 +392,45 @@ private slots:
         });
         form_->findChild<QAction*>("itmGraphPrint")->trigger();
         QCOMPARE(titleSeen, std::vector<std::string>{formula});
+    }
+
+    // An error that escapes a handler of the print preview and one that escapes a handler of the window
+    // end in the same standard exception box, each over the window the user is in.
+    void previewAndWindowErrorsReachTheSameBox() {
+        QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
+        form_->itmTablPasteClick();
+        auto* print = form_->findChild<QPushButton*>("btnPrint");
+        QVERIFY(print->isEnabled());
+        auto failing = std::make_unique<testing::FakePrinter>();
+        failing->failDrawing = true;
+        std::unique_ptr<TPrinter> saved = ReplacePrinter(std::move(failing));
+        test::TBoxWatcher boxes;
+        const QWidget* preview = nullptr;
+        bool previewStayedOpen = false;
+        WhenShown<TChartPreview>([&](TChartPreview* dialog) {
+            preview = dialog;
+            dialog->BPrint->click();
+            previewStayedOpen = dialog->isVisible();
+            dialog->reject();
+        });
+        print->click();
+        model_->SetCellText(0, 2, "abc");
+        QTest::mouseClick(panelResult_, Qt::LeftButton);
+        ReplacePrinter(std::move(saved));
+
+        QCOMPARE(boxes.Boxes().size(), std::size_t{2});
+        const test::TBoxRecord& inPreview = boxes.Boxes()[0];
+        const test::TBoxRecord& inWindow = boxes.Boxes()[1];
+        QCOMPARE(inPreview.text, QString("Out of paper."));
+        QCOMPARE(inWindow.text, QString("'abc' is not a valid floating point value."));
+        for (const test::TBoxRecord* box : {&inPreview, &inWindow}) {
+            QCOMPARE(box->caption, QString("Quorvel"));
+            QCOMPARE(box->icon, QMessageBox::Critical);
+            QVERIFY(box->modal);
+        }
+        QVERIFY(preview != nullptr && inPreview.owner == preview);
+        QVERIFY(inWindow.owner == form_.get());
+        QVERIFY(previewStayedOpen);
     }
 
     void clearAsksAndKeepsRowCountAndHiddenRows() {

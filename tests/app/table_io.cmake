@@ -15,4 +15,5 @@ quorvel_warnings(form_exit_probe)
 quorvel_test(form_commands_test QTTEST
              SOURCES ${CMAKE_CURRENT_LIST_DIR}/form_commands_test.cpp
              DEPS quorvel_app Qt6::Test)
+target_include_directories(form_commands_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 add_dependencies(form_commands_test form_exit_probe)

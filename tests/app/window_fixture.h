@@ -1,64 +1,22 @@
 #pragma once
-// Shared helpers for tests of the real main window: finding controls by name, typing into cells,
-// and answering the message boxes the window shows from a timer.
+// Shared helpers for tests of the real main window: finding controls by name and typing into cells;
+// its message boxes are answered from a timer by TBoxWatcher.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 #include <vector>
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/string_grid.h"
+#include "chart_qt/box_watcher.h"
 
 namespace quorvel::test {
-
-struct TBoxRecord {
-    QString text;
-    QString caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool modal = false;
-    bool owned = false;
-};
-
-// Records and closes every message box that appears while it lives.
-class TBoxWatcher : public QObject {
-public:
-    TBoxWatcher() {
-        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start(2);
-    }
-    const std::vector<TBoxRecord>& Boxes() const { return boxes_; }
-    void Clear() { boxes_.clear(); }
-
-private:
-    void Poll() {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (box == nullptr || !box->isVisible() || box->property("answered").toBool()) {
-                continue;
-            }
-            box->setProperty("answered", true);
-            boxes_.push_back({box->text(), box->windowTitle(), box->icon(), box->isModal(),
-                              box->parentWidget() != nullptr});
-            QAbstractButton* ok = box->button(QMessageBox::Ok);
-            if (ok != nullptr) {
-                ok->click();
-            } else {
-                box->reject();
-            }
-        }
-    }
-
-    QTimer timer_;
-    std::vector<TBoxRecord> boxes_;
-};
 
 class TWindow {
 public:

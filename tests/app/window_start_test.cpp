@@ -9,7 +9,7 @@
 #include <QSignalSpy>
 
 #include "app/application.h"
-#include "app/message_boxes.h"
+#include "chart/qt/message_boxes.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -271,7 +271,8 @@ private slots:
         QCOMPARE(boxes.Boxes()[0].text, QString("'x' is not a valid floating point value."));
         QCOMPARE(boxes.Boxes()[0].caption, QString("Quorvel"));
         QCOMPARE(boxes.Boxes()[0].icon, QMessageBox::Critical);
-        QVERIFY(boxes.Boxes()[0].owned);
+        QVERIFY(boxes.Boxes()[0].owner == w.form.get());
+        QVERIFY(boxes.Boxes()[0].modal);
         QVERIFY(w.form->isVisible());
     }
 

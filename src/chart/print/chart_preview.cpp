@@ -8,7 +8,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -21,6 +20,7 @@
 #include "chart/chart_panel.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/print/printer.h"
+#include "chart/qt/message_boxes.h"
 
 namespace quorvel {
 
@@ -64,33 +64,6 @@ QFrame* RaisedPanel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-std::function<void()>& TChartPreview::ErrorReporter() {
-    static std::function<void()> reporter = [] {
-        QString text;
-        try {
-            throw;
-        } catch (const std::exception& e) {
-            text = QString::fromUtf8(e.what());
-        } catch (...) {
-            text = QStringLiteral("Unknown error");
-        }
-        QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text, QMessageBox::Ok);
-        box.exec();
-    };
-    return reporter;
-}
-
-template <class F>
-void TChartPreview::Guarded(F handler) {
-    try {
-        handler();
-    } catch (...) {
-        if (ErrorReporter()) {
-            ErrorReporter()();
-        }
-    }
-}
-
 TChartPreview::TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
                              TPrinter& printer)
     : QDialog(owner), chart_(chart), settings_(settings), printer_(printer) {
@@ -101,10 +74,10 @@ TChartPreview::TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPri
     BuildLayout();
     page_ = new TChartPreviewPage(printer_, this);
     page_->SetPreviewChart(&chart_, &settings_);
-    page_->OnMarginsChanged = [this](TChartPreviewPage&, bool disableProportional,
-                                     const TPageMargins& margins) {
-        Guarded([&] { ApplyMargins(disableProportional, margins); });
-    };
+    page_->OnMarginsChanged =
+        Guarded([this](TChartPreviewPage&, bool disableProportional, const TPageMargins& margins) {
+            ApplyMargins(disableProportional, margins);
+        });
     page_->lower();
     resize(kClientWidth, kClientHeight);
     QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
@@ -162,32 +135,31 @@ void TChartPreview::BuildLayout() {
     CBProp = Place(new QCheckBox("В центре", panel2_), "CBProp", 13, 304, 92, 17);
     CBProp->setChecked(true);
 
-    connect(Printers, &QComboBox::activated, this,
-            [this](int index) { Guarded([&] { PrintersChange(index); }); });
-    connect(BSetupPrinter, &QPushButton::clicked, this, [this] { Guarded([&] { BSetupPrinterClick(); }); });
-    connect(BPrint, &QPushButton::clicked, this, [this] { Guarded([&] { BPrintClick(); }); });
+    // Every handler runs behind the guard: what escapes it ends in the standard exception box, and the
+    // dialog stays open.
+    connect(Printers, &QComboBox::activated, this, Guarded([this](int index) { PrintersChange(index); }));
+    connect(BSetupPrinter, &QPushButton::clicked, this, Guarded([this](bool) { BSetupPrinterClick(); }));
+    connect(BPrint, &QPushButton::clicked, this, Guarded([this](bool) { BPrintClick(); }));
     connect(BClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(orientationItems_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) {
-            Guarded([&] { OrientationClick(); });
-        }
-    });
+    connect(orientationItems_, &QButtonGroup::idToggled, this, Guarded([this](int, bool checked) {
+                if (checked) {
+                    OrientationClick();
+                }
+            }));
     const auto edited = [this](QSpinBox* edit, int TPageMargins::*side, int TPageMargins::*opposite) {
-        connect(edit, &QSpinBox::valueChanged, this, [this, edit, side, opposite] {
-            Guarded(
-                [&] { MarginEdited(edit, settings_.PageMargins.*side, settings_.PageMargins.*opposite); });
-        });
+        connect(edit, &QSpinBox::valueChanged, this, Guarded([this, edit, side, opposite](int) {
+                    MarginEdited(edit, settings_.PageMargins.*side, settings_.PageMargins.*opposite);
+                }));
     };
     edited(SETopMa, &TPageMargins::Top, &TPageMargins::Bottom);
     edited(SELeftMa, &TPageMargins::Left, &TPageMargins::Right);
     edited(SEBotMa, &TPageMargins::Bottom, &TPageMargins::Top);
     edited(SERightMa, &TPageMargins::Right, &TPageMargins::Left);
-    connect(BReset, &QPushButton::clicked, this, [this] { Guarded([&] { BResetClick(); }); });
-    connect(ShowMargins, &QCheckBox::toggled, this,
-            [this](bool on) { Guarded([&] { ShowMarginsClick(on); }); });
+    connect(BReset, &QPushButton::clicked, this, Guarded([this](bool) { BResetClick(); }));
+    connect(ShowMargins, &QCheckBox::toggled, this, Guarded([this](bool on) { ShowMarginsClick(on); }));
     connect(Resolution, &QScrollBar::valueChanged, this,
-            [this](int value) { Guarded([&] { ResolutionChange(value); }); });
-    connect(CBProp, &QCheckBox::toggled, this, [this](bool on) { Guarded([&] { CBPropClick(on); }); });
+            Guarded([this](int value) { ResolutionChange(value); }));
+    connect(CBProp, &QCheckBox::toggled, this, Guarded([this](bool on) { CBPropClick(on); }));
 }
 
 void TChartPreview::resizeEvent(QResizeEvent* event) {
@@ -204,7 +176,7 @@ void TChartPreview::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        Guarded([&] { FormShow(); });
+        Guarded([this] { FormShow(); })();
     }
 }
 

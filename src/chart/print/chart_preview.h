@@ -3,7 +3,6 @@
 // dragging the chart on the drawn sheet, margin lines, default margins, print detail, proportional
 // placement, and printing.
 #include <QDialog>
-#include <functional>
 #include <string>
 
 #include "chart/print_settings.h"
@@ -39,9 +38,6 @@ public:
     TChartPreviewPage* Page() const { return page_; }
     TChartPrintSettings& Settings() const { return settings_; }
     const TPageMargins& DefaultMargins() const { return defaultMargins_; }
-
-    // Reports an error that a handler of the dialog let escape; by default a box with the message.
-    static std::function<void()>& ErrorReporter();
 
     QComboBox* Printers = nullptr;
     QPushButton* BSetupPrinter = nullptr;
@@ -79,9 +75,6 @@ private:
     void ResolutionChange(int value);
     void CBPropClick(bool checked);
     int SelectedOrientation() const;
-    // Runs a handler; what it lets escape goes to the error reporter and the dialog stays open.
-    template <class F>
-    void Guarded(F handler);
 
     TCustomChartPanel& chart_;
     TChartPrintSettings& settings_;
