@@ -35,7 +35,6 @@ public:
     ~TFormMain() override;
 
     const TChartFeed& ChartFeed() const { return *chartFeed_; }
-    const TFitCoefficients& Coefficients() const { return coefficients_; }
 
 public slots:
     void FormCreate();

@@ -340,10 +340,6 @@ void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSetti
     ShowChartPreview(owner, chart, settings, Printer());
 }
 
-void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart) {
-    ShowChartPreview(owner, chart, chart.PrintSettings, Printer());
-}
-
 void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, const std::string& formulaLine) {
     PreviewChartWithTitle(owner, chart, chart.PrintSettings, formulaLine);
 }

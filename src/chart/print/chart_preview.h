@@ -36,7 +36,6 @@ public:
     ~TChartPreview() override;
 
     TChartPreviewPage* Page() const { return page_; }
-    TChartPrintSettings& Settings() const { return settings_; }
     const TPageMargins& DefaultMargins() const { return defaultMargins_; }
 
     QComboBox* Printers = nullptr;
@@ -95,8 +94,6 @@ private:
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
                       TPrinter& printer);
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings);
-// The preview with the chart's own print settings and the process-wide printer.
-void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart);
 
 // The print command of the main window, up to the focus: the formula line is appended to the chart's
 // title, the title shown, the preview run, and the title hidden and emptied again (also on an error).

@@ -24,6 +24,9 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// The paper is white, as printers' paper is.
+constexpr TColor kSheetColor = clWhite;
+
 QRect ToQRect(const TRect& r) {
     return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
@@ -44,23 +47,9 @@ void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSet
     Invalidate();
 }
 
-void TChartPreviewPage::SetSheetColor(TColor color) {
-    if (color != sheetColor_) {
-        sheetColor_ = color;
-        Invalidate();
-    }
-}
-
 void TChartPreviewPage::SetShowMarginLines(bool show) {
     if (show != showMarginLines_) {
         showMarginLines_ = show;
-        Invalidate();
-    }
-}
-
-void TChartPreviewPage::SetShowImage(bool show) {
-    if (show != showImage_) {
-        showImage_ = show;
         Invalidate();
     }
 }
@@ -93,7 +82,7 @@ void TChartPreviewPage::RenderFrame() {
         canvas.FillRect(TRect{0, 0, size.width(), size.height()});
 
         canvas.SetPen(TPen{clBlack, psSolid, 1});
-        canvas.SetBrush(TBrush{sheetColor_, bsSolid});
+        canvas.SetBrush(TBrush{kSheetColor, bsSolid});
         canvas.Rectangle(sheetRect_);
         const TRect& s = sheetRect_;
         canvas.SetBrush(TBrush{clBlack, bsSolid});
@@ -110,7 +99,7 @@ void TChartPreviewPage::RenderFrame() {
 }
 
 void TChartPreviewPage::PaintPicture(QPainter& painter) {
-    if (chart_ == nullptr || settings_ == nullptr || !showImage_ || pictureRect_.IsEmpty()) {
+    if (chart_ == nullptr || settings_ == nullptr || pictureRect_.IsEmpty()) {
         return;
     }
     TPrintingScope printing(*chart_);
@@ -133,8 +122,7 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
 
 void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
     TQtCanvas canvas(painter);
-    const bool greySheet = sheetColor_ == clSilver || sheetColor_ == clGray;
-    canvas.SetPen(TPen{greySheet ? clWhite : clSilver, psDot, 1, pmNotXor});
+    canvas.SetPen(TPen{clSilver, psDot, 1, pmNotXor});
     canvas.SetBrush(TBrush{clWhite, bsClear});
     canvas.SetBackMode(bmTransparent);
     const TRect& s = sheetRect_;

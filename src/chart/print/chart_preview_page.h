@@ -8,7 +8,6 @@
 #include "chart/geometry.h"
 #include "chart/print/sheet_geometry.h"
 #include "chart/print_settings.h"
-#include "runtime/colors.h"
 
 namespace quorvel {
 
@@ -23,21 +22,14 @@ public:
 
     // The chart shown and its print settings (both must outlive the page; null shows an empty sheet).
     void SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings);
-    TCustomChartPanel* PreviewChart() const { return chart_; }
 
-    TColor SheetColor() const { return sheetColor_; }
-    void SetSheetColor(TColor color);
-    bool ShowMarginLines() const { return showMarginLines_; }
     void SetShowMarginLines(bool show);
-    bool ShowImage() const { return showImage_; }
-    void SetShowImage(bool show);
     bool AllowResize = true;
     bool AllowMove = true;
 
     // The paper and the chart on it, as laid out by the last paint.
     const TRect& SheetRect() const { return sheetRect_; }
     const TRect& PictureRect() const { return pictureRect_; }
-    TGripKind GripKind() const { return grip_; }
 
     // Raised while dragging: the page, whether proportional placement ends, the new margins.
     std::function<void(TChartPreviewPage&, bool, const TPageMargins&)> OnMarginsChanged;
@@ -70,9 +62,7 @@ private:
     TPrinter& printer_;
     TCustomChartPanel* chart_ = nullptr;
     TChartPrintSettings* settings_ = nullptr;
-    TColor sheetColor_ = clWhite;
     bool showMarginLines_ = true;
-    bool showImage_ = true;
     TRect sheetRect_;
     TRect pictureRect_;
     TGripKind grip_ = gkNone;
