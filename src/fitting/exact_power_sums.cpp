@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "fitting/two_parts.h"
 
@@ -88,15 +89,24 @@ inline void Powers(u64 (&pw)[7][8], u64 u) {
     }
 }
 
+// V² of a one-limb V, as two limbs.
+inline void Square(u64 v, u64 (&out)[2]) {
+    const u128 p = static_cast<u128>(v) * v;
+    out[0] = static_cast<u64>(p);
+    out[1] = static_cast<u64>(p >> 64);
+}
+
 // The sums of the points whose U and V fit one limb each, in one block of columns at fixed places:
-// SU(m), m = 1 .. 2·Degree, takes m columns, WU(j), j = 0 .. Degree, takes j + 1; positive and negative
-// parts apart. The places are constants, so the accumulation loop needs no pointers.
-template <int Degree>
+// SU(m), m = 1 .. 2·Degree, takes m columns, WU(j), j = 0 .. Degree, takes j + 1, and VV two, when
+// kept; positive and negative parts apart. The places are constants, so the accumulation loop needs no
+// pointers.
+template <int Degree, bool Squares>
 struct TWholeSums {
     static constexpr int kMaxPower = 2 * Degree;
     static constexpr int SuAt(int m) { return m * (m - 1) / 2; }
     static constexpr int WuAt(int j) { return SuAt(kMaxPower + 1) + j * (j + 1) / 2; }
-    static constexpr int kColumns = WuAt(Degree + 1);
+    static constexpr int kVvAt = WuAt(Degree + 1);
+    static constexpr int kColumns = kVvAt + (Squares ? 2 : 0);
 
     Column part[2][kColumns] = {};
 
@@ -152,6 +162,13 @@ struct TWholeSums {
         AddPowers2<1, kMaxPower>(pa, pb, xNegative);
         AddColumns2<1>(part[yNegative] + WuAt(0), &va, &vb);
         AddProducts2<1, Degree>(pa, va, pb, vb, yNegative, xNegative);
+        if constexpr (Squares) {
+            u64 sa[2];
+            u64 sb[2];
+            Square(va, sa);
+            Square(vb, sb);
+            AddColumns2<2>(part[0] + kVvAt, sa, sb);
+        }
     }
 
     void Add(u64 u, u64 v, int xNegative, int yNegative) {
@@ -161,6 +178,11 @@ struct TWholeSums {
         AddPowers<1, kMaxPower>(pw, xNegative);
         AddColumns<1>(part[yNegative] + WuAt(0), &v);
         AddProducts<1, Degree>(pw, v, yNegative, xNegative);
+        if constexpr (Squares) {
+            u64 sq[2];
+            Square(v, sq);
+            AddColumns<2>(part[0] + kVvAt, sq);
+        }
     }
 };
 
@@ -238,8 +260,9 @@ void TLimbAccumulator::ToMpz(mpz_t out) const {
     mpz_clear(negative);
 }
 
-bool TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
+bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squares) {
     degree_ = degree;
+    squares_ = squares;
     const int maxPower = 2 * degree;
 
     // First pass: the exponent ranges, which fix s, t and the accumulator widths.
@@ -285,29 +308,39 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree) {
     for (int j = 0; j <= 3; ++j) {
         wu_[j].Reset(j <= degree ? std::max(j * xBits + yBits, 64L * (j + 1)) : 0);
     }
+    vv_.Reset(squares ? std::max(2 * yBits, 128L) : 0);
 
-    switch (degree) {
-        case 1:
-            AccumulateInParts<1>(points);
-            break;
-        case 2:
-            AccumulateInParts<2>(points);
-            break;
-        default:
-            AccumulateInParts<3>(points);
-            break;
+    const auto accumulate = [this, &points](auto squaresTag) {
+        constexpr bool kSquares = decltype(squaresTag)::value;
+        switch (degree_) {
+            case 1:
+                AccumulateInParts<1, kSquares>(points);
+                break;
+            case 2:
+                AccumulateInParts<2, kSquares>(points);
+                break;
+            default:
+                AccumulateInParts<3, kSquares>(points);
+                break;
+        }
+    };
+    if (squares) {
+        accumulate(std::true_type{});
+    } else {
+        accumulate(std::false_type{});
     }
     su_[0].AddSmall(points.size(), false);
     return true;
 }
 
-template <int Degree>
+template <int Degree, bool Squares>
 void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
     // Integer sums do not depend on their order: the halves are summed apart and then added.
     TExactPowerSums second = *this;
     const int parts =
         InTwoParts(points.size(), [this, &second, &points](std::size_t from, std::size_t to, int part) {
-            (part == 0 ? *this : second).AccumulatePoints<Degree>(points.data() + from, points.data() + to);
+            (part == 0 ? *this : second)
+                .AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
         });
     if (parts == 2) {
         for (int m = 1; m <= 2 * Degree; ++m) {
@@ -316,13 +349,16 @@ void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
         for (int j = 0; j <= Degree; ++j) {
             wu_[j].Absorb(second.wu_[j]);
         }
+        if constexpr (Squares) {
+            vv_.Absorb(second.vv_);
+        }
     }
 }
 
-template <int Degree>
+template <int Degree, bool Squares>
 void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint* end) {
     constexpr int kMaxPower = 2 * Degree;
-    using Whole = TWholeSums<Degree>;
+    using Whole = TWholeSums<Degree, Squares>;
     Whole whole;
     Column* su[7][2];
     Column* wu[4][2];
@@ -390,6 +426,11 @@ void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint
         }
         if (y.mantissa != 0) {
             AddShifted(wu[0][yNeg], &y.mantissa, 1, dy);
+            if constexpr (Squares) {
+                u64 sq[2];
+                Square(y.mantissa, sq);
+                vv_.Add(sq, 2, 2 * dy, false);
+            }
             if (x.mantissa != 0) {
                 for (int j = 1; j <= Degree; ++j) {
                     const int n = MulLimb(pw[j], pn[j], y.mantissa, prod);
@@ -409,6 +450,9 @@ void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint
             wu_[j].AddColumns(whole.part[sign] + Whole::WuAt(j), j + 1, sign != 0);
         }
     }
+    if constexpr (Squares) {
+        vv_.AddColumns(whole.part[0] + Whole::kVvAt, 2, false);
+    }
 }
 
 void TExactPowerSums::SumU(int m, mpz_t out) const {
@@ -417,6 +461,10 @@ void TExactPowerSums::SumU(int m, mpz_t out) const {
 
 void TExactPowerSums::SumUV(int j, mpz_t out) const {
     wu_[j].ToMpz(out);
+}
+
+void TExactPowerSums::SumVV(mpz_t out) const {
+    vv_.ToMpz(out);
 }
 
 }  // namespace quorvel

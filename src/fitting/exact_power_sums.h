@@ -2,8 +2,8 @@
 // Exact power sums of a point table, the input of the exact least-squares solve.
 //
 // Every double is m·2^e with an integer mantissa m. With s the smallest X exponent and t the
-// smallest Y exponent, U = X/2^s and V = Y/2^t are integers, so SU(m) = ΣU^m and WU(j) = ΣU^j·V
-// are integers too. They are accumulated in fixed-width column arrays sized once per table, so the
+// smallest Y exponent, U = X/2^s and V = Y/2^t are integers, so SU(m) = ΣU^m, WU(j) = ΣU^j·V and
+// VV = ΣV² are integers too. They are accumulated in fixed-width column arrays sized once per table, so the
 // loop over the points never allocates and never rounds.
 #include <gmp.h>
 
@@ -43,9 +43,10 @@ private:
 
 class TExactPowerSums {
 public:
-    // Accumulates SU(0..2·degree) and WU(0..degree); degree is 1, 2 or 3. False (with the sums
+    // Accumulates SU(0..2·degree) and WU(0..degree), and VV when asked (only the uncertainties need
+    // it, so the plain fit does not pay for it); degree is 1, 2 or 3. False (with the sums
     // unspecified) when a value is not finite.
-    bool Accumulate(const TPointTable& points, int degree);
+    bool Accumulate(const TPointTable& points, int degree, bool squares = false);
 
     int Degree() const { return degree_; }
     long XShift() const { return s_; }  // s: X = U·2^s
@@ -54,18 +55,23 @@ public:
     void SumU(int m, mpz_t out) const;
     // out := WU(j), 0 <= j <= degree.
     void SumUV(int j, mpz_t out) const;
+    // out := VV; only after an accumulation with squares.
+    void SumVV(mpz_t out) const;
+    bool HasSquares() const { return squares_; }
 
 private:
-    template <int Degree>
+    template <int Degree, bool Squares>
     void AccumulatePoints(const TDataPoint* begin, const TDataPoint* end);
-    template <int Degree>
+    template <int Degree, bool Squares>
     void AccumulateInParts(const TPointTable& points);
 
     int degree_ = 0;
+    bool squares_ = false;
     long s_ = 0;
     long t_ = 0;
     TLimbAccumulator su_[7];
     TLimbAccumulator wu_[4];
+    TLimbAccumulator vv_;
 };
 
 // The integer mantissa and exponent of a double: value = ±mantissa·2^exponent with an odd

@@ -11,10 +11,14 @@ namespace quorvel {
 
 namespace {
 
-using Matrix = std::vector<std::vector<mpz_class>>;
+long BitLength(const mpz_class& v) {
+    return static_cast<long>(mpz_sizeinbase(v.get_mpz_t(), 2));
+}
+
+}  // namespace
 
 // Fraction-free (Bareiss) elimination with row exchanges: every division is exact.
-mpz_class Determinant(Matrix a) {
+mpz_class Determinant(TExactMatrix a) {
     const std::size_t n = a.size();
     mpz_class previous = 1;
     bool flip = false;
@@ -41,45 +45,39 @@ mpz_class Determinant(Matrix a) {
     return flip ? mpz_class(-a[n - 1][n - 1]) : a[n - 1][n - 1];
 }
 
-long BitLength(const mpz_class& v) {
-    return static_cast<long>(mpz_sizeinbase(v.get_mpz_t(), 2));
+TExactMatrix NormalMatrix(const TExactPowerSums& sums) {
+    const std::size_t size = static_cast<std::size_t>(sums.Degree()) + 1;
+    std::vector<mpz_class> su(2 * size - 1);
+    for (std::size_t m = 0; m < su.size(); ++m) {
+        sums.SumU(static_cast<int>(m), su[m].get_mpz_t());
+    }
+    TExactMatrix m(size, std::vector<mpz_class>(size));
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            m[j][k] = su[j + k];
+        }
+    }
+    return m;
 }
 
-}  // namespace
+namespace {
 
-bool RoundQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out) {
-    if (mpz_sgn(num) == 0) {
-        out = 0.0;
-        return true;
-    }
-    const bool negative = mpz_sgn(num) != mpz_sgn(den);
-    mpz_class n(num), d(den);
-    n = abs(n);
-    d = abs(d);
-
-    // Scale so that the integer quotient has 55 or 56 bits: 53 for the mantissa, a rounding bit,
-    // and at least one more; the remainder only matters as a sticky bit.
-    const long shift = 55 - (BitLength(n) - BitLength(d));
-    if (shift >= 0) {
-        mpz_mul_2exp(n.get_mpz_t(), n.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
-    } else {
-        mpz_mul_2exp(d.get_mpz_t(), d.get_mpz_t(), static_cast<mp_bitcnt_t>(-shift));
-    }
-    mpz_class q, r;
-    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), n.get_mpz_t(), d.get_mpz_t());
-    const std::uint64_t quotient = mpz_get_ui(q.get_mpz_t());
-    bool sticky = r != 0;
-    const long e = exp2 - shift;  // value = (quotient + r/d)·2^e
-    const long length = BitLength(q);
+// out := the double nearest to (quotient + f)·2^e, ties to even, where 0 <= f < 1 and f > 0 exactly when
+// sticky; quotient has at least 55 bits, so that the rounding bit lies inside it. False beyond the range.
+bool RoundScaled(std::uint64_t quotient, bool sticky, long e, bool negative, double& out) {
+    const long length = 64 - __builtin_clzll(quotient);
     const long top = length - 1 + e;
     const long ulpExp = std::max(top - 52, -1074L);
     const long drop = ulpExp - e;  // at least 2
     std::uint64_t mantissa = 0;
     bool roundBit = false;
-    if (drop <= 57) {
+    if (drop < 64) {
         mantissa = quotient >> drop;
         roundBit = ((quotient >> (drop - 1)) & 1) != 0;
         sticky = sticky || (quotient & ((std::uint64_t{1} << (drop - 1)) - 1)) != 0;
+    } else if (drop == 64) {
+        roundBit = (quotient >> 63) != 0;
+        sticky = sticky || (quotient & ((std::uint64_t{1} << 63) - 1)) != 0;
     } else {
         sticky = true;
     }
@@ -99,22 +97,67 @@ bool RoundQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& 
     return true;
 }
 
+// n := n·2^shift for shift >= 0, else d := d·2^-shift.
+void ScaleApart(mpz_class& n, mpz_class& d, long shift) {
+    if (shift >= 0) {
+        mpz_mul_2exp(n.get_mpz_t(), n.get_mpz_t(), static_cast<mp_bitcnt_t>(shift));
+    } else {
+        mpz_mul_2exp(d.get_mpz_t(), d.get_mpz_t(), static_cast<mp_bitcnt_t>(-shift));
+    }
+}
+
+}  // namespace
+
+bool RoundQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out) {
+    if (mpz_sgn(num) == 0) {
+        out = 0.0;
+        return true;
+    }
+    const bool negative = mpz_sgn(num) != mpz_sgn(den);
+    mpz_class n(num), d(den);
+    n = abs(n);
+    d = abs(d);
+
+    // Scale so that the integer quotient has 55 or 56 bits: 53 for the mantissa, a rounding bit,
+    // and at least one more; the remainder only matters as a sticky bit.
+    const long shift = 55 - (BitLength(n) - BitLength(d));
+    ScaleApart(n, d, shift);
+    mpz_class q, r;
+    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), n.get_mpz_t(), d.get_mpz_t());
+    return RoundScaled(mpz_get_ui(q.get_mpz_t()), r != 0, exp2 - shift, negative, out);
+}
+
+bool RoundSqrtOfQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out) {
+    if (mpz_sgn(num) == 0) {
+        out = 0.0;
+        return true;
+    }
+    mpz_class n(num), d(den);
+    n = abs(n);
+    d = abs(d);
+    // An odd power of two moves one factor 2 into the quotient: sqrt(q·2^(2h)) = sqrt(q)·2^h.
+    if ((exp2 & 1) != 0) {
+        n <<= 1;
+        --exp2;
+    }
+    // n·2^(2k)/d lies in [2^110, 2^114), so its integer square root r has 56 or 57 bits; the root
+    // lies in [r, r + 1), exactly r only when both the quotient and the root leave no remainder.
+    const long k = (112 - (BitLength(n) - BitLength(d))) / 2;
+    ScaleApart(n, d, 2 * k);
+    mpz_class q, r, root, rest;
+    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), n.get_mpz_t(), d.get_mpz_t());
+    mpz_sqrtrem(root.get_mpz_t(), rest.get_mpz_t(), q.get_mpz_t());
+    return RoundScaled(mpz_get_ui(root.get_mpz_t()), r != 0 || rest != 0, exp2 / 2 - k, false, out);
+}
+
 bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients) {
     const int degree = sums.Degree();
     const std::size_t size = static_cast<std::size_t>(degree) + 1;
-    std::vector<mpz_class> su(2 * size - 1), wu(size);
-    for (std::size_t m = 0; m < su.size(); ++m) {
-        sums.SumU(static_cast<int>(m), su[m].get_mpz_t());
-    }
+    std::vector<mpz_class> wu(size);
     for (std::size_t j = 0; j < size; ++j) {
         sums.SumUV(static_cast<int>(j), wu[j].get_mpz_t());
     }
-    Matrix m(size, std::vector<mpz_class>(size));
-    for (std::size_t j = 0; j < size; ++j) {
-        for (std::size_t k = 0; k < size; ++k) {
-            m[j][k] = su[j + k];
-        }
-    }
+    const TExactMatrix m = NormalMatrix(sums);
     const mpz_class det = Determinant(m);
     if (det == 0) {
         return false;
@@ -122,7 +165,7 @@ bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double,
     // Cramer: b_k = det(M with column k replaced by W)/det(M), and a_k = b_k·2^(t − k·s).
     coefficients = {0.0, 0.0, 0.0, 0.0};
     for (std::size_t k = 0; k < size; ++k) {
-        Matrix mk = m;
+        TExactMatrix mk = m;
         for (std::size_t j = 0; j < size; ++j) {
             mk[j][k] = wu[j];
         }

@@ -1,8 +1,9 @@
 #pragma once
 // The exact solve of the normal equations and the one rounding of each coefficient.
-#include <gmp.h>
+#include <gmpxx.h>
 
 #include <array>
+#include <vector>
 
 #include "fitting/exact_power_sums.h"
 
@@ -11,6 +12,18 @@ namespace quorvel {
 // out := the double nearest to num/den·2^exp2 (ties to even); den must not be 0. Returns false
 // when the value lies outside the double range (its rounding would be infinite).
 bool RoundQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out);
+
+// out := the double nearest to sqrt(num/den·2^exp2) (ties to even), rounded once from the exact
+// root; num/den must not be negative, den not 0. False beyond the double range.
+bool RoundSqrtOfQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, double& out);
+
+using TExactMatrix = std::vector<std::vector<mpz_class>>;
+
+// The determinant of a square integer matrix, exactly.
+mpz_class Determinant(TExactMatrix a);
+
+// M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
+TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 
 // Solves Σ_k a_k·S(j+k) = W(j), j = 0..degree, exactly from the power sums and rounds each
 // coefficient once. Coefficients above the degree are 0. Returns false when the system is

@@ -31,15 +31,20 @@ double StoreChecked(long double value) {
 
 }  // namespace
 
-bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store) {
+bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
+                       std::optional<TFitUncertainty>* uncertainty) {
     if (kind == fkLinear) {
         store.a2 = 0;
         store.a3 = 0;
     }
     TExactPowerSums sums;
     std::array<double, 4> a{};
-    if (!sums.Accumulate(points, static_cast<int>(kind)) || !SolveNormalEquationsExactly(sums, a)) {
+    if (!sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr) ||
+        !SolveNormalEquationsExactly(sums, a)) {
         return false;
+    }
+    if (uncertainty != nullptr) {
+        uncertainty->emplace(sums, static_cast<int>(points.size()));
     }
     store.a0 = a[0];
     store.a1 = a[1];

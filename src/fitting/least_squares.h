@@ -1,16 +1,20 @@
 #pragma once
 // The least-squares fit of the chosen kind, the polynomial's value and the error statistics.
+#include <optional>
 #include <vector>
 
 #include "fitting/fit_types.h"
+#include "fitting/fit_uncertainty.h"
 
 namespace quorvel {
 
 // Fits the points exactly and writes the store: each coefficient is the exact least-squares value
 // rounded once to the nearest double. Returns false when no unique fit exists (fewer distinct X
 // values than the kind needs) or a coefficient is beyond the double range. On failure the linear
-// kind has already written a2 = a3 = 0; the other kinds write nothing.
-bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store);
+// kind has already written a2 = a3 = 0; the other kinds write nothing. With `uncertainty`, a fit that
+// succeeds also sets the exact standard uncertainties there.
+bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
+                       std::optional<TFitUncertainty>* uncertainty = nullptr);
 
 // ((a3·X)·X)·X + (a2·X)·X + a1·X + a0 with 64-bit-mantissa intermediates. Throws EOverflow when
 // the value is beyond the double range.

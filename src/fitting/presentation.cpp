@@ -14,7 +14,8 @@
 
 namespace quorvel {
 
-TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store) {
+TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
+                           bool withUncertainty) {
     TRecomputeResult result;
     result.measured = ExtractPoints(table);
     const TPointTable& points = result.measured;
@@ -26,7 +27,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.panelCaptions.fill(kTooFewCaption);
         result.resultCaption = kFillTableCaption;
     } else {
-        result.solveFailed = !SolveLeastSquares(kind, points, store);
+        result.solveFailed =
+            !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr);
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
         result.panelCaptions = texts.captions;
         result.formula = BuildFormula(store, kind, texts);

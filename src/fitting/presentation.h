@@ -3,11 +3,13 @@
 // shows out. The window (and quorvel-fit) only apply it.
 #include <array>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fitting/fit_types.h"
+#include "fitting/fit_uncertainty.h"
 #include "runtime/colors.h"
 
 namespace quorvel {
@@ -48,12 +50,16 @@ struct TRecomputeResult {
     std::vector<TColor> colors;
     std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order
     std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
+    // The exact standard uncertainties, when asked for and the solve succeeded.
+    std::optional<TFitUncertainty> uncertainty;
 };
 
 // Steps 1-13 of the recompute. Throws EConvertError (or EOverflow) on a bad cell before touching the
 // store. A fault after the solve ends the recompute there: the result says how far it got and holds
-// the error. Writes the store only through the solve.
-TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store);
+// the error. Writes the store only through the solve. The window does not show the uncertainties; a
+// front end that does asks for them.
+TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
+                           bool withUncertainty = false);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

@@ -88,4 +88,25 @@ inline bool IsNearestDouble(const mpq_class& exact, double d) {
     return true;
 }
 
+// True when d is the double nearest to sqrt(q) (ties to an even mantissa), q >= 0: sqrt(q) lies between
+// the midpoints to d's neighbours, compared squared so that no root is taken.
+inline bool IsNearestSqrt(const mpq_class& q, double d) {
+    if (!std::isfinite(d) || d < 0) {
+        return false;
+    }
+    const bool even = (std::bit_cast<std::uint64_t>(d) & 1) == 0;
+    const double below = std::nextafter(d, 0.0);
+    const double above = std::nextafter(d, INFINITY);
+    if (d > 0) {
+        const mpq_class low = (Exact(d) + Exact(below)) / 2;
+        if (q < low * low || (q == low * low && !even)) {
+            return false;
+        }
+    }
+    // Above the largest double the midpoint is half its ulp further on.
+    const mpq_class high = std::isfinite(above) ? mpq_class((Exact(d) + Exact(above)) / 2)
+                                                : mpq_class(Exact(d) + Exact(d - below) / 2);
+    return q < high * high || (q == high * high && even);
+}
+
 }  // namespace quorvel::testing

@@ -16,6 +16,7 @@ namespace {
 using testing::Exact;
 using testing::ExactLeastSquares;
 using testing::IsNearestDouble;
+using testing::IsNearestSqrt;
 
 TEST(SplitDouble, GivesOddMantissaAndExponent) {
     const TBinaryParts twelve = SplitDouble(12.0);
@@ -33,10 +34,19 @@ TEST(SplitDouble, GivesOddMantissaAndExponent) {
     EXPECT_FALSE(SplitDouble(-0.0).negative);
 }
 
-// The fast accumulator against sums formed in rational arithmetic.
+void ExpectSumsExact(const TPointTable& points, int degree, bool squares);
+
+// The fast accumulator against sums formed in rational arithmetic, with and without the squares.
 void ExpectSumsExact(const TPointTable& points, int degree) {
+    for (const bool squares : {false, true}) {
+        SCOPED_TRACE(squares ? "with squares" : "without squares");
+        ExpectSumsExact(points, degree, squares);
+    }
+}
+
+void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
     TExactPowerSums sums;
-    sums.Accumulate(points, degree);
+    sums.Accumulate(points, degree, squares);
     const long s = sums.XShift(), t = sums.YShift();
     mpz_class actual;
     for (int m = 0; m <= 2 * degree; ++m) {
@@ -81,6 +91,20 @@ void ExpectSumsExact(const TPointTable& points, int degree) {
         sums.SumUV(j, actual.get_mpz_t());
         ASSERT_EQ(expected.get_den(), 1) << "V is not an integer, j = " << j;
         ASSERT_TRUE(mpz_class(expected.get_num()) == actual) << "WU(" << j << ")";
+    }
+    if (squares) {
+        mpq_class expected = 0;
+        for (const TDataPoint& p : points) {
+            mpq_class v = Exact(p.Y);
+            if (t >= 0) {
+                mpq_div_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(t));
+            } else {
+                mpq_mul_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(-t));
+            }
+            expected += v * v;
+        }
+        sums.SumVV(actual.get_mpz_t());
+        ASSERT_TRUE(mpz_class(expected.get_num()) == actual) << "VV";
     }
 }
 
@@ -231,6 +255,95 @@ TEST(RoundQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
         } else {
             ASSERT_TRUE(ok);
             EXPECT_TRUE(IsNearestDouble(exact, out)) << "case " << i;
+        }
+    }
+}
+
+bool RoundSqrt(const mpq_class& q, long exp2, double& out) {
+    return RoundSqrtOfQuotientToDouble(q.get_num_mpz_t(), q.get_den_mpz_t(), exp2, out);
+}
+
+mpq_class TimesPowerOfTwo(mpq_class q, long exp2) {
+    if (exp2 >= 0) {
+        mpq_mul_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(exp2));
+    } else {
+        mpq_div_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(-exp2));
+    }
+    return q;
+}
+
+TEST(RoundSqrtOfQuotientToDouble, ExactRootsTiesSubnormalsAndRange) {
+    const struct {
+        mpq_class q;
+        long exp2;
+        double expected;  // NAN: beyond the range
+    } rows[] = {
+        {mpq_class(0), 0, 0.0},
+        {mpq_class(9, 4), 0, 1.5},  // exact roots come out exactly
+        {mpq_class(1), -2148, std::ldexp(1.0, -1074)},
+        {mpq_class(1), 1, std::sqrt(2.0)},  // an odd power of two
+        {mpq_class(2), -1, 1.0},
+        {mpq_class(1, 3), 0, std::sqrt(1.0 / 3.0)},
+        {mpq_class(1), 2046, std::ldexp(1.0, 1023)},
+        {mpq_class(1), 2048, NAN},
+        // 2^-1075 is half the smallest subnormal; its square is the tie between 0 and it: even 0.
+        {mpq_class(1), -2150, 0.0},
+        {mpq_class(5, 4), -2150, std::ldexp(1.0, -1074)},  // just above that tie
+    };
+    // Just above the midpoint of 1 and its successor, by less than the scaled quotient resolves: only
+    // the division's remainder says the root is not the tie.
+    const mpq_class midpoint = 1 + Exact(std::ldexp(1.0, -53));
+    double above = 0;
+    ASSERT_TRUE(RoundSqrt(midpoint * midpoint + Exact(std::ldexp(1.0, -400)), 0, above));
+    EXPECT_EQ(above, std::nextafter(1.0, 2.0));
+    ASSERT_TRUE(RoundSqrt(midpoint * midpoint, 0, above));
+    EXPECT_EQ(above, 1.0);
+    for (const auto& row : rows) {
+        double out = -1;
+        const bool ok = RoundSqrt(row.q, row.exp2, out);
+        if (std::isnan(row.expected)) {
+            EXPECT_FALSE(ok) << row.exp2;
+        } else {
+            ASSERT_TRUE(ok) << row.exp2;
+            EXPECT_EQ(out, row.expected) << row.q.get_str() << " * 2^" << row.exp2;
+        }
+    }
+    // DBL_MAX² itself still has a finite root; the square of DBL_MAX plus half its ulp does not.
+    double out = 0;
+    ASSERT_TRUE(RoundSqrt(Exact(DBL_MAX) * Exact(DBL_MAX), 0, out));
+    EXPECT_EQ(out, DBL_MAX);
+    const mpq_class edge = Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970));
+    EXPECT_FALSE(RoundSqrt(edge * edge, 0, out));
+}
+
+TEST(RoundSqrtOfQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 3000; ++i) {
+        mpz_class num = 0, den = 0;
+        for (int k = 0, limbs = 1 + static_cast<int>(rng() % 4); k < limbs; ++k) {
+            num = (num << 64) + mpz_class(std::to_string(rng()));
+        }
+        for (int k = 0, limbs = 1 + static_cast<int>(rng() % 4); k < limbs; ++k) {
+            den = (den << 64) + mpz_class(std::to_string(rng()));
+        }
+        num >>= static_cast<mp_bitcnt_t>(rng() % 200);
+        if (i % 5 == 0) {
+            num = num * num;  // squares of integers over squares, whose roots end exactly
+            den = den * den;
+        }
+        if (den == 0) {
+            den = 1;
+        }
+        mpq_class q(num, den);
+        q.canonicalize();
+        const long exp2 = static_cast<long>(rng() % 4400) - 2300;
+        const mpq_class exact = TimesPowerOfTwo(q, exp2);
+        double out = 0;
+        if (!RoundSqrt(q, exp2, out)) {
+            const mpq_class edge = Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970));
+            EXPECT_GE(exact, edge * edge) << "case " << i;
+        } else {
+            EXPECT_TRUE(IsNearestSqrt(exact, out)) << "case " << i << ": " << out;
         }
     }
 }

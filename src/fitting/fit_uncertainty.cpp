@@ -1,0 +1,153 @@
+#include "fitting/fit_uncertainty.h"
+
+#include <gmpxx.h>
+
+#include <cstddef>
+
+#include "fitting/exact_power_sums.h"
+#include "fitting/exact_solver.h"
+
+namespace quorvel {
+
+// With X = U·2^s and Y = V·2^t, M(j, k) = ΣU^(j+k), W(j) = ΣU^j·V, and G the Gram matrix M bordered by
+// W and ΣV²: det G = det M · (ΣV² − WᵀM⁻¹W) = det M · S/2^(2t), and (XᵀX)⁻¹(j, k) =
+// adj M(j, k)/det M · 2^(−s(j+k)). So every figure is an integer quotient times a power of two.
+struct TFitUncertainty::TExact {
+    int parameters = 0;
+    int dof = 0;
+    long s = 0;
+    long t = 0;
+    mpz_class detM;
+    mpz_class detG;
+    TExactMatrix adjugate;  // of M, symmetric as M is
+    // s²·(XᵀX)⁻¹(j, k) = scatter·adj M(j, k)/scale · 2^(2t − s(j+k)).
+    mpz_class scale;  // det M² · (n − p)
+};
+
+TFitUncertainty::TFitUncertainty(const TExactPowerSums& sums, int pointCount) {
+    auto exact = std::make_shared<TExact>();
+    const int p = sums.Degree() + 1;
+    const auto size = static_cast<std::size_t>(p);
+    exact->parameters = p;
+    exact->dof = pointCount - p;
+    exact->s = sums.XShift();
+    exact->t = sums.YShift();
+
+    const TExactMatrix m = NormalMatrix(sums);
+    exact->detM = Determinant(m);
+    TExactMatrix g(size + 1, std::vector<mpz_class>(size + 1));
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            g[j][k] = m[j][k];
+        }
+        sums.SumUV(static_cast<int>(j), g[j][size].get_mpz_t());
+        g[size][j] = g[j][size];
+    }
+    sums.SumVV(g[size][size].get_mpz_t());
+    exact->detG = Determinant(std::move(g));
+
+    exact->adjugate.assign(size, std::vector<mpz_class>(size));
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            // The cofactor of (k, j): M without row k and column j.
+            TExactMatrix minor;
+            for (std::size_t r = 0; r < size; ++r) {
+                if (r == k) {
+                    continue;
+                }
+                std::vector<mpz_class> row;
+                for (std::size_t c = 0; c < size; ++c) {
+                    if (c != j) {
+                        row.push_back(m[r][c]);
+                    }
+                }
+                minor.push_back(std::move(row));
+            }
+            exact->adjugate[j][k] = Determinant(std::move(minor));
+            if ((j + k) % 2 != 0) {
+                exact->adjugate[j][k] = -exact->adjugate[j][k];
+            }
+        }
+    }
+    exact->scale = exact->detM * exact->detM * std::max(exact->dof, 0);
+    exact_ = std::move(exact);
+}
+
+int TFitUncertainty::Parameters() const {
+    return exact_->parameters;
+}
+
+int TFitUncertainty::Dof() const {
+    return exact_->dof;
+}
+
+namespace {
+
+std::optional<double> Rounded(bool inRange, double value) {
+    return inRange ? std::optional<double>(value) : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<double> TFitUncertainty::ResidualSd() const {
+    const TExact& e = *exact_;
+    // s² = det G/(det M·(n − p))·2^(2t).
+    const mpz_class den = e.detM * e.dof;
+    double out = 0;
+    return Rounded(RoundSqrtOfQuotientToDouble(e.detG.get_mpz_t(), den.get_mpz_t(), 2 * e.t, out), out);
+}
+
+std::optional<double> TFitUncertainty::Covariance(int j, int k) const {
+    const TExact& e = *exact_;
+    const mpz_class num = e.detG * e.adjugate[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
+    double out = 0;
+    return Rounded(RoundQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - e.s * (j + k), out),
+                   out);
+}
+
+std::optional<double> TFitUncertainty::StandardUncertainty(int j) const {
+    const TExact& e = *exact_;
+    const auto i = static_cast<std::size_t>(j);
+    const mpz_class num = e.detG * e.adjugate[i][i];
+    double out = 0;
+    return Rounded(
+        RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - 2 * e.s * j, out), out);
+}
+
+std::optional<double> TFitUncertainty::UncertaintyAt(double x) const {
+    const TExact& e = *exact_;
+    // g(k)·2^(−s·k) = q^k with q = x/2^s = ±mx·2^f: gᵀ(XᵀX)⁻¹g = Σ q^(j+k)·adj M(j, k)/det M. The sum
+    // is kept an integer by taking out 2^(f·(j+k)) at its smallest.
+    const TBinaryParts parts = SplitDouble(x);
+    mpz_class sum = 0;
+    long base = 0;
+    if (parts.mantissa == 0) {
+        sum = e.adjugate[0][0];
+    } else {
+        mpz_class mx;
+        mpz_import(mx.get_mpz_t(), 1, 1, sizeof(parts.mantissa), 0, 0, &parts.mantissa);
+        if (parts.negative) {
+            mx = -mx;
+        }
+        const long f = parts.exponent - e.s;
+        const long top = 2L * (e.parameters - 1);
+        base = f >= 0 ? 0 : f * top;
+        for (int j = 0; j < e.parameters; ++j) {
+            for (int k = 0; k < e.parameters; ++k) {
+                mpz_class term;
+                mpz_pow_ui(term.get_mpz_t(), mx.get_mpz_t(), static_cast<unsigned long>(j + k));
+                term *= e.adjugate[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
+                mpz_mul_2exp(term.get_mpz_t(), term.get_mpz_t(),
+                             static_cast<mp_bitcnt_t>(f * (j + k) - base));
+                sum += term;
+            }
+        }
+    }
+    // s²·gᵀ(XᵀX)⁻¹g = det G·sum/(det M²·(n − p))·2^(2t + base).
+    const mpz_class num = e.detG * sum;
+    double out = 0;
+    return Rounded(RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t + base, out),
+                   out);
+}
+
+}  // namespace quorvel
