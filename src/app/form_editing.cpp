@@ -45,8 +45,8 @@ void TFormMain::sgDataKeyPress(QObject* Sender, QChar Key) {
 }
 
 void TFormMain::WriteColumnHeaders() {
-    sgDataModel->SetCellText(0, 0, "Y (истинное)");
-    sgDataModel->SetCellText(1, 0, "X (по прибору)");
+    sgDataModel->SetCellText(0, 0, kYHeader);
+    sgDataModel->SetCellText(1, 0, kXHeader);
 }
 
 void TFormMain::sgDataColumnMoved(int, int) {

@@ -133,13 +133,13 @@ void TFormMain::BuildLayout() {
     Chart1 = chart;
 
     GroupBox1 = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
-    StaticText2 = StaticText(GroupBox1, "StaticText2", "Результат аппроксимации:", 12, 8, 152, 19);
+    StaticText2 = StaticText(GroupBox1, "StaticText2", kResultLabel, 12, 8, 152, 19);
     PanelResult =
         Place(new TPanel("Y=", TPanel::bvRaised, Qt::AlignHCenter, GroupBox1), "PanelResult", 8, 32, 393, 25);
     btnCopy = Button(GroupBox1, "btnCopy", "Копировать", 406, 32, 75, 25);
     MaskEditX = Place(new QLineEdit("0", GroupBox1), "MaskEditX", 240, 8, 89, 21);
-    StaticText4 = StaticText(GroupBox1, "StaticText4", "Для X=", 200, 8, 44, 19);
-    StaticText5 = StaticText(GroupBox1, "StaticText5", "Y=", 336, 8, 19, 19);
+    StaticText4 = StaticText(GroupBox1, "StaticText4", kAtXLabel, 200, 8, 44, 19);
+    StaticText5 = StaticText(GroupBox1, "StaticText5", kYLabel, 336, 8, 19, 19);
     PanelY = Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, GroupBox1), "PanelY", 360, 8, 96, 17);
     PanelY->setAutoFillBackground(true);
     PanelY->setBackgroundRole(QPalette::Base);
@@ -170,9 +170,9 @@ void TFormMain::BuildLayout() {
 
     btnPrint = Button(client, "btnPrint", "Печатать график", 400, 92, 97, 25);
     ComboBox1 = Place(new QComboBox(client), "ComboBox1", 400, 32, 97, 21);
-    ComboBox1->addItems({"Линейная", "Квадратичная", "Кубическая"});
+    ComboBox1->addItems({kKindCaptions[0], kKindCaptions[1], kKindCaptions[2]});
     ComboBox1->setEditable(false);
-    StaticText3 = StaticText(client, "StaticText3", "Вид функции:", 400, 10, 81, 19);
+    StaticText3 = StaticText(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
     btnGraphCopy = Button(client, "btnGraphCopy", "Копировать", 400, 120, 97, 25);
 
     // Keyboard order; controls without a tab stop (panels, labels, the help text, the chart) are left out.

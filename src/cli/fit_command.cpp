@@ -1,15 +1,15 @@
 #include "cli/fit_command.h"
 
-#include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <optional>
 #include <string_view>
 
+#include "cli/apply_readings.h"
 #include "cli/chart_output.h"
+#include "cli/fit_texts.h"
 #include "fitting/data_file_reader.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
@@ -21,71 +21,33 @@ namespace quorvel {
 
 const char* const kFitUsage =
     "Usage: quorvel-fit [--kind linear|quadratic|cubic] [--at X] [--json] [--chart FILE [--size WxH]]\n"
-    "                   [FILE|-]\n"
+    "                   [--report FILE.pdf] [--apply READINGS] [FILE|-]\n"
     "Fits Y = a3*X^3 + a2*X^2 + a1*X + a0 by least squares to a data file of lines \"Y X\"\n"
     "(standard input when FILE is - or missing). Numbers use the locale's decimal character or \".\".\n"
-    "  --kind K   linear, quadratic or cubic (default cubic)\n"
-    "  --at X     also evaluate the fitted polynomial at X\n"
-    "  --json     write one JSON object instead of the window's texts\n"
-    "  --chart F  also draw the window's chart into F (PNG or SVG by its extension)\n"
-    "  --size WxH the chart's size in pixels (default 289x208)\n"
-    "  -h, --help print this help\n"
-    "Exit status: 0 fitted, 1 too few points or no solution, 2 a value is not a number,\n"
-    "3 the data file cannot be opened or read (or is not a regular file), 4 a result after the fit is\n"
-    "out of range (the texts reached are printed), 5 the output or the chart file cannot be written,\n"
+    "  --kind K     linear, quadratic or cubic (default cubic)\n"
+    "  --at X       also evaluate the fitted polynomial at X\n"
+    "  --json       write one JSON object instead of the window's texts, with the exact standard\n"
+    "               uncertainties of the coefficients (and of Y at X)\n"
+    "  --chart F    also draw the window's chart into F (PNG or SVG by its extension)\n"
+    "  --size WxH   the chart's size in pixels (default 289x208)\n"
+    "  --report F   also write a calibration report (A4 PDF) into F, a name ending in .pdf\n"
+    "  --apply R    instead of the texts, write each reading of the file R (- for standard input) with\n"
+    "               a tab and the fitted Y at it; not with --json or --at\n"
+    "  -h, --help   print this help\n"
+    "Exit status: 0 fitted, 1 too few points or no solution, 2 a value (or a reading) is not a number,\n"
+    "3 a file cannot be opened or read (or is not a regular file), 4 a result after the fit is out of\n"
+    "range (the texts reached are printed), 5 the output, the chart or the report cannot be written,\n"
     "6 more than 10 000 000 lines or out of memory, 64 wrong usage, 70 an unexpected internal error.\n";
 
 namespace {
 
-constexpr const char* kKindNames[] = {"linear", "quadratic", "cubic"};
-
 std::optional<TFunctionKind> KindFromName(std::string_view name) {
-    for (int i = 0; i < 3; ++i) {
-        if (name == kKindNames[i]) {
-            return static_cast<TFunctionKind>(i + 1);
+    for (int i = 1; i <= 3; ++i) {
+        if (name == KindName(i)) {
+            return static_cast<TFunctionKind>(i);
         }
     }
     return std::nullopt;
-}
-
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    static const char kHex[] = "0123456789abcdef";
-                    out += "\\u00";
-                    out += kHex[(c >> 4) & 0xF];
-                    out += kHex[c & 0xF];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
-
-// The shortest text that reads back to the same double, independent of the locale.
-void AppendJsonNumber(std::string& out, double value) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    out.append(buffer.data(), result.ptr);
 }
 
 void Print(std::FILE* stream, std::string_view text) {
@@ -99,77 +61,32 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
     return std::fflush(stream) == 0 && written && std::ferror(stream) == 0;
 }
 
-// The data file (standard input for "-") through the one reader, into `table`: nothing when it was
-// read, else the exit status, its message printed.
-std::optional<int> ReadInput(const TFitCommandOptions& options, std::FILE* in, std::FILE* err,
-                             TDataFileTable& table) {
-    const TDataReadStatus read = options.file == "-" ? ReadDataTableFromDescriptor(fileno(in), table)
-                                                     : ReadDataTable(options.file, table);
+// A file (standard input for "-") through the one reader, into `table`: nothing when it was read, else
+// the exit status, its message printed, after `prefix`.
+std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table,
+                             const std::string& prefix = {}) {
+    const TDataReadStatus read =
+        file == "-" ? ReadDataTableFromDescriptor(fileno(in), table) : ReadDataTable(file, table);
     if (read == TDataReadStatus::TooManyLines) {
-        Print(err, std::string(kTooManyLinesText) + "\n");
+        Print(err, prefix + kTooManyLinesText + "\n");
         return ecTooLarge;
     }
     if (read != TDataReadStatus::Ok) {
-        Print(err, std::string(kOpenFailureText) + "\n");
+        Print(err, prefix + kOpenFailureText + "\n");
         return ecCannotOpen;
     }
     return std::nullopt;
 }
 
-// The window's texts, one a line, as far as the recompute got: the coefficient captions of the kind and
-// the formula, then the two statistics, then Y at the asked X.
-std::string PlainReport(const TRecomputeResult& result, const TEvaluation* at) {
-    std::string text;
-    for (int i = 0; i <= static_cast<int>(result.kind); ++i) {
-        text += result.panelCaptions[static_cast<std::size_t>(i)];
-        text += '\n';
+bool EndsWithPdf(std::string_view path) {
+    if (path.size() < 4) {
+        return false;
     }
-    text += result.formula + '\n';
-    if (result.reached >= rsStatistics) {
-        text += std::string(kMaxErrorLabel) + ' ' + result.maxErrText + '\n';
-        text += std::string(kSigmaLabel) + ' ' + result.sigmaText + '\n';
+    std::string tail(path.substr(path.size() - 4));
+    for (char& c : tail) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    if (at != nullptr) {
-        text += "Y=" + at->yText + '\n';
-    }
-    return text;
-}
-
-// The same as one JSON object, numbers as shortest round-trip texts; `error` names what stopped it.
-std::string JsonReport(const TRecomputeResult& result, const TFitCoefficients& store, const TEvaluation* at,
-                       const std::string& error) {
-    std::string text = "{\"kind\":";
-    AppendJsonString(text, kKindNames[result.kind - 1]);
-    text += ",\"points\":" + std::to_string(result.pointCount);
-    text += ",\"coefficients\":[";
-    const double a[4] = {store.a0, store.a1, store.a2, store.a3};
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            text += ',';
-        }
-        AppendJsonNumber(text, a[i]);
-    }
-    text += ']';
-    if (result.reached >= rsStatistics) {
-        text += ",\"max_error\":";
-        AppendJsonNumber(text, result.statistics.maxError);
-        text += ",\"sigma\":";
-        AppendJsonNumber(text, result.statistics.sigma);
-    }
-    text += ",\"formula\":";
-    AppendJsonString(text, result.formula);
-    if (at != nullptr) {
-        text += ",\"x\":";
-        AppendJsonNumber(text, at->x);
-        text += ",\"y\":";
-        AppendJsonNumber(text, at->y);
-    }
-    if (!error.empty()) {
-        text += ",\"error\":";
-        AppendJsonString(text, error);
-    }
-    text += "}\n";
-    return text;
+    return tail == ".pdf";
 }
 
 }  // namespace
@@ -242,6 +159,27 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
                 return std::nullopt;
             }
             options.chart = path;
+        } else if (is("--report")) {
+            std::string path;
+            if (!value("--report", path)) {
+                return std::nullopt;
+            }
+            // The name must say PDF: a slip of the arguments must not overwrite a data file.
+            if (!EndsWithPdf(path)) {
+                error = "the report's file name must end in .pdf: '" + path + "'";
+                return std::nullopt;
+            }
+            options.report = path;
+        } else if (is("--apply")) {
+            std::string path;
+            if (!value("--apply", path)) {
+                return std::nullopt;
+            }
+            if (path.empty()) {
+                error = "--apply needs a file of readings";
+                return std::nullopt;
+            }
+            options.apply = path;
         } else if (is("--size")) {
             std::string size;
             if (!value("--size", size)) {
@@ -261,6 +199,17 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
         error = "--size goes with --chart";
         return std::nullopt;
     }
+    if (options.apply) {
+        // The readings' lines are the whole standard output.
+        if (options.json || options.at) {
+            error = "--apply writes the readings alone: it goes without --json and --at";
+            return std::nullopt;
+        }
+        if (*options.apply == "-" && options.file == "-") {
+            error = "standard input can hold the data file or the readings, not both";
+            return std::nullopt;
+        }
+    }
     return options;
 }
 
@@ -274,6 +223,11 @@ bool WriteOutput(std::FILE* out, std::FILE* err, std::string_view text) {
     Print(err, std::string("quorvel-fit: cannot write the output: ") +
                    (errno != 0 ? std::strerror(errno) : "write error") + "\n");
     return false;
+}
+
+// How messages name the file of readings.
+std::string ReadingsName(const TFitCommandOptions& options) {
+    return *options.apply == "-" ? std::string("standard input") : *options.apply;
 }
 
 // The --at text checked before any data is read, as the window's X field reads it: the exit status
@@ -295,10 +249,30 @@ std::optional<int> RefuseAtText(const TFitCommandOptions& options, std::FILE* er
     return std::nullopt;
 }
 
+// What a fit writes besides standard output: the chart file and the report, each only for a complete
+// fit; the exit status of a failure, its message printed.
+std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomputeResult& result,
+                              const TFitCoefficients& store, const TEvaluation* at, const TChartSupport& qt,
+                              std::FILE* err) {
+    try {
+        if (options.chart) {
+            qt.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
+        }
+        if (options.report) {
+            qt.report(*options.report, TReportInput{options.file, &result, &store, at});
+        }
+    } catch (const Exception& e) {
+        Print(err, "quorvel-fit: " + e.Message() + "\n");
+        return ecCannotWrite;
+    }
+    return std::nullopt;
+}
+
 // A fit that was made: the evaluation at X that ends the window's recompute, the texts as far as both
-// got, an error after the solve, and the chart file of a complete one.
+// got (or the readings with their Y), an error after the solve, and the files of a complete fit.
 int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
-              const TFitCoefficients& store, const TChartSupport& chart, std::FILE* out, std::FILE* err) {
+              const TFitCoefficients& store, const TDataFileTable* readings, const TChartSupport& qt,
+              std::FILE* out, std::FILE* err) {
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
@@ -309,31 +283,41 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
     }
     const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
-    const std::string message = error ? ExceptionMessage(error) : std::string();
+    std::string message = error ? ExceptionMessage(error) : std::string();
 
-    if (!WriteOutput(out, err,
-                     options.json ? JsonReport(result, store, at, message) : PlainReport(result, at))) {
-        return ecCannotWrite;
-    }
-    if (error) {
-        Print(err, message + "\n");
-        return ecOverflow;
-    }
-    if (options.chart) {
-        try {
-            chart.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
-        } catch (const Exception& e) {
-            Print(err, "quorvel-fit: " + e.Message() + "\n");
+    int status = ecFitted;
+    if (readings != nullptr) {
+        const TAppliedReadings applied = ApplyToReadings(*readings, store, ReadingsName(options));
+        if (!WriteOutput(out, err, applied.out)) {
             return ecCannotWrite;
         }
+        Print(err, applied.messages);
+        status = applied.badNumber ? ecBadNumber : applied.overflow ? ecOverflow : ecFitted;
+    } else if (options.json) {
+        const TJsonReport json = JsonReport(result, store, at, message);
+        if (!WriteOutput(out, err, json.text)) {
+            return ecCannotWrite;
+        }
+        if (!error && json.overflow) {
+            message = EOverflow().Message();
+        }
+    } else if (!WriteOutput(out, err, PlainReport(result, at))) {
+        return ecCannotWrite;
     }
-    return ecFitted;
+    if (!message.empty()) {
+        Print(err, message + "\n");
+        return status == ecBadNumber ? status : ecOverflow;
+    }
+    if (const std::optional<int> failed = WriteFiles(options, result, store, at, qt, err)) {
+        return *failed;
+    }
+    return status;
 }
 
 }  // namespace
 
 int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
-                  const TChartSupport& chart) {
+                  const TChartSupport& qt) {
     std::string usageError;
     const std::optional<TFitCommandOptions> parsed = ParseFitArguments(args, usageError);
     if (!parsed) {
@@ -345,9 +329,9 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     if (options.help) {
         return WriteOutput(out, err, kFitUsage) ? ecFitted : ecCannotWrite;
     }
-    if (options.chart && chart.write == nullptr) {
+    if ((options.chart || options.report) && (qt.write == nullptr || qt.report == nullptr)) {
         // Nothing is read yet, standard input included: the other program runs the command whole.
-        return chart.handOver != nullptr ? chart.handOver(err) : ecInternal;
+        return qt.handOver != nullptr ? qt.handOver(err) : ecInternal;
     }
     ReadNumberSettingsFromLocale();
     if (const std::optional<int> refused = RefuseAtText(options, err)) {
@@ -355,16 +339,24 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     }
 
     TDataFileTable table;
-    if (const std::optional<int> refused = ReadInput(options, in, err, table)) {
+    if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
         return *refused;
+    }
+    std::optional<TDataFileTable> readings;
+    if (options.apply) {
+        readings.emplace();
+        if (const std::optional<int> refused =
+                ReadInput(*options.apply, in, err, *readings, ReadingsName(options) + ": ")) {
+            return *refused;
+        }
     }
 
     // The window's recompute, once; a cell that is not a number (or beyond the range) stops it before
-    // anything is shown.
+    // anything is shown. The uncertainties are found only where they are shown.
     TFitCoefficients store;
     std::optional<TRecomputeResult> result;
     try {
-        result = Recompute(table, options.kind, store);
+        result = Recompute(table, options.kind, store, options.json || options.report.has_value());
     } catch (const Exception& e) {
         Print(err, e.Message() + "\n");
         return ecBadNumber;
@@ -377,14 +369,14 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         Print(err, std::string(kSolveFailedText) + "\n");
         return ecNoFit;
     }
-    return ReportFit(options, *result, store, chart, out, err);
+    return ReportFit(options, *result, store, readings ? &*readings : nullptr, qt, out, err);
 }
 
-int RunFitProgram(int argc, char** argv, const TChartSupport& chart) {
+int RunFitProgram(int argc, char** argv, const TChartSupport& qt) {
     AllowSecondCore(true);
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        return RunFitCommand(args, stdin, stdout, stderr, chart);
+        return RunFitCommand(args, stdin, stdout, stderr, qt);
     } catch (const std::bad_alloc&) {
         std::fputs("quorvel-fit: out of memory\n", stderr);
         return ecTooLarge;

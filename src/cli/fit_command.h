@@ -32,6 +32,8 @@ struct TFitCommandOptions {
     std::optional<std::string> chart;  // --chart FILE: PNG or SVG by its extension
     int chartWidth = 289;
     int chartHeight = 208;
+    std::optional<std::string> report;  // --report FILE.pdf: the calibration report
+    std::optional<std::string> apply;   // --apply READINGS: the file of readings ("-" standard input)
 };
 
 // Reads the command line; on a usage error returns nothing and sets `error`.
@@ -42,11 +44,21 @@ extern const char* const kFitUsage;
 struct TEvaluation;
 struct TRecomputeResult;
 
-// How a program draws the chart file: itself (the program that links Qt), or by handing the whole
-// command to that program, so that a fit without a chart never loads Qt.
+// What the calibration report is made of: the fit of the data file, and the evaluation at X when asked.
+struct TReportInput {
+    std::string dataFile;  // as given; "-" is standard input
+    const TRecomputeResult* result = nullptr;
+    const TFitCoefficients* store = nullptr;
+    const TEvaluation* at = nullptr;
+};
+
+// How a program draws the chart file and the report: itself (the program that links Qt), or by handing
+// the whole command to that program, so that a fit without them never loads Qt.
 struct TChartSupport {
     void (*write)(const std::string& path, int width, int height, const TRecomputeResult& result,
                   const TEvaluation* evaluated) = nullptr;
+    // Writes the report into path whole, or throws Exception naming the file.
+    void (*report)(const std::string& path, const TReportInput& input) = nullptr;
     // Starts the other program with this one's arguments; returns (with the status) only when it cannot.
     int (*handOver)(std::FILE* err) = nullptr;
 };

@@ -1,5 +1,5 @@
-// quorvel-fit. It links no Qt, so that a fit starts in a millisecond; a chart file is drawn by
-// quorvel-fit-chart, which this program becomes for such a command.
+// quorvel-fit. It links no Qt, so that a fit starts in a millisecond; a chart file or a report is drawn
+// by quorvel-fit-chart, which this program becomes for such a command.
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,5 +47,6 @@ int HandOverToChartProgram(std::FILE* err) {
 
 int main(int argc, char** argv) {
     g_argv = argv;
-    return quorvel::RunFitProgram(argc, argv, quorvel::TChartSupport{nullptr, &HandOverToChartProgram});
+    return quorvel::RunFitProgram(argc, argv,
+                                  quorvel::TChartSupport{nullptr, nullptr, &HandOverToChartProgram});
 }

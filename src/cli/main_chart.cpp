@@ -1,8 +1,11 @@
-// quorvel-fit-chart: quorvel-fit with the chart file drawn by Qt; quorvel-fit hands commands with
-// --chart to it.
+// quorvel-fit-chart: quorvel-fit with the chart file and the report drawn by Qt; quorvel-fit hands
+// commands with --chart or --report to it.
+#include "cli/calibration_report.h"
 #include "cli/chart_output.h"
 #include "cli/fit_command.h"
 
 int main(int argc, char** argv) {
-    return quorvel::RunFitProgram(argc, argv, quorvel::TChartSupport{&quorvel::WriteChartFile, nullptr});
+    return quorvel::RunFitProgram(
+        argc, argv,
+        quorvel::TChartSupport{&quorvel::WriteChartFile, &quorvel::WriteCalibrationReport, nullptr});
 }

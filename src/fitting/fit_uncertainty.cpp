@@ -83,8 +83,14 @@ int TFitUncertainty::Dof() const {
 
 namespace {
 
-std::optional<double> Rounded(bool inRange, double value) {
-    return inRange ? std::optional<double>(value) : std::nullopt;
+// Rounds with `round`, which writes the double and says whether it is in range.
+template <class Round>
+std::optional<double> Rounded(Round&& round) {
+    double out = 0;
+    if (!round(out)) {
+        return std::nullopt;
+    }
+    return out;
 }
 
 }  // namespace
@@ -93,25 +99,26 @@ std::optional<double> TFitUncertainty::ResidualSd() const {
     const TExact& e = *exact_;
     // s² = det G/(det M·(n − p))·2^(2t).
     const mpz_class den = e.detM * e.dof;
-    double out = 0;
-    return Rounded(RoundSqrtOfQuotientToDouble(e.detG.get_mpz_t(), den.get_mpz_t(), 2 * e.t, out), out);
+    return Rounded([&](double& out) {
+        return RoundSqrtOfQuotientToDouble(e.detG.get_mpz_t(), den.get_mpz_t(), 2 * e.t, out);
+    });
 }
 
 std::optional<double> TFitUncertainty::Covariance(int j, int k) const {
     const TExact& e = *exact_;
     const mpz_class num = e.detG * e.adjugate[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
-    double out = 0;
-    return Rounded(RoundQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - e.s * (j + k), out),
-                   out);
+    return Rounded([&](double& out) {
+        return RoundQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - e.s * (j + k), out);
+    });
 }
 
 std::optional<double> TFitUncertainty::StandardUncertainty(int j) const {
     const TExact& e = *exact_;
     const auto i = static_cast<std::size_t>(j);
     const mpz_class num = e.detG * e.adjugate[i][i];
-    double out = 0;
-    return Rounded(
-        RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - 2 * e.s * j, out), out);
+    return Rounded([&](double& out) {
+        return RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t - 2 * e.s * j, out);
+    });
 }
 
 std::optional<double> TFitUncertainty::UncertaintyAt(double x) const {
@@ -145,9 +152,9 @@ std::optional<double> TFitUncertainty::UncertaintyAt(double x) const {
     }
     // s²·gᵀ(XᵀX)⁻¹g = det G·sum/(det M²·(n − p))·2^(2t + base).
     const mpz_class num = e.detG * sum;
-    double out = 0;
-    return Rounded(RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t + base, out),
-                   out);
+    return Rounded([&](double& out) {
+        return RoundSqrtOfQuotientToDouble(num.get_mpz_t(), e.scale.get_mpz_t(), 2 * e.t + base, out);
+    });
 }
 
 }  // namespace quorvel

@@ -61,6 +61,10 @@ double EvalPolynomial(double x, const TFitCoefficients& c) {
     return StoreChecked(value);
 }
 
+double Deviation(const TDataPoint& point, const TFitCoefficients& c) {
+    return StoreChecked(static_cast<long double>(point.Y) - EvalPolynomial(point.X, c));
+}
+
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
                                  std::vector<double>* deviations) {
     std::vector<double> own;
@@ -73,8 +77,7 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int part) {
         try {
             for (std::size_t i = from; i < to; ++i) {
-                d[i] = StoreChecked(
-                    std::fabs(static_cast<long double>(points[i].Y) - EvalPolynomial(points[i].X, c)));
+                d[i] = std::fabs(Deviation(points[i], c));
             }
         } catch (...) {
             faults[part] = std::current_exception();

@@ -20,10 +20,14 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
 // the value is beyond the double range.
 double EvalPolynomial(double x, const TFitCoefficients& c);
 
+// Y − EvalPolynomial(X), the point's deviation from the fit, formed at 64-bit-mantissa precision and
+// stored once. Throws EOverflow when it is beyond the double range.
+double Deviation(const TDataPoint& point, const TFitCoefficients& c);
+
 // Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
 // the store's polynomial; each deviation |Y − EvalPolynomial(X)| also goes to `deviations` (in point
-// order) when one is given, for the point colours. Throws EOverflow when a figure is beyond the double
-// range.
+// order) when one is given, for the point colours: the magnitudes of Deviation. Throws EOverflow when a
+// figure is beyond the double range.
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
                                  std::vector<double>* deviations = nullptr);
 

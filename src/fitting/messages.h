@@ -14,6 +14,19 @@ inline constexpr const char* kFillTableCaption = "Заполните табли�
 inline constexpr const char* kSolveFailedText = "Коэффициенты определить невозможно";
 inline constexpr const char* kSolveFailedCaption = "Невозможно вычислить коэффициенты";
 
+// The kinds of function as ComboBox1 lists them (item index = kind − 1), and its label.
+inline constexpr const char* kKindCaptions[3] = {"Линейная", "Квадратичная", "Кубическая"};
+inline constexpr const char* kKindLabel = "Вид функции:";
+
+// The table's column headers.
+inline constexpr const char* kYHeader = "Y (истинное)";
+inline constexpr const char* kXHeader = "X (по прибору)";
+
+// The label over the formula line, and the two around the evaluation at X.
+inline constexpr const char* kResultLabel = "Результат аппроксимации:";
+inline constexpr const char* kAtXLabel = "Для X=";
+inline constexpr const char* kYLabel = "Y=";
+
 // The labels in front of the two statistics.
 inline constexpr const char* kMaxErrorLabel = "Максимальная ошибка";
 inline constexpr const char* kSigmaLabel = "Среднекв. отклонение";

@@ -82,7 +82,7 @@ TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store) {
         return evaluation;
     }
     evaluation.y = EvalPolynomial(evaluation.x, store);
-    evaluation.yText = evaluation.y == 0 ? std::string("0") : FormatResultValue(evaluation.y);
+    evaluation.yText = FormatFittedValue(evaluation.y);
     evaluation.label = NumberToText(evaluation.x);
     evaluation.state = TEvaluation::Evaluated;
     return evaluation;

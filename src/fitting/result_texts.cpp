@@ -11,6 +11,10 @@ std::string FormatResultValue(double value) {
     return FormatNumber(fixed ? "0.0000000" : "0.0000000e+0", value);
 }
 
+std::string FormatFittedValue(double value) {
+    return value == 0 ? std::string("0") : FormatResultValue(value);
+}
+
 TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c) {
     static const char* const kPrefixes[4] = {"a0 = ", "a1 = ", "a2 = ", "a3 = "};
     const double values[4] = {c.a0, c.a1, c.a2, c.a3};

@@ -12,6 +12,9 @@ namespace quorvel {
 // "0.0000000" for 0.001 < |value| < 1000, "0.0000000e+0" otherwise (0 included).
 std::string FormatResultValue(double value);
 
+// A value of the fitted polynomial as PanelY shows it: "0" for an exact zero, else FormatResultValue.
+std::string FormatFittedValue(double value);
+
 struct TCoefficientTexts {
     std::array<std::string, 4> captions;  // "a0 = 1.0000000", or "a0 = 0" for an exact zero
     std::array<std::string, 4> values;    // t0..t3: the value texts, "0" for an exact zero

@@ -57,12 +57,6 @@ private:
     std::vector<QCursor> shapes_;
 };
 
-std::string CannotWrite(const QString& file, const QString& reason) {
-    return QStringLiteral("Не могу записать файл %1: %2")
-        .arg(QDir::toNativeSeparators(file), reason)
-        .toStdString();
-}
-
 // Opens the print dialog on its file entry (its last) when the file target is the current printer;
 // by itself the dialog offers the first queue.
 class FileEntryFirst final : public QObject {
@@ -215,23 +209,16 @@ bool TQtPrinter::BeginDoc(QWidget* parent) {
         if (file.isEmpty()) {
             return false;
         }
-        auto out = std::make_unique<QSaveFile>(file);
-        if (!out->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            throw EPrinter(CannotWrite(file, out->errorString()));
+        auto pdf = std::make_unique<TPdfFile>(file);
+        QPdfWriter& writer = pdf->Writer();
+        writer.setResolution(printer_.resolution());
+        writer.setPageLayout(printer_.pageLayout());
+        writer.setTitle(printer_.docName());
+        writer.setCreator(printer_.creator());
+        if (!painter->begin(&writer)) {
+            throw EPrinter("Printer error");
         }
-        auto bytes = std::make_unique<QBuffer>();
-        bytes->open(QIODevice::WriteOnly);
-        auto writer = std::make_unique<QPdfWriter>(bytes.get());
-        writer->setResolution(printer_.resolution());
-        writer->setPageLayout(printer_.pageLayout());
-        writer->setTitle(printer_.docName());
-        writer->setCreator(printer_.creator());
-        if (!painter->begin(writer.get())) {
-            throw EPrinter(CannotWrite(file, out->errorString()));
-        }
-        pdfFile_ = std::move(out);
-        pdfBytes_ = std::move(bytes);
-        pdfWriter_ = std::move(writer);
+        pdf_ = std::move(pdf);
     } else if (!painter->begin(&printer_)) {
         throw EPrinter("Printer selected is not valid");
     }
@@ -250,31 +237,10 @@ void TQtPrinter::EndDoc() {
     canvas_.reset();
     const bool ended = painter_->end();
     painter_.reset();
-    if (pdfFile_) {
-        pdfWriter_.reset();
-        const std::unique_ptr<QSaveFile> out = std::move(pdfFile_);
-        const std::unique_ptr<QBuffer> bytes = std::move(pdfBytes_);
-        // Only a file written whole replaces the target; otherwise nothing of it is left behind. A
-        // short write reports no error by itself, so the rest is written again until the device says
-        // why it cannot take it.
-        const QByteArray& data = bytes->data();
-        qint64 done = 0;
-        while (ended && done < data.size()) {
-            const qint64 n = out->write(data.constData() + done, data.size() - done);
-            if (n <= 0) {
-                const QString reason = out->errorString();
-                out->cancelWriting();
-                throw EPrinter(CannotWrite(out->fileName(), reason));
-            }
-            done += n;
-        }
-        if (!ended) {
-            out->cancelWriting();
-            throw EPrinter("Printer error");
-        }
-        if (!out->commit()) {
-            throw EPrinter(CannotWrite(out->fileName(), out->errorString()));
-        }
+    if (pdf_) {
+        // Only a file written whole replaces the target; otherwise nothing of it is left behind.
+        const std::unique_ptr<TPdfFile> pdf = std::move(pdf_);
+        pdf->Commit(ended);
         return;
     }
     if (!ended || printer_.printerState() == QPrinter::Error) {
@@ -286,7 +252,7 @@ void TQtPrinter::Abort() {
     if (!Printing()) {
         return;
     }
-    if (!pdfFile_) {
+    if (!pdf_) {
         printer_.abort();
     }
     canvas_.reset();
@@ -294,10 +260,7 @@ void TQtPrinter::Abort() {
         painter_->end();
     }
     painter_.reset();
-    pdfWriter_.reset();
-    pdfBytes_.reset();
-    // Dropped without a commit: the file beside the target goes, the target stays as it was.
-    pdfFile_.reset();
+    pdf_.reset();
 }
 
 TCanvas& TQtPrinter::Canvas() {

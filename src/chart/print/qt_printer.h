@@ -1,14 +1,12 @@
 #pragma once
 // The printer services on Qt PrintSupport: the print queues the system knows and, always, a PDF file
 // target ("PDF-файл"), which is also the current printer where there is no queue at all.
-#include <QBuffer>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <functional>
 #include <memory>
 
+#include "chart/print/pdf_file.h"
 #include "chart/print/printer.h"
 
 namespace quorvel {
@@ -59,11 +57,8 @@ private:
     QStringList queues_;
     int index_ = 0;
     mutable QPrinter printer_;
-    // The PDF file target: the document is made in memory, then written beside the file and moved into
-    // place only once every byte is written.
-    std::unique_ptr<QSaveFile> pdfFile_;
-    std::unique_ptr<QBuffer> pdfBytes_;
-    std::unique_ptr<QPdfWriter> pdfWriter_;
+    // The PDF file target's document while a job runs.
+    std::unique_ptr<TPdfFile> pdf_;
     std::unique_ptr<QPainter> painter_;
     std::unique_ptr<TQtCanvas> canvas_;
 };

@@ -1,0 +1,55 @@
+#include "chart/print/pdf_file.h"
+
+#include <QDir>
+
+#include "chart/print/printer.h"
+
+namespace quorvel {
+
+namespace {
+
+std::string CannotWrite(const QString& file, const QString& reason) {
+    return QStringLiteral("Не могу записать файл %1: %2")
+        .arg(QDir::toNativeSeparators(file), reason)
+        .toStdString();
+}
+
+}  // namespace
+
+TPdfFile::TPdfFile(const QString& path) : file_(std::make_unique<QSaveFile>(path)) {
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        throw EPrinter(CannotWrite(path, file_->errorString()));
+    }
+    bytes_ = std::make_unique<QBuffer>();
+    bytes_->open(QIODevice::WriteOnly);
+    writer_ = std::make_unique<QPdfWriter>(bytes_.get());
+}
+
+// Dropped without a commit, the file beside the target goes and the target stays as it was.
+TPdfFile::~TPdfFile() = default;
+
+void TPdfFile::Commit(bool painted) {
+    writer_.reset();
+    // A short write reports no error by itself, so the rest is written again until the device says why
+    // it cannot take it.
+    const QByteArray& data = bytes_->data();
+    qint64 done = 0;
+    while (painted && done < data.size()) {
+        const qint64 n = file_->write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            const QString reason = file_->errorString();
+            file_->cancelWriting();
+            throw EPrinter(CannotWrite(file_->fileName(), reason));
+        }
+        done += n;
+    }
+    if (!painted) {
+        file_->cancelWriting();
+        throw EPrinter("Printer error");
+    }
+    if (!file_->commit()) {
+        throw EPrinter(CannotWrite(file_->fileName(), file_->errorString()));
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,490 @@
+#include "cli/calibration_report.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "chart/form_chart.h"
+#include "chart/print/chart_printing.h"
+#include "chart/print/pdf_file.h"
+#include "chart/qt/offscreen_app.h"
+#include "chart/qt/picture_export.h"
+#include "chart/qt/qt_canvas.h"
+#include "cli/chart_output.h"
+#include "cli/fit_command.h"
+#include "cli/fit_texts.h"
+#include "fitting/least_squares.h"
+#include "fitting/messages.h"
+#include "fitting/presentation.h"
+#include "fitting/result_texts.h"
+#include "runtime/exceptions.h"
+#include "runtime/number_text.h"
+
+namespace quorvel {
+
+namespace {
+
+// The page in millimetres: A4 portrait, with the wider margin on the left, where a filed sheet is bound.
+constexpr double kPageWidth = 210;
+constexpr double kPageHeight = 297;
+constexpr double kLeft = 20;
+constexpr double kRight = 15;
+constexpr double kTop = 15;
+constexpr double kBottom = 15;
+constexpr double kContentWidth = kPageWidth - kLeft - kRight;
+constexpr int kResolution = 600;
+
+// The chart: the window's chart stretched to this width, its layout enlarged by the print detail so
+// that its 8-point labels come out at about that size on paper.
+constexpr double kChartWidth = 104;
+constexpr int kChartDetail = -40;
+
+constexpr double kRowHeight = 4.2;  // a line of the table of points
+constexpr double kResultRowHeight = 4.6;
+constexpr double kFooterHeight = 8;
+
+const QColor kRuleColor(120, 120, 120);
+const QColor kHeaderFill(232, 232, 232);
+const QColor kNoteColor(80, 80, 80);
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The shortest round-trip text of a value, with the locale's decimal character.
+QString Full(double value) {
+    std::string text;
+    AppendShortest(text, value);
+    return Q(ReplaceText(text, ".", DecimalText()));
+}
+
+QString Figure(const std::optional<double>& value) {
+    if (!value) {
+        throw EOverflow();
+    }
+    return Full(*value);
+}
+
+QFont Font(double points, bool bold = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// One row of the results table.
+struct TResultRow {
+    QString name;
+    QString shown;  // as the window shows it
+    QString full;
+    QString uncertainty;
+};
+
+struct TPointRow {
+    QString number;
+    QString x;
+    QString y;
+    QString fitted;
+    QString deviation;
+    QColor color;
+};
+
+// Every text of the report, found before anything is drawn, so that a figure beyond the range stops it
+// before a file is begun.
+struct TReportTexts {
+    QString file;
+    QString fileDate;
+    QString date;
+    QString kind;
+    QString points;
+    QString formula;
+    std::vector<TResultRow> results;
+    QString scatterNote;
+    std::vector<TPointRow> rows;
+};
+
+TReportTexts MakeTexts(const TReportInput& input) {
+    const TRecomputeResult& result = *input.result;
+    const TFitCoefficients& store = *input.store;
+    TReportTexts t;
+    if (input.dataFile == "-") {
+        t.file = QStringLiteral("стандартный ввод");
+    } else {
+        const QFileInfo info(Q(input.dataFile));
+        t.file = info.absoluteFilePath();
+        t.fileDate = info.lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    }
+    t.date = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    t.kind = Q(kKindCaptions[result.kind - 1]);
+    t.points = QString::number(result.pointCount);
+    t.formula = Q(result.formula);
+
+    const TFitUncertainty* u = result.uncertainty ? &*result.uncertainty : nullptr;
+    const bool scatter = u != nullptr && u->HasScatter();
+    const double a[4] = {store.a0, store.a1, store.a2, store.a3};
+    for (int j = 0; j <= static_cast<int>(result.kind); ++j) {
+        const auto i = static_cast<std::size_t>(j);
+        t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.panelCaptions[i]), Full(a[i]),
+                             scatter ? Figure(u->StandardUncertainty(j)) : QStringLiteral("—")});
+    }
+    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}});
+    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}});
+    t.results.push_back({QStringLiteral("Остаточное СКО s"),
+                         {},
+                         scatter ? Figure(u->ResidualSd()) : QStringLiteral("—"),
+                         {}});
+    if (input.at != nullptr) {
+        const TEvaluation& at = *input.at;
+        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
+                             scatter ? Figure(u->UncertaintyAt(at.x)) : QStringLiteral("—")});
+    }
+    if (scatter) {
+        t.scatterNote = QStringLiteral(
+                            "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, "
+                            "n − p = %1 — число степеней свободы. Стандартные неопределённости — корни из "
+                            "диагонали ковариационной матрицы s²·(XᵀX)⁻¹. Все величины вычислены точно и "
+                            "округлены один раз.")
+                            .arg(u->Dof());
+    } else {
+        t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
+    }
+
+    t.rows.reserve(result.measured.size());
+    for (std::size_t i = 0; i < result.measured.size(); ++i) {
+        const TDataPoint& p = result.measured[i];
+        const double fitted = EvalPolynomial(p.X, store);
+        t.rows.push_back({QString::number(i + 1), Q(NumberToText(p.X)), Q(NumberToText(p.Y)),
+                          Q(FormatFittedValue(fitted)), Q(FormatFittedValue(Deviation(p, store))),
+                          ToQColor(result.colors[i])});
+    }
+    return t;
+}
+
+// Drawing in millimetres on a device of kResolution dots per inch.
+class TSheet {
+public:
+    explicit TSheet(QPainter& painter) : p_(painter) {}
+
+    static double Dots(double mm) { return mm * kResolution / 25.4; }
+    static QRectF Box(double x, double y, double w, double h) { return {Dots(x), Dots(y), Dots(w), Dots(h)}; }
+
+    void Text(double x, double y, double w, double h, int flags, const QString& text, const QFont& font,
+              const QColor& color = Qt::black) {
+        p_.setFont(font);
+        p_.setPen(color);
+        const QRectF box = Box(x, y, w, h);
+        // Too long for its place: elided in the middle, where a path keeps its start and its name.
+        const QString shown =
+            QFontMetricsF(font, p_.device()).horizontalAdvance(text) > box.width()
+                ? QFontMetricsF(font, p_.device()).elidedText(text, Qt::ElideMiddle, box.width())
+                : text;
+        p_.drawText(box, flags | Qt::TextSingleLine, shown);
+    }
+    // A small grey text, wrapped at word boundaries.
+    void Note(double x, double y, double w, double h, const QString& text) {
+        p_.setFont(Font(7.5));
+        p_.setPen(kNoteColor);
+        p_.drawText(Box(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
+    void Rule(double y, double x0, double x1, double width, const QColor& color = kRuleColor) {
+        p_.setPen(QPen(color, Dots(width)));
+        p_.drawLine(QPointF(Dots(x0), Dots(y)), QPointF(Dots(x1), Dots(y)));
+    }
+    void Fill(double x, double y, double w, double h, const QColor& color) {
+        p_.fillRect(Box(x, y, w, h), color);
+    }
+    void Frame(double x, double y, double w, double h, double width) {
+        p_.setPen(QPen(kRuleColor, Dots(width)));
+        p_.setBrush(Qt::NoBrush);
+        p_.drawRect(Box(x, y, w, h));
+    }
+    QPainter& Painter() { return p_; }
+
+private:
+    QPainter& p_;
+};
+
+// Columns of the table of points: the colour mark, number, X, Y, fitted Y, deviation.
+struct TColumn {
+    double width;
+    QString title;
+};
+
+std::vector<TColumn> PointColumns() {
+    return {{6, {}},
+            {13, QStringLiteral("№")},
+            {39, Q(kXHeader)},
+            {39, Q(kYHeader)},
+            {39, QStringLiteral("Y по формуле")},
+            {39, QStringLiteral("Отклонение")}};
+}
+
+double PointTableHeader(TSheet& sheet, double y) {
+    double x = kLeft;
+    sheet.Fill(kLeft, y, kContentWidth, kRowHeight + 0.6, kHeaderFill);
+    for (const TColumn& c : PointColumns()) {
+        if (!c.title.isEmpty()) {
+            sheet.Text(x + 1, y, c.width - 2, kRowHeight + 0.6, Qt::AlignRight | Qt::AlignVCenter, c.title,
+                       Font(8.5, true));
+        }
+        x += c.width;
+    }
+    return y + kRowHeight + 0.6;
+}
+
+void PointRow(TSheet& sheet, double y, const TPointRow& row, bool shaded) {
+    if (shaded) {
+        sheet.Fill(kLeft, y, kContentWidth, kRowHeight, QColor(246, 246, 246));
+    }
+    const std::vector<TColumn> columns = PointColumns();
+    // The mark: a square in the colour the chart gives the point.
+    const double side = 2.4;
+    sheet.Fill(kLeft + (columns[0].width - side) / 2, y + (kRowHeight - side) / 2, side, side, row.color);
+    const QString cells[5] = {row.number, row.x, row.y, row.fitted, row.deviation};
+    double x = kLeft + columns[0].width;
+    for (int i = 0; i < 5; ++i) {
+        const double w = columns[static_cast<std::size_t>(i) + 1].width;
+        sheet.Text(x + 1, y, w - 2, kRowHeight, Qt::AlignRight | Qt::AlignVCenter, cells[i], Font(8.5));
+        x += w;
+    }
+}
+
+void Footer(TSheet& sheet, int page, int pages, const QString& file) {
+    const double y = kPageHeight - kBottom - kFooterHeight + 3;
+    sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.2);
+    sheet.Text(
+        kLeft, y + 0.8, kContentWidth * 0.7, 4, Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("Quorvel %1 · %2").arg(QStringLiteral(QUORVEL_VERSION), QFileInfo(file).fileName()),
+        Font(7.5), kNoteColor);
+    sheet.Text(kLeft + kContentWidth * 0.7, y + 0.8, kContentWidth * 0.3, 4,
+               Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Страница %1 из %2").arg(page).arg(pages),
+               Font(7.5), kNoteColor);
+}
+
+// The label-value lines under the title.
+double InfoLines(TSheet& sheet, double y, const TReportTexts& t) {
+    const QFont label = Font(9.5, true);
+    const QFont value = Font(9.5);
+    const auto line = [&](double x, double labelWidth, double width, const QString& name,
+                          const QString& text) {
+        sheet.Text(x, y, labelWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, name, label);
+        sheet.Text(x + labelWidth, y, width - labelWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, text, value);
+    };
+    line(kLeft, 30, kContentWidth, QStringLiteral("Файл данных:"), t.file);
+    y += 5;
+    if (!t.fileDate.isEmpty()) {
+        line(kLeft, 30, 95, QStringLiteral("Изменён:"), t.fileDate);
+    }
+    line(kLeft + 95, 30, kContentWidth - 95, QStringLiteral("Дата протокола:"), t.date);
+    y += 5;
+    line(kLeft, 30, 95, Q(kKindLabel), t.kind);
+    line(kLeft + 95, 30, kContentWidth - 95, QStringLiteral("Точек:"), t.points);
+    return y + 5;
+}
+
+double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
+    const double widths[4] = {49, 35, 44, 47};
+    const QString titles[4] = {QStringLiteral("Величина"), QStringLiteral("Как в окне"),
+                               QStringLiteral("Полное значение"), QStringLiteral("Станд. неопределённость")};
+    sheet.Fill(kLeft, y, kContentWidth, kResultRowHeight, kHeaderFill);
+    double x = kLeft;
+    for (int i = 0; i < 4; ++i) {
+        sheet.Text(x + 1.5, y, widths[i] - 3, kResultRowHeight,
+                   (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, titles[i], Font(8.5, true));
+        x += widths[i];
+    }
+    y += kResultRowHeight;
+    for (std::size_t r = 0; r < t.results.size(); ++r) {
+        const TResultRow& row = t.results[r];
+        const QString cells[4] = {row.name, row.shown, row.full, row.uncertainty};
+        x = kLeft;
+        for (int i = 0; i < 4; ++i) {
+            sheet.Text(x + 1.5, y, widths[i] - 3, kResultRowHeight,
+                       (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[i], Font(9));
+            x += widths[i];
+        }
+        y += kResultRowHeight;
+        sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.1, QColor(200, 200, 200));
+    }
+    sheet.Note(kLeft, y + 1, kContentWidth, 7, t.scatterNote);
+    return y + 8;
+}
+
+// The window's chart, fed from the fit and laid out at the window's size first, as a shown window's
+// chart is before it is printed; then drawn as vector graphics into the box.
+double Chart(TSheet& sheet, double y, const TReportInput& input) {
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    chart->SetBounds(0, 0, kDefaultChartWidth, kDefaultChartHeight);
+    FeedFormChart(*chart, *input.result, input.at);
+    const double height = kChartWidth * kDefaultChartHeight / kDefaultChartWidth;
+    const QRectF box = TSheet::Box(kLeft, y, kChartWidth, height);
+    QPainter& painter = sheet.Painter();
+    painter.save();
+    {
+        TQtCanvas canvas(painter);
+        canvas.SetPixelsPerInch(96);  // the chart's fonts are laid out in screen pixels, as on the window
+        LayOutIfNeverDrawn(*chart, canvas, chart->ClientRect());
+        TChartPrintSettings settings;
+        settings.PrintDetail = kChartDetail;
+        DrawToPrinterCanvas(
+            *chart, settings, canvas,
+            TRect{qRound(box.left()), qRound(box.top()), qRound(box.right()), qRound(box.bottom())});
+    }
+    painter.restore();
+    return height;
+}
+
+// The deviation colours beside the chart.
+void Legend(TSheet& sheet, double x, double y, double width) {
+    sheet.Text(x, y, width, 5, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Цвет точки"),
+               Font(8.5, true));
+    y += 6;
+    const struct {
+        TColor color;
+        const char* text;
+    } entries[] = {{clBlue, "отклонение меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
+    for (const auto& e : entries) {
+        sheet.Fill(x, y + 1.1, 2.4, 2.4, ToQColor(e.color));
+        sheet.Text(x + 4, y, width - 4, 4.6, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(e.text),
+                   Font(8));
+        y += 5;
+    }
+    sheet.Text(x, y + 1, width, 4, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("σ — среднекв. отклонение"), Font(7.5), kNoteColor);
+    sheet.Text(x, y + 7, width, 4, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Зелёная линия — полином"), Font(7.5), kNoteColor);
+}
+
+constexpr double kLaterTableTop = kTop + 9;
+constexpr double kSignatureHeight = 13;
+
+// How many rows of points each page holds: as many as fit, the last page keeping room for the
+// signatures, so that they never stand on a page of their own.
+std::vector<int> PlanPages(double tableTop, std::size_t rowCount) {
+    const double bottom = kPageHeight - kBottom - kFooterHeight;
+    const auto capacity = [bottom](double top) {
+        return std::max(0, static_cast<int>((bottom - top - kRowHeight - 0.6) / kRowHeight));
+    };
+    const int signatureRows = static_cast<int>(kSignatureHeight / kRowHeight) + 1;
+    std::vector<int> pages;
+    auto remaining = static_cast<long>(rowCount);
+    int room = capacity(tableTop);
+    for (;;) {
+        if (remaining + signatureRows <= room) {
+            pages.push_back(static_cast<int>(remaining));
+            return pages;
+        }
+        // All rows would fit but the signatures would not: the last row goes on with them.
+        const long take = remaining <= room ? remaining - 1 : room;
+        pages.push_back(static_cast<int>(take));
+        remaining -= take;
+        room = capacity(kLaterTableTop);
+    }
+}
+
+void Signatures(TSheet& sheet, double y) {
+    const double half = kContentWidth / 2;
+    const struct {
+        const char* label;
+        double lineStart;  // from the column's left edge
+    } columns[] = {{"Калибровку выполнил:", 38}, {"Проверил:", 19}};
+    for (int i = 0; i < 2; ++i) {
+        const double x = kLeft + i * half;
+        const double line = x + columns[i].lineStart;
+        const double end = x + half - (i == 0 ? 8 : 0);
+        sheet.Text(x, y, columns[i].lineStart, 6, Qt::AlignLeft | Qt::AlignBottom,
+                   QString::fromUtf8(columns[i].label), Font(9));
+        sheet.Rule(y + 6, line, end, 0.2, Qt::black);
+        sheet.Text(line, y + 6.3, end - line, 3.5, Qt::AlignCenter, QStringLiteral("подпись, фамилия, дата"),
+                   Font(6.5), kNoteColor);
+    }
+}
+
+void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, const TReportTexts& t) {
+    TSheet sheet(painter);
+    double y = kTop;
+    sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Протокол калибровки"), Font(16, true));
+    sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("по методу наименьших квадратов"), Font(9), kNoteColor);
+    y += 9;
+    sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.4, Qt::black);
+    y = InfoLines(sheet, y + 2, t) + 2;
+
+    sheet.Text(kLeft, y, kContentWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, Q(kResultLabel),
+               Font(9.5, true));
+    y += 5;
+    sheet.Frame(kLeft, y, kContentWidth, 7.5, 0.25);
+    sheet.Text(kLeft + 2, y, kContentWidth - 4, 7.5, Qt::AlignHCenter | Qt::AlignVCenter, t.formula,
+               Font(10.5));
+    y += 10;
+
+    y = ResultsTable(sheet, y, t) + 1;
+    const double chartHeight = Chart(sheet, y, input);
+    Legend(sheet, kLeft + kChartWidth + 6, y + 4, kContentWidth - kChartWidth - 6);
+    y += chartHeight + 3;
+
+    const std::vector<int> plan = PlanPages(y, t.rows.size());
+    const int pages = static_cast<int>(plan.size());
+    std::size_t next = 0;
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1) {
+            writer.newPage();
+            sheet.Text(kLeft, kTop, kContentWidth, 6, Qt::AlignLeft | Qt::AlignVCenter,
+                       QStringLiteral("Протокол калибровки — точки (продолжение)"), Font(10, true));
+            sheet.Text(kLeft + 95, kTop, kContentWidth - 95, 6, Qt::AlignRight | Qt::AlignVCenter,
+                       QFileInfo(t.file).fileName() + QStringLiteral(" · ") + t.date, Font(8), kNoteColor);
+            y = kLaterTableTop;
+        }
+        const int rows = plan[static_cast<std::size_t>(page) - 1];
+        if (rows > 0) {
+            y = PointTableHeader(sheet, y);
+            for (int r = 0; r < rows; ++r, ++next) {
+                PointRow(sheet, y, t.rows[next], r % 2 == 1);
+                y += kRowHeight;
+            }
+            sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.2);
+        }
+        if (page == pages) {
+            Signatures(sheet, y + 5);
+        }
+        Footer(sheet, page, pages, t.file);
+    }
+}
+
+}  // namespace
+
+void WriteCalibrationReport(const std::string& path, const TReportInput& input) {
+    EnsureOffscreenApplication();
+    const TReportTexts texts = MakeTexts(input);
+
+    TPdfFile pdf(Q(path));
+    QPdfWriter& writer = pdf.Writer();
+    writer.setResolution(kResolution);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                     QPageLayout::Millimeter));
+    writer.setTitle(QStringLiteral("Протокол калибровки — %1").arg(texts.file));
+    writer.setCreator(QStringLiteral("Quorvel %1").arg(QStringLiteral(QUORVEL_VERSION)));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        throw Exception("Cannot write report file: " + path);
+    }
+    bool painted = false;
+    try {
+        Paint(writer, painter, input, texts);
+        painted = painter.end();
+    } catch (...) {
+        painter.end();
+        throw;
+    }
+    pdf.Commit(painted);
+}
+
+}  // namespace quorvel
