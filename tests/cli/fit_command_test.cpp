@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fitting/data_file_reader.h"
 
@@ -165,7 +166,9 @@ TEST_F(FitCommand, ExitStatuses) {
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "Не могу открыть файл.\n");
 
-    for (const char* args : {"--kind quartic", "--frobnicate", "a b", "--at", "--at ''"}) {
+    for (const char* args :
+         {"--kind quartic", "--frobnicate", "a b", "--at", "--at ''", "--apply", "--apply r --json",
+          "--apply r --at 1", "--apply -", "--report r.txt", "--report"}) {
         run = Run(args);
         EXPECT_EQ(run.status, 64) << args;
         EXPECT_NE(run.err.find("Usage: quorvel-fit"), std::string::npos) << args;
@@ -173,6 +176,57 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Usage: quorvel-fit"), std::string::npos);
+}
+
+// --apply: each reading's first word as a table cell reads, Y as the shortest text, bad lines named.
+TEST_F(FitCommand, ApplyToReadings) {
+    // Y = 2X + 1 exactly; the readings' Y are those of EvalPolynomial, printed with ".".
+    const std::string data = Quote(Write("line.txt", "1 0\n3 1\n5 2\n"));
+    const struct {
+        const char* name;
+        std::string readings;
+        std::string locale;
+        int status;
+        std::string out;
+        std::string err;  // with NAME for the readings' file name
+    } rows[] = {
+        {"plain", "0.1\n2\n-3e2\n", "C", 0, "0.1\t1.2\n2\t5\n-3e2\t-599\n", ""},
+        // Further words are ignored, CR LF and a byte-order mark as in data files, the last line needs
+        // no LF, an empty line (or one of blanks) stays empty.
+        {"words and line ends", "\xEF\xBB\xBF 1.5 extra words\r\n\n   \n7", "C", 0, "1.5\t4\n\n\n7\t15\n",
+         ""},
+        {"bad lines", "1\nabc\n2\n1e999\n", "C", 2, "1\t3\nabc\t\n2\t5\n1e999\t\n",
+         "NAME:2: abc: 'abc' is not a valid floating point value\nNAME:4: 1e999: Floating point overflow\n"},
+        // A reading that is a number whose Y is beyond the range.
+        {"Y beyond the range", "1e308\n1\n", "C", 4, "1e308\t\n1\t3\n",
+         "NAME:1: 1e308: Floating point overflow\n"},
+        // Both decimal marks are read in a comma locale; Y keeps its ".".
+        {"comma locale", "0,5\n0.25\n", "ru_RU.UTF-8", 0, "0,5\t2\n0.25\t1.5\n", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string readings = Write("readings.txt", row.readings);
+        const TRun run = Run("--kind linear --apply " + Quote(readings) + " " + data, row.locale);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.out, row.out);
+        std::string err = row.err;
+        for (std::size_t at = err.find("NAME"); at != std::string::npos; at = err.find("NAME", at)) {
+            err.replace(at, 4, readings);
+        }
+        EXPECT_EQ(run.err, err);
+    }
+    // Readings from standard input; a fit that fails gives no Y and its own status; a missing file of
+    // readings is named.
+    TRun run = Run("--kind linear --apply - " + data, "C", "4\n");
+    EXPECT_EQ(run.out, "4\t9\n");
+    run = Run("--kind cubic --apply " + Quote(Write("r.txt", "1\n")) + " " + data);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Мало данных\n");
+    const std::string missing = ::testing::TempDir() + "no/such/readings.txt";
+    run = Run("--apply " + Quote(missing) + " " + data);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, missing + ": Не могу открыть файл.\n");
 }
 
 // A fault after the solve: the texts the window shows before its standard box, then the error, status 4.
@@ -202,13 +256,18 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
     EXPECT_EQ(json.status, 4);
     EXPECT_EQ(json.out,
               "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
+              "\"dof\":1,\"residual_sd\":8.16496580927726e+199,\"covariance\":[[null,null],[null,null]],"
+              "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
               "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
 }
 
 // Output that does not arrive is a failure of its own, reported on stderr.
 TEST_F(FitCommand, WriteErrors) {
     const std::string data = Write("data.txt", "2 1\n20 10\n");
-    for (const char* args : {"--kind linear ", "--kind linear --json ", "--help "}) {
+    const std::string readings = Write("readings.txt", "1\n");
+    for (const std::string& args :
+         std::vector<std::string>{"--kind linear ", "--kind linear --json ", "--help ",
+                                  "--kind linear --apply " + Quote(readings) + " "}) {
         const TRun run = Run(args + Quote(data), "C", "", "/dev/full");
         EXPECT_EQ(run.status, 5) << args;
         EXPECT_EQ(run.err, "quorvel-fit: cannot write the output: No space left on device\n") << args;

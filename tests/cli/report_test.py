@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""quorvel-fit --report read back: its text (pdftotext), its pages (pdfinfo), its pictures (pdfimages)
+and its look (pdftoppm).
+
+Usage: report_test.py QUORVEL_FIT"""
+import json
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+
+FIT = sys.argv[1]
+DIR = tempfile.mkdtemp(prefix="quorvel_report_")
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL: " + message)
+
+
+def run(args, locale="C"):
+    return subprocess.run(args, capture_output=True, text=True, env=dict(os.environ, LC_ALL=locale))
+
+
+def data_file(n, comma=False):
+    """A pressure gauge: readings around 10^5 Pa, true values in hPa."""
+    rng = random.Random(n)
+    path = os.path.join(DIR, f"gauge{n}{'_comma' if comma else ''}.txt")
+    with open(path, "w") as f:
+        for i in range(n):
+            x = 100000 + 20000 * i / n
+            y = x / 100 + 2e-9 * (x - 110000) ** 2 + rng.uniform(-0.002, 0.002)
+            line = f"{y:.4f} {x:.2f}\n"
+            f.write(line.replace(".", ",") if comma else line)
+    return path
+
+
+def squeeze(text):
+    return re.sub(r"\s+", " ", text).strip()
+
+
+def pages_of(pdf):
+    return run(["pdftotext", "-layout", pdf, "-"]).stdout.split("\f")[:-1]
+
+
+def page_count(pdf):
+    info = run(["pdfinfo", pdf]).stdout
+    if "595 x 842 pts (A4)" not in info:
+        fail(f"{pdf}: not an A4 portrait page: {info}")
+    return int(re.search(r"Pages:\s+(\d+)", info).group(1))
+
+
+def report(n, kind="quadratic", at="105000", locale="C", comma=False):
+    data = data_file(n, comma)
+    pdf = os.path.join(DIR, f"report{n}{locale}.pdf")
+    r = run([FIT, "--kind", kind, "--at", at, "--report", pdf, data], locale)
+    if r.returncode != 0:
+        fail(f"{n} points: status {r.returncode}: {r.stderr}")
+    return data, pdf, r.stdout
+
+
+def check_texts(n, data, pdf, plain, locale="C"):
+    """The window's texts and the exact figures of --json stand on the first page."""
+    js = run([FIT, "--json", "--kind", "quadratic", "--at", "105000", data], locale).stdout
+    # Number texts as printed, so that nothing is formatted anew here.
+    number = r"(-?[0-9][0-9.e+-]*)"
+    full = re.search(r'"coefficients":\[' + ",".join([number] * 4), js).groups()[:3]
+    uncertainties = re.search(r'"standard_uncertainties":\[' + ",".join([number] * 3), js).groups()
+    figures = [re.search(f'"{k}":{number}', js).group(1) for k in ("residual_sd", "y_uncertainty")]
+    decimal = "," if locale != "C" else "."
+    first = pages_of(pdf)[0]
+    text = squeeze(first)
+    expected = [squeeze(line) for line in plain.splitlines()]  # captions, formula, statistics, Y=
+    expected += [t.replace(".", decimal) for t in list(full) + list(uncertainties) + figures]
+    expected += ["Протокол калибровки", os.path.basename(data), "Вид функции: Квадратичная", f"Точек: {n}"]
+    for want in expected:
+        if want not in text:
+            fail(f"{n} points ({locale}): '{want}' is not on the first page")
+
+
+def check_pages(n, pdf):
+    """Every point once, in order, under a header repeated on each page; the signatures at the end."""
+    pages = pages_of(pdf)
+    count = page_count(pdf)
+    if len(pages) != count:
+        fail(f"{n} points: pdftotext finds {len(pages)} pages of {count}")
+    rows_per_page = []
+    numbers = []
+    for i, page in enumerate(pages, 1):
+        if f"Страница {i} из {count}" not in page:
+            fail(f"{n} points: page {i} is not numbered 'Страница {i} из {count}'")
+        rows = [int(m.group(1)) for m in re.finditer(r"^\s*(\d{1,5})\s+1\d{5}\S*(?:\s+\S+){3}\s*$", page, re.M)]
+        if rows and "X (по прибору)" not in page:
+            fail(f"{n} points: page {i} has points but no table header")
+        rows_per_page.append(len(rows))
+        numbers += rows
+        if ("Калибровку выполнил:" in page) != (i == count):
+            fail(f"{n} points: the signatures are not on the last page alone (page {i})")
+    if numbers != list(range(1, n + 1)):
+        fail(f"{n} points: the table's rows are {numbers[:5]}... ({len(numbers)} of {n})")
+    # Full pages between the first and the last hold the same number of rows, the last no more.
+    middle = rows_per_page[1:-1]
+    if middle and (len(set(middle)) != 1 or rows_per_page[-1] > middle[0]):
+        fail(f"{n} points: rows per page {rows_per_page}")
+    return count, rows_per_page
+
+
+def read_ppm(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    w, h = int(m.group(1)), int(m.group(2))
+    pixels = data[m.end():]
+    return w, h, lambda x, y: tuple(pixels[3 * (y * w + x):3 * (y * w + x) + 3])
+
+
+def check_look(pdf):
+    """Clear margins; the chart drawn, with the fitted curve and the points in their colours; and as
+    vector graphics, no bitmap in the file."""
+    dpi = 100
+    run(["pdftoppm", "-r", str(dpi), "-f", "1", "-l", "1", pdf, os.path.join(DIR, "look")])
+    w, h, pixel = read_ppm(os.path.join(DIR, "look-1.ppm"))
+    margin = round(10 / 25.4 * dpi)  # 10 mm, inside every page margin
+    for y in range(h):
+        for x in list(range(margin)) + list(range(w - margin, w)) if margin <= y < h - margin else range(w):
+            if min(pixel(x, y)) < 250:
+                fail(f"the margin is not clear at ({x}, {y}): {pixel(x, y)}")
+                return
+    # Rendered with smoothing: colours are told by their dominant channel.
+    kinds = {
+        "green": lambda r, g, b: g > r + 60 and g > b + 60,
+        "red": lambda r, g, b: r > 180 and g < 90 and b < 90,
+        "blue": lambda r, g, b: b > 180 and r < 90 and g < 90,
+        "black": lambda r, g, b: max(r, g, b) < 60,
+    }
+    green = [(x, y) for y in range(h) for x in range(w) if kinds["green"](*pixel(x, y))]
+    if len(green) < 50:
+        fail(f"no fitted curve on the first page ({len(green)} green pixels)")
+        return
+    x0, x1 = min(p[0] for p in green), max(p[0] for p in green)
+    y0, y1 = min(p[1] for p in green), max(p[1] for p in green)
+    box = [pixel(x, y) for y in range(y0, y1 + 1) for x in range(x0, x1 + 1)]
+    for name in ("red", "blue", "black"):
+        if not any(kinds[name](*rgb) for rgb in box):
+            fail(f"the chart has no {name} pixels")
+    images = run(["pdfimages", "-list", pdf]).stdout.splitlines()[2:]
+    if images:
+        fail(f"the report holds bitmaps: {images}")
+
+
+# One page for a usual table; longer tables go on, 100 and 1000 points on several pages.
+pages = {}
+for n in (10, 100, 1000):
+    data, pdf, plain = report(n)
+    pages[n] = check_pages(n, pdf)
+    if n == 10:
+        check_texts(n, data, pdf, plain)
+        check_look(pdf)
+if pages[10][0] != 1:
+    fail(f"10 points take {pages[10][0]} pages")
+if not 1 < pages[100][0] < pages[1000][0]:
+    fail(f"pages for 10, 100, 1000 points: {pages}")
+
+# In a comma-decimal locale every number of the report has the comma.
+data, pdf, plain = report(10, locale="ru_RU.UTF-8", comma=True)
+check_texts(10, data, pdf, plain, "ru_RU.UTF-8")
+
+# A report that cannot be written is reported with its status and leaves no file behind; a name that is
+# not a PDF's is refused before anything is read.
+target = os.path.join(DIR, "no", "such", "folder", "r.pdf")
+r = run([FIT, "--report", target, data_file(10)])
+if r.returncode != 5 or not r.stderr.startswith("quorvel-fit: Не могу записать файл " + target):
+    fail(f"unwritable report: status {r.returncode}, {r.stderr!r}")
+r = run([FIT, "--report", data_file(10), data_file(10)])
+if r.returncode != 64:
+    fail(f"a report named .txt: status {r.returncode}")
+
+sys.exit(1 if failures else 0)
