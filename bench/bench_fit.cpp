@@ -1,6 +1,7 @@
 // The recompute at table size: extraction, exact cubic solve, statistics and presentation.
-// Also writes the large data file that quorvel-fit is timed on:
-//   bench_fit --make-data FILE [LINES]   (default 1000000 lines, about 20 MB)
+// Also writes the large files that quorvel-fit is timed on:
+//   bench_fit --make-data FILE [LINES]       (default 1000000 lines "Y X", about 20 MB)
+//   bench_fit --make-readings FILE [LINES]   (the same rows' readings X alone, for --apply)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -55,12 +56,12 @@ private:
     std::vector<std::pair<std::string, std::string>> cells_;
 };
 
-void RunRecompute(benchmark::State& state, bool shuffled) {
+void RunRecompute(benchmark::State& state, bool shuffled, bool uncertainty = false) {
     quorvel::SetDecimalChar(U'.');
     const TCellTable table(state.range(0), shuffled);
     quorvel::TFitCoefficients store;
     for (auto _ : state) {
-        quorvel::TRecomputeResult result = quorvel::Recompute(table, quorvel::fkCubic, store);
+        quorvel::TRecomputeResult result = quorvel::Recompute(table, quorvel::fkCubic, store, uncertainty);
         benchmark::DoNotOptimize(result);
     }
     state.counters["time_per_row"] =
@@ -86,7 +87,13 @@ void BM_RecomputeShuffled(benchmark::State& state) {
 }
 BENCHMARK(BM_RecomputeShuffled)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-int MakeData(const char* path, long lines) {
+// quorvel-fit --json: the same with the sum of the squared Y and the exact uncertainty analysis.
+void BM_RecomputeWithUncertainty(benchmark::State& state) {
+    RunRecompute(state, false, true);
+}
+BENCHMARK(BM_RecomputeWithUncertainty)->Arg(1000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+int MakeData(const char* path, long lines, bool readingsOnly) {
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) {
         std::perror(path);
@@ -96,7 +103,11 @@ int MakeData(const char* path, long lines) {
     char y[32], x[32];
     for (long k = 0; k < lines; ++k) {
         MakeRow(rng, k, lines, y, x);
-        std::fprintf(f, "%s %s\n", y, x);
+        if (readingsOnly) {
+            std::fprintf(f, "%s\n", x);
+        } else {
+            std::fprintf(f, "%s %s\n", y, x);
+        }
     }
     return std::fclose(f) == 0 ? 0 : 1;
 }
@@ -104,8 +115,9 @@ int MakeData(const char* path, long lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "--make-data") == 0) {
-        return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000);
+    const bool readings = argc >= 3 && std::strcmp(argv[1], "--make-readings") == 0;
+    if (readings || (argc >= 3 && std::strcmp(argv[1], "--make-data") == 0)) {
+        return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000, readings);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -11,7 +11,8 @@ struct TFitCoefficients;
 struct TAppliedReadings {
     // One line per line read: the reading's text as it stood, a tab and Y as the shortest round-trip
     // text with "."; an empty Y for a reading that gives none; an empty line where the line has no word.
-    std::string out;
+    // In two pieces, to be written one after the other: a large file's halves are made at once.
+    std::string out[2];
     // One line per reading that gives no Y: "NAME:LINE: TEXT: why".
     std::string messages;
     bool badNumber = false;  // a reading is not a number, or beyond the number range

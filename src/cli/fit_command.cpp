@@ -288,7 +288,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     int status = ecFitted;
     if (readings != nullptr) {
         const TAppliedReadings applied = ApplyToReadings(*readings, store, ReadingsName(options));
-        if (!WriteOutput(out, err, applied.out)) {
+        if (!WriteOutput(out, err, applied.out[0]) || !WriteOutput(out, err, applied.out[1])) {
             return ecCannotWrite;
         }
         Print(err, applied.messages);
