@@ -249,18 +249,22 @@ std::optional<int> RefuseAtText(const TFitCommandOptions& options, std::FILE* er
     return std::nullopt;
 }
 
-// What a fit writes besides standard output: the chart file and the report, each only for a complete
+// What a fit writes besides standard output: the report and the chart file, each only for a complete
 // fit; the exit status of a failure, its message printed.
 std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomputeResult& result,
                               const TFitCoefficients& store, const TEvaluation* at, const TChartSupport& qt,
                               std::FILE* err) {
     try {
-        if (options.chart) {
-            qt.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
-        }
+        // The report first: a figure of it beyond the range stops the command before either file.
         if (options.report) {
             qt.report(*options.report, TReportInput{options.file, &result, &store, at});
         }
+        if (options.chart) {
+            qt.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
+        }
+    } catch (const EMathError& e) {
+        Print(err, e.Message() + "\n");
+        return ecOverflow;
     } catch (const Exception& e) {
         Print(err, "quorvel-fit: " + e.Message() + "\n");
         return ecCannotWrite;

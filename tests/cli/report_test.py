@@ -174,6 +174,15 @@ target = os.path.join(DIR, "no", "such", "folder", "r.pdf")
 r = run([FIT, "--report", target, data_file(10)])
 if r.returncode != 5 or not r.stderr.startswith("quorvel-fit: Не могу записать файл " + target):
     fail(f"unwritable report: status {r.returncode}, {r.stderr!r}")
+# The slope's standard uncertainty beyond the double range (about 10^310, the slope itself 0, the rest
+# in range): status 4 and no report.
+big = os.path.join(DIR, "big.txt")
+with open(big, "w") as f:
+    f.writelines(f"{y * 2.0 ** 500!r} {x * 2.0 ** -530!r}\n" for y, x in ((1, 1), (-2, 2), (1, 3)))
+target = os.path.join(DIR, "big.pdf")
+r = run([FIT, "--kind", "linear", "--report", target, big])
+if r.returncode != 4 or os.path.exists(target) or "Floating point overflow" not in r.stderr:
+    fail(f"a report with a figure beyond the range: status {r.returncode}, {r.stderr!r}")
 r = run([FIT, "--report", data_file(10), data_file(10)])
 if r.returncode != 64:
     fail(f"a report named .txt: status {r.returncode}")
