@@ -15,7 +15,6 @@
 #include "chart/print/chart_printing.h"
 #include "chart/print/pdf_file.h"
 #include "chart/qt/offscreen_app.h"
-#include "chart/qt/picture_export.h"
 #include "chart/qt/qt_canvas.h"
 #include "cli/chart_output.h"
 #include "cli/fit_command.h"
@@ -317,8 +316,8 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
     return y + 8;
 }
 
-// The window's chart, fed from the fit and laid out at the window's size first, as a shown window's
-// chart is before it is printed; then drawn as vector graphics into the box.
+// The window's chart, fed from the fit as the window feeds it and drawn as the window prints it: laid out
+// at its size enlarged by the print detail and mapped onto the box as vector graphics.
 double Chart(TSheet& sheet, double y, const TReportInput& input) {
     std::unique_ptr<TChart> chart = CreateFormChart();
     chart->SetBounds(0, 0, kDefaultChartWidth, kDefaultChartHeight);
@@ -330,7 +329,6 @@ double Chart(TSheet& sheet, double y, const TReportInput& input) {
     {
         TQtCanvas canvas(painter);
         canvas.SetPixelsPerInch(96);  // the chart's fonts are laid out in screen pixels, as on the window
-        LayOutIfNeverDrawn(*chart, canvas, chart->ClientRect());
         TChartPrintSettings settings;
         settings.PrintDetail = kChartDetail;
         DrawToPrinterCanvas(
