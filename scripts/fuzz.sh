@@ -41,8 +41,8 @@ report() {
 batch=$(nproc)
 for ((i = 0; i < ${#targets[@]}; i += batch)); do
   pids=()
-  for spec in "${targets[@]:i:batch}"; do
-    run "$spec" &
+  for entry in "${targets[@]:i:batch}"; do
+    run "$entry" &
     pids+=($!)
   done
   for j in "${!pids[@]}"; do

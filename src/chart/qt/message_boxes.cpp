@@ -33,14 +33,14 @@ QWidget* ApplicationBoxOwner() {
     return ApplicationWindow();
 }
 
-QMessageBox::StandardButton ShowMessageBox(const TMessageBox& spec, QWidget* owner) {
-    QMessageBox box(spec.icon, spec.caption, spec.text, spec.buttons, owner);
+QMessageBox::StandardButton ShowMessageBox(const TMessageBox& message, QWidget* owner) {
+    QMessageBox box(message.icon, message.caption, message.text, message.buttons, owner);
     box.setTextFormat(Qt::PlainText);
-    if (spec.defaultButton != QMessageBox::NoButton) {
-        box.setDefaultButton(spec.defaultButton);
+    if (message.defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(message.defaultButton);
     }
-    if (spec.escapeButton != QMessageBox::NoButton) {
-        box.setEscapeButton(spec.escapeButton);
+    if (message.escapeButton != QMessageBox::NoButton) {
+        box.setEscapeButton(message.escapeButton);
     }
     if (owner != nullptr) {
         box.exec();
