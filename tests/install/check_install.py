@@ -82,20 +82,18 @@ def check_man_against_help(man_source, help_text):
     for name in ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES"):
         if name not in sections:
             fail(f"quorvel-fit.1 has no {name} section")
-    man_opts = options_in("\n".join(tagged_lines(sections.get("OPTIONS", []))))
-    help_opts = help_options(help_text)
-    if not help_opts:
-        fail("quorvel-fit --help lists no options")
-    if man_opts != help_opts:
-        fail(f"options: only in --help {sorted(help_opts - man_opts)}, only in the man page "
-             f"{sorted(man_opts - help_opts)}")
-    man_codes = set(re.findall(r"\d+", " ".join(tagged_lines(sections.get("EXIT STATUS", [])))))
-    help_codes = help_statuses(help_text)
-    if not help_codes:
-        fail("quorvel-fit --help names no exit statuses")
-    if man_codes != help_codes:
-        fail(f"exit statuses: only in --help {sorted(help_codes - man_codes, key=int)}, only in the "
-             f"man page {sorted(man_codes - help_codes, key=int)}")
+    same_in_both("options", help_options(help_text),
+                 options_in("\n".join(tagged_lines(sections.get("OPTIONS", [])))), key=str)
+    same_in_both("exit statuses", help_statuses(help_text),
+                 set(re.findall(r"\d+", " ".join(tagged_lines(sections.get("EXIT STATUS", []))))), key=int)
+
+
+def same_in_both(what, in_help, in_man, key):
+    if not in_help:
+        fail(f"quorvel-fit --help names no {what}")
+    if in_man != in_help:
+        fail(f"{what}: only in --help {sorted(in_help - in_man, key=key)}, only in the man page "
+             f"{sorted(in_man - in_help, key=key)}")
 
 
 def check_install(args):
