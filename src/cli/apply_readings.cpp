@@ -14,17 +14,18 @@ namespace quorvel {
 
 namespace {
 
-// Lines from .. to (1-based, to excluded) into `out`, the messages and flags into `part`.
+// Lines from .. to (1-based, to excluded) into `out`, the messages and flags into `part`. The two halves
+// read the table at once, so through LineWords, which keeps no state.
 void ApplyLines(const TDataFileTable& readings, const TFitCoefficients& store, std::string_view name,
                 int from, int to, std::string& out, TAppliedReadings& part) {
     // A line takes at most its word, a tab, the 24 characters of the longest shortest double and a LF.
     std::size_t bound = 0;
     for (int line = from; line < to; ++line) {
-        bound += readings.CellText(0, line).size() + 26;
+        bound += readings.LineWords(line).y.size() + 26;
     }
     ReserveLarge(out, bound);
     for (int line = from; line < to; ++line) {
-        const std::string_view text = readings.CellText(0, line);
+        const std::string_view text = readings.LineWords(line).y;
         if (text.empty()) {
             out += '\n';
             continue;

@@ -90,25 +90,38 @@ TByteSource DescriptorSource(int fd) {
 
 }  // namespace
 
+std::size_t TDataFileTable::BlankOf(std::size_t line) const {
+    const char* blank = words_.data() + starts_[line];
+    while (*blank != ' ') {
+        ++blank;
+    }
+    return static_cast<std::size_t>(blank - words_.data());
+}
+
+TDataFileTable::TLineWords TDataFileTable::WordsAround(std::size_t line, std::size_t blank) const {
+    const std::size_t begin = starts_[line];
+    const std::size_t end = line + 1 < starts_.size() ? starts_[line + 1] : words_.size();
+    return {std::string_view(words_.data() + begin, blank - begin),
+            std::string_view(words_.data() + blank + 1, end - blank - 1)};
+}
+
+TDataFileTable::TLineWords TDataFileTable::LineWords(int line) const {
+    const auto index = static_cast<std::size_t>(line - 1);
+    return WordsAround(index, BlankOf(index));
+}
+
 std::string_view TDataFileTable::CellText(int col, int row) const {
     if (row < 1 || row > LineCount() || col < 0 || col > 1) {
         return {};
     }
     const auto line = static_cast<std::size_t>(row - 1);
-    const char* const begin = words_.data() + starts_[line];
-    const char* const end = words_.data() + (line + 1 < starts_.size() ? starts_[line + 1] : words_.size());
     // Y is asked for before X of the same row: the blank found for one serves the other.
     if (line != cachedLine_) {
-        const char* blank = begin;
-        while (*blank != ' ') {
-            ++blank;
-        }
+        cachedBlank_ = BlankOf(line);
         cachedLine_ = line;
-        cachedBlank_ = static_cast<std::size_t>(blank - words_.data());
     }
-    const char* const blank = words_.data() + cachedBlank_;
-    return col == 0 ? std::string_view(begin, static_cast<std::size_t>(blank - begin))
-                    : std::string_view(blank + 1, static_cast<std::size_t>(end - blank - 1));
+    const TLineWords words = WordsAround(line, cachedBlank_);
+    return col == 0 ? words.y : words.x;
 }
 
 void TDataFileTable::Clear() {

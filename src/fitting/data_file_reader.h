@@ -36,12 +36,22 @@ public:
     std::string_view CellText(int col, int row) const override;
 
     int LineCount() const { return static_cast<int>(starts_.size()); }
+    // Line k's (1 .. LineCount()) Y and X words. Unlike CellText it keeps no state, so that threads
+    // may read one table at once.
+    struct TLineWords {
+        std::string_view y;
+        std::string_view x;
+    };
+    TLineWords LineWords(int line) const;
     void Clear();
     // Room for this many bytes of words and lines, so that a table of a known size grows in place.
     void Reserve(std::size_t wordBytes, std::size_t lines);
 
 private:
     friend class TDataFileParser;
+    std::size_t BlankOf(std::size_t line) const;
+    TLineWords WordsAround(std::size_t line, std::size_t blank) const;
+
     // Each line as its Y, one blank and its X (words hold no blank), from starts_[k] to the next line's
     // start: a line costs 9 bytes beside its words.
     std::string words_;

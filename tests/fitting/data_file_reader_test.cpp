@@ -20,10 +20,14 @@ namespace {
 
 using TRows = std::vector<std::pair<std::string, std::string>>;
 
+// The rows as the table gives its cells; the words of each line, which the readings' two halves take
+// without the cells' cache, must be the same.
 TRows RowsOf(const TDataFileTable& table) {
     TRows rows;
     for (int row = 1; row <= table.LineCount(); ++row) {
         rows.emplace_back(table.CellText(0, row), table.CellText(1, row));
+        const TDataFileTable::TLineWords words = table.LineWords(row);
+        EXPECT_EQ(std::make_pair(std::string(words.y), std::string(words.x)), rows.back()) << "line " << row;
     }
     return rows;
 }
