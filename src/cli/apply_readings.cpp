@@ -1,7 +1,5 @@
 #include "cli/apply_readings.h"
 
-#include <exception>
-
 #include "cli/fit_texts.h"
 #include "fitting/data_file_reader.h"
 #include "fitting/least_squares.h"
@@ -54,21 +52,11 @@ TAppliedReadings ApplyToReadings(const TDataFileTable& readings, const TFitCoeff
                                  std::string_view name) {
     // A large file is applied in two halves at once, each into its own piece of the output, in order.
     TAppliedReadings parts[2];
-    std::exception_ptr faults[2];
     InTwoParts(static_cast<std::size_t>(readings.LineCount()),
                [&](std::size_t from, std::size_t to, int index) {
-                   try {
-                       ApplyLines(readings, store, name, static_cast<int>(from) + 1, static_cast<int>(to) + 1,
-                                  parts[0].out[index], parts[index]);
-                   } catch (...) {
-                       faults[index] = std::current_exception();  // out of memory
-                   }
+                   ApplyLines(readings, store, name, static_cast<int>(from) + 1, static_cast<int>(to) + 1,
+                              parts[0].out[index], parts[index]);
                });
-    for (const std::exception_ptr& fault : faults) {
-        if (fault) {
-            std::rethrow_exception(fault);
-        }
-    }
     TAppliedReadings& all = parts[0];
     all.messages += parts[1].messages;
     all.badNumber = all.badNumber || parts[1].badNumber;

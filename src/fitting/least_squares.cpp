@@ -3,7 +3,6 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
-#include <exception>
 
 #include "fitting/exact_power_sums.h"
 #include "fitting/exact_solver.h"
@@ -73,21 +72,11 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     d.resize(points.size());
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.
-    std::exception_ptr faults[2];
-    InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int part) {
-        try {
-            for (std::size_t i = from; i < to; ++i) {
-                d[i] = std::fabs(Deviation(points[i], c));
-            }
-        } catch (...) {
-            faults[part] = std::current_exception();
+    InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int) {
+        for (std::size_t i = from; i < to; ++i) {
+            d[i] = std::fabs(Deviation(points[i], c));
         }
     });
-    for (const std::exception_ptr& fault : faults) {
-        if (fault) {
-            std::rethrow_exception(fault);
-        }
-    }
     TFitStatistics stats;
     double sumSq = 0;
     for (const double deviation : d) {

@@ -3,6 +3,7 @@
 // allows it.
 #include <atomic>
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -21,7 +22,8 @@ inline void AllowSecondCore(bool allow) {
 
 // Calls work(0, count, 0) for a small count, a single core or when no second core is allowed. Otherwise calls
 // work(0, middle, 0) here and work(middle, count, 1) on another thread at the same time (or both here, one
-// after the other, when no thread can be started). work must not throw. Returns the number of parts.
+// after the other, when no thread can be started). Should a part throw, both still run to their end, and
+// then the first half's exception (else the second's) is thrown on. Returns the number of parts.
 template <class Work>
 int InTwoParts(std::size_t count, Work&& work) {
     if (count < kTwoPartsFrom || !g_secondCoreAllowed.load() || std::thread::hardware_concurrency() < 2) {
@@ -29,17 +31,30 @@ int InTwoParts(std::size_t count, Work&& work) {
         return 1;
     }
     const std::size_t middle = count / 2;
+    std::exception_ptr faults[2];
+    const auto part = [&work, &faults](std::size_t from, std::size_t to, int index) {
+        try {
+            work(from, to, index);
+        } catch (...) {
+            faults[index] = std::current_exception();
+        }
+    };
     std::optional<std::thread> worker;
     try {
-        worker.emplace([&work, middle, count] { work(middle, count, 1); });
+        worker.emplace([&part, middle, count] { part(middle, count, 1); });
     } catch (const std::system_error&) {
         // No thread to be had: the second half follows the first here.
     }
-    work(std::size_t{0}, middle, 0);
+    part(std::size_t{0}, middle, 0);
     if (worker) {
         worker->join();
     } else {
-        work(middle, count, 1);
+        part(middle, count, 1);
+    }
+    for (const std::exception_ptr& fault : faults) {
+        if (fault) {
+            std::rethrow_exception(fault);
+        }
     }
     return 2;
 }
