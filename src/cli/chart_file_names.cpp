@@ -1,4 +1,4 @@
-// The chart file options, read without Qt.
+// The names and sizes of the files quorvel-fit writes, read without Qt.
 #include "cli/chart_output.h"
 
 #include <charconv>
@@ -57,6 +57,10 @@ bool IsChartFileName(std::string_view path) {
 
 bool IsSvgFileName(std::string_view path) {
     return EndsWithNoCase(path, ".svg");
+}
+
+bool IsPdfFileName(std::string_view path) {
+    return EndsWithNoCase(path, ".pdf");
 }
 
 }  // namespace quorvel

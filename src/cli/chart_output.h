@@ -22,6 +22,8 @@ bool ParseChartSize(std::string_view text, int& width, int& height);
 // Whether the name ends in ".svg" or ".png" (either case), the two types a chart file can have.
 bool IsChartFileName(std::string_view path);
 bool IsSvgFileName(std::string_view path);
+// Whether the name ends in ".pdf" (either case), as the report's name must.
+bool IsPdfFileName(std::string_view path);
 
 // Draws the window's chart at width x height, fed as the window feeds it from the result and the
 // evaluated point (when given), into path: SVG or PNG by its extension, the bytes the window's picture

@@ -78,15 +78,59 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
     return std::nullopt;
 }
 
-bool EndsWithPdf(std::string_view path) {
-    if (path.size() < 4) {
+// The options that take a value, given as "--name=value" or as "--name value".
+constexpr std::string_view kValueOptions[] = {"--kind", "--at", "--chart", "--report", "--apply", "--size"};
+
+// The option of kValueOptions that arg gives, or an empty name.
+std::string_view ValueOption(std::string_view arg) {
+    for (const std::string_view name : kValueOptions) {
+        if (arg.substr(0, name.size()) == name && (arg.size() == name.size() || arg[name.size()] == '=')) {
+            return name;
+        }
+    }
+    return {};
+}
+
+// Sets the option `name` to `value`; false, with `error` set, when the value is refused.
+bool SetValueOption(std::string_view name, const std::string& value, TFitCommandOptions& options,
+                    std::string& error) {
+    if (name == "--kind") {
+        const auto kind = KindFromName(value);
+        if (!kind) {
+            error = "unknown kind '" + value + "'";
+            return false;
+        }
+        options.kind = *kind;
+    } else if (name == "--at") {
+        options.at = value;
+    } else if (name == "--chart") {
+        if (value.empty()) {
+            error = "--chart needs a file name";
+            return false;
+        }
+        if (!IsChartFileName(value)) {
+            error = "unknown chart file type '" + value + "' (use .png or .svg)";
+            return false;
+        }
+        options.chart = value;
+    } else if (name == "--report") {
+        // The name must say PDF: a slip of the arguments must not overwrite a data file.
+        if (!IsPdfFileName(value)) {
+            error = "the report's file name must end in .pdf: '" + value + "'";
+            return false;
+        }
+        options.report = value;
+    } else if (name == "--apply") {
+        if (value.empty()) {
+            error = "--apply needs a file of readings";
+            return false;
+        }
+        options.apply = value;
+    } else if (!ParseChartSize(value, options.chartWidth, options.chartHeight)) {  // --size
+        error = "bad --size '" + value + "' (WxH, each side 1.." + std::to_string(kMaxChartSide) + ")";
         return false;
     }
-    std::string tail(path.substr(path.size() - 4));
-    for (char& c : tail) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return tail == ".pdf";
+    return true;
 }
 
 }  // namespace
@@ -98,23 +142,6 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // An option with a value takes it from "--name=value" or from the next argument.
-        const auto value = [&](std::string_view name, std::string& out) {
-            if (arg == name) {
-                if (i + 1 >= args.size()) {
-                    error = std::string(name) + " needs a value";
-                    return false;
-                }
-                out = args[++i];
-                return true;
-            }
-            out = arg.substr(name.size() + 1);
-            return true;
-        };
-        const auto is = [&](std::string_view name) {
-            return arg == name || (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
-                                   arg[name.size()] == '=');
-        };
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
             if (haveFile) {
                 error = "only one data file can be given";
@@ -128,65 +155,17 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             options.json = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (is("--kind")) {
-            std::string name;
-            if (!value("--kind", name)) {
+        } else if (const std::string_view name = ValueOption(arg); !name.empty()) {
+            std::string value;
+            if (arg.size() > name.size()) {
+                value = arg.substr(name.size() + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                error = std::string(name) + " needs a value";
                 return std::nullopt;
             }
-            const auto kind = KindFromName(name);
-            if (!kind) {
-                error = "unknown kind '" + name + "'";
-                return std::nullopt;
-            }
-            options.kind = *kind;
-        } else if (is("--at")) {
-            std::string text;
-            if (!value("--at", text)) {
-                return std::nullopt;
-            }
-            options.at = text;
-        } else if (is("--chart")) {
-            std::string path;
-            if (!value("--chart", path)) {
-                return std::nullopt;
-            }
-            if (path.empty()) {
-                error = "--chart needs a file name";
-                return std::nullopt;
-            }
-            if (!IsChartFileName(path)) {
-                error = "unknown chart file type '" + path + "' (use .png or .svg)";
-                return std::nullopt;
-            }
-            options.chart = path;
-        } else if (is("--report")) {
-            std::string path;
-            if (!value("--report", path)) {
-                return std::nullopt;
-            }
-            // The name must say PDF: a slip of the arguments must not overwrite a data file.
-            if (!EndsWithPdf(path)) {
-                error = "the report's file name must end in .pdf: '" + path + "'";
-                return std::nullopt;
-            }
-            options.report = path;
-        } else if (is("--apply")) {
-            std::string path;
-            if (!value("--apply", path)) {
-                return std::nullopt;
-            }
-            if (path.empty()) {
-                error = "--apply needs a file of readings";
-                return std::nullopt;
-            }
-            options.apply = path;
-        } else if (is("--size")) {
-            std::string size;
-            if (!value("--size", size)) {
-                return std::nullopt;
-            }
-            if (!ParseChartSize(size, options.chartWidth, options.chartHeight)) {
-                error = "bad --size '" + size + "' (WxH, each side 1.." + std::to_string(kMaxChartSide) + ")";
+            if (!SetValueOption(name, value, options, error)) {
                 return std::nullopt;
             }
         } else {
