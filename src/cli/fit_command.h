@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/chart_output.h"
 #include "fitting/fit_types.h"
 
 namespace quorvel {
@@ -30,8 +31,8 @@ struct TFitCommandOptions {
     // Options that need Qt are acted on only after the fit, so the plain path never starts a Qt
     // application object.
     std::optional<std::string> chart;  // --chart FILE: PNG or SVG by its extension
-    int chartWidth = 289;
-    int chartHeight = 208;
+    int chartWidth = kDefaultChartWidth;
+    int chartHeight = kDefaultChartHeight;
     std::optional<std::string> report;  // --report FILE.pdf: the calibration report
     std::optional<std::string> apply;   // --apply READINGS: the file of readings ("-" standard input)
 };
