@@ -34,16 +34,16 @@ TEST(SplitDouble, GivesOddMantissaAndExponent) {
     EXPECT_FALSE(SplitDouble(-0.0).negative);
 }
 
-void ExpectSumsExact(const TPointTable& points, int degree, bool squares);
-
-// The fast accumulator against sums formed in rational arithmetic, with and without the squares.
-void ExpectSumsExact(const TPointTable& points, int degree) {
-    for (const bool squares : {false, true}) {
-        SCOPED_TRACE(squares ? "with squares" : "without squares");
-        ExpectSumsExact(points, degree, squares);
+mpq_class TimesPowerOfTwo(mpq_class q, long exp2) {
+    if (exp2 >= 0) {
+        mpq_mul_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(exp2));
+    } else {
+        mpq_div_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(-exp2));
     }
+    return q;
 }
 
+// The fast accumulator against sums formed in rational arithmetic.
 void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
     TExactPowerSums sums;
     sums.Accumulate(points, degree, squares);
@@ -52,12 +52,7 @@ void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
     for (int m = 0; m <= 2 * degree; ++m) {
         mpq_class expected = 0;
         for (const TDataPoint& p : points) {
-            mpq_class u = Exact(p.X);
-            if (s >= 0) {
-                mpq_div_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(s));
-            } else {
-                mpq_mul_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(-s));
-            }
+            const mpq_class u = TimesPowerOfTwo(Exact(p.X), -s);
             mpq_class power = 1;
             for (int k = 0; k < m; ++k) {
                 power *= u;
@@ -71,17 +66,7 @@ void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
     for (int j = 0; j <= degree; ++j) {
         mpq_class expected = 0;
         for (const TDataPoint& p : points) {
-            mpq_class u = Exact(p.X), v = Exact(p.Y);
-            if (s >= 0) {
-                mpq_div_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(s));
-            } else {
-                mpq_mul_2exp(u.get_mpq_t(), u.get_mpq_t(), static_cast<mp_bitcnt_t>(-s));
-            }
-            if (t >= 0) {
-                mpq_div_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(t));
-            } else {
-                mpq_mul_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(-t));
-            }
+            const mpq_class u = TimesPowerOfTwo(Exact(p.X), -s), v = TimesPowerOfTwo(Exact(p.Y), -t);
             mpq_class power = 1;
             for (int k = 0; k < j; ++k) {
                 power *= u;
@@ -95,16 +80,19 @@ void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
     if (squares) {
         mpq_class expected = 0;
         for (const TDataPoint& p : points) {
-            mpq_class v = Exact(p.Y);
-            if (t >= 0) {
-                mpq_div_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(t));
-            } else {
-                mpq_mul_2exp(v.get_mpq_t(), v.get_mpq_t(), static_cast<mp_bitcnt_t>(-t));
-            }
+            const mpq_class v = TimesPowerOfTwo(Exact(p.Y), -t);
             expected += v * v;
         }
         sums.SumVV(actual.get_mpz_t());
         ASSERT_TRUE(mpz_class(expected.get_num()) == actual) << "VV";
+    }
+}
+
+// The same with and without the squares.
+void ExpectSumsExact(const TPointTable& points, int degree) {
+    for (const bool squares : {false, true}) {
+        SCOPED_TRACE(squares ? "with squares" : "without squares");
+        ExpectSumsExact(points, degree, squares);
     }
 }
 
@@ -241,13 +229,9 @@ TEST(RoundQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
             num = -num;
         }
         const long exp2 = static_cast<long>(rng() % 2400) - 1300;
-        mpq_class exact(num, den);
-        exact.canonicalize();
-        if (exp2 >= 0) {
-            mpq_mul_2exp(exact.get_mpq_t(), exact.get_mpq_t(), static_cast<mp_bitcnt_t>(exp2));
-        } else {
-            mpq_div_2exp(exact.get_mpq_t(), exact.get_mpq_t(), static_cast<mp_bitcnt_t>(-exp2));
-        }
+        mpq_class q(num, den);
+        q.canonicalize();
+        const mpq_class exact = TimesPowerOfTwo(q, exp2);
         double out = 0;
         const bool ok = RoundQuotientToDouble(num.get_mpz_t(), den.get_mpz_t(), exp2, out);
         if (abs(exact) >= Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970))) {
@@ -261,15 +245,6 @@ TEST(RoundQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
 
 bool RoundSqrt(const mpq_class& q, long exp2, double& out) {
     return RoundSqrtOfQuotientToDouble(q.get_num_mpz_t(), q.get_den_mpz_t(), exp2, out);
-}
-
-mpq_class TimesPowerOfTwo(mpq_class q, long exp2) {
-    if (exp2 >= 0) {
-        mpq_mul_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(exp2));
-    } else {
-        mpq_div_2exp(q.get_mpq_t(), q.get_mpq_t(), static_cast<mp_bitcnt_t>(-exp2));
-    }
-    return q;
 }
 
 TEST(RoundSqrtOfQuotientToDouble, ExactRootsTiesSubnormalsAndRange) {
