@@ -88,24 +88,6 @@ void TCustomChartAxis::ComputeAutoRange() {
     RangeSpan = RangeMax - RangeMin;
 }
 
-TAxisLayout TCustomChartAxis::Layout() const {
-    return TAxisLayout{RangeMin,  RangeMax,    RangeSpan,   StartPixel, EndPixel,
-                       PixelSpan, CenterPixel, AxisLinePos, LabelsPos,  OuterPos};
-}
-
-void TCustomChartAxis::SetLayout(const TAxisLayout& layout) {
-    RangeMin = layout.RangeMin;
-    RangeMax = layout.RangeMax;
-    RangeSpan = layout.RangeSpan;
-    StartPixel = layout.StartPixel;
-    EndPixel = layout.EndPixel;
-    PixelSpan = layout.PixelSpan;
-    CenterPixel = layout.CenterPixel;
-    AxisLinePos = layout.AxisLinePos;
-    LabelsPos = layout.LabelsPos;
-    OuterPos = layout.OuterPos;
-}
-
 void TCustomChartAxis::ComputePixelSpan() {
     const TRect& r = chart_->PlotRect();
     const int origin = horizontal_ ? r.Left : r.Top;

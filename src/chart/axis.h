@@ -16,7 +16,9 @@ class TChartSeries;
 enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
 enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
 
-class TCustomChartAxis {
+// The working fields of the last layout (RangeMin, StartPixel, ...) are the TAxisLayout base, read and
+// written directly by the layout steps, drawing, hit testing, zoom and scroll.
+class TCustomChartAxis : public TAxisLayout {
 public:
     TCustomChartAxis(TCustomAxisPanel* chart, TAxisKind kind);
     virtual ~TCustomChartAxis() = default;
@@ -109,22 +111,9 @@ public:
     // Switches the axis to a manual range [min(a,b), max(a,b)], at least 1e-10 wide.
     void SetMinMax(double a, double b);
 
-    // --- working fields of the last layout ---
-    double RangeMin = 0;
-    double RangeMax = 0;
-    double RangeSpan = 0;
-    int StartPixel = 0;
-    int EndPixel = 0;
-    int PixelSpan = 0;
-    int CenterPixel = 0;
-    int AxisLinePos = 0;
-    int LabelsPos = 0;
-    // The outer edge of the room reserved for labels and ticks (for hit testing).
-    int OuterPos = 0;
-
-    // The working fields above as one value, and back.
-    TAxisLayout Layout() const;
-    void SetLayout(const TAxisLayout& layout);
+    // The working fields of the last layout (the TAxisLayout base) as one value, and back.
+    const TAxisLayout& Layout() const { return *this; }
+    void SetLayout(const TAxisLayout& layout) { static_cast<TAxisLayout&>(*this) = layout; }
 
     // --- layout steps, in the order the chart calls them ---
     void ComputeAutoRange();

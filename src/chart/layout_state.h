@@ -8,6 +8,7 @@
 
 namespace quorvel {
 
+// An axis' working fields of the last layout: its value range and the pixels it maps onto.
 struct TAxisLayout {
     double RangeMin = 0;
     double RangeMax = 0;
@@ -18,6 +19,7 @@ struct TAxisLayout {
     int CenterPixel = 0;
     int AxisLinePos = 0;
     int LabelsPos = 0;
+    // The outer edge of the room reserved for labels and ticks (for hit testing).
     int OuterPos = 0;
 };
 
