@@ -1,7 +1,6 @@
 #include "chart/fast_line_series.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 
 #include "chart/axis_panel.h"
@@ -36,38 +35,20 @@ bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
     if (h == nullptr || v == nullptr) {
         return false;
     }
-    const double x0 = h->ValueToPixelUnrounded(XValues().ValueAt(index - 1));
-    const double y0 = v->ValueToPixelUnrounded(YValues().ValueAt(index - 1));
-    const double x1 = h->ValueToPixelUnrounded(XValues().ValueAt(index));
-    const double y1 = v->ValueToPixelUnrounded(YValues().ValueAt(index));
-    double t0 = 0;
-    double t1 = 1;
+    TSegmentF s{h->ValueToPixelUnrounded(XValues().ValueAt(index - 1)),
+                v->ValueToPixelUnrounded(YValues().ValueAt(index - 1)),
+                h->ValueToPixelUnrounded(XValues().ValueAt(index)),
+                v->ValueToPixelUnrounded(YValues().ValueAt(index))};
     const double limit = kFarPixel;
-    // Liang-Barsky against |x| <= limit and |y| <= limit.
-    const auto cut = [&](double p, double q) {
-        if (p == 0) {
-            return q >= 0;
-        }
-        const double r = q / p;
-        if (p < 0) {
-            t0 = std::max(t0, r);
-        } else {
-            t1 = std::min(t1, r);
-        }
-        return t0 <= t1;
-    };
-    const double dx = x1 - x0;
-    const double dy = y1 - y0;
-    if (!(std::isfinite(dx) && std::isfinite(dy)) || !cut(-dx, x0 + limit) || !cut(dx, limit - x0) ||
-        !cut(-dy, y0 + limit) || !cut(dy, limit - y0)) {
+    if (!ClipSegment(s, -limit, -limit, limit, limit)) {
         return false;
     }
-    const auto pixel = [&](double x, double y) {
+    const auto pixel = [](double x, double y) {
         return TPoint{static_cast<int>(std::clamp(RoundHalfEven(x), -1LL * kFarPixel, 1LL * kFarPixel)),
                       static_cast<int>(std::clamp(RoundHalfEven(y), -1LL * kFarPixel, 1LL * kFarPixel))};
     };
-    from = pixel(x0 + t0 * dx, y0 + t0 * dy);
-    to = pixel(x0 + t1 * dx, y0 + t1 * dy);
+    from = pixel(s.X0, s.Y0);
+    to = pixel(s.X1, s.Y1);
     return true;
 }
 

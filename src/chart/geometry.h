@@ -1,5 +1,6 @@
 #pragma once
-// Integer pixel geometry shared by the chart engine and its canvases.
+// Pixel geometry shared by the chart engine and its canvases.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -58,6 +59,44 @@ inline int MulDiv(int a, int b, int c) {
     // A remainder of exactly half goes away from zero.
     const std::int64_t rounded = (2 * (absNum % den) >= den) ? absNum / den + 1 : absNum / den;
     return static_cast<int>(num < 0 ? -rounded : rounded);
+}
+
+// A line segment in real pixel coordinates, from (X0, Y0) to (X1, Y1).
+struct TSegmentF {
+    double X0 = 0;
+    double Y0 = 0;
+    double X1 = 0;
+    double Y1 = 0;
+};
+
+// Cuts s in place to its part inside left <= x <= right, top <= y <= bottom, keeping its direction
+// (Liang-Barsky); false when no part lies inside or an end is not finite.
+inline bool ClipSegment(TSegmentF& s, double left, double top, double right, double bottom) {
+    const double dx = s.X1 - s.X0;
+    const double dy = s.Y1 - s.Y0;
+    if (!(std::isfinite(dx) && std::isfinite(dy))) {
+        return false;
+    }
+    double t0 = 0;
+    double t1 = 1;
+    const auto cut = [&](double p, double q) {
+        if (p == 0) {
+            return q >= 0;
+        }
+        const double r = q / p;
+        if (p < 0) {
+            t0 = std::max(t0, r);
+        } else {
+            t1 = std::min(t1, r);
+        }
+        return t0 <= t1;
+    };
+    if (!cut(-dx, s.X0 - left) || !cut(dx, right - s.X0) || !cut(-dy, s.Y0 - top) ||
+        !cut(dy, bottom - s.Y0)) {
+        return false;
+    }
+    s = TSegmentF{s.X0 + t0 * dx, s.Y0 + t0 * dy, s.X0 + t1 * dx, s.Y0 + t1 * dy};
+    return true;
 }
 
 // Float-to-pixel rounding: to nearest, halves to even.

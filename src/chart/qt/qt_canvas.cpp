@@ -380,35 +380,16 @@ bool TQtCanvas::BringFarEndsIn(TPoint& a, TPoint& b) const {
     if (near(a) && near(b)) {
         return true;
     }
-    const double x0 = a.X;
-    const double y0 = a.Y;
-    const double dx = static_cast<double>(b.X) - a.X;
-    const double dy = static_cast<double>(b.Y) - a.Y;
-    double t0 = 0;
-    double t1 = 1;
-    // Liang-Barsky against the square.
-    const auto cut = [&](double p, double q) {
-        if (p == 0) {
-            return q >= 0;
-        }
-        const double r = q / p;
-        if (p < 0) {
-            t0 = std::max(t0, r);
-        } else {
-            t1 = std::min(t1, r);
-        }
-        return t0 <= t1;
-    };
-    if (!cut(-dx, x0 - left) || !cut(dx, right - x0) || !cut(-dy, y0 - top) || !cut(dy, bottom - y0)) {
+    TSegmentF s{static_cast<double>(a.X), static_cast<double>(a.Y), static_cast<double>(b.X),
+                static_cast<double>(b.Y)};
+    if (!ClipSegment(s, left, top, right, bottom)) {
         return false;
     }
-    const auto at = [&](double t) {
-        return TPoint{static_cast<int>(std::lround(x0 + t * dx)), static_cast<int>(std::lround(y0 + t * dy))};
+    const auto pixel = [](double x, double y) {
+        return TPoint{static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))};
     };
-    const TPoint from = at(t0);
-    const TPoint to = at(t1);
-    a = from;
-    b = to;
+    a = pixel(s.X0, s.Y0);
+    b = pixel(s.X1, s.Y1);
     return !(a == b);
 }
 
