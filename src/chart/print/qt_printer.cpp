@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinterInfo>
-#include <QScreen>
 #include <vector>
 
 #include "chart/qt/qt_canvas.h"
@@ -75,11 +74,6 @@ protected:
         return false;
     }
 };
-
-int ScreenPixelsPerInch() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 96;
-}
 
 }  // namespace
 

@@ -1,10 +1,8 @@
 #include "chart/qt/picture_export.h"
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QImage>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSvgGenerator>
 #include <algorithm>
 
@@ -29,13 +27,6 @@ void SetSvgPixelSize(QByteArray& svg, QSize size) {
     head.replace(width, QStringLiteral("width=\"%1\"").arg(size.width()));
     head.replace(height, QStringLiteral("height=\"%1\"").arg(size.height()));
     svg.replace(start, end - start, head.toUtf8());
-}
-
-// The screen's resolution, which the window's own canvas has (96 where there is no screen).
-int ScreenPixelsPerInch() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int ppi = screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 0;
-    return ppi > 0 ? ppi : 96;
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPolygon>
+#include <QScreen>
 #include <QString>
 #include <algorithm>
 #include <cmath>
@@ -114,6 +116,12 @@ std::vector<QPoint> WithoutRepeats(std::span<const TPoint> points) {
 }
 
 }  // namespace
+
+int ScreenPixelsPerInch() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int ppi = screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 0;
+    return ppi > 0 ? ppi : 96;
+}
 
 TQtCanvas::TQtCanvas(QPaintDevice* device) : ownPainter_(std::make_unique<QPainter>()) {
     if (device == nullptr || !ownPainter_->begin(device)) {

@@ -48,6 +48,10 @@ inline TColor FromQColor(const QColor& c) {
            (static_cast<TColor>(c.blue()) << 16);
 }
 
+// The primary screen's logical resolution, which the window's own canvas has (96 where there is no
+// screen): the font sizes of pictures and prints follow the screen's.
+int ScreenPixelsPerInch();
+
 class TQtCanvas final : public TCanvas {
 public:
     // Opens its own painter on device and ends it on destruction.
