@@ -30,11 +30,14 @@ TPdfFile::~TPdfFile() = default;
 
 void TPdfFile::Commit(bool painted) {
     writer_.reset();
+    if (!painted) {
+        file_->cancelWriting();
+        throw EPrinter("Printer error");
+    }
     // A short write reports no error by itself, so the rest is written again until the device says why
     // it cannot take it.
     const QByteArray& data = bytes_->data();
-    qint64 done = 0;
-    while (painted && done < data.size()) {
+    for (qint64 done = 0; done < data.size();) {
         const qint64 n = file_->write(data.constData() + done, data.size() - done);
         if (n <= 0) {
             const QString reason = file_->errorString();
@@ -42,10 +45,6 @@ void TPdfFile::Commit(bool painted) {
             throw EPrinter(CannotWrite(file_->fileName(), reason));
         }
         done += n;
-    }
-    if (!painted) {
-        file_->cancelWriting();
-        throw EPrinter("Printer error");
     }
     if (!file_->commit()) {
         throw EPrinter(CannotWrite(file_->fileName(), file_->errorString()));
