@@ -8,10 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <thread>
-
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -20,6 +16,7 @@
 #include <unistd.h>
 
 #include "fake_table.h"
+#include "late_pipe_writer.h"
 
 namespace quorvel {
 namespace {
@@ -244,26 +241,15 @@ TEST_F(DataFileTest, RefusedCellWriteIsBadDataWithRowCountAfterLastGoodLine) {
 }
 
 TEST_F(DataFileTest, SpecialFilesAreOpenFailuresAndNeverBlock) {
-    // Before a pipe was refused, opening it waited for a writer: one is let in after a while, so that
-    // such a reader would come back (with an empty read) instead of hanging the test.
+    // A pipe, whose open once waited for a writer, and a device.
     const QString pipe = Path("pipe");
     ASSERT_EQ(mkfifo(pipe.toUtf8().constData(), 0600), 0);
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        for (int i = 0; i < 500 && !done; ++i) {
-            usleep(10000);
-        }
-        const int fd = open(pipe.toUtf8().constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            close(fd);
-        }
-    });
     TFakeTable table(9);
     table.FillNumbered(1, 3);
-    const TReadStatus pipeStatus = ReadDataFile(pipe, table).status;
-    done = true;
-    writer.join();
-    EXPECT_EQ(pipeStatus, TReadStatus::OpenFailed);
+    {
+        const test::TLatePipeWriter writer(pipe);
+        EXPECT_EQ(ReadDataFile(pipe, table).status, TReadStatus::OpenFailed);
+    }
     EXPECT_EQ(ReadDataFile("/dev/null", table).status, TReadStatus::OpenFailed);
     EXPECT_EQ(table.RowCount(), 9);
     EXPECT_EQ(table.StoredCells(), 6u);

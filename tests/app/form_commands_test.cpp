@@ -19,12 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
@@ -35,6 +31,7 @@
 #include "chart/qt/chart_widget.h"
 #include "chart_print/fake_printer.h"
 #include "chart_qt/box_watcher.h"
+#include "late_pipe_writer.h"
 
 namespace quorvel {
 
@@ -288,22 +285,13 @@ private slots:
         QVERIFY(panelResult_->text() != "Y=");  // the recompute ran (three points are too few here)
     }
 
-    // The dialog takes any name; one that does not exist, and a pipe, get the program's own box. A pipe
-    // was once opened and waited on: a writer is let in after a while so that such a wait ends.
+    // The dialog takes any name; one that does not exist, and a pipe (once opened and waited on), get
+    // the program's own box.
     void readOfMissingNameOrPipeShowsOpenFailureBox() {
         QTemporaryDir dir;
         const QString pipe = dir.filePath("pipe");
         QVERIFY(mkfifo(pipe.toUtf8().constData(), 0644) == 0);
-        std::atomic<bool> done{false};
-        std::thread writer([&] {
-            for (int i = 0; i < 500 && !done; ++i) {
-                usleep(10000);
-            }
-            const int fd = open(pipe.toUtf8().constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                close(fd);
-            }
-        });
+        const test::TLatePipeWriter writer(pipe);
         model_->SetCellText(0, 1, "7");
         for (const QString& path : {dir.filePath("missing.txt"), pipe}) {
             ChooseInFileDialog(path);
@@ -317,8 +305,6 @@ private slots:
             QCOMPARE(model_->RowCount(), 20);
             QCOMPARE(Cell(*model_, 0, 1), QString("7"));
         }
-        done = true;
-        writer.join();
     }
 
     void writeOpenFailureAsksAndAbortEnds() {
