@@ -161,6 +161,12 @@ QByteArray Pairs(int rows, const char* between, const char* end) {
     return text;
 }
 
+// A new file of the bytes; false when it cannot be written whole.
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Every stored text of rows 0 ... 45 and the row count.
 QStringList TableState(const TGridModel& model) {
     QStringList state{QString::number(model.RowCount())};
@@ -448,12 +454,8 @@ private slots:
         QTemporaryDir dir;
         const QString data = dir.filePath("big.txt");
         const QString old = dir.filePath("old.txt");
-        for (const auto& [path, bytes] :
-             {std::pair{data, Pairs(200000, " ", "\n")}, {old, QByteArray("old 1\n")}}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        }
+        QVERIFY(WriteFile(data, Pairs(200000, " ", "\n")));
+        QVERIFY(WriteFile(old, "old 1\n"));
         for (int row = 1; row <= 40; ++row) {
             model_->SetCellText(0, row, "8");
             model_->SetCellText(1, row, std::to_string(row));
@@ -511,10 +513,7 @@ private slots:
     void shortCommandsShowNoProgress() {
         QTemporaryDir dir;
         const QString path = dir.filePath("pairs.txt");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Pairs(20000, " ", "\n"));
-        file.close();
+        QVERIFY(WriteFile(path, Pairs(20000, " ", "\n")));
         TSlowWork watch(0);
         ChooseInFileDialog(path);
         form_->itmReadClick();
@@ -529,10 +528,7 @@ private slots:
     void duringReadNothingElseActsAndCloseStopsIt() {
         QTemporaryDir dir;
         const QString data = dir.filePath("big.txt");
-        QFile file(data);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Pairs(200000, " ", "\n"));
-        file.close();
+        QVERIFY(WriteFile(data, Pairs(200000, " ", "\n")));
         model_->SetCellText(0, 1, "7");
         grid_->SetCurrentCell(0, 1);
         grid_->setFocus();
