@@ -161,6 +161,15 @@ QByteArray Pairs(int rows, const char* between, const char* end) {
     return text;
 }
 
+// Rows first ... last of 80 "y" and 80 "x": 162 bytes each in a data file, so that a write of 10^5 of
+// them runs through many steps.
+void FillWideRows(TGridModel& model, int first, int last) {
+    for (int row = first; row <= last; ++row) {
+        model.SetCellText(0, row, std::string(80, 'y'));
+        model.SetCellText(1, row, std::string(80, 'x'));
+    }
+}
+
 // A new file of the bytes; false when it cannot be written whole.
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -485,10 +494,7 @@ private slots:
                 form_->itmTablPasteClick();
                 QCOMPARE(slow.label, QString("Вставка таблицы из буфера обмена…"));
             } else {
-                for (int row = 46; row < 120046; ++row) {  // about 20 MB
-                    model_->SetCellText(0, row, std::string(80, 'y'));
-                    model_->SetCellText(1, row, std::string(80, 'x'));
-                }
+                FillWideRows(*model_, 46, 120045);  // about 20 MB
                 model_->SetRowCount(120047);
                 ChooseInFileDialog(old);
                 form_->itmWriteClick();
@@ -523,31 +529,52 @@ private slots:
         QCOMPARE(watch.shown, 0);
     }
 
-    // While a read works, the window takes no keys, another command does not start and a close waits:
-    // it stops the read (the table stays as it was), and the window closes when the command ends.
-    void duringReadNothingElseActsAndCloseStopsIt() {
+    // While a read or a write works, the window takes no keys, another command does not start and a
+    // close waits: it stops the read (the table stays as it was) but lets the write end, so that the
+    // file is saved whole; the window closes when the command ends.
+    void duringLongWorkNothingElseActsAndCloseWaits() {
         QTemporaryDir dir;
         const QString data = dir.filePath("big.txt");
+        const QString saved = dir.filePath("saved.txt");
         QVERIFY(WriteFile(data, Pairs(200000, " ", "\n")));
-        model_->SetCellText(0, 1, "7");
-        grid_->SetCurrentCell(0, 1);
-        grid_->setFocus();
-        const QStringList before = TableState(*model_);
-        QGuiApplication::clipboard()->setText("5\t6\r\n");
-        TSlowWork slow;
-        bool tried = false;
-        WhenShown<QProgressDialog>([&](QProgressDialog*) {
-            QTest::keyClick(form_->windowHandle(), Qt::Key_V, Qt::ControlModifier);
-            QTest::keyClick(form_->windowHandle(), Qt::Key_9);
-            form_->itmTablPasteClick();
-            form_->close();
-            tried = true;
-        });
-        ChooseInFileDialog(data);
-        form_->itmReadClick();
-        QVERIFY(tried);
-        QCOMPARE(TableState(*model_), before);
-        QVERIFY(!form_->isVisible());
+        for (const char* command : {"read", "write"}) {
+            const bool read = std::string_view(command) == "read";
+            if (read) {
+                model_->SetCellText(0, 1, "7");
+            } else {
+                form_.reset();
+                init();
+                FillWideRows(*model_, 1, 120000);
+                model_->SetRowCount(120002);
+            }
+            grid_->SetCurrentCell(0, 1);
+            grid_->setFocus();
+            const QStringList before = TableState(*model_);
+            QGuiApplication::clipboard()->setText("5\t6\r\n");
+            TSlowWork slow;
+            bool tried = false;
+            WhenShown<QProgressDialog>([&](QProgressDialog*) {
+                QTest::keyClick(form_->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+                QTest::keyClick(form_->windowHandle(), Qt::Key_9);
+                form_->itmTablPasteClick();
+                form_->close();
+                tried = true;
+            });
+            ChooseInFileDialog(read ? data : saved);
+            if (read) {
+                form_->itmReadClick();
+            } else {
+                form_->itmWriteClick();
+            }
+            QVERIFY2(tried, command);
+            QCOMPARE(TableState(*model_), before);
+            QVERIFY2(!form_->isVisible(), command);
+        }
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray line = QByteArray(80, 'y') + ' ' + QByteArray(80, 'x') + '\n';
+        QVERIFY(file.readAll() == line.repeated(120000));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"big.txt", "saved.txt"}));
     }
 
     void exitEndsProcessAtOnceWithCodeZero() {
