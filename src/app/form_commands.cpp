@@ -22,8 +22,9 @@ namespace quorvel {
 namespace {
 
 // The boxes and dialogs of one command, owned by the window; their recompute is the window's.
-TCommandDialogs Dialogs(TFormMain* window) {
-    return TCommandDialogs(window, [window] { window->sgDataClick(); });
+TCommandDialogs Dialogs(TFormMain* window, TWorkGate* gate = nullptr) {
+    return TCommandDialogs(
+        window, [window] { window->sgDataClick(); }, gate);
 }
 
 }  // namespace
@@ -32,8 +33,7 @@ void TFormMain::RunTableCommand(const std::function<void(TCommandDialogs&)>& com
     if (workGate_.Busy()) {
         return;
     }
-    TCommandDialogs ui(
-        this, [this] { sgDataClick(); }, &workGate_);
+    TCommandDialogs ui = Dialogs(this, &workGate_);
     const auto closeIfAsked = [this] {
         if (closeWhenIdle_) {
             closeWhenIdle_ = false;
