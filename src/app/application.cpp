@@ -7,6 +7,7 @@
 #include "app/form_main.h"
 #include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
+#include "runtime/process_locale.h"
 
 namespace quorvel {
 
@@ -30,6 +31,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 int RunQuorvel(int& argc, char** argv) {
+    PreferUtf8CharacterType();
     ReadNumberSettingsFromLocale();
     std::unique_ptr<TApplication> app;
     try {

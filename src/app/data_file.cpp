@@ -65,8 +65,8 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
 // Whether the file open for writing is the target itself: the save could make no temporary file
 // beside it and writes in place.
 bool WritesInPlace(const QSaveFile& file, const QString& path) {
-    struct stat opened {};
-    struct stat target {};
+    struct stat opened = {};
+    struct stat target = {};
     return file.handle() >= 0 && ::fstat(file.handle(), &opened) == 0 &&
            ::stat(QFile::encodeName(path).constData(), &target) == 0 && opened.st_dev == target.st_dev &&
            opened.st_ino == target.st_ino;

@@ -23,8 +23,8 @@ namespace {
 
 // The boxes and dialogs of one command, owned by the window; their recompute is the window's.
 TCommandDialogs Dialogs(TFormMain* window, TWorkGate* gate = nullptr) {
-    return TCommandDialogs(
-        window, [window] { window->sgDataClick(); }, gate);
+    const auto recompute = [window] { window->sgDataClick(); };
+    return TCommandDialogs(window, recompute, gate);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "app/chart_feed.h"
 #include "app/form_main.h"
@@ -190,7 +192,18 @@ void TFormMain::BuildLayout() {
     // Not resizable: the client area stays 503 x 428 under the menu bar.
     adjustSize();
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    move(204, 124);
+    // The stored position suits a 100 % screen; at 200 % a laptop's screen is smaller than it.
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(WindowPositionInside(QPoint(204, 124), frame, screen()->availableGeometry()));
+}
+
+QPoint WindowPositionInside(QPoint stored, QSize size, const QRect& available) {
+    if (available.contains(QRect(stored, size))) {
+        return stored;
+    }
+    const int left = available.left() + std::max(0, (available.width() - size.width()) / 2);
+    const int top = available.top() + std::max(0, (available.height() - size.height()) / 2);
+    return {left, top};
 }
 
 void TFormMain::BuildMenus() {

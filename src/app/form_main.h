@@ -28,6 +28,11 @@ class TGridModel;
 class TPanel;
 class TStringGrid;
 
+// Where the window opens: at its stored position where the whole window lies inside the screen's
+// available area, else centred in that area (at its top left corner where even that is too small, so
+// that the menu and the table stay in reach).
+QPoint WindowPositionInside(QPoint stored, QSize size, const QRect& available);
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:

@@ -110,7 +110,11 @@ void TWorkProgress::Show(int value) {
         dialog_->ForbidCancel();
     }
     dialog_->setValue(value);
-    dialog_->show();
+    // The value shows the dialog where Qt judges the minimum duration passed; showing it once more
+    // would make Qt 6.8 show (and announce) it a second time.
+    if (!dialog_->isVisible()) {
+        dialog_->show();
+    }
     // The busy cursor rather than the wait cursor: the dialog takes clicks.
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     cursorPushed_ = true;

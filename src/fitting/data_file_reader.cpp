@@ -302,7 +302,7 @@ TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& tab
 TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress) {
     // Looked at before opening, so that a device is never opened (opening one may have effects of
     // its own), and again after, since the name may have been replaced in between.
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return TDataReadStatus::OpenFailed;
     }

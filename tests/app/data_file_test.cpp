@@ -305,7 +305,7 @@ TEST_F(DataFileTest, DeviceBehindSymlinkIsNeverReplaced) {
     TFakeTable table(3);
     table.Set(1, "1", "2");
     EXPECT_EQ(WriteDataFile(Path("full.txt"), table), TWriteStatus::OpenFailed);
-    struct stat st {};
+    struct stat st = {};
     ASSERT_EQ(stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include "app/application.h"
@@ -292,6 +293,42 @@ private slots:
         QEvent change(QEvent::LocaleChange);
         QApplication::sendEvent(w.form.get(), &change);
         QVERIFY(DecimalChar() != U'#');
+    }
+
+    // At 200 % a laptop's screen is smaller than the stored position plus the window: it must still
+    // open wholly inside (this case runs once more under QT_SCALE_FACTOR=2, where the test screen is
+    // smaller than the window).
+    void windowOpensInsideTheScreen() {
+        const QSize size(503, 446);
+        const struct {
+            QRect available;
+            QPoint expected;
+        } rows[] = {
+            {{0, 0, 1920, 1040}, {204, 124}},   // fits: the stored position
+            {{0, 0, 800, 500}, {148, 27}},      // 1600 x 1000 at 200 %: centred
+            {{0, 0, 960, 540}, {228, 47}},      // 1920 x 1080 at 200 %
+            {{0, 28, 707, 541}, {102, 75}},     // a top panel: one pixel short of the stored place
+            {{0, 0, 707, 570}, {204, 124}},     // exactly the stored place
+            {{1920, 0, 800, 500}, {2068, 27}},  // a second screen to the right
+            {{0, 0, 400, 300}, {0, 0}},         // smaller than the window: its top left corner
+        };
+        for (const auto& row : rows) {
+            QCOMPARE(WindowPositionInside(QPoint(204, 124), size, row.available), row.expected);
+        }
+        TWindow w;
+        const QRect available = w.form->screen()->availableGeometry();
+        const QRect frame = w.form->frameGeometry();
+        if (available.width() >= frame.width() && available.height() >= frame.height()) {
+            QVERIFY2(available.contains(frame), qPrintable(QString("frame %1,%2 %3x%4 on %5x%6")
+                                                               .arg(frame.x())
+                                                               .arg(frame.y())
+                                                               .arg(frame.width())
+                                                               .arg(frame.height())
+                                                               .arg(available.width())
+                                                               .arg(available.height())));
+        } else {
+            QCOMPARE(frame.topLeft(), available.topLeft());
+        }
     }
 };
 

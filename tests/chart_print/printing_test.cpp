@@ -148,7 +148,8 @@ TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {
          }},
         {"picture of another size",
          [&] {
-             CreatePicture(*chart, TRect{0, 0, 600, 150});
+             const TRect other{0, 0, 600, 150};
+             CreatePicture(*chart, other);
          }},
     };
     for (const Row& row : rows) {

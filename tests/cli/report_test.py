@@ -117,6 +117,32 @@ def read_ppm(path):
     return w, h, lambda x, y: tuple(pixels[3 * (y * w + x):3 * (y * w + x) + 3])
 
 
+def liberation_charset(style):
+    """The code points of the Liberation Sans face the package depends on, from the font's own map."""
+    path = run(["fc-match", "-f", "%{file}", f"Liberation Sans:style={style}"]).stdout
+    if "Liberation" not in path:
+        fail(f"Liberation Sans {style} is not installed: fc-match gives {path}")
+        return set()
+    points = set()
+    for part in run(["fc-query", "--format=%{charset}", path]).stdout.split():
+        first, _, last = part.partition("-")
+        points.update(range(int(first, 16), int(last or first, 16) + 1))
+    return points
+
+
+def check_fonts(pdf):
+    """Every character stands in a font the package brings: the only embedded fonts are Liberation, and
+    each character of the text is in its map (a machine with more fonts would fill a gap silently)."""
+    for line in run(["pdffonts", pdf]).stdout.splitlines()[2:]:
+        if "Liberation" not in line.split()[0]:
+            fail(f"{pdf}: a font the package does not depend on is embedded: {line}")
+    charset = liberation_charset("Regular") & liberation_charset("Bold")
+    text = "".join(pages_of(pdf))
+    missing = sorted({c for c in text if not c.isspace() and ord(c) not in charset})
+    if missing:
+        fail(f"{pdf}: characters not in Liberation Sans: {' '.join(f'U+{ord(c):04X}' for c in missing)}")
+
+
 def check_look(pdf):
     """Clear margins; the chart drawn, with the fitted curve and the points in their colours; and as
     vector graphics, no bitmap in the file."""
@@ -158,6 +184,7 @@ for n in (10, 100, 1000):
     pages[n] = check_pages(n, pdf)
     if n == 10:
         check_texts(n, data, pdf, plain)
+        check_fonts(pdf)
         check_look(pdf)
 if pages[10][0] != 1:
     fail(f"10 points take {pages[10][0]} pages")

@@ -1,12 +1,17 @@
 // The number characters and how they are read from the user's locale.
 #include <gtest/gtest.h>
 
+#include <langinfo.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/number_text.h"
+#include "runtime/process_locale.h"
 #include "separators_scope.h"
 
 namespace quorvel {
@@ -14,24 +19,38 @@ namespace {
 
 using test::SeparatorsScope;
 
-// Sets LC_ALL for one test and restores the previous value.
+// Sets locale variables for one test, the others unset, and restores them all afterwards.
 class EnvironmentLocale {
 public:
-    explicit EnvironmentLocale(const char* value) {
-        if (const char* old = std::getenv("LC_ALL"))
-            old_ = old;
-        setenv("LC_ALL", value, 1);
+    using Variables = std::vector<std::pair<const char*, const char*>>;
+    explicit EnvironmentLocale(const char* all) : EnvironmentLocale(Variables{{"LC_ALL", all}}) {}
+    explicit EnvironmentLocale(const Variables& values) {
+        for (const char* name : {"LC_ALL", "LANG", "LC_CTYPE", "LC_NUMERIC", "LC_TIME", "LC_MESSAGES",
+                                 "LC_COLLATE", "LC_MONETARY", "LC_PAPER", "LC_NAME", "LC_ADDRESS",
+                                 "LC_TELEPHONE", "LC_MEASUREMENT", "LC_IDENTIFICATION"}) {
+            const char* old = std::getenv(name);
+            saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            unsetenv(name);
+        }
+        for (const auto& [name, value] : values) {
+            Set(name, value);
+        }
     }
     ~EnvironmentLocale() {
-        if (old_) {
-            setenv("LC_ALL", old_->c_str(), 1);
-        } else {
-            unsetenv("LC_ALL");
+        for (const auto& [name, value] : saved_) {
+            Set(name.c_str(), value ? value->c_str() : nullptr);
         }
     }
 
 private:
-    std::optional<std::string> old_;
+    static void Set(const char* name, const char* value) {
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 bool LocaleInstalled(const char* name) {
@@ -73,6 +92,59 @@ TEST(NumberSettings, MissingLocaleKeepsTheDefaults) {
     ReadNumberSettingsFromLocale();
     EXPECT_EQ(DecimalChar(), U'.');
     EXPECT_EQ(ThousandsChar(), U',');
+}
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "(unset)";
+}
+
+// The character type Qt would find: what setlocale(LC_ALL, "") gives from the environment.
+std::string EnvironmentCodeset() {
+    const locale_t loc = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0))
+        return "(no locale)";
+    std::string codeset = nl_langinfo_l(CODESET, loc);
+    freelocale(loc);
+    return codeset;
+}
+
+// Qt warns on stderr about a character type that is not UTF-8; the switch must keep the number format.
+TEST(NumberSettings, Utf8CharacterTypeKeepsTheNumberFormat) {
+    if (!LocaleInstalled("ru_RU.UTF-8"))
+        GTEST_SKIP() << "ru_RU.UTF-8 is not installed (scripts/setup.sh makes it)";
+    struct Row {
+        std::vector<std::pair<const char*, const char*>> environment;
+        const char* all;
+        const char* ctype;
+        const char* numeric;
+        char32_t decimal;
+    };
+    const Row rows[] = {
+        {{{"LC_ALL", "C"}}, "(unset)", "C.UTF-8", "C", U'.'},
+        {{{"LC_ALL", "POSIX"}}, "(unset)", "C.UTF-8", "POSIX", U'.'},
+        {{{"LANG", "C"}, {"LC_NUMERIC", "ru_RU.UTF-8"}}, "(unset)", "C.UTF-8", "ru_RU.UTF-8", U','},
+        // Nothing set at all is the C locale too.
+        {{}, "(unset)", "C.UTF-8", "(unset)", U'.'},
+        // Already UTF-8: left exactly as it is.
+        {{{"LC_ALL", "ru_RU.UTF-8"}}, "ru_RU.UTF-8", "(unset)", "(unset)", U','},
+        {{{"LANG", "C.UTF-8"}, {"LC_NUMERIC", "ru_RU.UTF-8"}}, "(unset)", "(unset)", "ru_RU.UTF-8", U','},
+        // Not installed: the user's to mend, nothing changed.
+        {{{"LC_ALL", "xx_NOWHERE"}}, "xx_NOWHERE", "(unset)", "(unset)", U'.'},
+    };
+    for (const Row& row : rows) {
+        SeparatorsScope scope(U'?', U'?');
+        EnvironmentLocale env(row.environment);
+        PreferUtf8CharacterType();
+        ReadNumberSettingsFromLocale();
+        const std::string context = "LC_ALL " + Variable("LC_ALL") + ", LC_CTYPE " + Variable("LC_CTYPE");
+        EXPECT_EQ(Variable("LC_ALL"), row.all) << context;
+        EXPECT_EQ(Variable("LC_CTYPE"), row.ctype) << context;
+        EXPECT_EQ(Variable("LC_NUMERIC"), row.numeric) << context;
+        EXPECT_EQ(DecimalChar(), row.decimal) << context;
+        if (std::string(row.all) != "xx_NOWHERE")
+            EXPECT_EQ(EnvironmentCodeset(), "UTF-8") << context;
+    }
 }
 
 TEST(NumberSettings, SettersChangeEveryConversion) {

@@ -146,7 +146,7 @@ void TChartPreview::BuildLayout() {
                     OrientationClick();
                 }
             }));
-    const auto edited = [this](QSpinBox* edit, int TPageMargins::*side, int TPageMargins::*opposite) {
+    const auto edited = [this](QSpinBox* edit, auto side, auto opposite) {
         connect(edit, &QSpinBox::valueChanged, this, Guarded([this, edit, side, opposite](int) {
                     MarginEdited(edit, settings_.PageMargins.*side, settings_.PageMargins.*opposite);
                 }));

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include "runtime/process_locale.h"
+
 namespace quorvel {
 
 void EnsureOffscreenApplication(bool widgets) {
@@ -23,13 +25,14 @@ void EnsureOffscreenApplication(bool widgets) {
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid());
         if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) {
-            struct stat info {};
+            struct stat info = {};
             if (stat(dir.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
                 (info.st_mode & 0777) == 0700) {
                 qputenv("XDG_RUNTIME_DIR", dir);
             }
         }
     }
+    PreferUtf8CharacterType();
     // Qt keeps references to argc and argv, so both must outlive the application object.
     static int argc = 1;
     static char name[] = "quorvel";
