@@ -129,6 +129,8 @@ bool SetValueOption(std::string_view name, const std::string& value, TFitCommand
     } else if (!ParseChartSize(value, options.chartWidth, options.chartHeight)) {  // --size
         error = "bad --size '" + value + "' (WxH, each side 1.." + std::to_string(kMaxChartSide) + ")";
         return false;
+    } else {
+        options.chartSizeGiven = true;
     }
     return true;
 }
@@ -173,8 +175,7 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             return std::nullopt;
         }
     }
-    if (!options.chart &&
-        (options.chartWidth != kDefaultChartWidth || options.chartHeight != kDefaultChartHeight)) {
+    if (!options.chart && options.chartSizeGiven) {
         error = "--size goes with --chart";
         return std::nullopt;
     }

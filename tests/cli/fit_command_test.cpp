@@ -386,7 +386,13 @@ TEST_F(FitCommand, ChartFile) {
     EXPECT_NE(ReadFile(svg).find("<svg"), std::string::npos);
 
     EXPECT_EQ(Run("--chart " + Quote(::testing::TempDir() + "x.bmp") + " " + Quote(data)).status, 64);
-    EXPECT_EQ(Run("--size 10x10 " + Quote(data)).status, 64);
+    // --size without --chart is refused whatever its value, the default size included.
+    for (const char* size : {"10x10", "289x208", "--size=289x208"}) {
+        const std::string option = size[0] == '-' ? size : std::string("--size ") + size;
+        const TRun alone = Run(option + " " + Quote(data));
+        EXPECT_EQ(alone.status, 64) << size;
+        EXPECT_EQ(alone.err.rfind("quorvel-fit: --size goes with --chart\n", 0), 0u) << alone.err;
+    }
     EXPECT_EQ(Run("--chart " + Quote(png) + " --size 0x10 " + Quote(data)).status, 64);
 
     // Too few points: no chart is written.
