@@ -10,8 +10,9 @@ using namespace quorvel::test;
 
 namespace {
 
+// The box's examples are written with the decimal character, "." here.
 const QString kNotANumber =
-    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+    " не является правильным числом\nПримеры правильного ввода:\n   0.25\n   -15.74e4\n   +15638e-5";
 
 void TypeX(const TWindow& w, const QString& text) {
     auto* edit = w.Find<QLineEdit>("MaskEditX");

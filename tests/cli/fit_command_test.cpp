@@ -158,6 +158,12 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--at x1 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("x1 не является правильным числом\n", 0), 0u) << run.err;
+    // The examples of valid input are written with the locale's decimal character, valid where shown.
+    run = Run("--at 0,25 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "0,25 не является правильным числом\nПримеры правильного ввода:\n   0.25\n   -15.74e4\n   "
+              "+15638e-5\n");
 
     run = Run(Quote(::testing::TempDir() + "no/such/file.txt"));
     EXPECT_EQ(run.status, 3);
@@ -256,7 +262,8 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
     EXPECT_EQ(json.status, 4);
     EXPECT_EQ(json.out,
               "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
-              "\"dof\":1,\"residual_sd\":8.16496580927726e+199,\"covariance\":[[null,null],[null,null]],"
+              "\"max_error\":null,\"sigma\":null,\"dof\":1,\"residual_sd\":8.16496580927726e+199,"
+              "\"covariance\":[[null,null],[null,null]],"
               "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
               "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
 }
