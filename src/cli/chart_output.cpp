@@ -8,6 +8,7 @@
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/picture_export.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_target.h"
 
 namespace quorvel {
 
@@ -18,6 +19,9 @@ void WriteChartFile(const std::string& path, int width, int height, const TRecom
     }
     if (width < 1 || height < 1 || width > kMaxChartSide || height > kMaxChartSide) {
         throw Exception("Chart size out of range: " + std::to_string(width) + "x" + std::to_string(height));
+    }
+    if (!IsReplaceableFile(path)) {
+        throw Exception("Cannot write chart file: " + path + " (not a regular file)");
     }
     EnsureOffscreenApplication();
 

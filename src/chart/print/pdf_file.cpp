@@ -1,8 +1,10 @@
 #include "chart/print/pdf_file.h"
 
 #include <QDir>
+#include <QFile>
 
 #include "chart/print/printer.h"
+#include "runtime/file_target.h"
 
 namespace quorvel {
 
@@ -17,6 +19,9 @@ std::string CannotWrite(const QString& file, const QString& reason) {
 }  // namespace
 
 TPdfFile::TPdfFile(const QString& path) : file_(std::make_unique<QSaveFile>(path)) {
+    if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
+        throw EPrinter(CannotWrite(path, QStringLiteral("not a regular file")));
+    }
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw EPrinter(CannotWrite(path, file_->errorString()));
     }
