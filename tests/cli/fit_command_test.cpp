@@ -286,6 +286,30 @@ TEST_F(FitCommand, WriteErrors) {
     EXPECT_EQ(run.err.rfind("quorvel-fit: Cannot write chart file: " + chart + " (", 0), 0u) << run.err;
     EXPECT_NE(run.out.find("a1 = 2.0000000\n"), std::string::npos);
 
+    // A write that fails after the open (here the file size limit, as a full disk would): status 5, an
+    // old file as it was, no new or temporary file. A buffered chart write once lost that error and put
+    // a cut picture in place with status 0.
+    const std::string folder = Prefix() + "limited";
+    for (const char* name : {"old.png", "new.png", "old.svg"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Shell("rm -rf " + Quote(folder) + " && mkdir " + Quote(folder)).status, 0);
+        const std::string target = folder + "/" + name;
+        const bool old = std::string(name).substr(0, 3) == "old";
+        if (old) {
+            std::ofstream(target, std::ios::binary) << "old picture";
+        }
+        const TRun limited =
+            Shell("trap \"\" XFSZ; ulimit -f 4; \"$FIT\" --kind linear --size 578x416 --chart " +
+                  Quote(target) + " " + Quote(data));
+        EXPECT_EQ(limited.status, 5);
+        EXPECT_EQ(limited.err.rfind("quorvel-fit: Cannot write chart file: " + target + " (", 0), 0u)
+            << limited.err;
+        EXPECT_EQ(Shell("ls -A " + Quote(folder)).out, old ? std::string(name) + "\n" : "");
+        if (old) {
+            EXPECT_EQ(ReadFile(target), "old picture");
+        }
+    }
+
     // A special file behind a link is never replaced by the save's rename. A pipe of the test's own
     // stands for a device: an unmended program run by root would have replaced /dev/null itself.
     const std::string fifo = Prefix() + "fifo";
