@@ -11,6 +11,7 @@
 #include "cli/chart_output.h"
 #include "cli/fit_texts.h"
 #include "fitting/data_file_reader.h"
+#include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
 #include "fitting/two_parts.h"
@@ -341,6 +342,10 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     std::optional<TRecomputeResult> result;
     try {
         result = Recompute(table, options.kind, store, options.json || options.report.has_value());
+    } catch (const ESolveOverflow& e) {
+        // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
+        Print(err, e.Message() + "\n");
+        return ecOverflow;
     } catch (const Exception& e) {
         Print(err, e.Message() + "\n");
         return ecBadNumber;

@@ -54,10 +54,11 @@ struct TRecomputeResult {
     std::optional<TFitUncertainty> uncertainty;
 };
 
-// The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad cell
-// before touching the store. A fault after the solve ends the recompute there: the result says how far it got
-// and holds the error. Writes the store only through the solve. The window does not show the uncertainties; a
-// front end that does asks for them.
+// The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
+// cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
+// fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
+// the store only through the solve. The window does not show the uncertainties; a front end that does asks
+// for them.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty = false);
 

@@ -151,6 +151,17 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--kind linear " + Quote(Write("same.txt", "1 5\n2 5\n")));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Коэффициенты определить невозможно\n");
+    // Solvable, but a coefficient is beyond the range (a slope of 10^310, an a3 of about 10^312): an
+    // overflow with nothing printed, not "no solution".
+    for (const auto& [kind, data] : {std::pair<std::string, std::string>{"linear", "1 1e-310\n2 2e-310\n"},
+                                     {"cubic", "1 1e-104\n2 2e-104\n3 3e-104\n5 4e-104\n"}}) {
+        for (const char* json : {"", "--json "}) {
+            run = Run(json + ("--kind " + kind + " ") + Quote(Write("tiny.txt", data)));
+            EXPECT_EQ(run.status, 4) << kind << json;
+            EXPECT_EQ(run.err, "Floating point overflow\n") << kind << json;
+            EXPECT_EQ(run.out, "") << kind << json;
+        }
+    }
 
     run = Run(Quote(Write("bad.txt", "1 1\n2 2\nabc def\n4 4\n")));
     EXPECT_EQ(run.status, 2);
