@@ -87,6 +87,7 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
         case TDataReadStatus::OpenFailed:
             return {TReadStatus::OpenFailed, 0};
         case TDataReadStatus::TooManyLines:
+        case TDataReadStatus::LineTooLong:  // not asked for: the window reads lines of any length
             return {TReadStatus::TooManyLines, 0};
         case TDataReadStatus::Cancelled:
             return {TReadStatus::Cancelled, 0};

@@ -38,7 +38,8 @@ const char* const kFitUsage =
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value (or a reading) is not a number,\n"
     "3 a file cannot be opened or read (or is not a regular file), 4 a result after the fit is out of\n"
     "range (the texts reached are printed), 5 the output, the chart or the report cannot be written,\n"
-    "6 more than 10 000 000 lines or out of memory, 64 wrong usage, 70 an unexpected internal error.\n";
+    "6 more than 10 000 000 lines, a line over 1 MiB or out of memory, 64 wrong usage, 70 an unexpected\n"
+    "internal error.\n";
 
 namespace {
 
@@ -66,10 +67,15 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
 // the exit status, its message printed, after `prefix`.
 std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table,
                              const std::string& prefix = {}) {
-    const TDataReadStatus read =
-        file == "-" ? ReadDataTableFromDescriptor(fileno(in), table) : ReadDataTable(file, table);
+    const TDataReadStatus read = file == "-"
+                                     ? ReadDataTableFromDescriptor(fileno(in), table, kLongestCommandLine)
+                                     : ReadDataTable(file, table, {}, kLongestCommandLine);
     if (read == TDataReadStatus::TooManyLines) {
         Print(err, prefix + kTooManyLinesText + "\n");
+        return ecTooLarge;
+    }
+    if (read == TDataReadStatus::LineTooLong) {
+        Print(err, "quorvel-fit: " + prefix + kLineTooLongText + "\n");
         return ecTooLarge;
     }
     if (read != TDataReadStatus::Ok) {

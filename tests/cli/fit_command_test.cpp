@@ -380,6 +380,11 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
                                   "\xEF\xBB\xBF"
                                   "2 1\n20 10\n");
     const std::string tooMany = std::string(quorvel::kTooManyLinesText) + "\n";
+    const std::string tooLong = "quorvel-fit: a line is longer than 1048576 bytes (1 MiB)\n";
+    const auto blanks = [](int n) {
+        return "head -c " + std::to_string(n) + " /dev/zero | tr \"\\0\" \" \"";
+    };
+    const std::string longFile = Prefix() + "long.txt";
     const struct {
         std::string shell;  // $FIT is the program
         int status;
@@ -392,9 +397,18 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         {"\"$FIT\" --kind linear " + bom, 0, ""},
         // Endless input once grew until the memory ran out.
         {"yes 1 2 | \"$FIT\" -", 6, tooMany},
+        // Endless input without line breaks once ran forever (NULs) or filled the memory; a line of
+        // 2^20 bytes is still read, one byte more is refused, in a pipe's pieces and in a file alike.
+        {"\"$FIT\" - < /dev/zero", 6, tooLong},
+        {"yes | tr -d \"\\n\" | \"$FIT\" -", 6, tooLong},
+        {"(" + blanks(1 << 20) + "; printf \"\\n2 1\\n20 10\\n\") | \"$FIT\" --kind linear -", 0, ""},
+        {"(printf \"2 1\\n20 10\\n\"; " + blanks((1 << 20) + 1) + ") | \"$FIT\" --kind linear -", 6, tooLong},
+        {"(printf \"2 1\\n20 10\\n\"; " + blanks((1 << 20) + 1) + ") > " + longFile + " && \"$FIT\" " +
+             longFile,
+         6, tooLong},
 #if !defined(__SANITIZE_ADDRESS__)
         // Out of memory: reported with its status, never an abort.
-        {"yes | tr -d \"\\n\" | (ulimit -v 250000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
+        {"yes 1 2 | (ulimit -v 100000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
 #endif
     };
     for (const auto& c : cases) {
