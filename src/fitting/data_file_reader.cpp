@@ -70,6 +70,8 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
     }
 }
 
+}  // namespace
+
 TByteSource DescriptorSource(int fd) {
     return [fd](char* buffer, std::size_t size) -> std::ptrdiff_t {
         for (;;) {
@@ -88,8 +90,6 @@ TByteSource DescriptorSource(int fd) {
         }
     };
 }
-
-}  // namespace
 
 std::size_t TDataFileTable::BlankOf(std::size_t line) const {
     const char* blank = words_.data() + starts_[line];
@@ -325,22 +325,32 @@ TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& tab
     return ReadInto(source, table, maxLines);
 }
 
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress,
-                              std::size_t maxLineBytes) {
+int OpenRegularFile(const std::string& path) {
     // Looked at before opening, so that a device is never opened (opening one may have effects of
     // its own), and again after, since the name may have been replaced in between.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return TDataReadStatus::OpenFailed;
+        return -1;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return TDataReadStatus::OpenFailed;
+        return -1;
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress,
+                              std::size_t maxLineBytes) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) {
         return TDataReadStatus::OpenFailed;
     }
+    struct stat info {};
+    ::fstat(fd, &info);
     table.Clear();
     // The words take at most the file's size, and lines are rarely shorter than 16 bytes; reserving
     // that spares copies while the table grows (untouched reserved pages cost no memory).

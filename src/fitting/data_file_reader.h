@@ -117,6 +117,13 @@ using TByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)
 TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table,
                                   int maxLines = kMaxTableRows);
 
+// Opens a regular file for reading by name without waiting for anything: a pipe, a device or a folder
+// is never opened. The descriptor, or -1.
+int OpenRegularFile(const std::string& path);
+
+// The bytes of an open descriptor; waits on one left non-blocking, retries an interrupted read.
+TByteSource DescriptorSource(int fd);
+
 // Opens the file by name without waiting for anything (a pipe or a device never blocks the caller)
 // and reads it. Only regular files are read: anything else is an open failure.
 // maxLineBytes 0 takes lines of any length.

@@ -11,6 +11,7 @@
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
 #include "runtime/colors.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 
@@ -72,7 +73,8 @@ struct TEvaluation {
 };
 
 // The evaluation at a typed X (empty, "-" and "+" skip; a bad text gives Invalid with its
-// message; EMathError escapes for an overflow).
-TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store);
+// message; EMathError escapes for an overflow). The window evaluates at every keystroke, so its text
+// is being typed; a command line's value is finished.
+TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state = tsFinished);
 
 }  // namespace quorvel

@@ -76,6 +76,10 @@ private slots:
             QCOMPARE(w.Caption("PanelY"), QString("4.0000000"));
         }
         QVERIFY(boxes.Boxes().empty());
+        // The X field is read while typed: on the way to 2e-1, "2e" and "2e-" are the number 2.
+        TypeX(w, "2e-1");
+        QCOMPARE(w.Caption("PanelY"), QString("0.2000000"));
+        QVERIFY(boxes.Boxes().empty());
     }
 
     void invalidTextShowsBoxAndKeepsTheShownY() {

@@ -170,6 +170,13 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--at x1 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("x1 не является правильным числом\n", 0), 0u) << run.err;
+    // Finished texts are numbers only when complete: a cut exponent in --at or in a cell is refused.
+    run = Run("--at 1.5e- " + Quote(Write("ok.txt", "1 1\n2 2\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("1.5e- не является правильным числом\n", 0), 0u) << run.err;
+    run = Run("--kind linear " + Quote(Write("cut.txt", "1 1\n2 2e\n3 3\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "'2e' is not a valid floating point value\n");
     // The examples of valid input are written with the locale's decimal character, valid where shown.
     run = Run("--at 0,25 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
     EXPECT_EQ(run.status, 2);
@@ -220,6 +227,21 @@ TEST_F(FitCommand, ApplyToReadings) {
          "NAME:1: 1e308: Floating point overflow\n"},
         // Both decimal marks are read in a comma locale; Y keeps its ".".
         {"comma locale", "0,5\n0.25\n", "ru_RU.UTF-8", 0, "0,5\t2\n0.25\t1.5\n", ""},
+        // A lone CR ends a line as LF and CR LF do: no reading is dropped (55 once was).
+        {"CR line ends", "50\r55\r", "C", 0, "50\t101\n55\t111\n", ""},
+        {"mixed line ends", "1\r\r\n2\n\r3", "C", 0, "1\t3\n\n2\t5\n\n3\t7\n", ""},
+        // A NUL is part of its reading, which is then no number (it was read as 5); a cut exponent is no
+        // number either (it was read as 1 and 1.5).
+        {"NUL and cut exponents",
+         std::string("5\0"
+                     "7\n1e\n1.5e-\n2\n",
+                     15),
+         "C", 2,
+         std::string("5\0"
+                     "7\t\n1e\t\n1.5e-\t\n2\t5\n",
+                     20),
+         "NAME:1: 5<NUL>7: '5<NUL>7' is not a valid floating point value\nNAME:2: 1e: '1e' is not a valid "
+         "floating point value\nNAME:3: 1.5e-: '1.5e-' is not a valid floating point value\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -241,6 +263,12 @@ TEST_F(FitCommand, ApplyToReadings) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Мало данных\n");
+    // Readings are streamed, so there is no count limit; a line over 1 MiB, and so endless input without
+    // line breaks, ends with status 6 after the lines before it.
+    run = Shell("(printf \"1\\n\"; cat /dev/zero) | \"$FIT\" --kind linear --apply - " + data);
+    EXPECT_EQ(run.status, 6);
+    EXPECT_EQ(run.out, "1\t3\n");
+    EXPECT_EQ(run.err, "quorvel-fit: standard input: a line is longer than 1048576 bytes (1 MiB)\n");
     const std::string missing = ::testing::TempDir() + "no/such/readings.txt";
     run = Run("--apply " + Quote(missing) + " " + data);
     EXPECT_EQ(run.status, 3);
