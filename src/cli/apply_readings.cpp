@@ -121,7 +121,7 @@ TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficien
             break;
         }
         ended = got == 0;
-        std::size_t size = held + static_cast<std::size_t>(got);
+        const std::size_t size = held + static_cast<std::size_t>(got);
         std::size_t begin = 0;
         if (atStart) {
             const std::string_view head(buffer.get(), size < 3 ? size : 3);
