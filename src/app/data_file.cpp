@@ -1,7 +1,6 @@
 #include "app/data_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include "app/command_ui.h"
 #include "app/table_access.h"
 #include "fitting/data_file_reader.h"
+#include "runtime/file_target.h"
 
 namespace quorvel {
 
@@ -87,6 +87,7 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
         case TDataReadStatus::OpenFailed:
             return {TReadStatus::OpenFailed, 0};
         case TDataReadStatus::TooManyLines:
+        case TDataReadStatus::LineTooLong:  // not asked for: the window reads lines of any length
             return {TReadStatus::TooManyLines, 0};
         case TDataReadStatus::Cancelled:
             return {TReadStatus::Cancelled, 0};
@@ -136,10 +137,7 @@ TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProg
 }
 
 TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProgress* progress) {
-    // The save goes through a temporary file renamed over the target: that would turn a device or a
-    // pipe into a plain file, so only regular files (or new names) are written.
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile()) {
+    if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
         return TWriteStatus::OpenFailed;
     }
     QSaveFile file(path);

@@ -18,7 +18,7 @@ void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
     }
     const std::string text = Value.toStdString();
     try {
-        (void)ParseUserNumber(text);  // the recompute's own reading rule
+        (void)ParseUserNumber(text, tsBeingTyped);  // the recompute's own reading rule, while typing
     } catch (const Exception&) {
         ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
     }

@@ -84,7 +84,8 @@ void TFormMain::sgDataClick() {
 }
 
 void TFormMain::MaskEditXChange() {
-    const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), coefficients_);
+    // Evaluated at every keystroke: the beginnings of a number are taken.
+    const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), coefficients_, tsBeingTyped);
     switch (evaluation.state) {
         case TEvaluation::Skipped:
             return;

@@ -1,27 +1,35 @@
 #pragma once
-// quorvel-fit --apply: the fitted polynomial applied to a file of instrument readings.
-#include <string>
+// quorvel-fit --apply: the fitted polynomial applied to a stream of instrument readings, a line at a
+// time, so that any number of readings takes the same memory.
+#include <cstdio>
 #include <string_view>
+
+#include "fitting/data_file_reader.h"
 
 namespace quorvel {
 
-class TDataFileTable;
 struct TFitCoefficients;
 
 struct TAppliedReadings {
-    // One line per line read: the reading's text as it stood, a tab and Y as the shortest round-trip
-    // text with "."; an empty Y for a reading that gives none; an empty line where the line has no word.
-    // In two pieces, to be written one after the other: a large file's halves are made at once.
-    std::string out[2];
-    // One line per reading that gives no Y: "NAME:LINE: TEXT: why".
-    std::string messages;
+    enum Outcome {
+        Done,         // every line read and written
+        ReadFailed,   // a read failed: the lines before it were written
+        LineTooLong,  // a line is longer than kLongestCommandLine: the lines before it were written
+        WriteFailed,  // the output could not be written (errno says why)
+    } outcome = Done;
     bool badNumber = false;  // a reading is not a number, or beyond the number range
     bool overflow = false;   // a Y is beyond the number range
 };
 
-// Reads each line's first word as the table reads a cell (ParseUserNumber) and evaluates the store's
-// polynomial there as the window's Y at X does (EvalPolynomial). `name` names the readings in messages.
-TAppliedReadings ApplyToReadings(const TDataFileTable& readings, const TFitCoefficients& store,
-                                 std::string_view name);
+// Reads lines from `source` and writes one line to `out` for each: its first word as it stood, a tab
+// and Y as the shortest round-trip text with "."; an empty Y for a reading that gives none, and an
+// empty line where the line has no word. A line ends at LF, CR LF or a lone CR; a byte-order mark at
+// the start is skipped; words are parted by blanks, tabs, vertical tabs and form feeds, and a NUL
+// belongs to its word (so "5<NUL>7" is no number). Each word is read as the table reads a cell
+// (ParseUserNumber) and the store's polynomial evaluated there as the window's Y at X does
+// (EvalPolynomial). Each reading that gives no Y gets "NAME:LINE: TEXT: why" on `err`, `name` naming
+// the readings.
+TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficients& store,
+                                 std::string_view name, std::FILE* out, std::FILE* err);
 
 }  // namespace quorvel

@@ -1,13 +1,14 @@
 #include "cli/chart_output.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <memory>
 
 #include "chart/form_chart.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/picture_export.h"
+#include "chart/qt/whole_file.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_target.h"
 
 namespace quorvel {
 
@@ -19,6 +20,9 @@ void WriteChartFile(const std::string& path, int width, int height, const TRecom
     if (width < 1 || height < 1 || width > kMaxChartSide || height > kMaxChartSide) {
         throw Exception("Chart size out of range: " + std::to_string(width) + "x" + std::to_string(height));
     }
+    if (!IsReplaceableFile(path)) {
+        throw Exception("Cannot write chart file: " + path + " (not a regular file)");
+    }
     EnsureOffscreenApplication();
 
     std::unique_ptr<TChart> chart = CreateFormChart();
@@ -26,10 +30,9 @@ void WriteChartFile(const std::string& path, int width, int height, const TRecom
     FeedFormChart(*chart, result, evaluated);
     const QByteArray bytes = ExportChart(*chart, IsSvgFileName(path) ? pfSvg : pfPng);
 
-    QSaveFile file(QString::fromStdString(path));
-    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-        !file.commit()) {
-        const QString reason = bytes.isEmpty() ? QStringLiteral("the picture is empty") : file.errorString();
+    const QString reason = bytes.isEmpty() ? QStringLiteral("the picture is empty")
+                                           : WriteWholeFile(QString::fromStdString(path), bytes);
+    if (!reason.isEmpty()) {
         throw Exception("Cannot write chart file: " + path + " (" + reason.toStdString() + ")");
     }
 }

@@ -28,7 +28,8 @@ bool IsPdfFileName(std::string_view path);
 // Draws the window's chart at width x height, fed as the window feeds it from the result and the
 // evaluated point (when given), into path: SVG or PNG by its extension, the bytes the window's picture
 // copy puts on the clipboard. Creates an offscreen Qt application when none exists. The file is
-// replaced atomically; throws Exception with a message naming the file when it cannot be written.
+// replaced atomically; throws Exception with a message naming the file when it cannot be written, or
+// when the name (its links followed) is something other than a regular file.
 void WriteChartFile(const std::string& path, int width, int height, const TRecomputeResult& result,
                     const TEvaluation* evaluated);
 

@@ -1,5 +1,7 @@
 #include "cli/fit_command.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -11,6 +13,7 @@
 #include "cli/chart_output.h"
 #include "cli/fit_texts.h"
 #include "fitting/data_file_reader.h"
+#include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
 #include "fitting/two_parts.h"
@@ -37,7 +40,8 @@ const char* const kFitUsage =
     "Exit status: 0 fitted, 1 too few points or no solution, 2 a value (or a reading) is not a number,\n"
     "3 a file cannot be opened or read (or is not a regular file), 4 a result after the fit is out of\n"
     "range (the texts reached are printed), 5 the output, the chart or the report cannot be written,\n"
-    "6 more than 10 000 000 lines or out of memory, 64 wrong usage, 70 an unexpected internal error.\n";
+    "6 more than 10 000 000 lines, a line over 1 MiB or out of memory, 64 wrong usage, 70 an unexpected\n"
+    "internal error.\n";
 
 namespace {
 
@@ -62,17 +66,21 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
 }
 
 // A file (standard input for "-") through the one reader, into `table`: nothing when it was read, else
-// the exit status, its message printed, after `prefix`.
-std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table,
-                             const std::string& prefix = {}) {
-    const TDataReadStatus read =
-        file == "-" ? ReadDataTableFromDescriptor(fileno(in), table) : ReadDataTable(file, table);
+// the exit status, its message printed.
+std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table) {
+    const TDataReadStatus read = file == "-"
+                                     ? ReadDataTableFromDescriptor(fileno(in), table, kLongestCommandLine)
+                                     : ReadDataTable(file, table, {}, kLongestCommandLine);
     if (read == TDataReadStatus::TooManyLines) {
-        Print(err, prefix + kTooManyLinesText + "\n");
+        Print(err, std::string(kTooManyLinesText) + "\n");
+        return ecTooLarge;
+    }
+    if (read == TDataReadStatus::LineTooLong) {
+        Print(err, std::string("quorvel-fit: ") + kLineTooLongText + "\n");
         return ecTooLarge;
     }
     if (read != TDataReadStatus::Ok) {
-        Print(err, prefix + kOpenFailureText + "\n");
+        Print(err, std::string(kOpenFailureText) + "\n");
         return ecCannotOpen;
     }
     return std::nullopt;
@@ -129,6 +137,8 @@ bool SetValueOption(std::string_view name, const std::string& value, TFitCommand
     } else if (!ParseChartSize(value, options.chartWidth, options.chartHeight)) {  // --size
         error = "bad --size '" + value + "' (WxH, each side 1.." + std::to_string(kMaxChartSide) + ")";
         return false;
+    } else {
+        options.chartSizeGiven = true;
     }
     return true;
 }
@@ -173,8 +183,7 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             return std::nullopt;
         }
     }
-    if (!options.chart &&
-        (options.chartWidth != kDefaultChartWidth || options.chartHeight != kDefaultChartHeight)) {
+    if (!options.chart && options.chartSizeGiven) {
         error = "--size goes with --chart";
         return std::nullopt;
     }
@@ -208,6 +217,19 @@ bool WriteOutput(std::FILE* out, std::FILE* err, std::string_view text) {
 std::string ReadingsName(const TFitCommandOptions& options) {
     return *options.apply == "-" ? std::string("standard input") : *options.apply;
 }
+
+// Closes a descriptor this command opened, however the command ends.
+struct TDescriptorCloser {
+    explicit TDescriptorCloser(int descriptor) : fd(descriptor) {}
+    int fd;
+    TDescriptorCloser(const TDescriptorCloser&) = delete;
+    TDescriptorCloser& operator=(const TDescriptorCloser&) = delete;
+    ~TDescriptorCloser() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
 
 // The --at text checked before any data is read, as the window's X field reads it: the exit status
 // when it is missing or not a number.
@@ -254,8 +276,8 @@ std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomput
 // A fit that was made: the evaluation at X that ends the window's recompute, the texts as far as both
 // got (or the readings with their Y), an error after the solve, and the files of a complete fit.
 int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
-              const TFitCoefficients& store, const TDataFileTable* readings, const TChartSupport& qt,
-              std::FILE* out, std::FILE* err) {
+              const TFitCoefficients& store, int readings, const TChartSupport& qt, std::FILE* out,
+              std::FILE* err) {
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
@@ -269,12 +291,23 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     std::string message = error ? ExceptionMessage(error) : std::string();
 
     int status = ecFitted;
-    if (readings != nullptr) {
-        const TAppliedReadings applied = ApplyToReadings(*readings, store, ReadingsName(options));
-        if (!WriteOutput(out, err, applied.out[0]) || !WriteOutput(out, err, applied.out[1])) {
-            return ecCannotWrite;
+    if (readings >= 0) {
+        const std::string name = ReadingsName(options);
+        const TAppliedReadings applied = ApplyToReadings(DescriptorSource(readings), store, name, out, err);
+        switch (applied.outcome) {
+            case TAppliedReadings::Done:
+                break;
+            case TAppliedReadings::WriteFailed:
+                Print(err, std::string("quorvel-fit: cannot write the output: ") +
+                               (errno != 0 ? std::strerror(errno) : "write error") + "\n");
+                return ecCannotWrite;
+            case TAppliedReadings::ReadFailed:
+                Print(err, name + ": " + kOpenFailureText + "\n");
+                return ecCannotOpen;
+            case TAppliedReadings::LineTooLong:
+                Print(err, "quorvel-fit: " + name + ": " + kLineTooLongText + "\n");
+                return ecTooLarge;
         }
-        Print(err, applied.messages);
         status = applied.badNumber ? ecBadNumber : applied.overflow ? ecOverflow : ecFitted;
     } else if (options.json) {
         const TJsonReport json = JsonReport(result, store, at, message);
@@ -325,14 +358,17 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
         return *refused;
     }
-    std::optional<TDataFileTable> readings;
+    // The readings are opened now, so that a missing file is named before any fit, and read as they
+    // are applied.
+    int readings = -1;
     if (options.apply) {
-        readings.emplace();
-        if (const std::optional<int> refused =
-                ReadInput(*options.apply, in, err, *readings, ReadingsName(options) + ": ")) {
-            return *refused;
+        readings = *options.apply == "-" ? fileno(in) : OpenRegularFile(*options.apply);
+        if (readings < 0) {
+            Print(err, ReadingsName(options) + ": " + kOpenFailureText + "\n");
+            return ecCannotOpen;
         }
     }
+    const TDescriptorCloser closer(options.apply && *options.apply != "-" ? readings : -1);
 
     // The window's recompute, once; a cell that is not a number (or beyond the range) stops it before
     // anything is shown. The uncertainties are found only where they are shown.
@@ -340,6 +376,10 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     std::optional<TRecomputeResult> result;
     try {
         result = Recompute(table, options.kind, store, options.json || options.report.has_value());
+    } catch (const ESolveOverflow& e) {
+        // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
+        Print(err, e.Message() + "\n");
+        return ecOverflow;
     } catch (const Exception& e) {
         Print(err, e.Message() + "\n");
         return ecBadNumber;
@@ -352,7 +392,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         Print(err, std::string(kSolveFailedText) + "\n");
         return ecNoFit;
     }
-    return ReportFit(options, *result, store, readings ? &*readings : nullptr, qt, out, err);
+    return ReportFit(options, *result, store, readings, qt, out, err);
 }
 
 int RunFitProgram(int argc, char** argv, const TChartSupport& qt) {

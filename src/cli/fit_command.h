@@ -33,6 +33,7 @@ struct TFitCommandOptions {
     std::optional<std::string> chart;  // --chart FILE: PNG or SVG by its extension
     int chartWidth = kDefaultChartWidth;
     int chartHeight = kDefaultChartHeight;
+    bool chartSizeGiven = false;        // --size was given, whatever its value
     std::optional<std::string> report;  // --report FILE.pdf: the calibration report
     std::optional<std::string> apply;   // --apply READINGS: the file of readings ("-" standard input)
 };

@@ -132,12 +132,18 @@ TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& s
         AppendShortest(text, a[i]);
     }
     text += ']';
-    if (result.reached >= rsStatistics) {
-        text += ",\"max_error\":";
-        AppendShortest(text, result.statistics.maxError);
-        text += ",\"sigma\":";
-        AppendShortest(text, result.statistics.sigma);
-    }
+    // Statistics the recompute did not reach (a figure beyond the range) are null, so that every
+    // object has the same keys.
+    const auto statistic = [&](const char* key, double value) {
+        text += key;
+        if (result.reached >= rsStatistics) {
+            AppendShortest(text, value);
+        } else {
+            text += "null";
+        }
+    };
+    statistic(",\"max_error\":", result.statistics.maxError);
+    statistic(",\"sigma\":", result.statistics.sigma);
     if (result.uncertainty) {
         AppendUncertainties(report, *result.uncertainty);
     }

@@ -41,8 +41,9 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int maxLines,
-                         const TReadProgress& progress = {}, std::uint64_t size = 0) {
-    TDataFileParser parser(table, maxLines);
+                         const TReadProgress& progress = {}, std::uint64_t size = 0,
+                         std::size_t maxLineBytes = 0) {
+    TDataFileParser parser(table, maxLines, maxLineBytes);
     const std::unique_ptr<char[]> buffer(new char[kChunk]);
     std::uint64_t done = 0;
     for (;;) {
@@ -60,7 +61,7 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
                                : parser.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
         if (!taken) {
             table.Clear();
-            return TDataReadStatus::TooManyLines;
+            return parser.LineTooLong() ? TDataReadStatus::LineTooLong : TDataReadStatus::TooManyLines;
         }
         if (got == 0) {
             return TDataReadStatus::Ok;
@@ -68,6 +69,8 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
         done += static_cast<std::uint64_t>(got);
     }
 }
+
+}  // namespace
 
 TByteSource DescriptorSource(int fd) {
     return [fd](char* buffer, std::size_t size) -> std::ptrdiff_t {
@@ -87,8 +90,6 @@ TByteSource DescriptorSource(int fd) {
         }
     };
 }
-
-}  // namespace
 
 std::size_t TDataFileTable::BlankOf(std::size_t line) const {
     const char* blank = words_.data() + starts_[line];
@@ -135,8 +136,10 @@ void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
     ReserveLarge(starts_, lines);
 }
 
-TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines)
-    : table_(table), maxLines_(static_cast<std::size_t>(std::max(maxLines, 0))) {}
+TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines, std::size_t maxLineBytes)
+    : table_(table),
+      maxLines_(static_cast<std::size_t>(std::max(maxLines, 0))),
+      maxLineBytes_(maxLineBytes) {}
 
 bool TDataFileParser::Feed(std::string_view bytes) {
     const char* p = bytes.data();
@@ -209,8 +212,24 @@ void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
     }
 }
 
+bool TDataFileParser::Longer(std::size_t bytes) {
+    if (maxLineBytes_ != 0 && bytes > maxLineBytes_) {
+        tooLong_ = true;
+        full_ = true;
+    }
+    return tooLong_;
+}
+
 void TDataFileParser::Take(const char* p, const char* const end) {
     std::string& words = table_.words_;
+    if (lineOpen_ && maxLineBytes_ != 0) {
+        // The line begun in an earlier piece goes on up to this piece's first LF, or to its end.
+        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        lineBytes_ += static_cast<std::size_t>((lf != nullptr ? static_cast<const char*>(lf) : end) - p);
+        if (Longer(lineBytes_)) {
+            return;
+        }
+    }
     while (p < end) {
         if (!lineOpen_) {
             if (table_.starts_.size() >= maxLines_) {
@@ -218,9 +237,16 @@ void TDataFileParser::Take(const char* p, const char* const end) {
                 return;
             }
             if (const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+                if (Longer(static_cast<std::size_t>(static_cast<const char*>(lf) - p))) {
+                    return;
+                }
                 TakeWholeLine(p, static_cast<const char*>(lf));
                 p = static_cast<const char*>(lf) + 1;
                 continue;
+            }
+            lineBytes_ = static_cast<std::size_t>(end - p);
+            if (Longer(lineBytes_)) {
+                return;
             }
             lineOpen_ = true;
             lineStart_ = words.size();
@@ -299,35 +325,47 @@ TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& tab
     return ReadInto(source, table, maxLines);
 }
 
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress) {
+int OpenRegularFile(const std::string& path) {
     // Looked at before opening, so that a device is never opened (opening one may have effects of
     // its own), and again after, since the name may have been replaced in between.
     struct stat info = {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return TDataReadStatus::OpenFailed;
+        return -1;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return TDataReadStatus::OpenFailed;
+        return -1;
     }
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress,
+                              std::size_t maxLineBytes) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) {
         return TDataReadStatus::OpenFailed;
     }
+    struct stat info {};
+    ::fstat(fd, &info);
     table.Clear();
     // The words take at most the file's size, and lines are rarely shorter than 16 bytes; reserving
     // that spares copies while the table grows (untouched reserved pages cost no memory).
     const auto size = static_cast<std::size_t>(info.st_size);
     table.Reserve(std::min<std::size_t>(size, std::size_t{1} << 28),
                   std::min<std::size_t>(size / 16, kMaxTableRows));
-    const TDataReadStatus status = ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size);
+    const TDataReadStatus status =
+        ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size, maxLineBytes);
     ::close(fd);
     return status;
 }
 
-TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table) {
+TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table, std::size_t maxLineBytes) {
     table.Clear();
-    return ReadInto(DescriptorSource(fd), table, kMaxTableRows);
+    return ReadInto(DescriptorSource(fd), table, kMaxTableRows, {}, 0, maxLineBytes);
 }
 
 TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {

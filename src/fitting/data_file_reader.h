@@ -17,11 +17,18 @@ inline constexpr const char* kTooManyLinesText =
     "Файл содержит больше 10 000 000 строк: таблица столько не вмещает.";
 static_assert(kMaxTableRows == 10'000'000, "the text above names the limit");
 
+// The longest line quorvel-fit reads (LF not counted): 4096 of the longest tokens a paste takes (255
+// characters), far more than any table's line with its further columns, yet small enough that input
+// without line breaks (a device, a stream cut apart) ends at once instead of filling the memory.
+inline constexpr std::size_t kLongestCommandLine = std::size_t{1} << 20;
+inline constexpr const char* kLineTooLongText = "a line is longer than 1048576 bytes (1 MiB)";
+
 enum class TDataReadStatus {
     Ok,
     OpenFailed,    // missing, unreadable, or not a regular file: nothing read
     ReadError,     // a read failed before the end: the whole lines before it were read
     TooManyLines,  // more lines than the limit: nothing is kept
+    LineTooLong,   // a line is longer than the limit asked for: nothing is kept
     Cancelled,     // the progress said stop: nothing is kept
 };
 
@@ -69,11 +76,14 @@ private:
 //   - A NUL ends the line's text: the rest of that line is not seen.
 class TDataFileParser {
 public:
-    explicit TDataFileParser(TDataFileTable& table, int maxLines = kMaxTableRows);
+    // maxLineBytes 0 takes lines of any length.
+    explicit TDataFileParser(TDataFileTable& table, int maxLines = kMaxTableRows,
+                             std::size_t maxLineBytes = 0);
 
     // Takes the next bytes. Returns false, and takes nothing more, once the text has more than
-    // maxLines lines.
+    // maxLines lines or a line longer than maxLineBytes (LineTooLong tells which).
     bool Feed(std::string_view bytes);
+    bool LineTooLong() const { return tooLong_; }
     // The text has ended: a last line without LF becomes a row too. Returns false when the text has
     // more than maxLines lines (bytes held back as the start of a byte-order mark may make one).
     bool Finish();
@@ -84,6 +94,8 @@ private:
     enum class TState : unsigned char { BeforeY, InY, BeforeX, InX, Rest };
 
     void Take(const char* p, const char* end);
+    // Whether a line of this many bytes is beyond the limit; it then stops the parse.
+    bool Longer(std::size_t bytes);
     void TakeWholeLine(const char* p, const char* lf);
     void EndLine();
 
@@ -93,7 +105,10 @@ private:
     TState state_ = TState::BeforeY;
     bool lineOpen_ = false;  // the current line has begun
     bool full_ = false;
+    std::size_t maxLineBytes_ = 0;
+    bool tooLong_ = false;
     std::size_t lineStart_ = 0;  // where the current line's words begin
+    std::size_t lineBytes_ = 0;  // bytes of the current line seen so far
 };
 
 // Reads bytes from `source` (which returns how many it put into the buffer, 0 at the end, or a
@@ -102,13 +117,21 @@ using TByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)
 TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table,
                                   int maxLines = kMaxTableRows);
 
+// Opens a regular file for reading by name without waiting for anything: a pipe, a device or a folder
+// is never opened. The descriptor, or -1.
+int OpenRegularFile(const std::string& path);
+
+// The bytes of an open descriptor; waits on one left non-blocking, retries an interrupted read.
+TByteSource DescriptorSource(int fd);
+
 // Opens the file by name without waiting for anything (a pipe or a device never blocks the caller)
 // and reads it. Only regular files are read: anything else is an open failure.
+// maxLineBytes 0 takes lines of any length.
 TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table,
-                              const TReadProgress& progress = {});
+                              const TReadProgress& progress = {}, std::size_t maxLineBytes = 0);
 
 // Reads an open descriptor to its end, whatever it is (standard input may be a pipe or a terminal).
-TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table);
+TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table, std::size_t maxLineBytes = 0);
 
 // The table of a whole text at once.
 TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);

@@ -150,7 +150,7 @@ bool RoundSqrtOfQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, do
     return RoundScaled(mpz_get_ui(root.get_mpz_t()), r != 0 || rest != 0, exp2 / 2 - k, false, out);
 }
 
-bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients) {
+TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients) {
     const int degree = sums.Degree();
     const std::size_t size = static_cast<std::size_t>(degree) + 1;
     std::vector<mpz_class> wu(size);
@@ -160,7 +160,7 @@ bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double,
     const TExactMatrix m = NormalMatrix(sums);
     const mpz_class det = Determinant(m);
     if (det == 0) {
-        return false;
+        return TSolveOutcome::Singular;
     }
     // Cramer: b_k = det(M with column k replaced by W)/det(M), and a_k = b_k·2^(t − k·s).
     coefficients = {0.0, 0.0, 0.0, 0.0};
@@ -172,10 +172,10 @@ bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double,
         const mpz_class numerator = Determinant(std::move(mk));
         const long exp2 = sums.YShift() - static_cast<long>(k) * sums.XShift();
         if (!RoundQuotientToDouble(numerator.get_mpz_t(), det.get_mpz_t(), exp2, coefficients[k])) {
-            return false;
+            return TSolveOutcome::BeyondRange;
         }
     }
-    return true;
+    return TSolveOutcome::Solved;
 }
 
 }  // namespace quorvel

@@ -25,9 +25,14 @@ mpz_class Determinant(TExactMatrix a);
 // M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
 TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 
+enum class TSolveOutcome {
+    Solved,
+    Singular,     // the exact determinant is 0: no unique fit
+    BeyondRange,  // a unique fit, but a coefficient rounds beyond the double range
+};
+
 // Solves Σ_k a_k·S(j+k) = W(j), j = 0..degree, exactly from the power sums and rounds each
-// coefficient once. Coefficients above the degree are 0. Returns false when the system is
-// singular or a coefficient is outside the double range; `coefficients` is then unspecified.
-bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients);
+// coefficient once. Coefficients above the degree are 0. Unless Solved, `coefficients` is unspecified.
+TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients);
 
 }  // namespace quorvel

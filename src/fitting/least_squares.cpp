@@ -32,14 +32,19 @@ double StoreChecked(long double value) {
 
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
                        std::optional<TFitUncertainty>* uncertainty) {
+    TExactPowerSums sums;
+    std::array<double, 4> a{};
+    const TSolveOutcome outcome = sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr)
+                                      ? SolveNormalEquationsExactly(sums, a)
+                                      : TSolveOutcome::Singular;
+    if (outcome == TSolveOutcome::BeyondRange) {
+        throw ESolveOverflow();
+    }
     if (kind == fkLinear) {
         store.a2 = 0;
         store.a3 = 0;
     }
-    TExactPowerSums sums;
-    std::array<double, 4> a{};
-    if (!sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr) ||
-        !SolveNormalEquationsExactly(sums, a)) {
+    if (outcome == TSolveOutcome::Singular) {
         return false;
     }
     if (uncertainty != nullptr) {

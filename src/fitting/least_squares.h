@@ -5,13 +5,18 @@
 
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
+#include "runtime/exceptions.h"
 
 namespace quorvel {
 
+// The fit exists but a coefficient is beyond the double range: an overflow, not a singular system.
+class ESolveOverflow : public EOverflow {};
+
 // Fits the points exactly and writes the store: each coefficient is the exact least-squares value
-// rounded once to the nearest double. Returns false when no unique fit exists (fewer distinct X
-// values than the kind needs) or a coefficient is beyond the double range. On failure the linear
-// kind has already written a2 = a3 = 0; the other kinds write nothing. With `uncertainty`, a fit that
+// rounded once to the nearest double. Returns false when no unique fit exists (the exact
+// determinant is 0: fewer distinct X values than the kind needs); the linear kind has then already
+// written a2 = a3 = 0, the other kinds write nothing. Throws ESolveOverflow, with the store as it was,
+// when the fit exists but a coefficient is beyond the double range. With `uncertainty`, a fit that
 // succeeds also sets the exact standard uncertainties there.
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
                        std::optional<TFitUncertainty>* uncertainty = nullptr);

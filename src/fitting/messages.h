@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/number_text.h"
+
 namespace quorvel {
 
 // The too-few-data state: every coefficient panel, and the formula panel.
@@ -33,10 +35,13 @@ inline constexpr const char* kSigmaLabel = "Среднекв. отклонени
 
 // The box for a typed cell or X text that is not a number: the text itself, then this.
 inline constexpr const char* kInvalidNumberCaption = "Неверный ввод числа";
+// The examples are written with the decimal character numbers are read with, so that each of them
+// is valid where the box is shown.
 inline std::string InvalidNumberText(std::string_view text) {
+    const std::string decimal = DecimalText();
     std::string message(text);
-    message +=
-        " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+    message += " не является правильным числом\nПримеры правильного ввода:\n   0" + decimal + "25\n   -15" +
+               decimal + "74e4\n   +15638e-5";
     return message;
 }
 

@@ -8,13 +8,13 @@
 
 namespace quorvel {
 
-double ParseUserNumber(std::string_view text) {
+double ParseUserNumber(std::string_view text, TTextState state) {
     if (DecimalChar() == U'.') {
-        return TextToNumber(text);
+        return TextToNumber(text, state);
     }
     const std::size_t dot = text.find('.');
     if (dot == std::string_view::npos) {
-        return TextToNumber(text);
+        return TextToNumber(text, state);
     }
     const std::string decimal = DecimalText();  // short: kept in the string's own buffer
     const std::size_t length = text.size() - 1 + decimal.size();
@@ -28,7 +28,7 @@ double ParseUserNumber(std::string_view text) {
     std::memcpy(out, text.data(), dot);
     std::memcpy(out + dot, decimal.data(), decimal.size());
     std::memcpy(out + dot + decimal.size(), text.data() + dot + 1, text.size() - dot - 1);
-    return TextToNumber(std::string_view(out, length));
+    return TextToNumber(std::string_view(out, length), state);
 }
 
 TPointTable ExtractPoints(const ITableSource& table) {

@@ -3,12 +3,13 @@
 #include <string_view>
 
 #include "fitting/fit_types.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 
 // The first "." becomes the locale's decimal character, then the text is read as a number.
 // Throws EConvertError (with the text after that replacement) or EOverflow.
-double ParseUserNumber(std::string_view text);
+double ParseUserNumber(std::string_view text, TTextState state = tsFinished);
 
 // Rows 1 .. RowCount() − 1 in order; a row with an empty Y or X cell is skipped; Y is parsed before
 // X. Throws what ParseUserNumber throws and catches nothing.

@@ -69,13 +69,13 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     return result;
 }
 
-TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store) {
+TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {
     TEvaluation evaluation;
     if (text.empty() || text == "-" || text == "+") {
         return evaluation;
     }
     try {
-        evaluation.x = ParseUserNumber(text);
+        evaluation.x = ParseUserNumber(text, state);
     } catch (const Exception&) {
         evaluation.state = TEvaluation::Invalid;
         evaluation.message = InvalidNumberText(text);

@@ -11,6 +11,7 @@
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
 #include "runtime/colors.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 
@@ -54,10 +55,11 @@ struct TRecomputeResult {
     std::optional<TFitUncertainty> uncertainty;
 };
 
-// The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad cell
-// before touching the store. A fault after the solve ends the recompute there: the result says how far it got
-// and holds the error. Writes the store only through the solve. The window does not show the uncertainties; a
-// front end that does asks for them.
+// The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
+// cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
+// fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
+// the store only through the solve. The window does not show the uncertainties; a front end that does asks
+// for them.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty = false);
 
@@ -71,7 +73,8 @@ struct TEvaluation {
 };
 
 // The evaluation at a typed X (empty, "-" and "+" skip; a bad text gives Invalid with its
-// message; EMathError escapes for an overflow).
-TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store);
+// message; EMathError escapes for an overflow). The window evaluates at every keystroke, so its text
+// is being typed; a command line's value is finished.
+TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state = tsFinished);
 
 }  // namespace quorvel

@@ -23,9 +23,14 @@ std::string FormatNumber(std::string_view pattern, double value);
 // The general form with 15 significant digits ("1,5", "1E15", "-2,5E-8", "NAN", "INF").
 std::string NumberToText(double value);
 
+// Whose text is read. A finished text (a table cell as the recompute reads it, a file, a command-line
+// value) is a number only when it is complete; a text still being typed may also end in an exponent
+// letter or its sign ("1e", "1,5E-"), the beginnings of a valid number, read as the number before it.
+enum TTextState { tsFinished, tsBeingTyped };
+
 // Reads a number; throws EConvertError("'<text>' is not a valid floating point value")
 // for a text of the wrong shape, EOverflow for a value beyond the double range.
-double TextToNumber(std::string_view text);
+double TextToNumber(std::string_view text, TTextState state = tsFinished);
 
 enum ReplaceFlags : unsigned { rfNone = 0, rfReplaceAll = 1, rfIgnoreCase = 2 };
 std::string ReplaceText(std::string_view text, std::string_view oldPattern, std::string_view newPattern,

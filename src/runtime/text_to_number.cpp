@@ -104,7 +104,7 @@ inline bool ReadPlainNumber(const char* p, const char* end, const detail::Utf8Ch
 // even): never worse than a 64-bit-mantissa computation, and every double comes back exactly from
 // its shortest digits. The grammar is parsed by hand into a stack buffer, so a cell is read without
 // touching the heap; only the error path allocates.
-double TextToNumber(std::string_view text) {
+double TextToNumber(std::string_view text, TTextState state) {
     const char* p = text.data();
     const char* const end = p + text.size();
     const detail::Utf8Char& decimal = detail::g_separators.decimalUtf8;
@@ -170,10 +170,14 @@ double TextToNumber(std::string_view text) {
             negativeExponent = *p == '-';
             ++p;
         }
+        const char* const digits = p;
         while (p < end && static_cast<unsigned>(*p - '0') < 10 && exponent < kExponentLimit) {
             exponent = exponent * 10 + (*p - '0');
             ++p;
         }
+        // A cut "1.5e-3" must not pass for 1.5 once the text is finished.
+        if (p == digits && state == tsFinished)
+            ThrowNotANumber(text);
     }
     while (p < end && *p == ' ')
         ++p;

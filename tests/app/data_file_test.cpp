@@ -214,6 +214,14 @@ TEST_F(DataFileTest, MissingFileAndFolderFailToOpen) {
     EXPECT_EQ(ReadDataFile(dir_.path(), table).status, TReadStatus::OpenFailed);
     EXPECT_EQ(WriteDataFile(dir_.path(), table), TWriteStatus::OpenFailed);
     EXPECT_EQ(WriteDataFile(Path("no/such/folder.txt"), table), TWriteStatus::OpenFailed);
+    // A pipe behind a link stays a pipe: the save's rename would have put a plain file in its place.
+    const QString pipe = Path("pipe");
+    ASSERT_EQ(mkfifo(pipe.toUtf8().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(pipe, Path("link.txt")));
+    EXPECT_EQ(WriteDataFile(Path("link.txt"), table), TWriteStatus::OpenFailed);
+    struct stat info {};
+    ASSERT_EQ(::stat(pipe.toUtf8().constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
     EXPECT_EQ(table.RowCount(), 5);
 }
 

@@ -10,8 +10,9 @@ using namespace quorvel::test;
 
 namespace {
 
+// The box's examples are written with the decimal character, "." here.
 const QString kNotANumber =
-    " не является правильным числом\nПримеры правильного ввода:\n   0,25\n   -15,74e4\n   +15638e-5";
+    " не является правильным числом\nПримеры правильного ввода:\n   0.25\n   -15.74e4\n   +15638e-5";
 
 void TypeX(const TWindow& w, const QString& text) {
     auto* edit = w.Find<QLineEdit>("MaskEditX");
@@ -74,6 +75,10 @@ private slots:
             TypeX(w, text);
             QCOMPARE(w.Caption("PanelY"), QString("4.0000000"));
         }
+        QVERIFY(boxes.Boxes().empty());
+        // The X field is read while typed: on the way to 2e-1, "2e" and "2e-" are the number 2.
+        TypeX(w, "2e-1");
+        QCOMPARE(w.Caption("PanelY"), QString("0.2000000"));
         QVERIFY(boxes.Boxes().empty());
     }
 

@@ -251,6 +251,16 @@ private slots:
         // The statistics and the points were not reached: they still belong to the two-row fit.
         QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
         QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
+
+        // A fit that exists with a slope of 10^310: the overflow box, not the solve's, and no panel
+        // changes, since no coefficient can be shown.
+        boxes.Clear();
+        w.Fill({{"1", "1e-310"}, {"2", "2e-310"}, {"3", "3e-310"}});
+        w.ClickFormula();
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 3.3333333e+199"));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 3.3333333e+199"));
     }
 
     void kindMenuSelectsAndRecomputes() {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cmath>
@@ -150,6 +151,17 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--kind linear " + Quote(Write("same.txt", "1 5\n2 5\n")));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Коэффициенты определить невозможно\n");
+    // Solvable, but a coefficient is beyond the range (a slope of 10^310, an a3 of about 10^312): an
+    // overflow with nothing printed, not "no solution".
+    for (const auto& [kind, data] : {std::pair<std::string, std::string>{"linear", "1 1e-310\n2 2e-310\n"},
+                                     {"cubic", "1 1e-104\n2 2e-104\n3 3e-104\n5 4e-104\n"}}) {
+        for (const char* json : {"", "--json "}) {
+            run = Run(json + ("--kind " + kind + " ") + Quote(Write("tiny.txt", data)));
+            EXPECT_EQ(run.status, 4) << kind << json;
+            EXPECT_EQ(run.err, "Floating point overflow\n") << kind << json;
+            EXPECT_EQ(run.out, "") << kind << json;
+        }
+    }
 
     run = Run(Quote(Write("bad.txt", "1 1\n2 2\nabc def\n4 4\n")));
     EXPECT_EQ(run.status, 2);
@@ -158,6 +170,19 @@ TEST_F(FitCommand, ExitStatuses) {
     run = Run("--at x1 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("x1 не является правильным числом\n", 0), 0u) << run.err;
+    // Finished texts are numbers only when complete: a cut exponent in --at or in a cell is refused.
+    run = Run("--at 1.5e- " + Quote(Write("ok.txt", "1 1\n2 2\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("1.5e- не является правильным числом\n", 0), 0u) << run.err;
+    run = Run("--kind linear " + Quote(Write("cut.txt", "1 1\n2 2e\n3 3\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "'2e' is not a valid floating point value\n");
+    // The examples of valid input are written with the locale's decimal character, valid where shown.
+    run = Run("--at 0,25 " + Quote(Write("ok.txt", "1 1\n2 2\n")));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "0,25 не является правильным числом\nПримеры правильного ввода:\n   0.25\n   -15.74e4\n   "
+              "+15638e-5\n");
 
     run = Run(Quote(::testing::TempDir() + "no/such/file.txt"));
     EXPECT_EQ(run.status, 3);
@@ -202,6 +227,21 @@ TEST_F(FitCommand, ApplyToReadings) {
          "NAME:1: 1e308: Floating point overflow\n"},
         // Both decimal marks are read in a comma locale; Y keeps its ".".
         {"comma locale", "0,5\n0.25\n", "ru_RU.UTF-8", 0, "0,5\t2\n0.25\t1.5\n", ""},
+        // A lone CR ends a line as LF and CR LF do: no reading is dropped (55 once was).
+        {"CR line ends", "50\r55\r", "C", 0, "50\t101\n55\t111\n", ""},
+        {"mixed line ends", "1\r\r\n2\n\r3", "C", 0, "1\t3\n\n2\t5\n\n3\t7\n", ""},
+        // A NUL is part of its reading, which is then no number (it was read as 5); a cut exponent is no
+        // number either (it was read as 1 and 1.5).
+        {"NUL and cut exponents",
+         std::string("5\0"
+                     "7\n1e\n1.5e-\n2\n",
+                     15),
+         "C", 2,
+         std::string("5\0"
+                     "7\t\n1e\t\n1.5e-\t\n2\t5\n",
+                     20),
+         "NAME:1: 5<NUL>7: '5<NUL>7' is not a valid floating point value\nNAME:2: 1e: '1e' is not a valid "
+         "floating point value\nNAME:3: 1.5e-: '1.5e-' is not a valid floating point value\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -223,6 +263,12 @@ TEST_F(FitCommand, ApplyToReadings) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Мало данных\n");
+    // Readings are streamed, so there is no count limit; a line over 1 MiB, and so endless input without
+    // line breaks, ends with status 6 after the lines before it.
+    run = Shell("(printf \"1\\n\"; cat /dev/zero) | \"$FIT\" --kind linear --apply - " + data);
+    EXPECT_EQ(run.status, 6);
+    EXPECT_EQ(run.out, "1\t3\n");
+    EXPECT_EQ(run.err, "quorvel-fit: standard input: a line is longer than 1048576 bytes (1 MiB)\n");
     const std::string missing = ::testing::TempDir() + "no/such/readings.txt";
     run = Run("--apply " + Quote(missing) + " " + data);
     EXPECT_EQ(run.status, 3);
@@ -256,7 +302,8 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
     EXPECT_EQ(json.status, 4);
     EXPECT_EQ(json.out,
               "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
-              "\"dof\":1,\"residual_sd\":8.16496580927726e+199,\"covariance\":[[null,null],[null,null]],"
+              "\"max_error\":null,\"sigma\":null,\"dof\":1,\"residual_sd\":8.16496580927726e+199,"
+              "\"covariance\":[[null,null],[null,null]],"
               "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
               "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
 }
@@ -277,6 +324,63 @@ TEST_F(FitCommand, WriteErrors) {
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err.rfind("quorvel-fit: Cannot write chart file: " + chart + " (", 0), 0u) << run.err;
     EXPECT_NE(run.out.find("a1 = 2.0000000\n"), std::string::npos);
+
+    // A write that fails after the open (here the file size limit, as a full disk would): status 5, an
+    // old file as it was, no new or temporary file. A buffered chart write once lost that error and put
+    // a cut picture in place with status 0.
+    const std::string folder = Prefix() + "limited";
+    for (const char* name : {"old.png", "new.png", "old.svg"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Shell("rm -rf " + Quote(folder) + " && mkdir " + Quote(folder)).status, 0);
+        const std::string target = folder + "/" + name;
+        const bool old = std::string(name).substr(0, 3) == "old";
+        if (old) {
+            std::ofstream(target, std::ios::binary) << "old picture";
+        }
+        const TRun limited =
+            Shell("trap \"\" XFSZ; ulimit -f 4; \"$FIT\" --kind linear --size 578x416 --chart " +
+                  Quote(target) + " " + Quote(data));
+        EXPECT_EQ(limited.status, 5);
+        EXPECT_EQ(limited.err.rfind("quorvel-fit: Cannot write chart file: " + target + " (", 0), 0u)
+            << limited.err;
+        EXPECT_EQ(Shell("ls -A " + Quote(folder)).out, old ? std::string(name) + "\n" : "");
+        if (old) {
+            EXPECT_EQ(ReadFile(target), "old picture");
+        }
+    }
+
+    // A special file behind a link is never replaced by the save's rename. A pipe of the test's own
+    // stands for a device: an unmended program run by root would have replaced /dev/null itself.
+    const std::string fifo = Prefix() + "fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* option;
+        const char* link;
+        const char* message;
+    } special[] = {
+        {"--chart", "link.png", "quorvel-fit: Cannot write chart file: LINK (not a regular file)\n"},
+        {"--report", "link.pdf", "quorvel-fit: Не могу записать файл LINK: not a regular file\n"},
+    };
+    for (const auto& row : special) {
+        SCOPED_TRACE(row.option);
+        const std::string link = Prefix() + row.link;
+        std::remove(link.c_str());
+        ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+        const TRun refused =
+            Run("--kind linear " + std::string(row.option) + " " + Quote(link) + " " + Quote(data));
+        EXPECT_EQ(refused.status, 5);
+        std::string message = row.message;
+        message.replace(message.find("LINK"), 4, link);
+        EXPECT_EQ(refused.err, message);
+        struct stat info {};
+        ASSERT_EQ(lstat(link.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+        ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        std::remove(link.c_str());
+    }
+    std::remove(fifo.c_str());
 }
 
 TEST_F(FitCommand, LongLinesAreOneRowEach) {
@@ -304,6 +408,11 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
                                   "\xEF\xBB\xBF"
                                   "2 1\n20 10\n");
     const std::string tooMany = std::string(quorvel::kTooManyLinesText) + "\n";
+    const std::string tooLong = "quorvel-fit: a line is longer than 1048576 bytes (1 MiB)\n";
+    const auto blanks = [](int n) {
+        return "head -c " + std::to_string(n) + " /dev/zero | tr \"\\0\" \" \"";
+    };
+    const std::string longFile = Prefix() + "long.txt";
     const struct {
         std::string shell;  // $FIT is the program
         int status;
@@ -316,9 +425,18 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         {"\"$FIT\" --kind linear " + bom, 0, ""},
         // Endless input once grew until the memory ran out.
         {"yes 1 2 | \"$FIT\" -", 6, tooMany},
+        // Endless input without line breaks once ran forever (NULs) or filled the memory; a line of
+        // 2^20 bytes is still read, one byte more is refused, in a pipe's pieces and in a file alike.
+        {"\"$FIT\" - < /dev/zero", 6, tooLong},
+        {"yes | tr -d \"\\n\" | \"$FIT\" -", 6, tooLong},
+        {"(" + blanks(1 << 20) + "; printf \"\\n2 1\\n20 10\\n\") | \"$FIT\" --kind linear -", 0, ""},
+        {"(printf \"2 1\\n20 10\\n\"; " + blanks((1 << 20) + 1) + ") | \"$FIT\" --kind linear -", 6, tooLong},
+        {"(printf \"2 1\\n20 10\\n\"; " + blanks((1 << 20) + 1) + ") > " + longFile + " && \"$FIT\" " +
+             longFile,
+         6, tooLong},
 #if !defined(__SANITIZE_ADDRESS__)
         // Out of memory: reported with its status, never an abort.
-        {"yes | tr -d \"\\n\" | (ulimit -v 250000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
+        {"yes 1 2 | (ulimit -v 100000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
 #endif
     };
     for (const auto& c : cases) {
@@ -386,7 +504,13 @@ TEST_F(FitCommand, ChartFile) {
     EXPECT_NE(ReadFile(svg).find("<svg"), std::string::npos);
 
     EXPECT_EQ(Run("--chart " + Quote(::testing::TempDir() + "x.bmp") + " " + Quote(data)).status, 64);
-    EXPECT_EQ(Run("--size 10x10 " + Quote(data)).status, 64);
+    // --size without --chart is refused whatever its value, the default size included.
+    for (const char* size : {"10x10", "289x208", "--size=289x208"}) {
+        const std::string option = size[0] == '-' ? size : std::string("--size ") + size;
+        const TRun alone = Run(option + " " + Quote(data));
+        EXPECT_EQ(alone.status, 64) << size;
+        EXPECT_EQ(alone.err.rfind("quorvel-fit: --size goes with --chart\n", 0), 0u) << alone.err;
+    }
     EXPECT_EQ(Run("--chart " + Quote(png) + " --size 0x10 " + Quote(data)).status, 64);
 
     // Too few points: no chart is written.

@@ -323,7 +323,7 @@ TEST(RoundSqrtOfQuotientToDouble, MatchesRationalReferenceOnRandomQuotients) {
     }
 }
 
-bool Solve(const TPointTable& points, int degree, std::array<double, 4>& a) {
+TSolveOutcome Solve(const TPointTable& points, int degree, std::array<double, 4>& a) {
     TExactPowerSums sums;
     sums.Accumulate(points, degree);
     return SolveNormalEquationsExactly(sums, a);
@@ -332,18 +332,18 @@ bool Solve(const TPointTable& points, int degree, std::array<double, 4>& a) {
 void ExpectCorrectlyRoundedFit(const TPointTable& points, int degree) {
     const auto exact = ExactLeastSquares(points, degree);
     std::array<double, 4> a{};
-    const bool ok = Solve(points, degree, a);
+    const TSolveOutcome outcome = Solve(points, degree, a);
     if (exact.has_value()) {
-        // A unique fit fails only when a coefficient rounds beyond the double range.
+        // A unique fit fails only when a coefficient rounds beyond the double range, and says so.
         bool representable = true;
         for (const mpq_class& c : *exact) {
             representable = representable && abs(c) < Exact(DBL_MAX) + Exact(std::ldexp(1.0, 970));
         }
-        ASSERT_EQ(ok, representable);
+        ASSERT_EQ(outcome, representable ? TSolveOutcome::Solved : TSolveOutcome::BeyondRange);
     } else {
-        ASSERT_FALSE(ok);
+        ASSERT_EQ(outcome, TSolveOutcome::Singular);
     }
-    if (!ok) {
+    if (outcome != TSolveOutcome::Solved) {
         return;
     }
     for (int k = 0; k <= degree; ++k) {
@@ -377,22 +377,22 @@ TEST(SolveNormalEquationsExactly, CorrectlyRoundedOnRandomTables) {
 
 TEST(SolveNormalEquationsExactly, ExactPolynomialsComeOutExactly) {
     std::array<double, 4> a{};
-    ASSERT_TRUE(Solve({{1, 2}, {3, 6}}, 1, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{1, 2}, {3, 6}}, 1, a));
     EXPECT_EQ(a, (std::array<double, 4>{0, 2, 0, 0}));
-    ASSERT_TRUE(Solve({{-1, 2}, {0, 1}, {1, 2}}, 2, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{-1, 2}, {0, 1}, {1, 2}}, 2, a));
     EXPECT_EQ(a, (std::array<double, 4>{1, 0, 1, 0}));
-    ASSERT_TRUE(Solve({{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, 3, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, 3, a));
     EXPECT_EQ(a, (std::array<double, 4>{0, 0, 0, 1}));
     EXPECT_FALSE(std::signbit(a[0]));
     // The X values −1, 3, 2, 6 have a unique quadratic fit: Y = X² + 1 comes back exactly.
-    ASSERT_TRUE(Solve({{-1, 2}, {3, 10}, {2, 5}, {6, 37}}, 2, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{-1, 2}, {3, 10}, {2, 5}, {6, 37}}, 2, a));
     EXPECT_EQ(a, (std::array<double, 4>{1, 0, 1, 0}));
     // Cubic through points of 0.5·X³ − 2.25·X + 1000 with X around an offset.
     TPointTable cubic;
     for (double x = 1000; x < 1010; x += 1) {
         cubic.push_back({x, 0.5 * x * x * x - 2.25 * x + 1000});
     }
-    ASSERT_TRUE(Solve(cubic, 3, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve(cubic, 3, a));
     EXPECT_EQ(a, (std::array<double, 4>{1000, -2.25, 0, 0.5}));
 }
 
@@ -402,7 +402,7 @@ TEST(SolveNormalEquationsExactly, QuadraticOnXMinus1_3_2_6) {
     // a2 = 1/8; float() of a Fraction rounds correctly.
     const TPointTable points = {{-1, 0}, {3, 1}, {2, 0}, {6, 4}};
     std::array<double, 4> a{};
-    ASSERT_TRUE(Solve(points, 2, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve(points, 2, a));
     EXPECT_EQ(a[0], -0.2);
     EXPECT_EQ(a[1], -0.045);
     EXPECT_EQ(a[2], 0.125);
@@ -412,13 +412,23 @@ TEST(SolveNormalEquationsExactly, QuadraticOnXMinus1_3_2_6) {
 
 TEST(SolveNormalEquationsExactly, SingularSystemsFail) {
     std::array<double, 4> a{};
-    EXPECT_FALSE(Solve({{1, 1}, {1, 2}}, 1, a));                          // one distinct X
-    EXPECT_FALSE(Solve({{0, 1}, {0, 2}, {0, 3}}, 2, a));                  // all X zero
-    EXPECT_FALSE(Solve({{1, 1}, {2, 1}, {1, 3}, {2, 5}}, 2, a));          // two distinct X for a quadratic
-    EXPECT_FALSE(Solve({{1, 1}, {2, 1}, {3, 3}, {1, 5}, {2, 2}}, 3, a));  // three distinct X, cubic
-    EXPECT_TRUE(Solve({{1, 1}, {2, 1}, {3, 3}, {4, 5}}, 3, a));
+    const struct {
+        const char* name;
+        TPointTable points;
+        int degree;
+    } singular[] = {
+        {"one distinct X", {{1, 1}, {1, 2}}, 1},
+        {"all X zero", {{0, 1}, {0, 2}, {0, 3}}, 2},
+        {"two distinct X for a quadratic", {{1, 1}, {2, 1}, {1, 3}, {2, 5}}, 2},
+        {"three distinct X, cubic", {{1, 1}, {2, 1}, {3, 3}, {1, 5}, {2, 2}}, 3},
+        {"one distinct subnormal X", {{4.9e-324, 1}, {4.9e-324, 2}}, 1},
+    };
+    for (const auto& row : singular) {
+        EXPECT_EQ(Solve(row.points, row.degree, a), TSolveOutcome::Singular) << row.name;
+    }
+    EXPECT_EQ(TSolveOutcome::Solved, Solve({{1, 1}, {2, 1}, {3, 3}, {4, 5}}, 3, a));
     // All Y zero: every coefficient is a positive zero.
-    ASSERT_TRUE(Solve({{1, 0}, {2, 0}, {3, 0}, {5, 0}}, 3, a));
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{1, 0}, {2, 0}, {3, 0}, {5, 0}}, 3, a));
     for (double c : a) {
         EXPECT_EQ(c, 0.0);
         EXPECT_FALSE(std::signbit(c));
@@ -428,8 +438,18 @@ TEST(SolveNormalEquationsExactly, SingularSystemsFail) {
 TEST(SolveNormalEquationsExactly, CoefficientBeyondDoubleRangeFails) {
     // A slope of about 2^1100 between two points 2^-600 apart in X.
     std::array<double, 4> a{};
-    EXPECT_FALSE(Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, 1, a));
-    ASSERT_TRUE(Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 400)}}, 1, a));
+    EXPECT_EQ(Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, 1, a),
+              TSolveOutcome::BeyondRange);
+    // Solvable systems on tiny X, once taken for singular: a slope of about 10^310, and a cubic whose a3
+    // is about 10^312. Their determinants are far from 0 in exact arithmetic.
+    EXPECT_EQ(Solve({{1e-310, 1}, {2e-310, 2}}, 1, a), TSolveOutcome::BeyondRange);
+    EXPECT_EQ(Solve({{1e-104, 1}, {2e-104, 2}, {3e-104, 3}, {4e-104, 5}}, 3, a), TSolveOutcome::BeyondRange);
+    // Against the exact reference: those, and the same shapes a little further from 0, which fit.
+    ExpectCorrectlyRoundedFit({{1e-310, 1}, {2e-310, 2}}, 1);
+    ExpectCorrectlyRoundedFit({{1e-104, 1}, {2e-104, 2}, {3e-104, 3}, {4e-104, 5}}, 3);
+    ExpectCorrectlyRoundedFit({{1e-300, 1}, {2e-300, 2}}, 1);
+    ExpectCorrectlyRoundedFit({{1e-100, 1}, {2e-100, 2}, {3e-100, 3}, {4e-100, 5}}, 3);
+    ASSERT_EQ(TSolveOutcome::Solved, Solve({{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 400)}}, 1, a));
     EXPECT_EQ(a[1], std::ldexp(1.0, 1000));
 }
 

@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <utility>
 
 #include "exact_reference.h"
 #include "fitting/curve_samples.h"
@@ -59,6 +60,18 @@ TEST(SolveLeastSquares, FailureLeavesTheStoreAsTheKindPrescribes) {
     EXPECT_FALSE(SolveLeastSquares(fkCubic, {{1, 1}, {1, 2}, {2, 3}, {2, 4}, {3, 0}}, store));
     EXPECT_EQ(store.a0, 5);
     EXPECT_EQ(store.a3, 8);
+    // A fit that exists with a coefficient beyond the range is an overflow, and leaves the store whole,
+    // for the linear kind too.
+    for (const auto& [kind, points] :
+         {std::pair<TFunctionKind, TPointTable>{fkLinear, {{1e-310, 1}, {2e-310, 2}}},
+          {fkCubic, {{1e-104, 1}, {2e-104, 2}, {3e-104, 3}, {4e-104, 5}}}}) {
+        store = {5, 6, 7, 8};
+        EXPECT_THROW(SolveLeastSquares(kind, points, store), ESolveOverflow) << kind;
+        EXPECT_EQ(store.a0, 5);
+        EXPECT_EQ(store.a1, 6);
+        EXPECT_EQ(store.a2, 7);
+        EXPECT_EQ(store.a3, 8);
+    }
 }
 
 TEST(SolveLeastSquares, BarometerTableIsFittedExactly) {
@@ -185,7 +198,8 @@ TEST_F(TrappingFaults, OverflowsAreReportedNotTrapped) {
     const std::size_t nearTop = CurveSamples(3e38, FLT_MAX, TFitCoefficients{}).size();
     EXPECT_TRUE(nearTop == 50u || nearTop == 51u) << nearTop;
     TFitCoefficients store;
-    EXPECT_FALSE(SolveLeastSquares(fkLinear, {{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, store));
+    EXPECT_THROW(SolveLeastSquares(fkLinear, {{0, 0}, {std::ldexp(1.0, -600), std::ldexp(1.0, 500)}}, store),
+                 ESolveOverflow);
     EXPECT_FALSE(SolveLeastSquares(fkQuadratic, {{0, 1}, {0, 2}, {0, 3}}, store));
     ASSERT_TRUE(SolveLeastSquares(fkCubic, {{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, store));
     EXPECT_EQ(store.a3, 1);

@@ -67,6 +67,9 @@ TEST(ExtractPoints, BadCellsRaiseTheConversionError) {
     EXPECT_EQ(ConvertMessage(TTextTable{{"1.5", "1.2.3"}}), "'1,2.3' is not a valid floating point value");
     EXPECT_EQ(ConvertMessage(TTextTable{{" ", "1"}}), "' ' is not a valid floating point value");
     EXPECT_EQ(ConvertMessage(TTextTable{{"-", "1"}}), "'-' is not a valid floating point value");
+    // A cell the recompute reads is finished: a cut exponent is no number (it was read as 1,5).
+    EXPECT_EQ(ConvertMessage(TTextTable{{"1", "1.5e-"}}), "'1,5e-' is not a valid floating point value");
+    EXPECT_EQ(ParseUserNumber("1.5e-", tsBeingTyped), 1.5);
     // A half-filled bad row is skipped without a parse.
     EXPECT_EQ(ConvertMessage(TTextTable{{"abc", ""}, {"1", "2"}}), "no error");
 }

@@ -274,6 +274,9 @@ TEST(EvaluateAt, TextsAndStates) {
     EXPECT_TRUE(e.yText.empty());
     EXPECT_EQ(EvaluateAt("1.2.3", store).message.substr(0, 6), "1.2.3 ");
     EXPECT_EQ(EvaluateAt("1e400", store).state, TEvaluation::Invalid);
+    // A command line's X is finished; the window's is read while typed, where "1e" is on its way.
+    EXPECT_EQ(EvaluateAt("1e", store).state, TEvaluation::Invalid);
+    EXPECT_EQ(EvaluateAt("1e", store, tsBeingTyped).y, 3);
     EXPECT_THROW(EvaluateAt("1e200", {0, 0, 1, 0}), EOverflow);
 }
 

@@ -1,8 +1,11 @@
 #include "chart/print/pdf_file.h"
 
 #include <QDir>
+#include <QFile>
 
 #include "chart/print/printer.h"
+#include "chart/qt/whole_file.h"
+#include "runtime/file_target.h"
 
 namespace quorvel {
 
@@ -17,6 +20,9 @@ std::string CannotWrite(const QString& file, const QString& reason) {
 }  // namespace
 
 TPdfFile::TPdfFile(const QString& path) : file_(std::make_unique<QSaveFile>(path)) {
+    if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
+        throw EPrinter(CannotWrite(path, QStringLiteral("not a regular file")));
+    }
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw EPrinter(CannotWrite(path, file_->errorString()));
     }
@@ -34,20 +40,9 @@ void TPdfFile::Commit(bool painted) {
         file_->cancelWriting();
         throw EPrinter("Printer error");
     }
-    // A short write reports no error by itself, so the rest is written again until the device says why
-    // it cannot take it.
-    const QByteArray& data = bytes_->data();
-    for (qint64 done = 0; done < data.size();) {
-        const qint64 n = file_->write(data.constData() + done, data.size() - done);
-        if (n <= 0) {
-            const QString reason = file_->errorString();
-            file_->cancelWriting();
-            throw EPrinter(CannotWrite(file_->fileName(), reason));
-        }
-        done += n;
-    }
-    if (!file_->commit()) {
-        throw EPrinter(CannotWrite(file_->fileName(), file_->errorString()));
+    const QString reason = WriteAndCommit(*file_, bytes_->data());
+    if (!reason.isEmpty()) {
+        throw EPrinter(CannotWrite(file_->fileName(), reason));
     }
 }
 

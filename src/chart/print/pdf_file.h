@@ -12,7 +12,8 @@ namespace quorvel {
 
 class TPdfFile {
 public:
-    // Opens the file beside `path`; throws EPrinter ("Не могу записать файл …") when it cannot.
+    // Opens the file beside `path`; throws EPrinter ("Не могу записать файл …") when it cannot, or when
+    // `path` names something other than a regular file (a device behind a link is never replaced).
     explicit TPdfFile(const QString& path);
     ~TPdfFile();
     TPdfFile(const TPdfFile&) = delete;
