@@ -349,7 +349,7 @@ TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, co
     if (fd < 0) {
         return TDataReadStatus::OpenFailed;
     }
-    struct stat info {};
+    struct stat info = {};
     ::fstat(fd, &info);
     table.Clear();
     // The words take at most the file's size, and lines are rarely shorter than 16 bytes; reserving

@@ -219,7 +219,7 @@ TEST_F(DataFileTest, MissingFileAndFolderFailToOpen) {
     ASSERT_EQ(mkfifo(pipe.toUtf8().constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(pipe, Path("link.txt")));
     EXPECT_EQ(WriteDataFile(Path("link.txt"), table), TWriteStatus::OpenFailed);
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::stat(pipe.toUtf8().constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
     EXPECT_EQ(table.RowCount(), 5);

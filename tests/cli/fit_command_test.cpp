@@ -373,7 +373,7 @@ TEST_F(FitCommand, WriteErrors) {
         std::string message = row.message;
         message.replace(message.find("LINK"), 4, link);
         EXPECT_EQ(refused.err, message);
-        struct stat info {};
+        struct stat info = {};
         ASSERT_EQ(lstat(link.c_str(), &info), 0);
         EXPECT_TRUE(S_ISLNK(info.st_mode));
         ASSERT_EQ(lstat(fifo.c_str(), &info), 0);

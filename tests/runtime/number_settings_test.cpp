@@ -142,8 +142,9 @@ TEST(NumberSettings, Utf8CharacterTypeKeepsTheNumberFormat) {
         EXPECT_EQ(Variable("LC_CTYPE"), row.ctype) << context;
         EXPECT_EQ(Variable("LC_NUMERIC"), row.numeric) << context;
         EXPECT_EQ(DecimalChar(), row.decimal) << context;
-        if (std::string(row.all) != "xx_NOWHERE")
+        if (std::string(row.all) != "xx_NOWHERE") {
             EXPECT_EQ(EnvironmentCodeset(), "UTF-8") << context;
+        }
     }
 }
 
