@@ -39,7 +39,7 @@ std::unique_ptr<TFormMain> ShownWindow(int rows) {
     auto form = std::make_unique<TFormMain>();
     FillTable(*form->findChild<TStringGrid*>("sgData")->Model(), rows);
     form->show();
-    QApplication::setActiveWindow(form.get());
+    form->activateWindow();
     QApplication::processEvents();
     return form;
 }

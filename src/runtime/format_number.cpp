@@ -245,7 +245,8 @@ PlacedDigits PlaceDigits(const SectionLayout& layout, const DecimalForm& form, c
     char* fraction = buffer + 256;
     int fractionCount = 0;
     if (layout.scientific) {
-        const int k = layout.integerPlaceholders;
+        // Never negative; saying so keeps gcc 14 from warning of a read before the digits.
+        const int k = std::max(layout.integerPlaceholders, 0);
         for (int i = 0; i < k; ++i)
             integer[integerCount++] = i < form.count ? form.digits[i] : '0';
         for (int i = k; i < form.count; ++i)

@@ -22,7 +22,7 @@ class TWindow {
 public:
     TWindow() : form(std::make_unique<TFormMain>()) {
         form->show();
-        QApplication::setActiveWindow(form.get());
+        form->activateWindow();
         (void)QTest::qWaitForWindowActive(form.get());
     }
 
