@@ -28,7 +28,8 @@ constexpr int kRowsPerStep = 1 << 14;
 // The read's share of the work before the placing; measured, the placing takes about twice as long.
 constexpr double kReadShare = 0.35;
 
-// Copies the lines into rows 1 ... n; a refused write keeps the rows before it, a cancel none.
+// Copies the lines into rows 1 ... n and empties every row after them; a refused write keeps the rows
+// before it, a cancel none.
 TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
     TBulkUpdate bulk(table);
     TTableChange change(table);
@@ -59,6 +60,11 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
         }
     }
     change.Keep();
+    if (good > 0) {
+        // Rows of an earlier, longer table would stay in the new entry row (and be fitted) or come
+        // back as the table grows: after a read the table holds the file's rows and nothing else.
+        table.EraseRowsFrom(good + 1);
+    }
     return result;
 }
 

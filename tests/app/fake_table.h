@@ -45,6 +45,9 @@ public:
             std::tie(cells_, rows_) = std::move(before_);
         }
     }
+    void EraseRowsFrom(int row) override {
+        std::erase_if(cells_, [row](const auto& cell) { return cell.first.second >= row; });
+    }
 
     // Fills rows first ... last with the texts "y<row>" and "x<row>".
     void FillNumbered(int first, int last) {
