@@ -46,11 +46,17 @@ TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress*
             }
             table.SetCell(static_cast<int>(k % 2), static_cast<int>(k / 2) + 1, std::string(token));
         }
+        if (scan.tokens % 2 != 0) {
+            table.SetCell(1, scan.rows, std::string());  // the last row has no X in the text
+        }
         table.SetRowCount(scan.rows + 2);
     } catch (const std::exception&) {
         return TPasteResult::Refused;
     }
     change.Keep();
+    // The rows of an earlier, longer table would stay in the new entry row (and be fitted) or come back
+    // as the table grows: after a paste the table holds the pasted rows and nothing else.
+    table.EraseRowsFrom(scan.rows + 1);
     return TPasteResult::Pasted;
 }
 

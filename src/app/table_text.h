@@ -1,5 +1,5 @@
 #pragma once
-// The table as clipboard text: the copy text and the paste of any tab- or line-separated values.
+// The table as clipboard text: the copy text and the paste of tab-separated cells in rows of lines.
 #include <QString>
 
 namespace quorvel {
@@ -15,14 +15,15 @@ QString TableCopyText(const TTableAccess& table);
 
 enum class TPasteResult {
     Pasted,
-    Refused,    // no token, a token longer than kPasteTokenLimit characters, more rows than a table
-                // holds, or a cell write threw
+    Refused,    // no cell that is not empty, a cell longer than kPasteTokenLimit characters, more rows
+                // than a table holds, or a cell write threw
     Cancelled,  // through the progress
 };
 
-// Places the tokens of the whole text (runs of characters other than tab, CR and LF) in pairs from
-// row 1, Y then X, and sets the row count to the last pasted row + 2. Unless pasted, no cell and no row
-// count has changed. The table is never cleared first.
+// Places the cells of the whole text (a tab between the cells of a row, a line break between rows,
+// empty cells included) in pairs from row 1, Y then X, and sets the row count to the last pasted row
+// + 2; the rows after the pasted ones, hidden ones included, are emptied. Unless pasted, no cell and no
+// row count has changed.
 TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress* progress = nullptr);
 
 }  // namespace quorvel
