@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "app/command_ui.h"
@@ -48,6 +49,10 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
             table.SetCell(1, row, std::string(file.CellText(1, row)));
             ++good;
         }
+    } catch (const std::bad_alloc&) {
+        // Not bad data: the file may be fine, there was no room for it. Nothing of it is kept.
+        change.TakeBack();
+        return {TReadStatus::OutOfMemory, 0};
     } catch (const std::exception&) {
         result.status = TReadStatus::BadData;
     }
@@ -55,6 +60,9 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
     if (good > 0) {
         try {
             table.SetRowCount(good + 2);
+        } catch (const std::bad_alloc&) {
+            change.TakeBack();
+            return {TReadStatus::OutOfMemory, 0};
         } catch (const std::exception&) {
             result.status = TReadStatus::BadData;
         }
@@ -89,7 +97,13 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
             return progress->Step(size == 0 ? 0 : kReadShare * std::min(1.0, double(done) / double(size)));
         };
     }
-    switch (ReadDataTable(QFile::encodeName(path).toStdString(), file, reading)) {
+    TDataReadStatus status = TDataReadStatus::Ok;
+    try {
+        status = ReadDataTable(QFile::encodeName(path).toStdString(), file, reading);
+    } catch (const std::bad_alloc&) {
+        return {TReadStatus::OutOfMemory, 0};  // the table is not touched before the file is read whole
+    }
+    switch (status) {
         case TDataReadStatus::OpenFailed:
             return {TReadStatus::OpenFailed, 0};
         case TDataReadStatus::TooManyLines:

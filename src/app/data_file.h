@@ -21,6 +21,7 @@ enum class TReadStatus {
     BadData,       // a table write failed: the lines written before it stay, row count set after them
     TooManyLines,  // more lines than a table holds: nothing changed
     Cancelled,     // the user cancelled: nothing changed
+    OutOfMemory,   // the memory ran out while reading or placing: nothing changed
 };
 
 struct TReadResult {

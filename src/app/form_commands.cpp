@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <new>
+
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
@@ -78,7 +80,16 @@ void TFormMain::itmTablCopyClick() {
 
 void TFormMain::itmTablPasteClick() {
     RunTableCommand([this](TCommandDialogs& ui) {
-        RunPasteCommand(QGuiApplication::clipboard()->text(), *sgDataModel, ui);
+        QString text;
+        try {
+            text = QGuiApplication::clipboard()->text();
+        } catch (const std::bad_alloc&) {
+            // A clipboard too big to take is the paste's own failure, not an error of the program.
+            ui.ShowError(QString::fromUtf8(kPasteOutOfMemoryText), QString::fromUtf8(kPasteFailureCaption));
+            ui.Recompute();
+            return;
+        }
+        RunPasteCommand(text, *sgDataModel, ui);
     });
 }
 

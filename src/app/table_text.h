@@ -9,15 +9,18 @@ class TTableAccess;
 
 inline constexpr const char* kPasteFailureText = "Буфер обмена содержит неверные данные";
 inline constexpr const char* kPasteFailureCaption = "Невозможно вставить данные из буфера обмена";
+inline constexpr const char* kPasteOutOfMemoryText =
+    "Недостаточно памяти, чтобы вставить таблицу. Таблица не изменилась.";
 
 // Rows 1 ... row count - 1, the entry row included: Y, tab, X, CR LF each; the header row is left out.
 QString TableCopyText(const TTableAccess& table);
 
 enum class TPasteResult {
     Pasted,
-    Refused,    // no cell that is not empty, a cell longer than kPasteTokenLimit characters, more rows
-                // than a table holds, or a cell write threw
-    Cancelled,  // through the progress
+    Refused,      // no cell that is not empty, a cell longer than kPasteTokenLimit characters, more rows
+                  // than a table holds, or a cell write threw
+    Cancelled,    // through the progress
+    OutOfMemory,  // the memory ran out: no cell and no row count has changed
 };
 
 // Places the cells of the whole text (a tab between the cells of a row, a line break between rows,

@@ -251,15 +251,42 @@ TEST(DataFileRead, KernelReadErrorIsNotTakenForEndOfFile) {
     EXPECT_EQ(table.RowCount(), 9);
 }
 
-TEST_F(DataFileTest, RefusedCellWriteIsBadDataWithRowCountAfterLastGoodLine) {
+// A refused cell write keeps the rows before it; running out of memory, while reading or placing, is
+// no bad data and leaves the table exactly as it was (it was once reported as bad data, the partial
+// rows kept).
+TEST_F(DataFileTest, FailedCellWriteAndOutOfMemory) {
     WriteAll(Path("t.txt"), "1 2\n3 4\n5 6\n");
-    TFakeTable table(20);
-    table.FailAfterWrites(3);  // row 2 gets its Y, then its X is refused
-    const TReadResult result = ReadDataFile(Path("t.txt"), table);
-    EXPECT_EQ(result.status, TReadStatus::BadData);
-    EXPECT_EQ(result.lines, 1);
-    EXPECT_EQ(table.RowCount(), 3);
-    EXPECT_EQ(table.BulkDepth(), 0);
+    const struct {
+        const char* name;
+        bool outOfMemory;
+        int failingStep;  // of the progress; 0: a cell write fails instead
+        TReadStatus status;
+        int lines;
+        int rowCount;
+    } cases[] = {
+        {"a refused write", false, 0, TReadStatus::BadData, 1, 3},
+        {"no memory for a cell", true, 0, TReadStatus::OutOfMemory, 0, 20},
+        {"no memory while reading", true, 1, TReadStatus::OutOfMemory, 0, 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        table.FillNumbered(1, 25);
+        test::TScriptedProgress progress(c.failingStep, c.outOfMemory);
+        if (c.failingStep == 0) {
+            table.FailAfterWrites(3, c.outOfMemory);  // row 2 gets its Y, then its X fails
+        }
+        const TReadResult result = ReadDataFile(Path("t.txt"), table, &progress);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.lines, c.lines);
+        EXPECT_EQ(table.RowCount(), c.rowCount);
+        EXPECT_EQ(table.BulkDepth(), 0);
+        if (c.status == TReadStatus::OutOfMemory) {
+            EXPECT_EQ(TableRow(table, 1), Row("y1", "x1"));
+            EXPECT_EQ(TableRow(table, 2), Row("y2", "x2"));
+            EXPECT_EQ(table.StoredCells(), 50u);
+        }
+    }
 }
 
 TEST_F(DataFileTest, SpecialFilesAreOpenFailuresAndNeverBlock) {

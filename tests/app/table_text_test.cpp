@@ -174,16 +174,33 @@ TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256FailsChangingNothing) {
     }
 }
 
-TEST(PasteTableText, RefusedCellWriteChangesNothing) {
-    TFakeTable table(20);
-    table.FillNumbered(1, 2);
-    table.FailAfterWrites(3);
-    EXPECT_EQ(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table), TPasteResult::Refused);
-    EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
-    EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
-    EXPECT_EQ(table.StoredCells(), 4u);
-    EXPECT_EQ(table.RowCount(), 20);
-    EXPECT_EQ(table.BulkDepth(), 0);
+// Out of memory is told apart from bad data (it once said the clipboard held bad data).
+TEST(PasteTableText, FailedCellWriteOrOutOfMemoryChangesNothing) {
+    const struct {
+        const char* name;
+        bool outOfMemory;
+        int failingStep;  // of the progress; 0: a cell write fails instead
+        TPasteResult result;
+    } cases[] = {
+        {"a refused write", false, 0, TPasteResult::Refused},
+        {"no memory for a cell", true, 0, TPasteResult::OutOfMemory},
+        {"no memory at the first step", true, 1, TPasteResult::OutOfMemory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        table.FillNumbered(1, 2);
+        test::TScriptedProgress progress(c.failingStep, c.outOfMemory);
+        if (c.failingStep == 0) {
+            table.FailAfterWrites(3, c.outOfMemory);
+        }
+        EXPECT_EQ(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table, &progress), c.result);
+        EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
+        EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
+        EXPECT_EQ(table.StoredCells(), 4u);
+        EXPECT_EQ(table.RowCount(), 20);
+        EXPECT_EQ(table.BulkDepth(), 0);
+    }
 }
 
 TEST(CheckPasteText, EveryTokenIsCheckedBeforeAnyIsPlaced) {
