@@ -5,6 +5,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
@@ -74,6 +76,9 @@ private:
     void BuildMenus();
     void WireEvents();
     void SelectKind(int itemIndex);
+    // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
+    // would copy or print them is disabled, until a recompute succeeds again.
+    void MarkResultsCurrent(bool current);
     void WriteColumnHeaders();
     // Runs a table command with the window's dialogs, unless one is already working.
     void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
@@ -83,6 +88,9 @@ private:
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
     bool closeWhenIdle_ = false;
+    // The text the number check has just shown its box for: the recompute that follows, finding that
+    // cell unreadable, shows no second box for it.
+    std::optional<std::string> checkedBadText_;
 
     // Controls, in the layout's stacking order.
     QPlainTextEdit* Memo1 = nullptr;

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -417,7 +418,18 @@ private slots:
             dialog->reject();
         });
         print->click();
-        model_->SetCellText(0, 2, "abc");
+        // Squared deviations of 10^400 overflow after the solve.
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        model_->SetCellText(0, 1, "0");
+        model_->SetCellText(1, 1, "0");
+        model_->SetCellText(0, 2, "1e200");
+        model_->SetCellText(1, 2, "1");
+        model_->SetCellText(0, 3, "0");
+        model_->SetCellText(1, 3, "2");
+        for (int row = 4; row <= 5; ++row) {
+            model_->SetCellText(0, row, "");
+            model_->SetCellText(1, row, "");
+        }
         QTest::mouseClick(panelResult_, Qt::LeftButton);
         ReplacePrinter(std::move(saved));
 
@@ -425,7 +437,7 @@ private slots:
         const test::TBoxRecord& inPreview = boxes.Boxes()[0];
         const test::TBoxRecord& inWindow = boxes.Boxes()[1];
         QCOMPARE(inPreview.text, QString("Out of paper."));
-        QCOMPARE(inWindow.text, QString("'abc' is not a valid floating point value."));
+        QCOMPARE(inWindow.text, QString("Floating point overflow."));
         for (const test::TBoxRecord* box : {&inPreview, &inWindow}) {
             QCOMPARE(box->caption, QString("Quorvel"));
             QCOMPARE(box->icon, QMessageBox::Critical);
