@@ -63,6 +63,12 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+void TFormMain::WindowGone() {
+    workGate_.RequestStop();
+    // Ends every running loop; a command at work returns to none, once it has stopped or ended.
+    QCoreApplication::exit(0);
+}
+
 void TFormMain::itmReadClick() {
     RunTableCommand([this](TCommandDialogs& ui) { RunReadCommand(*sgDataModel, ui); });
 }

@@ -11,6 +11,7 @@
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
 
+class QAbstractNativeEventFilter;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -37,6 +38,9 @@ public:
     ~TFormMain() override;
 
     const TChartFeed& ChartFeed() const { return *chartFeed_; }
+    // The window system destroyed the window (not a close the window could refuse): nothing is left
+    // to show the table in, so the program ends once a running command has stopped or, a save, ended.
+    void WindowGone();
 
 public slots:
     void FormCreate();
@@ -138,6 +142,7 @@ private:
     QAction* itmGraphCopy = nullptr;
 
     std::unique_ptr<TChartFeed> chartFeed_;
+    std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;
 };
 
 }  // namespace quorvel
