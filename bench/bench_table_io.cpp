@@ -62,6 +62,13 @@ public:
         before_[0].clear();
         before_[1].clear();
     }
+    void EraseRowsFrom(int row) override {
+        for (auto& cells : cells_) {
+            if (cells.size() > static_cast<std::size_t>(row)) {
+                cells.resize(static_cast<std::size_t>(row));
+            }
+        }
+    }
 
 private:
     int rows_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "app/command_ui.h"
@@ -28,7 +29,8 @@ constexpr int kRowsPerStep = 1 << 14;
 // The read's share of the work before the placing; measured, the placing takes about twice as long.
 constexpr double kReadShare = 0.35;
 
-// Copies the lines into rows 1 ... n; a refused write keeps the rows before it, a cancel none.
+// Copies the lines into rows 1 ... n and empties every row after them; a refused write keeps the rows
+// before it, a cancel none.
 TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
     TBulkUpdate bulk(table);
     TTableChange change(table);
@@ -47,6 +49,10 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
             table.SetCell(1, row, std::string(file.CellText(1, row)));
             ++good;
         }
+    } catch (const std::bad_alloc&) {
+        // Not bad data: the file may be fine, there was no room for it. Nothing of it is kept.
+        change.TakeBack();
+        return {TReadStatus::OutOfMemory, 0};
     } catch (const std::exception&) {
         result.status = TReadStatus::BadData;
     }
@@ -54,11 +60,19 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
     if (good > 0) {
         try {
             table.SetRowCount(good + 2);
+        } catch (const std::bad_alloc&) {
+            change.TakeBack();
+            return {TReadStatus::OutOfMemory, 0};
         } catch (const std::exception&) {
             result.status = TReadStatus::BadData;
         }
     }
     change.Keep();
+    if (good > 0) {
+        // Rows of an earlier, longer table would stay in the new entry row (and be fitted) or come
+        // back as the table grows: after a read the table holds the file's rows and nothing else.
+        table.EraseRowsFrom(good + 1);
+    }
     return result;
 }
 
@@ -83,7 +97,13 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
             return progress->Step(size == 0 ? 0 : kReadShare * std::min(1.0, double(done) / double(size)));
         };
     }
-    switch (ReadDataTable(QFile::encodeName(path).toStdString(), file, reading)) {
+    TDataReadStatus status = TDataReadStatus::Ok;
+    try {
+        status = ReadDataTable(QFile::encodeName(path).toStdString(), file, reading);
+    } catch (const std::bad_alloc&) {
+        return {TReadStatus::OutOfMemory, 0};  // the table is not touched before the file is read whole
+    }
+    switch (status) {
         case TDataReadStatus::OpenFailed:
             return {TReadStatus::OpenFailed, 0};
         case TDataReadStatus::TooManyLines:

@@ -21,6 +21,7 @@ enum class TReadStatus {
     BadData,       // a table write failed: the lines written before it stay, row count set after them
     TooManyLines,  // more lines than a table holds: nothing changed
     Cancelled,     // the user cancelled: nothing changed
+    OutOfMemory,   // the memory ran out while reading or placing: nothing changed
 };
 
 struct TReadResult {
@@ -36,8 +37,9 @@ enum class TWriteStatus {
     Cancelled,    // the user cancelled: an existing file stays as it was
 };
 
-// Reads the file into rows 1 ... n and sets the row count to n + 2 (when n > 0). The table is not
-// cleared: the new entry row keeps its old texts, rows beyond it stay hidden. Only regular files are
+// Reads the file into rows 1 ... n and sets the row count to n + 2 (when n > 0); the new entry row and
+// every row after it are emptied, hidden rows included, so no row of the table before is left. A file
+// with no line changes nothing. Only regular files are
 // opened; a pipe or a device is an open failure, so the window never waits on one. With a progress,
 // the reading and the placing run in its steps, and a cancel leaves the table as it was.
 TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress = nullptr);

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <new>
+
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
@@ -61,6 +63,12 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+void TFormMain::WindowGone() {
+    workGate_.RequestStop();
+    // Ends every running loop; a command at work returns to none, once it has stopped or ended.
+    QCoreApplication::exit(0);
+}
+
 void TFormMain::itmReadClick() {
     RunTableCommand([this](TCommandDialogs& ui) { RunReadCommand(*sgDataModel, ui); });
 }
@@ -78,7 +86,16 @@ void TFormMain::itmTablCopyClick() {
 
 void TFormMain::itmTablPasteClick() {
     RunTableCommand([this](TCommandDialogs& ui) {
-        RunPasteCommand(QGuiApplication::clipboard()->text(), *sgDataModel, ui);
+        QString text;
+        try {
+            text = QGuiApplication::clipboard()->text();
+        } catch (const std::bad_alloc&) {
+            // A clipboard too big to take is the paste's own failure, not an error of the program.
+            ui.ShowError(QString::fromUtf8(kPasteOutOfMemoryText), QString::fromUtf8(kPasteFailureCaption));
+            ui.Recompute();
+            return;
+        }
+        RunPasteCommand(text, *sgDataModel, ui);
     });
 }
 

@@ -20,6 +20,7 @@ void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
     try {
         (void)ParseUserNumber(text, tsBeingTyped);  // the recompute's own reading rule, while typing
     } catch (const Exception&) {
+        checkedBadText_ = text;
         ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
     }
     // The table always ends with an empty entry row.

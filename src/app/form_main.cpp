@@ -1,14 +1,18 @@
 #include "app/form_main.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <cstdint>
 
 #include "app/chart_feed.h"
 #include "app/grid_model.h"
@@ -20,9 +24,45 @@
 
 namespace quorvel {
 
+namespace {
+
+// Watches the X server's events for the destruction of the window by another client (xdotool
+// windowclose, xkill -id): Qt takes no notice of it and would leave the process running without a
+// window. The layout is the protocol's DestroyNotify event.
+class TWindowGoneWatch : public QAbstractNativeEventFilter {
+public:
+    explicit TWindowGoneWatch(TFormMain* form) : form_(form) {}
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        struct TDestroyNotify {
+            std::uint8_t responseType;
+            std::uint8_t pad;
+            std::uint16_t sequence;
+            std::uint32_t event;
+            std::uint32_t window;
+        };
+        constexpr std::uint8_t kDestroyNotify = 17;
+        if (eventType != "xcb_generic_event_t" || message == nullptr) {
+            return false;
+        }
+        const auto* notify = static_cast<const TDestroyNotify*>(message);
+        const WId own = form_->internalWinId();
+        if ((notify->responseType & 0x7F) == kDestroyNotify && own != 0 && notify->window == own) {
+            form_->WindowGone();
+        }
+        return false;
+    }
+
+private:
+    TFormMain* form_;
+};
+
+}  // namespace
+
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     BuildLayout();
     WireEvents();
+    goneWatch_ = std::make_unique<TWindowGoneWatch>(this);
+    QCoreApplication::instance()->installNativeEventFilter(goneWatch_.get());
     if (ApplicationWindow() == nullptr) {
         SetApplicationWindow(this);
     }
@@ -31,6 +71,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TFormMain::~TFormMain() {
+    QCoreApplication::instance()->removeNativeEventFilter(goneWatch_.get());
     if (ApplicationWindow() == this) {
         SetApplicationWindow(nullptr);
     }

@@ -5,10 +5,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
 
+class QAbstractNativeEventFilter;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -40,6 +43,9 @@ public:
     ~TFormMain() override;
 
     const TChartFeed& ChartFeed() const { return *chartFeed_; }
+    // The window system destroyed the window (not a close the window could refuse): nothing is left
+    // to show the table in, so the program ends once a running command has stopped or, a save, ended.
+    void WindowGone();
 
 public slots:
     void FormCreate();
@@ -79,6 +85,9 @@ private:
     void BuildMenus();
     void WireEvents();
     void SelectKind(int itemIndex);
+    // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
+    // would copy or print them is disabled, until a recompute succeeds again.
+    void MarkResultsCurrent(bool current);
     void WriteColumnHeaders();
     // Runs a table command with the window's dialogs, unless one is already working.
     void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
@@ -88,6 +97,9 @@ private:
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
     bool closeWhenIdle_ = false;
+    // The text the number check has just shown its box for: the recompute that follows, finding that
+    // cell unreadable, shows no second box for it.
+    std::optional<std::string> checkedBadText_;
 
     // Controls, in the layout's stacking order.
     QPlainTextEdit* Memo1 = nullptr;
@@ -135,6 +147,7 @@ private:
     QAction* itmGraphCopy = nullptr;
 
     std::unique_ptr<TChartFeed> chartFeed_;
+    std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;
 };
 
 }  // namespace quorvel

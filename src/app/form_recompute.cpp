@@ -2,11 +2,15 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsColorizeEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <exception>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
@@ -16,7 +20,9 @@
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
+#include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
+#include "runtime/exceptions.h"
 
 namespace quorvel {
 
@@ -39,8 +45,26 @@ void TFormMain::sgDataClick() {
         return;  // a table half way through a command is not fitted; the command recomputes at its end
     }
     const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
-    // A bad cell throws here, before anything on the window has changed.
-    const TRecomputeResult result = Recompute(*sgDataModel, kind, coefficients_);
+    const std::optional<std::string> checked = std::exchange(checkedBadText_, std::nullopt);
+    TRecomputeResult result;
+    try {
+        // A bad cell throws here, before anything on the window has changed.
+        result = Recompute(*sgDataModel, kind, coefficients_);
+    } catch (const Exception&) {
+        const TCellPlace bad = UnreadableCell(*sgDataModel);
+        if (bad.row == 0) {
+            throw;
+        }
+        // The results shown belong to the table before this text: they stay, marked as not the table's.
+        MarkResultsCurrent(false);
+        const std::string text(sgDataModel->CellText(bad.col, bad.row));
+        if (checked != text) {
+            // The typing check's own box, in the window's language; one box for one bad text.
+            ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
+        }
+        return;
+    }
+    MarkResultsCurrent(true);
 
     if (result.tooFew) {
         for (size_t i = 0; i < PanelA.size(); ++i) {
@@ -81,6 +105,30 @@ void TFormMain::sgDataClick() {
     // Entering the table from elsewhere recomputes once more, nested here.
     sgData->SetFocus();
     MaskEditXChange();
+}
+
+void TFormMain::MarkResultsCurrent(bool current) {
+    QWidget* const results[] = {PanelA[0], PanelA[1], PanelA[2], PanelA[3], PanelResult,
+                                lblMaxErr, lblSigma,  PanelY,    Chart1};
+    for (QWidget* widget : results) {
+        if (current) {
+            widget->setGraphicsEffect(nullptr);
+        } else if (widget->graphicsEffect() == nullptr) {
+            auto* grey = new QGraphicsColorizeEffect(widget);
+            grey->setColor(Qt::gray);
+            widget->setGraphicsEffect(grey);
+        }
+        widget->setProperty("stale", !current);
+    }
+    // No zoom, copy or print of a chart that is not the table's; the recompute enables the buttons.
+    Chart1->setEnabled(current);
+    itmGraphPrint->setEnabled(current);
+    itmGraphCopy->setEnabled(current);
+    if (!current) {
+        btnCopy->setEnabled(false);
+        btnGraphCopy->setEnabled(false);
+        btnPrint->setEnabled(false);
+    }
 }
 
 void TFormMain::MaskEditXChange() {

@@ -127,6 +127,25 @@ void TGridModel::EndChange(bool keep) {
     }
 }
 
+void TGridModel::EraseRowsFrom(int row) {
+    const size_t first = static_cast<size_t>(std::max(row, 1));
+    bool visible = false;
+    for (auto& column : cells_) {
+        if (column.size() > first) {
+            visible = visible || first < static_cast<size_t>(rowCount_);
+            column.resize(first);
+            // The room of a longer table read or pasted over is given back; only a request.
+            try {
+                column.shrink_to_fit();
+            } catch (const std::exception&) {
+            }
+        }
+    }
+    if (visible && bulkDepth_ == 0) {
+        RefreshAll();
+    }
+}
+
 void TGridModel::RefreshAll() {
     emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
     if (rowCount_ > 1) {

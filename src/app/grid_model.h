@@ -35,6 +35,7 @@ public:
     void EndBulkUpdate() override;
     void BeginChange() override;
     void EndChange(bool keep) override;
+    void EraseRowsFrom(int row) override;
 
     // Exchanges the texts of the two columns in every stored row, header row included.
     void SwapColumns();

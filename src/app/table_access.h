@@ -30,6 +30,10 @@ public:
     // count as they were at BeginChange, and gives back the room the writes took. Changes do not nest.
     virtual void BeginChange() = 0;
     virtual void EndChange(bool keep) = 0;
+
+    // Erases the texts of this row and of every row after it, hidden ones included, so that a read or
+    // a paste leaves only its own rows behind. Cannot fail; called outside a change.
+    virtual void EraseRowsFrom(int row) = 0;
 };
 
 // Brackets the writes of one command; ends the bracket also when a write throws.

@@ -48,10 +48,12 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
     if (result == TPasteResult::Cancelled) {
         return;  // the table is as it was, and so is what the window shows of it
     }
-    if (result == TPasteResult::Refused) {
+    if (result == TPasteResult::Refused || result == TPasteResult::OutOfMemory) {
         progress.reset();
         busy.End();
-        ui.ShowError(QString::fromUtf8(kPasteFailureText), QString::fromUtf8(kPasteFailureCaption));
+        ui.ShowError(
+            QString::fromUtf8(result == TPasteResult::Refused ? kPasteFailureText : kPasteOutOfMemoryText),
+            QString::fromUtf8(kPasteFailureCaption));
     } else {
         // The dialog, if shown, stays while the new table is fitted.
         progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
@@ -92,6 +94,10 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
                 break;
             case TReadStatus::BadData:
                 ui.ShowError(QString::fromUtf8(kBadDataText), QString());
+                return;
+            case TReadStatus::OutOfMemory:
+                // The table is as it was: nothing to recompute.
+                ui.ShowError(QString::fromUtf8(kReadOutOfMemoryText), QString::fromUtf8(kReadCaption));
                 return;
             case TReadStatus::TooManyLines:
                 // The table is as it was: nothing to recompute.

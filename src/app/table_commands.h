@@ -14,6 +14,8 @@ inline constexpr const char* kWriteCaption = "Ошибка записи файл
 inline constexpr const char* kReadFailureText = "Не могу прочитать файл.";
 inline constexpr const char* kWriteFailureText = "Не могу записать файл.";
 inline constexpr const char* kBadDataText = "Файл содержит неверные данные";
+inline constexpr const char* kReadOutOfMemoryText =
+    "Недостаточно памяти, чтобы прочитать файл. Таблица не изменилась.";
 inline constexpr const char* kClearQuestion = "Очистить данные в таблице?";
 inline constexpr const char* kFormulaCopiedText = "Строка формулы скопирована в буфер обмена Windows";
 // The progress dialog's texts; %1 is the file's name.

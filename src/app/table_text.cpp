@@ -1,6 +1,7 @@
 #include "app/table_text.h"
 
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,9 @@ QString TableCopyText(const TTableAccess& table) {
     return QString::fromStdString(text);
 }
 
-TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress* progress) {
+namespace {
+
+TPasteResult PlaceTableText(const QString& text, TTableAccess& table, TProgress* progress) {
     const QByteArray utf8 = text.toUtf8();
     const std::string_view bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     // Every token is checked before the first cell is written: a refused paste changes nothing.
@@ -46,12 +49,31 @@ TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress*
             }
             table.SetCell(static_cast<int>(k % 2), static_cast<int>(k / 2) + 1, std::string(token));
         }
+        if (scan.tokens % 2 != 0) {
+            table.SetCell(1, scan.rows, std::string());  // the last row has no X in the text
+        }
         table.SetRowCount(scan.rows + 2);
+    } catch (const std::bad_alloc&) {
+        throw;  // the change is taken back on the way out
     } catch (const std::exception&) {
         return TPasteResult::Refused;
     }
     change.Keep();
+    // The rows of an earlier, longer table would stay in the new entry row (and be fitted) or come back
+    // as the table grows: after a paste the table holds the pasted rows and nothing else.
+    table.EraseRowsFrom(scan.rows + 1);
     return TPasteResult::Pasted;
+}
+
+}  // namespace
+
+TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress* progress) {
+    try {
+        return PlaceTableText(text, table, progress);
+    } catch (const std::bad_alloc&) {
+        // Not bad data: the text may be fine, there was no room for it.
+        return TPasteResult::OutOfMemory;
+    }
 }
 
 }  // namespace quorvel

@@ -21,13 +21,16 @@ constexpr int kEventsEveryMs = 25;
 }  // namespace
 
 // Qt's dialog, told whether it may be cancelled: without a cancel, neither Escape nor closing it stops
-// the work (and nor does it hide, which would unblock the window while the work goes on).
+// the work (and nor does it hide, which would unblock the window while the work goes on). It is not
+// modal: Qt drops a close of a window that a modal dialog blocks, and closing the window must stop a
+// read or a paste. The user's input to other windows is held back by the box itself instead.
 class TProgressBox : public QProgressDialog {
 public:
     TProgressBox(const QString& text, QWidget* owner)
         : QProgressDialog(text, QString::fromUtf8("Отмена"), 0, kSteps, owner) {
         setWindowTitle(QString::fromUtf8(kApplicationTitle));
-        setWindowModality(Qt::WindowModal);
+        setWindowModality(Qt::NonModal);
+        QCoreApplication::instance()->installEventFilter(this);
         setAutoReset(false);
         setAutoClose(false);
         setMinimumDuration(0);
@@ -51,7 +54,41 @@ protected:
         QProgressDialog::closeEvent(event);
     }
 
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!isVisible() || !IsUserInput(event->type())) {
+            return false;
+        }
+        // Input for the dialog and its buttons goes through; for any other window it is dropped, as a
+        // modal dialog would (shortcuts reach the window's actions, which wait for the work).
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget != nullptr && widget->window() != this;
+    }
+
 private:
+    static bool IsUserInput(QEvent::Type type) {
+        switch (type) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::ContextMenu:
+            case QEvent::InputMethod:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+                return true;
+            default:
+                return false;
+        }
+    }
+
     bool cancellable_ = true;
 };
 
@@ -115,6 +152,8 @@ void TWorkProgress::Show(int value) {
     if (!dialog_->isVisible()) {
         dialog_->show();
     }
+    dialog_->raise();
+    dialog_->activateWindow();
     // The busy cursor rather than the wait cursor: the dialog takes clicks.
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     cursorPushed_ = true;
@@ -132,7 +171,9 @@ void TWorkProgress::ForbidCancel(const QString& text) {
 void TWorkProgress::Finishing(const QString& text) {
     if (dialog_ != nullptr) {
         ForbidCancel(text);
-        dialog_->setValue(kSteps);  // lets events through once more, while the gate still holds
+        dialog_->setValue(kSteps);
+        // Events once more while the gate still holds: a close that came meanwhile waits for the end.
+        QCoreApplication::processEvents();
     }
     LeaveGate();
     if (cursorPushed_) {

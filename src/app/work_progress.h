@@ -1,8 +1,8 @@
 #pragma once
-// The progress of a command's long work on the window: Qt's progress dialog, window-modal, shown once
-// the work has run for about half a second and is not nearly done. Between steps the window's events
-// run, so that it stays painted; the user's input waits until the dialog shows, and then goes only to
-// the dialog, as the main window is blocked by it.
+// The progress of a command's long work on the window: Qt's progress dialog, shown once the work has
+// run for about half a second and is not nearly done. Between steps the window's events run, so that it
+// stays painted and a close of the window is seen; the user's input waits until the dialog shows, and
+// then goes only to the dialog, which holds back the input to the main window.
 #include <QElapsedTimer>
 #include <QString>
 

@@ -357,10 +357,12 @@ TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, co
     const auto size = static_cast<std::size_t>(info.st_size);
     table.Reserve(std::min<std::size_t>(size, std::size_t{1} << 28),
                   std::min<std::size_t>(size / 16, kMaxTableRows));
-    const TDataReadStatus status =
-        ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size, maxLineBytes);
-    ::close(fd);
-    return status;
+    // Closed also when the memory runs out part way, so that the window does not leak the file.
+    struct TCloser {
+        int fd;
+        ~TCloser() { ::close(fd); }
+    } closer{fd};
+    return ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size, maxLineBytes);
 }
 
 TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table, std::size_t maxLineBytes) {

@@ -8,13 +8,28 @@ inline bool IsSeparator(char c) {
     return c == '\t' || c == '\r' || c == '\n';
 }
 
+inline bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
 }  // namespace
 
 bool TPasteTokens::Next(std::string_view& token) {
-    while (p_ < end_ && IsSeparator(*p_)) {
-        ++p_;
+    if (lineStart_) {
+        while (p_ < end_ && IsLineBreak(*p_)) {
+            ++p_;
+        }
     }
-    if (p_ == end_) {
+    // Only separators left: the cells they part are empty and trail the last real one. The look
+    // ahead is kept, so that a long run of empty cells is scanned once, not once a cell.
+    if (ahead_ <= p_) {
+        ahead_ = p_;
+        while (ahead_ < end_ && IsSeparator(*ahead_)) {
+            ++ahead_;
+        }
+    }
+    if (ahead_ == end_) {
+        p_ = end_;
         return false;
     }
     const char* const start = p_;
@@ -22,6 +37,12 @@ bool TPasteTokens::Next(std::string_view& token) {
         ++p_;
     }
     token = std::string_view(start, static_cast<std::size_t>(p_ - start));
+    // The separator after the cell: a tab leads to the next cell of the row, a line break to the next
+    // row, CR LF being one break.
+    lineStart_ = p_ == end_ || *p_ != '\t';
+    if (p_ < end_) {
+        p_ += (*p_ == '\r' && p_ + 1 < end_ && p_[1] == '\n') ? 2 : 1;
+    }
     return true;
 }
 

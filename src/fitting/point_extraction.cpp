@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
@@ -31,12 +32,12 @@ double ParseUserNumber(std::string_view text, TTextState state) {
     return TextToNumber(std::string_view(out, length), state);
 }
 
-TPointTable ExtractPoints(const ITableSource& table) {
-    TPointTable points;
+namespace {
+
+// The rows that count, in order, with their Y and X texts: a row with an empty cell is skipped.
+template <class F>
+void ForEachCountedRow(const ITableSource& table, F&& take) {
     const int rows = table.RowCount();
-    if (rows > 1) {
-        ReserveLarge(points, static_cast<std::size_t>(rows - 1));
-    }
     for (int row = 1; row < rows; ++row) {
         const std::string_view yText = table.CellText(0, row);
         if (yText.empty()) {
@@ -46,12 +47,45 @@ TPointTable ExtractPoints(const ITableSource& table) {
         if (xText.empty()) {
             continue;
         }
+        if (!take(row, yText, xText)) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+TPointTable ExtractPoints(const ITableSource& table) {
+    TPointTable points;
+    const int rows = table.RowCount();
+    if (rows > 1) {
+        ReserveLarge(points, static_cast<std::size_t>(rows - 1));
+    }
+    ForEachCountedRow(table, [&points](int, std::string_view yText, std::string_view xText) {
         TDataPoint point;
         point.Y = ParseUserNumber(yText);
         point.X = ParseUserNumber(xText);
         points.push_back(point);
-    }
+        return true;
+    });
     return points;
+}
+
+TCellPlace UnreadableCell(const ITableSource& table) {
+    TCellPlace place;
+    ForEachCountedRow(table, [&place](int row, std::string_view yText, std::string_view xText) {
+        int col = 0;
+        try {
+            (void)ParseUserNumber(yText);
+            col = 1;
+            (void)ParseUserNumber(xText);
+            return true;
+        } catch (const Exception&) {
+            place = {col, row};
+            return false;
+        }
+    });
+    return place;
 }
 
 int RequiredPoints(TFunctionKind kind) {

@@ -15,6 +15,14 @@ double ParseUserNumber(std::string_view text, TTextState state = tsFinished);
 // X. Throws what ParseUserNumber throws and catches nothing.
 TPointTable ExtractPoints(const ITableSource& table);
 
+// The cell whose text stops ExtractPoints, found by the same rows in the same order: column and row,
+// or row 0 when every cell of a counted row reads.
+struct TCellPlace {
+    int col = 0;
+    int row = 0;
+};
+TCellPlace UnreadableCell(const ITableSource& table);
+
 // Points a kind needs: its degree plus one.
 int RequiredPoints(TFunctionKind kind);
 

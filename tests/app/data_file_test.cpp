@@ -98,21 +98,43 @@ TEST_F(DataFileTest, SavingThroughSymlinkUpdatesTheTarget) {
     EXPECT_EQ(ReadAll(Path("real.txt")), "1 2\n");
 }
 
-TEST_F(DataFileTest, ReadsIntoTableWithoutClearingIt) {
-    WriteAll(Path("t.txt"), "1 2\n3 4\n5 6\n");
-    TFakeTable table(30);
-    table.FillNumbered(1, 25);
-    const TReadResult result = ReadDataFile(Path("t.txt"), table);
-    EXPECT_EQ(result.status, TReadStatus::Ok);
-    EXPECT_EQ(result.lines, 3);
-    EXPECT_EQ(table.RowCount(), 5);
-    EXPECT_EQ(table.Cell(0, 1), "1");
-    EXPECT_EQ(table.Cell(1, 2), "4");
-    EXPECT_EQ(table.Cell(0, 3), "5");
-    EXPECT_EQ(table.Cell(1, 3), "6");
-    EXPECT_EQ(table.Cell(0, 4), "y4");    // the new entry row keeps its texts
-    EXPECT_EQ(table.Cell(1, 25), "x25");  // hidden, not erased
-    EXPECT_EQ(table.BulkDepth(), 0);
+// A read over a longer table used to leave the earlier table's next row in the new entry row, where it
+// was fitted and copied, and its later rows hidden, to come back as the table grew.
+TEST_F(DataFileTest, ReadLeavesExactlyTheFilesRows) {
+    const struct {
+        const char* name;
+        int filled;    // rows of the table before, y<row> and x<row>
+        int rowCount;  // its row count
+        int lines;     // lines of the file, "k 2k"
+    } cases[] = {
+        {"21 lines, then 12", 21, 23, 12},
+        {"10, then 5", 10, 12, 5},
+        {"7, then 3", 7, 9, 3},
+        {"25 rows in 30, then 3", 25, 30, 3},
+        {"hidden rows beyond the row count", 40, 12, 5},
+        {"100 000, then 5", 100000, 100002, 5},
+        {"a longer file over a shorter table", 3, 20, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray text;
+        for (int k = 1; k <= c.lines; ++k) {
+            text += QByteArray::number(k) + ' ' + QByteArray::number(2 * k) + '\n';
+        }
+        WriteAll(Path("t.txt"), text);
+        TFakeTable table(c.rowCount);
+        table.FillNumbered(1, c.filled);
+        const TReadResult result = ReadDataFile(Path("t.txt"), table);
+        EXPECT_EQ(result.status, TReadStatus::Ok);
+        EXPECT_EQ(result.lines, c.lines);
+        EXPECT_EQ(table.RowCount(), c.lines + 2);
+        EXPECT_EQ(TableRow(table, 1), Row("1", "2"));
+        EXPECT_EQ(TableRow(table, c.lines),
+                  std::make_pair(std::to_string(c.lines), std::to_string(2 * c.lines)));
+        EXPECT_EQ(TableRow(table, c.lines + 1), Row("", ""));
+        EXPECT_EQ(table.StoredCells(), 2u * static_cast<unsigned>(c.lines));  // nothing else, hidden or not
+        EXPECT_EQ(table.BulkDepth(), 0);
+    }
 }
 
 TEST_F(DataFileTest, ForeignLineEndsTabsAndThirdColumnReadAlike) {
@@ -237,15 +259,42 @@ TEST(DataFileRead, KernelReadErrorIsNotTakenForEndOfFile) {
     EXPECT_EQ(table.RowCount(), 9);
 }
 
-TEST_F(DataFileTest, RefusedCellWriteIsBadDataWithRowCountAfterLastGoodLine) {
+// A refused cell write keeps the rows before it; running out of memory, while reading or placing, is
+// no bad data and leaves the table exactly as it was (it was once reported as bad data, the partial
+// rows kept).
+TEST_F(DataFileTest, FailedCellWriteAndOutOfMemory) {
     WriteAll(Path("t.txt"), "1 2\n3 4\n5 6\n");
-    TFakeTable table(20);
-    table.FailAfterWrites(3);  // row 2 gets its Y, then its X is refused
-    const TReadResult result = ReadDataFile(Path("t.txt"), table);
-    EXPECT_EQ(result.status, TReadStatus::BadData);
-    EXPECT_EQ(result.lines, 1);
-    EXPECT_EQ(table.RowCount(), 3);
-    EXPECT_EQ(table.BulkDepth(), 0);
+    const struct {
+        const char* name;
+        bool outOfMemory;
+        int failingStep;  // of the progress; 0: a cell write fails instead
+        TReadStatus status;
+        int lines;
+        int rowCount;
+    } cases[] = {
+        {"a refused write", false, 0, TReadStatus::BadData, 1, 3},
+        {"no memory for a cell", true, 0, TReadStatus::OutOfMemory, 0, 20},
+        {"no memory while reading", true, 1, TReadStatus::OutOfMemory, 0, 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        table.FillNumbered(1, 25);
+        test::TScriptedProgress progress(c.failingStep, c.outOfMemory);
+        if (c.failingStep == 0) {
+            table.FailAfterWrites(3, c.outOfMemory);  // row 2 gets its Y, then its X fails
+        }
+        const TReadResult result = ReadDataFile(Path("t.txt"), table, &progress);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.lines, c.lines);
+        EXPECT_EQ(table.RowCount(), c.rowCount);
+        EXPECT_EQ(table.BulkDepth(), 0);
+        if (c.status == TReadStatus::OutOfMemory) {
+            EXPECT_EQ(TableRow(table, 1), Row("y1", "x1"));
+            EXPECT_EQ(TableRow(table, 2), Row("y2", "x2"));
+            EXPECT_EQ(table.StoredCells(), 50u);
+        }
+    }
 }
 
 TEST_F(DataFileTest, SpecialFilesAreOpenFailuresAndNeverBlock) {

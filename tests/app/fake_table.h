@@ -2,6 +2,7 @@
 // An in-memory table with the grid's storage rule, and a progress that cancels at a chosen step, for
 // the exchange command tests.
 #include <map>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ public:
     void SetCell(int column, int row, std::string text) override {
         if (writesLeft_ == 0) {
             writesLeft_ = -1;
+            if (outOfMemory_) {
+                throw std::bad_alloc();
+            }
             throw std::runtime_error("cell write refused");
         }
         if (writesLeft_ > 0) {
@@ -45,6 +49,9 @@ public:
             std::tie(cells_, rows_) = std::move(before_);
         }
     }
+    void EraseRowsFrom(int row) override {
+        std::erase_if(cells_, [row](const auto& cell) { return cell.first.second >= row; });
+    }
 
     // Fills rows first ... last with the texts "y<row>" and "x<row>".
     void FillNumbered(int first, int last) {
@@ -57,8 +64,12 @@ public:
         SetCell(0, row, std::move(y));
         SetCell(1, row, std::move(x));
     }
-    // Lets the next n cell writes through, then refuses one (as a full memory would); later writes pass.
-    void FailAfterWrites(int n) { writesLeft_ = n; }
+    // Lets the next n cell writes through, then refuses one, or finds no memory for it; later writes
+    // pass.
+    void FailAfterWrites(int n, bool outOfMemory = false) {
+        writesLeft_ = n;
+        outOfMemory_ = outOfMemory;
+    }
     int BulkDepth() const { return bulkDepth_; }
     std::size_t StoredCells() const { return cells_.size(); }
 
@@ -73,15 +84,21 @@ private:
     std::map<std::pair<int, int>, std::string> cells_;
     std::pair<std::map<std::pair<int, int>, std::string>, int> before_;
     int writesLeft_ = -1;  // negative: unlimited
+    bool outOfMemory_ = false;
     int bulkDepth_ = 0;
 };
 
-// Says stop from the given step on (counted from 1; 0: never) unless the cancel was forbidden before;
-// records what the work asked of it.
+// Says stop from the given step on (counted from 1; 0: never) unless the cancel was forbidden before,
+// or at that step finds no memory, as the work it reports on might; records what the work asked of it.
 class TScriptedProgress : public TProgress {
 public:
-    explicit TScriptedProgress(int stopAt = 0) : stopAt_(stopAt) {}
+    explicit TScriptedProgress(int stopAt = 0, bool outOfMemory = false)
+        : stopAt_(stopAt), outOfMemory_(outOfMemory) {}
     bool Step(double done) override {
+        if (outOfMemory_ && steps_ + 1 == stopAt_) {
+            ++steps_;
+            throw std::bad_alloc();
+        }
         if (done < last_ || done > 1) {
             backwards_ = true;
         }
@@ -99,6 +116,7 @@ public:
 
 private:
     int stopAt_;
+    bool outOfMemory_;
     int steps_ = 0;
     double last_ = 0;
     bool backwards_ = false;

@@ -2,6 +2,7 @@
 // solve-failure box, point colours and order, the kind menu, and a bad cell.
 #include <QAction>
 #include <QDir>
+#include <QGraphicsEffect>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -9,6 +10,7 @@
 
 #include "app/chart_feed.h"
 #include "app/panel.h"
+#include "fitting/messages.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -191,25 +193,55 @@ private slots:
         QVERIFY(feed.Point(TChartFeed::kCurve, feed.PointCount(TChartFeed::kCurve) - 1).x < 3.0);
     }
 
-    void invalidCellShowsStandardBoxAndChangesNothing() {
-        TWindow w;
-        TBoxWatcher boxes;
-        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
-        w.Fill({{"2", "1"}, {"6", "3"}});
-        w.ClickFormula();
-        w.Model()->SetCellText(0, 3, "abc");
-        w.Model()->SetCellText(1, 3, "4");
-        w.ClickFormula();
-        QCOMPARE(boxes.Boxes().size(), size_t(1));
-        QCOMPARE(boxes.Boxes()[0].text, QString("'abc' is not a valid floating point value."));
-        QCOMPARE(boxes.Boxes()[0].caption, QString("Quorvel"));
-        QCOMPARE(boxes.Boxes()[0].icon, QMessageBox::Critical);
-        QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
-        // The loop goes on: the window still answers.
-        w.Model()->SetCellText(0, 3, "8");
-        w.ClickFormula();
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+    // A cell that cannot be read stops the recompute: one box, the typing check's Russian one (there
+    // used to be a second, English one after it), and the results of the table before stay, greyed,
+    // with nothing left to copy or print them. A pasted bad text gets that box from the recompute.
+    void invalidCellShowsOneBoxAndGreysTheOldResults() {
+        const QString kNotANumber = QString::fromStdString(InvalidNumberText(""));
+        for (const bool typed : {false, true}) {
+            TWindow w;
+            TBoxWatcher boxes;
+            w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+            w.Fill({{"2", "1"}, {"6", "3"}, {"8", "4"}});
+            w.ClickFormula();
+            const QString formula = w.Caption("PanelResult");
+            QVERIFY(formula.startsWith("Y = "));
+            boxes.Clear();
+            if (typed) {
+                w.ClickCell(0, 3);
+                w.Editor()->selectAll();
+                QTest::keyClicks(w.Editor(), "a");  // the check's box at the keystroke
+                w.ClickCell(1, 1);                  // and once more as the cell is left
+            } else {
+                w.Model()->SetCellText(0, 3, "a");
+                w.ClickFormula();
+            }
+            QCOMPARE(boxes.Boxes().size(), size_t(typed ? 2 : 1));
+            for (const test::TBoxRecord& box : boxes.Boxes()) {
+                QCOMPARE(box.text, "a" + kNotANumber);
+                QCOMPARE(box.caption, QString("Неверный ввод числа"));
+                QCOMPARE(box.icon, QMessageBox::NoIcon);
+            }
+            QCOMPARE(w.Caption("PanelResult"), formula);
+            QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+            for (const char* name :
+                 {"PanelA0", "PanelA1", "PanelResult", "lblMaxErr", "lblSigma", "Chart1"}) {
+                QVERIFY2(w.Find(name)->graphicsEffect() != nullptr, name);
+                QVERIFY2(w.Find(name)->property("stale").toBool(), name);
+            }
+            for (const char* name : {"btnCopy", "btnGraphCopy", "btnPrint", "Chart1"}) {
+                QVERIFY2(!w.Find(name)->isEnabled(), name);
+            }
+            // The next recompute that reads the table takes the marks away.
+            w.Model()->SetCellText(0, 3, "10");
+            w.ClickFormula();
+            QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+            QVERIFY(w.Caption("PanelResult") != formula);
+            QVERIFY(w.Find("PanelResult")->graphicsEffect() == nullptr);
+            QVERIFY(!w.Find("PanelResult")->property("stale").toBool());
+            QVERIFY(w.Find("btnCopy")->isEnabled() && w.Find("Chart1")->isEnabled());
+            QCOMPARE(boxes.Boxes().size(), size_t(typed ? 2 : 1));
+        }
     }
 
     // An overflow after the solve: the window shows what the recompute wrote before it (the new fit's

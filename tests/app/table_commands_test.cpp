@@ -135,13 +135,46 @@ TEST_F(TableCommandsTest, ReadErrorIsReportedThenRecomputed) {
               (QStringList{"choose-read", "error:Не могу прочитать файл.|Ошибка чтения файла", "recompute"}));
 }
 
-TEST_F(TableCommandsTest, BadDataIsReportedWithEmptyCaptionAndNoRecompute) {
+// Running out of memory says so, not that the data are bad; the read then does not recompute (the
+// table is as it was), the paste does, as after any failure.
+TEST_F(TableCommandsTest, BadDataAndOutOfMemoryAreReportedApart) {
     Write("t.txt", "1 2\n3 4\n");
-    table_.FailAfterWrites(2);
-    ui_.files = {Path("t.txt")};
-    RunReadCommand(table_, ui_);
-    EXPECT_EQ(ui_.log, (QStringList{"choose-read", "error:Файл содержит неверные данные|"}));
-    EXPECT_EQ(table_.RowCount(), 3);
+    const struct {
+        const char* name;
+        bool read;
+        bool outOfMemory;
+        QStringList log;
+        int rowCount;
+    } cases[] = {
+        {"read, bad data", true, false, {"choose-read", "error:Файл содержит неверные данные|"}, 3},
+        {"read, out of memory",
+         true,
+         true,
+         {"choose-read",
+          "error:Недостаточно памяти, чтобы прочитать файл. Таблица не изменилась.|Ошибка чтения файла"},
+         20},
+        {"paste, out of memory",
+         false,
+         true,
+         {"error:Недостаточно памяти, чтобы вставить таблицу. Таблица не изменилась.|"
+          "Невозможно вставить данные из буфера обмена",
+          "recompute"},
+         20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        ui_.log.clear();
+        table.FailAfterWrites(2, c.outOfMemory);
+        if (c.read) {
+            ui_.files = {Path("t.txt")};
+            RunReadCommand(table, ui_);
+        } else {
+            RunPasteCommand("1\t2\r\n3\t4", table, ui_);
+        }
+        EXPECT_EQ(ui_.log, c.log);
+        EXPECT_EQ(table.RowCount(), c.rowCount);
+    }
 }
 
 TEST_F(TableCommandsTest, FileWithMoreLinesThanTheTableHoldsIsRefusedWhole) {

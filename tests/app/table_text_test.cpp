@@ -2,6 +2,7 @@
 #include "app/table_text.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "fake_table.h"
 #include "fitting/paste_tokens.h"
@@ -43,39 +44,50 @@ TEST(TableCopyText, OneRowTableGivesEmptyText) {
     EXPECT_TRUE(TableCopyText(table).isEmpty());
 }
 
-TEST(PasteTableText, TwoLinesIntoFilledTableKeepEntryRowTexts) {
-    TFakeTable table(20);
-    table.FillNumbered(1, 10);
-    ASSERT_EQ(PasteTableText(QStringLiteral("1\t2\r\n3\t4\r\n"), table), TPasteResult::Pasted);
-    EXPECT_EQ(table.Cell(0, 1), "1");
-    EXPECT_EQ(table.Cell(1, 1), "2");
-    EXPECT_EQ(table.Cell(0, 2), "3");
-    EXPECT_EQ(table.Cell(1, 2), "4");
-    EXPECT_EQ(table.RowCount(), 4);
-    EXPECT_EQ(table.Cell(0, 3), "y3");    // the new entry row keeps its old texts
-    EXPECT_EQ(table.Cell(1, 10), "x10");  // hidden rows are not erased
-    EXPECT_EQ(table.BulkDepth(), 0);
-}
-
-TEST(PasteTableText, OddTokenCountLeavesLastXAsItWas) {
-    TFakeTable table(20);
-    table.FillNumbered(1, 5);
-    ASSERT_EQ(PasteTableText(QStringLiteral("5\t6\t7"), table), TPasteResult::Pasted);
-    EXPECT_EQ(table.Cell(0, 1), "5");
-    EXPECT_EQ(table.Cell(1, 1), "6");
-    EXPECT_EQ(table.Cell(0, 2), "7");
-    EXPECT_EQ(table.Cell(1, 2), "x2");
-    EXPECT_EQ(table.RowCount(), 4);
-}
-
-TEST(PasteTableText, LeadingAndRepeatedSeparatorsDoNotMakeEmptyTokens) {
-    TFakeTable table(20);
-    // Copied from a table whose first Y was empty: the X moves up into Y.
-    ASSERT_EQ(PasteTableText(QStringLiteral("\t2\r\n3\t4\r\n\t\r\n"), table), TPasteResult::Pasted);
-    EXPECT_EQ(table.Cell(0, 1), "2");
-    EXPECT_EQ(table.Cell(1, 1), "3");
-    EXPECT_EQ(table.Cell(0, 2), "4");
-    EXPECT_EQ(table.RowCount(), 4);
+// A tab separates the cells of a row and a line break ends the row, so an empty cell keeps its place:
+// once dropped, every later value moved up one cell and wrong pairs were fitted. And only the pasted
+// rows are left: the longer table's next row used to stay in the new entry row, where it was fitted,
+// and with an odd cell count the last row kept its old X.
+TEST(PasteTableText, EmptyCellsKeepThePairsAligned) {
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        const char* name;
+        const char* text;
+        Rows rows;
+    } cases[] = {
+        {"two lines over thirty rows", "1\t2\r\n3\t4\r\n", {{"1", "2"}, {"3", "4"}}},
+        {"an odd cell count", "5\t6\t7", {{"5", "6"}, {"7", ""}}},
+        {"an empty X inside",
+         "1\t1\r\n2\t\r\n3\t3\r\n4\t4.5\r\n5\t5\r\n",
+         {{"1", "1"}, {"2", ""}, {"3", "3"}, {"4", "4.5"}, {"5", "5"}}},
+        {"an empty first Y", "\t2\r\n3\t4\r\n\t\r\n", {{"", "2"}, {"3", "4"}}},
+        {"an empty row between", "1\t2\r\n\t\r\n3\t4\r\n", {{"1", "2"}, {"", ""}, {"3", "4"}}},
+        {"empty rows first", "\t\r\n\t\r\n1\t2\r\n", {{"", ""}, {"", ""}, {"1", "2"}}},
+        {"trailing empty rows add none", "5\t6\r\n\t\r\n\t\r\n", {{"5", "6"}}},
+        {"blank lines make no cell", "\r\n\n1\t2\r\n\r\n\n3\t4\n\n", {{"1", "2"}, {"3", "4"}}},
+        {"lone CR line ends", "5\t\r6\t7\r", {{"5", ""}, {"6", "7"}}},
+        {"one value a line pairs up", "1\n2\n3\n4\n", {{"1", "2"}, {"3", "4"}}},
+        {"two tabs part an empty cell", "1\t\t2\t3", {{"1", ""}, {"2", "3"}}},
+        {"blanks are cell text", " \t1\r\n", {{" ", "1"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(40);
+        table.FillNumbered(1, 30);
+        ASSERT_EQ(PasteTableText(QString::fromUtf8(c.text), table), TPasteResult::Pasted);
+        const int rows = static_cast<int>(c.rows.size());
+        EXPECT_EQ(table.RowCount(), rows + 2);
+        for (int row = 1; row <= rows; ++row) {
+            EXPECT_EQ(test::TableRow(table, row), c.rows[static_cast<std::size_t>(row - 1)]) << row;
+        }
+        EXPECT_EQ(test::TableRow(table, rows + 1), (std::pair<std::string, std::string>()));
+        std::size_t filled = 0;
+        for (const auto& [y, x] : c.rows) {
+            filled += !y.empty() + !x.empty();
+        }
+        EXPECT_EQ(table.StoredCells(), filled);  // nothing of the old table, hidden or not
+        EXPECT_EQ(table.BulkDepth(), 0);
+    }
 }
 
 TEST(PasteTableText, LineEndsReadAlikeAndBlanksStayInTokens) {
@@ -104,19 +116,21 @@ TEST(PasteTableText, NoTokenFailsAndTouchesNothing) {
     }
 }
 
-TEST(PasteTableText, CopyThenPasteGivesSameRows) {
-    TFakeTable source(5);
+TEST(PasteTableText, CopyThenPasteGivesTheSameTable) {
+    TFakeTable source(7);
     source.Set(1, "1,5", "2");
-    source.Set(2, "абв", "4");
-    source.Set(3, "5", "6");
+    source.Set(2, "абв", "");  // the copy writes "абв\t\r\n"
+    source.Set(3, "", "4");
+    source.Set(5, "5", "6");  // after an empty row
     TFakeTable target(30);
     target.FillNumbered(1, 25);
     ASSERT_EQ(PasteTableText(TableCopyText(source), target), TPasteResult::Pasted);
-    for (int row = 1; row <= 3; ++row) {
-        EXPECT_EQ(target.Cell(0, row), source.Cell(0, row));
-        EXPECT_EQ(target.Cell(1, row), source.Cell(1, row));
+    for (int row = 1; row < source.RowCount(); ++row) {
+        EXPECT_EQ(test::TableRow(target, row), test::TableRow(source, row)) << row;
     }
-    EXPECT_EQ(target.RowCount(), 5);
+    EXPECT_EQ(target.RowCount(), source.RowCount());
+    EXPECT_EQ(target.StoredCells(), source.StoredCells());
+    EXPECT_EQ(TableCopyText(target), TableCopyText(source));
 }
 
 TEST(PasteTableText, ReadsTheWholeText) {
@@ -160,16 +174,33 @@ TEST(PasteTableText, TokenOf255CharactersIsTakenAnd256FailsChangingNothing) {
     }
 }
 
-TEST(PasteTableText, RefusedCellWriteChangesNothing) {
-    TFakeTable table(20);
-    table.FillNumbered(1, 2);
-    table.FailAfterWrites(3);
-    EXPECT_EQ(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table), TPasteResult::Refused);
-    EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
-    EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
-    EXPECT_EQ(table.StoredCells(), 4u);
-    EXPECT_EQ(table.RowCount(), 20);
-    EXPECT_EQ(table.BulkDepth(), 0);
+// Out of memory is told apart from bad data (it once said the clipboard held bad data).
+TEST(PasteTableText, FailedCellWriteOrOutOfMemoryChangesNothing) {
+    const struct {
+        const char* name;
+        bool outOfMemory;
+        int failingStep;  // of the progress; 0: a cell write fails instead
+        TPasteResult result;
+    } cases[] = {
+        {"a refused write", false, 0, TPasteResult::Refused},
+        {"no memory for a cell", true, 0, TPasteResult::OutOfMemory},
+        {"no memory at the first step", true, 1, TPasteResult::OutOfMemory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(20);
+        table.FillNumbered(1, 2);
+        test::TScriptedProgress progress(c.failingStep, c.outOfMemory);
+        if (c.failingStep == 0) {
+            table.FailAfterWrites(3, c.outOfMemory);
+        }
+        EXPECT_EQ(PasteTableText(QStringLiteral("1\t2\t3\t4\t5"), table, &progress), c.result);
+        EXPECT_EQ(test::TableRow(table, 1), (std::pair<std::string, std::string>("y1", "x1")));
+        EXPECT_EQ(test::TableRow(table, 2), (std::pair<std::string, std::string>("y2", "x2")));
+        EXPECT_EQ(table.StoredCells(), 4u);
+        EXPECT_EQ(table.RowCount(), 20);
+        EXPECT_EQ(table.BulkDepth(), 0);
+    }
 }
 
 TEST(CheckPasteText, EveryTokenIsCheckedBeforeAnyIsPlaced) {
@@ -187,6 +218,10 @@ TEST(CheckPasteText, EveryTokenIsCheckedBeforeAnyIsPlaced) {
         {"a long token after good ones", "1\t2\n" + longToken, TPasteCheck::TokenTooLong, 0},
         {"three rows at a limit of three", "1\t2\n3\t4\n5\t6\n", TPasteCheck::Ok, 3},
         {"a fourth row's token", "1\t2\n3\t4\n5\t6\n7", TPasteCheck::TooManyRows, 0},
+        {"an empty X keeps its row", "1\t\r\n3\t4", TPasteCheck::Ok, 2},
+        {"trailing empty rows", "1\t2\r\n\t\r\n\t\r\n", TPasteCheck::Ok, 1},
+        {"empty rows before a fourth", "\t\n\t\n\t\n7", TPasteCheck::TooManyRows, 0},
+        {"tabs only", "\t\t\t", TPasteCheck::NoToken, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -347,7 +347,7 @@ TEST_F(PreviewDialogTest, PrintingFromTheDialog) {
     dialog->BPrint->click();
     EXPECT_EQ(printer.begins, 1);
     EXPECT_EQ(printer.ends, 1);
-    EXPECT_EQ(printer.title, QString("Chart1"));
+    EXPECT_EQ(printer.title, QString("Quorvel"));  // no title on this page
     ASSERT_FALSE(printer.canvas.mappings.empty());
     EXPECT_EQ(printer.canvas.mappings.front(), (TMapping{{0, 0}, {289, 208}, {0, 0}, {3472, 2174}}));
 }

@@ -3,6 +3,8 @@
 
 #include <QPicture>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "chart/print/chart_picture.h"
 #include "chart/print/chart_printing.h"
@@ -34,7 +36,6 @@ protected:
 
 TEST_F(PrintingTest, ChartIsMappedOntoThePagePrintRectangle) {
     ASSERT_TRUE(PrintChart(*chart, settings, printer));
-    EXPECT_EQ(printer.title, "Chart1");
     EXPECT_EQ(printer.begins, 1);
     EXPECT_EQ(printer.ends, 1);
     EXPECT_EQ(printer.aborts, 0);
@@ -56,6 +57,24 @@ TEST_F(PrintingTest, ChartIsMappedOntoThePagePrintRectangle) {
     EXPECT_FALSE(BackgroundDrawn());
     EXPECT_FALSE(chart->IsPrinting);
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
+
+    // The job is called by the title on the page (its first preview has an empty line first), else
+    // by the application; once it was the chart's component name "Chart1".
+    const struct {
+        std::vector<std::string> lines;
+        bool visible;
+        const char* job;
+    } titles[] = {
+        {{"", "Y = 2.0000000 * X "}, true, "Y = 2.0000000 * X "},
+        {{"Y = 2.0000000 * X "}, false, "Quorvel"},
+        {{""}, true, "Quorvel"},
+    };
+    for (const auto& t : titles) {
+        chart->Title().SetText(t.lines);
+        chart->Title().SetVisible(t.visible);
+        ASSERT_TRUE(PrintChart(*chart, settings, printer));
+        EXPECT_EQ(printer.title, QString(t.job));
+    }
 }
 
 TEST_F(PrintingTest, PrintDetailEnlargesTheLogicalDrawing) {

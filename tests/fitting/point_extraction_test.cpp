@@ -74,6 +74,31 @@ TEST(ExtractPoints, BadCellsRaiseTheConversionError) {
     EXPECT_EQ(ConvertMessage(TTextTable{{"abc", ""}, {"1", "2"}}), "no error");
 }
 
+// The window names the cell that stopped the extraction: the same rows, Y before X.
+TEST(ExtractPoints, UnreadableCellIsTheOneThatStopsIt) {
+    TDecimalScope comma(U',');
+    const struct {
+        const char* name;
+        TTextTable table;
+        int col;
+        int row;
+    } cases[] = {
+        {"both bad: Y first", TTextTable{{"1", "2"}, {"abc", "def"}}, 0, 2},
+        {"a bad X", TTextTable{{"1,5", "1.2.3"}}, 1, 1},
+        {"a half-filled bad row is skipped", TTextTable{{"abc", ""}, {"1", "2"}, {"3", "x"}}, 1, 3},
+        {"an overflow", TTextTable{{"1e999", "1"}}, 0, 1},
+        {"every cell reads", TTextTable{{"1", "2"}, {"", "q"}}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TCellPlace place = UnreadableCell(c.table);
+        EXPECT_EQ(place.row, c.row);
+        if (c.row != 0) {
+            EXPECT_EQ(place.col, c.col);
+        }
+    }
+}
+
 TEST(Sufficiency, DegreePlusOnePoints) {
     EXPECT_EQ(RequiredPoints(fkLinear), 2);
     EXPECT_EQ(RequiredPoints(fkQuadratic), 3);

@@ -1,9 +1,13 @@
 #include "chart/print/chart_printing.h"
 
+#include <string>
+
 #include "chart/canvas.h"
+#include "chart/chart.h"
 #include "chart/chart_panel.h"
 #include "chart/print/printer.h"
 #include "chart/print/printing_scope.h"
+#include "chart/qt/message_boxes.h"
 
 namespace quorvel {
 
@@ -26,6 +30,22 @@ private:
     TMapping previous_;
 };
 
+// What the job and a PDF's document are called: the title lines printed on the page (the formula
+// line), else the application's name; the chart's component name means nothing to a reader.
+QString JobTitle(const TCustomChartPanel& panel) {
+    std::string title;
+    const auto* chart = dynamic_cast<const TCustomChart*>(&panel);
+    if (chart != nullptr && chart->Title().Visible()) {
+        for (const std::string& line : chart->Title().Text()) {
+            if (!line.empty()) {
+                title += title.empty() ? "" : " ";
+                title += line;
+            }
+        }
+    }
+    return QString::fromStdString(title.empty() ? std::string(kApplicationTitle) : title);
+}
+
 }  // namespace
 
 void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& settings, TCanvas& canvas,
@@ -45,7 +65,7 @@ void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& se
 
 bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, TPrinter& printer,
                  const TRect& rect, QWidget* parent) {
-    printer.SetTitle(QString::fromStdString(chart.Name));
+    printer.SetTitle(JobTitle(chart));
     if (!printer.BeginDoc(parent)) {
         return false;
     }

@@ -16,9 +16,9 @@ class TPrinter;
 void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& settings, TCanvas& canvas,
                          const TRect& rect);
 
-// One print job titled with the chart's name, holding the chart in rect. An error aborts the job (and
-// ends it if the printer still reports it running) and is passed on. False when the job was called off
-// before it began (no file name for the PDF target); parent owns any dialog that asks.
+// One print job titled with the chart's visible title lines (else "Quorvel"), holding the chart in rect. An
+// error aborts the job (and ends it if the printer still reports it running) and is passed on. False when the
+// job was called off before it began (no file name for the PDF target); parent owns any dialog that asks.
 bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, TPrinter& printer,
                  const TRect& rect, QWidget* parent = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -188,7 +189,10 @@ bool TQtPrinter::BeginDoc(QWidget* parent) {
     }
     auto painter = std::make_unique<QPainter>();
     if (IsPdfTarget()) {
-        const QString title = printer_.docName().isEmpty() ? QStringLiteral("chart") : printer_.docName();
+        // The job's name is the formula line, whose blanks and "*" make a poor file name.
+        const QString title = QCoreApplication::applicationName().isEmpty()
+                                  ? QStringLiteral("chart")
+                                  : QCoreApplication::applicationName();
         // A file named in the printer setup is offered, a folder there gets the job's name.
         QString suggested = printer_.outputFileName();
         if (suggested.isEmpty() || QFileInfo(suggested).isDir()) {
