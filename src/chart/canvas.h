@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chart/geometry.h"
 #include "runtime/colors.h"
@@ -128,6 +129,22 @@ public:
     virtual TPoint PenPos() const = 0;
     // Connected lines through the points with the pen; the last point's pixel is excluded.
     virtual void Polyline(std::span<const TPoint> points) = 0;
+    // Whether lines drawn now with the selected pen can lie between whole pixels (a high-density
+    // device): only then does PolylineF gain anything over Polyline.
+    virtual bool DrawsSubPixelLines() const { return false; }
+    // Polyline through finite positions between pixels. Rounded to whole pixels, halves to even,
+    // unless the canvas draws sub-pixel lines.
+    virtual void PolylineF(std::span<const TPointF> points) {
+        // Within the int range with room to spare; the pixel lines cut far ends themselves.
+        constexpr double kLimit = 1 << 30;
+        std::vector<TPoint> pixels;
+        pixels.reserve(points.size());
+        for (const TPointF& p : points) {
+            pixels.push_back(TPoint{RoundToInt(std::clamp(p.X, -kLimit, kLimit)),
+                                    RoundToInt(std::clamp(p.Y, -kLimit, kLimit))});
+        }
+        Polyline(pixels);
+    }
 
     // --- areas (outlined with the pen unless it is clear, filled with the brush unless it is clear) ---
     // Covers columns r.Left..r.Right-1 and rows r.Top..r.Bottom-1; a one-pixel outline lies on its edge
@@ -273,6 +290,8 @@ public:
     void Ellipse(const TRect& r) { Canvas().Ellipse(r); }
     void Polygon(std::span<const TPoint> pts) { Canvas().Polygon(pts); }
     void Polyline(std::span<const TPoint> pts) { Canvas().Polyline(pts); }
+    bool DrawsSubPixelLines() const { return Canvas().DrawsSubPixelLines(); }
+    void PolylineF(std::span<const TPointF> pts) { Canvas().PolylineF(pts); }
     void SetPixel(int x, int y, TColor c) { Canvas().SetPixel(x, y, c); }
     void TextOut(int x, int y, std::string_view t) { Canvas().TextOut(x, y, t); }
     int TextWidth(std::string_view t) const { return Canvas().TextWidth(t); }

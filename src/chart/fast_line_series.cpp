@@ -1,7 +1,9 @@
 #include "chart/fast_line_series.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "chart/axis_panel.h"
 
@@ -75,11 +77,48 @@ void TFastLineSeries::DrawPoint(int index) {
     last_ = p;
 }
 
+bool TFastLineSeries::ExactPosition(int index, TPointF& p) const {
+    const TChartAxis* h = GetHorizAxis();
+    const TChartAxis* v = GetVertAxis();
+    if (h == nullptr || v == nullptr) {
+        return false;
+    }
+    p = TPointF{h->ValueToPixelUnrounded(XValues().ValueAt(index)),
+                v->ValueToPixelUnrounded(YValues().ValueAt(index))};
+    return std::isfinite(p.X) && std::isfinite(p.Y);
+}
+
+void TFastLineSeries::DrawExact() {
+    // The same segments as the pixel path: from the point before the first visible one on. An undefined
+    // value breaks the line there, as it does in whole pixels.
+    TChartCanvas3D& c = ChartCanvas();
+    std::vector<TPointF> run;
+    const auto flush = [&] {
+        if (run.size() > 1) {
+            c.PolylineF(run);
+        }
+        run.clear();
+    };
+    for (int i = std::max(FirstVisible - 1, 0); i <= LastVisible; ++i) {
+        TPointF p;
+        if (ExactPosition(i, p)) {
+            run.push_back(p);
+        } else {
+            flush();
+        }
+    }
+    flush();
+}
+
 void TFastLineSeries::DrawAllPoints() {
     TChartCanvas3D& c = ChartCanvas();
     c.SetPen(linePen_.CanvasPen(IsPrinting()));
     c.SetBrush(TBrush{clWhite, bsClear});
     if (!linePen_.Visible()) {
+        return;
+    }
+    if (c.DrawsSubPixelLines()) {
+        DrawExact();
         return;
     }
     for (int i = FirstVisible; i <= LastVisible && i >= 0; ++i) {
@@ -105,6 +144,14 @@ void TFastLineSeries::AfterAdd(int index) {
     TCanvas* previous = c.Target();
     c.SetTarget(chart->WindowCanvas);
     c.SetPen(linePen_.CanvasPen(IsPrinting()));
+    if (c.DrawsSubPixelLines()) {
+        TPointF ends[2];
+        if (ExactPosition(index - 1, ends[0]) && ExactPosition(index, ends[1])) {
+            c.PolylineF(ends);
+        }
+        c.SetTarget(previous);
+        return;
+    }
     c.MoveTo(CalcXPos(index - 1), CalcYPos(index - 1));
     last_ = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
     penAtLast_ = true;

@@ -27,6 +27,10 @@ protected:
 
 private:
     void DrawPoint(int index);
+    // The position of point index between pixels; false when it has none (an undefined value).
+    bool ExactPosition(int index, TPointF& p) const;
+    // The visible part of the line from the points' exact positions, for canvases finer than a pixel.
+    void DrawExact();
     // The pixels of the segment from point index - 1 to point index, cut short where an end lies
     // beyond the far pixel; false when nothing of it comes near the plot.
     bool Segment(int index, TPoint& from, TPoint& to) const;

@@ -13,6 +13,12 @@ struct TPoint {
     friend constexpr bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+// A pixel position in real numbers: (3, 4) is the same place as TPoint{3, 4}, fractions lie between.
+struct TPointF {
+    double X = 0;
+    double Y = 0;
+};
+
 // Right and Bottom are excluded: a rectangle covers columns Left..Right-1 and rows Top..Bottom-1.
 struct TRect {
     int Left = 0;

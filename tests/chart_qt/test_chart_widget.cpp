@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -171,6 +173,40 @@ TEST(ChartWidgetPaint, DrawnAtTheScreensDensityWithTheLayoutInLogicalPixels) {
                            s * (plot.Height() - 6));
         EXPECT_GT(test::MixedBlocks(screen, inside), 50);
         EXPECT_EQ(test::MixedBlocks(screen, QRect(s * 2, s * 2, s * 5, s * 5)), 0);
+        // The curve (a straight line here) is antialiased from its exact positions: in each device
+        // column the middle of its green lies within half a device pixel of the line through the
+        // centres of the pixels at the samples' exact places, and some of it is shaded.
+        const TChartAxis& h = chart.BottomAxis();
+        const TChartAxis& v = chart.LeftAxis();
+        const double x0 = h.ValueToPixelUnrounded(1);
+        const double x1 = h.ValueToPixelUnrounded(4);
+        const double y0 = v.ValueToPixelUnrounded(10);
+        const double y1 = v.ValueToPixelUnrounded(40);
+        int shaded = 0;
+        for (int c = s * (RoundToInt(x0) + 4); c < s * (RoundToInt(x1) - 3); ++c) {
+            const double x = (c + 0.5) / s - 0.5;
+            bool nearMarker = false;
+            for (const Pt& p : kPoints) {
+                nearMarker = nearMarker || std::abs(x - h.ValueToPixelUnrounded(p.x)) < 4;
+            }
+            if (nearMarker) {
+                continue;
+            }
+            const double exact = s * (y0 + (x - x0) / (x1 - x0) * (y1 - y0) + 0.5);
+            double green = 0;
+            double moment = 0;
+            for (int r = static_cast<int>(exact) - 3 * s; r <= static_cast<int>(exact) + 3 * s; ++r) {
+                // Green over greys: its share of the pixel, whatever grey lies under it.
+                const QRgb pixel = screen.pixel(c, r);
+                const double share = std::max(0, qGreen(pixel) - qRed(pixel)) / 128.0;
+                green += share;
+                moment += share * (r + 0.5);
+                shaded += share > 0.1 && share < 0.9 ? 1 : 0;
+            }
+            ASSERT_GT(green, 0) << "device column " << c;
+            EXPECT_NEAR(moment / green, exact, 0.5) << "device column " << c;
+        }
+        EXPECT_GT(shaded, 50);
     }
 }
 

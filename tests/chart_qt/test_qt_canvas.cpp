@@ -3,11 +3,15 @@
 
 #include <QBuffer>
 #include <QFontMetrics>
+#include <QPainter>
+#include <QPicture>
 #include <QSvgGenerator>
+#include <cmath>
 #include <limits>
 #include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "chart/qt/qt_canvas.h"
 #include "image_probe.h"
@@ -353,6 +357,128 @@ TEST(QtCanvasDensity, SlantedLinesAreDrawnAtTheDeviceResolution) {
                 }
                 ASSERT_TRUE(beside) << "device pixel " << x << "," << y;
             }
+        }
+    }
+}
+
+// The ink of a black line on white in one device pixel: 0 for white, 1 for black.
+double Ink(const QImage& image, int x, int y) {
+    return 1.0 - qGray(image.pixel(x, y)) / 255.0;
+}
+
+TEST(QtCanvasDensity, CurvesFollowTheirExactPositions) {
+    // A curve sampled between pixels, as a fitted curve is.
+    std::vector<TPointF> curve;
+    for (double x = 2; x < 37; x += 0.37) {
+        curve.push_back(TPointF{x, 15 + 8 * std::sin(x / 5)});
+    }
+    const auto exactY = [&](double x) {
+        for (std::size_t i = 1; i < curve.size(); ++i) {
+            if (x <= curve[i].X) {
+                const double t = (x - curve[i - 1].X) / (curve[i].X - curve[i - 1].X);
+                return curve[i - 1].Y + t * (curve[i].Y - curve[i - 1].Y);
+            }
+        }
+        return curve.back().Y;
+    };
+    for (const qreal ratio : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        QImage image = WhiteImage(40, 30, ratio);
+        {
+            TQtCanvas canvas(&image);
+            canvas.SetPen(SolidPen(clBlack));
+            EXPECT_EQ(canvas.DrawsSubPixelLines(), ratio > 1);
+            canvas.PolylineF(curve);
+        }
+        if (ratio == 1) {
+            // At 100 % the curve keeps the pixel rules: its rounded points, one pixel wide, no shades.
+            std::vector<TPoint> pixels;
+            for (const TPointF& p : curve) {
+                pixels.push_back(TPoint{RoundToInt(p.X), RoundToInt(p.Y)});
+            }
+            QImage rounded = WhiteImage(40, 30);
+            {
+                TQtCanvas canvas(&rounded);
+                canvas.SetPen(SolidPen(clBlack));
+                canvas.Polyline(pixels);
+            }
+            EXPECT_EQ(image, rounded);
+            continue;
+        }
+        // Antialiased: shades between the pen's colour and the background along the curve...
+        int shades = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                shades += Ink(image, x, y) > 0.1 && Ink(image, x, y) < 0.9 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(shades, 100);
+        // ... and in every device column the middle of the ink lies within half a device pixel of the
+        // curve through the pixels' centres, a logical pixel thick across the line.
+        for (int c = DeviceEdge(3, ratio); c < DeviceEdge(36, ratio); ++c) {
+            const double x = (c + 0.5) / ratio - 0.5;
+            const double slope = (exactY(x + 0.01) - exactY(x - 0.01)) / 0.02;
+            double ink = 0;
+            double moment = 0;
+            for (int r = 0; r < image.height(); ++r) {
+                ink += Ink(image, c, r);
+                moment += Ink(image, c, r) * (r + 0.5);
+            }
+            ASSERT_GT(ink, 0) << "device column " << c;
+            EXPECT_NEAR(moment / ink, ratio * (exactY(x) + 0.5), 0.5) << "device column " << c;
+            EXPECT_NEAR(ink, ratio * std::sqrt(1 + slope * slope), 0.3 * ratio) << "device column " << c;
+        }
+    }
+}
+
+TEST(QtCanvasDensity, StyledLinesAreEquallyThickWhereverTheyLie) {
+    // Grid lines at every position, on a device whose logical pixels are one, two or three device
+    // pixels across by position, drawn straight onto an image and replayed from a picture.
+    struct Row {
+        qreal ratio;
+        bool picture;
+    };
+    const Row rows[] = {{1.5, false}, {1.5, true}, {2.0, false}, {2.0, true}, {2.5, false}};
+    const auto draw = [](TCanvas& canvas) {
+        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        for (int p = 2; p < 38; p += 3) {
+            canvas.Line(1, p, 20, p);
+            canvas.Line(24 + p, 1, 24 + p, 20);
+        }
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.ratio) + (row.picture ? " picture" : " image"));
+        const qreal ratio = row.ratio;
+        QImage image = WhiteImage(64, 40, ratio);
+        if (row.picture) {
+            QPicture picture;
+            {
+                QPainter painter(&picture);
+                TQtCanvas canvas(painter);
+                canvas.SetDeviceRatio(ratio);
+                draw(canvas);
+            }
+            QPainter painter(&image);
+            painter.drawPicture(0, 0, picture);
+        } else {
+            TQtCanvas canvas(&image);
+            draw(canvas);
+        }
+        // The most device pixels any place along a line has across it.
+        const auto thickness = [&](int p, bool horizontal) {
+            int most = 0;
+            for (int m = DeviceEdge(1, ratio); m < DeviceEdge(20, ratio); ++m) {
+                int n = 0;
+                for (int k = DeviceEdge(p - 1, ratio); k < DeviceEdge(p + 2, ratio); ++k) {
+                    n += horizontal ? (IsWhite(image, m, k) ? 0 : 1) : (IsWhite(image, k, m) ? 0 : 1);
+                }
+                most = std::max(most, n);
+            }
+            return most;
+        };
+        for (int p = 2; p < 38; p += 3) {
+            EXPECT_EQ(thickness(p, true), static_cast<int>(ratio)) << "row " << p;
+            EXPECT_EQ(thickness(24 + p, false), static_cast<int>(ratio)) << "column " << 24 + p;
         }
     }
 }

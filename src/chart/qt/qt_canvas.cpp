@@ -6,6 +6,7 @@
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPolygon>
+#include <QPolygonF>
 #include <QScreen>
 #include <QString>
 #include <algorithm>
@@ -246,9 +247,12 @@ QPen TQtCanvas::MakePen() const {
     }
     QPen pen(ToQColor(pen_.Color));
     const bool cosmetic = pen_.Width <= 0 || (pen_.Width == 1 && !scaled_);
+    // A cosmetic width counts device pixels: one logical pixel on a high-density device. Styled lines
+    // (grid lines) take whole device pixels, as many as every logical pixel has, so that at a fractional
+    // ratio they are not one or two pixels thick by position; their dashes keep their logical lengths.
+    const qreal width = ratio_ <= 1 ? 0 : pen_.Style == psSolid ? ratio_ : std::floor(ratio_);
     if (cosmetic) {
-        // A cosmetic width counts device pixels: one logical pixel on a high-density device.
-        pen.setWidthF(ratio_ > 1 ? ratio_ : 0);
+        pen.setWidthF(width);
         pen.setCosmetic(true);
         pen.setCapStyle(Qt::FlatCap);
     } else {
@@ -257,7 +261,14 @@ QPen TQtCanvas::MakePen() const {
         pen.setJoinStyle(Qt::RoundJoin);
     }
     if (pen_.Style != psSolid) {
-        pen.setDashPattern(DashPattern(pen_.Style, cosmetic));
+        QList<qreal> dashes = DashPattern(pen_.Style, cosmetic);
+        if (cosmetic && width > 0) {
+            // Cosmetic dashes count pen widths.
+            for (qreal& d : dashes) {
+                d *= ratio_ / width;
+            }
+        }
+        pen.setDashPattern(dashes);
     }
     return pen;
 }
@@ -405,13 +416,13 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
     // Ends may lie anywhere in the int range, so every difference is taken in 64 bits.
     const long long dx = static_cast<long long>(b.X) - a.X;
     const long long dy = static_cast<long long>(b.Y) - a.Y;
-    if (dx != 0 && dy != 0) {
-        const QTransform toDevice = painter_->deviceTransform();
-        if (toDevice.type() <= QTransform::TxScale && (toDevice.m11() != 1 || toDevice.m22() != 1)) {
-            DeviceRasterLine(a, b, toDevice);
-            return;
-        }
+    const QTransform toDevice = painter_->deviceTransform();
+    const bool finer = toDevice.type() <= QTransform::TxScale && (toDevice.m11() != 1 || toDevice.m22() != 1);
+    if (dx != 0 && dy != 0 && finer) {
+        DeviceRasterLine(a, b, toDevice);
+        return;
     }
+    const bool evenStyled = finer && pen_.Style != psSolid;
     const DashSteps dash(pen_.Style);
     const auto on = [&](long long i) { return dash.On(i); };
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
@@ -481,7 +492,9 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
         const auto lo = static_cast<int>(std::min(m0, m1));
         const auto len = static_cast<int>(std::llabs(m1 - m0) + 1);
         const auto across = static_cast<int>(minorStart + sMinor * runMinor);
-        if (xMajor) {
+        if (evenStyled) {
+            EvenStyledRun(lo, len, across, xMajor, toDevice, color);
+        } else if (xMajor) {
             FillBand(lo, across, len, 1, color);
         } else {
             FillBand(across, lo, 1, len, color);
@@ -503,6 +516,21 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
         }
     }
     flush(last + 1);
+}
+
+void TQtCanvas::EvenStyledRun(int lo, int len, int across, bool xMajor, const QTransform& toDevice,
+                              const QColor& color) {
+    // From the first device pixel of the logical one across the line, floor(ratio) device pixels: what
+    // the thinnest logical pixel holds, so the line never spills onto its neighbours.
+    const double scale = xMajor ? toDevice.m22() : toDevice.m11();
+    const double offset = xMajor ? toDevice.dy() : toDevice.dx();
+    const auto first = static_cast<double>(DeviceEdge(across, scale, offset));
+    const double thick = std::max(1.0, std::floor(std::fabs(scale)));
+    const double a0 = (first - offset) / scale;
+    const double a1 = (first + thick - offset) / scale;
+    const double top = std::min(a0, a1);
+    const double extent = std::fabs(a1 - a0);
+    painter_->fillRect(xMajor ? QRectF(lo, top, len, extent) : QRectF(top, lo, extent, len), color);
 }
 
 void TQtCanvas::DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice) {
@@ -630,6 +658,75 @@ void TQtCanvas::Polyline(std::span<const TPoint> points) {
         return;
     }
     DrawOutline(pts, false);
+}
+
+bool TQtCanvas::DrawsSubPixelLines() const {
+    // At ratio 1, and under a scaling mapping (printing), the pixel rules of one-pixel lines hold.
+    return ratio_ > 1 && !scaled_ && pen_.IsVisible() && pen_.Width <= 1 && pen_.Mode == pmCopy;
+}
+
+void TQtCanvas::PolylineF(std::span<const TPointF> points) {
+    if (!DrawsSubPixelLines()) {
+        TCanvas::PolylineF(points);
+        return;
+    }
+    // Far ends are cut at a square well beyond what can be seen, as for pixel lines.
+    constexpr double kReach = 4096;
+    constexpr double kUnbounded = 1 << 30;
+    const std::optional<TRect> visible = VisibleBounds();
+    const double left = visible ? visible->Left - kReach : -kUnbounded;
+    const double top = visible ? visible->Top - kReach : -kUnbounded;
+    const double right = visible ? visible->Right + kReach : kUnbounded;
+    const double bottom = visible ? visible->Bottom + kReach : kUnbounded;
+    const auto inside = [&](double x, double y) {
+        return x >= left && x <= right && y >= top && y <= bottom;
+    };
+    // Points closer than a quarter device pixel to the last one drawn add nothing one can see but time
+    // (a curve of 10^5 samples); the last point of each run is always kept.
+    const double close = 0.25 / ratio_;
+    QPen pen = MakePen();
+    pen.setJoinStyle(Qt::RoundJoin);
+    ApplyMode(pmCopy);
+    painter_->setPen(pen);
+    painter_->setBrush(Qt::NoBrush);
+    painter_->setRenderHint(QPainter::Antialiasing, true);
+    QPolygonF run;
+    QPointF skipped;
+    bool hasSkipped = false;
+    const auto flush = [&] {
+        if (hasSkipped) {
+            run.append(skipped);
+            hasSkipped = false;
+        }
+        if (run.size() > 1) {
+            painter_->drawPolyline(run);
+        }
+        run.clear();
+    };
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        TSegmentF s{points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y};
+        if (!(inside(s.X0, s.Y0) && inside(s.X1, s.Y1)) && !ClipSegment(s, left, top, right, bottom)) {
+            flush();
+            continue;
+        }
+        // Position p names the pixel from p to p + 1: the line runs through the pixels' centres.
+        const QPointF a(s.X0 + 0.5, s.Y0 + 0.5);
+        const QPointF b(s.X1 + 0.5, s.Y1 + 0.5);
+        if (run.isEmpty() || (hasSkipped ? skipped : run.back()) != a) {
+            flush();
+            run.append(a);
+        }
+        const QPointF d = b - run.back();
+        if (std::fabs(d.x()) < close && std::fabs(d.y()) < close) {
+            skipped = b;
+            hasSkipped = true;
+        } else {
+            run.append(b);
+            hasSkipped = false;
+        }
+    }
+    flush();
+    painter_->setRenderHint(QPainter::Antialiasing, false);
 }
 
 void TQtCanvas::Rectangle(const TRect& rect) {

@@ -12,8 +12,10 @@
 // On a high-density device (device pixel ratio above 1) every coordinate stays a logical pixel and Qt
 // scales fills and text to the device's resolution. Axis-parallel one-pixel lines cover exactly the
 // device pixels of the logical pixels they cover at ratio 1, so frames, axes, ticks and not-xor figures
-// keep their geometry; slanted ones are rasterised here at the device's resolution, a logical pixel
-// thick, so that curves are as smooth as the screen allows.
+// keep their geometry; styled ones (grid lines) take only as many device rows as every logical pixel
+// has, so that at a fractional ratio they are all equally thick. Slanted lines are rasterised here at
+// the device's resolution, a logical pixel thick; a PolylineF (the fitted curve) is drawn antialiased
+// from its exact positions, so that curves are as smooth as the screen allows.
 //
 // Pen mode not-xor uses QPainter::RasterOp_NotSourceXorDestination where the device supports raster
 // operations (QImage, the widget's backing store, a QPicture replayed onto either). Devices without
@@ -88,6 +90,10 @@ public:
     void LineTo(int x, int y) override;
     TPoint PenPos() const override { return penPos_; }
     void Polyline(std::span<const TPoint> points) override;
+    // True on a high-density device for a one-pixel pen in copy mode: PolylineF is then drawn
+    // antialiased from its exact positions, a logical pixel thick.
+    bool DrawsSubPixelLines() const override;
+    void PolylineF(std::span<const TPointF> points) override;
 
     void Rectangle(const TRect& r) override;
     void FillRect(const TRect& r) override;
@@ -129,6 +135,10 @@ private:
     bool OwnLines() const;
     // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
     void RasterLine(TPoint a, TPoint b);
+    // One run of an axis-parallel styled line on a device whose pixels are smaller than the logical
+    // ones: the same number of device pixels thick wherever it lies.
+    void EvenStyledRun(int lo, int len, int across, bool xMajor, const QTransform& toDevice,
+                       const QColor& color);
     // RasterLine of a slanted line on a device whose pixels are smaller than the logical ones.
     void DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice);
     // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened;
