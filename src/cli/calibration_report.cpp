@@ -347,7 +347,8 @@ void Legend(TSheet& sheet, double x, double y, double width) {
     const struct {
         TColor color;
         const char* text;
-    } entries[] = {{clBlue, "отклонение меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
+    } entries[] = {
+        {clBlue, "отклонение 0 или меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
     for (const auto& e : entries) {
         sheet.Fill(x, y + 1.1, 2.4, 2.4, ToQColor(e.color));
         sheet.Text(x + 4, y, width - 4, 4.6, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(e.text),

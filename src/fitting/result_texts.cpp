@@ -60,7 +60,9 @@ std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TC
 }
 
 TColor DeviationColor(double deviation, double sigma) {
-    if (0.25 * sigma > deviation) {
+    // A point on the curve is blue even when sigma is 0 (an exact fit), where no deviation is below a
+    // quarter of it.
+    if (deviation == 0 || 0.25 * sigma > deviation) {
         return clBlue;
     }
     if (0.5 * sigma > deviation) {

@@ -25,8 +25,8 @@ TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c);
 // positive term after another gets " +" (so a double blank), an all-zero store gives "Y = 0".
 std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TCoefficientTexts& texts);
 
-// clBlue below a quarter of sigma, clPurple below a half, clRed otherwise (so always clRed when
-// sigma is 0).
+// clBlue for a deviation of exactly 0 or below a quarter of sigma, clPurple below a half, clRed
+// otherwise.
 TColor DeviationColor(double deviation, double sigma);
 
 }  // namespace quorvel

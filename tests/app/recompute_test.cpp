@@ -146,13 +146,13 @@ private slots:
     void pointColoursFollowDeviation() {
         TWindow w;
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
-        // Exact line: sigma is 0, so every point is red.
+        // Exact line: sigma is 0 and every point lies on the curve, so every point is blue.
         w.Fill({{"2", "1"}, {"4", "2"}, {"6", "3"}});
         w.ClickFormula();
         const TChartFeed& feed = w.form->ChartFeed();
         QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clRed);
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clBlue);
         }
         // Symmetric deviations 1, 0.7, 0.3, 0 around the fitted line Y = 10: sigma is about 0.726, so 0 is
         // below a quarter of it (blue), 0.3 below a half (purple), 0.7 and 1 a half or more (red).

@@ -54,7 +54,10 @@ TEST(BuildFormula, CommaLocale) {
 }
 
 TEST(DeviationColor, QuarterAndHalfSigma) {
-    EXPECT_EQ(DeviationColor(0, 0), clRed);
+    // A point on the curve is blue, also when sigma is 0; any other deviation is measured against sigma.
+    EXPECT_EQ(DeviationColor(0, 0), clBlue);
+    EXPECT_EQ(DeviationColor(0, 4), clBlue);
+    EXPECT_EQ(DeviationColor(1e-300, 0), clRed);
     EXPECT_EQ(DeviationColor(0.99, 4), clBlue);
     EXPECT_EQ(DeviationColor(1, 4), clPurple);
     EXPECT_EQ(DeviationColor(1.99, 4), clPurple);
@@ -78,8 +81,8 @@ TEST(Recompute, LinearFit) {
     EXPECT_EQ(r.sigmaText, "0");
     EXPECT_EQ(r.maxErrText, "0");
     ASSERT_EQ(r.measured.size(), 2u);
-    EXPECT_EQ(r.colors[0], clRed);  // sigma 0: every point red
-    EXPECT_EQ(r.colors[1], clRed);
+    EXPECT_EQ(r.colors[0], clBlue);  // sigma 0, both points on the line
+    EXPECT_EQ(r.colors[1], clBlue);
     EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 10 in single precision
     EXPECT_EQ(r.curve[1].y, 2 * r.curve[1].x);
 }
