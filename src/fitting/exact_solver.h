@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "fitting/exact_power_sums.h"
@@ -25,9 +26,13 @@ mpz_class Determinant(TExactMatrix a);
 // M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
 TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 
+class TExactPolynomial;
+
 // Solves Σ_k a_k·S(j+k) = W(j), j = 0..degree, exactly from the power sums and rounds each
 // coefficient once. Coefficients above the degree are 0. Returns false when the system is
-// singular or a coefficient is outside the double range; `coefficients` is then unspecified.
-bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients);
+// singular or a coefficient is outside the double range; `coefficients` is then unspecified. With
+// `exact`, a solve that succeeds also sets the exact solution there, centred on the mean X.
+bool SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients,
+                                 std::shared_ptr<const TExactPolynomial>* exact = nullptr);
 
 }  // namespace quorvel
