@@ -248,6 +248,15 @@ TEST(Recompute, QuarterAndHalfSigmaColours) {
     const TRecomputeResult r3 = Recompute(TTextTable{{"0.3", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s3);
     // Deviations 0.3, 0, 1 → sigma √(1.09/2) ≈ 0.738: quarter 0.185, half 0.369: 0.3 is purple.
     EXPECT_EQ(r3.colors[0], clPurple);
+    // As many points as coefficients: the cubic passes through them, every deviation is exactly 0, so sigma
+    // is 0 and every point is blue (from the rounded coefficients the deviations were tiny but not 0).
+    TFitCoefficients s4;
+    const TRecomputeResult r4 =
+        Recompute(TTextTable{{"0.3", "1.1"}, {"5.1", "2.7"}, {"-1.9", "3.3"}, {"2.2", "4.9"}}, fkCubic, s4);
+    ASSERT_FALSE(r4.solveFailed);
+    EXPECT_EQ(r4.statistics.maxError, 0);
+    EXPECT_EQ(r4.statistics.sigma, 0);
+    EXPECT_EQ(r4.colors, std::vector<TColor>(4, clBlue));
 }
 
 TEST(EvaluateAt, TextsAndStates) {
