@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "fitting/exact_polynomial.h"
+#include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -57,6 +59,23 @@ std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TC
         formula += texts.values[0];
     }
     return formula;
+}
+
+bool CoefficientsReproduceFit(const TFitCoefficients& c, const std::vector<double>& xs) {
+    if (!c.exact || !c.exact->RoundsTo(c)) {
+        return true;
+    }
+    const TExactPolynomial rounded(c, c.exact->Centre());
+    try {
+        for (const double x : xs) {
+            if (FormatFittedValue(rounded.ValueAt(x)) != FormatFittedValue(c.exact->ValueAt(x))) {
+                return false;
+            }
+        }
+    } catch (const EMathError&) {
+        return false;  // a value beyond the range reproduces nothing
+    }
+    return true;
 }
 
 TColor DeviationColor(double deviation, double sigma) {
