@@ -52,6 +52,7 @@ constexpr double kFooterHeight = 8;
 const QColor kRuleColor(120, 120, 120);
 const QColor kHeaderFill(232, 232, 232);
 const QColor kNoteColor(80, 80, 80);
+const QColor kWarningColor(150, 0, 0);
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -105,6 +106,7 @@ struct TReportTexts {
     QString points;
     QString formula;
     std::vector<TResultRow> results;
+    QString coefficientNote;  // empty when the rounded coefficients give the shown Y themselves
     QString scatterNote;
     std::vector<TPointRow> rows;
 };
@@ -156,6 +158,21 @@ TReportTexts MakeTexts(const TReportInput& input) {
         t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
     }
 
+    std::vector<double> xs;
+    xs.reserve(result.measured.size() + 1);
+    for (const TDataPoint& p : result.measured) {
+        xs.push_back(p.X);
+    }
+    if (input.at != nullptr) {
+        xs.push_back(input.at->x);
+    }
+    if (!CoefficientsReproduceFit(store, xs)) {
+        t.coefficientNote = QStringLiteral(
+            "Внимание: округлённые коэффициенты не воспроизводят аппроксимацию с показанной точностью "
+            "(значения X далеки от нуля). Y по формуле, отклонения и статистика вычислены по точному "
+            "полиному МНК.");
+    }
+
     t.rows.reserve(result.measured.size());
     for (std::size_t i = 0; i < result.measured.size(); ++i) {
         const TDataPoint& p = result.measured[i];
@@ -187,10 +204,10 @@ public:
                 : text;
         p_.drawText(box, flags | Qt::TextSingleLine, shown);
     }
-    // A small grey text, wrapped at word boundaries.
-    void Note(double x, double y, double w, double h, const QString& text) {
+    // A small text, grey unless said otherwise, wrapped at word boundaries.
+    void Note(double x, double y, double w, double h, const QString& text, const QColor& color = kNoteColor) {
         p_.setFont(Font(7.5));
-        p_.setPen(kNoteColor);
+        p_.setPen(color);
         p_.drawText(Box(x, y, w, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
     }
     void Rule(double y, double x0, double x1, double width, const QColor& color = kRuleColor) {
@@ -313,6 +330,10 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
         y += kResultRowHeight;
         sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.1, QColor(200, 200, 200));
     }
+    if (!t.coefficientNote.isEmpty()) {
+        sheet.Note(kLeft, y + 1, kContentWidth, 7, t.coefficientNote, kWarningColor);
+        y += 7;
+    }
     sheet.Note(kLeft, y + 1, kContentWidth, 7, t.scatterNote);
     return y + 8;
 }
@@ -348,7 +369,8 @@ void Legend(TSheet& sheet, double x, double y, double width) {
     const struct {
         TColor color;
         const char* text;
-    } entries[] = {{clBlue, "отклонение меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
+    } entries[] = {
+        {clBlue, "отклонение 0 или меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
     for (const auto& e : entries) {
         sheet.Fill(x, y + 1.1, 2.4, 2.4, ToQColor(e.color));
         sheet.Text(x + 4, y, width - 4, 4.6, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(e.text),

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "fitting/exact_polynomial.h"
+
 namespace quorvel {
 
 namespace {
@@ -150,7 +152,8 @@ bool RoundSqrtOfQuotientToDouble(const mpz_t num, const mpz_t den, long exp2, do
     return RoundScaled(mpz_get_ui(root.get_mpz_t()), r != 0 || rest != 0, exp2 / 2 - k, false, out);
 }
 
-TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients) {
+TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients,
+                                          std::shared_ptr<const TExactPolynomial>* exact) {
     const int degree = sums.Degree();
     const std::size_t size = static_cast<std::size_t>(degree) + 1;
     std::vector<mpz_class> wu(size);
@@ -164,16 +167,31 @@ TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::arra
     }
     // Cramer: b_k = det(M with column k replaced by W)/det(M), and a_k = b_k·2^(t − k·s).
     coefficients = {0.0, 0.0, 0.0, 0.0};
+    std::array<mpz_class, 4> numerators;
+    std::array<long, 4> exponents{};
     for (std::size_t k = 0; k < size; ++k) {
         TExactMatrix mk = m;
         for (std::size_t j = 0; j < size; ++j) {
             mk[j][k] = wu[j];
         }
-        const mpz_class numerator = Determinant(std::move(mk));
-        const long exp2 = sums.YShift() - static_cast<long>(k) * sums.XShift();
-        if (!RoundQuotientToDouble(numerator.get_mpz_t(), det.get_mpz_t(), exp2, coefficients[k])) {
+        numerators[k] = Determinant(std::move(mk));
+        exponents[k] = sums.YShift() - static_cast<long>(k) * sums.XShift();
+        if (!RoundQuotientToDouble(numerators[k].get_mpz_t(), det.get_mpz_t(), exponents[k],
+                                   coefficients[k])) {
             return TSolveOutcome::BeyondRange;
         }
+    }
+    if (exact != nullptr) {
+        // The mean X = SU(1)/SU(0)·2^s: readings and points lie around it.
+        mpz_class su0, su1;
+        sums.SumU(0, su0.get_mpz_t());
+        sums.SumU(1, su1.get_mpz_t());
+        double centre = 0;
+        if (!RoundQuotientToDouble(su1.get_mpz_t(), su0.get_mpz_t(), sums.XShift(), centre)) {
+            centre = 0;
+        }
+        *exact = std::make_shared<const TExactPolynomial>(degree, numerators, det, exponents, coefficients,
+                                                          centre);
     }
     return TSolveOutcome::Solved;
 }

@@ -3,6 +3,7 @@
 #include <gmpxx.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "fitting/exact_power_sums.h"
@@ -25,6 +26,8 @@ mpz_class Determinant(TExactMatrix a);
 // M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
 TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 
+class TExactPolynomial;
+
 enum class TSolveOutcome {
     Solved,
     Singular,     // the exact determinant is 0: no unique fit
@@ -33,6 +36,8 @@ enum class TSolveOutcome {
 
 // Solves Σ_k a_k·S(j+k) = W(j), j = 0..degree, exactly from the power sums and rounds each
 // coefficient once. Coefficients above the degree are 0. Unless Solved, `coefficients` is unspecified.
-TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients);
+// With `exact`, a solve that succeeds also sets the exact solution there, centred on the mean X.
+TSolveOutcome SolveNormalEquationsExactly(const TExactPowerSums& sums, std::array<double, 4>& coefficients,
+                                          std::shared_ptr<const TExactPolynomial>* exact = nullptr);
 
 }  // namespace quorvel

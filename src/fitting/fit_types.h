@@ -1,5 +1,6 @@
 #pragma once
 // The fitting engine's shared types: the table it reads, the points, the coefficient store.
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,12 +15,21 @@ using TPointTable = std::vector<TDataPoint>;
 // 1 linear, 2 quadratic, 3 cubic: the combo box's item index plus 1.
 enum TFunctionKind : int { fkLinear = 1, fkQuadratic = 2, fkCubic = 3 };
 
+class TExactPolynomial;
+
 // The one coefficient store; starts as the line Y = X and is written only by the solve.
 struct TFitCoefficients {
-    double a0 = 0;
-    double a1 = 1;
-    double a2 = 0;
-    double a3 = 0;
+    TFitCoefficients(double c0 = 0, double c1 = 1, double c2 = 0, double c3 = 0)
+        : a0(c0), a1(c1), a2(c2), a3(c3) {}
+
+    double a0;
+    double a1;
+    double a2;
+    double a3;
+    // The exact least-squares polynomial these coefficients are the roundings of, set by the solve:
+    // values, deviations and statistics are those of the exact fit. Used only while the coefficients
+    // are still its roundings.
+    std::shared_ptr<const TExactPolynomial> exact;
 };
 
 struct TFitStatistics {

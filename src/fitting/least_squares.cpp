@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "fitting/exact_polynomial.h"
 #include "fitting/exact_power_sums.h"
 #include "fitting/exact_solver.h"
 #include "fitting/two_parts.h"
@@ -34,8 +35,9 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
                        std::optional<TFitUncertainty>* uncertainty) {
     TExactPowerSums sums;
     std::array<double, 4> a{};
+    std::shared_ptr<const TExactPolynomial> exact;
     const TSolveOutcome outcome = sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr)
-                                      ? SolveNormalEquationsExactly(sums, a)
+                                      ? SolveNormalEquationsExactly(sums, a, &exact)
                                       : TSolveOutcome::Singular;
     if (outcome == TSolveOutcome::BeyondRange) {
         throw ESolveOverflow();
@@ -43,6 +45,9 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
     if (kind == fkLinear) {
         store.a2 = 0;
         store.a3 = 0;
+        if (store.exact && !store.exact->RoundsTo(store)) {
+            store.exact.reset();  // the store no longer holds a fit, only the coefficients it shows
+        }
     }
     if (outcome == TSolveOutcome::Singular) {
         return false;
@@ -56,16 +61,32 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
         store.a2 = a[2];
         store.a3 = a[3];
     }
+    store.exact = std::move(exact);
     return true;
 }
 
+namespace {
+
+// The exact polynomial of the store's fit, while the store holds its coefficients.
+const TExactPolynomial* ExactFit(const TFitCoefficients& c) {
+    return c.exact && c.exact->RoundsTo(c) ? c.exact.get() : nullptr;
+}
+
+}  // namespace
+
 double EvalPolynomial(double x, const TFitCoefficients& c) {
+    if (const TExactPolynomial* exact = ExactFit(c)) {
+        return exact->ValueAt(x);
+    }
     const long double X = x;
     const long double value = ((c.a3 * X) * X) * X + (c.a2 * X) * X + c.a1 * X + c.a0;
     return StoreChecked(value);
 }
 
 double Deviation(const TDataPoint& point, const TFitCoefficients& c) {
+    if (const TExactPolynomial* exact = ExactFit(c)) {
+        return exact->DeviationAt(point.X, point.Y);
+    }
     return StoreChecked(static_cast<long double>(point.Y) - EvalPolynomial(point.X, c));
 }
 

@@ -21,18 +21,22 @@ class ESolveOverflow : public EOverflow {};
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
                        std::optional<TFitUncertainty>* uncertainty = nullptr);
 
-// ((a3·X)·X)·X + (a2·X)·X + a1·X + a0 with 64-bit-mantissa intermediates. Throws EOverflow when
-// the value is beyond the double range.
+// The fitted polynomial at X. For a store written by a successful solve: the exact least-squares
+// polynomial's value, rounded once to the nearest double (the rounded coefficients alone lose digits
+// far from zero). For any other store: ((a3·X)·X)·X + (a2·X)·X + a1·X + a0 with 64-bit-mantissa
+// intermediates. Throws EOverflow when the value is beyond the double range.
 double EvalPolynomial(double x, const TFitCoefficients& c);
 
-// Y − EvalPolynomial(X), the point's deviation from the fit, formed at 64-bit-mantissa precision and
-// stored once. Throws EOverflow when it is beyond the double range.
+// Y − (the fitted polynomial at X), the point's deviation from the fit: of a solved store the exact
+// difference rounded once (so exactly 0 for a point on the curve); otherwise Y − EvalPolynomial(X)
+// formed at 64-bit-mantissa precision and stored once. Throws EOverflow when it is beyond the double
+// range.
 double Deviation(const TDataPoint& point, const TFitCoefficients& c);
 
 // Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
-// the store's polynomial; each deviation |Y − EvalPolynomial(X)| also goes to `deviations` (in point
-// order) when one is given, for the point colours: the magnitudes of Deviation. Throws EOverflow when a
-// figure is beyond the double range.
+// the store's polynomial; each deviation's magnitude |Deviation| also goes to `deviations` (in point
+// order) when one is given, for the point colours. Throws EOverflow when a figure is beyond the double
+// range.
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
                                  std::vector<double>* deviations = nullptr);
 

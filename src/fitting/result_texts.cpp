@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "fitting/exact_polynomial.h"
+#include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -59,8 +61,27 @@ std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TC
     return formula;
 }
 
+bool CoefficientsReproduceFit(const TFitCoefficients& c, const std::vector<double>& xs) {
+    if (!c.exact || !c.exact->RoundsTo(c)) {
+        return true;
+    }
+    const TExactPolynomial rounded(c, c.exact->Centre());
+    try {
+        for (const double x : xs) {
+            if (FormatFittedValue(rounded.ValueAt(x)) != FormatFittedValue(c.exact->ValueAt(x))) {
+                return false;
+            }
+        }
+    } catch (const EMathError&) {
+        return false;  // a value beyond the range reproduces nothing
+    }
+    return true;
+}
+
 TColor DeviationColor(double deviation, double sigma) {
-    if (0.25 * sigma > deviation) {
+    // A point on the curve is blue even when sigma is 0 (an exact fit), where no deviation is below a
+    // quarter of it.
+    if (deviation == 0 || 0.25 * sigma > deviation) {
         return clBlue;
     }
     if (0.5 * sigma > deviation) {

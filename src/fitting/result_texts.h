@@ -3,6 +3,7 @@
 // colour rule of the measured points.
 #include <array>
 #include <string>
+#include <vector>
 
 #include "fitting/fit_types.h"
 #include "runtime/colors.h"
@@ -25,8 +26,14 @@ TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c);
 // positive term after another gets " +" (so a double blank), an all-zero store gives "Y = 0".
 std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TCoefficientTexts& texts);
 
-// clBlue below a quarter of sigma, clPurple below a half, clRed otherwise (so always clRed when
-// sigma is 0).
+// Whether the coefficients as they stand (the rounded doubles, taken exactly) give each fitted value at
+// the given X with the digits it is shown with (FormatFittedValue), as the exact fit behind them does.
+// Far from zero they may not, since rounding a0 alone can move Y by units; the values shown are then the
+// exact fit's. True for a store that holds no fit but its coefficients.
+bool CoefficientsReproduceFit(const TFitCoefficients& c, const std::vector<double>& xs);
+
+// clBlue for a deviation of exactly 0 or below a quarter of sigma, clPurple below a half, clRed
+// otherwise.
 TColor DeviationColor(double deviation, double sigma);
 
 }  // namespace quorvel

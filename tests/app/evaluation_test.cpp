@@ -1,5 +1,11 @@
 // The evaluation at a typed X on the real window: Y texts, the skipped texts, the invalid-number box,
 // and the evaluated point following the check box.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "app/chart_feed.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
@@ -64,6 +70,32 @@ private slots:
         w.Fill({{"4", "1"}, {"10", "3"}});  // Y = 3X + 1
         w.ClickFormula();
         QCOMPARE(w.Caption("PanelY"), QString("-0.5000000"));
+    }
+
+    // Far from zero Y at X and the statistics are the exact fit's: the cubic of 25 readings around 10^7
+    // (as in the fitting tests; Python with fractions.Fraction gives Y = 10000007.560113257 at
+    // 10000007.564, maximum error 0.10576985040017743, sigma 0.0703860486985922). From the rounded
+    // coefficients the window showed 1.0000007e+7, 1.12 and 1.041.
+    void farFromZeroShowsTheExactFit() {
+        TWindow w;
+        std::vector<std::string> cells;
+        for (int i = 0; i < 25; ++i) {
+            char x[40], y[40];
+            std::snprintf(x, sizeof x, "%.6f", 1e7 + i * 1.001);
+            std::snprintf(y, sizeof y, "%.6f", std::strtod(x, nullptr) + 0.1 * std::sin(1.7 * i + 0.3));
+            cells.push_back(y);
+            cells.push_back(x);
+        }
+        std::vector<std::pair<const char*, const char*>> rows;
+        for (std::size_t i = 0; i < cells.size(); i += 2) {
+            rows.emplace_back(cells[i].c_str(), cells[i + 1].c_str());
+        }
+        w.Fill(rows);
+        w.ClickFormula();
+        TypeX(w, "10000007.564");
+        QCOMPARE(w.Caption("PanelY"), QString("1.0000008e+7"));
+        QCOMPARE(w.Caption("lblMaxErr"), QString("0.106"));
+        QCOMPARE(w.Caption("lblSigma"), QString("0.07"));
     }
 
     void partialTextsChangeNothing() {

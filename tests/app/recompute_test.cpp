@@ -148,14 +148,24 @@ private slots:
     void pointColoursFollowDeviation() {
         TWindow w;
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
-        // Exact line: sigma is 0, so every point is red.
+        // Exact line: sigma is 0 and every point lies on the curve, so every point is blue.
         w.Fill({{"2", "1"}, {"4", "2"}, {"6", "3"}});
         w.ClickFormula();
         const TChartFeed& feed = w.form->ChartFeed();
         QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clRed);
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clBlue);
         }
+        // As many points as coefficients: the cubic passes through them exactly, so they are blue too.
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(2);
+        w.Fill({{"0.3", "1.1"}, {"5.1", "2.7"}, {"-1.9", "3.3"}, {"2.2", "4.9"}});
+        w.ClickFormula();
+        QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
+        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clBlue);
+        }
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
         // Symmetric deviations 1, 0.7, 0.3, 0 around the fitted line Y = 10: sigma is about 0.726, so 0 is
         // below a quarter of it (blue), 0.3 below a half (purple), 0.7 and 1 a half or more (red).
         w.Fill({{"9", "-3"},

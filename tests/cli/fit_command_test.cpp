@@ -116,6 +116,47 @@ double JsonNumber(const std::string& json, const std::string& key) {
     return at == std::string::npos ? 0 : std::strtod(json.c_str() + at + key.size() + 3, nullptr);
 }
 
+// 25 rows "Y X" around x0: X = x0 + i·1.001 and Y = X + 0.1·sin(1.7·i + 0.3), each with six decimals.
+std::string FarData(double x0) {
+    std::string text;
+    for (int i = 0; i < 25; ++i) {
+        char x[40], y[40];
+        std::snprintf(x, sizeof x, "%.6f", x0 + i * 1.001);
+        std::snprintf(y, sizeof y, "%.6f", std::strtod(x, nullptr) + 0.1 * std::sin(1.7 * i + 0.3));
+        text += std::string(y) + " " + x + "\n";
+    }
+    return text;
+}
+
+// Far from zero the maximum error, sigma and Y at X are those of the exact fit (expected values as in
+// ApplyToReadings; sigma within a few units in the last place, its sum being rounded at each step). From
+// the rounded coefficients the cubic at 10^7 had max_error 1.1198 and sigma 1.0413, against a residual
+// SD of 0.075.
+TEST_F(FitCommand, JsonFarFromZero) {
+    const struct {
+        const char* kind;
+        double x0;
+        const char* at;
+        double y;
+        double maxError;
+        double sigma;
+    } rows[] = {
+        {"cubic", 1e7, "10000007.564", 10000007.560113257, 0.10576985040017743, 0.07038604869859223},
+        {"cubic", 1e6, "1000007.564", 1000007.5601132567, 0.10576985069796177, 0.07038604871508482},
+        {"quadratic", 1e7, "10000007.564", 10000007.56390776, 0.1044759904945858, 0.07047079013492069},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.kind) + " " + row.at);
+        const std::string file = Write("far.txt", FarData(row.x0));
+        const TRun run =
+            Run(std::string("--json --kind ") + row.kind + " --at " + row.at + " " + Quote(file));
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(JsonNumber(run.out, "y"), row.y);
+        EXPECT_EQ(JsonNumber(run.out, "max_error"), row.maxError);
+        EXPECT_NEAR(JsonNumber(run.out, "sigma"), row.sigma, 4e-16 * row.sigma);
+    }
+}
+
 TEST_F(FitCommand, JsonOutput) {
     const std::string file = Write("json.txt", "1 0\n1.5 1\n2 2\n4 3\n");
     const TRun run = Run("--json --kind linear --at 0.1 " + Quote(file));
@@ -206,7 +247,11 @@ TEST_F(FitCommand, ExitStatuses) {
 // --apply: each reading's first word as a table cell reads, Y as the shortest text, bad lines named.
 TEST_F(FitCommand, ApplyToReadings) {
     // Y = 2X + 1 exactly; the readings' Y are those of EvalPolynomial, printed with ".".
-    const std::string data = Quote(Write("line.txt", "1 0\n3 1\n5 2\n"));
+    const std::string line = "1 0\n3 1\n5 2\n";
+    // Far from zero the readings' Y are the exact least-squares polynomial's values rounded once (Python
+    // with fractions.Fraction, as in the fitting tests' far-from-zero rows): from the rounded coefficients
+    // they were 10000006.54296875 and 9999999.50390625 (cubic at 10^7), 1000007.5664043427 (cubic at
+    // 10^6) and 10000007.563908897 (quadratic at 10^7).
     const struct {
         const char* name;
         std::string readings;
@@ -214,8 +259,17 @@ TEST_F(FitCommand, ApplyToReadings) {
         int status;
         std::string out;
         std::string err;  // with NAME for the readings' file name
+        const char* kind = "linear";
+        std::string data = "1 0\n3 1\n5 2\n";
     } rows[] = {
         {"plain", "0.1\n2\n-3e2\n", "C", 0, "0.1\t1.2\n2\t5\n-3e2\t-599\n", ""},
+        {"cubic at 10^7", "10000007.5640\n10000000.5000\n", "C", 0,
+         "10000007.5640\t10000007.560113257\n10000000.5000\t10000000.523530869\n", "", "cubic", FarData(1e7)},
+        {"cubic at 10^6", "1000007.5640\n1000024.0240\n", "C", 0,
+         "1000007.5640\t1000007.5601132567\n1000024.0240\t1000024.0307142643\n", "", "cubic", FarData(1e6)},
+        {"quadratic at 10^7", "10000007.5640\n10000012.3456\n", "C", 0,
+         "10000007.5640\t10000007.56390776\n10000012.3456\t10000012.341336047\n", "", "quadratic",
+         FarData(1e7)},
         // Further words are ignored, CR LF and a byte-order mark as in data files, the last line needs
         // no LF, an empty line (or one of blanks) stays empty.
         {"words and line ends", "\xEF\xBB\xBF 1.5 extra words\r\n\n   \n7", "C", 0, "1.5\t4\n\n\n7\t15\n",
@@ -246,7 +300,9 @@ TEST_F(FitCommand, ApplyToReadings) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string readings = Write("readings.txt", row.readings);
-        const TRun run = Run("--kind linear --apply " + Quote(readings) + " " + data, row.locale);
+        const std::string data = Quote(Write("data.txt", row.data));
+        const TRun run =
+            Run(std::string("--kind ") + row.kind + " --apply " + Quote(readings) + " " + data, row.locale);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.out, row.out);
         std::string err = row.err;
@@ -257,6 +313,7 @@ TEST_F(FitCommand, ApplyToReadings) {
     }
     // Readings from standard input; a fit that fails gives no Y and its own status; a missing file of
     // readings is named.
+    const std::string data = Quote(Write("line.txt", line));
     TRun run = Run("--kind linear --apply - " + data, "C", "4\n");
     EXPECT_EQ(run.out, "4\t9\n");
     run = Run("--kind cubic --apply " + Quote(Write("r.txt", "1\n")) + " " + data);

@@ -6,6 +6,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "exact_reference.h"
@@ -118,6 +120,79 @@ TEST(SolveLeastSquares, OffsetReadingsKeepFullAccuracy) {
     EXPECT_TRUE(IsNearestDouble((*exact)[2], store.a2));
 }
 
+// Readings far from zero: 25 points Y ≈ X, X = X0 + i·1.001 (six decimals), Y = X + 0.1·sin(1.7·i + 0.3)
+// (six decimals). The fitted values and the statistics must be those of the exact least-squares
+// polynomial: its rounded monomial coefficients, evaluated as they stand, were off by up to 1.1 (and
+// the maximum error 1.12 instead of 0.106) for the cubic at 10^7. Expected values from Python:
+//   from fractions import Fraction as F; import math
+//   xs = ["%.6f" % (x0 + i * 1.001) for i in range(25)]
+//   ys = ["%.6f" % (float(x) + 0.1 * math.sin(1.7 * i + 0.3)) for i, x in enumerate(xs)]
+//   c = the normal equations Σ_k c_k·Σx^(j+k) = Σx^j·y solved by Gauss-Jordan over Fraction(float(text))
+//   P = lambda x: sum(ck * F(x) ** k for k, ck in enumerate(c))
+//   value at r: float(P(float(r))); deviations d = [float(F(y) - P(x))]; max_error max(abs(d));
+//   sigma math.sqrt(float(sum(F(v) ** 2 for v in d) / 24))
+struct TFarRow {
+    const char* name;
+    double x0;
+    TFunctionKind kind;
+    double readings[4];
+    double values[4];
+    double maxError;
+    double sigma;
+};
+
+const TFarRow kFarRows[] = {
+    {"cubic at 10^7",
+     1e7,
+     fkCubic,
+     {10000007.564, 10000000.5, 10000012.3456, 10000024.024},
+     {10000007.560113257, 10000000.523530869, 10000012.341696497, 10000024.030714264},
+     0.10576985040017743,
+     0.07038604869859223},
+    {"cubic at 10^6",
+     1e6,
+     fkCubic,
+     {1000007.564, 1000000.5, 1000012.3456, 1000024.024},
+     {1000007.5601132567, 1000000.5235308701, 1000012.3416964967, 1000024.0307142643},
+     0.10576985069796177,
+     0.07038604871508482},
+    {"quadratic at 10^7",
+     1e7,
+     fkQuadratic,
+     {10000007.564, 10000000.5, 10000012.3456, 10000024.024},
+     {10000007.56390776, 10000000.518349325, 10000012.341336047, 10000024.037753975},
+     0.1044759904945858,
+     0.07047079013492069},
+};
+
+TPointTable FarPoints(double x0) {
+    TPointTable points;
+    for (int i = 0; i < 25; ++i) {
+        char x[40], y[40];
+        std::snprintf(x, sizeof x, "%.6f", x0 + i * 1.001);
+        const double xv = std::strtod(x, nullptr);
+        std::snprintf(y, sizeof y, "%.6f", xv + 0.1 * std::sin(1.7 * i + 0.3));
+        points.push_back({xv, std::strtod(y, nullptr)});
+    }
+    return points;
+}
+
+TEST(EvalPolynomial, FarFromZeroGivesTheExactFit) {
+    for (const TFarRow& row : kFarRows) {
+        SCOPED_TRACE(row.name);
+        const TPointTable points = FarPoints(row.x0);
+        TFitCoefficients store;
+        ASSERT_TRUE(SolveLeastSquares(row.kind, points, store));
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(EvalPolynomial(row.readings[i], store), row.values[i]) << row.readings[i];
+        }
+        const TFitStatistics s = ComputeStatistics(points, store);
+        EXPECT_EQ(s.maxError, row.maxError);
+        // The running sum of the squares is rounded at each step: a few units in the last place.
+        EXPECT_NEAR(s.sigma, row.sigma, 4e-16 * row.sigma);
+    }
+}
+
 TEST(EvalPolynomial, EvaluatesWithExtendedIntermediates) {
     EXPECT_EQ(EvalPolynomial(2, {1, 2, 0, 0}), 5);
     EXPECT_EQ(EvalPolynomial(3, TFitCoefficients{}), 3);
@@ -126,6 +201,29 @@ TEST(EvalPolynomial, EvaluatesWithExtendedIntermediates) {
     EXPECT_EQ(EvalPolynomial(1e10, {0, 0, 1e280, 0}), 1e300);
     EXPECT_THROW(EvalPolynomial(1e200, {0, 0, 1, 0}), EOverflow);
     EXPECT_THROW(EvalPolynomial(-1e103, {0, 0, 0, 1}), EOverflow);
+
+    // Y = X/3 exactly: the slope is shown rounded, the values are X/3 rounded once, the points lie on the
+    // curve (Python: float(Fraction(x) / 3) for the values; the rounded slope gives 1.6666666666666665
+    // and 3.333333333333333).
+    const TPointTable third = {{3, 1}, {6, 2}};
+    TFitCoefficients store;
+    ASSERT_TRUE(SolveLeastSquares(fkLinear, third, store));
+    EXPECT_EQ(store.a1, 1.0 / 3);
+    EXPECT_EQ(EvalPolynomial(5, store), 1.6666666666666667);
+    EXPECT_EQ(EvalPolynomial(10, store), 3.3333333333333335);
+    EXPECT_EQ(EvalPolynomial(9.9, store), 3.3000000000000003);
+    EXPECT_EQ(Deviation(third[0], store), 0);
+    EXPECT_EQ(Deviation(third[1], store), 0);
+    // float(F(0.1) - F(0.3) / 3): the exact difference, not 0.1 minus the rounded 0.3/3
+    // (1.3877787807814457e-17).
+    EXPECT_EQ(Deviation({0.3, 0.1}, store), 9.25185853854297e-18);
+    EXPECT_THROW(EvalPolynomial(DBL_MAX, TFitCoefficients{0, 2, 0, 0}), EOverflow);
+
+    // A failed linear solve after a cubic one leaves a store that is no fit: it is evaluated as it stands.
+    ASSERT_TRUE(SolveLeastSquares(fkCubic, {{-1, -1}, {0, 0}, {1, 1}, {2, 8}}, store));
+    EXPECT_EQ(EvalPolynomial(2, store), 8);
+    EXPECT_FALSE(SolveLeastSquares(fkLinear, {{1, 1}, {1, 2}}, store));
+    EXPECT_EQ(EvalPolynomial(2, store), 0);
 }
 
 TEST(ComputeStatistics, MaxErrorAndSigma) {

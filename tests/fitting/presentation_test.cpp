@@ -54,7 +54,10 @@ TEST(BuildFormula, CommaLocale) {
 }
 
 TEST(DeviationColor, QuarterAndHalfSigma) {
-    EXPECT_EQ(DeviationColor(0, 0), clRed);
+    // A point on the curve is blue, also when sigma is 0; any other deviation is measured against sigma.
+    EXPECT_EQ(DeviationColor(0, 0), clBlue);
+    EXPECT_EQ(DeviationColor(0, 4), clBlue);
+    EXPECT_EQ(DeviationColor(1e-300, 0), clRed);
     EXPECT_EQ(DeviationColor(0.99, 4), clBlue);
     EXPECT_EQ(DeviationColor(1, 4), clPurple);
     EXPECT_EQ(DeviationColor(1.99, 4), clPurple);
@@ -78,8 +81,8 @@ TEST(Recompute, LinearFit) {
     EXPECT_EQ(r.sigmaText, "0");
     EXPECT_EQ(r.maxErrText, "0");
     ASSERT_EQ(r.measured.size(), 2u);
-    EXPECT_EQ(r.colors[0], clRed);  // sigma 0: every point red
-    EXPECT_EQ(r.colors[1], clRed);
+    EXPECT_EQ(r.colors[0], clBlue);  // sigma 0, both points on the line
+    EXPECT_EQ(r.colors[1], clBlue);
     EXPECT_EQ(r.curve.size(), 50u);  // 1 .. 10 in single precision
     EXPECT_EQ(r.curve[1].y, 2 * r.curve[1].x);
 }
@@ -245,6 +248,15 @@ TEST(Recompute, QuarterAndHalfSigmaColours) {
     const TRecomputeResult r3 = Recompute(TTextTable{{"0.3", "1"}, {"0", "2"}, {"-1", "3"}}, fkCubic, s3);
     // Deviations 0.3, 0, 1 → sigma √(1.09/2) ≈ 0.738: quarter 0.185, half 0.369: 0.3 is purple.
     EXPECT_EQ(r3.colors[0], clPurple);
+    // As many points as coefficients: the cubic passes through them, every deviation is exactly 0, so sigma
+    // is 0 and every point is blue (from the rounded coefficients the deviations were tiny but not 0).
+    TFitCoefficients s4;
+    const TRecomputeResult r4 =
+        Recompute(TTextTable{{"0.3", "1.1"}, {"5.1", "2.7"}, {"-1.9", "3.3"}, {"2.2", "4.9"}}, fkCubic, s4);
+    ASSERT_FALSE(r4.solveFailed);
+    EXPECT_EQ(r4.statistics.maxError, 0);
+    EXPECT_EQ(r4.statistics.sigma, 0);
+    EXPECT_EQ(r4.colors, std::vector<TColor>(4, clBlue));
 }
 
 TEST(EvaluateAt, TextsAndStates) {

@@ -1,0 +1,311 @@
+#include "fitting/exact_polynomial.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+#include "fitting/exact_power_sums.h"
+#include "fitting/exact_solver.h"
+#include "fitting/fit_types.h"
+#include "runtime/exceptions.h"
+
+namespace quorvel {
+
+namespace {
+
+// ±mantissa of a double as an integer, with its exponent: value = m·2^exponent.
+mpz_class Mantissa(double value, long& exponent) {
+    const TBinaryParts parts = SplitDouble(value);
+    mpz_class m;
+    mpz_import(m.get_mpz_t(), 1, 1, sizeof(parts.mantissa), 0, 0, &parts.mantissa);
+    if (parts.negative) {
+        m = -m;
+    }
+    exponent = parts.exponent;
+    return m;
+}
+
+mpz_class Shifted(const mpz_class& v, long bits) {
+    mpz_class out;
+    mpz_mul_2exp(out.get_mpz_t(), v.get_mpz_t(), static_cast<mp_bitcnt_t>(bits));
+    return out;
+}
+
+// The double nearest to a rational; nothing beyond the double range.
+std::optional<double> Nearest(const mpq_class& q) {
+    double out = 0;
+    if (!RoundQuotientToDouble(q.get_num_mpz_t(), q.get_den_mpz_t(), 0, out)) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// Error-free transformations and the double-double operations built from them (after Joldes, Muller
+// and Popescu; the product errs by at most 7·2^-106 of its value). Products are split
+// the Dekker way, which needs no fused multiply-add (without one in the instruction set std::fma is a
+// slow library call).
+struct TPair {
+    double hi;
+    double lo;
+};
+
+inline TPair TwoSum(double a, double b) {
+    const double s = a + b;
+    const double bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+inline TPair FastTwoSum(double a, double b) {  // |a| >= |b|, or a = 0
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// a = hi + lo with 26-bit halves (|a| below 2^995).
+inline TPair Split(double a) {
+    const double t = 134217729.0 * a;  // 2^27 + 1
+    const double hi = t - (t - a);
+    return {hi, a - hi};
+}
+
+inline TPair TwoProduct(double a, double b) {
+    const double p = a * b;
+    const TPair x = Split(a);
+    const TPair y = Split(b);
+    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+}
+
+// Errs by at most 3·2^-106·(|x| + |y|): no relative bound under cancellation, but the evaluation's bound is
+// one of magnitudes anyway.
+inline TPair Add(TPair x, TPair y) {
+    const TPair s = TwoSum(x.hi, y.hi);
+    return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
+}
+
+inline TPair Mul(TPair x, TPair y) {
+    const TPair c = TwoProduct(x.hi, y.hi);
+    return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
+}
+
+// Every magnitude of the fast evaluation stays below this, so that nothing overflows (the window may
+// trap overflows) and the products keep their relative accuracy.
+constexpr double kFastRange = 0x1p900;
+
+// The double nearest to a value that lies within `bound` of r.hi + r.lo (r.hi the rounding of the pair,
+// 0 < |r.hi| < 2^1000): r.hi, when that interval holds no rounding boundary; nothing otherwise.
+std::optional<double> RoundedIfCertain(TPair r, double bound) {
+    const double magnitude = std::fabs(r.hi);
+    if (magnitude == 0) {
+        return std::nullopt;  // the boundaries around 0 are closer than any bound
+    }
+    // The gaps to the neighbours of r.hi, from its bits: one further out, one further in.
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const double outward = std::bit_cast<double>(bits + 1) - magnitude;
+    const double inward = magnitude - std::bit_cast<double>(bits - 1);
+    const bool out = (r.lo >= 0) == (r.hi > 0);
+    const double toward = (out ? outward : inward) * 0.5;
+    const double away = (out ? inward : outward) * 0.5;
+    // Twice the bound, as the margin itself is rounded.
+    if (2 * bound < toward - std::fabs(r.lo) && bound < away) {
+        return r.hi;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TExactPolynomial::TExactPolynomial(int degree, const std::array<mpz_class, 4>& numerators,
+                                   const mpz_class& denominator, const std::array<long, 4>& exponents,
+                                   const std::array<double, 4>& rounded, double centre)
+    : degree_(degree), rounded_(rounded), centre_(centre) {
+    e_ = *std::min_element(exponents.begin(), exponents.begin() + degree + 1);
+    const int sign = sgn(denominator) < 0 ? -1 : 1;
+    d_ = abs(denominator);
+    for (int k = 0; k <= degree; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        a_[i] = Shifted(numerators[i], exponents[i] - e_) * sign;
+    }
+    Expand();
+}
+
+TExactPolynomial::TExactPolynomial(const TFitCoefficients& c, double centre)
+    : rounded_{c.a0, c.a1, c.a2, c.a3}, centre_(centre) {
+    std::array<long, 4> exponents{};
+    std::array<mpz_class, 4> m;
+    bool any = false;
+    for (std::size_t k = 0; k < 4; ++k) {
+        m[k] = Mantissa(rounded_[k], exponents[k]);
+        if (m[k] != 0) {
+            e_ = any ? std::min(e_, exponents[k]) : exponents[k];
+            degree_ = static_cast<int>(k);
+            any = true;
+        }
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+        if (m[k] != 0) {
+            a_[k] = Shifted(m[k], exponents[k] - e_);
+        }
+    }
+    Expand();
+}
+
+bool TExactPolynomial::RoundsTo(const TFitCoefficients& c) const {
+    return rounded_[0] == c.a0 && rounded_[1] == c.a1 && rounded_[2] == c.a2 && rounded_[3] == c.a3;
+}
+
+void TExactPolynomial::Expand() {
+    // b_j = Σ_k C(k, j)·a_k·centre^(k − j), exactly, then each split into a double-double.
+    if (!(std::fabs(centre_) < kFastRange)) {
+        return;
+    }
+    std::array<mpq_class, 4> a;
+    for (std::size_t k = 0; k < 4; ++k) {
+        a[k] = mpq_class(a_[k], d_);
+        a[k].canonicalize();
+        if (e_ >= 0) {
+            mpq_mul_2exp(a[k].get_mpq_t(), a[k].get_mpq_t(), static_cast<mp_bitcnt_t>(e_));
+        } else {
+            mpq_div_2exp(a[k].get_mpq_t(), a[k].get_mpq_t(), static_cast<mp_bitcnt_t>(-e_));
+        }
+    }
+    const mpq_class c(centre_);
+    static constexpr int kBinomial[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
+    for (int j = 0; j <= degree_; ++j) {
+        mpq_class b = 0;
+        mpq_class power = 1;
+        for (int k = j; k <= degree_; ++k) {
+            b += a[static_cast<std::size_t>(k)] * power * kBinomial[k][j];
+            power *= c;
+        }
+        TDouble2& split = b_[static_cast<std::size_t>(j)];
+        if (b == 0) {
+            continue;
+        }
+        const std::optional<double> hi = Nearest(b);
+        // Beyond this range the pair would lose its relative accuracy (or overflow); the exact
+        // evaluation serves alone.
+        if (!hi || !(std::fabs(*hi) < kFastRange && std::fabs(*hi) > 1 / kFastRange)) {
+            return;
+        }
+        split.hi = *hi;
+        split.lo = *Nearest(b - mpq_class(*hi));
+    }
+    expanded_ = true;
+}
+
+// value ≈ P(x) with |P(x) − value| <= bound, in double-double on h = x − centre (exact as a pair). Each
+// operation errs, once carried to the result, by at most 10·2^-106 of the sum Σ|b_j|·|h|^j; seven such
+// errors and the splitting of the b_j stay below 2^-96 of it. Underflows add at most
+// a few units of 2^-1074.
+bool TExactPolynomial::Approximate(double x, TDouble2& value, double& bound) const {
+    if (!expanded_ || !(std::fabs(x) < kFastRange)) {
+        return false;
+    }
+    const TPair h = TwoSum(x, -centre_);
+    // In extended precision, so that a large h cannot overflow here.
+    const long double ah = std::fabs(h.hi);
+    long double scale = std::fabs(b_[static_cast<std::size_t>(degree_)].hi);
+    for (int j = degree_ - 1; j >= 0; --j) {
+        scale = scale * ah + std::fabs(b_[static_cast<std::size_t>(j)].hi);
+    }
+    if (!(scale < static_cast<long double>(kFastRange))) {
+        return false;
+    }
+    const auto b = [this](int j) {
+        const TDouble2& c = b_[static_cast<std::size_t>(j)];
+        return TPair{c.hi, c.lo};
+    };
+    TPair r = b(degree_);
+    if (degree_ == 3) {
+        // (b0 + b1·h) + h²·(b2 + b3·h): two halves side by side, so half the chain of Horner's rule.
+        r = Add(Add(b(0), Mul(b(1), h)), Mul(Mul(h, h), Add(b(2), Mul(r, h))));
+    } else {
+        for (int j = degree_ - 1; j >= 0; --j) {
+            r = Add(Mul(r, h), b(j));
+        }
+    }
+    value = {r.hi, r.lo};
+    bound = static_cast<double>(scale) * 0x1p-96 + 0x1p-1000;
+    return true;
+}
+
+void TExactPolynomial::ExactAt(double x, mpz_class& num, long& exp) const {
+    long f = 0;
+    const mpz_class m = Mantissa(x, f);
+    const auto top = static_cast<std::size_t>(degree_);
+    num = a_[top];
+    if (m == 0) {
+        num = a_[0];
+        exp = e_;
+    } else if (f >= 0) {
+        const mpz_class u = Shifted(m, f);
+        for (std::size_t k = top; k-- > 0;) {
+            num = num * u + a_[k];
+        }
+        exp = e_;
+    } else {
+        // x = m/2^-f: P(x)·2^(-f·degree) = Σ a_k·m^k·2^(-f·(degree − k)), an integer.
+        for (std::size_t k = top; k-- > 0;) {
+            num = num * m + Shifted(a_[k], -f * static_cast<long>(top - k));
+        }
+        exp = e_ + f * degree_;
+    }
+}
+
+double TExactPolynomial::ValueAt(double x) const {
+    TDouble2 approx;
+    double bound = 0;
+    if (Approximate(x, approx, bound)) {
+        if (const std::optional<double> v = RoundedIfCertain({approx.hi, approx.lo}, bound)) {
+            return *v;
+        }
+    }
+    mpz_class num;
+    long exp = 0;
+    ExactAt(x, num, exp);
+    double out = 0;
+    if (!RoundQuotientToDouble(num.get_mpz_t(), d_.get_mpz_t(), exp, out)) {
+        throw EOverflow();
+    }
+    return out;
+}
+
+double TExactPolynomial::DeviationAt(double x, double y) const {
+    TDouble2 p;
+    double bound = 0;
+    if (std::fabs(y) < kFastRange && Approximate(x, p, bound)) {
+        // y − (p.hi + p.lo): the first difference is exact, the second errs by at most 2^-105 of
+        // |y| + 2·|p.hi|.
+        const TPair s = TwoSum(y, -p.hi);
+        const TPair d = TwoSum(s.hi, s.lo - p.lo);
+        bound += 0x1p-100 * (std::fabs(y) + 2 * std::fabs(p.hi));
+        if (const std::optional<double> v = RoundedIfCertain(d, bound)) {
+            return *v;
+        }
+    }
+    // y − num/D·2^exp = (my·D·2^(fy − g) − num·2^(exp − g))/D·2^g with g the smaller exponent.
+    mpz_class num;
+    long exp = 0;
+    ExactAt(x, num, exp);
+    long fy = 0;
+    const mpz_class my = Mantissa(y, fy);
+    mpz_class z;
+    long g = exp;
+    if (my == 0) {
+        z = -num;
+    } else {
+        g = std::min(fy, exp);
+        z = Shifted(my * d_, fy - g) - Shifted(num, exp - g);
+    }
+    if (z == 0) {
+        return 0.0;
+    }
+    double out = 0;
+    if (!RoundQuotientToDouble(z.get_mpz_t(), d_.get_mpz_t(), g, out)) {
+        throw EOverflow();
+    }
+    return out;
+}
+
+}  // namespace quorvel
