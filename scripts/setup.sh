@@ -7,7 +7,7 @@ set -euo pipefail
 purpose="${1:-test}"
 
 RUN_PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
-              fonts-liberation2 libgmp-dev)
+              fonts-liberation2 libgmp-dev libboost-dev)
 # cups-daemon and cups-client run the private print spooler test. The install and package tests validate
 # with the ecosystem's own tools: desktop-file-utils, appstream, man-db (the man page's own check),
 # dpkg-dev and file (CPack's run-time dependencies), lintian.

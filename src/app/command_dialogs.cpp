@@ -22,7 +22,8 @@ std::optional<QString> TCommandDialogs::ChooseFileToRead() {
         dialog.selectedFiles().constFirst().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().constFirst();
+    chosenToRead_ = dialog.selectedFiles().constFirst();
+    return chosenToRead_;
 }
 
 std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
@@ -36,6 +37,7 @@ std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
 }
 
 TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) {
+    ++failuresShown_;
     const TMessageBox box{QMessageBox::Warning,
                           caption,
                           QString::fromUtf8(kOpenFailureText),
@@ -53,6 +55,7 @@ TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) 
 }
 
 void TCommandDialogs::ShowError(const QString& text, const QString& caption) {
+    ++failuresShown_;
     ShowMessageBox(TMessageBox{QMessageBox::NoIcon, caption, text}, owner_);
 }
 
@@ -82,6 +85,7 @@ std::unique_ptr<TProgress> TCommandDialogs::StartProgress(const QString& text, T
 }
 
 void TCommandDialogs::Recompute() {
+    ++recomputes_;
     if (recompute_) {
         recompute_();
     }

@@ -70,7 +70,14 @@ void TFormMain::WindowGone() {
 }
 
 void TFormMain::itmReadClick() {
-    RunTableCommand([this](TCommandDialogs& ui) { RunReadCommand(*sgDataModel, ui); });
+    RunTableCommand([this](TCommandDialogs& ui) {
+        RunReadCommand(*sgDataModel, ui);
+        // A read that came through without a failure gives the table its file; the recompute's own
+        // changes come after this.
+        if (ui.Recomputes() > 0 && ui.FailuresShown() == 0) {
+            dataFile_ = ui.FileChosenToRead();
+        }
+    });
 }
 
 void TFormMain::itmWriteClick() {

@@ -217,8 +217,15 @@ void TFormMain::BuildMenus() {
     itmWrite = Item(this, "itmWrite", "Запись");
     itmWrite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     itmExit = Item(this, "itmExit", "Выход");
+    // The calibration's own commands; like the print button, they need a fit.
+    itmReport = Item(this, "itmReport", "Протокол калибровки…");
+    itmReport->setEnabled(false);
+    itmApply = Item(this, "itmApply", "Пересчитать показания…");
+    itmApply->setEnabled(false);
     fileMenu->addAction(itmRead);
     fileMenu->addAction(itmWrite);
+    fileMenu->addAction(itmReport);
+    fileMenu->addAction(itmApply);
     fileMenu->addSeparator()->setObjectName("N8");
     fileMenu->addAction(itmExit);
 

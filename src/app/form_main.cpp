@@ -119,6 +119,14 @@ void TFormMain::WireEvents() {
     };
     item(itmRead, &TFormMain::itmReadClick);
     item(itmWrite, &TFormMain::itmWriteClick);
+    item(itmReport, &TFormMain::itmReportClick);
+    item(itmApply, &TFormMain::itmApplyClick);
+    // Any change of the table after a read parts it from its file.
+    const auto parted = [this] { dataFile_.clear(); };
+    connect(sgDataModel, &QAbstractItemModel::dataChanged, this, parted);
+    connect(sgDataModel, &QAbstractItemModel::modelReset, this, parted);
+    connect(sgDataModel, &QAbstractItemModel::rowsInserted, this, parted);
+    connect(sgDataModel, &QAbstractItemModel::rowsRemoved, this, parted);
     item(itmExit, &TFormMain::itmExitClick);
     item(itmClearMain, &TFormMain::itmClearClick);
     item(itmClear, &TFormMain::itmClearClick);

@@ -2,14 +2,18 @@
 // The main window: the data table, the result panels, the function kind, the evaluation at X and the
 // chart. Every control carries its layout name as objectName; the handlers carry the event names.
 #include <QMainWindow>
+#include <QString>
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include <optional>
+
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
+#include "fitting/fit_uncertainty.h"
 
 class QAbstractNativeEventFilter;
 class QAction;
@@ -65,6 +69,9 @@ public slots:
     // Commands.
     void itmReadClick();
     void itmWriteClick();
+    // The calibration report and the readings converted by the current fit.
+    void itmReportClick();
+    void itmApplyClick();
     void itmTablCopyClick();
     void itmTablPasteClick();
     void btnCopyClick();
@@ -88,11 +95,17 @@ private:
     // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
     // would copy or print them is disabled, until a recompute succeeds again.
     void MarkResultsCurrent(bool current);
+    // The coefficient panels' tooltips from the recompute's uncertainties (none: no fit, no tooltips).
+    void ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty);
     void WriteColumnHeaders();
     // Runs a table command with the window's dialogs, unless one is already working.
     void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
 
     TFitCoefficients coefficients_;
+    // The data file the table was read from, while the table is as read; empty otherwise.
+    QString dataFile_;
+    // The standard uncertainties of the last recompute's fit, for the tooltips; none without a fit.
+    std::optional<TFitUncertainty> uncertainty_;
     // Long work of a command lets events run between its steps: while it does, no other command, no
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
@@ -131,6 +144,8 @@ private:
     // Menus.
     QAction* itmRead = nullptr;
     QAction* itmWrite = nullptr;
+    QAction* itmReport = nullptr;
+    QAction* itmApply = nullptr;
     QAction* itmExit = nullptr;
     QAction* itmClearMain = nullptr;
     QAction* itmTablCopyMain = nullptr;

@@ -22,6 +22,7 @@
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
+#include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
@@ -49,7 +50,7 @@ void TFormMain::sgDataClick() {
     TRecomputeResult result;
     try {
         // A bad cell throws here, before anything on the window has changed.
-        result = Recompute(*sgDataModel, kind, coefficients_);
+        result = Recompute(*sgDataModel, kind, coefficients_, true);
     } catch (const Exception&) {
         const TCellPlace bad = UnreadableCell(*sgDataModel);
         if (bad.row == 0) {
@@ -74,6 +75,8 @@ void TFormMain::sgDataClick() {
         btnCopy->setEnabled(false);
         btnGraphCopy->setEnabled(false);
         btnPrint->setEnabled(false);
+        itmReport->setEnabled(false);
+        itmApply->setEnabled(false);
     } else {
         itmLine->setChecked(kind == fkLinear);
         itmDouble->setChecked(kind == fkQuadratic);
@@ -88,9 +91,12 @@ void TFormMain::sgDataClick() {
         btnCopy->setEnabled(true);
         btnGraphCopy->setEnabled(true);
         btnPrint->setEnabled(true);
+        itmReport->setEnabled(true);
+        itmApply->setEnabled(true);
     }
     PanelA[2]->setVisible(kind >= fkQuadratic);
     PanelA[3]->setVisible(kind == fkCubic);
+    ShowUncertainties(result.uncertainty);
 
     if (result.reached >= rsStatistics) {
         SetLabelCaption(lblSigma, result.sigmaText);
@@ -128,6 +134,24 @@ void TFormMain::MarkResultsCurrent(bool current) {
         btnCopy->setEnabled(false);
         btnGraphCopy->setEnabled(false);
         btnPrint->setEnabled(false);
+        itmReport->setEnabled(false);
+        itmApply->setEnabled(false);
+    }
+}
+
+void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty) {
+    uncertainty_ = uncertainty;
+    for (int j = 0; j < static_cast<int>(PanelA.size()); ++j) {
+        QString tip;
+        if (uncertainty && j < uncertainty->Parameters()) {
+            const char name[] = {'a', static_cast<char>('0' + j), '\0'};
+            tip = Text(UncertaintyTip(
+                name, uncertainty->HasScatter() ? uncertainty->StandardUncertainty(j) : std::nullopt));
+        }
+        PanelA[static_cast<std::size_t>(j)]->setToolTip(tip);
+    }
+    if (!uncertainty) {
+        PanelY->setToolTip(QString());
     }
 }
 
@@ -145,6 +169,11 @@ void TFormMain::MaskEditXChange() {
             break;
     }
     PanelY->setText(Text(evaluation.yText));
+    PanelY->setToolTip(
+        !uncertainty_
+            ? QString()
+            : Text(UncertaintyTip("Y", uncertainty_->HasScatter() ? uncertainty_->UncertaintyAt(evaluation.x)
+                                                                  : std::nullopt)));
     FeedEvaluatedPoint(Chart1->Chart(), CheckBox1->isChecked() ? &evaluation : nullptr);
 }
 

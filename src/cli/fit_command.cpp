@@ -9,10 +9,11 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/apply_readings.h"
+#include "calibration/calibration_report.h"
 #include "cli/chart_output.h"
-#include "cli/fit_texts.h"
+#include "fitting/apply_readings.h"
 #include "fitting/data_file_reader.h"
+#include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"

@@ -46,13 +46,7 @@ extern const char* const kFitUsage;
 struct TEvaluation;
 struct TRecomputeResult;
 
-// What the calibration report is made of: the fit of the data file, and the evaluation at X when asked.
-struct TReportInput {
-    std::string dataFile;  // as given; "-" is standard input
-    const TRecomputeResult* result = nullptr;
-    const TFitCoefficients* store = nullptr;
-    const TEvaluation* at = nullptr;
-};
+struct TReportInput;
 
 // How a program draws the chart file and the report: itself (the program that links Qt), or by handing
 // the whole command to that program, so that a fit without them never loads Qt.

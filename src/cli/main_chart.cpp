@@ -1,6 +1,6 @@
 // quorvel-fit-chart: quorvel-fit with the chart file and the report drawn by Qt; quorvel-fit hands
 // commands with --chart or --report to it.
-#include "cli/calibration_report.h"
+#include "calibration/calibration_report.h"
 #include "cli/chart_output.h"
 #include "cli/fit_command.h"
 

@@ -2,6 +2,8 @@
 
 #include <gmpxx.h>
 
+#include <boost/math/distributions/students_t.hpp>
+#include <cmath>
 #include <cstddef>
 
 #include "fitting/exact_power_sums.h"
@@ -93,7 +95,38 @@ std::optional<double> Rounded(Round&& round) {
     return out;
 }
 
+// k·u, nothing when u or the product is beyond the range.
+std::optional<double> Expanded(double k, const std::optional<double>& u) {
+    if (!u) {
+        return std::nullopt;
+    }
+    const double product = k * *u;
+    if (!std::isfinite(product)) {
+        return std::nullopt;
+    }
+    return product;
+}
+
 }  // namespace
+
+double CoverageFactor95(int dof) {
+    const boost::math::students_t_distribution<double> t(static_cast<double>(dof));
+    // The upper tail's share 0.025 as the complement: the double nearest to 0.025 is 20 times closer
+    // to it than the one nearest to 0.975, which would move k for one degree of freedom by ulps.
+    return boost::math::quantile(boost::math::complement(t, 0.025));
+}
+
+double TFitUncertainty::CoverageFactor() const {
+    return CoverageFactor95(exact_->dof);
+}
+
+std::optional<double> TFitUncertainty::ExpandedUncertainty(int j) const {
+    return Expanded(CoverageFactor(), StandardUncertainty(j));
+}
+
+std::optional<double> TFitUncertainty::ExpandedUncertaintyAt(double x) const {
+    return Expanded(CoverageFactor(), UncertaintyAt(x));
+}
 
 std::optional<double> TFitUncertainty::ResidualSd() const {
     const TExact& e = *exact_;

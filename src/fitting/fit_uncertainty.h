@@ -2,13 +2,19 @@
 // The standard uncertainties of a least-squares fit, exactly: the residual sum of squares S of the exact
 // least-squares polynomial, the covariance matrix C = s²·(XᵀX)⁻¹ with s² = S/(n − p), and the
 // uncertainty of the fitted value at an X, all exact rationals from the exact power sums; each figure is
-// rounded once to the nearest double, square roots included.
+// rounded once to the nearest double, square roots included. The expanded uncertainties U = k·u use the
+// coverage factor k of Student's t distribution with n − p degrees of freedom for 95 % coverage.
 #include <memory>
 #include <optional>
 
 namespace quorvel {
 
 class TExactPowerSums;
+
+// k = t(0.975; dof), the two-sided 95 % quantile of Student's t distribution with dof ≥ 1 degrees of
+// freedom, to double accuracy: 12.706… for 1, tending to 1.95996… (the normal distribution's) as dof
+// grows.
+double CoverageFactor95(int dof);
 
 class TFitUncertainty {
 public:
@@ -29,6 +35,10 @@ public:
     std::optional<double> Covariance(int j, int k) const;    // C(j, k), j, k = 0..p − 1
     std::optional<double> StandardUncertainty(int j) const;  // sqrt(C(j, j))
     std::optional<double> UncertaintyAt(double x) const;     // sqrt(gᵀ·C·g), g = (1, x, x², ...)
+    // k = CoverageFactor95(n − p), and the expanded uncertainties U = k·u of the figures above.
+    double CoverageFactor() const;
+    std::optional<double> ExpandedUncertainty(int j) const;
+    std::optional<double> ExpandedUncertaintyAt(double x) const;
 
 private:
     struct TExact;

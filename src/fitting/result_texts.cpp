@@ -17,6 +17,14 @@ std::string FormatFittedValue(double value) {
     return value == 0 ? std::string("0") : FormatResultValue(value);
 }
 
+std::string UncertaintyTip(std::string_view quantity, const std::optional<double>& u) {
+    std::string tip = "u(";
+    tip.append(quantity);
+    tip += ") = ";
+    tip += u ? FormatFittedValue(*u) : std::string("—");
+    return tip;
+}
+
 TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c) {
     static const char* const kPrefixes[4] = {"a0 = ", "a1 = ", "a2 = ", "a3 = "};
     const double values[4] = {c.a0, c.a1, c.a2, c.a3};

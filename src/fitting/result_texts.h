@@ -2,7 +2,9 @@
 // The texts a recompute writes: coefficient values and captions, the formula line, and the
 // colour rule of the measured points.
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fitting/fit_types.h"
@@ -15,6 +17,11 @@ std::string FormatResultValue(double value);
 
 // A value of the fitted polynomial as PanelY shows it: "0" for an exact zero, else FormatResultValue.
 std::string FormatFittedValue(double value);
+
+// The standard uncertainty of a shown figure, as its tooltip says it: "u(a1) = 0.0134782" with the value
+// as FormatFittedValue writes it, "u(a1) = —" when there is none (no scatter to estimate, n = p, or
+// beyond the number range).
+std::string UncertaintyTip(std::string_view quantity, const std::optional<double>& u);
 
 struct TCoefficientTexts {
     std::array<std::string, 4> captions;  // "a0 = 1.0000000", or "a0 = 0" for an exact zero

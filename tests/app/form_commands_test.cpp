@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -21,6 +23,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <functional>
 
 #include "app/form_main.h"
@@ -192,6 +195,28 @@ QString StartStateCopy() {
         text += "\t\r\n";
     }
     return text;
+}
+
+// quorvel-fit with these arguments: its exit status, its standard output.
+std::pair<int, QByteArray> RunFit(const QStringList& args) {
+    QProcess fit;
+    fit.start(QStringLiteral(QUORVEL_FIT_PATH), args);
+    fit.waitForFinished(60000);
+    return {fit.exitCode(), fit.readAllStandardOutput()};
+}
+
+// A PDF's text as pdftotext gives it, with the report's own date (the minute it was made) taken out.
+QString PdfText(const QString& pdf) {
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    QString page = QString::fromUtf8(text.readAllStandardOutput());
+    page.replace(QRegularExpression(QStringLiteral("Дата протокола:\\s+\\S+ \\S+")),
+                 QStringLiteral("Дата протокола:"));
+    page.replace(QRegularExpression(QStringLiteral("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d$"),
+                                    QRegularExpression::MultilineOption),
+                 QStringLiteral("DATE"));
+    return page;
 }
 
 }  // namespace
@@ -591,6 +616,109 @@ private slots:
         const QByteArray line = QByteArray(80, 'y') + ' ' + QByteArray(80, 'x') + '\n';
         QVERIFY(file.readAll() == line.repeated(120000));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"big.txt", "saved.txt"}));
+    }
+
+    // The window's report is quorvel-fit's for the same table, kind and X: the same page text, the data
+    // file's name and date while the table is as read, "таблица окна" once it is changed; no report
+    // without a fit.
+    void reportIsQuorvelFitsReport() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("gauge.txt");
+        QByteArray rows;
+        for (int i = 0; i < 12; ++i) {
+            const double x = 100000 + 1500.25 * i;
+            rows += QByteArray::number(x / 100 + 1e-9 * (i % 3 - 1) * x, 'f', 4) + ' ' +
+                    QByteArray::number(x, 'f', 2) + '\n';
+        }
+        QVERIFY(WriteFile(data, rows));
+        QAction* report = form_->findChild<QAction*>("itmReport");
+        QVERIFY(report != nullptr);
+        form_->sgDataClick();
+        QCOMPARE(form_->findChild<TPanel*>("PanelA0")->text(), QString("Мало данных"));
+        QVERIFY(!report->isEnabled());
+
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(1);
+        ChooseInFileDialog(data);
+        form_->itmReadClick();
+        QVERIFY(report->isEnabled());
+        form_->findChild<QLineEdit*>("MaskEditX")->setText("105000");
+        const QString windowPdf = dir.filePath("window.pdf");
+        ChooseInFileDialog(windowPdf);
+        form_->itmReportClick();
+        const QString fitPdf = dir.filePath("fit.pdf");
+        QCOMPARE(RunFit({"--kind", "quadratic", "--at", "105000", "--report", fitPdf, data}).first, 0);
+        const QString windowText = PdfText(windowPdf);
+        QVERIFY(windowText.contains("Протокол калибровки"));
+        QVERIFY(windowText.contains(QDir(dir.path()).absoluteFilePath("gauge.txt")));
+        QCOMPARE(windowText, PdfText(fitPdf));
+
+        // A changed table is no longer the file's.
+        model_->SetCellText(0, 1, "1000.5");
+        ChooseInFileDialog(windowPdf);
+        form_->itmReportClick();
+        QVERIFY(PdfText(windowPdf).contains("таблица окна"));
+
+        // A folder that cannot be written (for root, who writes anywhere, a pipe in the report's place):
+        // a box, and the old report stays as it was.
+        const QString before = PdfText(windowPdf);
+        const bool root = geteuid() == 0;
+        const QString pipe = dir.filePath("pipe.pdf");
+        QVERIFY(!root || mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        TBoxSeen seen;
+        AnswerBox(seen, QMessageBox::Ok);
+        ChooseInFileDialog(root ? pipe : windowPdf);
+        form_->itmReportClick();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(seen.seen);
+        QCOMPARE(seen.caption, QString("Ошибка записи файла"));
+        QVERIFY2(seen.text.startsWith("Не могу записать файл"), qPrintable(seen.text));
+        QCOMPARE(PdfText(windowPdf), before);
+    }
+
+    // The readings converted from the window are quorvel-fit --apply's bytes; the box counts them and
+    // names the first refused line.
+    void readingsAreQuorvelFitsReadings() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("pairs.txt");
+        QVERIFY(WriteFile(data, "1 0\n3.1 1\n4.9 2\n7.2 3\n"));
+        const QString readings = dir.filePath("readings.txt");
+        QVERIFY(WriteFile(readings, "0.5\n\n2.5 x\nabc\n1e400\n-4\n"));
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        ChooseInFileDialog(data);
+        form_->itmReadClick();
+        QVERIFY(form_->findChild<QAction*>("itmApply")->isEnabled());
+        const QString out = dir.filePath("corrected.tsv");
+        TBoxSeen seen;
+        ChooseInFileDialog(readings);
+        ChooseInFileDialog(out);
+        AnswerBox(seen, QMessageBox::Ok);
+        form_->itmApplyClick();
+        QVERIFY(seen.seen);
+        QCOMPARE(seen.text, QString("Пересчитано показаний: 3.\nОтклонено строк: 2.\n"
+                                    "Первая отклонённая строка 4: «abc»."));
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const std::pair<int, QByteArray> fit = RunFit({"--kind", "linear", "--apply", readings, data});
+        QCOMPARE(fit.first, 2);  // a reading that is not a number
+        QCOMPARE(written.readAll(), fit.second);
+
+        // A target that cannot be written (a pipe for root): a box, and nothing left beside it.
+        const QString pipe = dir.filePath("pipe.tsv");
+        const bool root = geteuid() == 0;
+        QVERIFY(!root || mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::System);
+        TBoxSeen failed;
+        ChooseInFileDialog(readings);
+        ChooseInFileDialog(root ? pipe : dir.filePath("new.tsv"));
+        AnswerBox(failed, QMessageBox::Ok);
+        form_->itmApplyClick();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(failed.seen);
+        QCOMPARE(failed.caption, QString("Ошибка записи файла"));
+        QVERIFY2(failed.text.startsWith("Не могу записать файл"), qPrintable(failed.text));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), before);
     }
 
     void exitEndsProcessAtOnceWithCodeZero() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QGraphicsEffect>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -46,6 +47,35 @@ private slots:
         QVERIFY(w.Find("btnPrint")->isEnabled());
         QVERIFY(w.Find<QAction>("itmLine")->isChecked());
         QVERIFY(!w.Find<QAction>("itmCubic")->isChecked());
+        // As many points as coefficients: no scatter, so no uncertainty to give.
+        QCOMPARE(w.Find("PanelA0")->toolTip(), QString("u(a0) = —"));
+        QCOMPARE(w.Find("PanelA1")->toolTip(), QString("u(a1) = —"));
+        QCOMPARE(w.Find("PanelY")->toolTip(), QString("u(Y) = —"));
+    }
+
+    // Y 0, 1, 3 at X 0, 1, 2, by hand: slope 3/2, residuals 1/6, −1/3, 1/6, s² = 1/6 with one degree of
+    // freedom; u(a1)² = s²/Σ(x − 1)² = 1/12, u(a0)² = s²·(1/3 + 1/2) = 5/36, u(Y at 1)² = s²/3 = 1/18.
+    void uncertaintiesInTheTooltips() {
+        TWindow w;
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.Fill({{"0", "0"}, {"1", "1"}, {"3", "2"}});
+        w.ClickFormula();
+        QCOMPARE(w.Find("PanelA0")->toolTip(), QString("u(a0) = 0.3726780"));  // √5/6
+        QCOMPARE(w.Find("PanelA1")->toolTip(), QString("u(a1) = 0.2886751"));  // 1/√12
+        QCOMPARE(w.Find("PanelY")->toolTip(), QString("u(Y) = 0.3726780"));    // at X = 0, as u(a0)
+        w.Find<QLineEdit>("MaskEditX")->setText("1");
+        QCOMPARE(w.Find("PanelY")->toolTip(), QString("u(Y) = 0.2357023"));  // 1/√18
+        SetDecimalChar(',');
+        w.ClickFormula();
+        QCOMPARE(w.Find("PanelA1")->toolTip(), QString("u(a1) = 0,2886751"));
+        QCOMPARE(w.Find("PanelY")->toolTip(), QString("u(Y) = 0,2357023"));
+        // Too few points: no fit, no tooltips.
+        w.Model()->SetCellText(1, 2, "");
+        w.Model()->SetCellText(1, 3, "");
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA1"), QString("Мало данных"));
+        QCOMPARE(w.Find("PanelA1")->toolTip(), QString());
+        QCOMPARE(w.Find("PanelY")->toolTip(), QString());
     }
 
     void quadraticAndCubicExamples() {

@@ -17,3 +17,6 @@ quorvel_test(form_commands_test QTTEST
              DEPS quorvel_app Qt6::Test)
 target_include_directories(form_commands_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 add_dependencies(form_commands_test form_exit_probe)
+# The calibration commands' files are held against quorvel-fit's for the same table.
+add_dependencies(form_commands_test quorvel-fit)
+target_compile_definitions(form_commands_test PRIVATE QUORVEL_FIT_PATH="$<TARGET_FILE:quorvel-fit>")

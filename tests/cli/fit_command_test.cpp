@@ -362,6 +362,9 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
               "\"max_error\":null,\"sigma\":null,\"dof\":1,\"residual_sd\":8.16496580927726e+199,"
               "\"covariance\":[[null,null],[null,null]],"
               "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
+              // k for one degree of freedom is cot(π/40).
+              "\"coverage_factor\":12.706204736174705,"
+              "\"expanded_uncertainties\":[9.470645842038807e+200,7.335930724808963e+200],"
               "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
 }
 

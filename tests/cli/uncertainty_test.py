@@ -10,7 +10,9 @@ import random
 import struct
 import subprocess
 import sys
+import statistics
 import tempfile
+from decimal import Decimal, getcontext
 from fractions import Fraction
 
 FIT = sys.argv[1]
@@ -174,7 +176,85 @@ for name, kind, x_of, y_of in cases:
         rows = [(repr(y_of(x)), repr(x)) for x in xs]
         check_exact(f"{name}, {n} points", rows, kind, KINDS[kind], at=repr(xs[0] * 1.5))
 
-FIGURES = ("dof", "residual_sd", "covariance", "standard_uncertainties", "y_uncertainty")
+
+# The coverage factor k for 95 %: Student's t quantile t(0.975; n − p). Published two-sided 95 % table
+# values (3 decimals); for ν = 1 and 2 the closed forms cot(π/40) and 0.95/√0.04875, and for large ν the
+# Cornish-Fisher expansion about the normal quantile (Abramowitz and Stegun 26.7.5, exact to far below an
+# ulp at ν = 10^5), all worked out to 50 digits. (Python's own NormalDist is 3 ulps off here.)
+getcontext().prec = 50
+TINY = Decimal(10) ** -55
+
+
+def series(term, step):
+    """Σ term_k with term_(k+1) = step(term_k, k), until the terms vanish at this precision."""
+    total, k = Decimal(0), 0
+    while abs(term) > TINY:
+        total += term
+        k += 1
+        term = step(term, k)
+    return total
+
+
+def arctan_inverse(n):  # arctan(1/n) = Σ (−1)^k/((2k + 1)·n^(2k + 1))
+    return series(Decimal(1) / n, lambda t, k: -t * (2 * k - 1) / ((2 * k + 1) * n * n))
+
+
+PI = 16 * arctan_inverse(5) - 4 * arctan_inverse(239)
+
+
+def cot_decimal(x):
+    return series(Decimal(1), lambda t, k: -t * x * x / ((2 * k - 1) * 2 * k)) / \
+        series(x, lambda t, k: -t * x * x / (2 * k * (2 * k + 1)))
+
+
+def normal_quantile_975():
+    def cdf(z):  # ½(1 + erf(z/√2)), erf(y) = 2/√π · Σ (−1)^k y^(2k+1)/(k!(2k + 1))
+        y = z / Decimal(2).sqrt()
+        erf = series(y, lambda t, k: -t * y * y * (2 * k - 1) / (k * (2 * k + 1)))
+        return (1 + 2 / PI.sqrt() * erf) / 2
+    z = Decimal("1.96")
+    for _ in range(6):  # Newton's steps on the density
+        z -= (cdf(z) - Decimal("0.975")) / ((-z * z / 2).exp() / (2 * PI).sqrt())
+    return z
+
+
+def cornish_fisher(nu):
+    x = normal_quantile_975()
+    g = [(x ** 3 + x) / 4, (5 * x ** 5 + 16 * x ** 3 + 3 * x) / 96,
+         (3 * x ** 7 + 19 * x ** 5 + 17 * x ** 3 - 15 * x) / 384,
+         (79 * x ** 9 + 776 * x ** 7 + 1482 * x ** 5 - 1920 * x ** 3 - 945 * x) / 92160]
+    return x + sum(gi / Decimal(nu) ** (i + 1) for i, gi in enumerate(g))
+
+
+T_TABLE = {1: 12.706, 2: 4.303, 3: 3.182, 4: 2.776, 5: 2.571, 10: 2.228, 20: 2.086, 30: 2.042, 60: 2.000,
+           120: 1.980, 100000: 1.960}
+T_EXACT = {1: float(cot_decimal(PI / 40)), 2: float(Decimal("0.95") / Decimal("0.04875").sqrt()),
+           100000: float(cornish_fisher(100000))}
+
+
+def ulps(a, b):
+    return abs(a - b) / math.ulp(b)
+
+
+for nu, published in T_TABLE.items():
+    line = [(repr(3 * x + (-1) ** x * 0.25), repr(float(x))) for x in range(nu + 2)]
+    status, out, err = run(line, "linear", at="1.5")
+    if status != 0:
+        fail(f"k for ν = {nu}: status {status}, {err}")
+        continue
+    k = out["coverage_factor"]
+    if out["dof"] != nu or round(k, 3) != published:
+        fail(f"k for ν = {nu}: {k!r}, the table gives {published}")
+    if nu in T_EXACT and ulps(k, T_EXACT[nu]) > 1:
+        fail(f"k for ν = {nu}: {k!r}, exactly {T_EXACT[nu]!r}")
+    # U = k·u, each rounded once from the two doubles shown.
+    pairs = list(zip(out["expanded_uncertainties"], out["standard_uncertainties"]))
+    pairs.append((out["y_expanded_uncertainty"], out["y_uncertainty"]))
+    if any(big != k * u for big, u in pairs):
+        fail(f"ν = {nu}: the expanded uncertainties are not k·u: {pairs}")
+
+FIGURES = ("dof", "residual_sd", "covariance", "standard_uncertainties", "y_uncertainty", "coverage_factor",
+           "expanded_uncertainties", "y_expanded_uncertainty")
 
 # As many points as coefficients: nothing to estimate the scatter from.
 status, out, _ = run([("1", "0"), ("3", "1"), ("2", "2")], "quadratic", at="1")

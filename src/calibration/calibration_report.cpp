@@ -1,4 +1,4 @@
-#include "cli/calibration_report.h"
+#include "calibration/calibration_report.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -8,17 +8,18 @@
 #include <QPageSize>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "chart/fast_line_series.h"
 #include "chart/form_chart.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/pdf_file.h"
 #include "chart/qt/offscreen_app.h"
 #include "chart/qt/qt_canvas.h"
-#include "cli/chart_output.h"
-#include "cli/fit_command.h"
-#include "cli/fit_texts.h"
+#include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
@@ -46,13 +47,33 @@ constexpr double kChartWidth = 104;
 constexpr int kChartDetail = -40;
 
 constexpr double kRowHeight = 4.2;  // a line of the table of points
-constexpr double kResultRowHeight = 4.6;
+constexpr double kResultRowHeight = 4.2;
 constexpr double kFooterHeight = 8;
 
 const QColor kRuleColor(120, 120, 120);
 const QColor kHeaderFill(232, 232, 232);
 const QColor kNoteColor(80, 80, 80);
 const QColor kWarningColor(150, 0, 0);
+
+// The user stopped the report: nothing is written.
+struct TCancelled {};
+
+// The progress of one report: the texts take the first share, the pages the rest but the last bit,
+// which is the file's write.
+class TReportSteps {
+public:
+    explicit TReportSteps(const std::function<bool(double)>& step) : step_(step) {}
+    void At(double done) const {
+        if (step_ && !step_(done)) {
+            throw TCancelled();
+        }
+    }
+
+private:
+    const std::function<bool(double)>& step_;
+};
+constexpr double kTextsShare = 0.3;
+constexpr double kPagesShare = 0.65;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -85,6 +106,7 @@ struct TResultRow {
     QString shown;  // as the window shows it
     QString full;
     QString uncertainty;
+    QString expanded;  // U = k·u
 };
 
 struct TPointRow {
@@ -111,12 +133,14 @@ struct TReportTexts {
     std::vector<TPointRow> rows;
 };
 
-TReportTexts MakeTexts(const TReportInput& input) {
+TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const TRecomputeResult& result = *input.result;
     const TFitCoefficients& store = *input.store;
     TReportTexts t;
     if (input.dataFile == "-") {
         t.file = QStringLiteral("стандартный ввод");
+    } else if (input.dataFile.empty()) {
+        t.file = QStringLiteral("таблица окна");
     } else {
         const QFileInfo info(Q(input.dataFile));
         t.file = info.absoluteFilePath();
@@ -130,30 +154,34 @@ TReportTexts MakeTexts(const TReportInput& input) {
     const TFitUncertainty* u = result.uncertainty ? &*result.uncertainty : nullptr;
     const bool scatter = u != nullptr && u->HasScatter();
     const double a[4] = {store.a0, store.a1, store.a2, store.a3};
+    const QString none = QStringLiteral("—");
     for (int j = 0; j <= static_cast<int>(result.kind); ++j) {
         const auto i = static_cast<std::size_t>(j);
         t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.panelCaptions[i]), Full(a[i]),
-                             scatter ? Figure(u->StandardUncertainty(j)) : QStringLiteral("—")});
+                             scatter ? Figure(u->StandardUncertainty(j)) : none,
+                             scatter ? Figure(u->ExpandedUncertainty(j)) : none});
     }
-    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}});
-    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}});
-    t.results.push_back({QStringLiteral("Остаточное СКО s"),
-                         {},
-                         scatter ? Figure(u->ResidualSd()) : QStringLiteral("—"),
-                         {}});
+    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
+    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
+    t.results.push_back(
+        {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
+    t.results.push_back(
+        {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
     if (input.at != nullptr) {
         const TEvaluation& at = *input.at;
         t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
-                             scatter ? Figure(u->UncertaintyAt(at.x)) : QStringLiteral("—")});
+                             scatter ? Figure(u->UncertaintyAt(at.x)) : none,
+                             scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
     }
     if (scatter) {
-        t.scatterNote = QStringLiteral(
-                            "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, "
-                            "n − p = %1 — число степеней свободы. Стандартные неопределённости — корни из "
-                            "диагонали ковариационной матрицы — обратной к XᵀX, умноженной на s². Все "
-                            "величины вычислены точно и "
-                            "округлены один раз.")
-                            .arg(u->Dof());
+        t.scatterNote =
+            QStringLiteral(
+                "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, n − p = %1 "
+                "— число степеней свободы; u — корни из диагонали ковариационной матрицы — обратной к XᵀX, "
+                "умноженной на s²; U = k·u — расширенная неопределённость для вероятности охвата 95 %, "
+                "k = t₀,₉₇₅(n − p) — квантиль распределения Стьюдента (двусторонний интервал). Все величины "
+                "вычислены точно и округлены один раз.")
+                .arg(u->Dof());
     } else {
         t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
     }
@@ -175,6 +203,9 @@ TReportTexts MakeTexts(const TReportInput& input) {
 
     t.rows.reserve(result.measured.size());
     for (std::size_t i = 0; i < result.measured.size(); ++i) {
+        if (i % 4096 == 0) {
+            steps.At(kTextsShare * static_cast<double>(i) / static_cast<double>(result.measured.size()));
+        }
         const TDataPoint& p = result.measured[i];
         const double fitted = EvalPolynomial(p.X, store);
         t.rows.push_back({QString::number(i + 1), Q(NumberToText(p.X)), Q(NumberToText(p.Y)),
@@ -193,14 +224,21 @@ public:
     static QRectF Box(double x, double y, double w, double h) { return {Dots(x), Dots(y), Dots(w), Dots(h)}; }
 
     void Text(double x, double y, double w, double h, int flags, const QString& text, const QFont& font,
-              const QColor& color = Qt::black) {
-        p_.setFont(font);
-        p_.setPen(color);
+              const QColor& color = Qt::black, bool shrink = false) {
+        QFont used = font;
         const QRectF box = Box(x, y, w, h);
+        if (shrink) {
+            while (used.pointSizeF() > 5 &&
+                   QFontMetricsF(used, p_.device()).horizontalAdvance(text) > box.width()) {
+                used.setPointSizeF(used.pointSizeF() - 0.25);
+            }
+        }
+        p_.setFont(used);
+        p_.setPen(color);
         // Too long for its place: elided in the middle, where a path keeps its start and its name.
         const QString shown =
-            QFontMetricsF(font, p_.device()).horizontalAdvance(text) > box.width()
-                ? QFontMetricsF(font, p_.device()).elidedText(text, Qt::ElideMiddle, box.width())
+            QFontMetricsF(used, p_.device()).horizontalAdvance(text) > box.width()
+                ? QFontMetricsF(used, p_.device()).elidedText(text, Qt::ElideMiddle, box.width())
                 : text;
         p_.drawText(box, flags | Qt::TextSingleLine, shown);
     }
@@ -307,12 +345,14 @@ double InfoLines(TSheet& sheet, double y, const TReportTexts& t) {
 }
 
 double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
-    const double widths[4] = {49, 35, 44, 47};
-    const QString titles[4] = {QStringLiteral("Величина"), QStringLiteral("Как в окне"),
-                               QStringLiteral("Полное значение"), QStringLiteral("Станд. неопределённость")};
+    constexpr int kColumns = 5;
+    const double widths[kColumns] = {37, 31, 37, 35, 35};
+    const QString titles[kColumns] = {QStringLiteral("Величина"), QStringLiteral("Как в окне"),
+                                      QStringLiteral("Полное значение"), QStringLiteral("Станд. неопр. u"),
+                                      QStringLiteral("U = k·u (95 %)")};
     sheet.Fill(kLeft, y, kContentWidth, kResultRowHeight, kHeaderFill);
     double x = kLeft;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kColumns; ++i) {
         sheet.Text(x + 1.5, y, widths[i] - 3, kResultRowHeight,
                    (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, titles[i], Font(8.5, true));
         x += widths[i];
@@ -320,11 +360,13 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
     y += kResultRowHeight;
     for (std::size_t r = 0; r < t.results.size(); ++r) {
         const TResultRow& row = t.results[r];
-        const QString cells[4] = {row.name, row.shown, row.full, row.uncertainty};
+        const QString cells[kColumns] = {row.name, row.shown, row.full, row.uncertainty, row.expanded};
         x = kLeft;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < kColumns; ++i) {
+            // A figure is never cut: one too long for its column is set smaller.
             sheet.Text(x + 1.5, y, widths[i] - 3, kResultRowHeight,
-                       (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[i], Font(9));
+                       (i == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[i], Font(9),
+                       Qt::black, true);
             x += widths[i];
         }
         y += kResultRowHeight;
@@ -334,17 +376,51 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
         sheet.Note(kLeft, y + 1, kContentWidth, 7, t.coefficientNote, kWarningColor);
         y += 7;
     }
-    sheet.Note(kLeft, y + 1, kContentWidth, 7, t.scatterNote);
-    return y + 8;
+    sheet.Note(kLeft, y + 1, kContentWidth, 13, t.scatterNote);
+    return y + 13.5;
+}
+
+// The 95 % band of the curve, Y ± U(Y at X) at each of its samples, as two thin grey lines; none
+// without scatter. A sample whose band lies beyond the number range is left out.
+void AddBand(TChart& chart, const TRecomputeResult& result) {
+    if (!result.uncertainty || !result.uncertainty->HasScatter()) {
+        return;
+    }
+    for (const double side : {-1.0, 1.0}) {
+        auto line = std::make_unique<TFastLineSeries>();
+        line->Name = side < 0 ? "BandLow" : "BandHigh";
+        line->SetSeriesColor(clGray);
+        line->LinePen().SetColor(clGray);
+        line->LinePen().SetWidth(1);
+        line->Marks().SetVisible(false);
+        for (const TFeedPoint& p : result.curve) {
+            const std::optional<double> u = result.uncertainty->ExpandedUncertaintyAt(p.x);
+            if (u && std::isfinite(p.y + side * *u)) {
+                line->AddPoint(p.x, p.y + side * *u, {}, AutoColor);
+            }
+        }
+        chart.AddSeries(std::move(line));
+    }
+    // Where the band is narrower than a line it would cover the curve: the curve is drawn again on top.
+    auto curve = std::make_unique<TFastLineSeries>();
+    curve->Name = "CurveOverBand";
+    curve->SetSeriesColor(clGreen);
+    curve->LinePen().SetColor(clGreen);
+    curve->Marks().SetVisible(false);
+    for (const TFeedPoint& p : result.curve) {
+        curve->AddPoint(p.x, p.y, {}, AutoColor);
+    }
+    chart.AddSeries(std::move(curve));
 }
 
 // The window's chart, fed from the fit as the window feeds it and drawn as the window prints it: laid out
 // at its size enlarged by the print detail and mapped onto the box as vector graphics.
 double Chart(TSheet& sheet, double y, const TReportInput& input) {
     std::unique_ptr<TChart> chart = CreateFormChart();
-    chart->SetBounds(0, 0, kDefaultChartWidth, kDefaultChartHeight);
+    chart->SetBounds(0, 0, chart->Width(), chart->Height());
     FeedFormChart(*chart, *input.result, input.at);
-    const double height = kChartWidth * kDefaultChartHeight / kDefaultChartWidth;
+    AddBand(*chart, *input.result);
+    const double height = kChartWidth * chart->Height() / chart->Width();
     const QRectF box = TSheet::Box(kLeft, y, kChartWidth, height);
     QPainter& painter = sheet.Painter();
     painter.save();
@@ -362,7 +438,7 @@ double Chart(TSheet& sheet, double y, const TReportInput& input) {
 }
 
 // The deviation colours beside the chart.
-void Legend(TSheet& sheet, double x, double y, double width) {
+void Legend(TSheet& sheet, double x, double y, double width, bool band) {
     sheet.Text(x, y, width, 5, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Цвет точки"),
                Font(8.5, true));
     y += 6;
@@ -381,6 +457,14 @@ void Legend(TSheet& sheet, double x, double y, double width) {
                QStringLiteral("σ — среднекв. отклонение"), Font(7.5), kNoteColor);
     sheet.Text(x, y + 7, width, 4, Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Зелёная линия — полином"), Font(7.5), kNoteColor);
+    if (band) {
+        sheet.Fill(x, y + 12.6, 4, 0.3, kRuleColor);
+        sheet.Fill(x, y + 13.6, 4, 0.3, kRuleColor);
+        sheet.Text(x + 5, y + 11, width - 5, 4, Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Серые линии — полоса 95 %:"), Font(7.5), kNoteColor);
+        sheet.Text(x + 5, y + 15, width - 5, 4, Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Y ± U(Y), U = k·u"), Font(7.5), kNoteColor);
+    }
 }
 
 constexpr double kLaterTableTop = kTop + 9;
@@ -428,7 +512,8 @@ void Signatures(TSheet& sheet, double y) {
     }
 }
 
-void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, const TReportTexts& t) {
+void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, const TReportTexts& t,
+           const TReportSteps& steps) {
     TSheet sheet(painter);
     double y = kTop;
     sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignLeft | Qt::AlignVCenter,
@@ -449,13 +534,15 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
 
     y = ResultsTable(sheet, y, t) + 1;
     const double chartHeight = Chart(sheet, y, input);
-    Legend(sheet, kLeft + kChartWidth + 6, y + 4, kContentWidth - kChartWidth - 6);
+    Legend(sheet, kLeft + kChartWidth + 6, y + 4, kContentWidth - kChartWidth - 6,
+           input.result->uncertainty && input.result->uncertainty->HasScatter());
     y += chartHeight + 3;
 
     const std::vector<int> plan = PlanPages(y, t.rows.size());
     const int pages = static_cast<int>(plan.size());
     std::size_t next = 0;
     for (int page = 1; page <= pages; ++page) {
+        steps.At(kTextsShare + kPagesShare * (page - 1) / pages);
         if (page > 1) {
             writer.newPage();
             sheet.Text(kLeft, kTop, kContentWidth, 6, Qt::AlignLeft | Qt::AlignVCenter,
@@ -483,8 +570,20 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
 }  // namespace
 
 void WriteCalibrationReport(const std::string& path, const TReportInput& input) {
+    WriteCalibrationReport(path, input, {});
+}
+
+bool WriteCalibrationReport(const std::string& path, const TReportInput& input,
+                            const std::function<bool(double)>& step) {
     EnsureOffscreenApplication();
-    const TReportTexts texts = MakeTexts(input);
+    const TReportSteps steps(step);
+    std::optional<TReportTexts> made;
+    try {
+        made = MakeTexts(input, steps);
+    } catch (const TCancelled&) {
+        return false;
+    }
+    const TReportTexts& texts = *made;
 
     TPdfFile pdf(Q(path));
     QPdfWriter& writer = pdf.Writer();
@@ -499,13 +598,18 @@ void WriteCalibrationReport(const std::string& path, const TReportInput& input) 
     }
     bool painted = false;
     try {
-        Paint(writer, painter, input, texts);
+        Paint(writer, painter, input, texts, steps);
         painted = painter.end();
+        steps.At(kTextsShare + kPagesShare);
+    } catch (const TCancelled&) {
+        painter.end();
+        return false;  // the file beside the target goes with `pdf`, the target stays as it was
     } catch (...) {
         painter.end();
         throw;
     }
     pdf.Commit(painted);
+    return true;
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 // quorvel-fit --apply: the fitted polynomial applied to a stream of instrument readings, a line at a
 // time, so that any number of readings takes the same memory.
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "fitting/data_file_reader.h"
@@ -19,6 +20,10 @@ struct TAppliedReadings {
     } outcome = Done;
     bool badNumber = false;  // a reading is not a number, or beyond the number range
     bool overflow = false;   // a Y is beyond the number range
+    long converted = 0;      // readings that gave a Y
+    long refused = 0;        // readings that gave none
+    long firstRefusedLine = 0;
+    std::string firstRefusedText;  // the first refused reading as it stood
 };
 
 // Reads lines from `source` and writes one line to `out` for each: its first word as it stood, a tab
@@ -28,7 +33,7 @@ struct TAppliedReadings {
 // belongs to its word (so "5<NUL>7" is no number). Each word is read as the table reads a cell
 // (ParseUserNumber) and the store's polynomial evaluated there as the window's Y at X does
 // (EvalPolynomial). Each reading that gives no Y gets "NAME:LINE: TEXT: why" on `err`, `name` naming
-// the readings.
+// the readings; with no `err`, the counts alone tell of them.
 TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficients& store,
                                  std::string_view name, std::FILE* out, std::FILE* err);
 

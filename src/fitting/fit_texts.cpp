@@ -1,4 +1,4 @@
-#include "cli/fit_texts.h"
+#include "fitting/fit_texts.h"
 
 #include <array>
 #include <charconv>
@@ -56,11 +56,14 @@ void AppendFigure(TJsonReport& report, const std::optional<double>& value) {
     }
 }
 
-// "dof", "residual_sd", "covariance" and "standard_uncertainties"; null with no scatter to estimate.
+// "dof", "residual_sd", "covariance", "standard_uncertainties", "coverage_factor" and
+// "expanded_uncertainties"; null with no scatter to estimate.
 void AppendUncertainties(TJsonReport& report, const TFitUncertainty& u) {
     std::string& text = report.text;
     if (!u.HasScatter()) {
-        text += ",\"dof\":null,\"residual_sd\":null,\"covariance\":null,\"standard_uncertainties\":null";
+        text +=
+            ",\"dof\":null,\"residual_sd\":null,\"covariance\":null,\"standard_uncertainties\":null"
+            ",\"coverage_factor\":null,\"expanded_uncertainties\":null";
         return;
     }
     text += ",\"dof\":" + std::to_string(u.Dof());
@@ -83,6 +86,15 @@ void AppendUncertainties(TJsonReport& report, const TFitUncertainty& u) {
             text += ',';
         }
         AppendFigure(report, u.StandardUncertainty(j));
+    }
+    text += "],\"coverage_factor\":";
+    AppendShortest(text, u.CoverageFactor());
+    text += ",\"expanded_uncertainties\":[";
+    for (int j = 0; j < u.Parameters(); ++j) {
+        if (j > 0) {
+            text += ',';
+        }
+        AppendFigure(report, u.ExpandedUncertainty(j));
     }
     text += ']';
 }
@@ -158,8 +170,10 @@ TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& s
             text += ",\"y_uncertainty\":";
             if (result.uncertainty->HasScatter()) {
                 AppendFigure(report, result.uncertainty->UncertaintyAt(at->x));
+                text += ",\"y_expanded_uncertainty\":";
+                AppendFigure(report, result.uncertainty->ExpandedUncertaintyAt(at->x));
             } else {
-                text += "null";
+                text += "null,\"y_expanded_uncertainty\":null";
             }
         }
     }

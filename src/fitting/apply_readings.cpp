@@ -1,11 +1,11 @@
-#include "cli/apply_readings.h"
+#include "fitting/apply_readings.h"
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "cli/fit_texts.h"
+#include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"
@@ -54,9 +54,16 @@ public:
                 const double x = ParseUserNumber(word);
                 read = true;
                 AppendShortest(text_, EvalPolynomial(x, store_));
+                ++result.converted;
             } catch (const Exception& e) {
                 (read ? result.overflow : result.badNumber) = true;
-                Message(word, number, e.Message());
+                if (result.refused++ == 0) {
+                    result.firstRefusedLine = number;
+                    result.firstRefusedText = word;
+                }
+                if (err_ != nullptr) {
+                    Message(word, number, e.Message());
+                }
             }
         }
         text_ += '\n';

@@ -1,0 +1,256 @@
+// The calibration's commands of the "Файл" menu: the report and the readings converted by the current
+// fit. Both fit the table afresh, as quorvel-fit does, and hand the fit to the code quorvel-fit uses,
+// so that the window's files are quorvel-fit's for the same table and kind.
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/command_dialogs.h"
+#include "app/form_main.h"
+#include "app/grid_model.h"
+#include "app/table_commands.h"
+#include "calibration/calibration_report.h"
+#include "fitting/apply_readings.h"
+#include "fitting/data_file_reader.h"
+#include "fitting/messages.h"
+#include "fitting/presentation.h"
+#include "runtime/exceptions.h"
+#include "runtime/file_target.h"
+
+namespace quorvel {
+
+namespace {
+
+inline constexpr const char* kReportProgressText = "Запись протокола «%1»…";
+inline constexpr const char* kApplyProgressText = "Пересчёт показаний «%1»…";
+inline constexpr const char* kDefaultReportName = "протокол.pdf";
+inline constexpr const char* kLineTooLongBoxText = "Строка файла длиннее 1 МиБ: это не файл показаний.";
+
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The fit of the window's table and kind with a store of its own, as quorvel-fit makes it; nothing, with
+// the box shown, when there is no fit to use.
+struct TFreshFit {
+    TFitCoefficients store;
+    TRecomputeResult result;
+};
+
+std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind, TCommandUi& ui) {
+    TFreshFit fit;
+    // A bad cell throws here and reaches the standard box, as in the recompute.
+    fit.result = Recompute(table, kind, fit.store, true);
+    if (fit.result.tooFew) {
+        ui.ShowError(QString::fromUtf8(kTooFewCaption), QString());
+        return std::nullopt;
+    }
+    if (fit.result.solveFailed) {
+        ui.ShowError(QString::fromUtf8(kSolveFailedText), QString::fromUtf8(kSolveFailedCaption));
+        return std::nullopt;
+    }
+    if (fit.result.error) {
+        ui.ShowError(Text(ExceptionMessage(fit.result.error)), QString());
+        return std::nullopt;
+    }
+    return fit;
+}
+
+// The report's file, asked as "Запись" asks (no filter, no question before replacing), starting at the
+// data file's name with ".pdf" beside it, else at "протокол.pdf".
+std::optional<QString> ChooseReportFile(QWidget* owner, const QString& dataFile) {
+    QString start = QString::fromUtf8(kDefaultReportName);
+    if (!dataFile.isEmpty()) {
+        const QFileInfo info(dataFile);
+        start = QDir(info.absolutePath()).filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+    }
+    const QString path = QFileDialog::getSaveFileName(owner, QString(), start, QString(), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+// The readings of an open file converted into a save file, a read at a time: whole or not at all, and
+// a cancel in the progress dialog stops it with the target as it was.
+struct TStreamedReadings {
+    TAppliedReadings applied;
+    bool cancelled = false;
+    QString writeFailure;  // why the target could not be written, when it could not
+};
+
+TStreamedReadings StreamReadings(int readings, const QString& target, const TFitCoefficients& store,
+                                 TProgress& progress) {
+    TStreamedReadings result;
+    if (!IsReplaceableFile(QFile::encodeName(target).toStdString())) {
+        result.writeFailure = QStringLiteral("это не обычный файл");
+        return result;
+    }
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        result.writeFailure = file.errorString();
+        return result;
+    }
+    std::FILE* const out = ::fdopen(::dup(file.handle()), "wb");
+    if (out == nullptr) {
+        result.writeFailure = QString::fromUtf8(std::strerror(errno));
+        file.cancelWriting();
+        return result;
+    }
+    struct stat info = {};
+    const double size = ::fstat(readings, &info) == 0 && S_ISREG(info.st_mode) ? double(info.st_size) : 0;
+    double done = 0;
+    const TByteSource read = DescriptorSource(readings);
+    const TByteSource source = [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        if (!progress.Step(size > 0 ? std::min(done / size, 1.0) : 0.0)) {
+            result.cancelled = true;
+            return -1;
+        }
+        const std::ptrdiff_t got = read(buffer, capacity);
+        done += got > 0 ? double(got) : 0;
+        return got;
+    };
+    result.applied = ApplyToReadings(source, store, std::string_view(), out, nullptr);
+    const int savedErrno = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (result.cancelled || result.applied.outcome != TAppliedReadings::Done) {
+        if (result.applied.outcome == TAppliedReadings::WriteFailed) {
+            result.writeFailure = QString::fromUtf8(std::strerror(savedErrno != 0 ? savedErrno : EIO));
+        }
+        file.cancelWriting();
+        return result;
+    }
+    if (!closed || !file.commit()) {
+        result.writeFailure = closed ? file.errorString() : QString::fromUtf8(std::strerror(errno));
+        file.cancelWriting();
+    }
+    return result;
+}
+
+}  // namespace
+
+void TFormMain::itmReportClick() {
+    RunTableCommand([this](TCommandDialogs& ui) {
+        const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
+        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, ui);
+        if (!fit) {
+            return;
+        }
+        // Y at the window's X, as quorvel-fit --at gives it; no row for an X that is not a number.
+        std::optional<TEvaluation> at;
+        try {
+            const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), fit->store);
+            if (evaluation.state == TEvaluation::Evaluated) {
+                at = evaluation;
+            }
+        } catch (const EMathError&) {
+        }
+        const std::optional<QString> path = ChooseReportFile(this, dataFile_);
+        if (!path) {
+            return;
+        }
+        ui.SetBusy(true);
+        std::unique_ptr<TProgress> progress = ui.StartProgress(
+            QString::fromUtf8(kReportProgressText).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
+        const TReportInput input{dataFile_.toStdString(), &fit->result, &fit->store, at ? &*at : nullptr};
+        QString failure;
+        try {
+            WriteCalibrationReport(path->toStdString(), input,
+                                   [&progress](double done) { return progress->Step(done); });
+        } catch (const Exception& e) {
+            failure = Text(e.Message());
+        }
+        progress.reset();
+        ui.SetBusy(false);
+        if (!failure.isEmpty()) {
+            ui.ShowError(failure, QString::fromUtf8(kWriteCaption));
+        }
+    });
+}
+
+void TFormMain::itmApplyClick() {
+    RunTableCommand([this](TCommandDialogs& ui) {
+        const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
+        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, ui);
+        if (!fit) {
+            return;
+        }
+        // The readings, read as quorvel-fit reads them, a read at a time; an open failure asks as the
+        // table's read does.
+        QString readingsPath;
+        int readings = -1;
+        while (readings < 0) {
+            const std::optional<QString> chosen = ui.ChooseFileToRead();
+            if (!chosen) {
+                return;
+            }
+            readingsPath = *chosen;
+            readings = ::open(QFile::encodeName(readingsPath).constData(), O_RDONLY | O_CLOEXEC);
+            if (readings < 0 &&
+                ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) != TOpenFailureAnswer::Retry) {
+                return;
+            }
+        }
+        const std::unique_ptr<int, void (*)(int*)> closer(&readings, [](int* fd) { ::close(*fd); });
+        const std::optional<QString> target = ui.ChooseFileToWrite();
+        if (!target) {
+            return;
+        }
+        ui.SetBusy(true);
+        std::unique_ptr<TProgress> progress = ui.StartProgress(
+            QString::fromUtf8(kApplyProgressText).arg(QFileInfo(readingsPath).fileName()), TOnClose::Stop);
+        const TStreamedReadings streamed = StreamReadings(readings, *target, fit->store, *progress);
+        progress.reset();
+        ui.SetBusy(false);
+        const TAppliedReadings& applied = streamed.applied;
+        if (streamed.cancelled) {
+            return;
+        }
+        if (!streamed.writeFailure.isEmpty()) {
+            ui.ShowError(QString::fromUtf8(kWriteFailureText) + QStringLiteral("\n") +
+                             QDir::toNativeSeparators(*target) + QStringLiteral(": ") + streamed.writeFailure,
+                         QString::fromUtf8(kWriteCaption));
+            return;
+        }
+        if (applied.outcome == TAppliedReadings::ReadFailed) {
+            ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
+            return;
+        }
+        if (applied.outcome == TAppliedReadings::LineTooLong) {
+            ui.ShowError(QString::fromUtf8(kLineTooLongBoxText), QString::fromUtf8(kReadCaption));
+            return;
+        }
+
+        // What was converted: a line with a word gave a Y or was refused; an empty line is neither.
+        QString summary = QStringLiteral("Пересчитано показаний: %1.\nОтклонено строк: %2.")
+                              .arg(applied.converted)
+                              .arg(applied.refused);
+        if (applied.refused > 0) {
+            // A NUL would end the text in the box and hide why the reading was refused.
+            QString text = Text(applied.firstRefusedText);
+            text.replace(QChar(0), QStringLiteral("<NUL>"));
+            summary += QStringLiteral("\nПервая отклонённая строка %1: «%2».")
+                           .arg(applied.firstRefusedLine)
+                           .arg(text);
+        }
+        ui.Inform(summary);
+    });
+}
+
+}  // namespace quorvel
