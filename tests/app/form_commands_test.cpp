@@ -511,7 +511,9 @@ private slots:
         model_->SetRowCount(30);
         const QString results = panelResult_->text();
         const QStringList before = TableState(*model_);
-        for (const char* command : {"read", "paste", "write"}) {
+        const QString readings = dir.filePath("readings.txt");
+        QVERIFY(WriteFile(readings, Pairs(1500000, "\n", "\n")));  // about 20 MB, read 2 MiB a step
+        for (const char* command : {"read", "paste", "apply", "write"}) {
             TSlowWork slow;
             QString cancelText;
             WhenShown<QProgressDialog>([&](QProgressDialog* dialog) {
@@ -531,6 +533,16 @@ private slots:
                 QGuiApplication::clipboard()->setText(QString::fromLatin1(Pairs(200000, "\t", "\r\n")));
                 form_->itmTablPasteClick();
                 QCOMPARE(slow.label, QString("Вставка таблицы из буфера обмена…"));
+            } else if (which == "apply") {
+                ChooseInFileDialog(readings);
+                ChooseInFileDialog(old);
+                form_->itmApplyClick();
+                QCOMPARE(slow.label, QString("Пересчёт показаний «readings.txt»…"));
+                QFile file(old);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                QCOMPARE(file.readAll(), QByteArray("old 1\n"));
+                QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                         (QStringList{"big.txt", "old.txt", "readings.txt"}));
             } else {
                 FillWideRows(*model_, 46, 120045);  // about 20 MB
                 model_->SetRowCount(120047);
@@ -540,7 +552,8 @@ private slots:
                 QFile file(old);
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 QCOMPARE(file.readAll(), QByteArray("old 1\n"));
-                QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"big.txt", "old.txt"}));
+                QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                         (QStringList{"big.txt", "old.txt", "readings.txt"}));
                 QVERIFY2(boxes.Boxes().empty(), command);
                 continue;
             }
