@@ -376,7 +376,8 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     TFitCoefficients store;
     std::optional<TRecomputeResult> result;
     try {
-        result = Recompute(table, options.kind, store, options.json || options.report.has_value());
+        result = Recompute(table, options.kind, store, options.json || options.report.has_value(),
+                           options.chart.has_value() || options.report.has_value());
     } catch (const ESolveOverflow& e) {
         // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
         Print(err, e.Message() + "\n");

@@ -15,7 +15,7 @@
 namespace quorvel {
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty) {
+                           bool withUncertainty, bool withXOrder) {
     TRecomputeResult result;
     result.measured = ExtractPoints(table);
     const TPointTable& points = result.measured;
@@ -58,7 +58,9 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
                 highest = p.X;
             }
         }
-        result.measuredByX = StableOrderByX(points);
+        if (withXOrder) {
+            result.measuredByX = StableOrderByX(points);
+        }
         result.reached = rsPoints;
 
         result.curve = CurveSamples(lowest, highest, store);

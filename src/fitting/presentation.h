@@ -49,7 +49,7 @@ struct TRecomputeResult {
     // when they add the point, which keeps a million text conversions out of the recompute's hot path.
     TPointTable measured;
     std::vector<TColor> colors;
-    std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order
+    std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order, when asked for
     std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
     // The exact standard uncertainties, when asked for and the solve succeeded.
     std::optional<TFitUncertainty> uncertainty;
@@ -59,9 +59,9 @@ struct TRecomputeResult {
 // cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
 // fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
 // the store only through the solve. The window does not show the uncertainties; a front end that does asks
-// for them.
+// for them. The points' X order (`measuredByX`) is found only with `withXOrder`: only a chart uses it.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty = false);
+                           bool withUncertainty = false, bool withXOrder = true);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;
