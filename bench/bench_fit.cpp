@@ -1,7 +1,9 @@
 // The recompute at table size: extraction, exact cubic solve, statistics and presentation.
 // Also writes the large files that quorvel-fit is timed on:
-//   bench_fit --make-data FILE [LINES]       (default 1000000 lines "Y X", about 20 MB)
-//   bench_fit --make-readings FILE [LINES]   (the same rows' readings X alone, for --apply)
+//   bench_fit --make-data FILE [LINES [SHAPE]]      (default 1000000 lines "Y X", about 20 MB)
+//   bench_fit --make-readings FILE [LINES [SHAPE]]  (the same rows' readings X alone, for --apply)
+// SHAPE: "sorted" (the default: X ascending, few digits), "random" (X uniform in 0 … 100 in random order,
+// Y a cubic of X plus noise, both with 7 decimals) or "offset" (the same near X = 101 325 ± 50).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -93,7 +95,22 @@ void BM_RecomputeWithUncertainty(benchmark::State& state) {
 }
 BENCHMARK(BM_RecomputeWithUncertainty)->Arg(1000)->Arg(1000000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-int MakeData(const char* path, long lines, bool readingsOnly) {
+// Full-precision readings in random order, as a lab's logger writes them, around `centre`.
+void MakeScatteredRow(std::mt19937_64& rng, double centre, char* y, char* x) {
+    std::uniform_real_distribution<double> spread(-50.0, 50.0);
+    std::normal_distribution<double> noise(0.0, 0.01);
+    const double reading = centre + spread(rng);
+    const double u = reading - centre;
+    const double truth = 0.5 + 1.0001 * u + 2e-5 * u * u - 3e-8 * u * u * u + noise(rng);
+    std::snprintf(y, 32, "%.7f", truth);
+    std::snprintf(x, 32, "%.7f", reading);
+}
+
+int MakeData(const char* path, long lines, bool readingsOnly, const std::string& shape) {
+    if (shape != "sorted" && shape != "random" && shape != "offset") {
+        std::fprintf(stderr, "unknown shape '%s' (sorted, random or offset)\n", shape.c_str());
+        return 64;
+    }
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) {
         std::perror(path);
@@ -102,7 +119,11 @@ int MakeData(const char* path, long lines, bool readingsOnly) {
     std::mt19937_64 rng(42);
     char y[32], x[32];
     for (long k = 0; k < lines; ++k) {
-        MakeRow(rng, k, lines, y, x);
+        if (shape == "sorted") {
+            MakeRow(rng, k, lines, y, x);
+        } else {
+            MakeScatteredRow(rng, shape == "random" ? 50.0 : 101325.0, y, x);
+        }
         if (readingsOnly) {
             std::fprintf(f, "%s\n", x);
         } else {
@@ -117,7 +138,8 @@ int MakeData(const char* path, long lines, bool readingsOnly) {
 int main(int argc, char** argv) {
     const bool readings = argc >= 3 && std::strcmp(argv[1], "--make-readings") == 0;
     if (readings || (argc >= 3 && std::strcmp(argv[1], "--make-data") == 0)) {
-        return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000, readings);
+        return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000, readings,
+                        argc >= 5 ? argv[4] : "sorted");
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
