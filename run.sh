@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what building and running need (Debian 12), builds a Release build in build/ and starts
+# Installs what building and running need (Debian 13 or 12), builds a Release build in build/ and starts
 # Quorvel; arguments are passed on to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
