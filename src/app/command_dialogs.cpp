@@ -22,8 +22,7 @@ std::optional<QString> TCommandDialogs::ChooseFileToRead() {
         dialog.selectedFiles().constFirst().isEmpty()) {
         return std::nullopt;
     }
-    chosenToRead_ = dialog.selectedFiles().constFirst();
-    return chosenToRead_;
+    return dialog.selectedFiles().constFirst();
 }
 
 std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
@@ -37,7 +36,6 @@ std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
 }
 
 TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) {
-    ++failuresShown_;
     const TMessageBox box{QMessageBox::Warning,
                           caption,
                           QString::fromUtf8(kOpenFailureText),
@@ -55,7 +53,6 @@ TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) 
 }
 
 void TCommandDialogs::ShowError(const QString& text, const QString& caption) {
-    ++failuresShown_;
     ShowMessageBox(TMessageBox{QMessageBox::NoIcon, caption, text}, owner_);
 }
 
@@ -85,7 +82,6 @@ std::unique_ptr<TProgress> TCommandDialogs::StartProgress(const QString& text, T
 }
 
 void TCommandDialogs::Recompute() {
-    ++recomputes_;
     if (recompute_) {
         recompute_();
     }

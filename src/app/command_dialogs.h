@@ -26,16 +26,7 @@ public:
     std::unique_ptr<TProgress> StartProgress(const QString& text, TOnClose onClose) override;
     void Recompute() override;
 
-    // What the command did through these dialogs: the file last chosen to read, the boxes of failures
-    // shown, the recomputes run.
-    const QString& FileChosenToRead() const { return chosenToRead_; }
-    int FailuresShown() const { return failuresShown_; }
-    int Recomputes() const { return recomputes_; }
-
 private:
-    QString chosenToRead_;
-    int failuresShown_ = 0;
-    int recomputes_ = 0;
     QWidget* owner_;
     std::function<void()> recompute_;
     TWorkGate* gate_;

@@ -46,16 +46,17 @@ QString Text(const std::string& s) {
 }
 
 // The fit of the window's table and kind with a store of its own, as quorvel-fit makes it; nothing, with
-// the box shown, when there is no fit to use.
+// the box shown, when there is no fit to use. Only a report needs the uncertainties and the X order.
 struct TFreshFit {
     TFitCoefficients store;
     TRecomputeResult result;
 };
 
-std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind, TCommandUi& ui) {
+std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind, bool forReport,
+                                     TCommandUi& ui) {
     TFreshFit fit;
     // A bad cell throws here and reaches the standard box, as in the recompute.
-    fit.result = Recompute(table, kind, fit.store, true);
+    fit.result = Recompute(table, kind, fit.store, forReport, forReport);
     if (fit.result.tooFew) {
         ui.ShowError(QString::fromUtf8(kTooFewCaption), QString());
         return std::nullopt;
@@ -148,7 +149,7 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
 void TFormMain::itmReportClick() {
     RunTableCommand([this](TCommandDialogs& ui) {
         const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, ui);
+        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, true, ui);
         if (!fit) {
             return;
         }
@@ -187,7 +188,7 @@ void TFormMain::itmReportClick() {
 void TFormMain::itmApplyClick() {
     RunTableCommand([this](TCommandDialogs& ui) {
         const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, ui);
+        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, false, ui);
         if (!fit) {
             return;
         }

@@ -71,11 +71,10 @@ void TFormMain::WindowGone() {
 
 void TFormMain::itmReadClick() {
     RunTableCommand([this](TCommandDialogs& ui) {
-        RunReadCommand(*sgDataModel, ui);
-        // A read that came through without a failure gives the table its file; the recompute's own
-        // changes come after this.
-        if (ui.Recomputes() > 0 && ui.FailuresShown() == 0) {
-            dataFile_ = ui.FileChosenToRead();
+        // A whole read gives the table its file, after the read's own changes have parted it from the
+        // file it had.
+        if (const std::optional<QString> path = RunReadCommand(*sgDataModel, ui)) {
+            dataFile_ = *path;
         }
     });
 }

@@ -9,8 +9,6 @@
 #include <optional>
 #include <string>
 
-#include <optional>
-
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"

@@ -62,11 +62,11 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
     ui.Recompute();
 }
 
-void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
+std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui) {
     while (true) {
         const std::optional<QString> path = ui.ChooseFileToRead();
         if (!path) {
-            return;
+            return std::nullopt;
         }
         TBusy busy(ui);
         std::unique_ptr<TProgress> progress =
@@ -76,7 +76,7 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
             progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
             busy.End();
             ui.Recompute();
-            return;
+            return path;
         }
         progress.reset();
         busy.End();
@@ -85,27 +85,27 @@ void RunReadCommand(TTableAccess& table, TCommandUi& ui) {
                 if (ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) == TOpenFailureAnswer::Retry) {
                     continue;
                 }
-                return;
+                return std::nullopt;
             case TReadStatus::Ok:
             case TReadStatus::Cancelled:
-                return;
+                return std::nullopt;
             case TReadStatus::ReadError:
                 ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
                 break;
             case TReadStatus::BadData:
                 ui.ShowError(QString::fromUtf8(kBadDataText), QString());
-                return;
+                return std::nullopt;
             case TReadStatus::OutOfMemory:
                 // The table is as it was: nothing to recompute.
                 ui.ShowError(QString::fromUtf8(kReadOutOfMemoryText), QString::fromUtf8(kReadCaption));
-                return;
+                return std::nullopt;
             case TReadStatus::TooManyLines:
                 // The table is as it was: nothing to recompute.
                 ui.ShowError(QString::fromUtf8(kTooManyLinesText), QString::fromUtf8(kReadCaption));
-                return;
+                return std::nullopt;
         }
         ui.Recompute();
-        return;
+        return std::nullopt;
     }
 }
 

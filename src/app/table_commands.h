@@ -2,6 +2,8 @@
 // The table commands of the window, apart from the window: paste, read, write and clear.
 #include <QString>
 
+#include <optional>
+
 #include "fitting/messages.h"
 
 namespace quorvel {
@@ -31,8 +33,9 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
 // Asks for a file and reads it into the table, then recomputes. An open failure asks Abort, Retry or
 // Ignore; Retry shows the dialog again, the others end the command. A read error keeps the rows read,
 // says so and recomputes; a failed table write, or a file with more lines than a table holds, says so
-// and ends without the recompute. A cancel ends it with the table as it was.
-void RunReadCommand(TTableAccess& table, TCommandUi& ui);
+// and ends without the recompute. A cancel ends it with the table as it was. Returns the file's path
+// when the table now holds the whole file.
+std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
 // a failed write or replace says so, and the old file stays as it was; so does a cancel.
