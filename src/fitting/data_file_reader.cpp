@@ -112,21 +112,19 @@ TDataFileTable::TLineWords TDataFileTable::LineWords(int line) const {
 }
 
 std::string_view TDataFileTable::CellText(int col, int row) const {
-    if (row < 1 || row > LineCount() || col < 0 || col > 1) {
+    const TRowTexts texts = RowTexts(row);
+    return col == 0 ? texts.y : col == 1 ? texts.x : std::string_view();
+}
+
+ITableSource::TRowTexts TDataFileTable::RowTexts(int row) const {
+    if (row < 1 || row > LineCount()) {
         return {};
     }
-    const auto line = static_cast<std::size_t>(row - 1);
-    // Y is asked for before X of the same row: the blank found for one serves the other.
-    if (line != cachedLine_) {
-        cachedBlank_ = BlankOf(line);
-        cachedLine_ = line;
-    }
-    const TLineWords words = WordsAround(line, cachedBlank_);
-    return col == 0 ? words.y : words.x;
+    const TLineWords words = LineWords(row);
+    return {words.y, words.x};
 }
 
 void TDataFileTable::Clear() {
-    cachedLine_ = kNoLine;
     std::string().swap(words_);
     std::vector<std::size_t>().swap(starts_);
 }

@@ -41,10 +41,10 @@ class TDataFileTable : public ITableSource {
 public:
     int RowCount() const override { return LineCount() + 2; }
     std::string_view CellText(int col, int row) const override;
+    TRowTexts RowTexts(int row) const override;
 
     int LineCount() const { return static_cast<int>(starts_.size()); }
-    // Line k's (1 .. LineCount()) Y and X words. Unlike CellText it keeps no state, so that threads
-    // may read one table at once.
+    // Line k's (1 .. LineCount()) Y and X words.
     struct TLineWords {
         std::string_view y;
         std::string_view x;
@@ -63,9 +63,6 @@ private:
     // start: a line costs 9 bytes beside its words.
     std::string words_;
     std::vector<std::size_t> starts_;
-    static constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
-    mutable std::size_t cachedLine_ = kNoLine;  // the line whose blank was found last
-    mutable std::size_t cachedBlank_ = 0;
 };
 
 // Splits a data file's bytes into lines as they arrive, in pieces of any size.

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "fitting/two_parts.h"
@@ -54,14 +55,6 @@ inline void AddColumns(Column* c, const u64* v) {
     }
 }
 
-// c += a + b, the two pieces summed before the column is touched.
-template <int N>
-inline void AddColumns2(Column* c, const u64* a, const u64* b) {
-    for (int i = 0; i < N; ++i) {
-        c[i] += static_cast<Column>(a[i]) + b[i];
-    }
-}
-
 // c += v·2^bitOffset: one 64-bit piece into each column it covers.
 inline void AddShifted(Column* c, const u64* v, int n, long bitOffset) {
     c += bitOffset >> 6;
@@ -96,10 +89,10 @@ inline void Square(u64 v, u64 (&out)[2]) {
     out[1] = static_cast<u64>(p >> 64);
 }
 
-// The sums of the points whose U and V fit one limb each, in one block of columns at fixed places:
-// SU(m), m = 1 .. 2·Degree, takes m columns, WU(j), j = 0 .. Degree, takes j + 1, and VV two, when
-// kept; positive and negative parts apart. The places are constants, so the accumulation loop needs no
-// pointers.
+// The sums of points whose U = u·2^dx and V = v·2^dy share dx and dy, with u and v of one limb each, taken
+// without the powers of two: SU(m), m = 1 .. 2·Degree, takes m columns, WU(j), j = 0 .. Degree, takes
+// j + 1, and VV two, when kept; positive and negative parts apart. The places are constants, so the
+// accumulation loop needs no pointers, and the shifts are applied once, when the block is emptied.
 template <int Degree, bool Squares>
 struct TWholeSums {
     static constexpr int kMaxPower = 2 * Degree;
@@ -127,47 +120,6 @@ struct TWholeSums {
             MulFixed<J>(pw[J], v, prod);
             AddColumns<J + 1>(part[yNegative ^ ((J & 1) != 0 ? xNegative : 0)] + WuAt(J), prod);
             AddProducts<J + 1, Last>(pw, v, yNegative, xNegative);
-        }
-    }
-
-    template <int M, int Last>
-    void AddPowers2(const u64 (&pa)[7][8], const u64 (&pb)[7][8], int xNegative) {
-        if constexpr (M <= Last) {
-            AddColumns2<M>(part[(M & 1) != 0 ? xNegative : 0] + SuAt(M), pa[M], pb[M]);
-            AddPowers2<M + 1, Last>(pa, pb, xNegative);
-        }
-    }
-
-    template <int J, int Last>
-    void AddProducts2(const u64 (&pa)[7][8], u64 va, const u64 (&pb)[7][8], u64 vb, int yNegative,
-                      int xNegative) {
-        if constexpr (J <= Last) {
-            u64 prodA[8];
-            u64 prodB[8];
-            MulFixed<J>(pa[J], va, prodA);
-            MulFixed<J>(pb[J], vb, prodB);
-            AddColumns2<J + 1>(part[yNegative ^ ((J & 1) != 0 ? xNegative : 0)] + WuAt(J), prodA, prodB);
-            AddProducts2<J + 1, Last>(pa, va, pb, vb, yNegative, xNegative);
-        }
-    }
-
-    // Two points of the same signs.
-    void Add2(u64 ua, u64 va, u64 ub, u64 vb, int xNegative, int yNegative) {
-        u64 pa[7][8];
-        u64 pb[7][8];
-        pa[1][0] = ua;
-        pb[1][0] = ub;
-        Powers<2, kMaxPower>(pa, ua);
-        Powers<2, kMaxPower>(pb, ub);
-        AddPowers2<1, kMaxPower>(pa, pb, xNegative);
-        AddColumns2<1>(part[yNegative] + WuAt(0), &va, &vb);
-        AddProducts2<1, Degree>(pa, va, pb, vb, yNegative, xNegative);
-        if constexpr (Squares) {
-            u64 sa[2];
-            u64 sb[2];
-            Square(va, sa);
-            Square(vb, sb);
-            AddColumns2<2>(part[0] + kVvAt, sa, sb);
         }
     }
 
@@ -299,16 +251,17 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
     }
     s_ = sMin;
     t_ = tMin;
-    // U < 2^(xSpan + 53) and V < 2^(ySpan + 53); a one-limb U's powers take one limb per power.
+    // U < 2^(xSpan + 53) and V < 2^(ySpan + 53); a one-limb U's powers take one limb per power. A block's
+    // sums come in with up to two limbs of carries above them: room for those too.
     const long xBits = sMax - sMin + 53;
     const long yBits = tMax - tMin + 53;
     for (int m = 0; m <= 6; ++m) {
-        su_[m].Reset(m <= maxPower ? std::max(m * xBits, 64L * m) : 0);
+        su_[m].Reset(m <= maxPower ? std::max(m * xBits, 64L * m) + 128 : 0);
     }
     for (int j = 0; j <= 3; ++j) {
-        wu_[j].Reset(j <= degree ? std::max(j * xBits + yBits, 64L * (j + 1)) : 0);
+        wu_[j].Reset(j <= degree ? std::max(j * xBits + yBits, 64L * (j + 1)) + 128 : 0);
     }
-    vv_.Reset(squares ? std::max(2 * yBits, 128L) : 0);
+    vv_.Reset(squares ? std::max(2 * yBits, 128L) + 128 : 0);
 
     const auto accumulate = [this, &points](auto squaresTag) {
         constexpr bool kSquares = decltype(squaresTag)::value;
@@ -355,103 +308,88 @@ void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
     }
 }
 
+namespace {
+
+// Settles the carries of n columns into n + 2 limbs; returns the count without leading zero limbs.
+int SettleColumns(const Column* columns, int n, u64* limbs) {
+    Column carry = 0;
+    for (int i = 0; i < n; ++i) {
+        const Column sum = columns[i] + carry;
+        limbs[i] = static_cast<u64>(sum);
+        carry = sum >> 64;
+    }
+    limbs[n] = static_cast<u64>(carry);
+    limbs[n + 1] = static_cast<u64>(carry >> 64);
+    int used = n + 2;
+    while (used > 0 && limbs[used - 1] == 0) {
+        --used;
+    }
+    return used;
+}
+
+}  // namespace
+
 template <int Degree, bool Squares>
 void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint* end) {
     constexpr int kMaxPower = 2 * Degree;
-    using Whole = TWholeSums<Degree, Squares>;
-    Whole whole;
-    Column* su[7][2];
-    Column* wu[4][2];
-    for (int m = 0; m <= 6; ++m) {
-        su[m][0] = su_[m].Columns(false);
-        su[m][1] = su_[m].Columns(true);
-    }
-    for (int j = 0; j <= 3; ++j) {
-        wu[j][0] = wu_[j].Columns(false);
-        wu[j][1] = wu_[j].Columns(true);
-    }
-    u64 pw[7][8];  // mx^m, at most 384 bits
-    int pn[7];
-    u64 prod[8];
-    // A whole point waiting for a second one of the same signs.
-    bool pending = false;
-    u64 pendingU = 0, pendingV = 0;
-    int pendingX = 0, pendingY = 0;
+    using Block = TWholeSums<Degree, Squares>;
+    // Readings of one binade of X and one of Y share their shifts, and most tables have their points in
+    // a few such pairs: each pair gets a block, at a slot picked by the low bits of the shifts. A point
+    // whose slot holds another pair empties that block into the sums first.
+    constexpr int kSlotBits = 3;
+    constexpr long kSlotMask = (1 << kSlotBits) - 1;
+    struct TSlot {
+        long dx = -1;
+        long dy = -1;
+        Block block;
+    };
+    const std::unique_ptr<TSlot[]> slots(new TSlot[1 << (2 * kSlotBits)]);
+    const auto empty = [this](TSlot& slot) {
+        u64 limbs[Block::kColumns + 2];
+        for (int sign = 0; sign < 2; ++sign) {
+            const Column* part = slot.block.part[sign];
+            for (int m = 1; m <= kMaxPower; ++m) {
+                const int n = SettleColumns(part + Block::SuAt(m), m, limbs);
+                su_[m].Add(limbs, n, m * slot.dx, sign != 0);
+            }
+            for (int j = 0; j <= Degree; ++j) {
+                const int n = SettleColumns(part + Block::WuAt(j), j + 1, limbs);
+                wu_[j].Add(limbs, n, j * slot.dx + slot.dy, sign != 0);
+            }
+        }
+        if constexpr (Squares) {
+            const int n = SettleColumns(slot.block.part[0] + Block::kVvAt, 2, limbs);
+            vv_.Add(limbs, n, 2 * slot.dy, false);
+        }
+        slot.block = Block{};
+    };
     for (const TDataPoint* point = begin; point != end; ++point) {
-        const TDataPoint& p = *point;
-        TBinaryParts x = SplitDouble(p.X);
-        TBinaryParts y = SplitDouble(p.Y);
+        TBinaryParts x = SplitDouble(point->X);
+        TBinaryParts y = SplitDouble(point->Y);
         long dx = x.mantissa != 0 ? x.exponent - s_ : 0;
         long dy = y.mantissa != 0 ? y.exponent - t_ : 0;
-        // Where U (or V) fits one limb, it is used whole: its powers then need no shifting, which is
-        // the usual case for readings of similar magnitude.
-        if (dx != 0 && dx <= std::countl_zero(x.mantissa)) {
-            x.mantissa <<= dx;
-            dx = 0;
-        }
-        if (dy != 0 && dy <= std::countl_zero(y.mantissa)) {
-            y.mantissa <<= dy;
-            dy = 0;
-        }
-        const int xOdd = x.negative ? 1 : 0;
-        const int yNeg = y.negative ? 1 : 0;
-        if (dx == 0 && dy == 0) [[likely]] {
-            if (!pending) {
-                pending = true;
-                pendingU = x.mantissa;
-                pendingV = y.mantissa;
-                pendingX = xOdd;
-                pendingY = yNeg;
-            } else if (pendingX == xOdd && pendingY == yNeg) {
-                whole.Add2(pendingU, pendingV, x.mantissa, y.mantissa, xOdd, yNeg);
-                pending = false;
-            } else {
-                whole.Add(pendingU, pendingV, pendingX, pendingY);
-                pendingU = x.mantissa;
-                pendingV = y.mantissa;
-                pendingX = xOdd;
-                pendingY = yNeg;
+        // The mantissas shifted up as far as one limb allows: what remains of the shift then depends
+        // only on the binade.
+        const int zx = static_cast<int>(std::min<long>(dx, std::countl_zero(x.mantissa)));
+        const int zy = static_cast<int>(std::min<long>(dy, std::countl_zero(y.mantissa)));
+        x.mantissa <<= zx;
+        y.mantissa <<= zy;
+        dx -= zx;
+        dy -= zy;
+        TSlot& slot = slots[static_cast<std::size_t>(((dx & kSlotMask) << kSlotBits) | (dy & kSlotMask))];
+        if (slot.dx != dx || slot.dy != dy) [[unlikely]] {
+            if (slot.dx >= 0) {
+                empty(slot);
             }
-            continue;
+            slot.dx = dx;
+            slot.dy = dy;
         }
-        // U = mx·2^dx, V = my·2^dy: U^m = mx^m·2^(m·dx), U^j·V = mx^j·my·2^(j·dx + dy).
-        if (x.mantissa != 0) {
-            pw[1][0] = x.mantissa;
-            pn[1] = 1;
-            AddShifted(su[1][xOdd], pw[1], 1, dx);
-            for (int m = 2; m <= kMaxPower; ++m) {
-                pn[m] = MulLimb(pw[m - 1], pn[m - 1], x.mantissa, pw[m]);
-                AddShifted(su[m][(m & 1) != 0 ? xOdd : 0], pw[m], pn[m], m * dx);
-            }
-        }
-        if (y.mantissa != 0) {
-            AddShifted(wu[0][yNeg], &y.mantissa, 1, dy);
-            if constexpr (Squares) {
-                u64 sq[2];
-                Square(y.mantissa, sq);
-                vv_.Add(sq, 2, 2 * dy, false);
-            }
-            if (x.mantissa != 0) {
-                for (int j = 1; j <= Degree; ++j) {
-                    const int n = MulLimb(pw[j], pn[j], y.mantissa, prod);
-                    AddShifted(wu[j][yNeg ^ ((j & 1) != 0 ? xOdd : 0)], prod, n, j * dx + dy);
-                }
-            }
-        }
+        slot.block.Add(x.mantissa, y.mantissa, x.negative ? 1 : 0, y.negative ? 1 : 0);
     }
-    if (pending) {
-        whole.Add(pendingU, pendingV, pendingX, pendingY);
-    }
-    for (int sign = 0; sign < 2; ++sign) {
-        for (int m = 1; m <= kMaxPower; ++m) {
-            su_[m].AddColumns(whole.part[sign] + Whole::SuAt(m), m, sign != 0);
+    for (int i = 0; i < 1 << (2 * kSlotBits); ++i) {
+        if (slots[static_cast<std::size_t>(i)].dx >= 0) {
+            empty(slots[static_cast<std::size_t>(i)]);
         }
-        for (int j = 0; j <= Degree; ++j) {
-            wu_[j].AddColumns(whole.part[sign] + Whole::WuAt(j), j + 1, sign != 0);
-        }
-    }
-    if constexpr (Squares) {
-        vv_.AddColumns(whole.part[0] + Whole::kVvAt, 2, false);
     }
 }
 

@@ -45,11 +45,18 @@ inline constexpr int kMaxTableRows = 10'000'000;
 
 // Read-only view of the data table, so extraction never needs a widget.
 // Row 0 is the header row; data rows are 1 .. RowCount() - 1; column 0 is Y, column 1 is X.
+// Its const functions keep no state, so that a large table may be read by two threads at once.
 class ITableSource {
 public:
     virtual ~ITableSource() = default;
     virtual int RowCount() const = 0;
     virtual std::string_view CellText(int col, int row) const = 0;
+    // Both texts of a row, Y first; a source where the two share work gives them at once.
+    struct TRowTexts {
+        std::string_view y;
+        std::string_view x;
+    };
+    virtual TRowTexts RowTexts(int row) const { return {CellText(0, row), CellText(1, row)}; }
 };
 
 }  // namespace quorvel

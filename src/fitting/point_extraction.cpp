@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
@@ -34,20 +35,16 @@ double ParseUserNumber(std::string_view text, TTextState state) {
 
 namespace {
 
-// The rows that count, in order, with their Y and X texts: a row with an empty cell is skipped.
+// The rows from .. to - 1 that count, in order, with their Y and X texts: a row with an empty cell is
+// skipped.
 template <class F>
-void ForEachCountedRow(const ITableSource& table, F&& take) {
-    const int rows = table.RowCount();
-    for (int row = 1; row < rows; ++row) {
-        const std::string_view yText = table.CellText(0, row);
-        if (yText.empty()) {
+void ForEachCountedRow(const ITableSource& table, int from, int to, F&& take) {
+    for (int row = from; row < to; ++row) {
+        const ITableSource::TRowTexts texts = table.RowTexts(row);
+        if (texts.y.empty() || texts.x.empty()) {
             continue;
         }
-        const std::string_view xText = table.CellText(1, row);
-        if (xText.empty()) {
-            continue;
-        }
-        if (!take(row, yText, xText)) {
+        if (!take(row, texts.y, texts.x)) {
             return;
         }
     }
@@ -58,33 +55,47 @@ void ForEachCountedRow(const ITableSource& table, F&& take) {
 TPointTable ExtractPoints(const ITableSource& table) {
     TPointTable points;
     const int rows = table.RowCount();
-    if (rows > 1) {
-        ReserveLarge(points, static_cast<std::size_t>(rows - 1));
+    if (rows <= 1) {
+        return points;
     }
-    ForEachCountedRow(table, [&points](int, std::string_view yText, std::string_view xText) {
-        TDataPoint point;
-        point.Y = ParseUserNumber(yText);
-        point.X = ParseUserNumber(xText);
-        points.push_back(point);
-        return true;
+    // A large table is read in two halves at once (where the program allows a second core), the
+    // second half's points then following the first's; the first bad cell in row order is reported.
+    const auto dataRows = static_cast<std::size_t>(rows - 1);
+    ReserveLarge(points, dataRows);
+    TPointTable second;
+    InTwoParts(dataRows, [&](std::size_t from, std::size_t to, int part) {
+        TPointTable& into = part == 0 ? points : second;
+        if (part != 0) {
+            ReserveLarge(into, to - from);
+        }
+        ForEachCountedRow(table, static_cast<int>(from) + 1, static_cast<int>(to) + 1,
+                          [&into](int, std::string_view yText, std::string_view xText) {
+                              TDataPoint point;
+                              point.Y = ParseUserNumber(yText);
+                              point.X = ParseUserNumber(xText);
+                              into.push_back(point);
+                              return true;
+                          });
     });
+    points.insert(points.end(), second.begin(), second.end());
     return points;
 }
 
 TCellPlace UnreadableCell(const ITableSource& table) {
     TCellPlace place;
-    ForEachCountedRow(table, [&place](int row, std::string_view yText, std::string_view xText) {
-        int col = 0;
-        try {
-            (void)ParseUserNumber(yText);
-            col = 1;
-            (void)ParseUserNumber(xText);
-            return true;
-        } catch (const Exception&) {
-            place = {col, row};
-            return false;
-        }
-    });
+    ForEachCountedRow(table, 1, table.RowCount(),
+                      [&place](int row, std::string_view yText, std::string_view xText) {
+                          int col = 0;
+                          try {
+                              (void)ParseUserNumber(yText);
+                              col = 1;
+                              (void)ParseUserNumber(xText);
+                              return true;
+                          } catch (const Exception&) {
+                              place = {col, row};
+                              return false;
+                          }
+                      });
     return place;
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "table_fixture.h"
 
@@ -72,6 +75,48 @@ TEST(ExtractPoints, BadCellsRaiseTheConversionError) {
     EXPECT_EQ(ParseUserNumber("1.5e-", tsBeingTyped), 1.5);
     // A half-filled bad row is skipped without a parse.
     EXPECT_EQ(ConvertMessage(TTextTable{{"abc", ""}, {"1", "2"}}), "no error");
+}
+
+// A table large enough to be read in two halves: on two cores (quorvel-fit) the points of one core, in row
+// order across the middle, and the first bad cell in row order is the one reported.
+TEST(ExtractPoints, LargeTableReadInTwoHalves) {
+    TDecimalScope point(U'.');
+    class TLargeTable : public ITableSource {
+    public:
+        std::vector<std::pair<std::string, std::string>> rows;
+        int RowCount() const override { return static_cast<int>(rows.size()) + 1; }
+        std::string_view CellText(int col, int row) const override {
+            if (row < 1 || row > static_cast<int>(rows.size())) {
+                return {};
+            }
+            const auto& r = rows[static_cast<std::size_t>(row - 1)];
+            return col == 0 ? r.first : r.second;
+        }
+    } table;
+    std::vector<int> kept;  // the rows' numbers that are points
+    for (int i = 0; i < 70001; ++i) {
+        // Every 1000th row is half empty and skipped.
+        const bool skipped = i % 1000 == 7;
+        table.rows.emplace_back(std::to_string(i) + ".5", skipped ? "" : std::to_string(-i));
+        if (!skipped) {
+            kept.push_back(i);
+        }
+    }
+    for (const bool twoCores : {false, true}) {
+        AllowSecondCore(twoCores);
+        const TPointTable points = ExtractPoints(table);
+        ASSERT_EQ(points.size(), kept.size());
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            ASSERT_EQ(points[k].X, -kept[k]) << k;
+            ASSERT_EQ(points[k].Y, kept[k] + 0.5) << k;
+        }
+        auto faulty = table;
+        faulty.rows[60000].first = "second";
+        EXPECT_EQ(ConvertMessage(faulty), "'second' is not a valid floating point value");
+        faulty.rows[20000].second = "first";
+        EXPECT_EQ(ConvertMessage(faulty), "'first' is not a valid floating point value");
+    }
+    AllowSecondCore(false);
 }
 
 // The window names the cell that stopped the extraction: the same rows, Y before X.
