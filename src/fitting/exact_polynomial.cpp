@@ -309,4 +309,144 @@ double TExactPolynomial::DeviationAt(double x, double y) const {
     return out;
 }
 
+namespace {
+
+// Two doubles side by side (SSE2, which every x86-64 has; elsewhere the compiler splits them), so that
+// two points go through the double-double steps at once.
+typedef double TLanes __attribute__((vector_size(16)));
+typedef std::int64_t TLaneBits __attribute__((vector_size(16)));
+
+struct TLanePair {
+    TLanes hi;
+    TLanes lo;
+};
+
+inline TLanes Abs(TLanes v) {
+    return reinterpret_cast<TLanes>(reinterpret_cast<TLaneBits>(v) & 0x7FFFFFFFFFFFFFFF);
+}
+inline TLanes Select(TLaneBits mask, TLanes yes, TLanes no) {
+    return reinterpret_cast<TLanes>((reinterpret_cast<TLaneBits>(yes) & mask) |
+                                    (reinterpret_cast<TLaneBits>(no) & ~mask));
+}
+// The operations above, lane by lane, in the same order, so that each lane's result is bit for bit
+// the scalar one.
+inline TLanePair TwoSum(TLanes a, TLanes b) {
+    const TLanes s = a + b;
+    const TLanes bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+inline TLanePair FastTwoSum(TLanes a, TLanes b) {
+    const TLanes s = a + b;
+    return {s, b - (s - a)};
+}
+inline TLanePair Split(TLanes a) {
+    const TLanes t = 134217729.0 * a;
+    const TLanes hi = t - (t - a);
+    return {hi, a - hi};
+}
+inline TLanePair TwoProduct(TLanes a, TLanes b) {
+    const TLanes p = a * b;
+    const TLanePair x = Split(a);
+    const TLanePair y = Split(b);
+    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+}
+inline TLanePair Add(TLanePair x, TLanePair y) {
+    const TLanePair s = TwoSum(x.hi, y.hi);
+    return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
+}
+inline TLanePair Mul(TLanePair x, TLanePair y) {
+    const TLanePair c = TwoProduct(x.hi, y.hi);
+    return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
+}
+// Lanes where RoundedIfCertain would give r.hi.
+inline TLaneBits CertainLanes(TLanePair r, TLanes bound) {
+    const TLanes magnitude = Abs(r.hi);
+    const TLaneBits bits = reinterpret_cast<TLaneBits>(magnitude);
+    const TLanes outward = reinterpret_cast<TLanes>(bits + 1) - magnitude;
+    // Below 0 the neighbour's bits would be a NaN, which the comparisons must not meet (the window may
+    // trap invalid operations): such a lane, never certain, takes 0 instead.
+    const TLanes inward = magnitude - reinterpret_cast<TLanes>(bits - 1 - (bits == 0));
+    const TLaneBits out = ~((r.lo >= 0) ^ (r.hi > 0));
+    const TLanes toward = Select(out, outward, inward) * 0.5;
+    const TLanes away = Select(out, inward, outward) * 0.5;
+    return (magnitude != 0) & (2 * bound < toward - Abs(r.lo)) & (bound < away);
+}
+
+}  // namespace
+
+template <int Degree>
+void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const {
+    // The steps of Approximate and DeviationAt, two points at a time with the degree fixed; a point
+    // they leave open goes the whole way.
+    TLanePair b[Degree + 1];
+    TLanes magnitude[Degree + 1];
+    for (int j = 0; j <= Degree; ++j) {
+        const TDouble2& c = b_[static_cast<std::size_t>(j)];
+        b[j] = {TLanes{c.hi, c.hi}, TLanes{c.lo, c.lo}};
+        magnitude[j] = TLanes{std::fabs(c.hi), std::fabs(c.hi)};
+    }
+    const TLanes centre = {-centre_, -centre_};
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        // Values out of range never enter the lanes, so that nothing overflows there.
+        if (!(std::fabs(points[i].X) < kFastRange && std::fabs(points[i + 1].X) < kFastRange &&
+              std::fabs(points[i].Y) < kFastRange && std::fabs(points[i + 1].Y) < kFastRange)) [[unlikely]] {
+            out[i] = DeviationAt(points[i].X, points[i].Y);
+            out[i + 1] = DeviationAt(points[i + 1].X, points[i + 1].Y);
+            continue;
+        }
+        const TLanes x = {points[i].X, points[i + 1].X};
+        const TLanes y = {points[i].Y, points[i + 1].Y};
+        const TLanePair h = TwoSum(x, centre);
+        const TLanes ah = Abs(h.hi);
+        TLanes scale = magnitude[Degree];
+        for (int j = Degree - 1; j >= 0; --j) {
+            scale = scale * ah + magnitude[j];
+        }
+        TLanePair r;
+        if constexpr (Degree == 3) {
+            r = Add(Add(b[0], Mul(b[1], h)), Mul(Mul(h, h), Add(b[2], Mul(b[3], h))));
+        } else {
+            r = b[Degree];
+            for (int j = Degree - 1; j >= 0; --j) {
+                r = Add(Mul(r, h), b[j]);
+            }
+        }
+        const TLanes bound = scale * 0x1.0001p-96 + 0x1p-1000 + 0x1p-100 * (Abs(y) + 2 * Abs(r.hi));
+        const TLanePair sum = TwoSum(y, -r.hi);
+        const TLanePair d = TwoSum(sum.hi, sum.lo - r.lo);
+        const TLaneBits fast = (scale < kFastRange) & CertainLanes(d, bound);
+        for (int lane = 0; lane < 2; ++lane) {
+            out[i + static_cast<std::size_t>(lane)] =
+                fast[lane] != 0 ? d.hi[lane]
+                                : DeviationAt(points[i + static_cast<std::size_t>(lane)].X,
+                                              points[i + static_cast<std::size_t>(lane)].Y);
+        }
+    }
+    for (; i < count; ++i) {
+        out[i] = DeviationAt(points[i].X, points[i].Y);
+    }
+}
+
+void TExactPolynomial::DeviationsAt(const TDataPoint* points, std::size_t count, double* out) const {
+    if (expanded_) {
+        switch (degree_) {
+            case 1:
+                ExpandedDeviations<1>(points, count, out);
+                return;
+            case 2:
+                ExpandedDeviations<2>(points, count, out);
+                return;
+            case 3:
+                ExpandedDeviations<3>(points, count, out);
+                return;
+            default:
+                break;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] = DeviationAt(points[i].X, points[i].Y);
+    }
+}
+
 }  // namespace quorvel

@@ -7,10 +7,12 @@
 #include <gmpxx.h>
 
 #include <array>
+#include <cstddef>
 
 namespace quorvel {
 
 struct TFitCoefficients;
+struct TDataPoint;
 
 class TExactPolynomial {
 public:
@@ -33,6 +35,9 @@ public:
     // The double nearest to y − P(x), exactly 0 for a point on the curve. Throws EOverflow beyond the
     // double range.
     double DeviationAt(double x, double y) const;
+    // out[i] := DeviationAt(points[i].X, points[i].Y) for i < count, the usual case without a call per
+    // point.
+    void DeviationsAt(const TDataPoint* points, std::size_t count, double* out) const;
 
 private:
     struct TDouble2 {
@@ -41,6 +46,8 @@ private:
     };
     void Expand();
     bool Approximate(double x, TDouble2& value, double& bound) const;
+    template <int Degree>
+    void ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const;
     // P(x) = num/D·2^exp exactly.
     void ExactAt(double x, mpz_class& num, long& exp) const;
 

@@ -98,7 +98,15 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     d.resize(points.size());
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.
+    const TExactPolynomial* exact = ExactFit(c);
     InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int) {
+        if (exact != nullptr) {
+            exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
+            for (std::size_t i = from; i < to; ++i) {
+                d[i] = std::fabs(d[i]);
+            }
+            return;
+        }
         for (std::size_t i = from; i < to; ++i) {
             d[i] = std::fabs(Deviation(points[i], c));
         }

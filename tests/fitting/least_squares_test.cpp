@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "exact_reference.h"
@@ -190,6 +192,50 @@ TEST(EvalPolynomial, FarFromZeroGivesTheExactFit) {
         EXPECT_EQ(s.maxError, row.maxError);
         // The running sum of the squares is rounded at each step: a few units in the last place.
         EXPECT_NEAR(s.sigma, row.sigma, 4e-16 * row.sigma);
+    }
+}
+
+// Every deviation behind the statistics is |y − P(x)| of the exact fit, rounded once: readings in random
+// order near 50 and near an offset, an odd count (the last point alone), and points on the curve, whose
+// deviations are exactly 0 and take the exact way.
+TEST(ComputeStatistics, EachDeviationIsTheExactFitsRounded) {
+    std::mt19937_64 rng(90210);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const struct {
+        const char* name;
+        double x0;
+        double span;
+        double noise;
+    } shapes[] = {
+        {"near 50", 0, 100, 0.01}, {"near an offset", 101325 - 50, 100, 0.01}, {"on the curve", 2, 10, 0}};
+    for (const auto& shape : shapes) {
+        for (int degree = 1; degree <= 3; ++degree) {
+            SCOPED_TRACE(std::string(shape.name) + ", degree " + std::to_string(degree));
+            TPointTable points;
+            for (int i = 0; i < 301; ++i) {
+                const double x = shape.noise == 0 ? shape.x0 + i : shape.x0 + shape.span * unit(rng);
+                const double t = x - shape.x0;
+                points.push_back({x, 0.5 * t - 3e-3 * t * t * (degree > 1) + 1e-5 * t * t * t * (degree > 2) +
+                                         shape.noise * (unit(rng) - 0.5)});
+            }
+            TFitCoefficients store;
+            ASSERT_TRUE(SolveLeastSquares(static_cast<TFunctionKind>(degree), points, store));
+            const auto exact = ExactLeastSquares(points, degree);
+            ASSERT_TRUE(exact.has_value());
+            std::vector<double> deviations;
+            ComputeStatistics(points, store, &deviations);
+            ASSERT_EQ(deviations.size(), points.size());
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                mpq_class fitted = 0;
+                mpq_class power = 1;
+                for (int k = 0; k <= degree; ++k) {
+                    fitted += (*exact)[static_cast<std::size_t>(k)] * power;
+                    power *= testing::Exact(points[i].X);
+                }
+                ASSERT_TRUE(IsNearestDouble(abs(testing::Exact(points[i].Y) - fitted), deviations[i]))
+                    << "point " << i << ": " << deviations[i];
+            }
+        }
     }
 }
 
