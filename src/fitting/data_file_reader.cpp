@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -33,6 +35,34 @@ constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 
 inline unsigned char ClassOf(char c) {
     return kClasses[static_cast<unsigned char>(c)];
+}
+
+// The first byte from p on (before end) that is not part of a word: every such byte is below 0x21, so
+// eight bytes at a time are tried for one, and only a candidate is looked up.
+inline const char* WordEnd(const char* p, const char* const end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            w = __builtin_bswap64(w);
+        }
+        // The lowest byte below 0x21 sets its high bit here (higher bytes may be flagged falsely).
+        const std::uint64_t below = (w - kOnes * 0x21) & ~w & (kOnes * 0x80);
+        if (below == 0) {
+            p += 8;
+            continue;
+        }
+        p += std::countr_zero(below) / 8;
+        if (ClassOf(*p) != bcWord) {
+            return p;
+        }
+        ++p;  // a control character that words may hold
+    }
+    while (p < end && ClassOf(*p) == bcWord) {
+        ++p;
+    }
+    return p;
 }
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
@@ -92,11 +122,9 @@ TByteSource DescriptorSource(int fd) {
 }
 
 std::size_t TDataFileTable::BlankOf(std::size_t line) const {
-    const char* blank = words_.data() + starts_[line];
-    while (*blank != ' ') {
-        ++blank;
-    }
-    return static_cast<std::size_t>(blank - words_.data());
+    // The Y word holds no blank and is followed by the line's one blank.
+    return static_cast<std::size_t>(WordEnd(words_.data() + starts_[line], words_.data() + words_.size()) -
+                                    words_.data());
 }
 
 TDataFileTable::TLineWords TDataFileTable::WordsAround(std::size_t line, std::size_t blank) const {
@@ -192,12 +220,12 @@ void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
         return q;
     };
     const char* const yBegin = skip(p, bcBlank);
-    const char* const yEnd = skip(yBegin, bcWord);
+    const char* const yEnd = WordEnd(yBegin, lf);
     const char* xBegin = yEnd;
     const char* xEnd = yEnd;
     if (yEnd < lf && ClassOf(*yEnd) == bcBlank) {
         xBegin = skip(yEnd, bcBlank);
-        xEnd = skip(xBegin, bcWord);
+        xEnd = WordEnd(xBegin, lf);
     }
     std::string& words = table_.words_;
     table_.starts_.push_back(words.size());

@@ -83,6 +83,15 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
         {"a word across the old 126-character cut stays whole",
          std::string(124, ' ') + "1234 5\n",
          {{"1234", "5"}}},
+        {"control characters are word characters, also eight bytes on",
+         "12345678\x01"
+         "9 \x1f"
+         "abcdefgh\x7f\t1\n\x02\x03 12345678\v9\n",
+         {{"12345678\x01"
+           "9",
+           "\x1f"
+           "abcdefgh\x7f"},
+          {"\x02\x03", "12345678"}}},
         {"a NUL ends the line's text", std::string("1 2\0 3\n4", 8), {{"1", "2"}, {"4", ""}}},
         {"a NUL right after Y", std::string("1\0 3\n", 5), {{"1", ""}}},
         {"a NUL first", std::string("\0 1 2\n3 4", 9), {{"", ""}, {"3", "4"}}},
