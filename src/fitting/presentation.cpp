@@ -15,7 +15,7 @@
 namespace quorvel {
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty, bool withXOrder) {
+                           bool withUncertainty, bool forChart) {
     TRecomputeResult result;
     result.measured = ExtractPoints(table);
     const TPointTable& points = result.measured;
@@ -44,13 +44,10 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
 
-        ReserveLarge(result.colors, points.size());
-        result.colors.resize(points.size());
         double lowest = 0;
         double highest = 0;
         for (std::size_t i = 0; i < points.size(); ++i) {
             const TDataPoint& p = points[i];
-            result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
             if (i == 0 || p.X < lowest) {
                 lowest = p.X;
             }
@@ -58,7 +55,12 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
                 highest = p.X;
             }
         }
-        if (withXOrder) {
+        if (forChart) {
+            ReserveLarge(result.colors, points.size());
+            result.colors.resize(points.size());
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
+            }
             result.measuredByX = StableOrderByX(points);
         }
         result.reached = rsPoints;

@@ -45,8 +45,9 @@ struct TRecomputeResult {
     std::string maxErrText;                    // lblMaxErr
     TFitStatistics statistics;
     // Series1, in table order: the points read from the table, and (once the points stage is reached)
-    // their deviation colours and X order. Each point's label is NumberToText(x); consumers make it
-    // when they add the point, which keeps a million text conversions out of the recompute's hot path.
+    // their deviation colours and X order (for a chart). Each point's label is NumberToText(x); consumers
+    // make it when they add the point, which keeps a million text conversions out of the recompute's hot
+    // path.
     TPointTable measured;
     std::vector<TColor> colors;
     std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order, when asked for
@@ -59,9 +60,10 @@ struct TRecomputeResult {
 // cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
 // fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
 // the store only through the solve. The window does not show the uncertainties; a front end that does asks
-// for them. The points' X order (`measuredByX`) is found only with `withXOrder`: only a chart uses it.
+// for them. The points' colours and their X order (`colors`, `measuredByX`) are found only `forChart`: only
+// a chart uses them.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty = false, bool withXOrder = true);
+                           bool withUncertainty = false, bool forChart = true);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;
