@@ -45,8 +45,9 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
                 change.TakeBack();
                 return {TReadStatus::Cancelled, 0};
             }
-            table.SetCell(0, row, std::string(file.CellText(0, row)));
-            table.SetCell(1, row, std::string(file.CellText(1, row)));
+            const TDataFileTable::TLineWords words = file.LineWords(row);
+            table.SetCell(0, row, std::string(words.y));
+            table.SetCell(1, row, std::string(words.x));
             ++good;
         }
     } catch (const std::bad_alloc&) {
