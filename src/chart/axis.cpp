@@ -473,9 +473,16 @@ void TCustomChartAxis::DrawPointLabels() {
         if (owner == nullptr) {
             continue;
         }
-        std::string text = style ? owner->MarkText(i) : owner->PointLabel(i);
-        if (chart_->OnGetAxisLabel && !chart_->AxisLabelHookSuspended) {
-            chart_->OnGetAxisLabel(*this, owner, i, text);
+        // Where no hook hears of each label, a label is made only where it could be drawn: a point inside
+        // the span of the label drawn last never fits (whatever its own width), and a million points
+        // give only a few hundred labels.
+        const bool hooked = style || (chart_->OnGetAxisLabel && !chart_->AxisLabelHookSuspended);
+        std::string text;
+        if (hooked) {
+            text = style ? owner->MarkText(i) : owner->PointLabel(i);
+            if (chart_->OnGetAxisLabel && !chart_->AxisLabelHookSuspended) {
+                chart_->OnGetAxisLabel(*this, owner, i, text);
+            }
         }
         const double value = horizontal_ ? owner->XValues().ValueAt(i) : owner->YValues().ValueAt(i);
         if (value < RangeMin || value > RangeMax) {
@@ -487,6 +494,13 @@ void TCustomChartAxis::DrawPointLabels() {
         }
         if (!labels_) {
             continue;
+        }
+        if (!hooked) {
+            if (labelsSeparation_ > 0 && hasLastLabel_ && p > lastLabelPos_ - lastLabelHalf_ &&
+                p < lastLabelPos_ + lastLabelHalf_) {
+                continue;
+            }
+            text = owner->PointLabel(i);
         }
         c.SetFont(labelsFont_);
         const int extent = horizontal_ ? c.TextWidth(text) : LineHeight() * LineCount(text);

@@ -49,6 +49,8 @@ std::unique_ptr<TChart> CreateFormChart() {
     s1->Marks().SetArrowLength(8);
     s1->Marks().SetVisible(false);
     s1->PercentFormat = "##0.##,%";
+    // Each measured point is labelled with its X, as the table shows it.
+    s1->LabelOfX = [](double x) { return NumberToText(x); };
     chart->AddSeries(std::move(s1));
 
     auto s2 = std::make_unique<TFastLineSeries>();
@@ -99,7 +101,7 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         for (const int index : result.measuredByX) {
             const auto i = static_cast<std::size_t>(index);
             const TDataPoint& p = result.measured[i];
-            s.Series1->AddPoint(p.X, p.Y, NumberToText(p.X), result.colors[i]);
+            s.Series1->AddPoint(p.X, p.Y, {}, result.colors[i]);
         }
     }
     if (result.reached >= rsCurve) {

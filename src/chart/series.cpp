@@ -87,11 +87,15 @@ TColor TChartSeries::PointColor(int index) const {
 
 bool TChartSeries::HasLabelAt(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < labels_.size() &&
-           labels_[static_cast<std::size_t>(index)] != 0;
+           (labels_[static_cast<std::size_t>(index)] != 0 || LabelOfX);
 }
 
 std::string TChartSeries::PointLabel(int index) const {
-    return HasLabelAt(index) ? labelTexts_[labels_[static_cast<std::size_t>(index)] - 1] : std::string();
+    if (!HasLabelAt(index)) {
+        return {};
+    }
+    const std::uint32_t stored = labels_[static_cast<std::size_t>(index)];
+    return stored != 0 ? labelTexts_[stored - 1] : LabelOfX(xValues_.ValueAt(index));
 }
 
 void TChartSeries::RequestRepaint() {

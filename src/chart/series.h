@@ -54,8 +54,11 @@ public:
     std::string PointLabel(int index) const;
     // Length of the label list.
     int LabelCount() const { return static_cast<int>(labels_.size()); }
-    // Whether a label text is stored for point index.
+    // Whether point index has a label: a stored text, or one made from its X.
     bool HasLabelAt(int index) const;
+    // When set, a point stored without a label text is labelled labelOfX(its X), made only when asked
+    // for: a million points then need no million texts.
+    std::function<std::string(double)> LabelOfX;
     // Invalidates the owning chart, if any.
     void RequestRepaint();
     void NotifyDependents(TValueEvent event, int index);

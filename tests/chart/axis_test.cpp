@@ -258,6 +258,35 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
         }
     }
     EXPECT_EQ(ticks, 2);
+
+    // Labels made from X for many crowded points: the same labels as when a hook hears of every point,
+    // and those inside a drawn label's span are not made.
+    series.Series1->ClearPoints();
+    int made = 0;
+    series.Series1->LabelOfX = [&made](double x) {
+        ++made;
+        return std::to_string(static_cast<int>(x * 1000)) + "0000";
+    };
+    for (int i = 0; i <= 10000; ++i) {
+        series.Series1->AddPoint(i / 1000.0, i % 7);
+    }
+    const auto drawnLabels = [this] {
+        canvas.Clear();
+        Render();
+        std::vector<std::string> texts;
+        for (const Record* r : canvas.Find(Op::Text)) {
+            if ((r->align & taHorizontalMask) == taCenter) {
+                texts.push_back(r->text);
+            }
+        }
+        return texts;
+    };
+    const std::vector<std::string> lazily = drawnLabels();
+    EXPECT_LT(made, 10001);
+    ASSERT_GT(lazily.size(), 3u);
+    EXPECT_EQ(lazily.front(), "00000");
+    chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string&) {};
+    EXPECT_EQ(drawnLabels(), lazily);
 }
 
 TEST_F(AxisDrawing, AxisLabelHookReplacesTexts) {
