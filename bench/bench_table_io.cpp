@@ -186,6 +186,20 @@ void BM_ReadMillionLineFileIntoWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMillionLineFileIntoWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The same for a data file of one's own, named by QUORVEL_BENCH_DATA: for example readings in random
+// order with full precision, `bench_fit --make-data FILE 1000000 random`.
+void BM_ReadGivenFileIntoWindow(benchmark::State& state, const QString& path) {
+    QFile file(path);
+    int lines = 0;
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd()) {
+            file.readLine();
+            ++lines;
+        }
+    }
+    TimeWindowCommand(state, path, lines + 2, RunReadCommand);
+}
+
 constexpr int kPasteRows = 100000;
 
 // 10^5 rows of two numbers as a spreadsheet copies them: about 1.3 MB.
@@ -235,6 +249,11 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    if (const QString given = qEnvironmentVariable("QUORVEL_BENCH_DATA"); !given.isEmpty()) {
+        benchmark::RegisterBenchmark("BM_ReadGivenFileIntoWindow", quorvel::BM_ReadGivenFileIntoWindow, given)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
