@@ -13,33 +13,29 @@ std::string_view TGridModel::CellText(int col, int row) const {
     if (col < 0 || col >= kColumns || row < 0) {
         return {};
     }
-    const auto& column = cells_[static_cast<size_t>(col)];
+    const TTextColumn& column = cells_[static_cast<size_t>(col)];
     if (static_cast<size_t>(row) >= column.size()) {
         return {};
     }
-    return column[static_cast<size_t>(row)];
+    return column.Text(static_cast<size_t>(row));
 }
 
 void TGridModel::SetCellText(int col, int row, std::string text) {
     if (col < 0 || col >= kColumns || row < 0) {
         return;
     }
-    auto& column = cells_[static_cast<size_t>(col)];
+    TTextColumn& column = cells_[static_cast<size_t>(col)];
     if (static_cast<size_t>(row) >= column.size()) {
         if (text.empty()) {
             return;  // never written reads as empty anyway
         }
         column.resize(static_cast<size_t>(row) + 1);
     }
-    std::string& cell = column[static_cast<size_t>(row)];
     if (undo_.open && static_cast<size_t>(row) < undo_.stored[static_cast<size_t>(col)]) {
-        // Room first: once the old text is moved out, nothing may throw before it is kept.
-        if (undo_.saved.size() == undo_.saved.capacity()) {
-            undo_.saved.reserve(std::max<size_t>(64, 2 * undo_.saved.size()));
-        }
-        undo_.saved.push_back({col, row, std::move(cell)});
+        undo_.saved.push_back({col, row, column.Entry(static_cast<size_t>(row))});
     }
-    cell = std::move(text);
+    // Should there be no room for the text, the cell keeps its old one (and its saved entry is that).
+    column.SetText(static_cast<size_t>(row), text);
     if (bulkDepth_ > 0) {
         return;
     }
@@ -89,6 +85,7 @@ void TGridModel::BeginChange() {
     for (size_t col = 0; col < cells_.size(); ++col) {
         undo_.stored[col] = cells_[col].size();
         undo_.capacity[col] = cells_[col].capacity();
+        cells_[col].Hold(true);
     }
     undo_.saved.clear();
 }
@@ -99,15 +96,21 @@ void TGridModel::EndChange(bool keep) {
     }
     undo_.open = false;
     if (!keep) {
-        // Latest first, so that a cell written twice ends with the text it had before the change.
-        for (auto it = undo_.saved.rbegin(); it != undo_.saved.rend(); ++it) {
-            cells_[static_cast<size_t>(it->col)][static_cast<size_t>(it->row)] = std::move(it->text);
-        }
         for (size_t col = 0; col < cells_.size(); ++col) {
-            auto& column = cells_[col];
-            if (column.size() > undo_.stored[col]) {
-                column.resize(undo_.stored[col]);
-            }
+            cells_[col].resize(undo_.stored[col]);
+        }
+        // Latest first, so that a cell written twice ends with the text it had before the change; the
+        // held columns still have every old text, so nothing here needs room.
+        for (auto it = undo_.saved.rbegin(); it != undo_.saved.rend(); ++it) {
+            cells_[static_cast<size_t>(it->col)].SetEntry(static_cast<size_t>(it->row), it->entry);
+        }
+    }
+    for (TTextColumn& column : cells_) {
+        column.Hold(false);
+    }
+    if (!keep) {
+        for (size_t col = 0; col < cells_.size(); ++col) {
+            TTextColumn& column = cells_[col];
             // The room a big read or paste took is given back, not kept for a table that no longer
             // needs it; a shrink is only a request, and a failing one changes no text.
             if (column.capacity() > undo_.capacity[col]) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/table_access.h"
+#include "app/text_column.h"
 #include "fitting/fit_types.h"
 
 namespace quorvel {
@@ -53,14 +54,15 @@ private:
 
     int rowCount_;
     int bulkDepth_ = 0;
-    std::array<std::vector<std::string>, kColumns> cells_;
+    std::array<TTextColumn, kColumns> cells_;
 
-    // What an open change replaced: the texts of cells stored before it, in the order written, and
-    // the sizes to cut the columns back to. Cells beyond those sizes need no copy.
+    // What an open change replaced: the texts of cells stored before it, in the order written (as the
+    // columns' entries, whose bytes the columns hold until the change ends), and the sizes to cut the
+    // columns back to. Cells beyond those sizes need no copy.
     struct TSavedCell {
         int col;
         int row;
-        std::string text;
+        std::uint64_t entry;
     };
     struct TUndo {
         bool open = false;
