@@ -1,6 +1,8 @@
 #include "chart/custom_series.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "chart/axis_panel.h"
 
@@ -9,6 +11,13 @@ namespace quorvel {
 namespace {
 
 constexpr int kPixelLimit = 32766;
+// Markers are merged from this many visible points on, over at most this many pixel positions.
+constexpr std::size_t kMergeFrom = 4096;
+constexpr std::size_t kMergeCells = std::size_t{1} << 24;
+
+bool OnScreen(TPoint p) {
+    return p.X >= -kPixelLimit && p.X <= kPixelLimit && p.Y >= -kPixelLimit && p.Y <= kPixelLimit;
+}
 
 }  // namespace
 
@@ -24,20 +33,53 @@ TSeriesMargins TCustomSeries::SeriesMargins() const {
 }
 
 void TCustomSeries::DrawAllPoints() {
-    TChartCanvas3D& c = ChartCanvas();
-    for (int i = FirstVisible; i <= LastVisible && i >= 0; ++i) {
-        const int x = CalcXPos(i);
-        const int y = CalcYPos(i);
-        if (x < -kPixelLimit || x > kPixelLimit || y < -kPixelLimit || y > kPixelLimit) {
-            continue;
+    if (!pointer_.Visible() || FirstVisible < 0 || LastVisible < FirstVisible) {
+        return;
+    }
+    const int first = FirstVisible;
+    const auto count = static_cast<std::size_t>(LastVisible - first + 1);
+    std::vector<TPoint> at(count);
+    int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
+    for (std::size_t k = 0; k < count; ++k) {
+        const int i = first + static_cast<int>(k);
+        at[k] = {CalcXPos(i), CalcYPos(i)};
+        if (OnScreen(at[k])) {
+            minX = std::min(minX, at[k].X);
+            maxX = std::max(maxX, at[k].X);
+            minY = std::min(minY, at[k].Y);
+            maxY = std::max(maxY, at[k].Y);
         }
+    }
+    // A marker drawn later at the same pixel, whatever its colour, draws the same shape over every pixel
+    // of the earlier one (markers are drawn opaque, without antialiasing, in copy mode): the picture is
+    // that of the later ones alone. Many points on few pixels are drawn once per pixel, found from the
+    // last point back.
+    std::vector<char> skipped;
+    const auto width = static_cast<std::size_t>(maxX - minX + 1);
+    const auto height = static_cast<std::size_t>(maxY - minY + 1);
+    if (!OnGetPointerStyle && count >= kMergeFrom && minX <= maxX && width * height <= kMergeCells) {
+        skipped.assign(count, 0);
+        std::vector<char> drawnLater(width * height, 0);
+        for (std::size_t k = count; k-- > 0;) {
+            if (!OnScreen(at[k]) || PointColor(first + static_cast<int>(k)) == clNullPoint) {
+                continue;
+            }
+            char& drawn = drawnLater[static_cast<std::size_t>(at[k].Y - minY) * width +
+                                     static_cast<std::size_t>(at[k].X - minX)];
+            skipped[k] = drawn;
+            drawn = 1;
+        }
+    }
+    TChartCanvas3D& c = ChartCanvas();
+    for (std::size_t k = 0; k < count; ++k) {
+        const int i = first + static_cast<int>(k);
         const TColor color = PointColor(i);
-        if (!pointer_.Visible() || color == clNullPoint) {
+        if (!OnScreen(at[k]) || color == clNullPoint || (!skipped.empty() && skipped[k] != 0)) {
             continue;
         }
         pointer_.PreparePointerCanvas(c, color);
         const TSeriesPointerStyle style = OnGetPointerStyle ? OnGetPointerStyle(*this, i) : pointer_.Style();
-        pointer_.DrawPointer(c, x, y, color, style);
+        pointer_.DrawPointer(c, at[k].X, at[k].Y, color, style);
     }
 }
 

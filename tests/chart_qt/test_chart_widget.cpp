@@ -76,6 +76,34 @@ TEST(FormChartRender, MarkersSitAtTheAxisMappingInTheirColours) {
     }
 }
 
+// Tens of thousands of markers on few pixels, in colours that alternate and with null points among them:
+// the picture is the one of every marker drawn in turn (a pointer-style hook, which may give each point
+// its own style, has each drawn), at 100 % and at 200 %.
+TEST(FormChartRender, CrowdedMarkersGiveThePictureOfEveryMarker) {
+    std::vector<Pt> crowded;
+    const TColor colours[] = {clBlue, clPurple, clRed, clBlue, clLime, clNullPoint, clRed};
+    for (int i = 0; i < 60000; ++i) {
+        const double x = 0.001 * i;
+        crowded.push_back({x, std::sin(x) * 10 + (i % 11) * 0.3, colours[(i * 7 + i / 13) % 7]});
+    }
+    for (const qreal ratio : {1.0, 2.0}) {
+        const auto picture = [&](bool everyMarker) {
+            std::unique_ptr<TChart> chart = FormChartWith(crowded);
+            if (everyMarker) {
+                FormSeries(*chart).Series1->OnGetPointerStyle = [](TCustomSeries& s, int) {
+                    return s.Pointer().Style();
+                };
+            }
+            QImage image(QSize(289, 208) * ratio, QImage::Format_RGB32);
+            image.setDevicePixelRatio(ratio);
+            TQtCanvas canvas(&image);
+            chart->Paint(canvas);
+            return image;
+        };
+        EXPECT_TRUE(picture(false) == picture(true)) << "at " << ratio;
+    }
+}
+
 TEST(FormChartRender, BackWallFrameCoversPlotRectInclusiveAndPanelIsButtonFace) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
