@@ -69,6 +69,12 @@ void TGridModel::ReserveRows(int rows) {
     }
 }
 
+void TGridModel::ReserveText(int col, std::size_t bytes) {
+    if (col >= 0 && col < kColumns) {
+        cells_[static_cast<size_t>(col)].ReserveText(bytes);
+    }
+}
+
 void TGridModel::BeginBulkUpdate() {
     ++bulkDepth_;
 }

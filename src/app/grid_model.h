@@ -31,6 +31,7 @@ public:
     std::string_view Cell(int col, int row) const override { return CellText(col, row); }
     void SetCell(int col, int row, std::string text) override { SetCellText(col, row, std::move(text)); }
     void ReserveRows(int rows) override;
+    void ReserveText(int col, std::size_t bytes) override;
     // Cell writes inside the bracket refresh the view once, at its end.
     void BeginBulkUpdate() override;
     void EndBulkUpdate() override;

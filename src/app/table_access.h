@@ -1,5 +1,6 @@
 #pragma once
 // The data table as the exchange commands see it, so they work with any grid model.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,8 @@ public:
 
     // Room for cells up to this row, before a burst of writes that will reach it; only a hint.
     virtual void ReserveRows(int /*rows*/) {}
+    // Room for this many more bytes of cell text in a column, before such a burst; only a hint.
+    virtual void ReserveText(int /*column*/, std::size_t /*bytes*/) {}
     // Bracket a burst of writes, so that a view can refresh once instead of per cell.
     virtual void BeginBulkUpdate() {}
     virtual void EndBulkUpdate() {}

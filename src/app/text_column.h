@@ -18,6 +18,8 @@ public:
     // New rows are empty; rows cut off are gone.
     void resize(std::size_t rows);
     void reserve(std::size_t rows);
+    // Room for this many more bytes of text.
+    void ReserveText(std::size_t bytes) { bytes_.reserve(bytes_.size() + bytes); }
     // Gives back the room of rows and bytes no longer used; only a request.
     void shrink_to_fit();
 
