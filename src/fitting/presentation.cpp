@@ -61,6 +61,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
             for (std::size_t i = 0; i < points.size(); ++i) {
                 result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
             }
+            // The deviations' room goes before the sort takes its own: a large table's peak is lower.
+            std::vector<double>().swap(deviations);
             result.measuredByX = StableOrderByX(points);
         }
         result.reached = rsPoints;
