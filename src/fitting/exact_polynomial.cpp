@@ -46,45 +46,55 @@ std::optional<double> Nearest(const mpq_class& q) {
 // and Popescu; the product errs by at most 7·2^-106 of its value). Products are split
 // the Dekker way, which needs no fused multiply-add (without one in the instruction set std::fma is a
 // slow library call).
-struct TPair {
-    double hi;
-    double lo;
+// Each is written once for a double and for two doubles side by side (TLanes below): the same
+// operations in the same order, so that each lane's result is bit for bit the scalar one.
+template <class T>
+struct TPairOf {
+    T hi;
+    T lo;
 };
+using TPair = TPairOf<double>;
 
-inline TPair TwoSum(double a, double b) {
-    const double s = a + b;
-    const double bb = s - a;
+template <class T>
+inline TPairOf<T> TwoSum(T a, T b) {
+    const T s = a + b;
+    const T bb = s - a;
     return {s, (a - (s - bb)) + (b - bb)};
 }
 
-inline TPair FastTwoSum(double a, double b) {  // |a| >= |b|, or a = 0
-    const double s = a + b;
+template <class T>
+inline TPairOf<T> FastTwoSum(T a, T b) {  // |a| >= |b|, or a = 0
+    const T s = a + b;
     return {s, b - (s - a)};
 }
 
 // a = hi + lo with 26-bit halves (|a| below 2^995).
-inline TPair Split(double a) {
-    const double t = 134217729.0 * a;  // 2^27 + 1
-    const double hi = t - (t - a);
+template <class T>
+inline TPairOf<T> Split(T a) {
+    const T t = 134217729.0 * a;  // 2^27 + 1
+    const T hi = t - (t - a);
     return {hi, a - hi};
 }
 
-inline TPair TwoProduct(double a, double b) {
-    const double p = a * b;
-    const TPair x = Split(a);
-    const TPair y = Split(b);
+template <class T>
+inline TPairOf<T> TwoProduct(T a, T b) {
+    const T p = a * b;
+    const TPairOf<T> x = Split(a);
+    const TPairOf<T> y = Split(b);
     return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
 }
 
 // Errs by at most 3·2^-106·(|x| + |y|): no relative bound under cancellation, but the evaluation's bound is
 // one of magnitudes anyway.
-inline TPair Add(TPair x, TPair y) {
-    const TPair s = TwoSum(x.hi, y.hi);
+template <class T>
+inline TPairOf<T> Add(TPairOf<T> x, TPairOf<T> y) {
+    const TPairOf<T> s = TwoSum(x.hi, y.hi);
     return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
 }
 
-inline TPair Mul(TPair x, TPair y) {
-    const TPair c = TwoProduct(x.hi, y.hi);
+template <class T>
+inline TPairOf<T> Mul(TPairOf<T> x, TPairOf<T> y) {
+    const TPairOf<T> c = TwoProduct(x.hi, y.hi);
     return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
 }
 
@@ -316,10 +326,7 @@ namespace {
 typedef double TLanes __attribute__((vector_size(16)));
 typedef std::int64_t TLaneBits __attribute__((vector_size(16)));
 
-struct TLanePair {
-    TLanes hi;
-    TLanes lo;
-};
+using TLanePair = TPairOf<TLanes>;
 
 inline TLanes Abs(TLanes v) {
     return reinterpret_cast<TLanes>(reinterpret_cast<TLaneBits>(v) & 0x7FFFFFFFFFFFFFFF);
@@ -327,36 +334,6 @@ inline TLanes Abs(TLanes v) {
 inline TLanes Select(TLaneBits mask, TLanes yes, TLanes no) {
     return reinterpret_cast<TLanes>((reinterpret_cast<TLaneBits>(yes) & mask) |
                                     (reinterpret_cast<TLaneBits>(no) & ~mask));
-}
-// The operations above, lane by lane, in the same order, so that each lane's result is bit for bit
-// the scalar one.
-inline TLanePair TwoSum(TLanes a, TLanes b) {
-    const TLanes s = a + b;
-    const TLanes bb = s - a;
-    return {s, (a - (s - bb)) + (b - bb)};
-}
-inline TLanePair FastTwoSum(TLanes a, TLanes b) {
-    const TLanes s = a + b;
-    return {s, b - (s - a)};
-}
-inline TLanePair Split(TLanes a) {
-    const TLanes t = 134217729.0 * a;
-    const TLanes hi = t - (t - a);
-    return {hi, a - hi};
-}
-inline TLanePair TwoProduct(TLanes a, TLanes b) {
-    const TLanes p = a * b;
-    const TLanePair x = Split(a);
-    const TLanePair y = Split(b);
-    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
-}
-inline TLanePair Add(TLanePair x, TLanePair y) {
-    const TLanePair s = TwoSum(x.hi, y.hi);
-    return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
-}
-inline TLanePair Mul(TLanePair x, TLanePair y) {
-    const TLanePair c = TwoProduct(x.hi, y.hi);
-    return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
 }
 // Lanes where RoundedIfCertain would give r.hi.
 inline TLaneBits CertainLanes(TLanePair r, TLanes bound) {

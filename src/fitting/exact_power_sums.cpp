@@ -24,18 +24,6 @@ std::size_t ColumnsFor(long bits, int minColumns) {
     return static_cast<std::size_t>(std::max<long>((bits + 63) / 64, minColumns) + 2);
 }
 
-// out[0..n] := a[0..n-1]·b; returns the limb count without a leading zero limb.
-inline int MulLimb(const u64* a, int n, u64 b, u64* out) {
-    u64 carry = 0;
-    for (int i = 0; i < n; ++i) {
-        u128 p = static_cast<u128>(a[i]) * b + carry;
-        out[i] = static_cast<u64>(p);
-        carry = static_cast<u64>(p >> 64);
-    }
-    out[n] = carry;
-    return carry != 0 ? n + 1 : n;
-}
-
 // out[0..N] := a[0..N-1]·b, with the limb counts fixed so that the loops unroll.
 template <int N>
 inline void MulFixed(const u64* a, u64 b, u64* out) {
@@ -53,6 +41,23 @@ inline void AddColumns(Column* c, const u64* v) {
     for (int i = 0; i < N; ++i) {
         c[i] += v[i];
     }
+}
+
+// Settles the carries of n columns into n + 2 limbs; returns the count without leading zero limbs.
+int SettleColumns(const Column* columns, int n, u64* limbs) {
+    Column carry = 0;
+    for (int i = 0; i < n; ++i) {
+        const Column sum = columns[i] + carry;
+        limbs[i] = static_cast<u64>(sum);
+        carry = sum >> 64;
+    }
+    limbs[n] = static_cast<u64>(carry);
+    limbs[n + 1] = static_cast<u64>(carry >> 64);
+    int used = n + 2;
+    while (used > 0 && limbs[used - 1] == 0) {
+        --used;
+    }
+    return used;
 }
 
 // c += v·2^bitOffset: one 64-bit piece into each column it covers.
@@ -190,19 +195,11 @@ void TLimbAccumulator::AddColumns(const Column* columns, int n, bool negative) {
 }
 
 void TLimbAccumulator::ToMpz(mpz_t out) const {
-    // Settles the carries: each column plus the carry from below is below 2^128 for fewer than 2^63
-    // additions per column.
+    // Each column plus the carry from below is below 2^128 for fewer than 2^63 additions per column.
     const auto settle = [](const std::vector<Column>& columns, mpz_t z) {
         std::vector<u64> limbs(columns.size() + 2);
-        Column carry = 0;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const Column sum = columns[i] + carry;
-            limbs[i] = static_cast<u64>(sum);
-            carry = sum >> 64;
-        }
-        limbs[columns.size()] = static_cast<u64>(carry);
-        limbs[columns.size() + 1] = static_cast<u64>(carry >> 64);
-        mpz_import(z, limbs.size(), -1, sizeof(u64), 0, 0, limbs.data());
+        const int n = SettleColumns(columns.data(), static_cast<int>(columns.size()), limbs.data());
+        mpz_import(z, static_cast<std::size_t>(n), -1, sizeof(u64), 0, 0, limbs.data());
     };
     mpz_t negative;
     mpz_init(negative);
@@ -307,27 +304,6 @@ void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
         }
     }
 }
-
-namespace {
-
-// Settles the carries of n columns into n + 2 limbs; returns the count without leading zero limbs.
-int SettleColumns(const Column* columns, int n, u64* limbs) {
-    Column carry = 0;
-    for (int i = 0; i < n; ++i) {
-        const Column sum = columns[i] + carry;
-        limbs[i] = static_cast<u64>(sum);
-        carry = sum >> 64;
-    }
-    limbs[n] = static_cast<u64>(carry);
-    limbs[n + 1] = static_cast<u64>(carry >> 64);
-    int used = n + 2;
-    while (used > 0 && limbs[used - 1] == 0) {
-        --used;
-    }
-    return used;
-}
-
-}  // namespace
 
 template <int Degree, bool Squares>
 void TExactPowerSums::AccumulatePoints(const TDataPoint* begin, const TDataPoint* end) {

@@ -28,15 +28,15 @@ public:
     // Adds (or subtracts) the n-limb magnitude v shifted left by bitOffset.
     void Add(const std::uint64_t* v, int n, long bitOffset, bool negative);
     void AddSmall(std::uint64_t v, bool negative);
-    // Adds n columns of another accumulator's layout, from column 0.
-    void AddColumns(const Column* columns, int n, bool negative);
     // Adds another accumulator of the same width.
     void Absorb(const TLimbAccumulator& other);
     void ToMpz(mpz_t out) const;
-    // The columns of one part, for the accumulation loop.
-    Column* Columns(bool negative) { return (negative ? neg_ : pos_).data(); }
 
 private:
+    // Adds n columns of another accumulator's layout, from column 0.
+    void AddColumns(const Column* columns, int n, bool negative);
+    Column* Columns(bool negative) { return (negative ? neg_ : pos_).data(); }
+
     std::vector<Column> pos_;
     std::vector<Column> neg_;
 };
