@@ -15,7 +15,8 @@ constexpr std::uint64_t kOffsetLimit = std::uint64_t{1} << 40;
 
 void TTextColumn::resize(std::size_t rows) {
     for (std::size_t row = rows; row < entries_.size(); ++row) {
-        unused_ += LengthOf(entries_[row]) == kLongText ? 0 : LengthOf(entries_[row]);
+        const std::uint64_t entry = entries_[row];
+        unused_ += LengthOf(entry) == kLongText ? longTexts_[OffsetOf(entry)].size() : LengthOf(entry);
     }
     entries_.resize(rows, 0);
     if (rows == 0 && !held_) {

@@ -45,9 +45,9 @@ struct TRecomputeResult {
     std::string maxErrText;                    // lblMaxErr
     TFitStatistics statistics;
     // Series1, in table order: the points read from the table, and (once the points stage is reached)
-    // their deviation colours and X order (for a chart). Each point's label is NumberToText(x); consumers
-    // make it when they add the point, which keeps a million text conversions out of the recompute's hot
-    // path.
+    // their deviation colours and X order (for a chart). Each point's label is NumberToText(x); the chart
+    // makes it only where it shows one, which keeps a million text conversions out of the recompute and
+    // the feed.
     TPointTable measured;
     std::vector<TColor> colors;
     std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order, when asked for
