@@ -309,10 +309,32 @@ TEST(ChartWidgetMouse, RightClickAsksForTheMenuButARightDragScrolls) {
     EXPECT_EQ(menus, 1);
     EXPECT_TRUE(chart.LeftAxis().Automatic());
 
+    // A hand's jitter within the drag distance: only the menu, the chart does not move.
+    const int near = QApplication::startDragDistance() - 1;
+    const QImage still = Screen(widget);
+    for (const QPoint jitter : {QPoint(1, 0), QPoint(0, -1), QPoint(near, 0), QPoint(-3, 2)}) {
+        SendMouse(widget, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, p);
+        SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, p + jitter);
+        SendMouse(widget, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, p + jitter);
+    }
+    EXPECT_EQ(menus, 5);
+    EXPECT_TRUE(chart.LeftAxis().Automatic());
+    EXPECT_TRUE(chart.BottomAxis().Automatic());
+    EXPECT_EQ(Screen(widget), still);
+
+    // A drag out and back again is a scroll, not a click.
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, p);
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, p + QPoint(0, 30));
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, p);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, p);
+    EXPECT_EQ(menus, 5);
+    EXPECT_FALSE(chart.LeftAxis().Automatic());
+    EXPECT_TRUE(chart.BottomAxis().Automatic());
+
     SendMouse(widget, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, p);
     SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, p + QPoint(30, 20));
     SendMouse(widget, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, p + QPoint(30, 20));
-    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(menus, 5);
     EXPECT_FALSE(chart.LeftAxis().Automatic());
     EXPECT_FALSE(chart.BottomAxis().Automatic());
 }

@@ -177,6 +177,7 @@ bool TChartWidget::Press(QMouseEvent* event, TShiftState extraShift) {
     if (button == mbRight) {
         rightPress_ = p;
         rightPressed_ = true;
+        rightDragged_ = false;
     }
     BeginMouse();
     chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()) | extraShift, p.x(), p.y());
@@ -186,6 +187,17 @@ bool TChartWidget::Press(QMouseEvent* event, TShiftState extraShift) {
 
 void TChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    if (rightPressed_ && !rightDragged_) {
+        // A hand's jitter during a right click scrolls nothing: the scroll starts once the pointer
+        // leaves the drag distance, and then covers the whole way from the press.
+        if ((p - rightPress_).manhattanLength() < QApplication::startDragDistance()) {
+            if (chart_->Panning.Active) {
+                return;
+            }
+        } else {
+            rightDragged_ = true;
+        }
+    }
     BeginMouse();
     chart_->MouseMove(ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
     EndMouse();
@@ -204,8 +216,10 @@ void TChartWidget::mouseReleaseEvent(QMouseEvent* event) {
     EndMouse();
     if (button == mbRight && rightPressed_) {
         rightPressed_ = false;
-        // A right drag scrolls the chart; only a click that stayed put asks for the menu.
-        const bool stayed = (p - rightPress_).manhattanLength() < QApplication::startDragDistance();
+        // A right drag scrolls the chart; only a click that never left the drag distance asks for
+        // the menu.
+        const bool stayed =
+            !rightDragged_ && (p - rightPress_).manhattanLength() < QApplication::startDragDistance();
         if (stayed && rect().contains(p) && OnContextMenu) {
             OnContextMenu(mapToGlobal(p));
         }

@@ -64,6 +64,7 @@ private:
     int wheelRemainder_ = 0;
     QPoint rightPress_;
     bool rightPressed_ = false;
+    bool rightDragged_ = false;  // the right press has left the drag distance: a scroll, not a click
 };
 
 }  // namespace quorvel
