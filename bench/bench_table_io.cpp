@@ -2,6 +2,7 @@
 // by the recompute.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -161,6 +162,7 @@ private:
 // closing are left out. The command must leave the table with rowsAfter rows.
 template <class Command>
 void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAfter, Command command) {
+    double paintMs = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto form = std::make_unique<TFormMain>();
@@ -170,8 +172,11 @@ void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAft
         TChosenFile ui(path, *form);
         state.ResumeTiming();
         command(table, ui);
+        QElapsedTimer paint;
+        paint.start();
         form->repaint();
         QApplication::processEvents();
+        paintMs += static_cast<double>(paint.nsecsElapsed()) / 1e6;
         state.PauseTiming();
         if (table.RowCount() != rowsAfter) {
             state.SkipWithError("the command failed");
@@ -179,6 +184,8 @@ void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAft
         form.reset();
         state.ResumeTiming();
     }
+    // The paint that follows the command, of the whole time.
+    state.counters["paint_ms"] = paintMs / static_cast<double>(state.iterations());
 }
 
 void BM_ReadMillionLineFileIntoWindow(benchmark::State& state) {

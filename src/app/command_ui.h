@@ -22,8 +22,8 @@ public:
     virtual bool Step(double done) = 0;
     // From here on the work cannot be taken back: the cancel goes away and the text says why.
     virtual void ForbidCancel(const QString& text) = 0;
-    // The stepped work is over and what follows runs without a break (the recompute): the dialog,
-    // if shown, says so while it runs; the window's events no longer run.
+    // The stepped work is over and the recompute follows: the dialog, if shown, says so while it
+    // runs, and the recompute of a large table goes on in it with steps of its own.
     virtual void Finishing(const QString& text) = 0;
 };
 

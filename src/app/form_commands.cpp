@@ -36,7 +36,9 @@ void TFormMain::RunTableCommand(const std::function<void(TCommandDialogs&)>& com
         return;
     }
     TCommandDialogs ui = Dialogs(this, &workGate_);
+    inTableCommand_ = true;
     const auto closeIfAsked = [this] {
+        inTableCommand_ = false;
         if (closeWhenIdle_) {
             closeWhenIdle_ = false;
             close();

@@ -26,6 +26,8 @@ class QPushButton;
 
 namespace quorvel {
 
+struct TRecomputeResult;
+
 class TChartFeed;
 class TChartWidget;
 class TCommandDialogs;
@@ -93,6 +95,7 @@ private:
     // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
     // would copy or print them is disabled, until a recompute succeeds again.
     void MarkResultsCurrent(bool current);
+    TRecomputeResult RecomputeWithProgress(TFunctionKind kind);
     // The coefficient panels' tooltips from the recompute's uncertainties (none: no fit, no tooltips).
     void ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty);
     void WriteColumnHeaders();
@@ -108,6 +111,7 @@ private:
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
     bool closeWhenIdle_ = false;
+    bool inTableCommand_ = false;  // a table command runs; it closes the window at its end if asked
     // The text the number check has just shown its box for: the recompute that follows, finding that
     // cell unreadable, shows no second box for it.
     std::optional<std::string> checkedBadText_;

@@ -16,6 +16,8 @@
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
+#include "app/table_commands.h"
+#include "app/work_progress.h"
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/message_boxes.h"
@@ -50,7 +52,7 @@ void TFormMain::sgDataClick() {
     TRecomputeResult result;
     try {
         // A bad cell throws here, before anything on the window has changed.
-        result = Recompute(*sgDataModel, kind, coefficients_, true);
+        result = RecomputeWithProgress(kind);
     } catch (const Exception&) {
         const TCellPlace bad = UnreadableCell(*sgDataModel);
         if (bad.row == 0) {
@@ -111,6 +113,30 @@ void TFormMain::sgDataClick() {
     // Entering the table from elsewhere recomputes once more, nested here.
     sgData->SetFocus();
     MaskEditXChange();
+}
+
+TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind) {
+    // A large table's recompute shows its progress as a read does, and the window's events run
+    // meanwhile; the user's input waits, and a close of the window waits for the end. The progress ends
+    // before any box of the recompute shows.
+    const auto closeIfAskedMeanwhile = [this] {
+        if (closeWhenIdle_ && !inTableCommand_) {
+            closeWhenIdle_ = false;
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    };
+    try {
+        const QString text = QString::fromUtf8(kRecomputeProgressText);
+        TWorkProgress progress(this, &workGate_, text, TOnClose::Finish);
+        progress.ForbidCancel(text);
+        TRecomputeResult result = Recompute(*sgDataModel, kind, coefficients_, true, true,
+                                            [&progress](double done) { progress.Step(done); });
+        closeIfAskedMeanwhile();
+        return result;
+    } catch (...) {
+        closeIfAskedMeanwhile();
+        throw;
+    }
 }
 
 void TFormMain::MarkResultsCurrent(bool current) {

@@ -103,11 +103,21 @@ TWorkProgress::TWorkProgress(QWidget* owner, TWorkGate* gate, const QString& tex
     started_.start();
     if (gate_ != nullptr && gate_->work_ == nullptr) {
         gate_->work_ = this;
+        if (gate_->finishing_ != nullptr) {
+            dialog_ = std::move(gate_->finishing_->dialog_);
+            gate_->finishing_ = nullptr;
+            dialog_->setLabelText(text_);
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+            cursorPushed_ = true;
+        }
     }
 }
 
 TWorkProgress::~TWorkProgress() {
     LeaveGate();
+    if (gate_ != nullptr && gate_->finishing_ == this) {
+        gate_->finishing_ = nullptr;
+    }
     if (cursorPushed_) {
         QGuiApplication::restoreOverrideCursor();
     }
@@ -181,8 +191,11 @@ void TWorkProgress::Finishing(const QString& text) {
         QGuiApplication::restoreOverrideCursor();
     }
     if (dialog_ != nullptr) {
-        // Painted now: no events run until the command ends.
+        // Painted now: no events run until the command ends, unless the work that follows steps.
         dialog_->repaint();
+        if (gate_ != nullptr) {
+            gate_->finishing_ = this;
+        }
     }
 }
 

@@ -27,11 +27,15 @@ public:
 private:
     friend class TWorkProgress;
     TWorkProgress* work_ = nullptr;
+    // A work that has finished its steps with its dialog shown: the next work on the gate (the
+    // recompute after a read or a paste) goes on in the same dialog.
+    TWorkProgress* finishing_ = nullptr;
 };
 
 class TWorkProgress : public TProgress {
 public:
-    // The gate, if any, is held Busy from here until Finishing or the end.
+    // The gate, if any, is held Busy from here until Finishing or the end. A dialog that a work on the
+    // same gate left at its Finishing is taken over and shows this work's text.
     TWorkProgress(QWidget* owner, TWorkGate* gate, const QString& text, TOnClose onClose);
     ~TWorkProgress() override;
     TWorkProgress(const TWorkProgress&) = delete;

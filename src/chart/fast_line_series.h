@@ -24,6 +24,7 @@ public:
 protected:
     void DrawAllPoints() override;
     void AfterAdd(int index) override;
+    bool HearsEachAdd() const override { return !autoRepaint_ || TChartSeries::HearsEachAdd(); }
 
 private:
     void DrawPoint(int index);

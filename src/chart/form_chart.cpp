@@ -102,7 +102,7 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         // needed, so that the reads from memory overlap instead of waiting one after the other.
         const std::vector<int>& byX = result.measuredByX;
         constexpr std::size_t kAhead = 16;
-        for (std::size_t k = 0; k < byX.size(); ++k) {
+        s.Series1->AddPoints(byX.size(), [&result, &byX](std::size_t k) {
             if (k + kAhead < byX.size()) {
                 const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
                 __builtin_prefetch(&result.measured[ahead]);
@@ -110,13 +110,11 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
             }
             const auto i = static_cast<std::size_t>(byX[k]);
             const TDataPoint& p = result.measured[i];
-            s.Series1->AddPoint(p.X, p.Y, {}, result.colors[i]);
-        }
+            return TFeedPoint{p.X, p.Y, result.colors[i]};
+        });
     }
     if (result.reached >= rsCurve) {
-        for (const TFeedPoint& p : result.curve) {
-            s.Series2->AddPoint(p.x, p.y, {}, AutoColor);
-        }
+        s.Series2->AddPoints(result.curve.size(), [&result](std::size_t k) { return result.curve[k]; });
     }
     if (evaluated != nullptr) {
         FeedEvaluatedPoint(chart, evaluated);

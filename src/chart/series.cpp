@@ -30,6 +30,12 @@ int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor co
     if (OnBeforeAdd && !OnBeforeAdd(*this)) {
         return -1;
     }
+    const int i = PlacePoint(label, color);
+    AfterAdd(i);
+    return i;
+}
+
+int TChartSeries::PlacePoint(std::string_view label, TColor color) {
     const int i = xValues_.PlaceValue(xValues_.TempValue);
     yValues_.InsertValueAt(i, yValues_.TempValue);
     const auto at = static_cast<std::size_t>(i);
@@ -40,7 +46,6 @@ int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor co
         labelRef = static_cast<std::uint32_t>(labelTexts_.size());
     }
     labels_.insert(at, labelRef);
-    AfterAdd(i);
     return i;
 }
 

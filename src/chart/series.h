@@ -46,6 +46,10 @@ public:
 
     // Adds a point where the X order puts it; returns its index, or -1 when OnBeforeAdd refused.
     int AddPoint(double x, double y, std::string_view label = {}, TColor color = AutoColor);
+    // Adds count points without labels, point(k) giving the k-th as {x, y, colour}: the same as count
+    // AddPoint calls, with one repaint request for them all when no hook hears of each add.
+    template <class Point>
+    void AddPoints(std::size_t count, Point&& point);
     void ClearPoints();
     int PointCount() const { return xValues_.Count(); }
     // The colour to draw point index with (the series colour past the colour list).
@@ -119,6 +123,8 @@ public:
     std::function<void(TChartSeries&)> AfterDrawValues;
 
 protected:
+    // Whether something hears of every single add (a hook, or a series drawing each new point).
+    virtual bool HearsEachAdd() const { return OnBeforeAdd || OnAfterAdd; }
     // The after-add step; a fast line without auto repaint draws its new segment here.
     virtual void AfterAdd(int index);
     virtual void DrawAllPoints() {}
@@ -128,6 +134,9 @@ protected:
     bool IsPrinting() const;
 
 private:
+    // AddPoint's placing of one point, without the hooks and the repaint request.
+    int PlacePoint(std::string_view label, TColor color);
+
     TCustomAxisPanel* chart_ = nullptr;
     TChartValueList xValues_;
     TChartValueList yValues_;
@@ -143,6 +152,30 @@ private:
     THorizAxis horizAxis_ = aBottomAxis;
     TVertAxis vertAxis_ = aLeftAxis;
 };
+
+template <class Point>
+void TChartSeries::AddPoints(std::size_t count, Point&& point) {
+    if (HearsEachAdd()) {
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto [x, y, color] = point(k);
+            AddPoint(x, y, {}, color);
+        }
+        return;
+    }
+    int last = -1;
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto [x, y, color] = point(k);
+        xValues_.TempValue = x;
+        yValues_.TempValue = y;
+        last = PlacePoint({}, color);
+    }
+    if (last >= 0) {
+        NotifyDependents(TValueEvent::veAdd, last);
+        if (active_) {
+            RequestRepaint();
+        }
+    }
+}
 
 // The colour the chart palette gives to index (ColorEachPoint and series without a colour).
 TColor ChartPaletteColor(int index);

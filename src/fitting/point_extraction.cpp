@@ -1,5 +1,6 @@
 #include "fitting/point_extraction.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -52,7 +53,7 @@ void ForEachCountedRow(const ITableSource& table, int from, int to, F&& take) {
 
 }  // namespace
 
-TPointTable ExtractPoints(const ITableSource& table) {
+TPointTable ExtractPoints(const ITableSource& table, const TWorkSteps& steps) {
     TPointTable points;
     const int rows = table.RowCount();
     if (rows <= 1) {
@@ -68,14 +69,22 @@ TPointTable ExtractPoints(const ITableSource& table) {
         if (part != 0) {
             ReserveLarge(into, to - from);
         }
-        ForEachCountedRow(table, static_cast<int>(from) + 1, static_cast<int>(to) + 1,
-                          [&into](int, std::string_view yText, std::string_view xText) {
-                              TDataPoint point;
-                              point.Y = ParseUserNumber(yText);
-                              point.X = ParseUserNumber(xText);
-                              into.push_back(point);
-                              return true;
-                          });
+        const auto take = [&into](int, std::string_view yText, std::string_view xText) {
+            TDataPoint point;
+            point.Y = ParseUserNumber(yText);
+            point.X = ParseUserNumber(xText);
+            into.push_back(point);
+            return true;
+        };
+        // Only the part on this thread tells its steps.
+        const std::size_t chunk = part == 0 && steps ? kItemsPerStep : to - from;
+        for (std::size_t at = from; at < to; at += chunk) {
+            const std::size_t end = std::min(to, at + chunk);
+            ForEachCountedRow(table, static_cast<int>(at) + 1, static_cast<int>(end) + 1, take);
+            if (part == 0 && steps && end < to) {
+                steps(static_cast<double>(end - from) / static_cast<double>(to - from));
+            }
+        }
     });
     points.insert(points.end(), second.begin(), second.end());
     return points;

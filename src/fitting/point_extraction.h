@@ -4,6 +4,7 @@
 
 #include "fitting/fit_types.h"
 #include "runtime/number_text.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -13,7 +14,7 @@ double ParseUserNumber(std::string_view text, TTextState state = tsFinished);
 
 // Rows 1 .. RowCount() − 1 in order; a row with an empty Y or X cell is skipped; Y is parsed before
 // X. Throws what ParseUserNumber throws and catches nothing.
-TPointTable ExtractPoints(const ITableSource& table);
+TPointTable ExtractPoints(const ITableSource& table, const TWorkSteps& steps = {});
 
 // The cell whose text stops ExtractPoints, found by the same rows in the same order: column and row,
 // or row 0 when every cell of a counted row reads.

@@ -15,9 +15,23 @@
 namespace quorvel {
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty, bool forChart) {
+                           bool withUncertainty, bool forChart, const TWorkSteps& steps) {
+    // The shares of a large table's recompute: reading the cells takes most of it.
+    constexpr double kRead = 0.6;
+    constexpr double kSolved = 0.7;
+    constexpr double kStatistics = 0.8;
+    // A small table's recompute is over before a step would matter: it tells none, so the window's
+    // events never run in the middle of it.
+    const TWorkSteps none;
+    const TWorkSteps& told = static_cast<std::size_t>(table.RowCount()) > kItemsPerStep ? steps : none;
+    const auto step = [&told](double done) {
+        if (told) {
+            told(done);
+        }
+    };
     TRecomputeResult result;
-    result.measured = ExtractPoints(table);
+    result.measured = ExtractPoints(table, PartOfSteps(told, 0, kRead));
+    step(kRead);
     const TPointTable& points = result.measured;
     result.kind = kind;
     result.pointCount = static_cast<int>(points.size());
@@ -34,6 +48,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.formula = BuildFormula(store, kind, texts);
         result.resultCaption = result.formula;
     }
+    step(kSolved);
 
     result.reached = rsPresented;
     try {
@@ -43,6 +58,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
+        step(kStatistics);
 
         double lowest = 0;
         double highest = 0;
@@ -63,7 +79,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
             }
             // The deviations' room goes before the sort takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
-            result.measuredByX = StableOrderByX(points);
+            result.measuredByX = StableOrderByX(points, PartOfSteps(told, kStatistics, 1));
         }
         result.reached = rsPoints;
 

@@ -12,6 +12,7 @@
 #include "fitting/fit_uncertainty.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -61,9 +62,9 @@ struct TRecomputeResult {
 // fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
 // the store only through the solve. The window does not show the uncertainties; a front end that does asks
 // for them. The points' colours and their X order (`colors`, `measuredByX`) are found only `forChart`: only
-// a chart uses them.
+// a chart uses them. A large table's recompute tells `steps` how far it has come, now and then.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty = false, bool forChart = true);
+                           bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {});
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

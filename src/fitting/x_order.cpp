@@ -27,7 +27,7 @@ std::uint64_t OrderKey(double x) {
 
 }  // namespace
 
-std::vector<int> StableOrderByX(const TPointTable& points) {
+std::vector<int> StableOrderByX(const TPointTable& points, const TWorkSteps& steps) {
     const std::size_t n = points.size();
     std::vector<int> order;
     ReserveLarge(order, n);
@@ -55,6 +55,12 @@ std::vector<int> StableOrderByX(const TPointTable& points) {
             ++counts[static_cast<std::size_t>(d) * kBuckets + ((key >> (d * kDigitBits)) & (kBuckets - 1))];
         }
     }
+    const auto step = [&steps](int passesDone) {
+        if (steps) {
+            steps(static_cast<double>(passesDone) / (kDigits + 1));
+        }
+    };
+    step(1);
     for (int d = 0; d < kDigits; ++d) {
         std::uint32_t* count = counts.data() + static_cast<std::size_t>(d) * kBuckets;
         const int shift = d * kDigitBits;
@@ -74,6 +80,7 @@ std::vector<int> StableOrderByX(const TPointTable& points) {
         }
         keys.swap(keysOut);
         order.swap(orderOut);
+        step(d + 2);
     }
     return order;
 }

@@ -631,6 +631,57 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"big.txt", "saved.txt"}));
     }
 
+    // A large table's recompute runs the window's events between its steps: after a read it goes on
+    // in the read's dialog, which says so, and a close meanwhile waits for its end, the table and the
+    // results being the file's; outside a command a close waits too and then closes the window.
+    void largeRecomputeLetsEventsRunAndCloseWaits() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("big.txt");
+        QVERIFY(WriteFile(data, Pairs(200000, " ", "\n")));
+        QStringList labelsSeen;
+        bool recomputeStepped = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QProgressDialog*>(widget);
+                if (dialog != nullptr && dialog->isVisible() &&
+                    (labelsSeen.isEmpty() || labelsSeen.back() != dialog->labelText())) {
+                    labelsSeen << dialog->labelText();
+                }
+                // The recompute's own steps, not the read's end.
+                if (dialog != nullptr && dialog->isVisible() && dialog->labelText() == QString("Пересчёт…") &&
+                    dialog->value() < dialog->maximum() && !recomputeStepped) {
+                    recomputeStepped = true;
+                    form_->close();
+                }
+            }
+        });
+        watch.start(0);
+        {
+            TSlowWork slow;
+            ChooseInFileDialog(data);
+            form_->itmReadClick();
+        }
+        QCOMPARE(labelsSeen, (QStringList{"Чтение файла «big.txt»…", "Пересчёт…"}));
+        QVERIFY(recomputeStepped);
+        QCOMPARE(model_->RowCount(), 200002);
+        QCOMPARE(panelResult_->text(), QString("Y = 0.5000000 * X "));
+        QVERIFY(!form_->isVisible());
+
+        form_->show();
+        int ticks = 0;
+        QTimer::singleShot(0, form_.get(), [&] {
+            ++ticks;
+            form_->close();
+        });
+        model_->SetCellText(1, 200000, "400000");
+        form_->sgDataClick();
+        QCOMPARE(ticks, 1);
+        QVERIFY(form_->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY(!form_->isVisible());
+    }
+
     // The window's report is quorvel-fit's for the same table, kind and X: the same page text, the data
     // file's name and date while the table is as read, "таблица окна" once it is changed; no report
     // without a fit.
