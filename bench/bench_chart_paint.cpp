@@ -3,9 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "chart/form_chart.h"
 #include "chart/qt/offscreen_app.h"
@@ -16,6 +18,35 @@
 namespace {
 
 using namespace quorvel;
+
+// Readings as users have them: X uniform in 0 ... 100 with 7 decimals, fed in X order and labelled
+// from X as the window's chart does.
+std::unique_ptr<TChart> MakeReadingsChart(int points) {
+    std::unique_ptr<TChart> chart = CreateFormChart();
+    TFormChartSeries s = FormSeries(*chart);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> reading(0.0, 100.0);
+    std::normal_distribution<double> noise(0.0, 3.0);
+    std::vector<double> xs(static_cast<std::size_t>(points));
+    for (double& x : xs) {
+        x = std::round(reading(rng) * 1e7) / 1e7;
+    }
+    std::sort(xs.begin(), xs.end());
+    const TColor colours[] = {clBlue, clPurple, clRed};
+    s.Series1->AddPoints(xs.size(), [&](std::size_t k) {
+        struct {
+            double x, y;
+            TColor color;
+        } point{xs[k], 0.5 * xs[k] * xs[k] - 2 * xs[k] + 1 + noise(rng), colours[k % 3]};
+        return point;
+    });
+    for (int k = 0; k < 50; ++k) {
+        const double x = 2.0 * k;
+        s.Series2->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
+    }
+    chart->SetVisible(true);
+    return chart;
+}
 
 std::unique_ptr<TChart> MakeChart(int points) {
     std::unique_ptr<TChart> chart = CreateFormChart();
@@ -39,10 +70,12 @@ std::unique_ptr<TChart> MakeChart(int points) {
 }
 
 // Points, then the screen's device pixel ratio (2: a 4K laptop at 200 %), as the widget's paint
-// does it: the chart into its off-screen buffer at that ratio, then the buffer onto the screen.
+// does it: the chart into its off-screen buffer at that ratio, then the buffer onto the screen; a
+// third argument of 1 takes readings in random order with 7 decimals instead of evenly spaced X.
 void BM_FormChartFullPaint(benchmark::State& state) {
     EnsureOffscreenApplication();
-    std::unique_ptr<TChart> chart = MakeChart(static_cast<int>(state.range(0)));
+    const int points = static_cast<int>(state.range(0));
+    std::unique_ptr<TChart> chart = state.range(2) == 1 ? MakeReadingsChart(points) : MakeChart(points);
     const auto ratio = static_cast<qreal>(state.range(1));
     QImage image(QSize(289, 208) * ratio, QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);
@@ -56,9 +89,11 @@ void BM_FormChartFullPaint(benchmark::State& state) {
     state.counters["renders"] = chart->RenderCount();
 }
 BENCHMARK(BM_FormChartFullPaint)
-    ->Args({10000, 1})
-    ->Args({100000, 1})
-    ->Args({100000, 2})
+    ->Args({10000, 1, 0})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 2, 0})
+    ->Args({1000000, 1, 1})
+    ->Args({8700000, 1, 1})
     ->Unit(benchmark::kMillisecond);
 
 // Y = X over X = 1..10 (the points and the recompute's curve samples), zoomed state.range(0) times into

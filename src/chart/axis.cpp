@@ -98,20 +98,46 @@ void TCustomChartAxis::ComputePixelSpan() {
     CenterPixel = (StartPixel + EndPixel) / 2;
 }
 
-int TCustomChartAxis::ValueToPixel(double value) const {
-    if (RangeSpan == 0) {
-        return CenterPixel;
-    }
-    const double t = (value - RangeMin) * PixelSpan / RangeSpan;
+namespace {
+
+// The pixel of a value on a scale that is not empty.
+inline int PixelOnScale(double value, double rangeMin, int pixelSpan, double rangeSpan, bool fromStart,
+                        int startPixel, int endPixel) {
+    const double t = (value - rangeMin) * pixelSpan / rangeSpan;
     if (std::isnan(t)) {
         return kFarPixel;
     }
     // A far-off value stays on its own side, far beyond any plot: it is neither drawn nor hit, and a
     // line towards it leaves the plot in its direction.
     const long long rt = RoundHalfEven(std::clamp(t, -2.0 * kFarPixel, 2.0 * kFarPixel));
-    const bool fromStart = horizontal_ != inverted_;
-    const long long p = fromStart ? StartPixel + rt : EndPixel - rt;
+    const long long p = fromStart ? startPixel + rt : endPixel - rt;
     return static_cast<int>(std::clamp<long long>(p, -kFarPixel, kFarPixel));
+}
+
+}  // namespace
+
+int TCustomChartAxis::ValueToPixel(double value) const {
+    if (RangeSpan == 0) {
+        return CenterPixel;
+    }
+    return PixelOnScale(value, RangeMin, PixelSpan, RangeSpan, horizontal_ != inverted_, StartPixel,
+                        EndPixel);
+}
+
+void TCustomChartAxis::ValuesToPixels(const double* values, std::size_t n, int* pixels) const {
+    if (RangeSpan == 0) {
+        std::fill(pixels, pixels + n, CenterPixel);
+        return;
+    }
+    const double rangeMin = RangeMin;
+    const double rangeSpan = RangeSpan;
+    const int pixelSpan = PixelSpan;
+    const bool fromStart = horizontal_ != inverted_;
+    const int startPixel = StartPixel;
+    const int endPixel = EndPixel;
+    for (std::size_t k = 0; k < n; ++k) {
+        pixels[k] = PixelOnScale(values[k], rangeMin, pixelSpan, rangeSpan, fromStart, startPixel, endPixel);
+    }
 }
 
 double TCustomChartAxis::ValueToPixelUnrounded(double value) const {

@@ -124,6 +124,8 @@ public:
 
     // The pixel of a value, kept within +-kFarPixel.
     int ValueToPixel(double value) const;
+    // ValueToPixel of n values, into pixels.
+    void ValuesToPixels(const double* values, std::size_t n, int* pixels) const;
     // The same mapping before rounding and without the limit (for clipping lines in real numbers).
     double ValueToPixelUnrounded(double value) const;
     double PixelToValue(int pixel) const;

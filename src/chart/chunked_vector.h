@@ -82,6 +82,25 @@ public:
 
     const T& back() const { return chunks_.back().back(); }
 
+    // Calls f(data, n) for the elements from .. to - 1, one chunk's run after the other, in order:
+    // loops over many elements then read plain arrays.
+    template <class F>
+    void ForEachSpan(std::size_t from, std::size_t to, F&& f) const {
+        if (from >= to) {
+            return;
+        }
+        std::size_t c = ChunkOf(from);
+        std::size_t offset = from - starts_[c];
+        while (from < to) {
+            const std::vector<T>& chunk = chunks_[c];
+            const std::size_t n = std::min(chunk.size() - offset, to - from);
+            f(chunk.data() + offset, n);
+            from += n;
+            ++c;
+            offset = 0;
+        }
+    }
+
     // The first index whose element is greater than value (elements ordered by less), or size().
     template <class Less>
     std::size_t UpperBound(const T& value, Less less) const {

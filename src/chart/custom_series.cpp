@@ -39,10 +39,41 @@ void TCustomSeries::DrawAllPoints() {
     const int first = FirstVisible;
     const auto count = static_cast<std::size_t>(LastVisible - first + 1);
     std::vector<TPoint> at(count);
+    // The points' pixels and colours are found a block at a time: plain loops over plain arrays.
+    constexpr std::size_t kBlock = 2048;
+    std::vector<double> values(kBlock);
+    std::vector<int> pixels(kBlock);
+    std::vector<TColor> colors(kBlock);
+    const TChartAxis* horizontal = GetHorizAxis();
+    const TChartAxis* vertical = GetVertAxis();
+    for (std::size_t b = 0; b < count; b += kBlock) {
+        const std::size_t n = std::min(kBlock, count - b);
+        const int from = first + static_cast<int>(b);
+        for (const bool isX : {true, false}) {
+            const TChartAxis* axis = isX ? horizontal : vertical;
+            if (axis != nullptr) {
+                (isX ? XValues() : YValues()).CopyValues(from, n, values.data());
+                axis->ValuesToPixels(values.data(), n, pixels.data());
+            } else {
+                std::fill_n(pixels.begin(), n, 0);
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                (isX ? at[b + k].X : at[b + k].Y) = pixels[k];
+            }
+        }
+    }
+    // The colours of the block that holds point k, fetched when k leaves the block last fetched.
+    std::size_t colorsFrom = count;
+    const auto colorOf = [&](std::size_t k) {
+        if (k < colorsFrom || k >= colorsFrom + kBlock) {
+            colorsFrom = k - k % kBlock;
+            PointColors(first + static_cast<int>(colorsFrom), std::min(kBlock, count - colorsFrom),
+                        colors.data());
+        }
+        return colors[k - colorsFrom];
+    };
     int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
     for (std::size_t k = 0; k < count; ++k) {
-        const int i = first + static_cast<int>(k);
-        at[k] = {CalcXPos(i), CalcYPos(i)};
         if (OnScreen(at[k])) {
             minX = std::min(minX, at[k].X);
             maxX = std::max(maxX, at[k].X);
@@ -61,7 +92,7 @@ void TCustomSeries::DrawAllPoints() {
         skipped.assign(count, 0);
         std::vector<char> drawnLater(width * height, 0);
         for (std::size_t k = count; k-- > 0;) {
-            if (!OnScreen(at[k]) || PointColor(first + static_cast<int>(k)) == clNullPoint) {
+            if (!OnScreen(at[k]) || colorOf(k) == clNullPoint) {
                 continue;
             }
             char& drawn = drawnLater[static_cast<std::size_t>(at[k].Y - minY) * width +
@@ -72,9 +103,12 @@ void TCustomSeries::DrawAllPoints() {
     }
     TChartCanvas3D& c = ChartCanvas();
     for (std::size_t k = 0; k < count; ++k) {
+        if (!OnScreen(at[k]) || (!skipped.empty() && skipped[k] != 0)) {
+            continue;
+        }
         const int i = first + static_cast<int>(k);
-        const TColor color = PointColor(i);
-        if (!OnScreen(at[k]) || color == clNullPoint || (!skipped.empty() && skipped[k] != 0)) {
+        const TColor color = colorOf(k);
+        if (color == clNullPoint) {
             continue;
         }
         pointer_.PreparePointerCanvas(c, color);

@@ -80,14 +80,21 @@ TColor TChartSeries::PointColor(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= colors_.size()) {
         return seriesColor_;
     }
-    const TColor stored = colors_[static_cast<std::size_t>(index)];
-    if (stored != AutoColor) {
-        return stored;
+    return ShownColor(colors_[static_cast<std::size_t>(index)], index);
+}
+
+void TChartSeries::PointColors(int from, std::size_t count, TColor* out) const {
+    auto index = static_cast<std::size_t>(from);
+    const std::size_t end = index + count;
+    colors_.ForEachSpan(index, std::min(end, colors_.size()), [&](const TColor* stored, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            *out++ = ShownColor(stored[k], static_cast<int>(index + k));
+        }
+        index += n;
+    });
+    for (; index < end; ++index) {
+        *out++ = seriesColor_;
     }
-    if (colorEachPoint_) {
-        return ChartPaletteColor(index);
-    }
-    return seriesColor_;
 }
 
 bool TChartSeries::HasLabelAt(int index) const {

@@ -26,6 +26,9 @@ enum class TValueEvent { veClear, veAdd, veDelete, veRefresh, veModify };
 // A point colour that marks a null point, never drawn.
 inline constexpr TColor clNullPoint = 0x1FFFFFFF;
 
+// The colour the chart palette gives to index (ColorEachPoint and series without a colour).
+TColor ChartPaletteColor(int index);
+
 class TChartSeries {
 public:
     TChartSeries();
@@ -54,6 +57,8 @@ public:
     int PointCount() const { return xValues_.Count(); }
     // The colour to draw point index with (the series colour past the colour list).
     TColor PointColor(int index) const;
+    // PointColor of the count points from `from` on, into out.
+    void PointColors(int from, std::size_t count, TColor* out) const;
     // The label of point index, or empty text.
     std::string PointLabel(int index) const;
     // Length of the label list.
@@ -134,6 +139,13 @@ protected:
     bool IsPrinting() const;
 
 private:
+    // The colour a point with a stored colour is drawn with.
+    TColor ShownColor(TColor stored, int index) const {
+        if (stored != AutoColor) {
+            return stored;
+        }
+        return colorEachPoint_ ? ChartPaletteColor(index) : seriesColor_;
+    }
     // AddPoint's placing of one point, without the hooks and the repaint request.
     int PlacePoint(std::string_view label, TColor color);
 
@@ -176,8 +188,5 @@ void TChartSeries::AddPoints(std::size_t count, Point&& point) {
         }
     }
 }
-
-// The colour the chart palette gives to index (ColorEachPoint and series without a colour).
-TColor ChartPaletteColor(int index);
 
 }  // namespace quorvel

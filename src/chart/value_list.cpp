@@ -117,6 +117,21 @@ double TChartValueList::ValueAt(int index) const {
     return values_[static_cast<std::size_t>(index)] * multiplier_;
 }
 
+void TChartValueList::CopyValues(int from, std::size_t count, double* out) const {
+    if (count == 0) {
+        return;
+    }
+    CheckIndex(from, Count());
+    CheckIndex(from + static_cast<int>(count) - 1, Count());
+    const auto start = static_cast<std::size_t>(from);
+    values_.ForEachSpan(start, start + count, [&out, this](const double* values, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            out[k] = values[k] * multiplier_;
+        }
+        out += n;
+    });
+}
+
 double TChartValueList::StoredAt(int index) const {
     CheckIndex(index, Count());
     return values_[static_cast<std::size_t>(index)];

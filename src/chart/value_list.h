@@ -37,6 +37,8 @@ public:
     void InsertValueAt(int index, double value);
     // The stored value times Multiplier; EListError outside 0..Count-1.
     double ValueAt(int index) const;
+    // ValueAt of the count indices from `from` on, into out.
+    void CopyValues(int from, std::size_t count, double* out) const;
     // The stored (unscaled) value.
     double StoredAt(int index) const;
     void SetValueAt(int index, double value);
