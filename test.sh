@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds and runs every test through CTest, then the fuzzers.
 #   ./test.sh             Release build in build/
-#   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
+#   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/, then the
+#                         tests of the work split over two cores under ThreadSanitizer in build-thread/
 # Fails when any test fails or is skipped: the set-up installs everything the tests need.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -41,4 +42,13 @@ fi
 
 if [ -z "${1:-}" ]; then
   scripts/fuzz.sh 30
+else
+  # The sums, the extraction and the readings run in two halves at once in quorvel-fit: their tests,
+  # which take both paths, once more under ThreadSanitizer.
+  cmake -S . -B build-thread -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_THREAD_SANITIZE=ON \
+    -DQUORVEL_TESTS=ON -DQUORVEL_BENCH=OFF >/dev/null
+  cmake --build build-thread -j"$(nproc)" --target fitting_numeric_tests fitting_presentation_tests
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+  build-thread/tests/fitting/fitting_numeric_tests --gtest_brief=1
+  build-thread/tests/fitting/fitting_presentation_tests --gtest_brief=1
 fi
