@@ -46,20 +46,26 @@ void TCustomSeries::DrawAllPoints() {
     std::vector<TColor> colors(kBlock);
     const TChartAxis* horizontal = GetHorizAxis();
     const TChartAxis* vertical = GetVertAxis();
+    // The pixels of n values of a list from `from` on (0 without an axis).
+    const auto pixelsOf = [&](const TChartValueList& list, const TChartAxis* axis, int from, std::size_t n) {
+        if (axis == nullptr) {
+            std::fill_n(pixels.begin(), n, 0);
+        } else {
+            list.CopyValues(from, n, values.data());
+            axis->ValuesToPixels(values.data(), n, pixels.data());
+        }
+        return pixels.data();
+    };
     for (std::size_t b = 0; b < count; b += kBlock) {
         const std::size_t n = std::min(kBlock, count - b);
         const int from = first + static_cast<int>(b);
-        for (const bool isX : {true, false}) {
-            const TChartAxis* axis = isX ? horizontal : vertical;
-            if (axis != nullptr) {
-                (isX ? XValues() : YValues()).CopyValues(from, n, values.data());
-                axis->ValuesToPixels(values.data(), n, pixels.data());
-            } else {
-                std::fill_n(pixels.begin(), n, 0);
-            }
-            for (std::size_t k = 0; k < n; ++k) {
-                (isX ? at[b + k].X : at[b + k].Y) = pixels[k];
-            }
+        const int* x = pixelsOf(XValues(), horizontal, from, n);
+        for (std::size_t k = 0; k < n; ++k) {
+            at[b + k].X = x[k];
+        }
+        const int* y = pixelsOf(YValues(), vertical, from, n);
+        for (std::size_t k = 0; k < n; ++k) {
+            at[b + k].Y = y[k];
         }
     }
     // The colours of the block that holds point k, fetched when k leaves the block last fetched.

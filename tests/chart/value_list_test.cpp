@@ -153,6 +153,52 @@ TEST(ValueList, HooksAroundAdding) {
     EXPECT_EQ(s.AddPoint(1, 0), 0);
     EXPECT_EQ(s.PointCount(), 2);
     EXPECT_EQ(after, (std::vector<int>{0, 0}));
+
+    // Points added in one go are heard of one by one where hooks listen, refusals included.
+    const double xs[] = {3, -5, 0.5};
+    s.AddPoints(3, [&xs](std::size_t k) {
+        struct {
+            double x, y;
+            TColor color;
+        } point{xs[k], 0, clBlue};
+        return point;
+    });
+    EXPECT_EQ(s.PointCount(), 4);
+    EXPECT_EQ(after, (std::vector<int>{0, 0, 2, 0}));
+    EXPECT_EQ(s.XValues().ValueAt(0), 0.5);
+}
+
+// Without hooks, points added in one go land where AddPoint puts them (also out of X order), and the
+// runs of many points read back across the lists' chunks.
+TEST(ValueList, PointsAddedInOneGoAndReadInRuns) {
+    TPointSeries s;
+    s.SetSeriesColor(clYellow);
+    constexpr int kCount = 3000;
+    s.AddPoints(kCount, [](std::size_t k) {
+        struct {
+            double x, y;
+            TColor color;
+        } point{k == 7 ? -1.0 : static_cast<double>(k), 2.0 * static_cast<double>(k),
+                k % 2 == 0 ? clBlue : AutoColor};
+        return point;
+    });
+    ASSERT_EQ(s.PointCount(), kCount);
+    EXPECT_EQ(s.XValues().ValueAt(0), -1);
+    EXPECT_EQ(s.YValues().ValueAt(0), 14);
+    std::vector<double> values(1200);
+    s.XValues().CopyValues(1000, values.size(), values.data());
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        ASSERT_EQ(values[k], 1000.0 + static_cast<double>(k)) << k;  // index 1000 holds X = 1000
+    }
+    std::vector<TColor> colors(1200);
+    s.PointColors(kCount - 1100, colors.size(), colors.data());
+    for (std::size_t k = 0; k < colors.size(); ++k) {
+        const std::size_t index = kCount - 1100 + k;
+        // Past the last point, the series colour.
+        const TColor expected = index < kCount && index % 2 == 0 ? clBlue : clYellow;
+        ASSERT_EQ(colors[k], expected) << index;
+    }
+    EXPECT_THROW(s.XValues().CopyValues(kCount - 10, 11, values.data()), EListError);
 }
 
 TEST(ValueList, PointColourFallsBackToSeriesOrPalette) {
