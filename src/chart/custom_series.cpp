@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "chart/axis_panel.h"
@@ -38,34 +39,38 @@ void TCustomSeries::DrawAllPoints() {
     }
     const int first = FirstVisible;
     const auto count = static_cast<std::size_t>(LastVisible - first + 1);
-    std::vector<TPoint> at(count);
     // The points' pixels and colours are found a block at a time: plain loops over plain arrays.
     constexpr std::size_t kBlock = 2048;
+    const auto px = std::make_unique_for_overwrite<int[]>(count);
+    const auto py = std::make_unique_for_overwrite<int[]>(count);
     std::vector<double> values(kBlock);
-    std::vector<int> pixels(kBlock);
     std::vector<TColor> colors(kBlock);
     const TChartAxis* horizontal = GetHorizAxis();
     const TChartAxis* vertical = GetVertAxis();
     // The pixels of n values of a list from `from` on (0 without an axis).
-    const auto pixelsOf = [&](const TChartValueList& list, const TChartAxis* axis, int from, std::size_t n) {
+    const auto pixelsOf = [&](const TChartValueList& list, const TChartAxis* axis, int from, std::size_t n,
+                              int* pixels) {
         if (axis == nullptr) {
-            std::fill_n(pixels.begin(), n, 0);
+            std::fill_n(pixels, n, 0);
         } else {
             list.CopyValues(from, n, values.data());
-            axis->ValuesToPixels(values.data(), n, pixels.data());
+            axis->ValuesToPixels(values.data(), n, pixels);
         }
-        return pixels.data();
     };
+    const auto onScreen = [&](std::size_t k) { return OnScreen(TPoint{px[k], py[k]}); };
+    int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
     for (std::size_t b = 0; b < count; b += kBlock) {
         const std::size_t n = std::min(kBlock, count - b);
         const int from = first + static_cast<int>(b);
-        const int* x = pixelsOf(XValues(), horizontal, from, n);
-        for (std::size_t k = 0; k < n; ++k) {
-            at[b + k].X = x[k];
-        }
-        const int* y = pixelsOf(YValues(), vertical, from, n);
-        for (std::size_t k = 0; k < n; ++k) {
-            at[b + k].Y = y[k];
+        pixelsOf(XValues(), horizontal, from, n, px.get() + b);
+        pixelsOf(YValues(), vertical, from, n, py.get() + b);
+        for (std::size_t k = b; k < b + n; ++k) {
+            if (onScreen(k)) {
+                minX = std::min(minX, px[k]);
+                maxX = std::max(maxX, px[k]);
+                minY = std::min(minY, py[k]);
+                maxY = std::max(maxY, py[k]);
+            }
         }
     }
     // The colours of the block that holds point k, fetched when k leaves the block last fetched.
@@ -78,48 +83,46 @@ void TCustomSeries::DrawAllPoints() {
         }
         return colors[k - colorsFrom];
     };
-    int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (OnScreen(at[k])) {
-            minX = std::min(minX, at[k].X);
-            maxX = std::max(maxX, at[k].X);
-            minY = std::min(minY, at[k].Y);
-            maxY = std::max(maxY, at[k].Y);
-        }
-    }
+    TChartCanvas3D& c = ChartCanvas();
+    const auto draw = [&](std::size_t k, TColor color) {
+        const int i = first + static_cast<int>(k);
+        pointer_.PreparePointerCanvas(c, color);
+        const TSeriesPointerStyle style = OnGetPointerStyle ? OnGetPointerStyle(*this, i) : pointer_.Style();
+        pointer_.DrawPointer(c, px[k], py[k], color, style);
+    };
     // A marker drawn later at the same pixel, whatever its colour, draws the same shape over every pixel
     // of the earlier one (markers are drawn opaque, without antialiasing, in copy mode): the picture is
     // that of the later ones alone. Many points on few pixels are drawn once per pixel, found from the
-    // last point back.
-    std::vector<char> skipped;
+    // last point back, then drawn in their own order.
     const auto width = static_cast<std::size_t>(maxX - minX + 1);
     const auto height = static_cast<std::size_t>(maxY - minY + 1);
     if (!OnGetPointerStyle && count >= kMergeFrom && minX <= maxX && width * height <= kMergeCells) {
-        skipped.assign(count, 0);
         std::vector<char> drawnLater(width * height, 0);
+        std::vector<std::size_t> shown;
         for (std::size_t k = count; k-- > 0;) {
-            if (!OnScreen(at[k]) || colorOf(k) == clNullPoint) {
+            if (!onScreen(k) || colorOf(k) == clNullPoint) {
                 continue;
             }
-            char& drawn = drawnLater[static_cast<std::size_t>(at[k].Y - minY) * width +
-                                     static_cast<std::size_t>(at[k].X - minX)];
-            skipped[k] = drawn;
-            drawn = 1;
+            char& drawn = drawnLater[static_cast<std::size_t>(py[k] - minY) * width +
+                                     static_cast<std::size_t>(px[k] - minX)];
+            if (drawn == 0) {
+                drawn = 1;
+                shown.push_back(k);
+            }
         }
+        for (auto k = shown.rbegin(); k != shown.rend(); ++k) {
+            draw(*k, colorOf(*k));
+        }
+        return;
     }
-    TChartCanvas3D& c = ChartCanvas();
     for (std::size_t k = 0; k < count; ++k) {
-        if (!OnScreen(at[k]) || (!skipped.empty() && skipped[k] != 0)) {
+        if (!onScreen(k)) {
             continue;
         }
-        const int i = first + static_cast<int>(k);
         const TColor color = colorOf(k);
-        if (color == clNullPoint) {
-            continue;
+        if (color != clNullPoint) {
+            draw(k, color);
         }
-        pointer_.PreparePointerCanvas(c, color);
-        const TSeriesPointerStyle style = OnGetPointerStyle ? OnGetPointerStyle(*this, i) : pointer_.Style();
-        pointer_.DrawPointer(c, at[k].X, at[k].Y, color, style);
     }
 }
 

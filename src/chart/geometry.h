@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace quorvel {
 
@@ -107,7 +110,12 @@ inline bool ClipSegment(TSegmentF& s, double left, double top, double right, dou
 
 // Float-to-pixel rounding: to nearest, halves to even.
 inline long long RoundHalfEven(double v) {
+#if defined(__x86_64__)
+    // llrint's own instruction, without the call into the maths library: a million points per paint.
+    return _mm_cvtsd_si64(_mm_set_sd(v));
+#else
     return std::llrint(v);
+#endif
 }
 
 inline int RoundToInt(double v) {

@@ -45,6 +45,9 @@ struct DecimalForm {
 // The exact binary value expanded to 18 significant digits (nearest).
 DecimalForm ToDecimalForm(double magnitude);
 
+// ToDecimalForm rounded to 15 digits by RoundToDigits, the same digits made faster.
+DecimalForm ToDecimalForm15(double magnitude);
+
 // Keeps the first `keep` digits (keep may be <= 0 or beyond count); the first dropped digit of 5 or
 // more rounds the kept ones up, with the carry rippling into the exponent. Trailing zeros are
 // dropped and a result without digits is the plain zero.

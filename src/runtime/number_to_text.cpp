@@ -41,8 +41,7 @@ std::size_t WriteGeneralForm(char* const start, double value) {
         std::memcpy(out, "INF", 3);
         return static_cast<std::size_t>(out + 3 - start);
     }
-    DecimalForm form = ToDecimalForm(value);
-    RoundToDigits(form, 15);
+    const DecimalForm form = ToDecimalForm15(value);
     if (form.IsZero()) {
         *out = '0';
         return 1;

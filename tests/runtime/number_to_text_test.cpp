@@ -3,8 +3,12 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "runtime/number_text.h"
+#include "runtime/number_text_detail.h"
 #include "separators_scope.h"
 
 namespace quorvel {
@@ -37,6 +41,67 @@ TEST(NumberToText, ExtremesAndSpecialValues) {
     EXPECT_EQ(NumberToText(-INFINITY), "-INF");
     EXPECT_EQ(NumberToText(0.1 + 0.7), "0.8");
     EXPECT_EQ(NumberToText(2.0 / 3), "0.666666666666667");
+}
+
+// The quick 15-digit form must give the digits of rounding the exact value's 18 digits, on the values
+// where a shortcut is most likely to slip: readings with few decimals, values at the edges of a decade,
+// 16th digits of 5, the smallest normal and subnormal doubles, and random bit patterns.
+TEST(NumberToText, QuickFifteenDigitFormIsTheRoundedExactForm) {
+    std::vector<double> values = {DBL_MIN,
+                                  std::nextafter(DBL_MIN, 1.0),
+                                  std::nextafter(DBL_MIN, 0.0),
+                                  DBL_TRUE_MIN,
+                                  DBL_MAX,
+                                  1.0,
+                                  0.1,
+                                  0.3,
+                                  2.0 / 3,
+                                  1e23,
+                                  5e-324,
+                                  0.1234567890123455,
+                                  1.000000000000005,
+                                  9.999999999999995,
+                                  999999999999999.5,
+                                  123456789012345.6};
+    for (int e = -307; e <= 308; ++e) {
+        const double p = std::pow(10.0, e);
+        double below = p;
+        double above = p;
+        for (int k = 0; k < 6; ++k) {
+            values.push_back(below = std::nextafter(below, 0.0));
+            values.push_back(above = std::nextafter(above, INFINITY));
+        }
+        values.push_back(p);
+        values.push_back(5 * p);
+        values.push_back(p * 1.5);
+    }
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> reading(0.0, 100.0);
+    std::uniform_real_distribution<double> nearOffset(101275.0, 101375.0);
+    for (int k = 0; k < 200000; ++k) {
+        values.push_back(std::round(reading(rng) * 1e7) / 1e7);
+        values.push_back(std::round(nearOffset(rng) * 1e7) / 1e7);
+        values.push_back(std::round(reading(rng) * 1e3) / 1e3);
+        values.push_back(std::pow(10.0, std::uniform_real_distribution<double>(-8.0, 16.0)(rng)));
+        const std::uint64_t bits = rng() & ~(std::uint64_t{1} << 63);
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any)) {
+            values.push_back(any);
+        }
+    }
+    for (double v : values) {
+        if (!std::isfinite(v)) {
+            continue;  // five times the largest power of ten
+        }
+        detail::DecimalForm exact = detail::ToDecimalForm(v);
+        detail::RoundToDigits(exact, 15);
+        const detail::DecimalForm quick = detail::ToDecimalForm15(v);
+        ASSERT_EQ(std::string(quick.digits, static_cast<std::size_t>(quick.count)),
+                  std::string(exact.digits, static_cast<std::size_t>(exact.count)))
+            << v;
+        ASSERT_EQ(quick.exponent, exact.exponent) << v;
+    }
 }
 
 }  // namespace

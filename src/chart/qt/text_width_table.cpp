@@ -26,9 +26,9 @@ TTextWidthTable& TTextWidthTable::ForFont(const QFont& font) {
 }
 
 TTextWidthTable::TTextWidthTable(const QFont& font)
-    : metrics_(font), pair_(std::make_unique<std::array<std::int32_t, kCount * kCount>>()) {
+    : metrics_(font), after_(std::make_unique<std::array<std::int32_t, kCount * kCount>>()) {
     advance_.fill(kUnknown);
-    pair_->fill(kUnknown);
+    after_->fill(kUnknown);
 }
 
 std::int32_t TTextWidthTable::Advance(int c) {
@@ -39,15 +39,15 @@ std::int32_t TTextWidthTable::Advance(int c) {
     return a;
 }
 
-std::int32_t TTextWidthTable::PairAdjust(int a, int b) {
-    std::int32_t& adj = (*pair_)[static_cast<std::size_t>((a - kFirst) * kCount + (b - kFirst))];
-    if (adj == kUnknown) {
+std::int32_t TTextWidthTable::AdvanceAfter(int a, int b) {
+    std::int32_t& after = (*after_)[static_cast<std::size_t>((a - kFirst) * kCount + (b - kFirst))];
+    if (after == kUnknown) {
         QString pair;
         pair += QChar(a);
         pair += QChar(b);
-        adj = ToFixed(metrics_.horizontalAdvance(pair)) - Advance(a) - Advance(b);
+        after = ToFixed(metrics_.horizontalAdvance(pair)) - Advance(a);
     }
-    return adj;
+    return after;
 }
 
 int TTextWidthTable::Width(std::string_view text) {
@@ -58,9 +58,12 @@ int TTextWidthTable::Width(std::string_view text) {
         if (c < kFirst || c >= kFirst + kCount) {
             return -1;
         }
-        total += Advance(c);
-        if (prev >= 0) {
-            total += PairAdjust(prev, c);
+        if (prev < 0) {
+            total += Advance(c);
+        } else {
+            const std::int32_t known =
+                (*after_)[static_cast<std::size_t>((prev - kFirst) * kCount + (c - kFirst))];
+            total += known != kUnknown ? known : AdvanceAfter(prev, c);
         }
         prev = c;
     }

@@ -28,13 +28,14 @@ private:
     static constexpr int kCount = 0x7F - kFirst;
     static constexpr std::int32_t kUnknown = INT32_MIN;
 
-    // Advances and adjustments in 1/64 pixel, the unit Qt adds them in.
+    // Advances and adjustments in 1/64 pixel, the unit Qt adds them in; measured on first use.
     std::int32_t Advance(int c);
-    std::int32_t PairAdjust(int a, int b);
+    std::int32_t AdvanceAfter(int a, int b);
 
     QFontMetricsF metrics_;
     std::array<std::int32_t, kCount> advance_;
-    std::unique_ptr<std::array<std::int32_t, kCount * kCount>> pair_;
+    // The advance of b after a: b's own plus the pair's adjustment, one lookup per character.
+    std::unique_ptr<std::array<std::int32_t, kCount * kCount>> after_;
 };
 
 }  // namespace quorvel
