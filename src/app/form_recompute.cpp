@@ -71,9 +71,9 @@ void TFormMain::sgDataClick() {
 
     if (result.tooFew) {
         for (size_t i = 0; i < PanelA.size(); ++i) {
-            PanelA[i]->setText(Text(result.panelCaptions[i]));
+            PanelA[i]->setText(Text(result.coefficientTexts[i]));
         }
-        PanelResult->setText(Text(result.resultCaption));
+        PanelResult->setText(Text(result.resultText));
         btnCopy->setEnabled(false);
         btnGraphCopy->setEnabled(false);
         btnPrint->setEnabled(false);
@@ -87,9 +87,9 @@ void TFormMain::sgDataClick() {
             ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
         }
         for (size_t i = 0; i < PanelA.size(); ++i) {
-            PanelA[i]->setText(Text(result.panelCaptions[i]));
+            PanelA[i]->setText(Text(result.coefficientTexts[i]));
         }
-        PanelResult->setText(Text(result.resultCaption));
+        PanelResult->setText(Text(result.resultText));
         btnCopy->setEnabled(true);
         btnGraphCopy->setEnabled(true);
         btnPrint->setEnabled(true);
