@@ -22,7 +22,7 @@ void TFormMain::onCopyChart() {
 }
 
 void TFormMain::onChartSeriesClick() {
-    TSeriesMarks& marks = FormSeries(chart->Chart()).Series1->Marks();
+    TSeriesMarks& marks = FormSeries(chart->Chart()).measured->Marks();
     marks.SetVisible(!marks.Visible());
     SeriesClicked = true;
 }
