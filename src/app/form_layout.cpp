@@ -46,7 +46,7 @@ W* Place(W* widget, const char* name, int left, int top, int width, int height) 
     return widget;
 }
 
-QLabel* StaticText(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+QLabel* SerifLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
                    int height) {
     auto* label = Place(new QLabel(text, parent), name, left, top, width, height);
     label->setFont(TimesFont());
@@ -134,13 +134,13 @@ void TFormMain::BuildLayout() {
     chart->setObjectName("Chart1");
 
     resultGroup = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
-    resultTitle = StaticText(resultGroup, "StaticText2", kResultLabel, 12, 8, 152, 19);
+    resultTitle = SerifLabel(resultGroup, "StaticText2", kResultLabel, 12, 8, 152, 19);
     formulaLine = Place(new TPanel("Y=", TPanel::bvRaised, Qt::AlignHCenter, resultGroup), "PanelResult", 8,
                         32, 393, 25);
     copyFormulaButton = Button(resultGroup, "btnCopy", "Копировать", 406, 32, 75, 25);
     xEdit = Place(new QLineEdit("0", resultGroup), "MaskEditX", 240, 8, 89, 21);
-    atXLabel = StaticText(resultGroup, "StaticText4", kAtXLabel, 200, 8, 44, 19);
-    yLabel = StaticText(resultGroup, "StaticText5", kYLabel, 336, 8, 19, 19);
+    atXLabel = SerifLabel(resultGroup, "StaticText4", kAtXLabel, 200, 8, 44, 19);
+    yLabel = SerifLabel(resultGroup, "StaticText5", kYLabel, 336, 8, 19, 19);
     yAtXPanel =
         Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, resultGroup), "PanelY", 360, 8, 96, 17);
     yAtXPanel->setAutoFillBackground(true);
@@ -149,7 +149,7 @@ void TFormMain::BuildLayout() {
     showPointCheckBox->setChecked(false);
 
     dataGroup = GroupBox(client, "GroupBox2", 8, 0, 193, 361);
-    dataTitle = StaticText(dataGroup, "StaticText1", "Экспериментальные данные", 16, 8, 163, 19);
+    dataTitle = SerifLabel(dataGroup, "StaticText1", "Экспериментальные данные", 16, 8, 163, 19);
     dataModel = new TGridModel(20, this);
     dataModel->setObjectName("sgDataModel");
     dataGrid = Place(new TStringGrid(dataModel, dataGroup), "sgData", 8, 24, 177, 329);
@@ -174,7 +174,7 @@ void TFormMain::BuildLayout() {
     functionKindBox = Place(new QComboBox(client), "ComboBox1", 400, 32, 97, 21);
     functionKindBox->addItems({kKindCaptions[0], kKindCaptions[1], kKindCaptions[2]});
     functionKindBox->setEditable(false);
-    functionKindLabel = StaticText(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
+    functionKindLabel = SerifLabel(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
     copyChartButton = Button(client, "btnGraphCopy", "Копировать", 400, 120, 97, 25);
 
     // Keyboard order; controls without a tab stop (panels, labels, the help text, the chart) are left out.
