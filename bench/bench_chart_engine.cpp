@@ -84,14 +84,14 @@ void BM_FormChartPaint(benchmark::State& state) {
     const TColor colours[3] = {clBlue, clPurple, clRed};
     for (std::size_t i = 0; i < n; ++i) {
         const double x = static_cast<double>(i) * 0.01;
-        s.Series1->AddPoint(x, 2 * x + noise(rng), NumberToText(x), colours[i % 3]);
+        s.measured->AddPoint(x, 2 * x + noise(rng), NumberToText(x), colours[i % 3]);
     }
     const double end = static_cast<double>(n) * 0.01;
     for (int k = 0; k < 50; ++k) {
         const double x = end * k / 50;
-        s.Series2->AddPoint(x, 2 * x);
+        s.curve->AddPoint(x, 2 * x);
     }
-    s.Series3->AddPoint(end / 2, end, NumberToText(end / 2));
+    s.evaluated->AddPoint(end / 2, end, NumberToText(end / 2));
     chart->SetBufferedPaint(false);
     NullCanvas canvas;
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void BM_ClickedPartMiss(benchmark::State& state) {
     auto chart = CreateFormChart();
     const TFormChartSeries s = FormSeries(*chart);
     for (std::size_t i = 0; i < n; ++i) {
-        s.Series1->AddPoint(static_cast<double>(i), static_cast<double>(i % 100));
+        s.measured->AddPoint(static_cast<double>(i), static_cast<double>(i % 100));
     }
     chart->SetBufferedPaint(false);
     NullCanvas canvas;

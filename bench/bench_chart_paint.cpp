@@ -33,7 +33,7 @@ std::unique_ptr<TChart> MakeReadingsChart(int points) {
     }
     std::sort(xs.begin(), xs.end());
     const TColor colours[] = {clBlue, clPurple, clRed};
-    s.Series1->AddPoints(xs.size(), [&](std::size_t k) {
+    s.measured->AddPoints(xs.size(), [&](std::size_t k) {
         struct {
             double x, y;
             TColor color;
@@ -42,7 +42,7 @@ std::unique_ptr<TChart> MakeReadingsChart(int points) {
     });
     for (int k = 0; k < 50; ++k) {
         const double x = 2.0 * k;
-        s.Series2->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
+        s.curve->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
     }
     chart->SetVisible(true);
     return chart;
@@ -58,12 +58,12 @@ std::unique_ptr<TChart> MakeChart(int points) {
     for (int i = 0; i < points; ++i) {
         const double x = 0.01 * i;
         const double y = 0.5 * x * x - 2 * x + 1 + noise(rng);
-        s.Series1->AddPoint(x, y, NumberToText(x), colours[i % 3]);
+        s.measured->AddPoint(x, y, NumberToText(x), colours[i % 3]);
     }
     const double end = 0.01 * (points - 1);
     for (int k = 0; k < 50; ++k) {
         const double x = end * 0.02 * k;
-        s.Series2->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
+        s.curve->AddPoint(x, 0.5 * x * x - 2 * x + 1, {}, AutoColor);
     }
     chart->SetVisible(true);
     return chart;
@@ -102,11 +102,11 @@ std::unique_ptr<TChart> ZoomedLineChart(int zooms, QImage& image) {
     std::unique_ptr<TChart> chart = CreateFormChart();
     TFormChartSeries s = FormSeries(*chart);
     for (int x = 1; x <= 10; ++x) {
-        s.Series1->AddPoint(x, x, NumberToText(x), clBlue);
+        s.measured->AddPoint(x, x, NumberToText(x), clBlue);
     }
     const TFitCoefficients line{0, 1, 0, 0};  // the exact fit of these points
     for (const TFeedPoint& p : CurveSamples(1, 10, line)) {
-        s.Series2->AddPoint(p.x, p.y, {}, AutoColor);
+        s.curve->AddPoint(p.x, p.y, {}, AutoColor);
     }
     chart->SetVisible(true);
     const TChartAxis& bottom = chart->BottomAxis();

@@ -50,12 +50,12 @@ std::unique_ptr<TChart> MakeChart(int points) {
     const TFormChartSeries s = FormSeries(*chart);
     for (int i = 0; i < points; ++i) {
         const double x = 0.1 * i;
-        s.Series1->AddPoint(x, 0.5 * x * x - 2 * x + 1 + ((i % 7) - 3) * 0.2, NumberToText(x), clBlue);
+        s.measured->AddPoint(x, 0.5 * x * x - 2 * x + 1 + ((i % 7) - 3) * 0.2, NumberToText(x), clBlue);
     }
     const double end = 0.1 * (points - 1);
     for (int k = 0; k < 50; ++k) {
         const double x = end * 0.02 * k;
-        s.Series2->AddPoint(x, 0.5 * x * x - 2 * x + 1);
+        s.curve->AddPoint(x, 0.5 * x * x - 2 * x + 1);
     }
     chart->Title().SetText({"", "Y = 0.5000000*X^2 - 2.0000000*X + 1.0000000"});
     chart->Title().SetVisible(true);

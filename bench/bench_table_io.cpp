@@ -151,7 +151,7 @@ public:
     std::unique_ptr<TProgress> StartProgress(const QString& text, TOnClose onClose) override {
         return std::make_unique<TWorkProgress>(&form_, nullptr, text, onClose);
     }
-    void Recompute() override { form_.sgDataClick(); }
+    void Recompute() override { form_.recompute(); }
 
 private:
     QString path_;

@@ -12,11 +12,11 @@ TChartSeries& TChartFeed::Series(int series) const {
     const TFormChartSeries s = FormSeries(chart_);
     switch (series) {
         case kMeasured:
-            return *s.Series1;
+            return *s.measured;
         case kCurve:
-            return *s.Series2;
+            return *s.curve;
         case kEvaluated:
-            return *s.Series3;
+            return *s.evaluated;
         default:
             throw std::out_of_range("no such series");
     }

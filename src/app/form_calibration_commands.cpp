@@ -146,17 +146,17 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
 
 }  // namespace
 
-void TFormMain::itmReportClick() {
+void TFormMain::onWriteReport() {
     RunTableCommand([this](TCommandDialogs& ui) {
-        const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, true, ui);
+        const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
+        const std::optional<TFreshFit> fit = FitForFiles(*dataModel, kind, true, ui);
         if (!fit) {
             return;
         }
         // Y at the window's X, as quorvel-fit --at gives it; no row for an X that is not a number.
         std::optional<TEvaluation> at;
         try {
-            const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), fit->store);
+            const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), fit->store);
             if (evaluation.state == TEvaluation::Evaluated) {
                 at = evaluation;
             }
@@ -185,10 +185,10 @@ void TFormMain::itmReportClick() {
     });
 }
 
-void TFormMain::itmApplyClick() {
+void TFormMain::onApplyToReadings() {
     RunTableCommand([this](TCommandDialogs& ui) {
-        const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*sgDataModel, kind, false, ui);
+        const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
+        const std::optional<TFreshFit> fit = FitForFiles(*dataModel, kind, false, ui);
         if (!fit) {
             return;
         }

@@ -16,23 +16,23 @@ bool SeriesClicked = false;
 
 }  // namespace
 
-void TFormMain::btnGraphCopyClick() {
-    CopyChartToClipboard(Chart1->Chart());
+void TFormMain::onCopyChart() {
+    CopyChartToClipboard(chart->Chart());
     TCommandDialogs(nullptr, {}).Inform(QString::fromUtf8("График скопирован в буфер обмена Windows"));
 }
 
-void TFormMain::Chart1ClickSeries() {
-    TSeriesMarks& marks = FormSeries(Chart1->Chart()).Series1->Marks();
+void TFormMain::onChartSeriesClick() {
+    TSeriesMarks& marks = FormSeries(chart->Chart()).measured->Marks();
     marks.SetVisible(!marks.Visible());
     SeriesClicked = true;
 }
 
-void TFormMain::Chart1Click() {
+void TFormMain::onChartClick() {
     if (SeriesClicked) {
         SeriesClicked = false;
         return;
     }
-    Chart1->Chart().UndoZoom();
+    chart->Chart().UndoZoom();
 }
 
 }  // namespace quorvel

@@ -25,7 +25,7 @@ namespace {
 
 // The boxes and dialogs of one command, owned by the window; their recompute is the window's.
 TCommandDialogs Dialogs(TFormMain* window, TWorkGate* gate = nullptr) {
-    const auto recompute = [window] { window->sgDataClick(); };
+    const auto recompute = [window] { window->recompute(); };
     return TCommandDialogs(window, recompute, gate);
 }
 
@@ -71,28 +71,28 @@ void TFormMain::WindowGone() {
     QCoreApplication::exit(0);
 }
 
-void TFormMain::itmReadClick() {
+void TFormMain::onReadFile() {
     RunTableCommand([this](TCommandDialogs& ui) {
         // A whole read gives the table its file, after the read's own changes have parted it from the
         // file it had.
-        if (const std::optional<QString> path = RunReadCommand(*sgDataModel, ui)) {
+        if (const std::optional<QString> path = RunReadCommand(*dataModel, ui)) {
             dataFile_ = *path;
         }
     });
 }
 
-void TFormMain::itmWriteClick() {
-    RunTableCommand([this](TCommandDialogs& ui) { RunWriteCommand(*sgDataModel, ui); });
+void TFormMain::onWriteFile() {
+    RunTableCommand([this](TCommandDialogs& ui) { RunWriteCommand(*dataModel, ui); });
 }
 
-void TFormMain::itmTablCopyClick() {
+void TFormMain::onCopyTable() {
     if (workGate_.Busy()) {
         return;
     }
-    QGuiApplication::clipboard()->setText(TableCopyText(*sgDataModel));
+    QGuiApplication::clipboard()->setText(TableCopyText(*dataModel));
 }
 
-void TFormMain::itmTablPasteClick() {
+void TFormMain::onPasteTable() {
     RunTableCommand([this](TCommandDialogs& ui) {
         QString text;
         try {
@@ -103,26 +103,26 @@ void TFormMain::itmTablPasteClick() {
             ui.Recompute();
             return;
         }
-        RunPasteCommand(text, *sgDataModel, ui);
+        RunPasteCommand(text, *dataModel, ui);
     });
 }
 
-void TFormMain::btnCopyClick() {
-    QGuiApplication::clipboard()->setText(PanelResult->text());
+void TFormMain::onCopyFormula() {
+    QGuiApplication::clipboard()->setText(formulaLine->text());
     Dialogs(this).Inform(QString::fromUtf8(kFormulaCopiedText));
-    sgData->SetFocus();
+    dataGrid->SetFocus();
 }
 
-void TFormMain::btnPrintClick() {
-    PreviewChartWithTitle(this, Chart1->Chart(), PanelResult->text().toStdString());
-    sgData->SetFocus();
+void TFormMain::onPrintChart() {
+    PreviewChartWithTitle(this, chart->Chart(), formulaLine->text().toStdString());
+    dataGrid->SetFocus();
 }
 
-void TFormMain::itmClearClick() {
-    RunTableCommand([this](TCommandDialogs& ui) { RunClearCommand(*sgDataModel, ui); });
+void TFormMain::onClearTable() {
+    RunTableCommand([this](TCommandDialogs& ui) { RunClearCommand(*dataModel, ui); });
 }
 
-void TFormMain::itmExitClick() {
+void TFormMain::onExit() {
     if (workGate_.Busy()) {
         return;  // the command ends first: a save in progress is not cut off
     }

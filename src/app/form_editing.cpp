@@ -12,11 +12,11 @@
 
 namespace quorvel {
 
-void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
-    if (Value.isEmpty() || Value == "-" || Value == "+") {
+void TFormMain::onCellTextEdited(int, int row, const QString& value) {
+    if (value.isEmpty() || value == "-" || value == "+") {
         return;
     }
-    const std::string text = Value.toStdString();
+    const std::string text = value.toStdString();
     try {
         (void)ParseUserNumber(text, tsBeingTyped);  // the recompute's own reading rule, while typing
     } catch (const Exception&) {
@@ -24,14 +24,14 @@ void TFormMain::sgDataSetEditText(int, int ARow, const QString& Value) {
         ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
     }
     // The table always ends with an empty entry row.
-    if (ARow == sgData->RowCount() - 1) {
-        sgData->SetRowCount(sgData->RowCount() + 1);
+    if (row == dataGrid->RowCount() - 1) {
+        dataGrid->SetRowCount(dataGrid->RowCount() + 1);
     }
 }
 
-void TFormMain::sgDataKeyPress(QObject* Sender, QChar Key) {
-    auto* grid = qobject_cast<TStringGrid*>(Sender);
-    if (grid == nullptr || Key != QChar(13)) {
+void TFormMain::onGridKeyPress(QObject* sender, QChar key) {
+    auto* grid = qobject_cast<TStringGrid*>(sender);
+    if (grid == nullptr || key != QChar(13)) {
         return;
     }
     if (grid->Row() == grid->RowCount() - 1) {
@@ -46,23 +46,23 @@ void TFormMain::sgDataKeyPress(QObject* Sender, QChar Key) {
 }
 
 void TFormMain::WriteColumnHeaders() {
-    sgDataModel->SetCellText(0, 0, kYHeader);
-    sgDataModel->SetCellText(1, 0, kXHeader);
+    dataModel->SetCellText(0, 0, kYHeader);
+    dataModel->SetCellText(1, 0, kXHeader);
 }
 
-void TFormMain::sgDataColumnMoved(int, int) {
+void TFormMain::onColumnMoved(int, int) {
     // A drag moves the header cells with their columns; Y and X stay where they were.
     WriteColumnHeaders();
-    sgDataClick();
+    recompute();
 }
 
-void TFormMain::Memo1Click() {
-    sgData->SetFocus();
+void TFormMain::onHelpTextClick() {
+    dataGrid->SetFocus();
 }
 
-void TFormMain::Memo1KeyDown(int& Key) {
-    Key = 0;
-    sgData->SetFocus();
+void TFormMain::onHelpTextKeyDown(int& key) {
+    key = 0;
+    dataGrid->SetFocus();
 }
 
 }  // namespace quorvel

@@ -46,7 +46,7 @@ W* Place(W* widget, const char* name, int left, int top, int width, int height) 
     return widget;
 }
 
-QLabel* StaticText(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+QLabel* SerifLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
                    int height) {
     auto* label = Place(new QLabel(text, parent), name, left, top, width, height);
     label->setFont(TimesFont());
@@ -113,79 +113,79 @@ void TFormMain::BuildLayout() {
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    Memo1 = Place(new QPlainTextEdit(client), "Memo1", 240, 176, 185, 169);
-    Memo1->setPlainText(HelpLines().join('\n'));
-    Memo1->setReadOnly(true);
+    helpText = Place(new QPlainTextEdit(client), "Memo1", 240, 176, 185, 169);
+    helpText->setPlainText(HelpLines().join('\n'));
+    helpText->setReadOnly(true);
     // A click or a key only hands the focus to the table: no selection, no drag of the text, no menu,
     // so no gesture of the help text runs on under a box that the table's recompute shows.
-    Memo1->setTextInteractionFlags(Qt::NoTextInteraction);
-    Memo1->setContextMenuPolicy(Qt::NoContextMenu);
-    Memo1->setFocusPolicy(Qt::ClickFocus);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    helpText->setTextInteractionFlags(Qt::NoTextInteraction);
+    helpText->setContextMenuPolicy(Qt::NoContextMenu);
+    helpText->setFocusPolicy(Qt::ClickFocus);
+    helpText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    helpText->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     {
-        QPalette palette = Memo1->palette();
+        QPalette palette = helpText->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-        Memo1->setPalette(palette);
+        helpText->setPalette(palette);
     }
 
     // The chart keeps its own place, size and visibility (hidden at start).
-    auto* chart = new TChartWidget(CreateFormChart(), client);
+    chart = new TChartWidget(CreateFormChart(), client);
     chart->setObjectName("Chart1");
-    Chart1 = chart;
 
-    GroupBox1 = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
-    StaticText2 = StaticText(GroupBox1, "StaticText2", kResultLabel, 12, 8, 152, 19);
-    PanelResult =
-        Place(new TPanel("Y=", TPanel::bvRaised, Qt::AlignHCenter, GroupBox1), "PanelResult", 8, 32, 393, 25);
-    btnCopy = Button(GroupBox1, "btnCopy", "Копировать", 406, 32, 75, 25);
-    MaskEditX = Place(new QLineEdit("0", GroupBox1), "MaskEditX", 240, 8, 89, 21);
-    StaticText4 = StaticText(GroupBox1, "StaticText4", kAtXLabel, 200, 8, 44, 19);
-    StaticText5 = StaticText(GroupBox1, "StaticText5", kYLabel, 336, 8, 19, 19);
-    PanelY = Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, GroupBox1), "PanelY", 360, 8, 96, 17);
-    PanelY->setAutoFillBackground(true);
-    PanelY->setBackgroundRole(QPalette::Base);
-    CheckBox1 = Place(new QCheckBox(GroupBox1), "CheckBox1", 464, 8, 17, 17);
-    CheckBox1->setChecked(false);
+    resultGroup = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
+    resultTitle = SerifLabel(resultGroup, "StaticText2", kResultLabel, 12, 8, 152, 19);
+    formulaLine = Place(new TPanel("Y=", TPanel::bvRaised, Qt::AlignHCenter, resultGroup), "PanelResult", 8,
+                        32, 393, 25);
+    copyFormulaButton = Button(resultGroup, "btnCopy", "Копировать", 406, 32, 75, 25);
+    xEdit = Place(new QLineEdit("0", resultGroup), "MaskEditX", 240, 8, 89, 21);
+    atXLabel = SerifLabel(resultGroup, "StaticText4", kAtXLabel, 200, 8, 44, 19);
+    yLabel = SerifLabel(resultGroup, "StaticText5", kYLabel, 336, 8, 19, 19);
+    yAtXPanel =
+        Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, resultGroup), "PanelY", 360, 8, 96, 17);
+    yAtXPanel->setAutoFillBackground(true);
+    yAtXPanel->setBackgroundRole(QPalette::Base);
+    showPointCheckBox = Place(new QCheckBox(resultGroup), "CheckBox1", 464, 8, 17, 17);
+    showPointCheckBox->setChecked(false);
 
-    GroupBox2 = GroupBox(client, "GroupBox2", 8, 0, 193, 361);
-    StaticText1 = StaticText(GroupBox2, "StaticText1", "Экспериментальные данные", 16, 8, 163, 19);
-    sgDataModel = new TGridModel(20, this);
-    sgDataModel->setObjectName("sgDataModel");
-    sgData = Place(new TStringGrid(sgDataModel, GroupBox2), "sgData", 8, 24, 177, 329);
-    sgData->setColumnWidth(0, 73);
-    sgData->setColumnWidth(1, 81);
-    sgData->setContextMenuPolicy(Qt::CustomContextMenu);
+    dataGroup = GroupBox(client, "GroupBox2", 8, 0, 193, 361);
+    dataTitle = SerifLabel(dataGroup, "StaticText1", "Экспериментальные данные", 16, 8, 163, 19);
+    dataModel = new TGridModel(20, this);
+    dataModel->setObjectName("sgDataModel");
+    dataGrid = Place(new TStringGrid(dataModel, dataGroup), "sgData", 8, 24, 177, 329);
+    dataGrid->setColumnWidth(0, 73);
+    dataGrid->setColumnWidth(1, 81);
+    dataGrid->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    GroupBox3 = GroupBox(client, "GroupBox3", 208, 0, 185, 145);
-    Label1 = Label(GroupBox3, "Label1", kSigmaLabel, 8, 128, 114, 13);
-    lblSigma = Label(GroupBox3, "lblSigma", "0", 136, 128, 6, 13);
-    lblMaxErr = Label(GroupBox3, "lblMaxErr", "0", 136, 112, 6, 13);
-    Label3 = Label(GroupBox3, "Label3", kMaxErrorLabel, 8, 112, 118, 13);
+    coefficientsGroup = GroupBox(client, "GroupBox3", 208, 0, 185, 145);
+    rmsDeviationCaption = Label(coefficientsGroup, "Label1", kSigmaLabel, 8, 128, 114, 13);
+    rmsDeviationValue = Label(coefficientsGroup, "lblSigma", "0", 136, 128, 6, 13);
+    maxErrorValue = Label(coefficientsGroup, "lblMaxErr", "0", 136, 112, 6, 13);
+    maxErrorCaption = Label(coefficientsGroup, "Label3", kMaxErrorLabel, 8, 112, 118, 13);
     static constexpr const char* kPanelNames[4] = {"PanelA0", "PanelA1", "PanelA2", "PanelA3"};
     static constexpr const char* kPanelCaptions[4] = {"a0=", "a1=", "a2=", "a3="};
     for (int i = 0; i < 4; ++i) {
-        PanelA[static_cast<size_t>(i)] =
-            Place(new TPanel(kPanelCaptions[i], TPanel::bvLowered, Qt::AlignLeft, GroupBox3), kPanelNames[i],
-                  18, 16 + 24 * i, 150, 17);
+        coefficientPanels[static_cast<size_t>(i)] =
+            Place(new TPanel(kPanelCaptions[i], TPanel::bvLowered, Qt::AlignLeft, coefficientsGroup),
+                  kPanelNames[i], 18, 16 + 24 * i, 150, 17);
     }
 
-    btnPrint = Button(client, "btnPrint", "Печатать график", 400, 92, 97, 25);
-    ComboBox1 = Place(new QComboBox(client), "ComboBox1", 400, 32, 97, 21);
-    ComboBox1->addItems({kKindCaptions[0], kKindCaptions[1], kKindCaptions[2]});
-    ComboBox1->setEditable(false);
-    StaticText3 = StaticText(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
-    btnGraphCopy = Button(client, "btnGraphCopy", "Копировать", 400, 120, 97, 25);
+    printChartButton = Button(client, "btnPrint", "Печатать график", 400, 92, 97, 25);
+    functionKindBox = Place(new QComboBox(client), "ComboBox1", 400, 32, 97, 21);
+    functionKindBox->addItems({kKindCaptions[0], kKindCaptions[1], kKindCaptions[2]});
+    functionKindBox->setEditable(false);
+    functionKindLabel = SerifLabel(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
+    copyChartButton = Button(client, "btnGraphCopy", "Копировать", 400, 120, 97, 25);
 
     // Keyboard order; controls without a tab stop (panels, labels, the help text, the chart) are left out.
-    QWidget::setTabOrder(sgData, btnCopy);
-    QWidget::setTabOrder(btnCopy, MaskEditX);
-    QWidget::setTabOrder(MaskEditX, CheckBox1);
-    QWidget::setTabOrder(CheckBox1, btnPrint);
-    QWidget::setTabOrder(btnPrint, ComboBox1);
-    QWidget::setTabOrder(ComboBox1, btnGraphCopy);
+    QWidget::setTabOrder(dataGrid, copyFormulaButton);
+    QWidget::setTabOrder(copyFormulaButton, xEdit);
+    QWidget::setTabOrder(xEdit, showPointCheckBox);
+    QWidget::setTabOrder(showPointCheckBox, printChartButton);
+    QWidget::setTabOrder(printChartButton, functionKindBox);
+    QWidget::setTabOrder(functionKindBox, copyChartButton);
 
-    chartFeed_ = std::make_unique<TChartFeed>(Chart1->Chart());
+    chartFeed_ = std::make_unique<TChartFeed>(chart->Chart());
 
     BuildMenus();
 
@@ -212,65 +212,65 @@ void TFormMain::BuildMenus() {
 
     QMenu* fileMenu = bar->addMenu("Файл");
     fileMenu->setObjectName("N1");
-    itmRead = Item(this, "itmRead", "Чтение");
-    itmRead->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    itmWrite = Item(this, "itmWrite", "Запись");
-    itmWrite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    itmExit = Item(this, "itmExit", "Выход");
+    readMenuItem = Item(this, "itmRead", "Чтение");
+    readMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    writeMenuItem = Item(this, "itmWrite", "Запись");
+    writeMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    exitMenuItem = Item(this, "itmExit", "Выход");
     // The calibration's own commands; like the print button, they need a fit.
-    itmReport = Item(this, "itmReport", "Протокол калибровки…");
-    itmReport->setEnabled(false);
-    itmApply = Item(this, "itmApply", "Пересчитать показания…");
-    itmApply->setEnabled(false);
-    fileMenu->addAction(itmRead);
-    fileMenu->addAction(itmWrite);
-    fileMenu->addAction(itmReport);
-    fileMenu->addAction(itmApply);
+    reportMenuItem = Item(this, "itmReport", "Протокол калибровки…");
+    reportMenuItem->setEnabled(false);
+    applyMenuItem = Item(this, "itmApply", "Пересчитать показания…");
+    applyMenuItem->setEnabled(false);
+    fileMenu->addAction(readMenuItem);
+    fileMenu->addAction(writeMenuItem);
+    fileMenu->addAction(reportMenuItem);
+    fileMenu->addAction(applyMenuItem);
     fileMenu->addSeparator()->setObjectName("N8");
-    fileMenu->addAction(itmExit);
+    fileMenu->addAction(exitMenuItem);
 
     QMenu* editMenu = bar->addMenu("Правка");
     editMenu->setObjectName("N4");
-    itmClearMain = Item(this, "itmClearMain", "Очистить таблицу");
-    itmTablCopyMain = Item(this, "itmTablCopyMain", "Копировать таблицу");
-    itmTablCopyMain->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    itmTablPasteMain = Item(this, "itmTablPasteMain", "Вставить таблицу");
-    itmTablPasteMain->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    editMenu->addAction(itmClearMain);
-    editMenu->addAction(itmTablCopyMain);
-    editMenu->addAction(itmTablPasteMain);
+    clearTableMenuItem = Item(this, "itmClearMain", "Очистить таблицу");
+    copyTableMenuItem = Item(this, "itmTablCopyMain", "Копировать таблицу");
+    copyTableMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    pasteTableMenuItem = Item(this, "itmTablPasteMain", "Вставить таблицу");
+    pasteTableMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    editMenu->addAction(clearTableMenuItem);
+    editMenu->addAction(copyTableMenuItem);
+    editMenu->addAction(pasteTableMenuItem);
 
-    PopupMenuTabl = new QMenu(this);
-    PopupMenuTabl->setObjectName("PopupMenuTabl");
-    itmClear = Item(PopupMenuTabl, "itmClear", "Очистить таблицу");
-    itmTablCopy = Item(PopupMenuTabl, "itmTablCopy", "Копировать таблицу");
-    itmTablPaste = Item(PopupMenuTabl, "itmTablPaste", "Вставить таблицу");
+    tableContextMenu = new QMenu(this);
+    tableContextMenu->setObjectName("PopupMenuTabl");
+    clearTablePopupItem = Item(tableContextMenu, "itmClear", "Очистить таблицу");
+    copyTablePopupItem = Item(tableContextMenu, "itmTablCopy", "Копировать таблицу");
+    pasteTablePopupItem = Item(tableContextMenu, "itmTablPaste", "Вставить таблицу");
     // The main menu owns Ctrl+C and Ctrl+V for the whole window; here they are shown and act only while
     // the menu itself is open, so the two never compete.
-    itmTablCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    itmTablCopy->setShortcutContext(Qt::WidgetShortcut);
-    itmTablPaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    itmTablPaste->setShortcutContext(Qt::WidgetShortcut);
-    PopupMenuTabl->addAction(itmClear);
-    PopupMenuTabl->addAction(itmTablCopy);
-    PopupMenuTabl->addAction(itmTablPaste);
+    copyTablePopupItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    copyTablePopupItem->setShortcutContext(Qt::WidgetShortcut);
+    pasteTablePopupItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    pasteTablePopupItem->setShortcutContext(Qt::WidgetShortcut);
+    tableContextMenu->addAction(clearTablePopupItem);
+    tableContextMenu->addAction(copyTablePopupItem);
+    tableContextMenu->addAction(pasteTablePopupItem);
 
-    PopupMenuGraph = new QMenu(this);
-    PopupMenuGraph->setObjectName("PopupMenuGraph");
-    itmLine = Item(PopupMenuGraph, "itmLine", "Линейная аппроксимация");
-    itmDouble = Item(PopupMenuGraph, "itmDouble", "Квадратичная аппроксимация");
-    itmCubic = Item(PopupMenuGraph, "itmCubic", "Кубическая аппроксимация");
-    for (QAction* a : {itmLine, itmDouble, itmCubic}) {
+    chartContextMenu = new QMenu(this);
+    chartContextMenu->setObjectName("PopupMenuGraph");
+    linearMenuItem = Item(chartContextMenu, "itmLine", "Линейная аппроксимация");
+    quadraticMenuItem = Item(chartContextMenu, "itmDouble", "Квадратичная аппроксимация");
+    cubicMenuItem = Item(chartContextMenu, "itmCubic", "Кубическая аппроксимация");
+    for (QAction* a : {linearMenuItem, quadraticMenuItem, cubicMenuItem}) {
         a->setCheckable(true);
     }
-    itmGraphPrint = Item(PopupMenuGraph, "itmGraphPrint", "Печатать график");
-    itmGraphCopy = Item(PopupMenuGraph, "itmGraphCopy", "Копировать график");
-    PopupMenuGraph->addAction(itmLine);
-    PopupMenuGraph->addAction(itmDouble);
-    PopupMenuGraph->addAction(itmCubic);
-    PopupMenuGraph->addSeparator()->setObjectName("sepN1");
-    PopupMenuGraph->addAction(itmGraphPrint);
-    PopupMenuGraph->addAction(itmGraphCopy);
+    printChartMenuItem = Item(chartContextMenu, "itmGraphPrint", "Печатать график");
+    copyChartMenuItem = Item(chartContextMenu, "itmGraphCopy", "Копировать график");
+    chartContextMenu->addAction(linearMenuItem);
+    chartContextMenu->addAction(quadraticMenuItem);
+    chartContextMenu->addAction(cubicMenuItem);
+    chartContextMenu->addSeparator()->setObjectName("sepN1");
+    chartContextMenu->addAction(printChartMenuItem);
+    chartContextMenu->addAction(copyChartMenuItem);
 }
 
 }  // namespace quorvel

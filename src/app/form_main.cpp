@@ -66,8 +66,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     if (ApplicationWindow() == nullptr) {
         SetApplicationWindow(this);
     }
-    FormCreate();
-    sgData->setFocus();
+    initialiseContents();
+    dataGrid->setFocus();
 }
 
 TFormMain::~TFormMain() {
@@ -77,28 +77,28 @@ TFormMain::~TFormMain() {
     }
 }
 
-void TFormMain::FormCreate() {
+void TFormMain::initialiseContents() {
     WriteColumnHeaders();
-    ComboBox1->setCurrentIndex(2);
+    functionKindBox->setCurrentIndex(2);
 }
 
 void TFormMain::WireEvents() {
     // Every handler runs behind the guard: what escapes it ends in the standard exception box.
-    const auto recompute = Guarded([this] { sgDataClick(); });
-    connect(sgData, &TStringGrid::Click, this, recompute);
-    connect(sgData, &TStringGrid::DblClick, this, recompute);
-    connect(sgData, &TStringGrid::Enter, this, recompute);
-    connect(PanelResult, &TPanel::Click, this, recompute);
-    connect(PanelResult, &TPanel::DblClick, this, recompute);
-    connect(ComboBox1, &QComboBox::activated, this, Guarded([this](int) { sgDataClick(); }));
-    connect(sgData, &TStringGrid::SetEditText, this,
-            Guarded([this](int col, int row, const QString& value) { sgDataSetEditText(col, row, value); }));
-    connect(sgData, &TStringGrid::KeyPress, this,
-            Guarded([this](QChar key) { sgDataKeyPress(sgData, key); }));
-    connect(sgData, &TStringGrid::ColumnMoved, this,
-            Guarded([this](int from, int to) { sgDataColumnMoved(from, to); }));
-    connect(MaskEditX, &QLineEdit::textChanged, this, Guarded([this](const QString&) { MaskEditXChange(); }));
-    connect(CheckBox1, &QCheckBox::clicked, this, Guarded([this](bool) { CheckBox1Click(); }));
+    const auto guardedRecompute = Guarded([this] { recompute(); });
+    connect(dataGrid, &TStringGrid::Click, this, guardedRecompute);
+    connect(dataGrid, &TStringGrid::DblClick, this, guardedRecompute);
+    connect(dataGrid, &TStringGrid::Enter, this, guardedRecompute);
+    connect(formulaLine, &TPanel::Click, this, guardedRecompute);
+    connect(formulaLine, &TPanel::DblClick, this, guardedRecompute);
+    connect(functionKindBox, &QComboBox::activated, this, Guarded([this](int) { recompute(); }));
+    connect(dataGrid, &TStringGrid::SetEditText, this,
+            Guarded([this](int col, int row, const QString& value) { onCellTextEdited(col, row, value); }));
+    connect(dataGrid, &TStringGrid::KeyPress, this,
+            Guarded([this](QChar key) { onGridKeyPress(dataGrid, key); }));
+    connect(dataGrid, &TStringGrid::ColumnMoved, this,
+            Guarded([this](int from, int to) { onColumnMoved(from, to); }));
+    connect(xEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateAtX(); }));
+    connect(showPointCheckBox, &QCheckBox::clicked, this, Guarded([this](bool) { onShowPointToggled(); }));
 
     // The kind items carry marks that only the recompute sets; undo the toggle a trigger makes.
     const auto kindItem = [this](QAction* item, void (TFormMain::*handler)()) {
@@ -107,9 +107,9 @@ void TFormMain::WireEvents() {
                     (this->*handler)();
                 }));
     };
-    kindItem(itmLine, &TFormMain::itmLineClick);
-    kindItem(itmDouble, &TFormMain::itmDoubleClick);
-    kindItem(itmCubic, &TFormMain::itmCubicClick);
+    kindItem(linearMenuItem, &TFormMain::onLinearChosen);
+    kindItem(quadraticMenuItem, &TFormMain::onQuadraticChosen);
+    kindItem(cubicMenuItem, &TFormMain::onCubicChosen);
 
     const auto item = [this](QAction* action, void (TFormMain::*handler)()) {
         connect(action, &QAction::triggered, this, Guarded([this, handler](bool) { (this->*handler)(); }));
@@ -117,39 +117,39 @@ void TFormMain::WireEvents() {
     const auto button = [this](QPushButton* b, void (TFormMain::*handler)()) {
         connect(b, &QPushButton::clicked, this, Guarded([this, handler](bool) { (this->*handler)(); }));
     };
-    item(itmRead, &TFormMain::itmReadClick);
-    item(itmWrite, &TFormMain::itmWriteClick);
-    item(itmReport, &TFormMain::itmReportClick);
-    item(itmApply, &TFormMain::itmApplyClick);
+    item(readMenuItem, &TFormMain::onReadFile);
+    item(writeMenuItem, &TFormMain::onWriteFile);
+    item(reportMenuItem, &TFormMain::onWriteReport);
+    item(applyMenuItem, &TFormMain::onApplyToReadings);
     // Any change of the table after a read parts it from its file.
     const auto parted = [this] { dataFile_.clear(); };
-    connect(sgDataModel, &QAbstractItemModel::dataChanged, this, parted);
-    connect(sgDataModel, &QAbstractItemModel::modelReset, this, parted);
-    connect(sgDataModel, &QAbstractItemModel::rowsInserted, this, parted);
-    connect(sgDataModel, &QAbstractItemModel::rowsRemoved, this, parted);
-    item(itmExit, &TFormMain::itmExitClick);
-    item(itmClearMain, &TFormMain::itmClearClick);
-    item(itmClear, &TFormMain::itmClearClick);
-    item(itmTablCopyMain, &TFormMain::itmTablCopyClick);
-    item(itmTablCopy, &TFormMain::itmTablCopyClick);
-    item(itmTablPasteMain, &TFormMain::itmTablPasteClick);
-    item(itmTablPaste, &TFormMain::itmTablPasteClick);
-    item(itmGraphPrint, &TFormMain::btnPrintClick);
-    item(itmGraphCopy, &TFormMain::btnGraphCopyClick);
-    button(btnCopy, &TFormMain::btnCopyClick);
-    button(btnPrint, &TFormMain::btnPrintClick);
-    button(btnGraphCopy, &TFormMain::btnGraphCopyClick);
+    connect(dataModel, &QAbstractItemModel::dataChanged, this, parted);
+    connect(dataModel, &QAbstractItemModel::modelReset, this, parted);
+    connect(dataModel, &QAbstractItemModel::rowsInserted, this, parted);
+    connect(dataModel, &QAbstractItemModel::rowsRemoved, this, parted);
+    item(exitMenuItem, &TFormMain::onExit);
+    item(clearTableMenuItem, &TFormMain::onClearTable);
+    item(clearTablePopupItem, &TFormMain::onClearTable);
+    item(copyTableMenuItem, &TFormMain::onCopyTable);
+    item(copyTablePopupItem, &TFormMain::onCopyTable);
+    item(pasteTableMenuItem, &TFormMain::onPasteTable);
+    item(pasteTablePopupItem, &TFormMain::onPasteTable);
+    item(printChartMenuItem, &TFormMain::onPrintChart);
+    item(copyChartMenuItem, &TFormMain::onCopyChart);
+    button(copyFormulaButton, &TFormMain::onCopyFormula);
+    button(printChartButton, &TFormMain::onPrintChart);
+    button(copyChartButton, &TFormMain::onCopyChart);
 
-    connect(sgData, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenuTabl->popup(sgData->viewport()->mapToGlobal(pos)); });
-    Chart1->SetPopupMenu(PopupMenuGraph);
-    Chart1->Chart().OnClick = Guarded([this](TCustomChart&) { Chart1Click(); });
-    Chart1->Chart().OnClickSeries = Guarded([this](TCustomChart&, TChartSeries&, int, TMouseButton,
-                                                   TShiftState, int, int) { Chart1ClickSeries(); });
+    connect(dataGrid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { tableContextMenu->popup(dataGrid->viewport()->mapToGlobal(pos)); });
+    chart->SetPopupMenu(chartContextMenu);
+    chart->Chart().OnClick = Guarded([this](TCustomChart&) { onChartClick(); });
+    chart->Chart().OnClickSeries = Guarded([this](TCustomChart&, TChartSeries&, int, TMouseButton,
+                                                  TShiftState, int, int) { onChartSeriesClick(); });
 
-    Memo1->installEventFilter(this);
-    Memo1->viewport()->installEventFilter(this);
-    MaskEditX->installEventFilter(this);
+    helpText->installEventFilter(this);
+    helpText->viewport()->installEventFilter(this);
+    xEdit->installEventFilter(this);
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
@@ -161,13 +161,13 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        Guarded([this] { Memo1Click(); })();
+    if (watched == helpText->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        Guarded([this] { onHelpTextClick(); })();
         return false;
     }
-    if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+    if (watched == helpText && event->type() == QEvent::KeyPress) {
         int key = static_cast<QKeyEvent*>(event)->key();
-        Guarded([this, &key] { Memo1KeyDown(key); })();
+        Guarded([this, &key] { onHelpTextKeyDown(key); })();
         return key == 0;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -181,8 +181,8 @@ void TFormMain::changeEvent(QEvent* event) {
 }
 
 void TFormMain::SelectKind(int itemIndex) {
-    ComboBox1->setCurrentIndex(itemIndex);
-    sgDataClick();
+    functionKindBox->setCurrentIndex(itemIndex);
+    recompute();
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
-// The main window: the data table, the result panels, the function kind, the evaluation at X and the
-// chart. Every control carries its layout name as objectName; the handlers carry the event names.
+// The main window: the data table, the fit's coefficients, statistics and formula, the function kind,
+// the evaluation at X and the chart. Every control carries its stored layout name as objectName; the
+// members are named for what they show, the handlers for what they do.
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -52,35 +53,35 @@ public:
     void WindowGone();
 
 public slots:
-    void FormCreate();
+    void initialiseContents();
     // The recompute and the evaluation at X.
-    void sgDataClick();
-    void MaskEditXChange();
-    void CheckBox1Click();
-    void itmLineClick();
-    void itmDoubleClick();
-    void itmCubicClick();
+    void recompute();
+    void evaluateAtX();
+    void onShowPointToggled();
+    void onLinearChosen();
+    void onQuadraticChosen();
+    void onCubicChosen();
     // Editing rules of the table.
-    void sgDataSetEditText(int ACol, int ARow, const QString& Value);
-    void sgDataKeyPress(QObject* Sender, QChar Key);
-    void sgDataColumnMoved(int FromIndex, int ToIndex);
-    void Memo1Click();
-    void Memo1KeyDown(int& Key);
+    void onCellTextEdited(int col, int row, const QString& value);
+    void onGridKeyPress(QObject* sender, QChar key);
+    void onColumnMoved(int from, int to);
+    void onHelpTextClick();
+    void onHelpTextKeyDown(int& key);
     // Commands.
-    void itmReadClick();
-    void itmWriteClick();
+    void onReadFile();
+    void onWriteFile();
     // The calibration report and the readings converted by the current fit.
-    void itmReportClick();
-    void itmApplyClick();
-    void itmTablCopyClick();
-    void itmTablPasteClick();
-    void btnCopyClick();
-    void btnGraphCopyClick();
-    void btnPrintClick();
-    void itmClearClick();
-    void itmExitClick();
-    void Chart1Click();
-    void Chart1ClickSeries();
+    void onWriteReport();
+    void onApplyToReadings();
+    void onCopyTable();
+    void onPasteTable();
+    void onCopyFormula();
+    void onCopyChart();
+    void onPrintChart();
+    void onClearTable();
+    void onExit();
+    void onChartClick();
+    void onChartSeriesClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -117,51 +118,51 @@ private:
     std::optional<std::string> checkedBadText_;
 
     // Controls, in the layout's stacking order.
-    QPlainTextEdit* Memo1 = nullptr;
-    TChartWidget* Chart1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* StaticText2 = nullptr;
-    TPanel* PanelResult = nullptr;
-    QPushButton* btnCopy = nullptr;
-    QLineEdit* MaskEditX = nullptr;
-    QLabel* StaticText4 = nullptr;
-    QLabel* StaticText5 = nullptr;
-    TPanel* PanelY = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QLabel* StaticText1 = nullptr;
-    TGridModel* sgDataModel = nullptr;
-    TStringGrid* sgData = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblSigma = nullptr;
-    QLabel* lblMaxErr = nullptr;
-    QLabel* Label3 = nullptr;
-    std::array<TPanel*, 4> PanelA{};
-    QPushButton* btnPrint = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    QLabel* StaticText3 = nullptr;
-    QPushButton* btnGraphCopy = nullptr;
+    QPlainTextEdit* helpText = nullptr;
+    TChartWidget* chart = nullptr;
+    QGroupBox* resultGroup = nullptr;
+    QLabel* resultTitle = nullptr;
+    TPanel* formulaLine = nullptr;
+    QPushButton* copyFormulaButton = nullptr;
+    QLineEdit* xEdit = nullptr;
+    QLabel* atXLabel = nullptr;
+    QLabel* yLabel = nullptr;
+    TPanel* yAtXPanel = nullptr;
+    QCheckBox* showPointCheckBox = nullptr;
+    QGroupBox* dataGroup = nullptr;
+    QLabel* dataTitle = nullptr;
+    TGridModel* dataModel = nullptr;
+    TStringGrid* dataGrid = nullptr;
+    QGroupBox* coefficientsGroup = nullptr;
+    QLabel* rmsDeviationCaption = nullptr;
+    QLabel* rmsDeviationValue = nullptr;
+    QLabel* maxErrorValue = nullptr;
+    QLabel* maxErrorCaption = nullptr;
+    std::array<TPanel*, 4> coefficientPanels{};
+    QPushButton* printChartButton = nullptr;
+    QComboBox* functionKindBox = nullptr;
+    QLabel* functionKindLabel = nullptr;
+    QPushButton* copyChartButton = nullptr;
 
     // Menus.
-    QAction* itmRead = nullptr;
-    QAction* itmWrite = nullptr;
-    QAction* itmReport = nullptr;
-    QAction* itmApply = nullptr;
-    QAction* itmExit = nullptr;
-    QAction* itmClearMain = nullptr;
-    QAction* itmTablCopyMain = nullptr;
-    QAction* itmTablPasteMain = nullptr;
-    QMenu* PopupMenuTabl = nullptr;
-    QAction* itmClear = nullptr;
-    QAction* itmTablCopy = nullptr;
-    QAction* itmTablPaste = nullptr;
-    QMenu* PopupMenuGraph = nullptr;
-    QAction* itmLine = nullptr;
-    QAction* itmDouble = nullptr;
-    QAction* itmCubic = nullptr;
-    QAction* itmGraphPrint = nullptr;
-    QAction* itmGraphCopy = nullptr;
+    QAction* readMenuItem = nullptr;
+    QAction* writeMenuItem = nullptr;
+    QAction* reportMenuItem = nullptr;
+    QAction* applyMenuItem = nullptr;
+    QAction* exitMenuItem = nullptr;
+    QAction* clearTableMenuItem = nullptr;
+    QAction* copyTableMenuItem = nullptr;
+    QAction* pasteTableMenuItem = nullptr;
+    QMenu* tableContextMenu = nullptr;
+    QAction* clearTablePopupItem = nullptr;
+    QAction* copyTablePopupItem = nullptr;
+    QAction* pasteTablePopupItem = nullptr;
+    QMenu* chartContextMenu = nullptr;
+    QAction* linearMenuItem = nullptr;
+    QAction* quadraticMenuItem = nullptr;
+    QAction* cubicMenuItem = nullptr;
+    QAction* printChartMenuItem = nullptr;
+    QAction* copyChartMenuItem = nullptr;
 
     std::unique_ptr<TChartFeed> chartFeed_;
     std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;

@@ -43,24 +43,24 @@ void SetLabelCaption(QLabel* label, const std::string& caption) {
 
 }  // namespace
 
-void TFormMain::sgDataClick() {
+void TFormMain::recompute() {
     if (workGate_.Busy()) {
         return;  // a table half way through a command is not fitted; the command recomputes at its end
     }
-    const auto kind = static_cast<TFunctionKind>(ComboBox1->currentIndex() + 1);
+    const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
     const std::optional<std::string> checked = std::exchange(checkedBadText_, std::nullopt);
     TRecomputeResult result;
     try {
         // A bad cell throws here, before anything on the window has changed.
         result = RecomputeWithProgress(kind);
     } catch (const Exception&) {
-        const TCellPlace bad = UnreadableCell(*sgDataModel);
+        const TCellPlace bad = UnreadableCell(*dataModel);
         if (bad.row == 0) {
             throw;
         }
         // The results shown belong to the table before this text: they stay, marked as not the table's.
         MarkResultsCurrent(false);
-        const std::string text(sgDataModel->CellText(bad.col, bad.row));
+        const std::string text(dataModel->CellText(bad.col, bad.row));
         if (checked != text) {
             // The typing check's own box, in the window's language; one box for one bad text.
             ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
@@ -70,49 +70,49 @@ void TFormMain::sgDataClick() {
     MarkResultsCurrent(true);
 
     if (result.tooFew) {
-        for (size_t i = 0; i < PanelA.size(); ++i) {
-            PanelA[i]->setText(Text(result.panelCaptions[i]));
+        for (size_t i = 0; i < coefficientPanels.size(); ++i) {
+            coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
         }
-        PanelResult->setText(Text(result.resultCaption));
-        btnCopy->setEnabled(false);
-        btnGraphCopy->setEnabled(false);
-        btnPrint->setEnabled(false);
-        itmReport->setEnabled(false);
-        itmApply->setEnabled(false);
+        formulaLine->setText(Text(result.resultText));
+        copyFormulaButton->setEnabled(false);
+        copyChartButton->setEnabled(false);
+        printChartButton->setEnabled(false);
+        reportMenuItem->setEnabled(false);
+        applyMenuItem->setEnabled(false);
     } else {
-        itmLine->setChecked(kind == fkLinear);
-        itmDouble->setChecked(kind == fkQuadratic);
-        itmCubic->setChecked(kind == fkCubic);
+        linearMenuItem->setChecked(kind == fkLinear);
+        quadraticMenuItem->setChecked(kind == fkQuadratic);
+        cubicMenuItem->setChecked(kind == fkCubic);
         if (result.solveFailed) {
             ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
         }
-        for (size_t i = 0; i < PanelA.size(); ++i) {
-            PanelA[i]->setText(Text(result.panelCaptions[i]));
+        for (size_t i = 0; i < coefficientPanels.size(); ++i) {
+            coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
         }
-        PanelResult->setText(Text(result.resultCaption));
-        btnCopy->setEnabled(true);
-        btnGraphCopy->setEnabled(true);
-        btnPrint->setEnabled(true);
-        itmReport->setEnabled(true);
-        itmApply->setEnabled(true);
+        formulaLine->setText(Text(result.resultText));
+        copyFormulaButton->setEnabled(true);
+        copyChartButton->setEnabled(true);
+        printChartButton->setEnabled(true);
+        reportMenuItem->setEnabled(true);
+        applyMenuItem->setEnabled(true);
     }
-    PanelA[2]->setVisible(kind >= fkQuadratic);
-    PanelA[3]->setVisible(kind == fkCubic);
+    coefficientPanels[2]->setVisible(kind >= fkQuadratic);
+    coefficientPanels[3]->setVisible(kind == fkCubic);
     ShowUncertainties(result.uncertainty);
 
     if (result.reached >= rsStatistics) {
-        SetLabelCaption(lblSigma, result.sigmaText);
-        SetLabelCaption(lblMaxErr, result.maxErrText);
+        SetLabelCaption(rmsDeviationValue, result.sigmaText);
+        SetLabelCaption(maxErrorValue, result.maxErrText);
     }
-    FeedFormChart(Chart1->Chart(), result, nullptr);
+    FeedFormChart(chart->Chart(), result, nullptr);
     if (result.error) {
         // A fault after the solve: the window keeps what the steps before it wrote, then the box.
         std::rethrow_exception(result.error);
     }
 
     // Entering the table from elsewhere recomputes once more, nested here.
-    sgData->SetFocus();
-    MaskEditXChange();
+    dataGrid->SetFocus();
+    evaluateAtX();
 }
 
 TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind) {
@@ -129,7 +129,7 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind) {
         const QString text = QString::fromUtf8(kRecomputeProgressText);
         TWorkProgress progress(this, &workGate_, text, TOnClose::Finish);
         progress.ForbidCancel(text);
-        TRecomputeResult result = Recompute(*sgDataModel, kind, coefficients_, true, true,
+        TRecomputeResult result = Recompute(*dataModel, kind, coefficients_, true, true,
                                             [&progress](double done) { progress.Step(done); });
         closeIfAskedMeanwhile();
         return result;
@@ -140,8 +140,15 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind) {
 }
 
 void TFormMain::MarkResultsCurrent(bool current) {
-    QWidget* const results[] = {PanelA[0], PanelA[1], PanelA[2], PanelA[3], PanelResult,
-                                lblMaxErr, lblSigma,  PanelY,    Chart1};
+    QWidget* const results[] = {coefficientPanels[0],
+                                coefficientPanels[1],
+                                coefficientPanels[2],
+                                coefficientPanels[3],
+                                formulaLine,
+                                maxErrorValue,
+                                rmsDeviationValue,
+                                yAtXPanel,
+                                chart};
     for (QWidget* widget : results) {
         if (current) {
             widget->setGraphicsEffect(nullptr);
@@ -153,37 +160,37 @@ void TFormMain::MarkResultsCurrent(bool current) {
         widget->setProperty("stale", !current);
     }
     // No zoom, copy or print of a chart that is not the table's; the recompute enables the buttons.
-    Chart1->setEnabled(current);
-    itmGraphPrint->setEnabled(current);
-    itmGraphCopy->setEnabled(current);
+    chart->setEnabled(current);
+    printChartMenuItem->setEnabled(current);
+    copyChartMenuItem->setEnabled(current);
     if (!current) {
-        btnCopy->setEnabled(false);
-        btnGraphCopy->setEnabled(false);
-        btnPrint->setEnabled(false);
-        itmReport->setEnabled(false);
-        itmApply->setEnabled(false);
+        copyFormulaButton->setEnabled(false);
+        copyChartButton->setEnabled(false);
+        printChartButton->setEnabled(false);
+        reportMenuItem->setEnabled(false);
+        applyMenuItem->setEnabled(false);
     }
 }
 
 void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty) {
     uncertainty_ = uncertainty;
-    for (int j = 0; j < static_cast<int>(PanelA.size()); ++j) {
+    for (int j = 0; j < static_cast<int>(coefficientPanels.size()); ++j) {
         QString tip;
         if (uncertainty && j < uncertainty->Parameters()) {
             const char name[] = {'a', static_cast<char>('0' + j), '\0'};
             tip = Text(UncertaintyTip(
                 name, uncertainty->HasScatter() ? uncertainty->StandardUncertainty(j) : std::nullopt));
         }
-        PanelA[static_cast<std::size_t>(j)]->setToolTip(tip);
+        coefficientPanels[static_cast<std::size_t>(j)]->setToolTip(tip);
     }
     if (!uncertainty) {
-        PanelY->setToolTip(QString());
+        yAtXPanel->setToolTip(QString());
     }
 }
 
-void TFormMain::MaskEditXChange() {
+void TFormMain::evaluateAtX() {
     // Evaluated at every keystroke: the beginnings of a number are taken.
-    const TEvaluation evaluation = EvaluateAt(MaskEditX->text().toStdString(), coefficients_, tsBeingTyped);
+    const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), coefficients_, tsBeingTyped);
     switch (evaluation.state) {
         case TEvaluation::Skipped:
             return;
@@ -194,33 +201,33 @@ void TFormMain::MaskEditXChange() {
         case TEvaluation::Evaluated:
             break;
     }
-    PanelY->setText(Text(evaluation.yText));
-    PanelY->setToolTip(
+    yAtXPanel->setText(Text(evaluation.yText));
+    yAtXPanel->setToolTip(
         !uncertainty_
             ? QString()
             : Text(UncertaintyTip("Y", uncertainty_->HasScatter() ? uncertainty_->UncertaintyAt(evaluation.x)
                                                                   : std::nullopt)));
-    FeedEvaluatedPoint(Chart1->Chart(), CheckBox1->isChecked() ? &evaluation : nullptr);
+    FeedEvaluatedPoint(chart->Chart(), showPointCheckBox->isChecked() ? &evaluation : nullptr);
 }
 
-void TFormMain::CheckBox1Click() {
-    if (CheckBox1->isChecked()) {
-        MaskEditXChange();
+void TFormMain::onShowPointToggled() {
+    if (showPointCheckBox->isChecked()) {
+        evaluateAtX();
     } else {
-        FeedEvaluatedPoint(Chart1->Chart(), nullptr);
+        FeedEvaluatedPoint(chart->Chart(), nullptr);
     }
-    sgData->SetFocus();
+    dataGrid->SetFocus();
 }
 
-void TFormMain::itmLineClick() {
+void TFormMain::onLinearChosen() {
     SelectKind(0);
 }
 
-void TFormMain::itmDoubleClick() {
+void TFormMain::onQuadraticChosen() {
     SelectKind(1);
 }
 
-void TFormMain::itmCubicClick() {
+void TFormMain::onCubicChosen() {
     SelectKind(2);
 }
 

@@ -157,7 +157,7 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const QString none = QStringLiteral("—");
     for (int j = 0; j <= static_cast<int>(result.kind); ++j) {
         const auto i = static_cast<std::size_t>(j);
-        t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.panelCaptions[i]), Full(a[i]),
+        t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.coefficientTexts[i]), Full(a[i]),
                              scatter ? Figure(u->StandardUncertainty(j)) : none,
                              scatter ? Figure(u->ExpandedUncertainty(j)) : none});
     }

@@ -85,9 +85,9 @@ std::unique_ptr<TChart> CreateFormChart() {
 
 TFormChartSeries FormSeries(TChart& chart) {
     TFormChartSeries s;
-    s.Series1 = dynamic_cast<TPointSeries*>(&chart.Series(0));
-    s.Series2 = dynamic_cast<TFastLineSeries*>(&chart.Series(1));
-    s.Series3 = dynamic_cast<TPointSeries*>(&chart.Series(2));
+    s.measured = dynamic_cast<TPointSeries*>(&chart.Series(0));
+    s.curve = dynamic_cast<TFastLineSeries*>(&chart.Series(1));
+    s.evaluated = dynamic_cast<TPointSeries*>(&chart.Series(2));
     return s;
 }
 
@@ -95,14 +95,14 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
     chart.SetVisible(!result.tooFew);
     const TFormChartSeries s = FormSeries(chart);
     if (result.reached >= rsPoints) {
-        s.Series1->ClearPoints();
-        s.Series2->ClearPoints();
-        s.Series3->ClearPoints();
+        s.measured->ClearPoints();
+        s.curve->ClearPoints();
+        s.evaluated->ClearPoints();
         // The points are taken in X order, all over the table: each is asked for well before it is
         // needed, so that the reads from memory overlap instead of waiting one after the other.
         const std::vector<int>& byX = result.measuredByX;
         constexpr std::size_t kAhead = 16;
-        s.Series1->AddPoints(byX.size(), [&result, &byX](std::size_t k) {
+        s.measured->AddPoints(byX.size(), [&result, &byX](std::size_t k) {
             if (k + kAhead < byX.size()) {
                 const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
                 __builtin_prefetch(&result.measured[ahead]);
@@ -114,7 +114,7 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         });
     }
     if (result.reached >= rsCurve) {
-        s.Series2->AddPoints(result.curve.size(), [&result](std::size_t k) { return result.curve[k]; });
+        s.curve->AddPoints(result.curve.size(), [&result](std::size_t k) { return result.curve[k]; });
     }
     if (evaluated != nullptr) {
         FeedEvaluatedPoint(chart, evaluated);
@@ -122,7 +122,7 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
 }
 
 void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated) {
-    TPointSeries& series = *FormSeries(chart).Series3;
+    TPointSeries& series = *FormSeries(chart).evaluated;
     series.ClearPoints();
     if (evaluated != nullptr && evaluated->state == TEvaluation::Evaluated) {
         series.AddPoint(evaluated->x, evaluated->y, evaluated->label, clRed);

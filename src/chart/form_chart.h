@@ -16,23 +16,25 @@ struct TRecomputeResult;
 // wall, the stored axis settings and the three series Series1 (points), Series2 (curve), Series3 (point).
 std::unique_ptr<TChart> CreateFormChart();
 
+// The three series of a chart made by CreateFormChart, by what they show; their stored names are Series1,
+// Series2 and Series3.
 struct TFormChartSeries {
-    TPointSeries* Series1 = nullptr;
-    TFastLineSeries* Series2 = nullptr;
-    TPointSeries* Series3 = nullptr;
+    TPointSeries* measured = nullptr;
+    TFastLineSeries* curve = nullptr;
+    TPointSeries* evaluated = nullptr;  // the point evaluated at the window's X
 };
 
-// The three series of a chart made by CreateFormChart.
 TFormChartSeries FormSeries(TChart& chart);
 
 // The chart's part of a recompute, as far as it got: the chart shown unless the table held too few
-// points; once the points were reached the three series cleared and Series1 refilled in the stable
-// ascending X order (labels NumberToText(x), the deviation colours); once the curve was reached Series2
-// refilled with its samples (empty labels, the series' own colour). Then the evaluated point as
+// points; once the points were reached the three series cleared and the measured points refilled in the
+// stable ascending X order (labels NumberToText(x), the deviation colours); once the curve was reached the
+// curve refilled with its samples (empty labels, the series' own colour). Then the evaluated point as
 // FeedEvaluatedPoint adds it, when one is given.
 void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated);
 
-// Series3 emptied, then, for an evaluation that gave a Y, that point in red with the label of its X.
+// The evaluated point's series emptied, then, for an evaluation that gave a Y, that point in red with the
+// label of its X.
 void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated);
 
 }  // namespace quorvel

@@ -114,7 +114,7 @@ void AppendShortest(std::string& out, double value) {
 std::string PlainReport(const TRecomputeResult& result, const TEvaluation* at) {
     std::string text;
     for (int i = 0; i <= static_cast<int>(result.kind); ++i) {
-        text += result.panelCaptions[static_cast<std::size_t>(i)];
+        text += result.coefficientTexts[static_cast<std::size_t>(i)];
         text += '\n';
     }
     text += result.formula + '\n';

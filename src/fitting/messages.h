@@ -8,7 +8,7 @@
 
 namespace quorvel {
 
-// The too-few-data state: every coefficient panel, and the formula panel.
+// The too-few-data state: every coefficient text, and the result text.
 inline constexpr const char* kTooFewCaption = "Мало данных";
 inline constexpr const char* kFillTableCaption = "Заполните таблицу значений Y(X)";
 
@@ -16,7 +16,7 @@ inline constexpr const char* kFillTableCaption = "Заполните табли�
 inline constexpr const char* kSolveFailedText = "Коэффициенты определить невозможно";
 inline constexpr const char* kSolveFailedCaption = "Невозможно вычислить коэффициенты";
 
-// The kinds of function as ComboBox1 lists them (item index = kind − 1), and its label.
+// The kinds of function as the kind list shows them (item index = kind − 1), and its label.
 inline constexpr const char* kKindCaptions[3] = {"Линейная", "Квадратичная", "Кубическая"};
 inline constexpr const char* kKindLabel = "Вид функции:";
 

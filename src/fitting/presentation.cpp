@@ -38,15 +38,15 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     result.formula = "Y = ";
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
-        result.panelCaptions.fill(kTooFewCaption);
-        result.resultCaption = kFillTableCaption;
+        result.coefficientTexts.fill(kTooFewCaption);
+        result.resultText = kFillTableCaption;
     } else {
         result.solveFailed =
             !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr);
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
-        result.panelCaptions = texts.captions;
+        result.coefficientTexts = texts.captions;
         result.formula = BuildFormula(store, kind, texts);
-        result.resultCaption = result.formula;
+        result.resultText = result.formula;
     }
     step(kSolved);
 

@@ -1,6 +1,6 @@
 #pragma once
-// The recompute as a pure function: table, kind and store in, a description of what the window
-// shows out. The window (and quorvel-fit) only apply it.
+// The recompute as a pure function: table, kind and store in, the fit and its texts out. The window
+// (and quorvel-fit) only apply it.
 #include <array>
 #include <exception>
 #include <optional>
@@ -24,8 +24,8 @@ struct TFeedPoint {
 
 // How far a recompute got; each stage includes the ones before it.
 enum TRecomputeStage {
-    rsPresented,   // the too-few state, or the check marks, the solve, panels, formula, chart and buttons
-    rsStatistics,  // sigma and the maximum error
+    rsPresented,   // the too-few state, or the solve with its coefficients and formula
+    rsStatistics,  // the RMS deviation (sigma) and the maximum error
     rsPoints,      // the measured points in their colours
     rsCurve,       // the curve samples: the recompute is complete
 };
@@ -39,20 +39,20 @@ struct TRecomputeResult {
     int pointCount = 0;
     bool tooFew = false;       // the too-few-data state: no solve attempted
     bool solveFailed = false;  // the solve was attempted and failed: show its box, then present
-    std::array<std::string, 4> panelCaptions;  // PanelA0..PanelA3
-    std::string resultCaption;                 // PanelResult: the formula or the too-few text
-    std::string formula;                       // the formula line (also when too few: "Y = ")
-    std::string sigmaText;                     // lblSigma
-    std::string maxErrText;                    // lblMaxErr
+    std::array<std::string, 4> coefficientTexts;  // "a0 = 1.0000000" .. "a3 = 0", or the too-few text
+    std::string resultText;                       // the formula, or the text asking for more data
+    std::string formula;                          // the formula line (also when too few: "Y = ")
+    std::string sigmaText;                        // the RMS deviation, as shown
+    std::string maxErrText;                       // the maximum error, as shown
     TFitStatistics statistics;
-    // Series1, in table order: the points read from the table, and (once the points stage is reached)
+    // The measured points, in table order as read from the table, and (once the points stage is reached)
     // their deviation colours and X order (for a chart). Each point's label is NumberToText(x); the chart
     // makes it only where it shows one, which keeps a million text conversions out of the recompute and
     // the feed.
     TPointTable measured;
     std::vector<TColor> colors;
     std::vector<int> measuredByX;   // indices of `measured` in stable ascending X order, when asked for
-    std::vector<TFeedPoint> curve;  // Series2 samples, ascending x
+    std::vector<TFeedPoint> curve;  // the fitted curve's samples, ascending x
     // The exact standard uncertainties, when asked for and the solve succeeded.
     std::optional<TFitUncertainty> uncertainty;
 };
@@ -70,8 +70,8 @@ struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;
     double x = 0;
     double y = 0;
-    std::string yText;    // PanelY caption
-    std::string label;    // NumberToText(x) for the Series3 point
+    std::string yText;    // Y as shown
+    std::string label;    // NumberToText(x), the evaluated point's label on a chart
     std::string message;  // the invalid-number box text when state is Invalid
 };
 

@@ -15,7 +15,8 @@ namespace quorvel {
 // "0.0000000" for 0.001 < |value| < 1000, "0.0000000e+0" otherwise (0 included).
 std::string FormatResultValue(double value);
 
-// A value of the fitted polynomial as PanelY shows it: "0" for an exact zero, else FormatResultValue.
+// A value of the fitted polynomial as the evaluation at X shows it: "0" for an exact zero, else
+// FormatResultValue.
 std::string FormatFittedValue(double value);
 
 // The standard uncertainty of a shown figure, as its tooltip says it: "u(a1) = 0.0134782" with the value

@@ -1,5 +1,5 @@
 #pragma once
-// The order in which the chart's X-sorted series take the measured points.
+// The order, ascending in X, in which a chart takes the measured points.
 #include <vector>
 
 #include "fitting/fit_types.h"

@@ -285,7 +285,7 @@ private slots:
         QGuiApplication::clipboard()->clear();
         TBoxSeen seen;
         AnswerBox(seen, QMessageBox::Ok);
-        form_->itmTablPasteClick();
+        form_->onPasteTable();
         QVERIFY(seen.seen);
         QCOMPARE(seen.text, QString("Буфер обмена содержит неверные данные"));
         QCOMPARE(seen.caption, QString("Невозможно вставить данные из буфера обмена"));
@@ -305,7 +305,7 @@ private slots:
         model_->SetCellText(1, 4, "6");
         model_->SetRowCount(6);
         ChooseInFileDialog(path);
-        form_->itmWriteClick();
+        form_->onWriteFile();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("1 2\n3 4\n5 6\n"));
@@ -317,7 +317,7 @@ private slots:
         }
         model_->SetRowCount(30);
         ChooseInFileDialog(path);
-        form_->itmReadClick();
+        form_->onReadFile();
         QCOMPARE(model_->RowCount(), 5);
         QCOMPARE(Cell(*model_, 1, 2), QString("4"));
         QCOMPARE(Cell(*model_, 0, 3), QString("5"));
@@ -340,7 +340,7 @@ private slots:
             ChooseInFileDialog(path);
             TBoxSeen seen;
             AnswerBox(seen, QMessageBox::Abort);
-            form_->itmReadClick();
+            form_->onReadFile();
             QVERIFY2(seen.seen, qPrintable(path));
             QCOMPARE(seen.text, QString("Не могу открыть файл."));
             QCOMPARE(seen.caption, QString("Ошибка чтения файла"));
@@ -358,7 +358,7 @@ private slots:
         ChooseInFileDialog(pipe);
         TBoxSeen seen;
         AnswerBox(seen, QMessageBox::Abort);
-        form_->itmWriteClick();
+        form_->onWriteFile();
         QVERIFY(seen.seen);
         QCOMPARE(seen.text, QString("Не могу открыть файл."));
         QCOMPARE(seen.caption, QString("Ошибка записи файла"));
@@ -368,7 +368,7 @@ private slots:
 
     void formulaCopyPutsPanelCaptionAndFocusesTable() {
         QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
-        form_->itmTablPasteClick();
+        form_->onPasteTable();
         const QString formula = panelResult_->text();
         QVERIFY(formula.startsWith("Y = "));
         auto* button = form_->findChild<QPushButton*>("btnCopy");
@@ -389,7 +389,7 @@ private slots:
     // empty again and the table has the focus. The first preview keeps the title's empty first line.
     void printPreviewShowsFormulaTitleThenRestores() {
         QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
-        form_->itmTablPasteClick();
+        form_->onPasteTable();
         const std::string formula = panelResult_->text().toStdString();
         TChart& chart = form_->findChild<TChartWidget*>("Chart1")->Chart();
         std::vector<std::string> titleSeen;
@@ -427,7 +427,7 @@ private slots:
     // end in the same standard exception box, each over the window the user is in.
     void previewAndWindowErrorsReachTheSameBox() {
         QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
-        form_->itmTablPasteClick();
+        form_->onPasteTable();
         auto* print = form_->findChild<QPushButton*>("btnPrint");
         QVERIFY(print->isEnabled());
         auto failing = std::make_unique<testing::FakePrinter>();
@@ -527,16 +527,16 @@ private slots:
             const std::string which = command;
             if (which == "read") {
                 ChooseInFileDialog(data);
-                form_->itmReadClick();
+                form_->onReadFile();
                 QCOMPARE(slow.label, QString("Чтение файла «big.txt»…"));
             } else if (which == "paste") {
                 QGuiApplication::clipboard()->setText(QString::fromLatin1(Pairs(200000, "\t", "\r\n")));
-                form_->itmTablPasteClick();
+                form_->onPasteTable();
                 QCOMPARE(slow.label, QString("Вставка таблицы из буфера обмена…"));
             } else if (which == "apply") {
                 ChooseInFileDialog(readings);
                 ChooseInFileDialog(old);
-                form_->itmApplyClick();
+                form_->onApplyToReadings();
                 QCOMPARE(slow.label, QString("Пересчёт показаний «readings.txt»…"));
                 QFile file(old);
                 QVERIFY(file.open(QIODevice::ReadOnly));
@@ -547,7 +547,7 @@ private slots:
                 FillWideRows(*model_, 46, 120045);  // about 20 MB
                 model_->SetRowCount(120047);
                 ChooseInFileDialog(old);
-                form_->itmWriteClick();
+                form_->onWriteFile();
                 QCOMPARE(slow.label, QString("Запись файла «old.txt»…"));
                 QFile file(old);
                 QVERIFY(file.open(QIODevice::ReadOnly));
@@ -576,10 +576,10 @@ private slots:
         QVERIFY(WriteFile(path, Pairs(20000, " ", "\n")));
         TSlowWork watch(0);
         ChooseInFileDialog(path);
-        form_->itmReadClick();
+        form_->onReadFile();
         QCOMPARE(model_->RowCount(), 20002);
         QGuiApplication::clipboard()->setText(QString::fromLatin1(Pairs(20000, "\t", "\r\n")));
-        form_->itmTablPasteClick();
+        form_->onPasteTable();
         QCOMPARE(watch.shown, 0);
     }
 
@@ -610,15 +610,15 @@ private slots:
             WhenShown<QProgressDialog>([&](QProgressDialog*) {
                 QTest::keyClick(form_->windowHandle(), Qt::Key_V, Qt::ControlModifier);
                 QTest::keyClick(form_->windowHandle(), Qt::Key_9);
-                form_->itmTablPasteClick();
+                form_->onPasteTable();
                 form_->close();
                 tried = true;
             });
             ChooseInFileDialog(read ? data : saved);
             if (read) {
-                form_->itmReadClick();
+                form_->onReadFile();
             } else {
-                form_->itmWriteClick();
+                form_->onWriteFile();
             }
             QVERIFY2(tried, command);
             QCOMPARE(TableState(*model_), before);
@@ -660,7 +660,7 @@ private slots:
         {
             TSlowWork slow;
             ChooseInFileDialog(data);
-            form_->itmReadClick();
+            form_->onReadFile();
         }
         QCOMPARE(labelsSeen, (QStringList{"Чтение файла «big.txt»…", "Пересчёт…"}));
         QVERIFY(recomputeStepped);
@@ -675,7 +675,7 @@ private slots:
             form_->close();
         });
         model_->SetCellText(1, 200000, "400000");
-        form_->sgDataClick();
+        form_->recompute();
         QCOMPARE(ticks, 1);
         QVERIFY(form_->isVisible());
         QCoreApplication::processEvents();
@@ -697,18 +697,18 @@ private slots:
         QVERIFY(WriteFile(data, rows));
         QAction* report = form_->findChild<QAction*>("itmReport");
         QVERIFY(report != nullptr);
-        form_->sgDataClick();
+        form_->recompute();
         QCOMPARE(form_->findChild<TPanel*>("PanelA0")->text(), QString("Мало данных"));
         QVERIFY(!report->isEnabled());
 
         form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(1);
         ChooseInFileDialog(data);
-        form_->itmReadClick();
+        form_->onReadFile();
         QVERIFY(report->isEnabled());
         form_->findChild<QLineEdit*>("MaskEditX")->setText("105000");
         const QString windowPdf = dir.filePath("window.pdf");
         ChooseInFileDialog(windowPdf);
-        form_->itmReportClick();
+        form_->onWriteReport();
         const QString fitPdf = dir.filePath("fit.pdf");
         QCOMPARE(RunFit({"--kind", "quadratic", "--at", "105000", "--report", fitPdf, data}).first, 0);
         const QString windowText = PdfText(windowPdf);
@@ -719,7 +719,7 @@ private slots:
         // A changed table is no longer the file's.
         model_->SetCellText(0, 1, "1000.5");
         ChooseInFileDialog(windowPdf);
-        form_->itmReportClick();
+        form_->onWriteReport();
         QVERIFY(PdfText(windowPdf).contains("таблица окна"));
 
         // A folder that cannot be written (for root, who writes anywhere, a pipe in the report's place):
@@ -732,7 +732,7 @@ private slots:
         TBoxSeen seen;
         AnswerBox(seen, QMessageBox::Ok);
         ChooseInFileDialog(root ? pipe : windowPdf);
-        form_->itmReportClick();
+        form_->onWriteReport();
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(seen.seen);
         QCOMPARE(seen.caption, QString("Ошибка записи файла"));
@@ -750,14 +750,14 @@ private slots:
         QVERIFY(WriteFile(readings, "0.5\n\n2.5 x\nabc\n1e400\n-4\n"));
         form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
         ChooseInFileDialog(data);
-        form_->itmReadClick();
+        form_->onReadFile();
         QVERIFY(form_->findChild<QAction*>("itmApply")->isEnabled());
         const QString out = dir.filePath("corrected.tsv");
         TBoxSeen seen;
         ChooseInFileDialog(readings);
         ChooseInFileDialog(out);
         AnswerBox(seen, QMessageBox::Ok);
-        form_->itmApplyClick();
+        form_->onApplyToReadings();
         QVERIFY(seen.seen);
         QCOMPARE(seen.text, QString("Пересчитано показаний: 3.\nОтклонено строк: 2.\n"
                                     "Первая отклонённая строка 4: «abc»."));
@@ -777,7 +777,7 @@ private slots:
         ChooseInFileDialog(readings);
         ChooseInFileDialog(root ? pipe : dir.filePath("new.tsv"));
         AnswerBox(failed, QMessageBox::Ok);
-        form_->itmApplyClick();
+        form_->onApplyToReadings();
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(failed.seen);
         QCOMPARE(failed.caption, QString("Ошибка записи файла"));

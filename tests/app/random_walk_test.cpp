@@ -748,7 +748,7 @@ private:
 
     void ChartAction() {
         TChartWidget* chart = ChartWidget();
-        TPointSeries& points = *FormSeries(chart->Chart()).Series1;
+        TPointSeries& points = *FormSeries(chart->Chart()).measured;
         // Half the clicks aim at a measured point, as far as the last paint placed it.
         auto target = [&]() {
             if (chart->isVisible() && points.PointCount() > 0 && Chance(50)) {

@@ -91,7 +91,7 @@ TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
 }
 
 TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
-    series.Series1->AddPoint(0, 0);
+    series.measured->AddPoint(0, 0);
     chart->LeftAxis().SetMinMax(0, 10);
     Render();
     const TChartAxis& left = chart->LeftAxis();
@@ -123,7 +123,7 @@ TEST_F(AxisDrawing, RoundFirstLabelTable) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SetUp();
-        series.Series1->AddPoint(0, 0);
+        series.measured->AddPoint(0, 0);
         chart->LeftAxis().SetMinMax(row.min, row.max);
         chart->LeftAxis().SetIncrement(row.step);
         chart->LeftAxis().SetRoundFirstLabel(row.round);
@@ -133,8 +133,8 @@ TEST_F(AxisDrawing, RoundFirstLabelTable) {
 }
 
 TEST_F(AxisDrawing, MappingRoundTripsAndInvertsConsistently) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(100, 50);
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(100, 50);
     Render();
     for (TChartAxis* axis : {&chart->BottomAxis(), &chart->LeftAxis()}) {
         for (bool inverted : {false, true}) {
@@ -152,8 +152,8 @@ TEST_F(AxisDrawing, MappingRoundTripsAndInvertsConsistently) {
 
 // Series3's size-3 triangles ask 4 pixels on every side, Series1's squares 3: the data ends sit 4 pixels in.
 TEST_F(AxisDrawing, MarginsKeepDataFourPixelsInside) {
-    series.Series1->AddPoint(1, 10);
-    series.Series1->AddPoint(9, 30);
+    series.measured->AddPoint(1, 10);
+    series.measured->AddPoint(9, 30);
     Render();
     const TChartAxis& bottom = chart->BottomAxis();
     const TChartAxis& left = chart->LeftAxis();
@@ -169,9 +169,9 @@ TEST_F(AxisDrawing, MarginsKeepDataFourPixelsInside) {
 }
 
 TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
-    chart->RemoveSeries(*series.Series3);
-    series.Series1->AddPoint(1, 10);
-    series.Series1->AddPoint(9, 30);
+    chart->RemoveSeries(*series.evaluated);
+    series.measured->AddPoint(1, 10);
+    series.measured->AddPoint(9, 30);
     chart->BottomAxis().SetAutomaticMaximum(false);
     chart->BottomAxis().SetAutomatic(false);
     chart->BottomAxis().SetMaximum(9);
@@ -182,7 +182,7 @@ TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
 }
 
 TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
-    series.Series1->AddPoint(0, 0);
+    series.measured->AddPoint(0, 0);
     chart->LeftAxis().SetMinMax(0, 10);
     chart->LeftAxis().SetIncrement(5);
     Render();
@@ -208,8 +208,8 @@ TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
 }
 
 TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
-    series.Series1->AddPoint(0, 0, "0");
-    series.Series1->AddPoint(10, 10, "10");
+    series.measured->AddPoint(0, 0, "0");
+    series.measured->AddPoint(10, 10, "10");
     Render();
     const TChartAxis& left = chart->LeftAxis();
     const TChartAxis& bottom = chart->BottomAxis();
@@ -240,9 +240,9 @@ TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
 
 TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     chart->BottomAxis().SetTickLength(3);
-    series.Series1->AddPoint(0, 0, "1000000");
-    series.Series1->AddPoint(0.1, 1, "2000000");
-    series.Series1->AddPoint(10, 2, "3000000");
+    series.measured->AddPoint(0, 0, "1000000");
+    series.measured->AddPoint(0.1, 1, "2000000");
+    series.measured->AddPoint(10, 2, "3000000");
     Render();
     std::vector<std::string> bottomTexts;
     for (const Record* r : canvas.Find(Op::Text)) {
@@ -261,14 +261,14 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
 
     // Labels made from X for many crowded points: the same labels as when a hook hears of every point,
     // and those inside a drawn label's span are not made.
-    series.Series1->ClearPoints();
+    series.measured->ClearPoints();
     int made = 0;
-    series.Series1->LabelOfX = [&made](double x) {
+    series.measured->LabelOfX = [&made](double x) {
         ++made;
         return std::to_string(static_cast<int>(x * 1000)) + "0000";
     };
     for (int i = 0; i <= 10000; ++i) {
-        series.Series1->AddPoint(i / 1000.0, i % 7);
+        series.measured->AddPoint(i / 1000.0, i % 7);
     }
     const auto drawnLabels = [this] {
         canvas.Clear();
@@ -290,7 +290,7 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
 }
 
 TEST_F(AxisDrawing, AxisLabelHookReplacesTexts) {
-    series.Series1->AddPoint(0, 0);
+    series.measured->AddPoint(0, 0);
     chart->LeftAxis().SetMinMax(0, 2);
     chart->LeftAxis().SetIncrement(1);
     chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string& text) {
@@ -343,7 +343,7 @@ namespace quorvel::testing {
 namespace {
 
 TEST_F(AxisDrawing, LeftGridIsDottedGrayAcrossThePlotAtEachLabel) {
-    series.Series1->AddPoint(0, 0);
+    series.measured->AddPoint(0, 0);
     chart->LeftAxis().SetMinMax(0, 4);
     chart->LeftAxis().SetIncrement(2);
     Render();
@@ -364,9 +364,9 @@ TEST_F(AxisDrawing, LeftGridIsDottedGrayAcrossThePlotAtEachLabel) {
 TEST_F(AxisDrawing, ASeriesOnTheRightAxisMakesItReserveItsSide) {
     Render();
     const int right = chart->PlotRect().Right;
-    series.Series3->SetVertAxis(aRightAxis);
-    series.Series3->AddPoint(1, 100, "1");
-    series.Series1->AddPoint(1, 1);
+    series.evaluated->SetVertAxis(aRightAxis);
+    series.evaluated->AddPoint(1, 100, "1");
+    series.measured->AddPoint(1, 1);
     Render();
     EXPECT_LT(chart->PlotRect().Right, right);
     EXPECT_EQ(chart->RightAxis().RangeMin, 100);
@@ -462,7 +462,7 @@ namespace quorvel::testing {
 namespace {
 
 TEST_F(AxisDrawing, NextLabelHookPlacesValueLabels) {
-    series.Series1->AddPoint(0, 0);
+    series.measured->AddPoint(0, 0);
     chart->LeftAxis().SetMinMax(0, 10);
     chart->OnGetNextAxisLabel = [](TChartAxis& axis, int index, double& value, bool& stop) {
         const double values[] = {1.5, 20, 7};
@@ -498,8 +498,8 @@ TEST_F(AxisDrawing, ExtremeValuesPaintWithoutHanging) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SetUp();
-        series.Series1->AddPoint(0, row.y0, "0");
-        series.Series1->AddPoint(1, row.y1, "1");
+        series.measured->AddPoint(0, row.y0, "0");
+        series.measured->AddPoint(1, row.y1, "1");
         Render();
         EXPECT_LE(LeftLabels().size(), 10001u);
     }

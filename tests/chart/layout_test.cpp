@@ -50,14 +50,14 @@ TEST_F(Layout, FormChartSettings) {
     EXPECT_EQ(chart->Title().Font().Height, -8);
     EXPECT_EQ(chart->Title().Font().Color, clBlue);
     EXPECT_EQ(chart->SeriesCount(), 3);
-    EXPECT_EQ(series.Series1->Name, "Series1");
-    EXPECT_EQ(series.Series1->SeriesColor(), clRed);
-    EXPECT_EQ(series.Series2->LinePen().Color(), clGreen);
-    EXPECT_EQ(series.Series3->Marks().ArrowLength(), 20);
-    EXPECT_EQ(series.Series3->Marks().Arrow().Color(), clYellow);
-    EXPECT_EQ(series.Series3->SeriesMargins().Left, 4);
-    EXPECT_EQ(series.Series1->SeriesMargins().Top, 3);
-    EXPECT_EQ(series.Series2->SeriesMargins().Right, 0);
+    EXPECT_EQ(series.measured->Name, "Series1");
+    EXPECT_EQ(series.measured->SeriesColor(), clRed);
+    EXPECT_EQ(series.curve->LinePen().Color(), clGreen);
+    EXPECT_EQ(series.evaluated->Marks().ArrowLength(), 20);
+    EXPECT_EQ(series.evaluated->Marks().Arrow().Color(), clYellow);
+    EXPECT_EQ(series.evaluated->SeriesMargins().Left, 4);
+    EXPECT_EQ(series.measured->SeriesMargins().Top, 3);
+    EXPECT_EQ(series.curve->SeriesMargins().Right, 0);
     EXPECT_FALSE(chart->TopAxis().Visible());
     EXPECT_EQ(chart->LeftAxis().TickInnerLength(), 4);
     EXPECT_EQ(chart->BottomAxis().TickLength(), 0);
@@ -101,7 +101,7 @@ TEST_F(Layout, FootLiftsThePlotBottom) {
 }
 
 TEST_F(Layout, BackWallFrameCoversTheLastColumnAndRow) {
-    series.Series1->AddPoint(1, 1);
+    series.measured->AddPoint(1, 1);
     Render();
     const TRect& p = chart->PlotRect();
     bool found = false;
@@ -117,8 +117,8 @@ TEST_F(Layout, BackWallFrameCoversTheLastColumnAndRow) {
 }
 
 TEST_F(Layout, PaintOrderBackgroundWallAxesSeries) {
-    series.Series1->AddPoint(1, 1);
-    series.Series1->AddPoint(2, 2);
+    series.measured->AddPoint(1, 1);
+    series.measured->AddPoint(2, 2);
     Render();
     ASSERT_FALSE(canvas.records.empty());
     EXPECT_EQ(canvas.records[0].op, Op::FillRect);
@@ -144,8 +144,8 @@ TEST_F(Layout, PaintOrderBackgroundWallAxesSeries) {
 }
 
 TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
-    series.Series1->AddPoint(1, 1);
-    series.Series1->AddPoint(2, 2);
+    series.measured->AddPoint(1, 1);
+    series.measured->AddPoint(2, 2);
     chart->IsPrinting = true;
     Render();
     EXPECT_TRUE(canvas.Find(Op::FillRect).empty());
@@ -176,7 +176,7 @@ TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
     EXPECT_EQ(chart->RenderCount(), 1);
     EXPECT_EQ(window.records.size(), 2u);
     EXPECT_EQ(window.buffersCreated, 1);
-    series.Series1->AddPoint(1, 1);
+    series.measured->AddPoint(1, 1);
     EXPECT_TRUE(chart->Canvas().NeedsRedraw);
     chart->Paint(window);
     EXPECT_EQ(chart->RenderCount(), 2);
@@ -229,10 +229,10 @@ TEST_F(Layout, FirstRenderingIsLaidOutAsTheNext) {
         chart->SetBufferedPaint(false);
         chart->SetBounds(0, 0, row.size.Right, row.size.Bottom);
         for (const auto& [x, y] : row.measured) {
-            series.Series1->AddPoint(x, y);
+            series.measured->AddPoint(x, y);
         }
         for (const auto& [x, y] : row.curve) {
-            series.Series2->AddPoint(x, y);
+            series.curve->AddPoint(x, y);
         }
         const std::vector<std::string> first = Drawn(Render());
         const TRect firstPlot = chart->PlotRect();
@@ -277,9 +277,9 @@ TEST_F(Layout, BitmapImageHoldsTheChart) {
 TEST_F(Layout, TinyPanelStillGetsAPlotRectangle) {
     for (const TRect size : {TRect{0, 0, 20, 12}, TRect{0, 0, 1, 1}, TRect{0, 0, 0, 0}}) {
         chart->SetBounds(0, 0, size.Right, size.Bottom);
-        series.Series1->AddPoint(1, 1, "1");
-        series.Series2->AddPoint(1, 2);
-        series.Series1->Marks().SetVisible(true);
+        series.measured->AddPoint(1, 1, "1");
+        series.curve->AddPoint(1, 2);
+        series.measured->Marks().SetVisible(true);
         Render();
         EXPECT_GE(chart->PlotWidth(), 1);
         EXPECT_GE(chart->PlotHeight(), 1);
@@ -368,7 +368,7 @@ namespace quorvel::testing {
 namespace {
 
 TEST_F(Layout, ClipSwitchesForPrintingAndPictures) {
-    series.Series1->AddPoint(1, 1);
+    series.measured->AddPoint(1, 1);
     struct Row {
         const char* name;
         bool printing;
@@ -395,8 +395,8 @@ TEST_F(Layout, ClipSwitchesForPrintingAndPictures) {
 }
 
 TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(10, 10);
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(10, 10);
     chart->Title().SetVisible(true);
     chart->Title().SetText({"title"});
     Render();
@@ -410,9 +410,9 @@ TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
     EXPECT_EQ(chart->ClickedPart(chart->PlotXCenter(), chart->PlotYCenter() + 20).Part, cpChartRect);
     EXPECT_EQ(chart->ClickedPart(1, 1).Part, cpNone);
     // Without active series the plot is not a part.
-    series.Series1->SetActive(false);
-    series.Series2->SetActive(false);
-    series.Series3->SetActive(false);
+    series.measured->SetActive(false);
+    series.curve->SetActive(false);
+    series.evaluated->SetActive(false);
     EXPECT_EQ(chart->ClickedPart(chart->PlotXCenter(), chart->PlotYCenter() + 20).Part, cpNone);
 }
 

@@ -93,8 +93,8 @@ TEST(PointerShapes, SizeBelowOneIsRefused) {
 class SeriesDrawing : public FormChartTest {};
 
 TEST_F(SeriesDrawing, MeasuredPointsAreBorderlessSquaresInTheirOwnColours) {
-    series.Series1->AddPoint(1, 1, "1", clBlue);
-    series.Series1->AddPoint(2, 4, "2", clPurple);
+    series.measured->AddPoint(1, 1, "1", clBlue);
+    series.measured->AddPoint(2, 4, "2", clPurple);
     Render();
     std::vector<TColor> fills;
     for (const Record* r : canvas.Find(Op::Rectangle)) {
@@ -110,9 +110,9 @@ TEST_F(SeriesDrawing, MeasuredPointsAreBorderlessSquaresInTheirOwnColours) {
 }
 
 TEST_F(SeriesDrawing, EvaluatedPointIsALimeTriangleWithBlackOutline) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(10, 10);
-    series.Series3->AddPoint(5, 5, "5", clRed);
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(10, 10);
+    series.evaluated->AddPoint(5, 5, "5", clRed);
     Render();
     const auto polygons = canvas.Find(Op::Polygon);
     ASSERT_EQ(polygons.size(), 1u);
@@ -124,9 +124,9 @@ TEST_F(SeriesDrawing, EvaluatedPointIsALimeTriangleWithBlackOutline) {
 }
 
 TEST_F(SeriesDrawing, FastLineSkipsRepeatedPixelsAndOnePointIsAMoveOnly) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(100, 100);
-    series.Series2->AddPoint(10, 10);
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(100, 100);
+    series.curve->AddPoint(10, 10);
     Render();
     auto greenLines = [&] {
         int n = 0;
@@ -138,33 +138,33 @@ TEST_F(SeriesDrawing, FastLineSkipsRepeatedPixelsAndOnePointIsAMoveOnly) {
         return n;
     };
     EXPECT_EQ(greenLines(), 0);
-    series.Series2->AddPoint(10.0001, 10.0001);  // the same pixel
-    series.Series2->AddPoint(50, 60);
+    series.curve->AddPoint(10.0001, 10.0001);  // the same pixel
+    series.curve->AddPoint(50, 60);
     Render();
     EXPECT_EQ(greenLines(), 1);
 }
 
 TEST_F(SeriesDrawing, EmptySeriesDrawNothingAndNoMarks) {
-    series.Series1->Marks().SetVisible(true);
+    series.measured->Marks().SetVisible(true);
     Render();
     EXPECT_TRUE(canvas.Find(Op::Polygon).empty());
-    EXPECT_EQ(series.Series1->FirstVisible, -1);
+    EXPECT_EQ(series.measured->FirstVisible, -1);
     EXPECT_TRUE(canvas.Find(Op::Clip).empty());
 }
 
 TEST_F(SeriesDrawing, PointsLeftOfTheRangeAreNotVisible) {
-    series.Series1->AddPoint(1, 1);
-    series.Series1->AddPoint(2, 2);
-    series.Series2->AddPoint(-10, 0);
+    series.measured->AddPoint(1, 1);
+    series.measured->AddPoint(2, 2);
+    series.curve->AddPoint(-10, 0);
     chart->BottomAxis().SetMinMax(0, 5);
     Render();
-    EXPECT_EQ(series.Series2->FirstVisible, -1);
-    EXPECT_EQ(series.Series1->FirstVisible, 0);
-    EXPECT_EQ(series.Series1->LastVisible, 1);
+    EXPECT_EQ(series.curve->FirstVisible, -1);
+    EXPECT_EQ(series.measured->FirstVisible, 0);
+    EXPECT_EQ(series.measured->LastVisible, 1);
 }
 
 TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
-    TPointSeries& s = *series.Series1;
+    TPointSeries& s = *series.measured;
     s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
     s.FirstVisible = s.LastVisible = 0;
     IdentityAxes(*chart);
@@ -209,13 +209,13 @@ TEST_F(SeriesDrawing, MarkTextStyles) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        series.Series3->ClearPoints();
-        series.Series3->AddPoint(1234.5, 3.5, row.label);
-        series.Series3->Marks().SetStyle(row.style);
-        EXPECT_EQ(series.Series3->MarkText(0), row.text);
+        series.evaluated->ClearPoints();
+        series.evaluated->AddPoint(1234.5, 3.5, row.label);
+        series.evaluated->Marks().SetStyle(row.style);
+        EXPECT_EQ(series.evaluated->MarkText(0), row.text);
     }
-    series.Series3->OnGetMarkText = [](TChartSeries&, int, std::string& t) { t += "!"; };
-    EXPECT_EQ(series.Series3->MarkText(0), "1,234.5!");
+    series.evaluated->OnGetMarkText = [](TChartSeries&, int, std::string& t) { t += "!"; };
+    EXPECT_EQ(series.evaluated->MarkText(0), "1,234.5!");
 }
 
 TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
@@ -249,16 +249,16 @@ TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
 class HitTest : public FormChartTest {
 protected:
     void SetUpPoints() {
-        series.Series1->AddPoint(0, 0);
-        series.Series1->AddPoint(5, 5);
-        series.Series1->AddPoint(10, 10);
+        series.measured->AddPoint(0, 0);
+        series.measured->AddPoint(5, 5);
+        series.measured->AddPoint(10, 10);
         Render();
     }
 };
 
 TEST_F(HitTest, PointWithinOnePixelHitsTwoPixelsMisses) {
     SetUpPoints();
-    TPointSeries& s = *series.Series1;
+    TPointSeries& s = *series.measured;
     const int x = s.CalcXPos(1);
     const int y = s.CalcYPos(1);
     struct Row {
@@ -277,23 +277,23 @@ TEST_F(HitTest, PointWithinOnePixelHitsTwoPixelsMisses) {
 }
 
 TEST_F(HitTest, LaterSeriesAreHitFirst) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(5, 5);
-    series.Series1->AddPoint(10, 10);
-    series.Series3->AddPoint(5, 5, "5");
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(5, 5);
+    series.measured->AddPoint(10, 10);
+    series.evaluated->AddPoint(5, 5, "5");
     Render();
-    const TClickedPart part = chart->ClickedPart(series.Series1->CalcXPos(1), series.Series1->CalcYPos(1));
-    EXPECT_EQ(part.Series, series.Series3);
+    const TClickedPart part = chart->ClickedPart(series.measured->CalcXPos(1), series.measured->CalcYPos(1));
+    EXPECT_EQ(part.Series, series.evaluated);
     EXPECT_EQ(part.PointIndex, 0);
 }
 
 TEST_F(HitTest, CurveHitsOnlyItsOwnRowAndNotBeyondItsEnd) {
-    series.Series1->AddPoint(0, 0);
-    series.Series1->AddPoint(10, 10);
-    series.Series2->AddPoint(2, 5);
-    series.Series2->AddPoint(8, 5);
+    series.measured->AddPoint(0, 0);
+    series.measured->AddPoint(10, 10);
+    series.curve->AddPoint(2, 5);
+    series.curve->AddPoint(8, 5);
     Render();
-    TFastLineSeries& curve = *series.Series2;
+    TFastLineSeries& curve = *series.curve;
     const int y = curve.CalcYPos(0);
     const int x0 = curve.CalcXPos(0);
     const int x1 = curve.CalcXPos(1);
@@ -339,11 +339,11 @@ namespace quorvel::testing {
 namespace {
 
 TEST_F(SeriesDrawing, MeasuringOutsideAPaintIsHarmless) {
-    series.Series1->AddPoint(1, 2, "label");
-    EXPECT_EQ(series.Series1->WidestLabelWidth(), 0);
+    series.measured->AddPoint(1, 2, "label");
+    EXPECT_EQ(series.measured->WidestLabelWidth(), 0);
     EXPECT_GT(chart->LeftAxis().LabelIncrement(), 0);
-    series.Series1->FirstVisible = series.Series1->LastVisible = 0;
-    series.Series1->DrawMarks();
+    series.measured->FirstVisible = series.measured->LastVisible = 0;
+    series.measured->DrawMarks();
     EXPECT_FALSE(chart->Canvas().HasTarget());
 }
 

@@ -18,9 +18,9 @@ protected:
     void SetUp() override {
         FormChartTest::SetUp();
         // Y stays within two-digit labels, so the left label band keeps its width while scrolling.
-        series.Series1->AddPoint(0, 10, "0");
-        series.Series1->AddPoint(50, 50, "50");
-        series.Series1->AddPoint(100, 90, "100");
+        series.measured->AddPoint(0, 10, "0");
+        series.measured->AddPoint(50, 50, "50");
+        series.measured->AddPoint(100, 90, "100");
         Render();
     }
 
@@ -139,9 +139,9 @@ TEST_F(ZoomScroll, UndoRestoresAManualRangeExactly) {
 TEST_F(ZoomScroll, RefilledSeriesKeepAZoomedRange) {
     Drag(mbLeft, 100, 50, 150, 100);
     const Range zoomed = Of(chart->BottomAxis());
-    series.Series1->ClearPoints();
-    series.Series1->AddPoint(-500, 3);
-    series.Series1->AddPoint(900, 7);
+    series.measured->ClearPoints();
+    series.measured->AddPoint(-500, 3);
+    series.measured->AddPoint(900, 7);
     Render();
     EXPECT_EQ(chart->BottomAxis().RangeMin, zoomed.min);
     EXPECT_EQ(chart->BottomAxis().RangeMax, zoomed.max);
@@ -157,7 +157,7 @@ TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SetUp();
-        TPointSeries& s = *series.Series1;
+        TPointSeries& s = *series.measured;
         // Point 0 sits a whole 4 pixels inside the axis ends, clear of any rounding tie.
         const TPoint before{s.CalcXPos(0), s.CalcYPos(0)};
         const TRect plotBefore = chart->PlotRect();
@@ -203,12 +203,12 @@ TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
     int clicks = 0;
     chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
                                int) {
-        EXPECT_EQ(&s, series.Series1);
+        EXPECT_EQ(&s, series.measured);
         EXPECT_EQ(index, 1);
         ++clicks;
     };
-    const int x = series.Series1->CalcXPos(1);
-    const int y = series.Series1->CalcYPos(1);
+    const int x = series.measured->CalcXPos(1);
+    const int y = series.measured->CalcYPos(1);
     for (TMouseButton b : {mbLeft, mbRight}) {
         chart->MouseDown(b, 0, x, y);
         EXPECT_FALSE(chart->Zoom.Active);
@@ -265,11 +265,11 @@ TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
 // the plot's centre: the samples end up some 10^10 pixels apart.
 TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoint) {
     for (int x = 1; x <= 10; ++x) {
-        series.Series1->AddPoint(x, x, std::to_string(x), clBlue);
+        series.measured->AddPoint(x, x, std::to_string(x), clBlue);
     }
     for (int k = 0; k < 50; ++k) {
         const double x = 1 + 0.18 * k;
-        series.Series2->AddPoint(x, x);
+        series.curve->AddPoint(x, x);
     }
     const TChartAxis& bottom = chart->BottomAxis();
     const TChartAxis& left = chart->LeftAxis();
@@ -305,7 +305,7 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
     for (const Record* r : canvas.Find(Op::Rectangle)) {
         EXPECT_NE(r->brush.Color, clBlue) << r->rect.Left << "," << r->rect.Top;
     }
-    EXPECT_EQ(series.Series1->PointAtPixel(chart->PlotXCenter(), chart->PlotYCenter()), -1);
+    EXPECT_EQ(series.measured->PointAtPixel(chart->PlotXCenter(), chart->PlotYCenter()), -1);
 }
 
 TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
@@ -364,10 +364,10 @@ TEST_F(ZoomScroll, SmallDragAfterABufferedPaintLeavesNoRectangleBehind) {
 TEST_F(ZoomScroll, FastLineWithoutAutoRepaintDrawsItsNewSegmentAtOnce) {
     RecordingCanvas window;
     chart->WindowCanvas = &window;
-    series.Series2->SetAutoRepaint(false);
-    series.Series2->AddPoint(10, 20);
+    series.curve->SetAutoRepaint(false);
+    series.curve->AddPoint(10, 20);
     chart->Canvas().NeedsRedraw = false;
-    series.Series2->AddPoint(60, 70);
+    series.curve->AddPoint(60, 70);
     EXPECT_FALSE(chart->Canvas().NeedsRedraw);
     const auto lines = window.Find(Op::LineTo);
     ASSERT_EQ(lines.size(), 1u);

@@ -14,10 +14,10 @@ inline std::unique_ptr<TChart> SampleChart() {
     chart->SetVisible(true);
     const TFormChartSeries s = FormSeries(*chart);
     for (int i = 0; i <= 5; ++i) {
-        s.Series1->AddPoint(i, 2.0 * i + 1.0, {}, clRed);
+        s.measured->AddPoint(i, 2.0 * i + 1.0, {}, clRed);
     }
     for (int i = 0; i <= 50; ++i) {
-        s.Series2->AddPoint(i / 10.0, 2.0 * i / 10.0 + 1.0);
+        s.curve->AddPoint(i / 10.0, 2.0 * i / 10.0 + 1.0);
     }
     return chart;
 }

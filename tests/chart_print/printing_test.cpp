@@ -174,11 +174,11 @@ TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SetUp();
-        FormSeries(*chart).Series2->ClearPoints();  // the curve would take the press first
+        FormSeries(*chart).curve->ClearPoints();  // the curve would take the press first
         chart->SetBufferedPaint(false);
         RecordingCanvas screen;
         chart->Paint(screen);
-        TPointSeries& points = *FormSeries(*chart).Series1;
+        TPointSeries& points = *FormSeries(*chart).measured;
         const TPoint p{points.CalcXPos(4), points.CalcYPos(4)};
         const TRect plot = chart->PlotRect();
         row.render();

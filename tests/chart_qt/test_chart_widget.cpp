@@ -33,7 +33,7 @@ std::unique_ptr<TChart> FormChartWith(const std::vector<Pt>& points) {
     std::unique_ptr<TChart> chart = CreateFormChart();
     TFormChartSeries s = FormSeries(*chart);
     for (const Pt& p : points) {
-        s.Series1->AddPoint(p.x, p.y, NumberToText(p.x), p.color);
+        s.measured->AddPoint(p.x, p.y, NumberToText(p.x), p.color);
     }
     chart->SetVisible(true);
     return chart;
@@ -90,7 +90,7 @@ TEST(FormChartRender, CrowdedMarkersGiveThePictureOfEveryMarker) {
         const auto picture = [&](bool everyMarker) {
             std::unique_ptr<TChart> chart = FormChartWith(crowded);
             if (everyMarker) {
-                FormSeries(*chart).Series1->OnGetPointerStyle = [](TCustomSeries& s, int) {
+                FormSeries(*chart).measured->OnGetPointerStyle = [](TCustomSeries& s, int) {
                     return s.Pointer().Style();
                 };
             }
@@ -142,7 +142,7 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
     Screen(widget);
     EXPECT_EQ(chart.RenderCount(), afterBitmap + 1);
     // A change invalidates.
-    FormSeries(chart).Series1->AddPoint(5, 5, "5", clRed);
+    FormSeries(chart).measured->AddPoint(5, 5, "5", clRed);
     Screen(widget);
     EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
     // Nothing is painted while printing.
@@ -158,7 +158,7 @@ TEST(ChartWidgetPaint, DrawnAtTheScreensDensityWithTheLayoutInLogicalPixels) {
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
     for (const TFeedPoint& p : CurveSamples(1, 4, TFitCoefficients{0, 10, 0, 0})) {
-        FormSeries(chart).Series2->AddPoint(p.x, p.y, {}, AutoColor);
+        FormSeries(chart).curve->AddPoint(p.x, p.y, {}, AutoColor);
     }
     const qreal ratio = widget.devicePixelRatioF();
     ASSERT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());

@@ -22,9 +22,9 @@ using test::PixelColor;
 std::unique_ptr<TChart> ChartWithPoints() {
     std::unique_ptr<TChart> chart = CreateFormChart();
     TFormChartSeries s = FormSeries(*chart);
-    s.Series1->AddPoint(1, 10, NumberToText(1), clBlue);
-    s.Series1->AddPoint(2, 30, NumberToText(2), clPurple);
-    s.Series1->AddPoint(3, 20, NumberToText(3), clRed);
+    s.measured->AddPoint(1, 10, NumberToText(1), clBlue);
+    s.measured->AddPoint(2, 30, NumberToText(2), clPurple);
+    s.measured->AddPoint(3, 20, NumberToText(3), clRed);
     chart->SetVisible(true);
     return chart;
 }
@@ -88,7 +88,7 @@ TEST(ClipboardPicture, PngHoldsTheChartAsTheScreenShowsIt) {
 
     for (const bool marks : {false, true}) {
         SCOPED_TRACE(marks ? "marks shown" : "marks hidden");
-        FormSeries(chart).Series1->Marks().SetVisible(marks);
+        FormSeries(chart).measured->Marks().SetVisible(marks);
         CopyChart(chart);
         const QImage png = ClipboardPng();
         ASSERT_EQ(png.size(), QSize(289, 208));

@@ -37,7 +37,7 @@ class ChartCommandsTest : public QObject {
 
     TChartWidget* ChartWidget() const { return window_->Find<TChartWidget>("Chart1"); }
     TChart& Chart() const { return ChartWidget()->Chart(); }
-    bool MarksShown() const { return FormSeries(Chart()).Series1->Marks().Visible(); }
+    bool MarksShown() const { return FormSeries(Chart()).measured->Marks().Visible(); }
 
     // The chart shown with the rows' points, painted once so that its axis mapping is current.
     void ShowChartWithPoints() {

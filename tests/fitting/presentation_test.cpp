@@ -72,12 +72,12 @@ TEST(Recompute, LinearFit) {
     EXPECT_FALSE(r.tooFew);
     EXPECT_FALSE(r.solveFailed);
     EXPECT_EQ(r.pointCount, 2);
-    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
-    EXPECT_EQ(r.panelCaptions[1], "a1 = 2.0000000");
-    EXPECT_EQ(r.panelCaptions[2], "a2 = 0");
-    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.coefficientTexts[0], "a0 = 0");
+    EXPECT_EQ(r.coefficientTexts[1], "a1 = 2.0000000");
+    EXPECT_EQ(r.coefficientTexts[2], "a2 = 0");
+    EXPECT_EQ(r.coefficientTexts[3], "a3 = 0");
     EXPECT_EQ(r.formula, "Y = 2.0000000 * X ");
-    EXPECT_EQ(r.resultCaption, r.formula);
+    EXPECT_EQ(r.resultText, r.formula);
     EXPECT_EQ(r.sigmaText, "0");
     EXPECT_EQ(r.maxErrText, "0");
     ASSERT_EQ(r.measured.size(), 2u);
@@ -91,23 +91,23 @@ TEST(Recompute, ExactExamples) {
     TDecimalScope point(U'.');
     TFitCoefficients store;
     TRecomputeResult r = Recompute(TTextTable{{"2", "-1"}, {"1", "0"}, {"2", "1"}}, fkQuadratic, store);
-    EXPECT_EQ(r.panelCaptions[0], "a0 = 1.0000000");
-    EXPECT_EQ(r.panelCaptions[1], "a1 = 0");
-    EXPECT_EQ(r.panelCaptions[2], "a2 = 1.0000000");
-    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.coefficientTexts[0], "a0 = 1.0000000");
+    EXPECT_EQ(r.coefficientTexts[1], "a1 = 0");
+    EXPECT_EQ(r.coefficientTexts[2], "a2 = 1.0000000");
+    EXPECT_EQ(r.coefficientTexts[3], "a3 = 0");
     EXPECT_EQ(r.formula, "Y = 1.0000000 * X^2  +1.0000000");
 
     r = Recompute(TTextTable{{"-1", "-1"}, {"0", "0"}, {"1", "1"}, {"8", "2"}}, fkCubic, store);
-    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
-    EXPECT_EQ(r.panelCaptions[1], "a1 = 0");
-    EXPECT_EQ(r.panelCaptions[2], "a2 = 0");
-    EXPECT_EQ(r.panelCaptions[3], "a3 = 1.0000000");
+    EXPECT_EQ(r.coefficientTexts[0], "a0 = 0");
+    EXPECT_EQ(r.coefficientTexts[1], "a1 = 0");
+    EXPECT_EQ(r.coefficientTexts[2], "a2 = 0");
+    EXPECT_EQ(r.coefficientTexts[3], "a3 = 1.0000000");
     EXPECT_EQ(r.formula, "Y = 1.0000000 * X^3 ");
     EXPECT_EQ(r.maxErrText, "0");
 
     r = Recompute(TTextTable{{"0", "1"}, {"0", "2"}, {"0", "3"}, {"0", "4"}}, fkCubic, store);
-    EXPECT_EQ(r.panelCaptions[0], "a0 = 0");
-    EXPECT_EQ(r.panelCaptions[3], "a3 = 0");
+    EXPECT_EQ(r.coefficientTexts[0], "a0 = 0");
+    EXPECT_EQ(r.coefficientTexts[3], "a3 = 0");
     EXPECT_EQ(r.formula, "Y = 0");
 
     // X = −1, 3, 2, 6 with Y = X² + 1: a unique quadratic, found exactly.
@@ -124,7 +124,7 @@ TEST(Recompute, FailedSolvePresentsTheStore) {
     EXPECT_TRUE(r.solveFailed);
     EXPECT_FALSE(r.tooFew);
     EXPECT_EQ(store.a3, 4);
-    EXPECT_EQ(r.panelCaptions[3], "a3 = 4.0000000");
+    EXPECT_EQ(r.coefficientTexts[3], "a3 = 4.0000000");
     EXPECT_EQ(r.formula, "Y = 3.0000000 * X^2  +2.0000000 * X  +1.0000000");
     // Deviations from Y = 1 + 2X + 3X² + 4X³ at X = 0 are 0, 1, 2.
     EXPECT_EQ(r.maxErrText, "2");
@@ -150,10 +150,10 @@ TEST(Recompute, TooFewPoints) {
                   fkCubic, store);
     EXPECT_TRUE(r.tooFew);
     EXPECT_FALSE(r.solveFailed);
-    for (const std::string& caption : r.panelCaptions) {
+    for (const std::string& caption : r.coefficientTexts) {
         EXPECT_EQ(caption, "Мало данных");
     }
-    EXPECT_EQ(r.resultCaption, "Заполните таблицу значений Y(X)");
+    EXPECT_EQ(r.resultText, "Заполните таблицу значений Y(X)");
     EXPECT_EQ(r.formula, "Y = ");
     EXPECT_EQ(store.a0, 1);
     EXPECT_EQ(store.a1, 2);
