@@ -96,7 +96,9 @@ private:
     // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
     // would copy or print them is disabled, until a recompute succeeds again.
     void MarkResultsCurrent(bool current);
-    TRecomputeResult RecomputeWithProgress(TFunctionKind kind);
+    TRecomputeResult RecomputeWithProgress(TFunctionKind kind, std::optional<TWorkProgress>& progress);
+    // Ends it, and then closes the window if a close came meanwhile (outside a table command).
+    void EndRecomputeProgress(std::optional<TWorkProgress>& progress);
     // The coefficient panels' tooltips from the recompute's uncertainties (none: no fit, no tooltips).
     void ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty);
     void WriteColumnHeaders();

@@ -31,6 +31,9 @@ namespace quorvel {
 
 namespace {
 
+// The recompute's part of its progress; the chart's first rendering of a large table takes the rest.
+constexpr double kRecomputeShare = 0.7;
+
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -50,9 +53,11 @@ void TFormMain::recompute() {
     const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
     const std::optional<std::string> checked = std::exchange(checkedBadText_, std::nullopt);
     TRecomputeResult result;
+    // A large table's recompute, the chart's feed and its first rendering go on in one progress.
+    std::optional<TWorkProgress> progress;
     try {
         // A bad cell throws here, before anything on the window has changed.
-        result = RecomputeWithProgress(kind);
+        result = RecomputeWithProgress(kind, progress);
     } catch (const Exception&) {
         const TCellPlace bad = UnreadableCell(*dataModel);
         if (bad.row == 0) {
@@ -84,6 +89,7 @@ void TFormMain::recompute() {
         quadraticMenuItem->setChecked(kind == fkQuadratic);
         cubicMenuItem->setChecked(kind == fkCubic);
         if (result.solveFailed) {
+            EndRecomputeProgress(progress);
             ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
         }
         for (size_t i = 0; i < coefficientPanels.size(); ++i) {
@@ -105,6 +111,15 @@ void TFormMain::recompute() {
         SetLabelCaption(maxErrorValue, result.maxErrText);
     }
     FeedFormChart(chart->Chart(), result, nullptr);
+    const QString text = QString::fromUtf8(kRecomputeProgressText);
+    // Millions of points take a second to draw: that is done at the end, in the progress, and the
+    // paint then copies the picture. The recompute's dialog goes on showing meanwhile.
+    const bool renderNow = progress && !result.error && result.measuredByX.size() > kItemsPerStep;
+    if (renderNow) {
+        progress->Finishing(text);
+    } else {
+        EndRecomputeProgress(progress);
+    }
     if (result.error) {
         // A fault after the solve: the window keeps what the steps before it wrote, then the box.
         std::rethrow_exception(result.error);
@@ -113,29 +128,40 @@ void TFormMain::recompute() {
     // Entering the table from elsewhere recomputes once more, nested here.
     dataGrid->SetFocus();
     evaluateAtX();
+    if (renderNow) {
+        TWorkProgress rendering(this, &workGate_, text, TOnClose::Finish);
+        rendering.ForbidCancel(text);
+        chart->RenderInSteps(
+            [&rendering](double part) { rendering.Step(kRecomputeShare + (1 - kRecomputeShare) * part); });
+    }
+    EndRecomputeProgress(progress);
 }
 
-TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind) {
+TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
+                                                  std::optional<TWorkProgress>& progress) {
     // A large table's recompute shows its progress as a read does, and the window's events run
     // meanwhile; the user's input waits, and a close of the window waits for the end. The progress ends
     // before any box of the recompute shows.
-    const auto closeIfAskedMeanwhile = [this] {
-        if (closeWhenIdle_ && !inTableCommand_) {
-            closeWhenIdle_ = false;
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-        }
-    };
     try {
         const QString text = QString::fromUtf8(kRecomputeProgressText);
-        TWorkProgress progress(this, &workGate_, text, TOnClose::Finish);
-        progress.ForbidCancel(text);
-        TRecomputeResult result = Recompute(*dataModel, kind, coefficients_, true, true,
-                                            [&progress](double done) { progress.Step(done); });
-        closeIfAskedMeanwhile();
-        return result;
+        progress.emplace(this, &workGate_, text, TOnClose::Finish);
+        progress->ForbidCancel(text);
+        return Recompute(*dataModel, kind, coefficients_, true, true,
+                         [&progress](double done) { progress->Step(kRecomputeShare * done); });
     } catch (...) {
-        closeIfAskedMeanwhile();
+        EndRecomputeProgress(progress);
         throw;
+    }
+}
+
+void TFormMain::EndRecomputeProgress(std::optional<TWorkProgress>& progress) {
+    if (!progress) {
+        return;
+    }
+    progress.reset();
+    if (closeWhenIdle_ && !inTableCommand_) {
+        closeWhenIdle_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
 }
 

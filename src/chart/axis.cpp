@@ -6,6 +6,7 @@
 #include "chart/axis_panel.h"
 #include "chart/chart_exceptions.h"
 #include "runtime/number_text.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -488,7 +489,12 @@ void TCustomChartAxis::DrawPointLabels() {
     const bool style = EffectiveLabelStyle() == talMark;
     hasLastLabel_ = false;
     TChartCanvas3D& c = Canvas();
+    const double labelledPoints = static_cast<double>(last - first + 1);
     for (int i = first; i <= last; ++i) {
+        // A rendering in steps hears of the labels as its last half.
+        if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
+            chart_->TellRenderStep(0.5 + 0.5 * (i - first) / labelledPoints);
+        }
         TChartSeries* owner = nullptr;
         for (TChartSeries* s : labelled) {
             if (s->LabelCount() > i) {

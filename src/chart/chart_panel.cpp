@@ -1,5 +1,7 @@
 #include "chart/chart_panel.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 namespace {
@@ -38,6 +40,7 @@ void TCustomChartPanel::Invalidate() {
         return;
     }
     canvas_.NeedsRedraw = true;
+    ++invalidations_;
     if (OnInvalidate) {
         OnInvalidate();
     }
@@ -105,6 +108,30 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
     if (buffered) {
         canvas.DrawBuffer(rect.Left, rect.Top, *canvas_.Buffer);
         canvas_.NeedsRedraw = false;
+    }
+}
+
+void TCustomChartPanel::RenderBuffer(TCanvas& canvas, const TWorkSteps& steps) {
+    if (IsPrinting || !canvas_.BufferedPaint) {
+        return;
+    }
+    struct StepsScope {
+        TCustomChartPanel& panel;
+        ~StepsScope() { panel.renderSteps_ = nullptr; }
+    } scope{*this};
+    renderSteps_ = steps;
+    renderPart_ = 0;
+    const unsigned before = invalidations_;
+    PaintTo(canvas, ClientRect());
+    if (invalidations_ != before) {
+        canvas_.NeedsRedraw = true;
+    }
+}
+
+void TCustomChartPanel::TellRenderStep(double part) {
+    if (renderSteps_) {
+        renderPart_ = std::max(renderPart_, part);
+        renderSteps_(renderPart_);
     }
 }
 

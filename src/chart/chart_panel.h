@@ -10,6 +10,7 @@
 #include "chart/chart_types.h"
 #include "chart/layout_state.h"
 #include "chart/print_settings.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -101,6 +102,12 @@ public:
     void Invalidate();
     // Full renderings done so far (buffer copies not counted).
     int RenderCount() const { return renderCount_; }
+    // Renders the chart into its buffer now, as the next paint would, and tells `steps` how far the
+    // drawing of many points and their labels has gone, so that the caller may let events run. A change
+    // to the chart meanwhile leaves the buffer to be rendered anew by the next paint.
+    void RenderBuffer(TCanvas& canvas, const TWorkSteps& steps);
+    // Heard from the drawing of many points: the part of the rendering done, told to RenderBuffer's steps.
+    void TellRenderStep(double part);
 
     // The window's own canvas for drawing outside a paint (the zoom rectangle); may stay null.
     TCanvas* WindowCanvas = nullptr;
@@ -160,6 +167,9 @@ private:
     int plotXCenter_ = 0;
     int plotYCenter_ = 0;
     int renderCount_ = 0;
+    unsigned invalidations_ = 0;
+    TWorkSteps renderSteps_;
+    double renderPart_ = 0;
     // Renderings onto a foreign canvas under way, and whether a screen rendering has laid the chart out.
     int foreignRenderings_ = 0;
     bool screenLaidOut_ = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chart/axis_panel.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -59,7 +60,15 @@ void TCustomSeries::DrawAllPoints() {
     };
     const auto onScreen = [&](std::size_t k) { return OnScreen(TPoint{px[k], py[k]}); };
     int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
+    // A rendering in steps hears of the pixels' pass (the first 30 %) and of the covered markers' (20 %).
+    TCustomAxisPanel* const chart = ParentChart();
+    const auto tellStep = [&](std::size_t done, double from, double share) {
+        if (chart != nullptr && done % kItemsPerStep == 0 && done > 0) {
+            chart->TellRenderStep(from + share * static_cast<double>(done) / static_cast<double>(count));
+        }
+    };
     for (std::size_t b = 0; b < count; b += kBlock) {
+        tellStep(b, 0, 0.3);
         const std::size_t n = std::min(kBlock, count - b);
         const int from = first + static_cast<int>(b);
         pixelsOf(XValues(), horizontal, from, n, px.get() + b);
@@ -100,6 +109,7 @@ void TCustomSeries::DrawAllPoints() {
         std::vector<char> drawnLater(width * height, 0);
         std::vector<std::size_t> shown;
         for (std::size_t k = count; k-- > 0;) {
+            tellStep(count - k, 0.3, 0.2);
             if (!onScreen(k) || colorOf(k) == clNullPoint) {
                 continue;
             }

@@ -640,8 +640,17 @@ private slots:
         QVERIFY(WriteFile(data, Pairs(200000, " ", "\n")));
         QStringList labelsSeen;
         bool recomputeStepped = false;
+        auto* chartWidget = form_->findChild<TChartWidget*>("Chart1");
+        QVERIFY(chartWidget != nullptr);
+        const int rendersBefore = chartWidget->Chart().RenderCount();
+        bool renderedInProgress = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] {
+            // Events run while the chart's points are drawn, inside the recompute's progress.
+            if (chartWidget->Chart().RenderCount() > rendersBefore &&
+                form_->findChild<QProgressDialog*>() != nullptr) {
+                renderedInProgress = true;
+            }
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 auto* dialog = qobject_cast<QProgressDialog*>(widget);
                 if (dialog != nullptr && dialog->isVisible() &&
@@ -664,9 +673,20 @@ private slots:
         }
         QCOMPARE(labelsSeen, (QStringList{"Чтение файла «big.txt»…", "Пересчёт…"}));
         QVERIFY(recomputeStepped);
+        QVERIFY(renderedInProgress);
         QCOMPARE(model_->RowCount(), 200002);
         QCOMPARE(panelResult_->text(), QString("Y = 0.5000000 * X "));
         QVERIFY(!form_->isVisible());
+        // The paint after it copies the picture drawn then, and that is the chart's picture.
+        form_->show();
+        const int rendersAfter = chartWidget->Chart().RenderCount();
+        const QImage copied = chartWidget->grab().toImage();
+        QCOMPARE(chartWidget->Chart().RenderCount(), rendersAfter);
+        chartWidget->Chart().Invalidate();
+        const QImage drawn = chartWidget->grab().toImage();
+        QCOMPARE(chartWidget->Chart().RenderCount(), rendersAfter + 1);
+        QVERIFY(copied == drawn);
+        form_->close();
 
         form_->show();
         int ticks = 0;

@@ -105,10 +105,7 @@ QImage TChartWidget::CreateBitmapImage(TColor color, const TRect& rect) {
     return image != nullptr ? image->TakeImage() : QImage();
 }
 
-void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
-    if (chart_->IsPrinting) {
-        return;
-    }
+void TChartWidget::PrepareForPaint() {
     // A hidden widget gets its resize event late; the paint must not use the old size meanwhile.
     if (chart_->Width() != width() || chart_->Height() != height()) {
         SyncBounds();
@@ -120,6 +117,41 @@ void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
         drawing.Buffer.reset();
         drawing.NeedsRedraw = true;
     }
+}
+
+void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
+    if (chart_->IsPrinting || renderingInSteps_) {
+        return;
+    }
+    PrepareForPaint();
+    if (!chart_->Canvas().NeedsRedraw && chart_->Canvas().Buffer) {
+        return;  // drawn already
+    }
+    // A canvas with the widget's own density and resolution makes the buffer a paint would make; the
+    // one pixel it is drawn onto afterwards is thrown away.
+    QImage pixel(QSize(1, 1) * TQtImageBuffer::RatioFor(devicePixelRatioF()), QImage::Format_RGB32);
+    pixel.setDevicePixelRatio(TQtImageBuffer::RatioFor(devicePixelRatioF()));
+    TQtCanvas canvas(&pixel);
+    canvas.SetPixelsPerInch(logicalDpiY());
+    // Events run during the steps; a paint of the chart meanwhile would render it a second time inside
+    // the first.
+    renderingInSteps_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{renderingInSteps_};
+    chart_->RenderBuffer(canvas, steps);
+    if (chart_->Width() != width() || chart_->Height() != height()) {
+        chart_->Canvas().NeedsRedraw = true;  // resized meanwhile
+    }
+    update();
+}
+
+void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
+    if (chart_->IsPrinting || renderingInSteps_) {
+        return;
+    }
+    PrepareForPaint();
     QPainter painter(this);
     TQtCanvas canvas(painter);
     chart_->Paint(canvas);

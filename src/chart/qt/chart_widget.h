@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "chart/chart.h"
+#include "runtime/work_steps.h"
 
 class QMenu;
 
@@ -35,6 +36,10 @@ public:
     std::function<void(const QPoint& globalPos)> OnContextMenu;
     void SetPopupMenu(QMenu* menu);
 
+    // Renders the chart into its off-screen buffer now, the picture the next paint shows, telling steps
+    // as it goes (a few million points take a second). Meanwhile the widget paints nothing.
+    void RenderInSteps(const TWorkSteps& steps);
+
     // The chart's own size.
     QSize sizeHint() const override;
 
@@ -52,6 +57,8 @@ protected:
 private:
     void Attach();
     void SyncBounds();
+    // The size and screen density the next rendering must have.
+    void PrepareForPaint();
     // A press or the second press of a double click; false when the button is not the chart's.
     bool Press(QMouseEvent* event, TShiftState extraShift);
     // The zoom rectangle is drawn outside a paint straight into the off-screen buffer, which the next
@@ -65,6 +72,7 @@ private:
     QPoint rightPress_;
     bool rightPressed_ = false;
     bool rightDragged_ = false;  // the right press has left the drag distance: a scroll, not a click
+    bool renderingInSteps_ = false;
 };
 
 }  // namespace quorvel
