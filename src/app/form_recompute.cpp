@@ -31,8 +31,10 @@ namespace quorvel {
 
 namespace {
 
-// The recompute's part of its progress; the chart's first rendering of a large table takes the rest.
+// The parts of a large table's progress: the recompute, the chart's feed and its first rendering.
 constexpr double kRecomputeShare = 0.7;
+constexpr double kFeedShare = 0.1;
+constexpr double kRenderShare = 1 - kRecomputeShare - kFeedShare;
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
@@ -110,11 +112,28 @@ void TFormMain::recompute() {
         SetLabelCaption(rmsDeviationValue, result.sigmaText);
         SetLabelCaption(maxErrorValue, result.maxErrText);
     }
-    FeedFormChart(chart->Chart(), result, nullptr);
+    // Millions of points take a second to hand to the chart and another to draw: both go on in the
+    // progress, the chart painting nothing meanwhile, and the paint after it copies the picture.
+    const bool large = progress && result.measuredByX.size() > kItemsPerStep;
+    struct PaintsHeld {
+        TChartWidget* chart;
+        bool held;
+        ~PaintsHeld() {
+            if (held) {
+                chart->HoldPaints(false);
+            }
+        }
+    } held{chart, large};
+    if (large) {
+        chart->HoldPaints(true);
+        FeedFormChart(chart->Chart(), result, nullptr,
+                      [&progress](double part) { progress->Step(kRecomputeShare + kFeedShare * part); });
+    } else {
+        FeedFormChart(chart->Chart(), result, nullptr);
+    }
     const QString text = QString::fromUtf8(kRecomputeProgressText);
-    // Millions of points take a second to draw: that is done at the end, in the progress, and the
-    // paint then copies the picture. The recompute's dialog goes on showing meanwhile.
-    const bool renderNow = progress && !result.error && result.measuredByX.size() > kItemsPerStep;
+    // The recompute's dialog goes on showing for the drawing.
+    const bool renderNow = large && !result.error;
     if (renderNow) {
         progress->Finishing(text);
     } else {
@@ -131,8 +150,9 @@ void TFormMain::recompute() {
     if (renderNow) {
         TWorkProgress rendering(this, &workGate_, text, TOnClose::Finish);
         rendering.ForbidCancel(text);
-        chart->RenderInSteps(
-            [&rendering](double part) { rendering.Step(kRecomputeShare + (1 - kRecomputeShare) * part); });
+        chart->RenderInSteps([&rendering](double part) {
+            rendering.Step(kRecomputeShare + kFeedShare + kRenderShare * part);
+        });
     }
     EndRecomputeProgress(progress);
 }

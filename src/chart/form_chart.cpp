@@ -91,7 +91,8 @@ TFormChartSeries FormSeries(TChart& chart) {
     return s;
 }
 
-void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated) {
+void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated,
+                   const TWorkSteps& steps) {
     chart.SetVisible(!result.tooFew);
     const TFormChartSeries s = FormSeries(chart);
     if (result.reached >= rsPoints) {
@@ -102,16 +103,24 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         // needed, so that the reads from memory overlap instead of waiting one after the other.
         const std::vector<int>& byX = result.measuredByX;
         constexpr std::size_t kAhead = 16;
-        s.measured->AddPoints(byX.size(), [&result, &byX](std::size_t k) {
-            if (k + kAhead < byX.size()) {
-                const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
-                __builtin_prefetch(&result.measured[ahead]);
-                __builtin_prefetch(&result.colors[ahead]);
+        // Millions of points take a second: given in pieces, with steps between them where asked for.
+        const std::size_t piece = steps ? kItemsPerStep : byX.size();
+        for (std::size_t from = 0; from < byX.size(); from += piece) {
+            if (from > 0) {
+                steps(static_cast<double>(from) / static_cast<double>(byX.size()));
             }
-            const auto i = static_cast<std::size_t>(byX[k]);
-            const TDataPoint& p = result.measured[i];
-            return TFeedPoint{p.X, p.Y, result.colors[i]};
-        });
+            s.measured->AddPoints(std::min(piece, byX.size() - from), [&result, &byX, from](std::size_t j) {
+                const std::size_t k = from + j;
+                if (k + kAhead < byX.size()) {
+                    const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
+                    __builtin_prefetch(&result.measured[ahead]);
+                    __builtin_prefetch(&result.colors[ahead]);
+                }
+                const auto i = static_cast<std::size_t>(byX[k]);
+                const TDataPoint& p = result.measured[i];
+                return TFeedPoint{p.X, p.Y, result.colors[i]};
+            });
+        }
     }
     if (result.reached >= rsCurve) {
         s.curve->AddPoints(result.curve.size(), [&result](std::size_t k) { return result.curve[k]; });

@@ -31,7 +31,8 @@ TFormChartSeries FormSeries(TChart& chart);
 // stable ascending X order (labels NumberToText(x), the deviation colours); once the curve was reached the
 // curve refilled with its samples (empty labels, the series' own colour). Then the evaluated point as
 // FeedEvaluatedPoint adds it, when one is given.
-void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated);
+void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluation* evaluated,
+                   const TWorkSteps& steps = {});
 
 // The evaluated point's series emptied, then, for an evaluation that gave a Y, that point in red with the
 // label of its X.

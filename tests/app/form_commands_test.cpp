@@ -31,6 +31,7 @@
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/chart.h"
+#include "chart/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
 #include "chart_print/fake_printer.h"
@@ -677,6 +678,13 @@ private slots:
         QCOMPARE(model_->RowCount(), 200002);
         QCOMPARE(panelResult_->text(), QString("Y = 0.5000000 * X "));
         QVERIFY(!form_->isVisible());
+        // The points handed over in pieces are all there, in X order across the pieces' edges.
+        const TPointSeries& measured = *FormSeries(chartWidget->Chart()).measured;
+        QCOMPARE(measured.PointCount(), 200000);
+        for (int i : {0, 65535, 65536, 131072, 199999}) {
+            QCOMPARE(measured.XValues().ValueAt(i), 2.0 * (i + 1));
+            QCOMPARE(measured.YValues().ValueAt(i), 1.0 * (i + 1));
+        }
         // The paint after it copies the picture drawn then, and that is the chart's picture.
         form_->show();
         const int rendersAfter = chartWidget->Chart().RenderCount();

@@ -147,8 +147,15 @@ void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
     update();
 }
 
+void TChartWidget::HoldPaints(bool hold) {
+    paintsHeld_ = hold;
+    if (!hold) {
+        update();
+    }
+}
+
 void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
-    if (chart_->IsPrinting || renderingInSteps_) {
+    if (chart_->IsPrinting || renderingInSteps_ || paintsHeld_) {
         return;
     }
     PrepareForPaint();

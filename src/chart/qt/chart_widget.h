@@ -39,6 +39,8 @@ public:
     // Renders the chart into its off-screen buffer now, the picture the next paint shows, telling steps
     // as it goes (a few million points take a second). Meanwhile the widget paints nothing.
     void RenderInSteps(const TWorkSteps& steps);
+    // While held the widget paints nothing (its chart is being fed in steps); released, it paints again.
+    void HoldPaints(bool hold);
 
     // The chart's own size.
     QSize sizeHint() const override;
@@ -73,6 +75,7 @@ private:
     bool rightPressed_ = false;
     bool rightDragged_ = false;  // the right press has left the drag distance: a scroll, not a click
     bool renderingInSteps_ = false;
+    bool paintsHeld_ = false;
 };
 
 }  // namespace quorvel
