@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "chart/form_chart.h"
-#include "chart/qt/offscreen_app.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/curve_samples.h"
 #include "runtime/number_text.h"
+#include "ui/offscreen_app.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/print/printer.h"
-#include "chart/qt/offscreen_app.h"
 #include "runtime/number_text.h"
+#include "ui/offscreen_app.h"
 
 namespace {
 

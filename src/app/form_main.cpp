@@ -19,8 +19,8 @@
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

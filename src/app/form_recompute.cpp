@@ -20,12 +20,12 @@
 #include "app/work_progress.h"
 #include "chart/form_chart.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -14,7 +14,7 @@
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/string_grid.h"
-#include "chart_qt/box_watcher.h"
+#include "ui/box_watcher.h"
 
 namespace quorvel::test {
 
