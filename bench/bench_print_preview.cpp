@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/print/printer.h"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 
 namespace quorvel {
 

@@ -19,7 +19,7 @@
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/ui_font.h"
 #include "fitting/messages.h"

@@ -18,7 +18,7 @@
 #include "app/string_grid.h"
 #include "app/table_commands.h"
 #include "app/work_progress.h"
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"

@@ -13,8 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "calibration/form_chart.h"
 #include "chart/fast_line_series.h"
-#include "chart/form_chart.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/pdf_file.h"
 #include "chart/qt/qt_canvas.h"

@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/picture_export.h"
 #include "chart/qt/whole_file.h"
 #include "runtime/exceptions.h"

@@ -7,7 +7,7 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/picture_export.h"
 #include "cli/chart_output.h"
