@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "app/chart_feed.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/panel.h"
@@ -184,8 +183,6 @@ void TFormMain::BuildLayout() {
     QWidget::setTabOrder(showPointCheckBox, printChartButton);
     QWidget::setTabOrder(printChartButton, functionKindBox);
     QWidget::setTabOrder(functionKindBox, copyChartButton);
-
-    chartFeed_ = std::make_unique<TChartFeed>(chart->Chart());
 
     BuildMenus();
 

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 
-#include "app/chart_feed.h"
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
