@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/point_series.h"
 #include "runtime/number_text.h"
 

@@ -6,12 +6,12 @@
 #include <QMouseEvent>
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/print/printer.h"
-#include "chart/qt/offscreen_app.h"
 #include "runtime/number_text.h"
+#include "ui/offscreen_app.h"
 
 namespace {
 

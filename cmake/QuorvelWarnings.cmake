@@ -4,14 +4,22 @@ function(quorvel_warnings target)
 endfunction()
 
 # A project library: its sources listed one by one by its folder (no globbing, so a missing or renamed
-# file is a build error); the include root is src/.
+# file is a build error). Headers are included by their path under src/, but the include root of each
+# library holds only a link to its own folder (build/include/<target>/chart/qt -> src/chart/qt), and a
+# target sees the roots of the libraries it links: a header of a library that is no dependency is not
+# found, so an include against the layers does not compile, a call does not link.
 function(quorvel_library target)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   if(NOT ARG_SOURCES)
     message(FATAL_ERROR "quorvel_library(${target}): no SOURCES listed")
   endif()
   add_library(${target} STATIC ${ARG_SOURCES})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${root})
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   quorvel_warnings(${target})
 endfunction()

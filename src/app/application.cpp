@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/form_main.h"
-#include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
 #include "runtime/process_locale.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -5,7 +5,7 @@
 
 #include "app/table_commands.h"
 #include "app/work_progress.h"
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 
 #include "app/command_dialogs.h"
 #include "app/form_main.h"
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/clipboard_picture.h"
 

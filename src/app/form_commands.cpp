@@ -17,7 +17,7 @@
 #include "app/table_text.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -5,10 +5,10 @@
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/string_grid.h"
-#include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -14,12 +14,11 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "app/chart_feed.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/ui_font.h"
 #include "fitting/messages.h"
@@ -184,8 +183,6 @@ void TFormMain::BuildLayout() {
     QWidget::setTabOrder(showPointCheckBox, printChartButton);
     QWidget::setTabOrder(printChartButton, functionKindBox);
     QWidget::setTabOrder(functionKindBox, copyChartButton);
-
-    chartFeed_ = std::make_unique<TChartFeed>(chart->Chart());
 
     BuildMenus();
 

@@ -14,13 +14,12 @@
 
 #include <cstdint>
 
-#include "app/chart_feed.h"
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/message_boxes.h"
 #include "runtime/number_text.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

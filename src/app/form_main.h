@@ -29,7 +29,6 @@ namespace quorvel {
 
 struct TRecomputeResult;
 
-class TChartFeed;
 class TChartWidget;
 class TCommandDialogs;
 class TGridModel;
@@ -47,7 +46,6 @@ public:
     explicit TFormMain(QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    const TChartFeed& ChartFeed() const { return *chartFeed_; }
     // The window system destroyed the window (not a close the window could refuse): nothing is left
     // to show the table in, so the program ends once a running command has stopped or, a save, ended.
     void WindowGone();
@@ -166,7 +164,6 @@ private:
     QAction* printChartMenuItem = nullptr;
     QAction* copyChartMenuItem = nullptr;
 
-    std::unique_ptr<TChartFeed> chartFeed_;
     std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;
 };
 

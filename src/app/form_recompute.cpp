@@ -18,14 +18,14 @@
 #include "app/string_grid.h"
 #include "app/table_commands.h"
 #include "app/work_progress.h"
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/message_boxes.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

@@ -13,11 +13,10 @@
 #include <optional>
 #include <vector>
 
+#include "calibration/form_chart.h"
 #include "chart/fast_line_series.h"
-#include "chart/form_chart.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/pdf_file.h"
-#include "chart/qt/offscreen_app.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
@@ -26,6 +25,7 @@
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
+#include "ui/offscreen_app.h"
 
 namespace quorvel {
 

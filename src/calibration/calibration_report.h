@@ -7,19 +7,9 @@
 #include <functional>
 #include <string>
 
+#include "fitting/report_input.h"
+
 namespace quorvel {
-
-struct TEvaluation;
-struct TFitCoefficients;
-struct TRecomputeResult;
-
-// What the calibration report is made of: the fit of the data file, and the evaluation at X when asked.
-struct TReportInput {
-    std::string dataFile;  // as given; "-" is standard input, empty the window's own table
-    const TRecomputeResult* result = nullptr;
-    const TFitCoefficients* store = nullptr;
-    const TEvaluation* at = nullptr;
-};
 
 // Writes the report into path, whole or not at all (an old file stays as it was when it cannot be
 // written). Throws EOverflow when a figure of the uncertainty analysis is beyond the double range, and

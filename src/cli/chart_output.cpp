@@ -3,12 +3,12 @@
 #include <QString>
 #include <memory>
 
-#include "chart/form_chart.h"
-#include "chart/qt/offscreen_app.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/picture_export.h"
 #include "chart/qt/whole_file.h"
 #include "runtime/exceptions.h"
 #include "runtime/file_target.h"
+#include "ui/offscreen_app.h"
 
 namespace quorvel {
 

@@ -9,7 +9,6 @@
 #include <optional>
 #include <string_view>
 
-#include "calibration/calibration_report.h"
 #include "cli/chart_output.h"
 #include "fitting/apply_readings.h"
 #include "fitting/data_file_reader.h"
@@ -17,6 +16,7 @@
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
+#include "fitting/report_input.h"
 #include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/chart_feed.h"
+#include "calibration/form_chart.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -119,7 +119,7 @@ private slots:
         TBoxWatcher boxes;
         w.Find<QCheckBox>("CheckBox1")->setChecked(true);
         TypeX(w, "2");
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kEvaluated), 1);
+        QCOMPARE(w.Series().evaluated->PointCount(), 1);
         TypeX(w, "abc");
         QCOMPARE(boxes.Boxes().size(), size_t(3));  // a, ab, abc
         QCOMPARE(boxes.Boxes()[2].text, "abc" + kNotANumber);
@@ -127,34 +127,34 @@ private slots:
         QCOMPARE(boxes.Boxes()[2].icon, QMessageBox::NoIcon);
         QVERIFY(boxes.Boxes()[2].owned);
         QCOMPARE(w.Caption("PanelY"), QString("2.0000000"));
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kEvaluated), 1);
-        QCOMPARE(w.form->ChartFeed().Point(TChartFeed::kEvaluated, 0).x, 2.0);
+        QCOMPARE(w.Series().evaluated->PointCount(), 1);
+        QCOMPARE(w.Series().evaluated->XValues().ValueAt(0), 2.0);
     }
 
     void checkBoxAddsAndRemovesThePointAtOnce() {
         TWindow w;
         FitLine(w);
         TypeX(w, "1.5");
-        const TChartFeed& feed = w.form->ChartFeed();
-        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+        const TFormChartSeries series = w.Series();
+        QCOMPARE(series.evaluated->PointCount(), 0);
         auto* check = w.Find<QCheckBox>("CheckBox1");
         QTest::mouseClick(check, Qt::LeftButton, {}, check->rect().center());
         QVERIFY(check->isChecked());
-        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 1);
-        const TChartFeed::TPoint& p = feed.Point(TChartFeed::kEvaluated, 0);
-        QCOMPARE(p.x, 1.5);
-        QCOMPARE(p.y, 4.0);
-        QCOMPARE(p.color, clRed);
-        QCOMPARE(QString::fromStdString(p.label), QString("1.5"));
+        QCOMPARE(series.evaluated->PointCount(), 1);
+        const TPointSeries& p = *series.evaluated;
+        QCOMPARE(p.XValues().ValueAt(0), 1.5);
+        QCOMPARE(p.YValues().ValueAt(0), 4.0);
+        QCOMPARE(p.PointColor(0), clRed);
+        QCOMPARE(QString::fromStdString(p.PointLabel(0)), QString("1.5"));
         QVERIFY(w.Grid()->FocusInside());  // the click hands the focus back to the table
         // A recompute keeps the point while ticked.
         w.ClickFormula();
-        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 1);
+        QCOMPARE(series.evaluated->PointCount(), 1);
         QTest::mouseClick(check, Qt::LeftButton, {}, check->rect().center());
         QVERIFY(!check->isChecked());
-        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+        QCOMPARE(series.evaluated->PointCount(), 0);
         TypeX(w, "2");
-        QCOMPARE(feed.PointCount(TChartFeed::kEvaluated), 0);
+        QCOMPARE(series.evaluated->PointCount(), 0);
     }
 
     void commaLocaleAcceptsPointAndComma() {

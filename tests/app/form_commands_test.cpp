@@ -35,8 +35,8 @@
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
 #include "chart_print/fake_printer.h"
-#include "chart_qt/box_watcher.h"
 #include "late_pipe_writer.h"
+#include "ui/box_watcher.h"
 
 namespace quorvel {
 

@@ -26,7 +26,7 @@
 #include <random>
 #include <thread>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
 #include "runtime/number_text.h"

@@ -9,8 +9,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "app/chart_feed.h"
 #include "app/panel.h"
+#include "calibration/form_chart.h"
 #include "fitting/messages.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
@@ -135,7 +135,7 @@ private slots:
         QVERIFY(!w.Find("btnPrint")->isEnabled());
         QVERIFY(w.Find<QAction>("itmCubic")->isChecked());  // marks only move when a solve runs
         // The series are still fed while the chart is hidden.
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+        QCOMPARE(w.Series().measured->PointCount(), 3);
     }
 
     void solveFailureShowsBoxThenFittedState() {
@@ -181,19 +181,19 @@ private slots:
         // Exact line: sigma is 0 and every point lies on the curve, so every point is blue.
         w.Fill({{"2", "1"}, {"4", "2"}, {"6", "3"}});
         w.ClickFormula();
-        const TChartFeed& feed = w.form->ChartFeed();
-        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 3);
+        const TFormChartSeries series = w.Series();
+        QCOMPARE(series.measured->PointCount(), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clBlue);
+            QCOMPARE(series.measured->PointColor(i), clBlue);
         }
         // As many points as coefficients: the cubic passes through them exactly, so they are blue too.
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(2);
         w.Fill({{"0.3", "1.1"}, {"5.1", "2.7"}, {"-1.9", "3.3"}, {"2.2", "4.9"}});
         w.ClickFormula();
         QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
-        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 4);
+        QCOMPARE(series.measured->PointCount(), 4);
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, clBlue);
+            QCOMPARE(series.measured->PointColor(i), clBlue);
         }
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
         // Symmetric deviations 1, 0.7, 0.3, 0 around the fitted line Y = 10: sigma is about 0.726, so 0 is
@@ -208,9 +208,9 @@ private slots:
         w.ClickFormula();
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 10.0000000"));
         const TColor expected[] = {clRed, clRed, clPurple, clBlue, clPurple, clRed, clRed};
-        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 7);
+        QCOMPARE(series.measured->PointCount(), 7);
         for (int i = 0; i < 7; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).color, expected[i]);
+            QCOMPARE(series.measured->PointColor(i), expected[i]);
         }
     }
 
@@ -219,18 +219,18 @@ private slots:
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
         w.Fill({{"5", "3"}, {"1", "1.5"}, {"9", "3"}, {"2", "-1"}});
         w.ClickFormula();
-        const TChartFeed& feed = w.form->ChartFeed();
-        QCOMPARE(feed.PointCount(TChartFeed::kMeasured), 4);
+        const TFormChartSeries series = w.Series();
+        QCOMPARE(series.measured->PointCount(), 4);
         const double xs[] = {-1, 1.5, 3, 3};
         const double ys[] = {2, 1, 5, 9};  // equal X keep table order
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).x, xs[i]);
-            QCOMPARE(feed.Point(TChartFeed::kMeasured, i).y, ys[i]);
+            QCOMPARE(series.measured->XValues().ValueAt(i), xs[i]);
+            QCOMPARE(series.measured->YValues().ValueAt(i), ys[i]);
         }
-        QCOMPARE(QString::fromStdString(feed.Point(TChartFeed::kMeasured, 1).label), QString("1.5"));
-        QVERIFY(feed.PointCount(TChartFeed::kCurve) >= 50);
-        QCOMPARE(feed.Point(TChartFeed::kCurve, 0).x, -1.0);
-        QVERIFY(feed.Point(TChartFeed::kCurve, feed.PointCount(TChartFeed::kCurve) - 1).x < 3.0);
+        QCOMPARE(QString::fromStdString(series.measured->PointLabel(1)), QString("1.5"));
+        QVERIFY(series.curve->PointCount() >= 50);
+        QCOMPARE(series.curve->XValues().ValueAt(0), -1.0);
+        QVERIFY(series.curve->XValues().ValueAt(series.curve->PointCount() - 1) < 3.0);
     }
 
     // A cell that cannot be read stops the recompute: one box, the typing check's Russian one (there
@@ -263,7 +263,7 @@ private slots:
                 QCOMPARE(box.icon, QMessageBox::NoIcon);
             }
             QCOMPARE(w.Caption("PanelResult"), formula);
-            QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+            QCOMPARE(w.Series().measured->PointCount(), 3);
             for (const char* name :
                  {"PanelA0", "PanelA1", "PanelResult", "lblMaxErr", "lblSigma", "Chart1"}) {
                 QVERIFY2(w.Find(name)->graphicsEffect() != nullptr, name);
@@ -275,7 +275,7 @@ private slots:
             // The next recompute that reads the table takes the marks away.
             w.Model()->SetCellText(0, 3, "10");
             w.ClickFormula();
-            QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 3);
+            QCOMPARE(w.Series().measured->PointCount(), 3);
             QVERIFY(w.Caption("PanelResult") != formula);
             QVERIFY(w.Find("PanelResult")->graphicsEffect() == nullptr);
             QVERIFY(!w.Find("PanelResult")->property("stale").toBool());
@@ -303,9 +303,9 @@ private slots:
         QCOMPARE(w.Caption("lblSigma"), QString("0"));
         QVERIFY(w.Find("Chart1")->isVisible());
         QVERIFY(w.Find("btnCopy")->isEnabled());
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
-        QCOMPARE(w.form->ChartFeed().Point(TChartFeed::kMeasured, 1).x, 2e39);
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kCurve), 0);
+        QCOMPARE(w.Series().measured->PointCount(), 2);
+        QCOMPARE(w.Series().measured->XValues().ValueAt(1), 2e39);
+        QCOMPARE(w.Series().curve->PointCount(), 0);
 
         boxes.Clear();
         w.Fill({{"0", "0"}, {"1e200", "1"}});
@@ -322,7 +322,7 @@ private slots:
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 3.3333333e+199"));
         // The statistics and the points were not reached: they still belong to the two-row fit.
         QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
-        QCOMPARE(w.form->ChartFeed().PointCount(TChartFeed::kMeasured), 2);
+        QCOMPARE(w.Series().measured->PointCount(), 2);
 
         // A fit that exists with a slope of 10^310: the overflow box, not the solve's, and no panel
         // changes, since no coefficient can be shown.

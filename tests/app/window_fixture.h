@@ -14,7 +14,9 @@
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/string_grid.h"
-#include "chart_qt/box_watcher.h"
+#include "calibration/form_chart.h"
+#include "chart/qt/chart_widget.h"
+#include "ui/box_watcher.h"
 
 namespace quorvel::test {
 
@@ -33,6 +35,8 @@ public:
     QString Caption(const char* name) const { return Find<QLabel>(name)->text(); }
     TStringGrid* Grid() const { return Find<TStringGrid>("sgData"); }
     TGridModel* Model() const { return Grid()->Model(); }
+    // The series of the chart the window shows, by what they show.
+    TFormChartSeries Series() const { return FormSeries(Find<TChartWidget>("Chart1")->Chart()); }
 
     // Writes cells straight into the table (as a paste would), rows from 1.
     void Fill(const std::vector<std::pair<const char*, const char*>>& rows) const {

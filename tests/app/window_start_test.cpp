@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 
 #include "app/application.h"
-#include "chart/qt/message_boxes.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -251,15 +250,6 @@ private slots:
         QVERIFY(w.Grid()->FocusInside());
         QVERIFY(w.Caption("PanelResult").startsWith("Y = "));
         QCOMPARE(memo->toPlainText().split('\n').size(), 11);
-    }
-
-    void exceptionBoxTextRule() {
-        QCOMPARE(ExceptionBoxText("abc"), std::string("abc."));
-        QCOMPARE(ExceptionBoxText("abc."), std::string("abc."));
-        QCOMPARE(ExceptionBoxText(""), std::string(""));
-        QCOMPARE(ExceptionBoxText("List index out of bounds (3)"),
-                 std::string("List index out of bounds (3)"));
-        QCOMPARE(ExceptionBoxText("ошибка"), std::string("ошибка."));
     }
 
     void escapingExceptionShowsStandardBoxAndLoopGoesOn() {

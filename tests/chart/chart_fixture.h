@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/recording_canvas.h"
 #include "runtime/number_text.h"
 

@@ -2,7 +2,7 @@
 // The main window's chart with a few measured points and a fitted line, ready to draw.
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "runtime/number_text.h"
 
 namespace quorvel::testing {

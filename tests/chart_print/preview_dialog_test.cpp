@@ -18,10 +18,10 @@
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/qt/qt_canvas.h"
-#include "chart_qt/box_watcher.h"
 #include "chart_qt/image_probe.h"
 #include "chart_sample.h"
 #include "fake_printer.h"
+#include "ui/box_watcher.h"
 
 namespace quorvel::testing {
 namespace {

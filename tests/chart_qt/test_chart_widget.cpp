@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/curve_samples.h"

@@ -7,7 +7,7 @@
 #include <QSvgRenderer>
 #include <memory>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/print/chart_picture.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/clipboard_picture.h"

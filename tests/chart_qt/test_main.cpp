@@ -1,7 +1,7 @@
 // The chart widget needs a QApplication; it runs on the offscreen platform.
 #include <gtest/gtest.h>
 
-#include "chart/qt/offscreen_app.h"
+#include "ui/offscreen_app.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QSvgRenderer>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "window_fixture.h"
 

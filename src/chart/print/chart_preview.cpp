@@ -20,7 +20,7 @@
 #include "chart/chart_panel.h"
 #include "chart/print/chart_preview_page.h"
 #include "chart/print/printer.h"
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

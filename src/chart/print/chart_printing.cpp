@@ -7,7 +7,7 @@
 #include "chart/chart_panel.h"
 #include "chart/print/printer.h"
 #include "chart/print/printing_scope.h"
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace quorvel {
 

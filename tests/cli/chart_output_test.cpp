@@ -7,12 +7,12 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/picture_export.h"
+#include "chart_qt/image_probe.h"
 #include "cli/chart_output.h"
 #include "fitting/presentation.h"
-#include "image_probe.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 

@@ -1,4 +1,4 @@
-#include "chart/form_chart.h"
+#include "calibration/form_chart.h"
 
 #include "fitting/presentation.h"
 #include "runtime/number_text.h"

@@ -1,4 +1,4 @@
-#include "chart/qt/message_boxes.h"
+#include "ui/message_boxes.h"
 
 #include <QApplication>
 #include <QEventLoop>

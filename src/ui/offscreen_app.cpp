@@ -1,4 +1,4 @@
-#include "chart/qt/offscreen_app.h"
+#include "ui/offscreen_app.h"
 
 #include <QApplication>
 #include <QDir>

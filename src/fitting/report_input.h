@@ -1,0 +1,20 @@
+#pragma once
+// What the calibration report is made of. It lies below the report (calibration), so that quorvel-fit,
+// which links no Qt and draws no report, can hand one to the program that draws it.
+#include <string>
+
+namespace quorvel {
+
+struct TEvaluation;
+struct TFitCoefficients;
+struct TRecomputeResult;
+
+// The fit of the data file, and the evaluation at X when asked.
+struct TReportInput {
+    std::string dataFile;  // as given; "-" is standard input, empty the window's own table
+    const TRecomputeResult* result = nullptr;
+    const TFitCoefficients* store = nullptr;
+    const TEvaluation* at = nullptr;
+};
+
+}  // namespace quorvel
