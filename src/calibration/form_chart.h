@@ -6,6 +6,7 @@
 #include "chart/chart.h"
 #include "chart/fast_line_series.h"
 #include "chart/point_series.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
