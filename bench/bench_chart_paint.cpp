@@ -120,7 +120,7 @@ std::unique_ptr<TChart> ZoomedLineChart(int zooms, QImage& image) {
         }
         const int cx = chart->PlotXCenter();
         const auto cy = static_cast<int>(RoundHalfEven(left.ValueToPixelUnrounded(bottom.PixelToValue(cx))));
-        chart->ZoomToRect(TRect{cx - 10, cy - 10, cx + 10, cy + 10});
+        chart->Interaction().ZoomToRect(TRect{cx - 10, cy - 10, cx + 10, cy + 10});
     }
     return chart;
 }

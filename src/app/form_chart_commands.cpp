@@ -32,7 +32,7 @@ void TFormMain::onChartClick() {
         SeriesClicked = false;
         return;
     }
-    chart->Chart().UndoZoom();
+    chart->Chart().Interaction().UndoZoom();
 }
 
 }  // namespace quorvel

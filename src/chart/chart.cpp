@@ -47,21 +47,8 @@ void TCustomChart::DrawWalls() {
     c.SetBackMode(bmTransparent);
 }
 
-TPen TCustomChart::ZoomPen() const {
-    return TPen{Color() == clWhite ? clBlack : Color(), psSolid, 1, pmNotXor};
-}
-
-void TCustomChart::DrawZoomRectangle(TCanvas& canvas) const {
-    canvas.SetPen(ZoomPen());
-    canvas.SetBrush(TBrush{clWhite, bsClear});
-    canvas.Rectangle(TRect{Zoom.X0, Zoom.Y0, Zoom.X1, Zoom.Y1});
-}
-
 void TCustomChart::DrawZoomOverlay() {
-    if (Zoom.Active && Canvas().HasTarget()) {
-        DrawZoomRectangle(Canvas().Canvas());
-        zoomRectInBuffer_ = Canvas().BufferedPaint;
-    }
+    interaction_.DrawOverlay(Canvas());
 }
 
 TClickedPart TCustomChart::ClickedPart(int x, int y) {

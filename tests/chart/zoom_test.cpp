@@ -25,9 +25,9 @@ protected:
     }
 
     void Drag(TMouseButton button, int x0, int y0, int x1, int y1) {
-        chart->MouseDown(button, 0, x0, y0);
-        chart->MouseMove(0, x1, y1);
-        chart->MouseUp(button, 0, x1, y1);
+        chart->Interaction().Press(button, 0, x0, y0);
+        chart->Interaction().Move(0, x1, y1);
+        chart->Interaction().Release(button, 0, x1, y1);
     }
 
     static Range Of(const TChartAxis& a) { return Range{a.Minimum(), a.Maximum()}; }
@@ -51,8 +51,8 @@ TEST_F(ZoomScroll, LeftDragSetsTheRangesUnderItsPixels) {
     EXPECT_EQ(left.Minimum(), y100);
     EXPECT_EQ(left.Maximum(), y50);
     EXPECT_FALSE(Automatic(bottom));
-    EXPECT_TRUE(chart->ChartZoomed);
-    EXPECT_TRUE(chart->AxesStateSaved);
+    EXPECT_TRUE(chart->Interaction().Zoomed());
+    EXPECT_TRUE(chart->Interaction().AxesSaved());
     EXPECT_EQ(zooms, 1);
     // The next paint shows exactly that range (no marker margins on manual ends).
     Render();
@@ -77,7 +77,7 @@ TEST_F(ZoomScroll, SixteenPixelRule) {
         SetUp();
         const Range before = Of(chart->BottomAxis());
         Drag(mbLeft, 100, 50, 100 + row.dx, 50 + row.dy);
-        EXPECT_EQ(chart->ChartZoomed, row.zooms);
+        EXPECT_EQ(chart->Interaction().Zoomed(), row.zooms);
         EXPECT_EQ(Automatic(chart->BottomAxis()), !row.zooms);
         if (!row.zooms) {
             EXPECT_EQ(Of(chart->BottomAxis()).min, before.min);
@@ -89,12 +89,12 @@ TEST_F(ZoomScroll, LeftwardDragUndoesTheZoom) {
     Drag(mbLeft, 100, 50, 150, 100);
     Render();
     int undos = 0;
-    chart->OnUndoZoom = [&](TCustomChartPanelExtended&) { ++undos; };
+    chart->OnUndoZoom = [&](TCustomChart&) { ++undos; };
     Drag(mbLeft, 150, 100, 120, 70);
     EXPECT_TRUE(Automatic(chart->BottomAxis()));
     EXPECT_TRUE(Automatic(chart->LeftAxis()));
-    EXPECT_FALSE(chart->ChartZoomed);
-    EXPECT_FALSE(chart->AxesStateSaved);
+    EXPECT_FALSE(chart->Interaction().Zoomed());
+    EXPECT_FALSE(chart->Interaction().AxesSaved());
     EXPECT_EQ(undos, 1);
     Render();
     EXPECT_EQ(chart->BottomAxis().Minimum(), 0);
@@ -107,7 +107,7 @@ TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
     Render();
     Drag(mbLeft, 100, 50, 150, 100);
     Render();
-    chart->UndoZoom();
+    chart->Interaction().UndoZoom();
     Render();
     EXPECT_TRUE(Automatic(chart->BottomAxis()));
     EXPECT_EQ(chart->BottomAxis().RangeMin, bottomBefore.min);
@@ -117,8 +117,8 @@ TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
 TEST_F(ZoomScroll, UndoWithoutZoomChangesNoAxis) {
     const Range left = Of(chart->LeftAxis());
     int undos = 0;
-    chart->OnUndoZoom = [&](TCustomChartPanelExtended&) { ++undos; };
-    chart->UndoZoom();
+    chart->OnUndoZoom = [&](TCustomChart&) { ++undos; };
+    chart->Interaction().UndoZoom();
     EXPECT_EQ(undos, 1);
     EXPECT_TRUE(Automatic(chart->LeftAxis()));
     EXPECT_EQ(Of(chart->LeftAxis()).min, left.min);
@@ -129,7 +129,7 @@ TEST_F(ZoomScroll, UndoRestoresAManualRangeExactly) {
     chart->LeftAxis().SetAutomaticMaximum(true);
     Render();
     Drag(mbLeft, 100, 50, 150, 100);
-    chart->UndoZoom();
+    chart->Interaction().UndoZoom();
     EXPECT_FALSE(chart->LeftAxis().Automatic());
     EXPECT_FALSE(chart->LeftAxis().AutomaticMinimum());
     EXPECT_TRUE(chart->LeftAxis().AutomaticMaximum());
@@ -161,12 +161,12 @@ TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
         // Point 0 sits a whole 4 pixels inside the axis ends, clear of any rounding tie.
         const TPoint before{s.CalcXPos(0), s.CalcYPos(0)};
         const TRect plotBefore = chart->PlotRect();
-        chart->MouseDown(mbRight, 0, 120, 100);
-        ASSERT_TRUE(chart->Panning.Active);
-        chart->MouseMove(0, 120 + row.dx / 2, 100 + row.dy / 2);
-        chart->MouseMove(0, 120 + row.dx, 100 + row.dy);
-        chart->MouseUp(mbRight, 0, 120 + row.dx, 100 + row.dy);
-        EXPECT_FALSE(chart->Panning.Active);
+        chart->Interaction().Press(mbRight, 0, 120, 100);
+        ASSERT_TRUE(chart->Interaction().ScrollDrag().Active);
+        chart->Interaction().Move(0, 120 + row.dx / 2, 100 + row.dy / 2);
+        chart->Interaction().Move(0, 120 + row.dx, 100 + row.dy);
+        chart->Interaction().Release(mbRight, 0, 120 + row.dx, 100 + row.dy);
+        EXPECT_FALSE(chart->Interaction().ScrollDrag().Active);
         Render();
         ASSERT_EQ(chart->PlotRect(), plotBefore);
         EXPECT_EQ(s.CalcXPos(0), before.X + row.dx);
@@ -177,12 +177,12 @@ TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
 TEST_F(ZoomScroll, RightDragStopsOutsideThePlot) {
     int scrolls = 0;
     chart->OnScroll = [&](TCustomChart&) { ++scrolls; };
-    chart->MouseDown(mbRight, 0, 120, 100);
-    chart->MouseMove(0, 130, 100);
+    chart->Interaction().Press(mbRight, 0, 120, 100);
+    chart->Interaction().Move(0, 130, 100);
     const Range reached = Of(chart->BottomAxis());
-    chart->MouseMove(0, chart->PlotRect().Right + 5, 100);
-    EXPECT_FALSE(chart->Panning.Active);
-    chart->MouseMove(0, 140, 100);
+    chart->Interaction().Move(0, chart->PlotRect().Right + 5, 100);
+    EXPECT_FALSE(chart->Interaction().ScrollDrag().Active);
+    chart->Interaction().Move(0, 140, 100);
     EXPECT_EQ(Of(chart->BottomAxis()).min, reached.min);
     EXPECT_EQ(scrolls, 1);
 }
@@ -192,8 +192,8 @@ TEST_F(ZoomScroll, AllowScrollMayRefuse) {
         allowed = axis.Horizontal();
     };
     const double leftMin = chart->LeftAxis().Minimum();
-    chart->MouseDown(mbRight, 0, 120, 100);
-    chart->MouseMove(0, 130, 110);
+    chart->Interaction().Press(mbRight, 0, 120, 100);
+    chart->Interaction().Move(0, 130, 110);
     EXPECT_FALSE(Automatic(chart->BottomAxis()));
     EXPECT_TRUE(Automatic(chart->LeftAxis()));
     EXPECT_EQ(chart->LeftAxis().Minimum(), leftMin);
@@ -210,25 +210,24 @@ TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
     const int x = series.measured->CalcXPos(1);
     const int y = series.measured->CalcYPos(1);
     for (TMouseButton b : {mbLeft, mbRight}) {
-        chart->MouseDown(b, 0, x, y);
-        EXPECT_FALSE(chart->Zoom.Active);
-        EXPECT_FALSE(chart->Panning.Active);
-        chart->MouseUp(b, 0, x, y);
+        chart->Interaction().Press(b, 0, x, y);
+        EXPECT_FALSE(chart->Interaction().ZoomDrag().Active);
+        EXPECT_FALSE(chart->Interaction().ScrollDrag().Active);
+        chart->Interaction().Release(b, 0, x, y);
     }
     EXPECT_EQ(clicks, 2);
-    EXPECT_FALSE(chart->ClickTaken);
-    // A handler that clears ClickTaken lets the press start a drag.
+    // A handler that passes the click on lets the press start a drag.
     chart->OnClickSeries = [&](TCustomChart& c, TChartSeries&, int, TMouseButton, TShiftState, int, int) {
-        c.ClickTaken = false;
+        c.Interaction().PassClickOn();
     };
-    chart->MouseDown(mbLeft, 0, x, y);
-    EXPECT_TRUE(chart->Zoom.Active);
+    chart->Interaction().Press(mbLeft, 0, x, y);
+    EXPECT_TRUE(chart->Interaction().ZoomDrag().Active);
 }
 
 TEST_F(ZoomScroll, ClickOrderOnReleaseAndBackgroundClicks) {
     std::vector<std::string> events;
     chart->OnClick = [&](TCustomChart& c) {
-        events.push_back(c.Zoom.Active ? "click during drag" : "click");
+        events.push_back(c.Interaction().ZoomDrag().Active ? "click during drag" : "click");
     };
     chart->OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
     Drag(mbLeft, 100, 50, 150, 100);
@@ -236,19 +235,19 @@ TEST_F(ZoomScroll, ClickOrderOnReleaseAndBackgroundClicks) {
     // A press outside every part neither zooms nor raises the background hook's drag.
     int background = 0;
     chart->OnClickBackground = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++background; };
-    chart->MouseDown(mbLeft, 0, 2, 2);
-    EXPECT_FALSE(chart->Zoom.Active);
+    chart->Interaction().Press(mbLeft, 0, 2, 2);
+    EXPECT_FALSE(chart->Interaction().ZoomDrag().Active);
     EXPECT_EQ(background, 1);
-    chart->MouseDown(mbLeft, 0, 120, 100);
-    EXPECT_FALSE(chart->Zoom.Active);  // the hook kept the click
+    chart->Interaction().Press(mbLeft, 0, 120, 100);
+    EXPECT_FALSE(chart->Interaction().ZoomDrag().Active);  // the hook kept the click
     EXPECT_EQ(background, 2);
 }
 
 TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
     RecordingCanvas window;
     chart->WindowCanvas = &window;
-    chart->MouseDown(mbLeft, 0, 100, 50);
-    chart->MouseMove(0, 130, 90);
+    chart->Interaction().Press(mbLeft, 0, 100, 50);
+    chart->Interaction().Move(0, 130, 90);
     const auto rects = window.Find(Op::Rectangle);
     ASSERT_EQ(rects.size(), 3u);  // drawn, erased, drawn again
     EXPECT_EQ(rects[0]->rect, (TRect{100, 50, 100, 50}));
@@ -281,10 +280,10 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
     for (int zoom = 0; zoom < 10; ++zoom) {
         Render();
         const TPoint c = curveAtCentre();
-        chart->MouseDown(mbLeft, 0, c.X - 10, c.Y - 10);
-        chart->MouseMove(0, c.X + 10, c.Y + 10);
-        chart->MouseUp(mbLeft, 0, c.X + 10, c.Y + 10);
-        ASSERT_TRUE(chart->ChartZoomed) << zoom;
+        chart->Interaction().Press(mbLeft, 0, c.X - 10, c.Y - 10);
+        chart->Interaction().Move(0, c.X + 10, c.Y + 10);
+        chart->Interaction().Release(mbLeft, 0, c.X + 10, c.Y + 10);
+        ASSERT_TRUE(chart->Interaction().Zoomed()) << zoom;
     }
     Render();
     ASSERT_LT(bottom.RangeSpan, 1e-8);
@@ -315,13 +314,13 @@ TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
     ASSERT_EQ(Of(left).max, 90);
     ASSERT_LT(left.RangeMin, 10);
     const Range bottom = Of(chart->BottomAxis());
-    chart->MouseWheel(true);
+    chart->Interaction().WheelNotch(true);
     EXPECT_DOUBLE_EQ(left.Minimum(), 10 + 0.03 * 80);
     EXPECT_DOUBLE_EQ(left.Maximum(), 90 + 0.03 * 80);
     EXPECT_FALSE(Automatic(left));
-    EXPECT_FALSE(chart->AxesStateSaved);
+    EXPECT_FALSE(chart->Interaction().AxesSaved());
     EXPECT_EQ(Of(chart->BottomAxis()).min, bottom.min);
-    chart->MouseWheel(false);
+    chart->Interaction().WheelNotch(false);
     EXPECT_DOUBLE_EQ(left.Minimum(), 10);
     EXPECT_DOUBLE_EQ(left.Maximum(), 90);
 }
@@ -329,12 +328,12 @@ TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
 TEST_F(ZoomScroll, LimitedScrollOnlyTowardsData) {
     TChartAxis& bottom = chart->BottomAxis();
     bottom.SetMinMax(0, 100);
-    chart->ScrollAxis(bottom, 10, true);  // no data beyond 100
+    chart->Interaction().ScrollAxis(bottom, 10, true);  // no data beyond 100
     EXPECT_EQ(bottom.Maximum(), 100);
-    chart->ScrollAxis(bottom, -10, true);  // nor below 0
+    chart->Interaction().ScrollAxis(bottom, -10, true);  // nor below 0
     EXPECT_EQ(bottom.Minimum(), 0);
     bottom.SetMinMax(10, 60);
-    chart->ScrollAxis(bottom, 5, true);
+    chart->Interaction().ScrollAxis(bottom, 5, true);
     EXPECT_EQ(bottom.Minimum(), 15);
     EXPECT_EQ(bottom.Maximum(), 65);
 }
@@ -349,13 +348,13 @@ TEST_F(ZoomScroll, SmallDragAfterABufferedPaintLeavesNoRectangleBehind) {
     chart->SetBufferedPaint(true);
     RecordingCanvas window;
     chart->Paint(window);
-    chart->MouseDown(mbLeft, 0, 100, 50);
-    chart->MouseMove(0, 110, 60);
+    chart->Interaction().Press(mbLeft, 0, 100, 50);
+    chart->Interaction().Move(0, 110, 60);
     chart->Invalidate();
     chart->Paint(window);  // renders the rectangle into the buffer
     const int renders = chart->RenderCount();
-    chart->MouseUp(mbLeft, 0, 110, 60);  // too small to zoom
-    EXPECT_FALSE(chart->ChartZoomed);
+    chart->Interaction().Release(mbLeft, 0, 110, 60);  // too small to zoom
+    EXPECT_FALSE(chart->Interaction().Zoomed());
     EXPECT_TRUE(chart->Canvas().NeedsRedraw);
     chart->Paint(window);
     EXPECT_EQ(chart->RenderCount(), renders + 1);

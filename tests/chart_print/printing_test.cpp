@@ -186,8 +186,8 @@ TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {
         int hit = -1;
         chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
                                    int) { hit = &s == &points ? index : -1; };
-        chart->MouseDown(mbLeft, 0, p.X, p.Y);
-        chart->MouseUp(mbLeft, 0, p.X, p.Y);
+        chart->Interaction().Press(mbLeft, 0, p.X, p.Y);
+        chart->Interaction().Release(mbLeft, 0, p.X, p.Y);
         EXPECT_EQ(hit, 4);
     }
 }

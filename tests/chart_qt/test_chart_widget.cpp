@@ -252,7 +252,9 @@ TEST(ChartWidgetMouse, ClickComesBeforeTheZoomOfTheRelease) {
     TChart& chart = widget.Chart();
     Screen(widget);  // lays the chart out, as the screen would have
     std::vector<std::string> events;
-    chart.OnClick = [&](TCustomChart& c) { events.push_back(c.ChartZoomed ? "click-zoomed" : "click"); };
+    chart.OnClick = [&](TCustomChart& c) {
+        events.push_back(c.Interaction().Zoomed() ? "click-zoomed" : "click");
+    };
     chart.OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
     const TRect r = chart.PlotRect();
     const QPoint from(r.Left + 20, r.Top + 15);
@@ -261,7 +263,7 @@ TEST(ChartWidgetMouse, ClickComesBeforeTheZoomOfTheRelease) {
     SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, to);
     SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, to);
     ASSERT_EQ(events, (std::vector<std::string>{"click", "zoom"}));
-    EXPECT_TRUE(chart.ChartZoomed);
+    EXPECT_TRUE(chart.Interaction().Zoomed());
     EXPECT_FALSE(chart.BottomAxis().Automatic());
 }
 
@@ -293,7 +295,7 @@ TEST(ChartWidgetMouse, ZoomRectangleShowsDuringTheDragAndGoesAway) {
               idle.pixel(s * (from.x() + 5), s * (from.y() + 5)));
     SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, to);
     EXPECT_EQ(Screen(widget), idle);
-    EXPECT_FALSE(chart.ChartZoomed);
+    EXPECT_FALSE(chart.Interaction().Zoomed());
 }
 
 TEST(ChartWidgetMouse, RightClickAsksForTheMenuButARightDragScrolls) {

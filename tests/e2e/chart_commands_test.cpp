@@ -125,7 +125,7 @@ private slots:
         const TRange full = BottomRange(Chart());
         const QPoint a = PointPixel(2, 4);
         const QPoint b = PointPixel(5, 25);
-        Chart().ZoomToRect(TRect{a.x() - 5, b.y() - 5, b.x() + 5, a.y() + 5});
+        Chart().Interaction().ZoomToRect(TRect{a.x() - 5, b.y() - 5, b.x() + 5, a.y() + 5});
         ChartWidget()->grab();
         const TRange zoomed = BottomRange(Chart());
         QVERIFY(!(zoomed == full));
@@ -146,7 +146,7 @@ private slots:
         const TRange full = BottomRange(Chart());
         const QPoint a = PointPixel(2, 4);
         const QPoint b = PointPixel(5, 25);
-        Chart().ZoomToRect(TRect{a.x() - 5, b.y() - 5, b.x() + 5, a.y() + 5});
+        Chart().Interaction().ZoomToRect(TRect{a.x() - 5, b.y() - 5, b.x() + 5, a.y() + 5});
         ChartWidget()->grab();
         const TRange zoomed = BottomRange(Chart());
 

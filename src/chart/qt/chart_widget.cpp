@@ -40,9 +40,6 @@ TShiftState ToShiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butto
     return s;
 }
 
-// One notch of a classic wheel, in Qt's eighths of a degree.
-constexpr int kWheelNotch = 120;
-
 }  // namespace
 
 TChartWidget::TChartWidget(std::unique_ptr<TChart> chart, QWidget* parent)
@@ -65,6 +62,7 @@ void TChartWidget::Attach() {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
+    chart_->Interaction().DragDistance = QApplication::startDragDistance();
     setGeometry(chart_->Left(), chart_->Top(), chart_->Width(), chart_->Height());
     if (parentWidget() != nullptr && !chart_->Visible()) {
         setHidden(true);
@@ -181,17 +179,6 @@ void TChartWidget::BeginMouse() {
 
 void TChartWidget::EndMouse() {
     chart_->WindowCanvas = nullptr;
-    switch (chart_->Cursor) {
-        case crCross:
-            setCursor(Qt::CrossCursor);
-            break;
-        case crHandPoint:
-            setCursor(Qt::PointingHandCursor);
-            break;
-        default:
-            unsetCursor();
-            break;
-    }
 }
 
 void TChartWidget::mousePressEvent(QMouseEvent* event) {
@@ -213,32 +200,17 @@ bool TChartWidget::Press(QMouseEvent* event, TShiftState extraShift) {
         return false;
     }
     const QPoint p = event->position().toPoint();
-    if (button == mbRight) {
-        rightPress_ = p;
-        rightPressed_ = true;
-        rightDragged_ = false;
-    }
     BeginMouse();
-    chart_->MouseDown(button, ToShiftState(event->modifiers(), event->buttons()) | extraShift, p.x(), p.y());
+    chart_->Interaction().Press(button, ToShiftState(event->modifiers(), event->buttons()) | extraShift,
+                                p.x(), p.y());
     EndMouse();
     return true;
 }
 
 void TChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (rightPressed_ && !rightDragged_) {
-        // A hand's jitter during a right click scrolls nothing: the scroll starts once the pointer
-        // leaves the drag distance, and then covers the whole way from the press.
-        if ((p - rightPress_).manhattanLength() < QApplication::startDragDistance()) {
-            if (chart_->Panning.Active) {
-                return;
-            }
-        } else {
-            rightDragged_ = true;
-        }
-    }
     BeginMouse();
-    chart_->MouseMove(ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
+    chart_->Interaction().Move(ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
     EndMouse();
 }
 
@@ -250,33 +222,17 @@ void TChartWidget::mouseReleaseEvent(QMouseEvent* event) {
     }
     const QPoint p = event->position().toPoint();
     BeginMouse();
-    // The chart raises OnClick for a left release inside it before its own release handling.
-    chart_->MouseUp(button, ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
+    const bool menu = chart_->Interaction().Release(
+        button, ToShiftState(event->modifiers(), event->buttons()), p.x(), p.y());
     EndMouse();
-    if (button == mbRight && rightPressed_) {
-        rightPressed_ = false;
-        // A right drag scrolls the chart; only a click that never left the drag distance asks for
-        // the menu.
-        const bool stayed =
-            !rightDragged_ && (p - rightPress_).manhattanLength() < QApplication::startDragDistance();
-        if (stayed && rect().contains(p) && OnContextMenu) {
-            OnContextMenu(mapToGlobal(p));
-        }
+    if (menu && OnContextMenu) {
+        OnContextMenu(mapToGlobal(p));
     }
 }
 
 void TChartWidget::wheelEvent(QWheelEvent* event) {
-    // Fine-grained wheels send parts of a notch; each whole notch scrolls once.
-    wheelRemainder_ += event->angleDelta().y();
     BeginMouse();
-    while (wheelRemainder_ <= -kWheelNotch) {
-        wheelRemainder_ += kWheelNotch;
-        chart_->MouseWheel(true);
-    }
-    while (wheelRemainder_ >= kWheelNotch) {
-        wheelRemainder_ -= kWheelNotch;
-        chart_->MouseWheel(false);
-    }
+    chart_->Interaction().Wheel(event->angleDelta().y());
     EndMouse();
     event->accept();
 }

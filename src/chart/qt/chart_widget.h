@@ -70,10 +70,6 @@ private:
 
     std::unique_ptr<TChart> owned_;
     TChart* chart_ = nullptr;
-    int wheelRemainder_ = 0;
-    QPoint rightPress_;
-    bool rightPressed_ = false;
-    bool rightDragged_ = false;  // the right press has left the drag distance: a scroll, not a click
     bool renderingInSteps_ = false;
     bool paintsHeld_ = false;
 };
