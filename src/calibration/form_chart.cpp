@@ -10,7 +10,7 @@ std::unique_ptr<TChart> CreateFormChart() {
     chart->Name = "Chart1";
     chart->SetBounds(208, 152, 289, 208);
     chart->SetVisible(false);
-    chart->SetView3D(false);
+    // The stored layout also says View3D = False: this chart is always flat, so it is not kept.
     chart->SetLegendVisible(false);
 
     TChartTitle& title = chart->Title();

@@ -47,10 +47,6 @@ public:
     void SetIncrement(double v);
     bool Inverted() const { return inverted_; }
     void SetInverted(bool v) { Set(inverted_, v); }
-    bool Logarithmic() const { return logarithmic_; }
-    void SetLogarithmic(bool v) { Set(logarithmic_, v); }
-    double LogarithmicBase() const { return logarithmicBase_; }
-    void SetLogarithmicBase(double v) { Set(logarithmicBase_, v); }
     bool Labels() const { return labels_; }
     void SetLabels(bool v) { Set(labels_, v); }
     TAxisLabelStyle LabelStyle() const { return labelStyle_; }
@@ -178,8 +174,6 @@ private:
     double maximum_ = 0;
     double increment_ = 0;
     bool inverted_ = false;
-    bool logarithmic_ = false;
-    double logarithmicBase_ = 10;
     bool labels_ = true;
     TAxisLabelStyle labelStyle_ = talAuto;
     std::string axisValuesFormat_ = "#,##0.###";

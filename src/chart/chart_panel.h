@@ -57,12 +57,6 @@ public:
     void SetBorderWidth(int v) { Set(borderWidth_, v); }
     TColor Color() const { return color_; }
     void SetColor(TColor v) { Set(color_, v); }
-    bool View3D() const { return view3D_; }
-    void SetView3D(bool v) { Set(view3D_, v); }
-    int Chart3DPercent() const { return chart3DPercent_; }
-    void SetChart3DPercent(int v) { Set(chart3DPercent_, v); }
-    bool View3DWalls() const { return view3DWalls_; }
-    void SetView3DWalls(bool v) { Set(view3DWalls_, v); }
     bool ClipPoints() const { return clipPoints_; }
     void SetClipPoints(bool v) { Set(clipPoints_, v); }
     // Clipping of series to the plot while printing and while drawing a picture (screen drawing always may).
@@ -156,9 +150,6 @@ private:
     int bevelWidth_ = 1;
     int borderWidth_ = 0;
     TColor color_ = clBtnFace;
-    bool view3D_ = true;
-    int chart3DPercent_ = 15;
-    bool view3DWalls_ = true;
     bool clipPoints_ = true;
     TRect panelRect_;
     TRect plotRect_;
@@ -178,11 +169,6 @@ private:
 };
 
 class TCustomChartPanelExtended : public TCustomChartPanel {
-public:
-    // True after a zoom, false after UndoZoom.
-    bool ChartZoomed = false;
-    std::function<void(TCustomChartPanelExtended&)> OnUndoZoom;
-
 protected:
     // Fills PanelRect with Color and draws bevels and border (nothing while printing).
     void DrawBackground();

@@ -318,16 +318,9 @@ TEST(AxisSettings, InvalidSettingsAreRefused) {
     EXPECT_EQ(chart.LeftAxis().LabelsSeparation(), 10);
 }
 
-TEST(AxisSettings, DefaultsAndSetMinMax) {
+TEST(AxisRange, SetMinMaxOrdersItsEndsAndWidensAnEmptyRange) {
     TChart chart;
     TChartAxis& a = chart.BottomAxis();
-    EXPECT_TRUE(a.Automatic());
-    EXPECT_EQ(a.AxisValuesFormat(), "#,##0.###");
-    EXPECT_EQ(a.TickLength(), 4);
-    EXPECT_EQ(a.MinorTickCount(), 3);
-    EXPECT_EQ(a.AxisPen().Width(), 2);
-    EXPECT_EQ(a.Grid().Style(), psDot);
-    EXPECT_FALSE(a.MinorGrid().Visible());
     a.SetMinMax(5, 2);
     EXPECT_FALSE(a.Automatic() || a.AutomaticMinimum() || a.AutomaticMaximum());
     EXPECT_EQ(a.Minimum(), 2);

@@ -37,32 +37,6 @@ TEST_F(Layout, PlotRectBeforeTheAxesComesFromTheMargins) {
     EXPECT_EQ(chart->PlotYCenter(), 104);
 }
 
-TEST_F(Layout, FormChartSettings) {
-    EXPECT_EQ(chart->Name, "Chart1");
-    EXPECT_EQ(chart->ClientRect(), (TRect{0, 0, 289, 208}));
-    EXPECT_EQ(chart->Left(), 208);
-    EXPECT_EQ(chart->Top(), 152);
-    EXPECT_FALSE(chart->Visible());
-    EXPECT_FALSE(chart->View3D());
-    EXPECT_FALSE(chart->LegendVisible());
-    EXPECT_FALSE(chart->Title().Visible());
-    EXPECT_EQ(chart->Title().Text(), (std::vector<std::string>{""}));
-    EXPECT_EQ(chart->Title().Font().Height, -8);
-    EXPECT_EQ(chart->Title().Font().Color, clBlue);
-    EXPECT_EQ(chart->SeriesCount(), 3);
-    EXPECT_EQ(series.measured->Name, "Series1");
-    EXPECT_EQ(series.measured->SeriesColor(), clRed);
-    EXPECT_EQ(series.curve->LinePen().Color(), clGreen);
-    EXPECT_EQ(series.evaluated->Marks().ArrowLength(), 20);
-    EXPECT_EQ(series.evaluated->Marks().Arrow().Color(), clYellow);
-    EXPECT_EQ(series.evaluated->SeriesMargins().Left, 4);
-    EXPECT_EQ(series.measured->SeriesMargins().Top, 3);
-    EXPECT_EQ(series.curve->SeriesMargins().Right, 0);
-    EXPECT_FALSE(chart->TopAxis().Visible());
-    EXPECT_EQ(chart->LeftAxis().TickInnerLength(), 4);
-    EXPECT_EQ(chart->BottomAxis().TickLength(), 0);
-}
-
 TEST_F(Layout, TitleLinesPushThePlotDown) {
     Render();
     const int top = chart->PlotRect().Top;

@@ -150,8 +150,9 @@ TEST_F(PreviewDialogTest, OppositeMarginsMustLeaveSomethingOfThePage) {
     EXPECT_FALSE(dialog->CBProp->isChecked());
     EXPECT_TRUE(dialog->BReset->isEnabled());
     page->RenderFrame();
-    EXPECT_EQ(page->SheetRect().Bottom - page->PictureRect().Bottom,
-              MulDiv(40, page->SheetRect().Height(), 100));
+    // 40 % of the sheet's 326 pixels.
+    ASSERT_EQ(page->SheetRect().Height(), 326);
+    EXPECT_EQ(page->SheetRect().Bottom - page->PictureRect().Bottom, 130);
     dialog->SETopMa->setValue(60);
     EXPECT_EQ(dialog->SETopMa->value(), 19);
     EXPECT_EQ(settings.PageMargins.Top, 19);

@@ -70,8 +70,8 @@ TEST(LogicalExtent, NegativeDetailEnlargesTheLogicalSize) {
     // 289 - MulDiv(289, -50, 100) = 289 + 145 (144.5 rounds away from zero).
     EXPECT_EQ(e.Width, 434);
     EXPECT_EQ(e.Height, 312);
-    EXPECT_EQ(e.Scaled, (TRect{MulDiv(744, 434, 3472), MulDiv(667, 312, 2174), MulDiv(4216, 434, 3472),
-                               MulDiv(2841, 312, 2174)}));
+    // The page rectangle in logical units: 744 * 434 / 3472 = 93 exactly, 667 * 312 / 2174 = 95.7 ...
+    EXPECT_EQ(e.Scaled, (TRect{93, 96, 527, 408}));
     const TLogicalExtent full = LogicalExtent(TRect{0, 0, 100, 100}, TRect{0, 0, 289, 208}, -100);
     EXPECT_EQ(full.Width, 578);
     EXPECT_EQ(full.Height, 416);
