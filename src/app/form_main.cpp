@@ -142,9 +142,9 @@ void TFormMain::WireEvents() {
     connect(dataGrid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { tableContextMenu->popup(dataGrid->viewport()->mapToGlobal(pos)); });
     chart->SetPopupMenu(chartContextMenu);
-    chart->Chart().OnClick = Guarded([this](TCustomChart&) { onChartClick(); });
-    chart->Chart().OnClickSeries = Guarded([this](TCustomChart&, TChartSeries&, int, TMouseButton,
-                                                  TShiftState, int, int) { onChartSeriesClick(); });
+    chart->Chart().OnClick = Guarded([this](TChart&) { onChartClick(); });
+    chart->Chart().OnClickSeries = Guarded(
+        [this](TChart&, TChartSeries&, int, TMouseButton, TShiftState, int, int) { onChartSeriesClick(); });
 
     helpText->installEventFilter(this);
     helpText->viewport()->installEventFilter(this);

@@ -217,7 +217,7 @@ void TCustomAxisPanel::DrawPipeline() {
 }
 
 void TCustomAxisPanel::SaveLayout(TChartLayoutState& state) const {
-    TCustomChartPanelExtended::SaveLayout(state);
+    TCustomChartPanel::SaveLayout(state);
     state.Axes.clear();
     for (const auto& axis : axes_) {
         state.Axes.push_back(axis->Layout());
@@ -229,7 +229,7 @@ void TCustomAxisPanel::SaveLayout(TChartLayoutState& state) const {
 }
 
 void TCustomAxisPanel::RestoreLayout(const TChartLayoutState& state) {
-    TCustomChartPanelExtended::RestoreLayout(state);
+    TCustomChartPanel::RestoreLayout(state);
     for (std::size_t k = 0; k < axes_.size() && k < state.Axes.size(); ++k) {
         axes_[k]->SetLayout(state.Axes[k]);
     }

@@ -13,7 +13,7 @@
 
 namespace quorvel {
 
-class TCustomAxisPanel : public TCustomChartPanelExtended {
+class TCustomAxisPanel : public TCustomChartPanel {
 public:
     TCustomAxisPanel();
     ~TCustomAxisPanel() override;

@@ -2,14 +2,14 @@
 
 namespace quorvel {
 
-TCustomChart::TCustomChart() : title_(this, false), foot_(this, true) {
+TChart::TChart() : title_(this, false), foot_(this, true) {
     backWall_.SetOnChange([this] { Invalidate(); });
     FinishConstruction();
 }
 
-TCustomChart::~TCustomChart() = default;
+TChart::~TChart() = default;
 
-void TCustomChart::DrawTitles() {
+void TChart::DrawTitles() {
     TRect plot = PlotRect();
     if (title_.Visible()) {
         title_.Draw(Canvas(), plot);
@@ -26,7 +26,7 @@ void TCustomChart::DrawTitles() {
     }
 }
 
-void TCustomChart::DrawWalls() {
+void TChart::DrawWalls() {
     TChartCanvas3D& c = Canvas();
     const TRect& p = PlotRect();
     c.SetPen(backWall_.Pen().CanvasPen(IsPrinting));
@@ -47,11 +47,11 @@ void TCustomChart::DrawWalls() {
     c.SetBackMode(bmTransparent);
 }
 
-void TCustomChart::DrawZoomOverlay() {
+void TChart::DrawZoomOverlay() {
     interaction_.DrawOverlay(Canvas());
 }
 
-TClickedPart TCustomChart::ClickedPart(int x, int y) {
+TClickedPart TChart::ClickedPart(int x, int y) {
     TClickedPart part;
     for (int i = SeriesCount() - 1; i >= 0; --i) {
         TChartSeries& s = Series(i);
@@ -89,13 +89,13 @@ TClickedPart TCustomChart::ClickedPart(int x, int y) {
     return part;
 }
 
-void TCustomChart::SaveLayout(TChartLayoutState& state) const {
+void TChart::SaveLayout(TChartLayoutState& state) const {
     TCustomAxisPanel::SaveLayout(state);
     state.TitleRect = title_.TitleRect;
     state.FootRect = foot_.TitleRect;
 }
 
-void TCustomChart::RestoreLayout(const TChartLayoutState& state) {
+void TChart::RestoreLayout(const TChartLayoutState& state) {
     TCustomAxisPanel::RestoreLayout(state);
     title_.TitleRect = state.TitleRect;
     foot_.TitleRect = state.FootRect;

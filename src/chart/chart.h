@@ -19,10 +19,10 @@ struct TClickedPart {
     int PointIndex = -1;
 };
 
-class TCustomChart : public TCustomAxisPanel {
+class TChart : public TCustomAxisPanel {
 public:
-    TCustomChart();
-    ~TCustomChart() override;
+    TChart();
+    ~TChart() override;
 
     TChartTitle& Title() { return title_; }
     const TChartTitle& Title() const { return title_; }
@@ -40,14 +40,14 @@ public:
     TClickedPart ClickedPart(int x, int y);
 
     // The framework's click: a left release inside the chart, raised before the chart's own release handling.
-    std::function<void(TCustomChart&)> OnClick;
-    std::function<void(TCustomChart&, TChartSeries&, int, TMouseButton, TShiftState, int, int)> OnClickSeries;
-    std::function<void(TCustomChart&, TChartAxis&, TMouseButton, TShiftState, int, int)> OnClickAxis;
-    std::function<void(TCustomChart&, TMouseButton, TShiftState, int, int)> OnClickLegend;
-    std::function<void(TCustomChart&, TMouseButton, TShiftState, int, int)> OnClickBackground;
-    std::function<void(TCustomChart&)> OnZoom;
-    std::function<void(TCustomChart&)> OnUndoZoom;
-    std::function<void(TCustomChart&)> OnScroll;
+    std::function<void(TChart&)> OnClick;
+    std::function<void(TChart&, TChartSeries&, int, TMouseButton, TShiftState, int, int)> OnClickSeries;
+    std::function<void(TChart&, TChartAxis&, TMouseButton, TShiftState, int, int)> OnClickAxis;
+    std::function<void(TChart&, TMouseButton, TShiftState, int, int)> OnClickLegend;
+    std::function<void(TChart&, TMouseButton, TShiftState, int, int)> OnClickBackground;
+    std::function<void(TChart&)> OnZoom;
+    std::function<void(TChart&)> OnUndoZoom;
+    std::function<void(TChart&)> OnScroll;
     // Axis, new minimum, allowed, new maximum; may change the values or refuse.
     std::function<void(TChartAxis&, double&, bool&, double&)> OnAllowScroll;
     // The zoom rectangle moved: a window that cannot draw outside its paint repaints its overlay.
@@ -66,11 +66,6 @@ private:
     TChartTitle foot_;
     TChartWall backWall_;
     bool legendVisible_ = true;
-};
-
-class TChart : public TCustomChart {
-public:
-    TChart() = default;
 };
 
 }  // namespace quorvel

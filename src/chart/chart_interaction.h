@@ -23,7 +23,7 @@
 
 namespace quorvel {
 
-class TCustomChart;
+class TChart;
 class TCustomChartAxis;
 using TChartAxis = TCustomChartAxis;
 
@@ -43,7 +43,7 @@ struct TDragRecord {
 
 class TChartInteraction {
 public:
-    explicit TChartInteraction(TCustomChart& chart) : chart_(chart) {}
+    explicit TChartInteraction(TChart& chart) : chart_(chart) {}
     TChartInteraction(const TChartInteraction&) = delete;
     TChartInteraction& operator=(const TChartInteraction&) = delete;
 
@@ -114,7 +114,7 @@ private:
     void ScrollAxisByPixels(TChartAxis& axis, int from, int to);
     bool LeftDragDistance(int x, int y) const;
 
-    TCustomChart& chart_;
+    TChart& chart_;
     TDragRecord zoom_;
     TDragRecord scroll_;
     // Set while a click hook runs; the hook may clear it (PassClickOn) to let the press start a drag.

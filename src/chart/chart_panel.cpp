@@ -215,7 +215,7 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
     return bitmap;
 }
 
-void TCustomChartPanelExtended::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
+void TCustomChartPanel::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
     const TColor topLeft = bevel == bvRaised ? clBtnHighlight : clBtnShadow;
     const TColor bottomRight = bevel == bvRaised ? clBtnShadow : clBtnHighlight;
     TChartCanvas3D& c = Canvas();
@@ -230,7 +230,7 @@ void TCustomChartPanelExtended::DrawBevel(TRect& r, TPanelBevel bevel, int width
     }
 }
 
-void TCustomChartPanelExtended::DrawBackground() {
+void TCustomChartPanel::DrawBackground() {
     if (IsPrinting) {
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The root of the chart control: size, margins, bevels and colour of the panel, the drawing canvas with its
 // off-screen buffer, PaintTo (the one drawing path for screen, bitmaps, pictures and printers) and the
-// plot rectangle. TCustomChartPanelExtended adds the background fill and the zoomed state.
+// plot rectangle.
 #include <functional>
 #include <memory>
 #include <string>
@@ -128,10 +128,13 @@ protected:
     }
     // The paint pipeline over PanelRect.
     virtual void DrawPipeline() = 0;
+    // Fills PanelRect with Color and draws bevels and border (nothing while printing).
+    void DrawBackground();
     void FinishConstruction() { constructed_ = true; }
     void BeginDestruction() { destroying_ = true; }
 
 private:
+    void DrawBevel(TRect& r, TPanelBevel bevel, int width);
     // Runs draw as a rendering onto a foreign canvas.
     void RenderForeign(const std::function<void()>& draw);
 
@@ -166,15 +169,6 @@ private:
     bool screenLaidOut_ = false;
     bool constructed_ = false;
     bool destroying_ = false;
-};
-
-class TCustomChartPanelExtended : public TCustomChartPanel {
-protected:
-    // Fills PanelRect with Color and draws bevels and border (nothing while printing).
-    void DrawBackground();
-
-private:
-    void DrawBevel(TRect& r, TPanelBevel bevel, int width);
 };
 
 }  // namespace quorvel

@@ -44,7 +44,7 @@ TEST_F(ZoomScroll, LeftDragSetsTheRangesUnderItsPixels) {
     const double y100 = left.PixelToValue(100);
     const double y50 = left.PixelToValue(50);
     int zooms = 0;
-    chart->OnZoom = [&](TCustomChart&) { ++zooms; };
+    chart->OnZoom = [&](TChart&) { ++zooms; };
     Drag(mbLeft, 100, 50, 150, 100);
     EXPECT_EQ(bottom.Minimum(), x100);
     EXPECT_EQ(bottom.Maximum(), x150);
@@ -89,7 +89,7 @@ TEST_F(ZoomScroll, LeftwardDragUndoesTheZoom) {
     Drag(mbLeft, 100, 50, 150, 100);
     Render();
     int undos = 0;
-    chart->OnUndoZoom = [&](TCustomChart&) { ++undos; };
+    chart->OnUndoZoom = [&](TChart&) { ++undos; };
     Drag(mbLeft, 150, 100, 120, 70);
     EXPECT_TRUE(Automatic(chart->BottomAxis()));
     EXPECT_TRUE(Automatic(chart->LeftAxis()));
@@ -117,7 +117,7 @@ TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
 TEST_F(ZoomScroll, UndoWithoutZoomChangesNoAxis) {
     const Range left = Of(chart->LeftAxis());
     int undos = 0;
-    chart->OnUndoZoom = [&](TCustomChart&) { ++undos; };
+    chart->OnUndoZoom = [&](TChart&) { ++undos; };
     chart->Interaction().UndoZoom();
     EXPECT_EQ(undos, 1);
     EXPECT_TRUE(Automatic(chart->LeftAxis()));
@@ -176,7 +176,7 @@ TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
 
 TEST_F(ZoomScroll, RightDragStopsOutsideThePlot) {
     int scrolls = 0;
-    chart->OnScroll = [&](TCustomChart&) { ++scrolls; };
+    chart->OnScroll = [&](TChart&) { ++scrolls; };
     chart->Interaction().Press(mbRight, 0, 120, 100);
     chart->Interaction().Move(0, 130, 100);
     const Range reached = Of(chart->BottomAxis());
@@ -201,8 +201,7 @@ TEST_F(ZoomScroll, AllowScrollMayRefuse) {
 
 TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
     int clicks = 0;
-    chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
-                               int) {
+    chart->OnClickSeries = [&](TChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int, int) {
         EXPECT_EQ(&s, series.measured);
         EXPECT_EQ(index, 1);
         ++clicks;
@@ -217,7 +216,7 @@ TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
     }
     EXPECT_EQ(clicks, 2);
     // A handler that passes the click on lets the press start a drag.
-    chart->OnClickSeries = [&](TCustomChart& c, TChartSeries&, int, TMouseButton, TShiftState, int, int) {
+    chart->OnClickSeries = [&](TChart& c, TChartSeries&, int, TMouseButton, TShiftState, int, int) {
         c.Interaction().PassClickOn();
     };
     chart->Interaction().Press(mbLeft, 0, x, y);
@@ -226,15 +225,15 @@ TEST_F(ZoomScroll, PressOnASeriesWithClickHandlerStartsNoDrag) {
 
 TEST_F(ZoomScroll, ClickOrderOnReleaseAndBackgroundClicks) {
     std::vector<std::string> events;
-    chart->OnClick = [&](TCustomChart& c) {
+    chart->OnClick = [&](TChart& c) {
         events.push_back(c.Interaction().ZoomDrag().Active ? "click during drag" : "click");
     };
-    chart->OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
+    chart->OnZoom = [&](TChart&) { events.push_back("zoom"); };
     Drag(mbLeft, 100, 50, 150, 100);
     EXPECT_EQ(events, (std::vector<std::string>{"click during drag", "zoom"}));
     // A press outside every part neither zooms nor raises the background hook's drag.
     int background = 0;
-    chart->OnClickBackground = [&](TCustomChart&, TMouseButton, TShiftState, int, int) { ++background; };
+    chart->OnClickBackground = [&](TChart&, TMouseButton, TShiftState, int, int) { ++background; };
     chart->Interaction().Press(mbLeft, 0, 2, 2);
     EXPECT_FALSE(chart->Interaction().ZoomDrag().Active);
     EXPECT_EQ(background, 1);

@@ -184,8 +184,9 @@ TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {
         row.render();
         EXPECT_EQ(chart->PlotRect(), plot);
         int hit = -1;
-        chart->OnClickSeries = [&](TCustomChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int,
-                                   int) { hit = &s == &points ? index : -1; };
+        chart->OnClickSeries = [&](TChart&, TChartSeries& s, int index, TMouseButton, TShiftState, int, int) {
+            hit = &s == &points ? index : -1;
+        };
         chart->Interaction().Press(mbLeft, 0, p.X, p.Y);
         chart->Interaction().Release(mbLeft, 0, p.X, p.Y);
         EXPECT_EQ(hit, 4);

@@ -252,10 +252,8 @@ TEST(ChartWidgetMouse, ClickComesBeforeTheZoomOfTheRelease) {
     TChart& chart = widget.Chart();
     Screen(widget);  // lays the chart out, as the screen would have
     std::vector<std::string> events;
-    chart.OnClick = [&](TCustomChart& c) {
-        events.push_back(c.Interaction().Zoomed() ? "click-zoomed" : "click");
-    };
-    chart.OnZoom = [&](TCustomChart&) { events.push_back("zoom"); };
+    chart.OnClick = [&](TChart& c) { events.push_back(c.Interaction().Zoomed() ? "click-zoomed" : "click"); };
+    chart.OnZoom = [&](TChart&) { events.push_back("zoom"); };
     const TRect r = chart.PlotRect();
     const QPoint from(r.Left + 20, r.Top + 15);
     const QPoint to(r.Left + 80, r.Top + 70);
@@ -354,7 +352,7 @@ TEST(ChartWidgetMouse, PressesArriveAsPlainButtonShiftAndPosition) {
     TChart& chart = widget.Chart();
     Screen(widget);
     std::vector<Press> seen;
-    chart.OnClickBackground = [&](TCustomChart&, TMouseButton b, TShiftState s, int x, int y) {
+    chart.OnClickBackground = [&](TChart&, TMouseButton b, TShiftState s, int x, int y) {
         seen.push_back(Press{b, s, x, y});
     };
     const TRect r = chart.PlotRect();

@@ -340,18 +340,18 @@ void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSetti
     ShowChartPreview(owner, chart, settings, Printer());
 }
 
-void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, const std::string& formulaLine) {
+void PreviewChartWithTitle(QWidget* owner, TChart& chart, const std::string& formulaLine) {
     PreviewChartWithTitle(owner, chart, chart.PrintSettings, formulaLine);
 }
 
-void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, TChartPrintSettings& settings,
+void PreviewChartWithTitle(QWidget* owner, TChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine) {
     std::vector<std::string> lines = chart.Title().Text();
     lines.push_back(formulaLine);
     chart.Title().SetText(std::move(lines));
     chart.Title().SetVisible(true);
     struct HideTitle {
-        TCustomChart& chart;
+        TChart& chart;
         ~HideTitle() {
             chart.Title().SetVisible(false);
             chart.Title().Clear();

@@ -20,7 +20,7 @@ class QFrame;
 namespace quorvel {
 
 class TChartPreviewPage;
-class TCustomChart;
+class TChart;
 class TCustomChartPanel;
 class TPrinter;
 
@@ -97,9 +97,9 @@ void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSetti
 
 // The print command of the main window, up to the focus: the formula line is appended to the chart's
 // title, the title shown, the preview run, and the title hidden and emptied again (also on an error).
-void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, TChartPrintSettings& settings,
+void PreviewChartWithTitle(QWidget* owner, TChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine);
 // The same with the chart's own print settings.
-void PreviewChartWithTitle(QWidget* owner, TCustomChart& chart, const std::string& formulaLine);
+void PreviewChartWithTitle(QWidget* owner, TChart& chart, const std::string& formulaLine);
 
 }  // namespace quorvel

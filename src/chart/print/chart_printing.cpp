@@ -34,7 +34,7 @@ private:
 // line), else the application's name; the chart's component name means nothing to a reader.
 QString JobTitle(const TCustomChartPanel& panel) {
     std::string title;
-    const auto* chart = dynamic_cast<const TCustomChart*>(&panel);
+    const auto* chart = dynamic_cast<const TChart*>(&panel);
     if (chart != nullptr && chart->Title().Visible()) {
         for (const std::string& line : chart->Title().Text()) {
             if (!line.empty()) {
