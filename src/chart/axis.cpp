@@ -99,63 +99,14 @@ void TCustomChartAxis::ComputePixelSpan() {
     CenterPixel = (StartPixel + EndPixel) / 2;
 }
 
-namespace {
-
-// The pixel of a value on a scale that is not empty.
-inline int PixelOnScale(double value, double rangeMin, int pixelSpan, double rangeSpan, bool fromStart,
-                        int startPixel, int endPixel) {
-    const double t = (value - rangeMin) * pixelSpan / rangeSpan;
-    if (std::isnan(t)) {
-        return kFarPixel;
-    }
-    // A far-off value stays on its own side, far beyond any plot: it is neither drawn nor hit, and a
-    // line towards it leaves the plot in its direction.
-    const long long rt = RoundHalfEven(std::clamp(t, -2.0 * kFarPixel, 2.0 * kFarPixel));
-    const long long p = fromStart ? startPixel + rt : endPixel - rt;
-    return static_cast<int>(std::clamp<long long>(p, -kFarPixel, kFarPixel));
-}
-
-}  // namespace
-
-int TCustomChartAxis::ValueToPixel(double value) const {
-    if (RangeSpan == 0) {
-        return CenterPixel;
-    }
-    return PixelOnScale(value, RangeMin, PixelSpan, RangeSpan, horizontal_ != inverted_, StartPixel,
-                        EndPixel);
-}
-
-void TCustomChartAxis::ValuesToPixels(const double* values, std::size_t n, int* pixels) const {
-    if (RangeSpan == 0) {
-        std::fill(pixels, pixels + n, CenterPixel);
-        return;
-    }
-    const double rangeMin = RangeMin;
-    const double rangeSpan = RangeSpan;
-    const int pixelSpan = PixelSpan;
-    const bool fromStart = horizontal_ != inverted_;
-    const int startPixel = StartPixel;
-    const int endPixel = EndPixel;
-    for (std::size_t k = 0; k < n; ++k) {
-        pixels[k] = PixelOnScale(values[k], rangeMin, pixelSpan, rangeSpan, fromStart, startPixel, endPixel);
-    }
-}
-
-double TCustomChartAxis::ValueToPixelUnrounded(double value) const {
-    if (RangeSpan == 0) {
-        return CenterPixel;
-    }
-    const double t = (value - RangeMin) * PixelSpan / RangeSpan;
-    return horizontal_ != inverted_ ? StartPixel + t : EndPixel - t;
-}
-
-double TCustomChartAxis::PixelToValue(int pixel) const {
-    if (PixelSpan < 1) {
-        return 0;
-    }
-    const double d =
-        static_cast<double>(inverted_ ? EndPixel - pixel : pixel - StartPixel) * RangeSpan / PixelSpan;
-    return horizontal_ ? RangeMin + d : RangeMax - d;
+void TCustomChartAxis::SetScale(const TScaleMap& scale) {
+    RangeMin = scale.RangeMin;
+    RangeMax = scale.RangeMax;
+    RangeSpan = scale.RangeSpan();
+    StartPixel = scale.StartPixel;
+    EndPixel = scale.EndPixel;
+    PixelSpan = scale.PixelSpan();
+    CenterPixel = scale.CenterPixel();
 }
 
 void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int bottom) {

@@ -7,6 +7,7 @@
 #include "chart/canvas.h"
 #include "chart/chart_pen.h"
 #include "chart/layout_state.h"
+#include "chart/scale_map.h"
 
 namespace quorvel {
 
@@ -118,13 +119,19 @@ public:
     void InflateRangeByMargins(int left, int top, int right, int bottom);
     void DrawAxis();
 
-    // The pixel of a value, kept within +-kFarPixel.
-    int ValueToPixel(double value) const;
-    // ValueToPixel of n values, into pixels.
-    void ValuesToPixels(const double* values, std::size_t n, int* pixels) const;
-    // The same mapping before rounding and without the limit (for clipping lines in real numbers).
-    double ValueToPixelUnrounded(double value) const;
-    double PixelToValue(int pixel) const;
+    // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place (and its
+    // derived spans), as a layout step would.
+    TScaleMap Scale() const {
+        return TScaleMap{RangeMin, RangeMax, StartPixel, EndPixel, horizontal_, inverted_};
+    }
+    void SetScale(const TScaleMap& scale);
+    // Scale().ToPixel and the rest, for the many callers that hold the axis.
+    int ValueToPixel(double value) const { return Scale().ToPixel(value); }
+    void ValuesToPixels(const double* values, std::size_t n, int* pixels) const {
+        Scale().ToPixels(values, n, pixels);
+    }
+    double ValueToPixelUnrounded(double value) const { return Scale().ToPixelUnrounded(value); }
+    double PixelToValue(int pixel) const { return Scale().ToValue(pixel); }
     double LabelIncrement();
     std::string LabelText(double value) const;
     TAxisLabelStyle EffectiveLabelStyle() const;
@@ -210,10 +217,6 @@ private:
 };
 
 using TChartAxis = TCustomChartAxis;
-
-// The pixel that stands for any value far beyond the plot, on the value's side. Far enough that no
-// plot reaches it, near enough that differences of two pixels stay within 32 bits.
-inline constexpr int kFarPixel = 1 << 30;
 
 // The most tick positions one DrawAxis records; further ones are dropped.
 inline constexpr std::size_t kMaxAxisTicks = 2000;

@@ -9,9 +9,10 @@ namespace quorvel {
 
 void DisplayedRange(const TChartAxis& axis, double& lo, double& hi) {
     const bool automaticEnd = axis.Automatic() || axis.AutomaticMinimum() || axis.AutomaticMaximum();
-    if (automaticEnd && axis.PixelSpan > 0) {
-        lo = axis.RangeMin;
-        hi = axis.RangeMax;
+    const TScaleMap shown = axis.Scale();
+    if (automaticEnd && shown.PixelSpan() > 0) {
+        lo = shown.RangeMin;
+        hi = shown.RangeMax;
     } else {
         lo = axis.Minimum();
         hi = axis.Maximum();
@@ -131,7 +132,8 @@ void TChartInteraction::SaveAxes() {
 }
 
 void TChartInteraction::ScrollAxisByPixels(TChartAxis& axis, int from, int to) {
-    const double d = axis.PixelToValue(from) - axis.PixelToValue(to);
+    const TScaleMap scale = axis.Scale();
+    const double d = scale.ToValue(from) - scale.ToValue(to);
     // Start from what the axis shows, so the first step of an automatic axis keeps its margins and the
     // content follows the mouse exactly.
     double lo;
@@ -288,10 +290,11 @@ void TChartInteraction::ZoomToRect(TRect rect) {
         double b;
     };
     auto target = [&](TChartAxis& axis) {
-        if (axis.Horizontal()) {
-            return Target{&axis, axis.PixelToValue(rect.Left), axis.PixelToValue(rect.Right)};
+        const TScaleMap scale = axis.Scale();
+        if (scale.Horizontal) {
+            return Target{&axis, scale.ToValue(rect.Left), scale.ToValue(rect.Right)};
         }
-        return Target{&axis, axis.PixelToValue(rect.Bottom), axis.PixelToValue(rect.Top)};
+        return Target{&axis, scale.ToValue(rect.Bottom), scale.ToValue(rect.Top)};
     };
     const Target targets[4] = {target(chart_.LeftAxis()), target(chart_.RightAxis()),
                                target(chart_.TopAxis()), target(chart_.BottomAxis())};

@@ -38,12 +38,7 @@ TEST(AxisSteps, LabelIncrementTable) {
         chart.Canvas().SetTarget(&canvas);
         TChartAxis& axis = chart.LeftAxis();
         axis.SetIncrement(row.increment);
-        axis.RangeMin = row.min;
-        axis.RangeMax = row.max;
-        axis.RangeSpan = row.max - row.min;
-        axis.StartPixel = 0;
-        axis.EndPixel = row.pixels;
-        axis.PixelSpan = row.pixels;
+        axis.SetScale(TScaleMap{row.min, row.max, 0, row.pixels, false});
         EXPECT_NEAR(axis.LabelIncrement(), row.step, row.step * 1e-9);
     }
 }
@@ -396,19 +391,19 @@ TEST(AxisMapping, PixelSpanFollowsStartAndEndPositions) {
 }
 
 TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
+    const TScaleMap empty{5, 5, 10, 30};
+    EXPECT_EQ(empty.ToPixel(5), 20);
+    EXPECT_EQ(empty.ToPixel(1e9), 20);
+    EXPECT_EQ(empty.ToPixelUnrounded(-3), 20);
+    EXPECT_EQ(empty.ToValue(12), 5);
+    EXPECT_EQ((TScaleMap{5, 6, 10, 10}.ToValue(12)), 0);
+    // The axis answers with the scale it was given.
     TChart chart;
     TChartAxis& a = chart.BottomAxis();
-    a.RangeMin = a.RangeMax = 5;
-    a.RangeSpan = 0;
-    a.StartPixel = 10;
-    a.EndPixel = 30;
-    a.PixelSpan = 20;
-    a.CenterPixel = 20;
-    EXPECT_EQ(a.ValueToPixel(5), 20);
+    a.SetScale(empty);
+    EXPECT_EQ(a.Scale(), empty);
+    EXPECT_EQ(a.CenterPixel, 20);
     EXPECT_EQ(a.ValueToPixel(1e9), 20);
-    EXPECT_EQ(a.PixelToValue(12), 5);
-    a.PixelSpan = 0;
-    EXPECT_EQ(a.PixelToValue(12), 0);
 }
 
 TEST(AxisMapping, FarValuesLandFarOutOnTheirOwnSide) {
@@ -434,17 +429,7 @@ TEST(AxisMapping, FarValuesLandFarOutOnTheirOwnSide) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        TChart chart;
-        TChartAxis& a = row.vertical ? chart.LeftAxis() : chart.BottomAxis();
-        a.SetInverted(row.inverted);
-        a.RangeMin = 0;
-        a.RangeMax = 1;
-        a.RangeSpan = 1;
-        a.StartPixel = 10;
-        a.EndPixel = 30;
-        a.PixelSpan = 20;
-        a.CenterPixel = 20;
-        EXPECT_EQ(a.ValueToPixel(row.value), row.pixel);
+        EXPECT_EQ((TScaleMap{0, 1, 10, 30, !row.vertical, row.inverted}.ToPixel(row.value)), row.pixel);
     }
 }
 

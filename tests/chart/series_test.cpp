@@ -10,20 +10,8 @@ namespace {
 
 // Puts a chart's bottom and left axes on a 1:1 mapping: value v sits at pixel v (y grows downward from 200).
 void IdentityAxes(TChart& chart) {
-    TChartAxis& b = chart.BottomAxis();
-    b.RangeMin = 0;
-    b.RangeMax = 200;
-    b.RangeSpan = 200;
-    b.StartPixel = 0;
-    b.EndPixel = 200;
-    b.PixelSpan = 200;
-    TChartAxis& l = chart.LeftAxis();
-    l.RangeMin = 0;
-    l.RangeMax = 200;
-    l.RangeSpan = 200;
-    l.StartPixel = 0;
-    l.EndPixel = 200;
-    l.PixelSpan = 200;
+    chart.BottomAxis().SetScale(TScaleMap{0, 200, 0, 200, true});
+    chart.LeftAxis().SetScale(TScaleMap{0, 200, 0, 200, false});
 }
 
 TEST(PointerShapes, GeometryTable) {
@@ -168,8 +156,7 @@ TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
     s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
     s.FirstVisible = s.LastVisible = 0;
     IdentityAxes(*chart);
-    chart->LeftAxis().RangeMin = -87.5;
-    chart->LeftAxis().RangeMax = 112.5;
+    chart->LeftAxis().SetScale(TScaleMap{-87.5, 112.5, 0, 200, false});
     ASSERT_EQ(s.CalcXPos(0), 100);
     ASSERT_EQ(s.CalcYPos(0), 100);
     chart->Canvas().SetTarget(&canvas);
