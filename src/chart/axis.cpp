@@ -84,48 +84,48 @@ void TCustomChartAxis::ComputeAutoRange() {
     if (automatic_ || automaticMinimum_) {
         minimum_ = horizontal_ ? chart_->LowestXOnAxis(*this) : chart_->LowestYOnAxis(*this);
     }
-    RangeMin = minimum_;
-    RangeMax = maximum_;
-    RangeSpan = RangeMax - RangeMin;
+    layout_->RangeMin = minimum_;
+    layout_->RangeMax = maximum_;
+    layout_->RangeSpan = layout_->RangeMax - layout_->RangeMin;
 }
 
 void TCustomChartAxis::ComputePixelSpan() {
     const TRect& r = chart_->PlotRect();
     const int origin = horizontal_ ? r.Left : r.Top;
     const int size = horizontal_ ? r.Width() : r.Height();
-    StartPixel = origin + RoundToInt(size * 0.01 * startPosition_);
-    EndPixel = origin + RoundToInt(size * 0.01 * endPosition_);
-    PixelSpan = EndPixel - StartPixel;
-    CenterPixel = (StartPixel + EndPixel) / 2;
+    layout_->StartPixel = origin + RoundToInt(size * 0.01 * startPosition_);
+    layout_->EndPixel = origin + RoundToInt(size * 0.01 * endPosition_);
+    layout_->PixelSpan = layout_->EndPixel - layout_->StartPixel;
+    layout_->CenterPixel = (layout_->StartPixel + layout_->EndPixel) / 2;
 }
 
 void TCustomChartAxis::SetScale(const TScaleMap& scale) {
-    RangeMin = scale.RangeMin;
-    RangeMax = scale.RangeMax;
-    RangeSpan = scale.RangeSpan();
-    StartPixel = scale.StartPixel;
-    EndPixel = scale.EndPixel;
-    PixelSpan = scale.PixelSpan();
-    CenterPixel = scale.CenterPixel();
+    layout_->RangeMin = scale.RangeMin;
+    layout_->RangeMax = scale.RangeMax;
+    layout_->RangeSpan = scale.RangeSpan();
+    layout_->StartPixel = scale.StartPixel;
+    layout_->EndPixel = scale.EndPixel;
+    layout_->PixelSpan = scale.PixelSpan();
+    layout_->CenterPixel = scale.CenterPixel();
 }
 
 void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int bottom) {
     const int a = horizontal_ ? left : top;
     const int b = horizontal_ ? right : bottom;
-    const int s0 = StartPixel;
-    const int e0 = EndPixel;
-    StartPixel = s0 + a;
-    EndPixel = e0 - b;
-    PixelSpan = EndPixel - StartPixel;
+    const int s0 = layout_->StartPixel;
+    const int e0 = layout_->EndPixel;
+    layout_->StartPixel = s0 + a;
+    layout_->EndPixel = e0 - b;
+    layout_->PixelSpan = layout_->EndPixel - layout_->StartPixel;
     const double lo = PixelToValue(s0);
     const double hi = PixelToValue(e0);
     ComputePixelSpan();
-    RangeMin = lo;
-    RangeMax = hi;
-    if (RangeMin > RangeMax) {
-        std::swap(RangeMin, RangeMax);
+    layout_->RangeMin = lo;
+    layout_->RangeMax = hi;
+    if (layout_->RangeMin > layout_->RangeMax) {
+        std::swap(layout_->RangeMin, layout_->RangeMax);
     }
-    RangeSpan = RangeMax - RangeMin;
+    layout_->RangeSpan = layout_->RangeMax - layout_->RangeMin;
 }
 
 std::string TCustomChartAxis::LabelText(double value) const {
@@ -183,14 +183,14 @@ double TCustomChartAxis::IncrementForLabelCount(int n) const {
     if (n < 1) {
         return 1e-12;
     }
-    double step = increment_ > 0 ? increment_ : (std::fabs(RangeSpan) >= 1 ? 1.0 : 1e-12);
-    if (!std::isfinite(RangeSpan)) {
+    double step = increment_ > 0 ? increment_ : (std::fabs(layout_->RangeSpan) >= 1 ? 1.0 : 1e-12);
+    if (!std::isfinite(layout_->RangeSpan)) {
         // A range of infinities or not-a-numbers has no step; the label loop then draws nothing.
         return 1e-12;
     }
     if (labelsSeparation_ > 0) {
         while (std::isfinite(step)) {
-            const double q = RangeSpan / step;
+            const double q = layout_->RangeSpan / step;
             if (std::fabs(q) < kMaxInt && RoundHalfEven(q) <= n) {
                 break;
             }
@@ -206,14 +206,15 @@ double TCustomChartAxis::IncrementForLabelSize(int size) const {
         if (labelsSeparation_ > 0) {
             size += RoundToInt(labelsSeparation_ * 0.01 * size);
         }
-        n = RoundToInt(static_cast<double>(PixelSpan) / size);
+        n = RoundToInt(static_cast<double>(layout_->PixelSpan) / size);
     }
     return IncrementForLabelCount(n);
 }
 
 double TCustomChartAxis::LabelIncrement() {
     Canvas().SetFont(labelsFont_);
-    const int size = std::max(LabelExtent(LabelText(RangeMax)), LabelExtent(LabelText(RangeMin)));
+    const int size =
+        std::max(LabelExtent(LabelText(layout_->RangeMax)), LabelExtent(LabelText(layout_->RangeMin)));
     return IncrementForLabelSize(size);
 }
 
@@ -239,12 +240,12 @@ TAxisLabelStyle TCustomChartAxis::EffectiveLabelStyle() const {
 int TCustomChartAxis::WidestValueLabel() {
     switch (EffectiveLabelStyle()) {
         case talValue: {
-            double hi = RangeMax;
-            double lo = RangeMin;
+            double hi = layout_->RangeMax;
+            double lo = layout_->RangeMin;
             if (roundFirstLabel_) {
                 const double step = LabelIncrement();
-                hi = std::trunc(RangeMax / step) * step;
-                lo = std::trunc(RangeMin / step) * step;
+                hi = std::trunc(layout_->RangeMax / step) * step;
+                lo = std::trunc(layout_->RangeMin / step) * step;
             }
             const bool suspended = chart_->AxisLabelHookSuspended;
             chart_->AxisLabelHookSuspended = true;
@@ -301,13 +302,13 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect) {
                 return rect.Bottom;
         }
     };
-    OuterPos = take(0);
+    layout_->OuterPos = take(0);
     if (!title_.empty()) {
         Canvas().SetFont(labelsFont_);
         take(LineHeight());
     }
     if (labels_) {
-        LabelsPos = take(LabelBandSize());
+        layout_->LabelsPos = take(LabelBandSize());
     }
     const int ticks = TickBandSize();
     if (ticks > 0) {
@@ -317,7 +318,7 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect) {
         const TRect& plot = chart_->PlotRect();
         const int size = horizontal_ ? plot.Height() : plot.Width();
         const int shift = RoundToInt(size * 0.01 * positionPercent_);
-        LabelsPos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
+        layout_->LabelsPos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
     }
 }
 
@@ -341,14 +342,14 @@ void TCustomChartAxis::DrawLabelText(int p, const std::string& text) {
     if (horizontal_) {
         if (kind_ == akTop) {
             c.SetTextAlign(taCenter | taBottom);
-            int y = LabelsPos - h * (static_cast<int>(lines.size()) - 1);
+            int y = layout_->LabelsPos - h * (static_cast<int>(lines.size()) - 1);
             for (const auto& line : lines) {
                 c.TextOut(p, y, line);
                 y += h;
             }
         } else {
             c.SetTextAlign(taCenter | taTop);
-            int y = LabelsPos;
+            int y = layout_->LabelsPos;
             for (const auto& line : lines) {
                 c.TextOut(p, y, line);
                 y += h;
@@ -358,7 +359,7 @@ void TCustomChartAxis::DrawLabelText(int p, const std::string& text) {
         c.SetTextAlign((kind_ == akRight ? taLeft : taRight) | taTop);
         int y = p - h / 2;
         for (const auto& line : lines) {
-            c.TextOut(LabelsPos, y, line);
+            c.TextOut(layout_->LabelsPos, y, line);
             y += h;
         }
     }
@@ -367,7 +368,7 @@ void TCustomChartAxis::DrawLabelText(int p, const std::string& text) {
 
 void TCustomChartAxis::DrawOneLabel(double value) {
     const int p = ValueToPixel(value);
-    if (labelsOnAxis_ || (StartPixel < p && p < EndPixel)) {
+    if (labelsOnAxis_ || (layout_->StartPixel < p && p < layout_->EndPixel)) {
         if (!tickOnLabelsOnly_) {
             RecordTick(p);
         }
@@ -381,30 +382,31 @@ void TCustomChartAxis::DrawOneLabel(double value) {
 }
 
 void TCustomChartAxis::DrawValueLabels(double step) {
-    if (!(std::fabs(RangeSpan / step) < 10000)) {
+    if (!(std::fabs(layout_->RangeSpan / step) < 10000)) {
         return;
     }
-    if (RangeMin == RangeMax) {
+    if (layout_->RangeMin == layout_->RangeMax) {
         // All points at one value: one label there. Stepping down by the tiny step of an empty range
         // would repeat the same text once per step until the tolerance below runs out.
-        DrawOneLabel(RangeMax);
+        DrawOneLabel(layout_->RangeMax);
         return;
     }
     double v;
     if (roundFirstLabel_) {
-        v = std::trunc(RangeMax / step) * step;
+        v = std::trunc(layout_->RangeMax / step) * step;
     } else {
-        v = RangeMax;
+        v = layout_->RangeMax;
     }
     // Near the end of the double range a step may be below the spacing of the values; subtracting it then
     // changes nothing, and the loops below stop instead of running forever.
-    while (v > RangeMax && v - step != v) {
+    while (v > layout_->RangeMax && v - step != v) {
         v -= step;
     }
-    // The tolerance admits a label at RangeMin despite the drift of the repeated subtraction. Dividing by
-    // 1.000000000001 widens it only for a non-negative minimum; a negative minimum is widened by the same
-    // factor instead, so a label exactly at a negative minimum is drawn too.
-    const double limit = RangeMin < 0 ? RangeMin * 1.000000000001 : (RangeMin - 1e-12) / 1.000000000001;
+    // The tolerance admits a label at layout_->RangeMin despite the drift of the repeated subtraction.
+    // Dividing by 1.000000000001 widens it only for a non-negative minimum; a negative minimum is widened by
+    // the same factor instead, so a label exactly at a negative minimum is drawn too.
+    const double limit = layout_->RangeMin < 0 ? layout_->RangeMin * 1.000000000001
+                                               : (layout_->RangeMin - 1e-12) / 1.000000000001;
     while (v >= limit) {
         DrawOneLabel(v);
         if (v - step == v) {
@@ -430,9 +432,9 @@ void TCustomChartAxis::DrawPointLabels() {
     for (TChartSeries* s : labelled) {
         s->FindVisibleRange();
         if (first == -1) {
-            first = s->FirstVisible;
+            first = s->FirstVisible();
         }
-        last = std::max(last, s->LastVisible);
+        last = std::max(last, s->LastVisible());
     }
     if (first < 0) {
         return;
@@ -468,7 +470,7 @@ void TCustomChartAxis::DrawPointLabels() {
             }
         }
         const double value = horizontal_ ? owner->XValues().ValueAt(i) : owner->YValues().ValueAt(i);
-        if (value < RangeMin || value > RangeMax) {
+        if (value < layout_->RangeMin || value > layout_->RangeMax) {
             continue;
         }
         const int p = ValueToPixel(value);
@@ -543,14 +545,14 @@ void TCustomChartAxis::DrawTicksAndGrid() {
     TChartCanvas3D& c = Canvas();
     const bool lowSide = kind_ == akLeft || kind_ == akTop;
     // Outward ticks start one pixel outside the axis line, inner ticks one pixel inside.
-    const int outside = lowSide ? AxisLinePos - 1 : AxisLinePos + 1;
-    const int inside = lowSide ? AxisLinePos + 1 : AxisLinePos - 1;
+    const int outside = lowSide ? layout_->AxisLinePos - 1 : layout_->AxisLinePos + 1;
+    const int inside = lowSide ? layout_->AxisLinePos + 1 : layout_->AxisLinePos - 1;
     if (axisPen_.Visible()) {
         c.SetPen(axisPen_.CanvasPen(chart_->IsPrinting));
         if (horizontal_) {
-            c.Line(StartPixel, AxisLinePos, EndPixel, AxisLinePos);
+            c.Line(layout_->StartPixel, layout_->AxisLinePos, layout_->EndPixel, layout_->AxisLinePos);
         } else {
-            c.Line(AxisLinePos, StartPixel, AxisLinePos, EndPixel);
+            c.Line(layout_->AxisLinePos, layout_->StartPixel, layout_->AxisLinePos, layout_->EndPixel);
         }
     }
     if (ticks_.Visible()) {
@@ -598,14 +600,14 @@ void TCustomChartAxis::DrawTicksAndGrid() {
     }
     if (minorTicks_.Visible()) {
         for (int p : minor) {
-            if (StartPixel < p && p < EndPixel) {
+            if (layout_->StartPixel < p && p < layout_->EndPixel) {
                 DrawTick(minorTicks_, p, outside, minorTickLength_, true);
             }
         }
     }
     if (minorGrid_.Visible()) {
         for (int p : minor) {
-            if (StartPixel < p && p < EndPixel) {
+            if (layout_->StartPixel < p && p < layout_->EndPixel) {
                 DrawGridLine(minorGrid_, p);
             }
         }
@@ -618,26 +620,26 @@ void TCustomChartAxis::DrawAxis() {
     const TRect& r = chart_->PlotRect();
     switch (kind_) {
         case akLeft:
-            AxisLinePos = r.Left;
+            layout_->AxisLinePos = r.Left;
             break;
         case akRight:
-            AxisLinePos = r.Right;
+            layout_->AxisLinePos = r.Right;
             break;
         case akTop:
-            AxisLinePos = r.Top;
+            layout_->AxisLinePos = r.Top;
             break;
         default:
-            AxisLinePos = r.Bottom;
+            layout_->AxisLinePos = r.Bottom;
             break;
     }
     if (positionPercent_ != 0) {
         const int size = horizontal_ ? r.Height() : r.Width();
         const int shift = RoundToInt(size * 0.01 * positionPercent_);
-        AxisLinePos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
+        layout_->AxisLinePos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
     }
     ticks_list_.clear();
     ticks_list_.reserve(64);
-    if (step > 0 && RangeMax >= RangeMin) {
+    if (step > 0 && layout_->RangeMax >= layout_->RangeMin) {
         switch (EffectiveLabelStyle()) {
             case talValue:
                 if (chart_->OnGetNextAxisLabel) {
@@ -648,7 +650,7 @@ void TCustomChartAxis::DrawAxis() {
                         if (stop) {
                             break;
                         }
-                        if (value >= RangeMin && value <= RangeMax) {
+                        if (value >= layout_->RangeMin && value <= layout_->RangeMax) {
                             DrawOneLabel(value);
                         }
                     }
@@ -673,13 +675,13 @@ bool TCustomChartAxis::HitTest(int x, int y) const {
     }
     const int along = horizontal_ ? x : y;
     const int across = horizontal_ ? y : x;
-    const int lo = std::min(StartPixel, EndPixel);
-    const int hi = std::max(StartPixel, EndPixel);
+    const int lo = std::min(layout_->StartPixel, layout_->EndPixel);
+    const int hi = std::max(layout_->StartPixel, layout_->EndPixel);
     if (along < lo || along > hi) {
         return false;
     }
-    const int a = std::min(AxisLinePos, OuterPos);
-    const int b = std::max(AxisLinePos, OuterPos);
+    const int a = std::min(layout_->AxisLinePos, layout_->OuterPos);
+    const int b = std::max(layout_->AxisLinePos, layout_->OuterPos);
     return across >= a && across <= b;
 }
 

@@ -17,9 +17,9 @@ class TChartSeries;
 enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
 enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
 
-// The working fields of the last layout (RangeMin, StartPixel, ...) are the TAxisLayout base, read and
-// written directly by the layout steps, drawing, hit testing, zoom and scroll.
-class TCustomChartAxis : public TAxisLayout {
+// The working fields of a layout (RangeMin, StartPixel, ...) live in the chart's layout of the rendering
+// in progress, or of the screen's last one; the axis works on whichever the chart has bound it to.
+class TCustomChartAxis {
 public:
     TCustomChartAxis(TCustomAxisPanel* chart, TAxisKind kind);
     virtual ~TCustomChartAxis() = default;
@@ -108,9 +108,10 @@ public:
     // Switches the axis to a manual range [min(a,b), max(a,b)], at least 1e-10 wide.
     void SetMinMax(double a, double b);
 
-    // The working fields of the last layout (the TAxisLayout base) as one value, and back.
-    const TAxisLayout& Layout() const { return *this; }
-    void SetLayout(const TAxisLayout& layout) { static_cast<TAxisLayout&>(*this) = layout; }
+    // The working fields of the layout the axis is bound to.
+    const TAxisLayout& Layout() const { return *layout_; }
+    // Binds the axis to a layout's fields (the chart does, for each rendering); null: the axis' own.
+    void BindLayout(TAxisLayout* layout) { layout_ = layout != nullptr ? layout : &ownLayout_; }
 
     // --- layout steps, in the order the chart calls them ---
     void ComputeAutoRange();
@@ -122,7 +123,8 @@ public:
     // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place (and its
     // derived spans), as a layout step would.
     TScaleMap Scale() const {
-        return TScaleMap{RangeMin, RangeMax, StartPixel, EndPixel, horizontal_, inverted_};
+        return TScaleMap{layout_->RangeMin, layout_->RangeMax, layout_->StartPixel,
+                         layout_->EndPixel, horizontal_,       inverted_};
     }
     void SetScale(const TScaleMap& scale);
     // Scale().ToPixel and the rest, for the many callers that hold the axis.
@@ -170,6 +172,9 @@ private:
     TChartCanvas3D& Canvas() const;
 
     TCustomAxisPanel* chart_;
+    // A chart binds the axis to its layouts; an axis on its own keeps one of its own.
+    TAxisLayout ownLayout_;
+    TAxisLayout* layout_ = &ownLayout_;
     TAxisKind kind_;
     bool horizontal_;
     bool otherSide_;

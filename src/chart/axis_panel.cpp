@@ -14,6 +14,18 @@ TCustomAxisPanel::TCustomAxisPanel() {
     axes_[2] = std::make_unique<TChartAxis>(this, akRight);
     axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
     axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
+    ScreenLayout().Axes.resize(axes_.size());
+    UseLayout(ScreenLayout());
+}
+
+void TCustomAxisPanel::UseLayout(TChartLayoutState& layout) {
+    TCustomChartPanel::UseLayout(layout);
+    for (std::size_t k = 0; k < axes_.size(); ++k) {
+        axes_[k]->BindLayout(&layout.Axes[k]);
+    }
+    for (std::size_t k = 0; k < series_.size(); ++k) {
+        series_[k]->BindLayout(&layout.Series[k]);
+    }
 }
 
 TCustomAxisPanel::~TCustomAxisPanel() {
@@ -26,7 +38,10 @@ void TCustomAxisPanel::AdoptSeries(std::unique_ptr<TChartSeries> series) {
     if (series->SeriesColor() == AutoColor) {
         series->SetSeriesColor(ChartPaletteColor(SeriesCount()));
     }
+    // The series list changes only between renderings, when the screen's layout is the one in use.
+    ScreenLayout().Series.push_back(TSeriesLayout{series->FirstVisible(), series->LastVisible()});
     series_.push_back(std::move(series));
+    UseLayout(ScreenLayout());
     Invalidate();
 }
 
@@ -40,7 +55,9 @@ TChartSeries& TCustomAxisPanel::Series(int index) const {
 void TCustomAxisPanel::RemoveSeries(TChartSeries& series) {
     auto it = std::find_if(series_.begin(), series_.end(), [&](const auto& s) { return s.get() == &series; });
     if (it != series_.end()) {
+        ScreenLayout().Series.erase(ScreenLayout().Series.begin() + (it - series_.begin()));
         series_.erase(it);
+        UseLayout(ScreenLayout());
         Invalidate();
     }
 }
@@ -121,7 +138,7 @@ void TCustomAxisPanel::LayoutAxes() {
         TRect current = start;
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
-            spansUsed[k] = axis.PixelSpan;
+            spansUsed[k] = axis.Layout().PixelSpan;
             if (!axis.CountsAsVisible()) {
                 continue;
             }
@@ -137,7 +154,7 @@ void TCustomAxisPanel::LayoutAxes() {
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
             axis.ComputePixelSpan();
-            settled = settled && (!axis.CountsAsVisible() || axis.PixelSpan == spansUsed[k]);
+            settled = settled && (!axis.CountsAsVisible() || axis.Layout().PixelSpan == spansUsed[k]);
         }
         if (settled) {
             break;
@@ -213,30 +230,6 @@ void TCustomAxisPanel::DrawPipeline() {
     c.SetBackMode(bmTransparent);
     if (OnAfterDraw) {
         OnAfterDraw(*this);
-    }
-}
-
-void TCustomAxisPanel::SaveLayout(TChartLayoutState& state) const {
-    TCustomChartPanel::SaveLayout(state);
-    state.Axes.clear();
-    for (const auto& axis : axes_) {
-        state.Axes.push_back(axis->Layout());
-    }
-    state.Series.clear();
-    for (const auto& series : series_) {
-        state.Series.push_back(TSeriesLayout{series->FirstVisible, series->LastVisible});
-    }
-}
-
-void TCustomAxisPanel::RestoreLayout(const TChartLayoutState& state) {
-    TCustomChartPanel::RestoreLayout(state);
-    for (std::size_t k = 0; k < axes_.size() && k < state.Axes.size(); ++k) {
-        axes_[k]->SetLayout(state.Axes[k]);
-    }
-    // The series list cannot change during a rendering; the count guards all the same.
-    for (std::size_t k = 0; k < series_.size() && k < state.Series.size(); ++k) {
-        series_[k]->FirstVisible = state.Series[k].FirstVisible;
-        series_[k]->LastVisible = state.Series[k].LastVisible;
     }
 }
 

@@ -75,8 +75,7 @@ public:
 
 protected:
     void DrawPipeline() override;
-    void SaveLayout(TChartLayoutState& state) const override;
-    void RestoreLayout(const TChartLayoutState& state) override;
+    void UseLayout(TChartLayoutState& layout) override;
     // Step 3 of the pipeline: titles and legend.
     virtual void DrawTitles() {}
     // Step 6: the walls.

@@ -10,19 +10,18 @@ TChart::TChart() : title_(this, false), foot_(this, true) {
 TChart::~TChart() = default;
 
 void TChart::DrawTitles() {
+    TChartLayoutState& layout = LayoutState();
     TRect plot = PlotRect();
+    layout.TitleRect = TRect{};
     if (title_.Visible()) {
-        title_.Draw(Canvas(), plot);
+        layout.TitleRect = title_.Draw(Canvas(), plot);
         SetPlotRect(plot);
-    } else {
-        title_.TitleRect = TRect{};
     }
     plot = PlotRect();
+    layout.FootRect = TRect{};
     if (foot_.Visible()) {
-        foot_.Draw(Canvas(), plot);
+        layout.FootRect = foot_.Draw(Canvas(), plot);
         SetPlotRect(plot);
-    } else {
-        foot_.TitleRect = TRect{};
     }
 }
 
@@ -73,11 +72,11 @@ TClickedPart TChart::ClickedPart(int x, int y) {
             return part;
         }
     }
-    if (title_.Visible() && title_.TitleRect.Contains(x, y)) {
+    if (title_.Visible() && LayoutState().TitleRect.Contains(x, y)) {
         part.Part = cpTitle;
         return part;
     }
-    if (foot_.Visible() && foot_.TitleRect.Contains(x, y)) {
+    if (foot_.Visible() && LayoutState().FootRect.Contains(x, y)) {
         part.Part = cpFoot;
         return part;
     }
@@ -87,18 +86,6 @@ TClickedPart TChart::ClickedPart(int x, int y) {
     }
     // The legend is never drawn by this chart, so it is never hit.
     return part;
-}
-
-void TChart::SaveLayout(TChartLayoutState& state) const {
-    TCustomAxisPanel::SaveLayout(state);
-    state.TitleRect = title_.TitleRect;
-    state.FootRect = foot_.TitleRect;
-}
-
-void TChart::RestoreLayout(const TChartLayoutState& state) {
-    TCustomAxisPanel::RestoreLayout(state);
-    title_.TitleRect = state.TitleRect;
-    foot_.TitleRect = state.FootRect;
 }
 
 }  // namespace quorvel

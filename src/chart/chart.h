@@ -54,8 +54,6 @@ public:
     std::function<void()> OnOverlayChanged;
 
 protected:
-    void SaveLayout(TChartLayoutState& state) const override;
-    void RestoreLayout(const TChartLayoutState& state) override;
     void DrawTitles() override;
     void DrawWalls() override;
     void DrawZoomOverlay() override;

@@ -47,12 +47,13 @@ void TCustomChartPanel::Invalidate() {
 }
 
 void TCustomChartPanel::NormalisePlotRect() {
-    TRect& r = plotRect_;
-    if (r.Left < panelRect_.Left) {
-        r.Left = panelRect_.Left;
+    TRect& r = layout_->PlotRect;
+    const TRect& panel = layout_->PanelRect;
+    if (r.Left < panel.Left) {
+        r.Left = panel.Left;
     }
-    if (r.Top < panelRect_.Top) {
-        r.Top = panelRect_.Top;
+    if (r.Top < panel.Top) {
+        r.Top = panel.Top;
     }
     if (r.Right < r.Left) {
         r.Right = r.Left + 1;
@@ -71,10 +72,6 @@ void TCustomChartPanel::NormalisePlotRect() {
     if (r.Bottom <= r.Top) {
         r.Bottom = r.Top + 1;
     }
-    plotWidth_ = r.Right - r.Left;
-    plotHeight_ = r.Bottom - r.Top;
-    plotXCenter_ = (r.Left + r.Right) / 2;
-    plotYCenter_ = (r.Top + r.Bottom) / 2;
 }
 
 void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
@@ -93,13 +90,14 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
     {
         TargetRestore restore(canvas_, WindowCanvas);
         canvas_.SetTarget(target);
-        panelRect_ = bounds;
+        layout_->PanelRect = bounds;
         const int w = bounds.Width();
         const int h = bounds.Height();
-        plotRect_.Left = bounds.Left + borderWidth_ + MulDiv(marginLeft_, w, 100);
-        plotRect_.Top = bounds.Top + borderWidth_ + MulDiv(marginTop_, h, 100);
-        plotRect_.Right = bounds.Right - borderWidth_ - MulDiv(marginRight_, w, 100);
-        plotRect_.Bottom = bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100);
+        TRect& plot = layout_->PlotRect;
+        plot.Left = bounds.Left + borderWidth_ + MulDiv(marginLeft_, w, 100);
+        plot.Top = bounds.Top + borderWidth_ + MulDiv(marginTop_, h, 100);
+        plot.Right = bounds.Right - borderWidth_ - MulDiv(marginRight_, w, 100);
+        plot.Bottom = bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100);
         NormalisePlotRect();
         ++renderCount_;
         screenLaidOut_ = screenLaidOut_ || foreignRenderings_ == 0;
@@ -146,38 +144,28 @@ void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
     PaintTo(windowCanvas, ClientRect());
 }
 
-void TCustomChartPanel::SaveLayout(TChartLayoutState& state) const {
-    state.PanelRect = panelRect_;
-    state.PlotRect = plotRect_;
-}
-
-void TCustomChartPanel::RestoreLayout(const TChartLayoutState& state) {
-    panelRect_ = state.PanelRect;
-    plotRect_ = state.PlotRect;
-    NormalisePlotRect();
-}
-
 void TCustomChartPanel::RenderForeign(const std::function<void()>& draw) {
-    // The screen's layout goes back afterwards (also on failure), so hit tests, zoom and scroll keep
-    // answering for what the screen shows. A chart never laid out on the screen keeps the foreign
-    // layout, the only one it has.
-    const bool keep = screenLaidOut_ && foreignRenderings_ == 0;
-    TChartLayoutState screen;
-    if (keep) {
-        SaveLayout(screen);
+    // A picture or a page is laid out in a layout of its own, begun as a copy of the screen's so that it
+    // is laid out as the next screen rendering would be; the screen's layout, which hit tests, zoom and
+    // scroll answer from, is never written. A chart never laid out on the screen lays out into the screen's
+    // layout, the only one it has, and a rendering inside a foreign one stays in that one's.
+    struct Count {
+        int& renderings;
+        explicit Count(int& r) : renderings(r) { ++renderings; }
+        ~Count() { --renderings; }
+    };
+    if (!screenLaidOut_ || layout_ != &screenLayout_) {
+        Count count(foreignRenderings_);
+        draw();
+        return;
     }
-    struct Restore {
+    TChartLayoutState own = screenLayout_;
+    struct Use {
         TCustomChartPanel& panel;
-        bool keep;
-        const TChartLayoutState& screen;
-        ~Restore() {
-            --panel.foreignRenderings_;
-            if (keep) {
-                panel.RestoreLayout(screen);
-            }
-        }
-    } restore{*this, keep, screen};
-    ++foreignRenderings_;
+        ~Use() { panel.UseLayout(panel.screenLayout_); }
+    } use{*this};
+    UseLayout(own);
+    Count count(foreignRenderings_);
     draw();
 }
 

@@ -72,13 +72,14 @@ public:
     // --- drawing ---
     TChartCanvas3D& Canvas() { return canvas_; }
     const TChartCanvas3D& Canvas() const { return canvas_; }
-    const TRect& PanelRect() const { return panelRect_; }
-    // The plot rectangle of the last layout: axes map values into it and series draw inside it.
-    const TRect& PlotRect() const { return plotRect_; }
-    int PlotWidth() const { return plotWidth_; }
-    int PlotHeight() const { return plotHeight_; }
-    int PlotXCenter() const { return plotXCenter_; }
-    int PlotYCenter() const { return plotYCenter_; }
+    const TRect& PanelRect() const { return layout_->PanelRect; }
+    // The plot rectangle of the layout (the rendering's in progress, else the screen's last one): axes map
+    // values into it and series draw inside it.
+    const TRect& PlotRect() const { return layout_->PlotRect; }
+    int PlotWidth() const { return PlotRect().Right - PlotRect().Left; }
+    int PlotHeight() const { return PlotRect().Bottom - PlotRect().Top; }
+    int PlotXCenter() const { return (PlotRect().Left + PlotRect().Right) / 2; }
+    int PlotYCenter() const { return (PlotRect().Top + PlotRect().Bottom) / 2; }
     // Set around a print or preview rendering: no background, window paints ignored.
     bool IsPrinting = false;
 
@@ -117,13 +118,17 @@ protected:
             Invalidate();
         }
     }
-    // The layout of the last rendering, and putting one back (each class adds what it lays out).
-    virtual void SaveLayout(TChartLayoutState& state) const;
-    virtual void RestoreLayout(const TChartLayoutState& state);
-    // Keeps the plot rectangle at least one pixel in each direction and refreshes its derived sizes.
+    // What a rendering lays out: the screen's layout, which hit tests, zoom and scroll read, or the own
+    // layout of a picture's or a page's rendering while that runs.
+    TChartLayoutState& LayoutState() { return *layout_; }
+    const TChartLayoutState& LayoutState() const { return *layout_; }
+    // Makes layout the one that rendering and every query use (each class binds the parts it lays out).
+    virtual void UseLayout(TChartLayoutState& layout) { layout_ = &layout; }
+    TChartLayoutState& ScreenLayout() { return screenLayout_; }
+    // Keeps the plot rectangle at least one pixel in each direction.
     void NormalisePlotRect();
     void SetPlotRect(const TRect& r) {
-        plotRect_ = r;
+        layout_->PlotRect = r;
         NormalisePlotRect();
     }
     // The paint pipeline over PanelRect.
@@ -154,12 +159,8 @@ private:
     int borderWidth_ = 0;
     TColor color_ = clBtnFace;
     bool clipPoints_ = true;
-    TRect panelRect_;
-    TRect plotRect_;
-    int plotWidth_ = 0;
-    int plotHeight_ = 0;
-    int plotXCenter_ = 0;
-    int plotYCenter_ = 0;
+    TChartLayoutState screenLayout_;
+    TChartLayoutState* layout_ = &screenLayout_;
     int renderCount_ = 0;
     unsigned invalidations_ = 0;
     TWorkSteps renderSteps_;

@@ -59,8 +59,7 @@ void TChartTitle::SetColor(TColor v) {
     }
 }
 
-void TChartTitle::Draw(TChartCanvas3D& canvas, TRect& plot) {
-    TitleRect = TRect{};
+TRect TChartTitle::Draw(TChartCanvas3D& canvas, TRect& plot) {
     canvas.SetFont(font_);
     const int h = canvas.TextHeight("W");
     const int w = canvas.TextWidth("W");
@@ -130,14 +129,14 @@ void TChartTitle::Draw(TChartCanvas3D& canvas, TRect& plot) {
         y += h;
     }
     if (n == 0) {
-        return;
+        return TRect{};
     }
-    TitleRect = outer;
     if (isFoot_) {
         plot.Bottom = inner.Top - f - kTitleGap;
     } else {
         plot.Top = inner.Bottom + f + kTitleGap;
     }
+    return outer;
 }
 
 }  // namespace quorvel

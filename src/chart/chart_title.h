@@ -37,11 +37,9 @@ public:
     TColor Color() const { return color_; }
     void SetColor(TColor v);
 
-    // The rectangle of the last drawing (empty when not drawn), for hit testing.
-    TRect TitleRect;
-
-    // Draws the title against plot and moves plot's top (bottom for the foot) away from the text.
-    void Draw(TChartCanvas3D& canvas, TRect& plot);
+    // Draws the title against plot and moves plot's top (bottom for the foot) away from the text; returns
+    // the rectangle drawn (empty when nothing was), for hit testing.
+    TRect Draw(TChartCanvas3D& canvas, TRect& plot);
 
 private:
     void Changed();

@@ -35,11 +35,11 @@ TSeriesMargins TCustomSeries::SeriesMargins() const {
 }
 
 void TCustomSeries::DrawAllPoints() {
-    if (!pointer_.Visible() || FirstVisible < 0 || LastVisible < FirstVisible) {
+    if (!pointer_.Visible() || FirstVisible() < 0 || LastVisible() < FirstVisible()) {
         return;
     }
-    const int first = FirstVisible;
-    const auto count = static_cast<std::size_t>(LastVisible - first + 1);
+    const int first = FirstVisible();
+    const auto count = static_cast<std::size_t>(LastVisible() - first + 1);
     // The points' pixels and colours are found a block at a time: plain loops over plain arrays.
     constexpr std::size_t kBlock = 2048;
     const auto px = std::make_unique_for_overwrite<int[]>(count);
@@ -137,10 +137,10 @@ void TCustomSeries::DrawAllPoints() {
 }
 
 int TCustomSeries::PointAtPixel(int x, int y) {
-    if (FirstVisible == -1 || LastVisible == -1 || ParentChart() == nullptr) {
+    if (FirstVisible() == -1 || LastVisible() == -1 || ParentChart() == nullptr) {
         return -1;
     }
-    for (int i = FirstVisible; i <= LastVisible; ++i) {
+    for (int i = FirstVisible(); i <= LastVisible(); ++i) {
         const int px = CalcXPos(i);
         const int py = CalcYPos(i);
         if (pointer_.Visible() && std::abs(px - x) < pointer_.HorizSize() &&

@@ -57,15 +57,15 @@ bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
 void TFastLineSeries::DrawPoint(int index) {
     TChartCanvas3D& c = ChartCanvas();
     const TPoint p{CalcXPos(index), CalcYPos(index)};
-    if (index == FirstVisible && index == 0) {
+    if (index == FirstVisible() && index == 0) {
         c.MoveTo(p.X, p.Y);
         penAtLast_ = true;
-    } else if (index == FirstVisible || !(p == last_)) {
+    } else if (index == FirstVisible() || !(p == last_)) {
         TPoint from;
         TPoint to;
         if (!Segment(index, from, to)) {
             penAtLast_ = false;
-        } else if (index != FirstVisible && penAtLast_ && from == last_ && to == p) {
+        } else if (index != FirstVisible() && penAtLast_ && from == last_ && to == p) {
             c.LineTo(p.X, p.Y);
         } else {
             // The segment entering the visible range, or one cut short at the far square.
@@ -99,7 +99,7 @@ void TFastLineSeries::DrawExact() {
         }
         run.clear();
     };
-    for (int i = std::max(FirstVisible - 1, 0); i <= LastVisible; ++i) {
+    for (int i = std::max(FirstVisible() - 1, 0); i <= LastVisible(); ++i) {
         TPointF p;
         if (ExactPosition(i, p)) {
             run.push_back(p);
@@ -121,7 +121,7 @@ void TFastLineSeries::DrawAllPoints() {
         DrawExact();
         return;
     }
-    for (int i = FirstVisible; i <= LastVisible && i >= 0; ++i) {
+    for (int i = FirstVisible(); i <= LastVisible() && i >= 0; ++i) {
         DrawPoint(i);
     }
 }
@@ -155,10 +155,11 @@ void TFastLineSeries::AfterAdd(int index) {
     c.MoveTo(CalcXPos(index - 1), CalcYPos(index - 1));
     last_ = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
     penAtLast_ = true;
-    const int keepFirst = FirstVisible;
-    FirstVisible = -2;  // not the first visible point: draw a plain segment
+    const int keepFirst = FirstVisible();
+    const int keepLast = LastVisible();
+    SetVisibleRange(-2, keepLast);  // not the first visible point: draw a plain segment
     DrawPoint(index);
-    FirstVisible = keepFirst;
+    SetVisibleRange(keepFirst, keepLast);
     c.SetTarget(previous);
 }
 
@@ -185,11 +186,11 @@ bool PixelOnSegment(TPoint p, TPoint a, TPoint b) {
 }
 
 int TFastLineSeries::PointAtPixel(int x, int y) {
-    if (FirstVisible == -1 || LastVisible == -1 || ParentChart() == nullptr) {
+    if (FirstVisible() == -1 || LastVisible() == -1 || ParentChart() == nullptr) {
         return -1;
     }
     const TPoint press{x, y};
-    for (int i = FirstVisible; i <= LastVisible; ++i) {
+    for (int i = FirstVisible(); i <= LastVisible(); ++i) {
         const TPoint p{CalcXPos(i), CalcYPos(i)};
         if (p == press) {
             return i;
@@ -197,7 +198,7 @@ int TFastLineSeries::PointAtPixel(int x, int y) {
         // The segment as it is drawn, so a press is judged against what is on the screen.
         TPoint from;
         TPoint to;
-        if (i > FirstVisible && Segment(i, from, to) && PixelOnSegment(press, to, from)) {
+        if (i > FirstVisible() && Segment(i, from, to) && PixelOnSegment(press, to, from)) {
             return i - 1;
         }
     }

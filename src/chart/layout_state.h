@@ -1,7 +1,8 @@
 #pragma once
-// What one rendering of a chart leaves behind for hit tests, zoom and scroll: its rectangles, each
-// axis' value-to-pixel mapping and each series' visible points. A rendering onto a picture or a printer
-// keeps the screen's one, so a press on the screen is judged against what the screen shows.
+// What one rendering of a chart lays out: its rectangles, each axis' value-to-pixel mapping and each
+// series' visible points. The screen's layout stays for hit tests, zoom and scroll; a rendering onto a
+// picture or a printer lays out into one of its own, so a press on the screen is judged against what the
+// screen shows.
 #include <vector>
 
 #include "chart/geometry.h"

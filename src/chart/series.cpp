@@ -221,14 +221,13 @@ bool TChartSeries::IsPrinting() const {
 }
 
 void TChartSeries::FindVisibleRange() {
-    FirstVisible = LastVisible = -1;
+    SetVisibleRange(-1, -1);
     const int n = PointCount();
     if (n == 0 || chart_ == nullptr) {
         return;
     }
     if (xValues_.Order() == loNone) {
-        FirstVisible = 0;
-        LastVisible = n - 1;
+        SetVisibleRange(0, n - 1);
         return;
     }
     const TChartAxis& axis = *GetHorizAxis();
@@ -242,9 +241,8 @@ void TChartSeries::FindVisibleRange() {
     if (first == n) {
         return;
     }
-    FirstVisible = first;
     if (xValues_.ValueAt(n - 1) <= hi) {
-        LastVisible = n - 1;
+        SetVisibleRange(first, n - 1);
         return;
     }
     int last = first;
@@ -254,12 +252,12 @@ void TChartSeries::FindVisibleRange() {
     if (!KeepPointBeyondEdge && xValues_.ValueAt(last) > hi) {
         --last;
     }
-    LastVisible = last;
+    SetVisibleRange(first, last);
 }
 
 void TChartSeries::DrawSeries() {
     FindVisibleRange();
-    if (FirstVisible == -1) {
+    if (FirstVisible() == -1) {
         return;
     }
     if (BeforeDrawValues) {
@@ -343,7 +341,7 @@ int TChartSeries::WidestLabelWidth() const {
 
 void TChartSeries::DrawMarks() {
     TChartCanvas3D& c = ChartCanvas();
-    for (int i = FirstVisible; i <= LastVisible && i >= 0; ++i) {
+    for (int i = FirstVisible(); i <= LastVisible() && i >= 0; ++i) {
         if (PointColor(i) == clNullPoint) {
             continue;
         }

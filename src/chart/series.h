@@ -10,6 +10,7 @@
 
 #include "chart/chart_types.h"
 #include "chart/chunked_vector.h"
+#include "chart/layout_state.h"
 #include "chart/marks.h"
 #include "chart/value_list.h"
 
@@ -94,9 +95,16 @@ public:
     std::string ValueFormat = "#,##0.###";
     std::string PercentFormat = "##0.## %";
 
-    // Visible point range of the last drawing (-1 = none), kept for hit testing.
-    int FirstVisible = -1;
-    int LastVisible = -1;
+    // Visible point range (-1 = none) in the layout the series is bound to: the rendering's in progress,
+    // else the screen's last one, kept for hit testing.
+    int FirstVisible() const { return visible_->FirstVisible; }
+    int LastVisible() const { return visible_->LastVisible; }
+    void SetVisibleRange(int first, int last) {
+        visible_->FirstVisible = first;
+        visible_->LastVisible = last;
+    }
+    // Binds the series to a layout's range (the chart does, for each rendering); null: the series' own.
+    void BindLayout(TSeriesLayout* layout) { visible_ = layout != nullptr ? layout : &ownVisible_; }
     bool KeepPointBeyondEdge = true;
 
     // Pixel margins this series asks of the axes.
@@ -139,6 +147,8 @@ protected:
     bool IsPrinting() const;
 
 private:
+    TSeriesLayout ownVisible_;
+    TSeriesLayout* visible_ = &ownVisible_;
     // The colour a point with a stored colour is drawn with.
     TColor ShownColor(TColor stored, int index) const {
         if (stored != AutoColor) {

@@ -70,8 +70,8 @@ protected:
 TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    EXPECT_EQ(left.RangeMin, 0);
-    EXPECT_EQ(left.RangeMax, 0);
+    EXPECT_EQ(left.Layout().RangeMin, 0);
+    EXPECT_EQ(left.Layout().RangeMax, 0);
     EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"0"}));
     const Record* zero = nullptr;
     for (const Record* r : canvas.Find(Op::Text)) {
@@ -80,9 +80,9 @@ TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
         }
     }
     ASSERT_NE(zero, nullptr);
-    EXPECT_EQ(left.ValueToPixel(0), left.CenterPixel);
-    EXPECT_EQ(zero->to.Y, left.CenterPixel - RecordingCanvas::kLineHeight / 2);
-    EXPECT_EQ(zero->to.X, left.LabelsPos);
+    EXPECT_EQ(left.ValueToPixel(0), left.Layout().CenterPixel);
+    EXPECT_EQ(zero->to.Y, left.Layout().CenterPixel - RecordingCanvas::kLineHeight / 2);
+    EXPECT_EQ(zero->to.X, left.Layout().LabelsPos);
 }
 
 TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
@@ -90,7 +90,7 @@ TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
     chart->LeftAxis().SetMinMax(0, 10);
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    ASSERT_GT(left.PixelSpan, 150);
+    ASSERT_GT(left.Layout().PixelSpan, 150);
     EXPECT_EQ(LeftLabels(),
               (std::vector<std::string>{"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
     for (const Record* r : canvas.Find(Op::Text)) {
@@ -134,15 +134,15 @@ TEST_F(AxisDrawing, MappingRoundTripsAndInvertsConsistently) {
     for (TChartAxis* axis : {&chart->BottomAxis(), &chart->LeftAxis()}) {
         for (bool inverted : {false, true}) {
             axis->SetInverted(inverted);
-            for (int p = axis->StartPixel; p <= axis->EndPixel; p += 7) {
+            for (int p = axis->Layout().StartPixel; p <= axis->Layout().EndPixel; p += 7) {
                 EXPECT_EQ(axis->ValueToPixel(axis->PixelToValue(p)), p) << p << (inverted ? " inverted" : "");
             }
         }
         axis->SetInverted(false);
     }
     const TChartAxis& left = chart->LeftAxis();
-    EXPECT_EQ(left.ValueToPixel(left.RangeMax), left.StartPixel);
-    EXPECT_EQ(left.ValueToPixel(left.RangeMin), left.EndPixel);
+    EXPECT_EQ(left.ValueToPixel(left.Layout().RangeMax), left.Layout().StartPixel);
+    EXPECT_EQ(left.ValueToPixel(left.Layout().RangeMin), left.Layout().EndPixel);
 }
 
 // Series3's size-3 triangles ask 4 pixels on every side, Series1's squares 3: the data ends sit 4 pixels in.
@@ -154,13 +154,13 @@ TEST_F(AxisDrawing, MarginsKeepDataFourPixelsInside) {
     const TChartAxis& left = chart->LeftAxis();
     EXPECT_EQ(bottom.Minimum(), 1);
     EXPECT_EQ(bottom.Maximum(), 9);
-    EXPECT_EQ(bottom.ValueToPixel(1), bottom.StartPixel + 4);
-    EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel - 4);
-    EXPECT_EQ(left.ValueToPixel(30), left.StartPixel + 4);
-    EXPECT_EQ(left.ValueToPixel(10), left.EndPixel - 4);
-    const double perPixel = 8.0 / (bottom.PixelSpan - 8);
-    EXPECT_NEAR(bottom.RangeMin, 1 - 4 * perPixel, 1e-12);
-    EXPECT_NEAR(bottom.RangeMax, 9 + 4 * perPixel, 1e-12);
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Layout().StartPixel + 4);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Layout().EndPixel - 4);
+    EXPECT_EQ(left.ValueToPixel(30), left.Layout().StartPixel + 4);
+    EXPECT_EQ(left.ValueToPixel(10), left.Layout().EndPixel - 4);
+    const double perPixel = 8.0 / (bottom.Layout().PixelSpan - 8);
+    EXPECT_NEAR(bottom.Layout().RangeMin, 1 - 4 * perPixel, 1e-12);
+    EXPECT_NEAR(bottom.Layout().RangeMax, 9 + 4 * perPixel, 1e-12);
 }
 
 TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
@@ -172,8 +172,8 @@ TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
     chart->BottomAxis().SetMaximum(9);
     Render();
     const TChartAxis& bottom = chart->BottomAxis();
-    EXPECT_EQ(bottom.ValueToPixel(1), bottom.StartPixel + 3);
-    EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel);
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Layout().StartPixel + 3);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Layout().EndPixel);
 }
 
 TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
@@ -186,7 +186,7 @@ TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
     std::vector<int> minor;
     std::vector<int> outer;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->from.Y != r->to.Y || r->from.X != left.AxisLinePos - 1) {
+        if (r->from.Y != r->to.Y || r->from.X != left.Layout().AxisLinePos - 1) {
             continue;
         }
         const int length = r->from.X - r->to.X;
@@ -195,8 +195,8 @@ TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
     EXPECT_EQ(outer.size(), 3u);
     ASSERT_FALSE(minor.empty());
     for (int p : minor) {
-        EXPECT_GT(p, left.StartPixel);
-        EXPECT_LT(p, left.EndPixel);
+        EXPECT_GT(p, left.Layout().StartPixel);
+        EXPECT_LT(p, left.Layout().EndPixel);
     }
     // Labels at 10, 5, 0 lie on both ends, so no minor mark beyond them is drawn: 2 between each pair.
     EXPECT_EQ(minor.size(), 4u);
@@ -211,13 +211,13 @@ TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
     const TRect& plot = chart->PlotRect();
     // Bottom: 13-pixel label band plus 2 for the axis pen; left: widest label plus a blank, plus 2 + 4.
     EXPECT_EQ(plot.Bottom, 200 - 13 - 2);
-    EXPECT_EQ(bottom.LabelsPos, 200 - 13);
-    EXPECT_EQ(plot.Left, left.LabelsPos + 6);
-    EXPECT_EQ(left.AxisLinePos, plot.Left);
+    EXPECT_EQ(bottom.Layout().LabelsPos, 200 - 13);
+    EXPECT_EQ(plot.Left, left.Layout().LabelsPos + 6);
+    EXPECT_EQ(left.Layout().AxisLinePos, plot.Left);
     bool axisLine = false;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->pen.Width == 2 && r->from == (TPoint{plot.Left, left.StartPixel}) &&
-            r->to == (TPoint{plot.Left, left.EndPixel})) {
+        if (r->pen.Width == 2 && r->from == (TPoint{plot.Left, left.Layout().StartPixel}) &&
+            r->to == (TPoint{plot.Left, left.Layout().EndPixel})) {
             axisLine = true;
         }
     }
@@ -230,7 +230,7 @@ TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
         }
     }
     ASSERT_NE(ten, nullptr);
-    EXPECT_EQ(ten->to, (TPoint{bottom.ValueToPixel(10), bottom.LabelsPos}));
+    EXPECT_EQ(ten->to, (TPoint{bottom.ValueToPixel(10), bottom.Layout().LabelsPos}));
 }
 
 TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
@@ -248,7 +248,7 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     EXPECT_EQ(bottomTexts, (std::vector<std::string>{"1000000", "3000000"}));
     int ticks = 0;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->from.X == r->to.X && r->from.Y == chart->BottomAxis().AxisLinePos + 1) {
+        if (r->from.X == r->to.X && r->from.Y == chart->BottomAxis().Layout().AxisLinePos + 1) {
             ++ticks;
         }
     }
@@ -357,13 +357,13 @@ TEST_F(AxisDrawing, ASeriesOnTheRightAxisMakesItReserveItsSide) {
     series.measured->AddPoint(1, 1);
     Render();
     EXPECT_LT(chart->PlotRect().Right, right);
-    EXPECT_EQ(chart->RightAxis().RangeMin, 100);
-    EXPECT_EQ(chart->RightAxis().AxisLinePos, chart->PlotRect().Right);
+    EXPECT_EQ(chart->RightAxis().Layout().RangeMin, 100);
+    EXPECT_EQ(chart->RightAxis().Layout().AxisLinePos, chart->PlotRect().Right);
     // Its labels are left-aligned at the band's inner edge.
     bool leftAligned = false;
     for (const Record* r : canvas.Find(Op::Text)) {
         leftAligned =
-            leftAligned || (r->align == (taLeft | taTop) && r->to.X == chart->RightAxis().LabelsPos);
+            leftAligned || (r->align == (taLeft | taTop) && r->to.X == chart->RightAxis().Layout().LabelsPos);
     }
     EXPECT_TRUE(leftAligned);
     // All points at one value: a single label.
@@ -385,9 +385,9 @@ TEST(AxisMapping, PixelSpanFollowsStartAndEndPositions) {
     chart.PaintTo(canvas, chart.ClientRect());
     const TRect& plot = chart.PlotRect();
     const TChartAxis& b = chart.BottomAxis();
-    EXPECT_EQ(b.StartPixel, plot.Left + RoundToInt(plot.Width() * 0.1));
-    EXPECT_EQ(b.EndPixel, plot.Left + RoundToInt(plot.Width() * 0.9));
-    EXPECT_EQ(b.CenterPixel, (b.StartPixel + b.EndPixel) / 2);
+    EXPECT_EQ(b.Layout().StartPixel, plot.Left + RoundToInt(plot.Width() * 0.1));
+    EXPECT_EQ(b.Layout().EndPixel, plot.Left + RoundToInt(plot.Width() * 0.9));
+    EXPECT_EQ(b.Layout().CenterPixel, (b.Layout().StartPixel + b.Layout().EndPixel) / 2);
 }
 
 TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
@@ -402,7 +402,7 @@ TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
     TChartAxis& a = chart.BottomAxis();
     a.SetScale(empty);
     EXPECT_EQ(a.Scale(), empty);
-    EXPECT_EQ(a.CenterPixel, 20);
+    EXPECT_EQ(a.Layout().CenterPixel, 20);
     EXPECT_EQ(a.ValueToPixel(1e9), 20);
 }
 

@@ -224,17 +224,28 @@ TEST_F(Layout, FirstRenderingIsLaidOutAsTheNext) {
     }
 }
 
-TEST_F(Layout, ForeignCanvasDrawingRestoresBufferingEvenOnFailure) {
+TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure) {
     chart->SetBufferedPaint(true);
     RecordingCanvas picture;
     chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208});
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
     EXPECT_FALSE(chart->Canvas().IsExporting);
     EXPECT_EQ(picture.records[0].op, Op::FillRect);
+    // The screen's layout, which presses are judged against, outlives a failed rendering at another size.
+    series.measured->AddPoint(50, 5);
+    series.measured->AddPoint(70, 9);
+    Render();
+    const TRect plot = chart->PlotRect();
+    const TScaleMap bottom = chart->BottomAxis().Scale();
+    const int x = series.measured->CalcXPos(1);
+    const int y = series.measured->CalcYPos(1);
     chart->OnAfterDraw = [](TCustomAxisPanel&) { throw std::runtime_error("draw failed"); };
-    EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208}), std::runtime_error);
+    EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 578, 416}), std::runtime_error);
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
     EXPECT_FALSE(chart->Canvas().IsExporting);
+    EXPECT_EQ(chart->PlotRect(), plot);
+    EXPECT_EQ(chart->BottomAxis().Scale(), bottom);
+    EXPECT_EQ(chart->ClickedPart(x, y).PointIndex, 1);
 }
 
 TEST_F(Layout, BitmapImageHoldsTheChart) {
@@ -375,10 +386,13 @@ TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
     chart->Title().SetText({"title"});
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    TClickedPart part = chart->ClickedPart(left.AxisLinePos - 3, left.CenterPixel);
+    TClickedPart part = chart->ClickedPart(left.Layout().AxisLinePos - 3, left.Layout().CenterPixel);
     EXPECT_EQ(part.Part, cpAxis);
     EXPECT_EQ(part.Axis, &chart->LeftAxis());
-    EXPECT_EQ(chart->ClickedPart(chart->BottomAxis().CenterPixel, chart->BottomAxis().AxisLinePos + 5).Axis,
+    EXPECT_EQ(chart
+                  ->ClickedPart(chart->BottomAxis().Layout().CenterPixel,
+                                chart->BottomAxis().Layout().AxisLinePos + 5)
+                  .Axis,
               &chart->BottomAxis());
     EXPECT_EQ(chart->ClickedPart(100, 10).Part, cpTitle);
     EXPECT_EQ(chart->ClickedPart(chart->PlotXCenter(), chart->PlotYCenter() + 20).Part, cpChartRect);

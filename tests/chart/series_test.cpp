@@ -136,7 +136,7 @@ TEST_F(SeriesDrawing, EmptySeriesDrawNothingAndNoMarks) {
     series.measured->Marks().SetVisible(true);
     Render();
     EXPECT_TRUE(canvas.Find(Op::Polygon).empty());
-    EXPECT_EQ(series.measured->FirstVisible, -1);
+    EXPECT_EQ(series.measured->FirstVisible(), -1);
     EXPECT_TRUE(canvas.Find(Op::Clip).empty());
 }
 
@@ -146,15 +146,15 @@ TEST_F(SeriesDrawing, PointsLeftOfTheRangeAreNotVisible) {
     series.curve->AddPoint(-10, 0);
     chart->BottomAxis().SetMinMax(0, 5);
     Render();
-    EXPECT_EQ(series.curve->FirstVisible, -1);
-    EXPECT_EQ(series.measured->FirstVisible, 0);
-    EXPECT_EQ(series.measured->LastVisible, 1);
+    EXPECT_EQ(series.curve->FirstVisible(), -1);
+    EXPECT_EQ(series.measured->FirstVisible(), 0);
+    EXPECT_EQ(series.measured->LastVisible(), 1);
 }
 
 TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
     TPointSeries& s = *series.measured;
     s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
-    s.FirstVisible = s.LastVisible = 0;
+    s.SetVisibleRange(0, 0);
     IdentityAxes(*chart);
     chart->LeftAxis().SetScale(TScaleMap{-87.5, 112.5, 0, 200, false});
     ASSERT_EQ(s.CalcXPos(0), 100);
@@ -329,7 +329,7 @@ TEST_F(SeriesDrawing, MeasuringOutsideAPaintIsHarmless) {
     series.measured->AddPoint(1, 2, "label");
     EXPECT_EQ(series.measured->WidestLabelWidth(), 0);
     EXPECT_GT(chart->LeftAxis().LabelIncrement(), 0);
-    series.measured->FirstVisible = series.measured->LastVisible = 0;
+    series.measured->SetVisibleRange(0, 0);
     series.measured->DrawMarks();
     EXPECT_FALSE(chart->Canvas().HasTarget());
 }

@@ -56,8 +56,8 @@ TEST_F(ZoomScroll, LeftDragSetsTheRangesUnderItsPixels) {
     EXPECT_EQ(zooms, 1);
     // The next paint shows exactly that range (no marker margins on manual ends).
     Render();
-    EXPECT_EQ(bottom.RangeMin, x100);
-    EXPECT_EQ(bottom.RangeMax, x150);
+    EXPECT_EQ(bottom.Layout().RangeMin, x100);
+    EXPECT_EQ(bottom.Layout().RangeMax, x150);
 }
 
 TEST_F(ZoomScroll, SixteenPixelRule) {
@@ -102,7 +102,7 @@ TEST_F(ZoomScroll, LeftwardDragUndoesTheZoom) {
 }
 
 TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
-    const Range bottomBefore{chart->BottomAxis().RangeMin, chart->BottomAxis().RangeMax};
+    const Range bottomBefore{chart->BottomAxis().Layout().RangeMin, chart->BottomAxis().Layout().RangeMax};
     Drag(mbLeft, 60, 30, 200, 150);
     Render();
     Drag(mbLeft, 100, 50, 150, 100);
@@ -110,8 +110,8 @@ TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
     chart->Interaction().UndoZoom();
     Render();
     EXPECT_TRUE(Automatic(chart->BottomAxis()));
-    EXPECT_EQ(chart->BottomAxis().RangeMin, bottomBefore.min);
-    EXPECT_EQ(chart->BottomAxis().RangeMax, bottomBefore.max);
+    EXPECT_EQ(chart->BottomAxis().Layout().RangeMin, bottomBefore.min);
+    EXPECT_EQ(chart->BottomAxis().Layout().RangeMax, bottomBefore.max);
 }
 
 TEST_F(ZoomScroll, UndoWithoutZoomChangesNoAxis) {
@@ -143,8 +143,8 @@ TEST_F(ZoomScroll, RefilledSeriesKeepAZoomedRange) {
     series.measured->AddPoint(-500, 3);
     series.measured->AddPoint(900, 7);
     Render();
-    EXPECT_EQ(chart->BottomAxis().RangeMin, zoomed.min);
-    EXPECT_EQ(chart->BottomAxis().RangeMax, zoomed.max);
+    EXPECT_EQ(chart->BottomAxis().Layout().RangeMin, zoomed.min);
+    EXPECT_EQ(chart->BottomAxis().Layout().RangeMax, zoomed.max);
 }
 
 TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
@@ -285,7 +285,7 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
         ASSERT_TRUE(chart->Interaction().Zoomed()) << zoom;
     }
     Render();
-    ASSERT_LT(bottom.RangeSpan, 1e-8);
+    ASSERT_LT(bottom.Layout().RangeSpan, 1e-8);
     // The curve: one green segment that runs within a pixel of the curve's point at the centre.
     const TPoint c = curveAtCentre();
     int throughCentre = 0;
@@ -311,7 +311,7 @@ TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
     // Automatic: the ends are the data range 10..90, without the marker margins the plot shows.
     ASSERT_EQ(Of(left).min, 10);
     ASSERT_EQ(Of(left).max, 90);
-    ASSERT_LT(left.RangeMin, 10);
+    ASSERT_LT(left.Layout().RangeMin, 10);
     const Range bottom = Of(chart->BottomAxis());
     chart->Interaction().WheelNotch(true);
     EXPECT_DOUBLE_EQ(left.Minimum(), 10 + 0.03 * 80);
