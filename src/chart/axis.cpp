@@ -333,7 +333,7 @@ void TCustomChartAxis::DrawLabelText(int p, const std::string& text) {
     c.SetBrush(TBrush{clWhite, bsClear});
     c.SetBackMode(bmTransparent);
     TFont font = labelsFont_;
-    if (chart_->IsPrinting && font.Color == clWhite) {
+    if (chart_->Printing() && font.Color == clWhite) {
         font.Color = clBlack;
     }
     c.SetFont(font);
@@ -518,7 +518,7 @@ void TCustomChartAxis::DrawTick(const TChartPen& pen, int p, int from, int lengt
     const bool towardsLower = (kind_ == akLeft || kind_ == akTop) == outward;
     const int to = towardsLower ? from - length : from + length;
     TChartCanvas3D& c = Canvas();
-    c.SetPen(pen.CanvasPen(chart_->IsPrinting));
+    c.SetPen(pen.CanvasPen(chart_->Printing()));
     if (horizontal_) {
         c.Line(p, from, p, to);
     } else {
@@ -529,7 +529,7 @@ void TCustomChartAxis::DrawTick(const TChartPen& pen, int p, int from, int lengt
 void TCustomChartAxis::DrawGridLine(const TChartPen& pen, int p) {
     const TRect& r = chart_->PlotRect();
     TChartCanvas3D& c = Canvas();
-    TPen cp = pen.CanvasPen(chart_->IsPrinting);
+    TPen cp = pen.CanvasPen(chart_->Printing());
     if (cp.Color == AutoColor) {
         cp.Color = clGray;
     }
@@ -548,7 +548,7 @@ void TCustomChartAxis::DrawTicksAndGrid() {
     const int outside = lowSide ? layout_->AxisLinePos - 1 : layout_->AxisLinePos + 1;
     const int inside = lowSide ? layout_->AxisLinePos + 1 : layout_->AxisLinePos - 1;
     if (axisPen_.Visible()) {
-        c.SetPen(axisPen_.CanvasPen(chart_->IsPrinting));
+        c.SetPen(axisPen_.CanvasPen(chart_->Printing()));
         if (horizontal_) {
             c.Line(layout_->StartPixel, layout_->AxisLinePos, layout_->EndPixel, layout_->AxisLinePos);
         } else {

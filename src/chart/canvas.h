@@ -261,8 +261,6 @@ public:
     bool BufferedPaint = true;
     // The off-screen buffer is stale.
     bool NeedsRedraw = true;
-    // The chart is being drawn into a picture or onto a printer.
-    bool IsExporting = false;
     // The off-screen buffer kept between paints; none before the first buffered paint.
     std::unique_ptr<TCanvasBuffer> Buffer;
 

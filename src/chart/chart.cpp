@@ -28,7 +28,7 @@ void TChart::DrawTitles() {
 void TChart::DrawWalls() {
     TChartCanvas3D& c = Canvas();
     const TRect& p = PlotRect();
-    c.SetPen(backWall_.Pen().CanvasPen(IsPrinting));
+    c.SetPen(backWall_.Pen().CanvasPen(Printing()));
     const TChartBrush& brush = backWall_.Brush();
     if (backWall_.Color() == AutoColor && brush.Style() == bsSolid) {
         c.SetBrush(TBrush{clWhite, bsClear});

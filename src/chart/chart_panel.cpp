@@ -110,7 +110,7 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
 }
 
 void TCustomChartPanel::RenderBuffer(TCanvas& canvas, const TWorkSteps& steps) {
-    if (IsPrinting || !canvas_.BufferedPaint) {
+    if (RenderingForeign() || !canvas_.BufferedPaint) {
         return;
     }
     struct StepsScope {
@@ -134,7 +134,7 @@ void TCustomChartPanel::TellRenderStep(double part) {
 }
 
 void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
-    if (IsPrinting) {
+    if (RenderingForeign()) {
         return;
     }
     if (canvas_.BufferedPaint && !canvas_.NeedsRedraw && canvas_.Buffer) {
@@ -144,18 +144,25 @@ void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
     PaintTo(windowCanvas, ClientRect());
 }
 
-void TCustomChartPanel::RenderForeign(const std::function<void()>& draw) {
+void TCustomChartPanel::RenderForeign(TRenderTarget target, const std::function<void()>& draw) {
     // A picture or a page is laid out in a layout of its own, begun as a copy of the screen's so that it
     // is laid out as the next screen rendering would be; the screen's layout, which hit tests, zoom and
     // scroll answer from, is never written. A chart never laid out on the screen lays out into the screen's
     // layout, the only one it has, and a rendering inside a foreign one stays in that one's.
     struct Count {
-        int& renderings;
-        explicit Count(int& r) : renderings(r) { ++renderings; }
-        ~Count() { --renderings; }
+        TCustomChartPanel& panel;
+        TRenderTarget previous;
+        Count(TCustomChartPanel& p, TRenderTarget target) : panel(p), previous(p.target_) {
+            ++panel.foreignRenderings_;
+            panel.target_ = target;
+        }
+        ~Count() {
+            --panel.foreignRenderings_;
+            panel.target_ = previous;
+        }
     };
     if (!screenLaidOut_ || layout_ != &screenLayout_) {
-        Count count(foreignRenderings_);
+        Count count(*this, target);
         draw();
         return;
     }
@@ -165,23 +172,19 @@ void TCustomChartPanel::RenderForeign(const std::function<void()>& draw) {
         ~Use() { panel.UseLayout(panel.screenLayout_); }
     } use{*this};
     UseLayout(own);
-    Count count(foreignRenderings_);
+    Count count(*this, target);
     draw();
 }
 
-void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect) {
+void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect, TRenderTarget target) {
     const bool wasBuffered = canvas_.BufferedPaint;
     struct Restore {
         TCustomChartPanel& panel;
         bool buffered;
-        ~Restore() {
-            panel.canvas_.SetBufferedPaint(buffered);
-            panel.canvas_.IsExporting = false;
-        }
+        ~Restore() { panel.canvas_.SetBufferedPaint(buffered); }
     } restore{*this, wasBuffered};
-    canvas_.IsExporting = true;
     canvas_.SetBufferedPaint(false);
-    RenderForeign([&] { PaintTo(canvas, rect); });
+    RenderForeign(target, [&] { PaintTo(canvas, rect); });
 }
 
 std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& factory, TColor color,
@@ -199,7 +202,7 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
         ~Restore() { canvas.SetBufferedPaint(buffered); }
     } restore{canvas_, wasBuffered};
     canvas_.SetBufferedPaint(false);
-    RenderForeign([&] { PaintTo(c, rect); });
+    RenderForeign(TRenderTarget::Bitmap, [&] { PaintTo(c, rect); });
     return bitmap;
 }
 
@@ -219,7 +222,7 @@ void TCustomChartPanel::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
 }
 
 void TCustomChartPanel::DrawBackground() {
-    if (IsPrinting) {
+    if (Printing()) {
         return;
     }
     TChartCanvas3D& c = Canvas();

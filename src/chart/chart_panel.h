@@ -64,7 +64,8 @@ public:
     bool ClipWhenMetafiling = true;
     // Whether drawing may clip now, by the switches above.
     bool CanClip() const {
-        return (!IsPrinting || ClipWhenPrinting) && (!canvas_.IsExporting || ClipWhenMetafiling);
+        const bool exporting = target_ == TRenderTarget::Picture || target_ == TRenderTarget::Printer;
+        return (!Printing() || ClipWhenPrinting) && (!exporting || ClipWhenMetafiling);
     }
     // --- print settings: page margins, proportional placement and detail, kept between previews ---
     TChartPrintSettings PrintSettings;
@@ -80,16 +81,21 @@ public:
     int PlotHeight() const { return PlotRect().Bottom - PlotRect().Top; }
     int PlotXCenter() const { return (PlotRect().Left + PlotRect().Right) / 2; }
     int PlotYCenter() const { return (PlotRect().Top + PlotRect().Bottom) / 2; }
-    // Set around a print or preview rendering: no background, window paints ignored.
-    bool IsPrinting = false;
+    // The target of the rendering in progress; Screen outside any. It belongs to the one rendering call.
+    TRenderTarget RenderTarget() const { return target_; }
+    // A printer's page is being drawn: no background, cosmetic pens.
+    bool Printing() const { return target_ == TRenderTarget::Printer; }
+    // A rendering onto a bitmap, picture or page is under way: window paints wait for its end.
+    bool RenderingForeign() const { return foreignRenderings_ > 0; }
 
     // Draws the whole chart onto canvas inside rect.
     void PaintTo(TCanvas& canvas, const TRect& rect);
     // The window's paint request: a copy of the off-screen buffer when nothing changed, else a full
     // rendering.
     void Paint(TCanvas& windowCanvas);
-    // Draws onto a picture or printer canvas: exporting, unbuffered, restored also when drawing fails.
-    void DrawToForeignCanvas(TCanvas& canvas, const TRect& rect);
+    // Draws onto a picture's or a printer's canvas, unbuffered, for that target only.
+    void DrawToForeignCanvas(TCanvas& canvas, const TRect& rect,
+                             TRenderTarget target = TRenderTarget::Picture);
     // A new bitmap of rect's size holding the chart, made by factory; the caller owns it.
     std::unique_ptr<TCanvasBuffer> CreateBitmapImage(TCanvas& factory, TColor color, const TRect& rect);
     void SetBufferedPaint(bool on) { canvas_.SetBufferedPaint(on); }
@@ -141,7 +147,7 @@ protected:
 private:
     void DrawBevel(TRect& r, TPanelBevel bevel, int width);
     // Runs draw as a rendering onto a foreign canvas.
-    void RenderForeign(const std::function<void()>& draw);
+    void RenderForeign(TRenderTarget target, const std::function<void()>& draw);
 
     TChartCanvas3D canvas_;
     int left_ = 0;
@@ -167,6 +173,7 @@ private:
     double renderPart_ = 0;
     // Renderings onto a foreign canvas under way, and whether a screen rendering has laid the chart out.
     int foreignRenderings_ = 0;
+    TRenderTarget target_ = TRenderTarget::Screen;
     bool screenLaidOut_ = false;
     bool constructed_ = false;
     bool destroying_ = false;

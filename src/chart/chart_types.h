@@ -25,6 +25,10 @@ enum TVertAxis { aLeftAxis, aRightAxis, aBothVertAxis };
 
 enum TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
 
+// What one rendering draws onto: the window (or its off-screen buffer), a bitmap copy of it, a picture
+// (a file or the clipboard), or a printer's page (and the preview's picture of it).
+enum class TRenderTarget { Screen, Bitmap, Picture, Printer };
+
 // Pixel margins a series asks of the axes.
 struct TSeriesMargins {
     int Left = 0;

@@ -217,7 +217,7 @@ TChartCanvas3D& TChartSeries::ChartCanvas() const {
 }
 
 bool TChartSeries::IsPrinting() const {
-    return chart_ != nullptr && chart_->IsPrinting;
+    return chart_ != nullptr && chart_->Printing();
 }
 
 void TChartSeries::FindVisibleRange() {

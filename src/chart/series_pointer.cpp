@@ -62,7 +62,7 @@ void TSeriesPointer::SetInflateMargins(bool v) {
 
 void TSeriesPointer::PreparePointerCanvas(TChartCanvas3D& canvas, TColor color) const {
     TPen pen = pen_.CanvasPen(owner_ != nullptr && owner_->ParentChart() != nullptr &&
-                              owner_->ParentChart()->IsPrinting);
+                              owner_->ParentChart()->Printing());
     if (pen_.Visible() && pen.Color == AutoColor) {
         pen.Color = color;
     }

@@ -120,8 +120,13 @@ TEST_F(Layout, PaintOrderBackgroundWallAxesSeries) {
 TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
     series.measured->AddPoint(1, 1);
     series.measured->AddPoint(2, 2);
-    chart->IsPrinting = true;
-    Render();
+    // A window paint during the print does nothing.
+    RecordingCanvas window;
+    chart->SetBufferedPaint(true);
+    chart->OnAfterDraw = [&](TCustomAxisPanel&) { chart->Paint(window); };
+    chart->DrawToForeignCanvas(canvas, chart->ClientRect(), TRenderTarget::Printer);
+    EXPECT_TRUE(window.records.empty());
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     EXPECT_TRUE(canvas.Find(Op::FillRect).empty());
     EXPECT_FALSE(canvas.Find(Op::Text).empty());
     EXPECT_GE(canvas.Find(Op::Rectangle).size(), 3u);
@@ -131,11 +136,6 @@ TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
         dottedZero = dottedZero || (r->pen.Style == psDot && r->pen.Width == 0);
     }
     EXPECT_TRUE(dottedZero);
-    // A window paint while printing does nothing.
-    RecordingCanvas window;
-    chart->SetBufferedPaint(true);
-    chart->Paint(window);
-    EXPECT_TRUE(window.records.empty());
 }
 
 TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
@@ -229,7 +229,7 @@ TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure
     RecordingCanvas picture;
     chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208});
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
-    EXPECT_FALSE(chart->Canvas().IsExporting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     EXPECT_EQ(picture.records[0].op, Op::FillRect);
     // The screen's layout, which presses are judged against, outlives a failed rendering at another size.
     series.measured->AddPoint(50, 5);
@@ -242,7 +242,7 @@ TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure
     chart->OnAfterDraw = [](TCustomAxisPanel&) { throw std::runtime_error("draw failed"); };
     EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 578, 416}), std::runtime_error);
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
-    EXPECT_FALSE(chart->Canvas().IsExporting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     EXPECT_EQ(chart->PlotRect(), plot);
     EXPECT_EQ(chart->BottomAxis().Scale(), bottom);
     EXPECT_EQ(chart->ClickedPart(x, y).PointIndex, 1);
@@ -367,12 +367,15 @@ TEST_F(Layout, ClipSwitchesForPrintingAndPictures) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        chart->IsPrinting = row.printing;
         chart->ClipWhenPrinting = row.clipWhenPrinting;
-        Render();
+        canvas.Clear();
+        if (row.printing) {
+            chart->DrawToForeignCanvas(canvas, chart->ClientRect(), TRenderTarget::Printer);
+        } else {
+            Render();
+        }
         EXPECT_EQ(canvas.Find(Op::Clip).size(), row.clips);
     }
-    chart->IsPrinting = false;
     chart->ClipWhenMetafiling = false;
     RecordingCanvas picture;
     chart->DrawToForeignCanvas(picture, chart->ClientRect());

@@ -421,7 +421,7 @@ TEST_F(PdfPrintTest, AFileThatCannotBeWrittenWholeIsAnErrorAndLeavesNothingBehin
         EXPECT_EQ(message.rfind("Не могу записать файл " + row.target.toStdString() + ": ", 0), 0u)
             << message;
         EXPECT_FALSE(printer.Printing());
-        EXPECT_FALSE(chart->IsPrinting);
+        EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
         EXPECT_EQ(QDir(QFileInfo(row.target).path()).entryList(QDir::Files | QDir::Hidden), before);
         if (row.fullDisk) {
             QFile old(row.target);

@@ -272,7 +272,7 @@ TEST_F(PreviewDialogTest, SheetShadowAndChartPixels) {
     EXPECT_EQ(outside, 0);
     // No panel colour on the sheet: the picture was drawn as for printing.
     EXPECT_EQ(PixelAt(frame, p.Left + 1, p.Top + 1), clWhite);
-    EXPECT_FALSE(chart->IsPrinting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     // The sheet is drawn at the screen's density: on a high-density screen its text and lines hold
     // detail finer than a logical pixel.
     const qreal ratio = page->devicePixelRatioF();
@@ -368,7 +368,7 @@ TEST_F(PreviewDialogTest, APrintErrorIsReportedAndTheDialogStaysOpen) {
     EXPECT_EQ(printer.aborts, 1);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(chart->IsPrinting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
 }
 
 // Closes the preview once its loop runs, after look() has seen it.

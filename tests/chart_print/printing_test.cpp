@@ -55,7 +55,7 @@ TEST_F(PrintingTest, ChartIsMappedOntoThePagePrintRectangle) {
     }
     // Printing draws neither the panel colour nor the bevels, and the flag does not outlive the job.
     EXPECT_FALSE(BackgroundDrawn());
-    EXPECT_FALSE(chart->IsPrinting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
 
     // The job is called by the title on the page (its first preview has an empty line first), else
@@ -114,7 +114,7 @@ TEST_F(PrintingTest, AnErrorAbortsTheJobAndIsPassedOn) {
     EXPECT_EQ(printer.aborts, 1);
     EXPECT_EQ(printer.ends, 0);
     EXPECT_FALSE(printer.Printing());
-    EXPECT_FALSE(chart->IsPrinting);
+    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
 
     // A job still running after the abort is ended.
     printer.abortLeavesJob = true;

@@ -145,12 +145,19 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
     FormSeries(chart).measured->AddPoint(5, 5, "5", clRed);
     Screen(widget);
     EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
-    // Nothing is painted while printing.
-    chart.IsPrinting = true;
+    // Nothing is painted while a page is printed: only the page's own rendering.
     chart.Invalidate();
+    chart.OnAfterDraw = [&](TCustomAxisPanel&) { widget.repaint(); };
+    QImage page(300, 220, QImage::Format_RGB32);
+    {
+        QPainter painter(&page);
+        TQtCanvas canvas(painter);
+        chart.DrawToForeignCanvas(canvas, chart.ClientRect(), TRenderTarget::Printer);
+    }
+    chart.OnAfterDraw = nullptr;
+    EXPECT_EQ(chart.RenderCount(), afterBitmap + 3);
     Screen(widget);
-    EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
-    chart.IsPrinting = false;
+    EXPECT_EQ(chart.RenderCount(), afterBitmap + 4);
 }
 
 // Run at the screen's scale of the test run (QT_SCALE_FACTOR): 1, and 2 as on a 4K laptop at 200 %.

@@ -8,7 +8,6 @@
 #include "chart/print/chart_picture.h"
 #include "chart/print/chart_printing.h"
 #include "chart/print/printer.h"
-#include "chart/print/printing_scope.h"
 #include "chart/qt/qt_canvas.h"
 
 namespace quorvel {
@@ -102,7 +101,6 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     if (chart_ == nullptr || settings_ == nullptr || pictureRect_.IsEmpty()) {
         return;
     }
-    TPrintingScope printing(*chart_);
     const TLogicalExtent extent = LogicalExtent(pictureRect_, chart_->ClientRect(), settings_->PrintDetail);
     if (extent.Width <= 0 || extent.Height <= 0) {
         return;
@@ -110,8 +108,8 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     const QRect target = ToQRect(pictureRect_);
     painter.save();
     painter.setClipRect(target);
-    const auto picture =
-        CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height}, frame_.devicePixelRatio());
+    const auto picture = CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height},
+                                       frame_.devicePixelRatio(), TRenderTarget::Printer);
     const QRect frame = picture->boundingRect();
     painter.translate(target.left(), target.top());
     painter.scale(static_cast<double>(target.width()) / frame.width(),

@@ -6,7 +6,6 @@
 #include "chart/chart.h"
 #include "chart/chart_panel.h"
 #include "chart/print/printer.h"
-#include "chart/print/printing_scope.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -58,9 +57,8 @@ void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& se
     }
     MappingScope mapping(canvas, TMapping{TPoint{0, 0}, TPoint{extent.Width, extent.Height}, TPoint{0, 0},
                                           TPoint{r.Width(), r.Height()}});
-    TPrintingScope printing(chart);
     canvas.SetClipRect(extent.Scaled);
-    chart.DrawToForeignCanvas(canvas, extent.Scaled);
+    chart.DrawToForeignCanvas(canvas, extent.Scaled, TRenderTarget::Printer);
 }
 
 bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, TPrinter& printer,

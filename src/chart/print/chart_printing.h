@@ -12,7 +12,7 @@ class TCanvas;
 class TCustomChartPanel;
 class TPrinter;
 
-// Draws chart onto a printer canvas into rect (device pixels, either corner order), with IsPrinting set.
+// Draws chart onto a printer canvas into rect (device pixels, either corner order), for the printer target.
 void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& settings, TCanvas& canvas,
                          const TRect& rect);
 

@@ -118,7 +118,7 @@ void TChartWidget::PrepareForPaint() {
 }
 
 void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
-    if (chart_->IsPrinting || renderingInSteps_) {
+    if (chart_->RenderingForeign() || renderingInSteps_) {
         return;
     }
     PrepareForPaint();
@@ -153,7 +153,7 @@ void TChartWidget::HoldPaints(bool hold) {
 }
 
 void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
-    if (chart_->IsPrinting || renderingInSteps_ || paintsHeld_) {
+    if (chart_->RenderingForeign() || renderingInSteps_ || paintsHeld_) {
         return;
     }
     PrepareForPaint();
