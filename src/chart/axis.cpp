@@ -443,6 +443,8 @@ void TCustomChartAxis::DrawPointLabels() {
     hasLastLabel_ = false;
     TChartCanvas3D& c = Canvas();
     const double labelledPoints = static_cast<double>(last - first + 1);
+    // Labels do not move the scale: one copy for the whole pass.
+    const TScaleMap scale = Scale();
     for (int i = first; i <= last; ++i) {
         // A rendering in steps hears of the labels as its last half.
         if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
@@ -470,10 +472,10 @@ void TCustomChartAxis::DrawPointLabels() {
             }
         }
         const double value = horizontal_ ? owner->XValues().ValueAt(i) : owner->YValues().ValueAt(i);
-        if (value < layout_->RangeMin || value > layout_->RangeMax) {
+        if (value < scale.RangeMin || value > scale.RangeMax) {
             continue;
         }
-        const int p = ValueToPixel(value);
+        const int p = scale.ToPixel(value);
         if (!tickOnLabelsOnly_) {
             RecordTick(p);
         }
