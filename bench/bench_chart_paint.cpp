@@ -135,7 +135,7 @@ void BM_DeepZoomFullPaint(benchmark::State& state) {
         chart->Paint(canvas);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["x_span"] = chart->BottomAxis().Layout().RangeSpan;
+    state.counters["x_span"] = chart->BottomAxis().Layout().RangeSpan();
 }
 BENCHMARK(BM_DeepZoomFullPaint)->Arg(0)->Arg(8)->Arg(10)->Unit(benchmark::kMillisecond);
 

@@ -86,7 +86,6 @@ void TCustomChartAxis::ComputeAutoRange() {
     }
     layout_->RangeMin = minimum_;
     layout_->RangeMax = maximum_;
-    layout_->RangeSpan = layout_->RangeMax - layout_->RangeMin;
 }
 
 void TCustomChartAxis::ComputePixelSpan() {
@@ -95,18 +94,13 @@ void TCustomChartAxis::ComputePixelSpan() {
     const int size = horizontal_ ? r.Width() : r.Height();
     layout_->StartPixel = origin + RoundToInt(size * 0.01 * startPosition_);
     layout_->EndPixel = origin + RoundToInt(size * 0.01 * endPosition_);
-    layout_->PixelSpan = layout_->EndPixel - layout_->StartPixel;
-    layout_->CenterPixel = (layout_->StartPixel + layout_->EndPixel) / 2;
 }
 
 void TCustomChartAxis::SetScale(const TScaleMap& scale) {
     layout_->RangeMin = scale.RangeMin;
     layout_->RangeMax = scale.RangeMax;
-    layout_->RangeSpan = scale.RangeSpan();
     layout_->StartPixel = scale.StartPixel;
     layout_->EndPixel = scale.EndPixel;
-    layout_->PixelSpan = scale.PixelSpan();
-    layout_->CenterPixel = scale.CenterPixel();
 }
 
 void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int bottom) {
@@ -116,7 +110,6 @@ void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int b
     const int e0 = layout_->EndPixel;
     layout_->StartPixel = s0 + a;
     layout_->EndPixel = e0 - b;
-    layout_->PixelSpan = layout_->EndPixel - layout_->StartPixel;
     const double lo = PixelToValue(s0);
     const double hi = PixelToValue(e0);
     ComputePixelSpan();
@@ -125,7 +118,6 @@ void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int b
     if (layout_->RangeMin > layout_->RangeMax) {
         std::swap(layout_->RangeMin, layout_->RangeMax);
     }
-    layout_->RangeSpan = layout_->RangeMax - layout_->RangeMin;
 }
 
 std::string TCustomChartAxis::LabelText(double value) const {
@@ -183,14 +175,14 @@ double TCustomChartAxis::IncrementForLabelCount(int n) const {
     if (n < 1) {
         return 1e-12;
     }
-    double step = increment_ > 0 ? increment_ : (std::fabs(layout_->RangeSpan) >= 1 ? 1.0 : 1e-12);
-    if (!std::isfinite(layout_->RangeSpan)) {
+    double step = increment_ > 0 ? increment_ : (std::fabs(layout_->RangeSpan()) >= 1 ? 1.0 : 1e-12);
+    if (!std::isfinite(layout_->RangeSpan())) {
         // A range of infinities or not-a-numbers has no step; the label loop then draws nothing.
         return 1e-12;
     }
     if (labelsSeparation_ > 0) {
         while (std::isfinite(step)) {
-            const double q = layout_->RangeSpan / step;
+            const double q = layout_->RangeSpan() / step;
             if (std::fabs(q) < kMaxInt && RoundHalfEven(q) <= n) {
                 break;
             }
@@ -206,7 +198,7 @@ double TCustomChartAxis::IncrementForLabelSize(int size) const {
         if (labelsSeparation_ > 0) {
             size += RoundToInt(labelsSeparation_ * 0.01 * size);
         }
-        n = RoundToInt(static_cast<double>(layout_->PixelSpan) / size);
+        n = RoundToInt(static_cast<double>(layout_->PixelSpan()) / size);
     }
     return IncrementForLabelCount(n);
 }
@@ -382,7 +374,7 @@ void TCustomChartAxis::DrawOneLabel(double value) {
 }
 
 void TCustomChartAxis::DrawValueLabels(double step) {
-    if (!(std::fabs(layout_->RangeSpan / step) < 10000)) {
+    if (!(std::fabs(layout_->RangeSpan() / step) < 10000)) {
         return;
     }
     if (layout_->RangeMin == layout_->RangeMax) {

@@ -120,8 +120,8 @@ public:
     void InflateRangeByMargins(int left, int top, int right, int bottom);
     void DrawAxis();
 
-    // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place (and its
-    // derived spans), as a layout step would.
+    // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place, as a layout
+    // step would.
     TScaleMap Scale() const {
         return TScaleMap{layout_->RangeMin, layout_->RangeMax, layout_->StartPixel,
                          layout_->EndPixel, horizontal_,       inverted_};

@@ -138,7 +138,7 @@ void TCustomAxisPanel::LayoutAxes() {
         TRect current = start;
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
-            spansUsed[k] = axis.Layout().PixelSpan;
+            spansUsed[k] = axis.Layout().PixelSpan();
             if (!axis.CountsAsVisible()) {
                 continue;
             }
@@ -154,7 +154,7 @@ void TCustomAxisPanel::LayoutAxes() {
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
             axis.ComputePixelSpan();
-            settled = settled && (!axis.CountsAsVisible() || axis.Layout().PixelSpan == spansUsed[k]);
+            settled = settled && (!axis.CountsAsVisible() || axis.Layout().PixelSpan() == spansUsed[k]);
         }
         if (settled) {
             break;

@@ -2,6 +2,7 @@
 #include "chart/chart_interaction.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "chart/chart.h"
 
@@ -19,10 +20,11 @@ void DisplayedRange(const TChartAxis& axis, double& lo, double& hi) {
     }
 }
 
-void TChartInteraction::BackgroundClick(TMouseButton button, TShiftState shift, int x, int y, bool& handled) {
-    if (chart_.OnClickBackground) {
+template <class Hook, class... Args>
+void TChartInteraction::Offer(const Hook& hook, bool& handled, Args&&... args) {
+    if (hook) {
         clickTaken_ = true;
-        chart_.OnClickBackground(chart_, button, shift, x, y);
+        hook(std::forward<Args>(args)...);
         handled = clickTaken_;
     }
 }
@@ -33,7 +35,7 @@ void TChartInteraction::ToggleZoomRectangleOnWindow() {
     }
 }
 
-void TChartInteraction::StartDrag(TMouseButton button, TShiftState /*shift*/, int x, int y, bool& handled) {
+void TChartInteraction::StartDrag(TMouseButton button, int x, int y, bool& handled) {
     if (AllowZoom && button == kZoomButton) {
         zoom_.Activate(x, y);
         ToggleZoomRectangleOnWindow();
@@ -72,44 +74,27 @@ void TChartInteraction::Press(TMouseButton button, TShiftState shift, int x, int
                 hook(s, part.PointIndex, button, shift, x, y);
                 handled = true;
             }
-            if (chart_.OnClickSeries) {
-                clickTaken_ = true;
-                chart_.OnClickSeries(chart_, s, part.PointIndex, button, shift, x, y);
-                handled = clickTaken_;
-            }
-            if (!handled) {
-                StartDrag(button, shift, x, y, handled);
-            }
+            Offer(chart_.OnClickSeries, handled, chart_, s, part.PointIndex, button, shift, x, y);
             break;
         }
         case cpAxis:
-            if (chart_.OnClickAxis) {
-                clickTaken_ = true;
-                chart_.OnClickAxis(chart_, *part.Axis, button, shift, x, y);
-                handled = clickTaken_;
-            }
-            if (!handled) {
-                StartDrag(button, shift, x, y, handled);
-            }
+            Offer(chart_.OnClickAxis, handled, chart_, *part.Axis, button, shift, x, y);
             break;
         case cpChartRect:
-            BackgroundClick(button, shift, x, y, handled);
-            if (!handled) {
-                StartDrag(button, shift, x, y, handled);
-            }
+            Offer(chart_.OnClickBackground, handled, chart_, button, shift, x, y);
             break;
         case cpLegend:
-            if (chart_.OnClickLegend) {
-                clickTaken_ = true;
-                chart_.OnClickLegend(chart_, button, shift, x, y);
-                handled = clickTaken_;
-            }
+            Offer(chart_.OnClickLegend, handled, chart_, button, shift, x, y);
             break;
         default:
             break;
     }
+    // A press on the plot, a series or an axis that no hook kept starts a drag of its button.
+    if (!handled && (part.Part == cpSeries || part.Part == cpAxis || part.Part == cpChartRect)) {
+        StartDrag(button, x, y, handled);
+    }
     if (!handled) {
-        BackgroundClick(button, shift, x, y, handled);
+        Offer(chart_.OnClickBackground, handled, chart_, button, shift, x, y);
     }
     clickTaken_ = false;
 }
@@ -150,7 +135,7 @@ void TChartInteraction::ScrollAxisByPixels(TChartAxis& axis, int from, int to) {
     }
 }
 
-bool TChartInteraction::LeftDragDistance(int x, int y) const {
+bool TChartInteraction::PastDragDistance(int x, int y) const {
     const int distance = std::abs(x - rightPress_.X) + std::abs(y - rightPress_.Y);
     return distance > 0 && distance >= DragDistance;
 }
@@ -207,7 +192,7 @@ void TChartInteraction::Move(TShiftState shift, int x, int y) {
     if (rightPressed_ && !rightDragged_) {
         // A hand's jitter during a right click scrolls nothing: the scroll starts once the pointer leaves
         // the drag distance, and then covers the whole way from the press.
-        if (!LeftDragDistance(x, y)) {
+        if (!PastDragDistance(x, y)) {
             if (scroll_.Active) {
                 return;
             }
@@ -274,7 +259,7 @@ bool TChartInteraction::Release(TMouseButton button, TShiftState shift, int x, i
     }
     // A right drag scrolls the chart; only a click that never left the drag distance asks for the menu.
     rightPressed_ = false;
-    return !rightDragged_ && !LeftDragDistance(x, y) && chart_.ClientRect().Contains(x, y);
+    return !rightDragged_ && !PastDragDistance(x, y) && chart_.ClientRect().Contains(x, y);
 }
 
 void TChartInteraction::ZoomToRect(TRect rect) {

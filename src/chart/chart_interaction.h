@@ -104,15 +104,18 @@ private:
         double Maximum = 0;
     };
 
-    void StartDrag(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
-    void BackgroundClick(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
+    // Raises a click hook, if set: the press counts as handled unless the hook passes the click on.
+    template <class Hook, class... Args>
+    void Offer(const Hook& hook, bool& handled, Args&&... args);
+    void StartDrag(TMouseButton button, int x, int y, bool& handled);
     void MoveZoomRectangle(int x, int y);
     void MoveScroll(int x, int y);
     void EndZoomDrag(int x, int y);
     void SaveAxes();
     void ToggleZoomRectangleOnWindow();
     void ScrollAxisByPixels(TChartAxis& axis, int from, int to);
-    bool LeftDragDistance(int x, int y) const;
+    // Whether (x, y) lies at or beyond the drag distance from the right press.
+    bool PastDragDistance(int x, int y) const;
 
     TChart& chart_;
     TDragRecord zoom_;

@@ -19,6 +19,20 @@ private:
     TCanvas* previous_;
 };
 
+// Sets a field for a scope and puts its previous value back at the end, also by an exception.
+template <class T>
+class ScopedValue {
+public:
+    ScopedValue(T& field, T value) : field_(field), previous_(field) { field_ = value; }
+    ~ScopedValue() { field_ = previous_; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+private:
+    T& field_;
+    T previous_;
+};
+
 }  // namespace
 
 TCustomChartPanel::TCustomChartPanel() = default;
@@ -88,6 +102,7 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
         bounds = TRect{0, 0, w, h};
     }
     {
+        const ScopedValue rendering(renderings_, renderings_ + 1);
         TargetRestore restore(canvas_, WindowCanvas);
         canvas_.SetTarget(target);
         layout_->PanelRect = bounds;
@@ -110,7 +125,7 @@ void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
 }
 
 void TCustomChartPanel::RenderBuffer(TCanvas& canvas, const TWorkSteps& steps) {
-    if (RenderingForeign() || !canvas_.BufferedPaint) {
+    if (Rendering() || !canvas_.BufferedPaint) {
         return;
     }
     struct StepsScope {
@@ -134,7 +149,7 @@ void TCustomChartPanel::TellRenderStep(double part) {
 }
 
 void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
-    if (RenderingForeign()) {
+    if (Rendering()) {
         return;
     }
     if (canvas_.BufferedPaint && !canvas_.NeedsRedraw && canvas_.Buffer) {
@@ -149,20 +164,9 @@ void TCustomChartPanel::RenderForeign(TRenderTarget target, const std::function<
     // is laid out as the next screen rendering would be; the screen's layout, which hit tests, zoom and
     // scroll answer from, is never written. A chart never laid out on the screen lays out into the screen's
     // layout, the only one it has, and a rendering inside a foreign one stays in that one's.
-    struct Count {
-        TCustomChartPanel& panel;
-        TRenderTarget previous;
-        Count(TCustomChartPanel& p, TRenderTarget target) : panel(p), previous(p.target_) {
-            ++panel.foreignRenderings_;
-            panel.target_ = target;
-        }
-        ~Count() {
-            --panel.foreignRenderings_;
-            panel.target_ = previous;
-        }
-    };
+    const ScopedValue foreign(foreignRenderings_, foreignRenderings_ + 1);
+    const ScopedValue renderTarget(target_, target);
     if (!screenLaidOut_ || layout_ != &screenLayout_) {
-        Count count(*this, target);
         draw();
         return;
     }
@@ -172,7 +176,6 @@ void TCustomChartPanel::RenderForeign(TRenderTarget target, const std::function<
         ~Use() { panel.UseLayout(panel.screenLayout_); }
     } use{*this};
     UseLayout(own);
-    Count count(*this, target);
     draw();
 }
 
@@ -195,14 +198,7 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
         c.SetBrush(TBrush{color, bsSolid});
         c.FillRect(rect);
     }
-    const bool wasBuffered = canvas_.BufferedPaint;
-    struct Restore {
-        TChartCanvas3D& canvas;
-        bool buffered;
-        ~Restore() { canvas.SetBufferedPaint(buffered); }
-    } restore{canvas_, wasBuffered};
-    canvas_.SetBufferedPaint(false);
-    RenderForeign(TRenderTarget::Bitmap, [&] { PaintTo(c, rect); });
+    DrawToForeignCanvas(c, rect, TRenderTarget::Bitmap);
     return bitmap;
 }
 

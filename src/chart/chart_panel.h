@@ -85,15 +85,17 @@ public:
     TRenderTarget RenderTarget() const { return target_; }
     // A printer's page is being drawn: no background, cosmetic pens.
     bool Printing() const { return target_ == TRenderTarget::Printer; }
-    // A rendering onto a bitmap, picture or page is under way: window paints wait for its end.
-    bool RenderingForeign() const { return foreignRenderings_ > 0; }
+    // A rendering is under way (for any target, also one that lets events run between its steps): a
+    // window paint meanwhile would draw inside it, so paints wait for its end.
+    bool Rendering() const { return renderings_ > 0; }
 
     // Draws the whole chart onto canvas inside rect.
     void PaintTo(TCanvas& canvas, const TRect& rect);
     // The window's paint request: a copy of the off-screen buffer when nothing changed, else a full
     // rendering.
     void Paint(TCanvas& windowCanvas);
-    // Draws onto a picture's or a printer's canvas, unbuffered, for that target only.
+    // Draws onto a canvas other than the window's (a bitmap, picture or page), unbuffered, for that target
+    // only.
     void DrawToForeignCanvas(TCanvas& canvas, const TRect& rect,
                              TRenderTarget target = TRenderTarget::Picture);
     // A new bitmap of rect's size holding the chart, made by factory; the caller owns it.
@@ -146,7 +148,7 @@ protected:
 
 private:
     void DrawBevel(TRect& r, TPanelBevel bevel, int width);
-    // Runs draw as a rendering onto a foreign canvas.
+    // Runs draw as a rendering onto a foreign canvas of the target.
     void RenderForeign(TRenderTarget target, const std::function<void()>& draw);
 
     TChartCanvas3D canvas_;
@@ -173,6 +175,7 @@ private:
     double renderPart_ = 0;
     // Renderings onto a foreign canvas under way, and whether a screen rendering has laid the chart out.
     int foreignRenderings_ = 0;
+    int renderings_ = 0;
     TRenderTarget target_ = TRenderTarget::Screen;
     bool screenLaidOut_ = false;
     bool constructed_ = false;

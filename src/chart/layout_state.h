@@ -13,11 +13,11 @@ namespace quorvel {
 struct TAxisLayout {
     double RangeMin = 0;
     double RangeMax = 0;
-    double RangeSpan = 0;
     int StartPixel = 0;
     int EndPixel = 0;
-    int PixelSpan = 0;
-    int CenterPixel = 0;
+    double RangeSpan() const { return RangeMax - RangeMin; }
+    int PixelSpan() const { return EndPixel - StartPixel; }
+    int CenterPixel() const { return (StartPixel + EndPixel) / 2; }
     int AxisLinePos = 0;
     int LabelsPos = 0;
     // The outer edge of the room reserved for labels and ticks (for hit testing).

@@ -389,11 +389,11 @@ TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
     chart->Title().SetText({"title"});
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    TClickedPart part = chart->ClickedPart(left.Layout().AxisLinePos - 3, left.Layout().CenterPixel);
+    TClickedPart part = chart->ClickedPart(left.Layout().AxisLinePos - 3, left.Layout().CenterPixel());
     EXPECT_EQ(part.Part, cpAxis);
     EXPECT_EQ(part.Axis, &chart->LeftAxis());
     EXPECT_EQ(chart
-                  ->ClickedPart(chart->BottomAxis().Layout().CenterPixel,
+                  ->ClickedPart(chart->BottomAxis().Layout().CenterPixel(),
                                 chart->BottomAxis().Layout().AxisLinePos + 5)
                   .Axis,
               &chart->BottomAxis());

@@ -285,7 +285,7 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
         ASSERT_TRUE(chart->Interaction().Zoomed()) << zoom;
     }
     Render();
-    ASSERT_LT(bottom.Layout().RangeSpan, 1e-8);
+    ASSERT_LT(bottom.Layout().RangeSpan(), 1e-8);
     // The curve: one green segment that runs within a pixel of the curve's point at the centre.
     const TPoint c = curveAtCentre();
     int throughCentre = 0;

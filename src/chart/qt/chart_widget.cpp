@@ -118,7 +118,7 @@ void TChartWidget::PrepareForPaint() {
 }
 
 void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
-    if (chart_->RenderingForeign() || renderingInSteps_) {
+    if (chart_->Rendering()) {
         return;
     }
     PrepareForPaint();
@@ -131,13 +131,7 @@ void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
     pixel.setDevicePixelRatio(TQtImageBuffer::RatioFor(devicePixelRatioF()));
     TQtCanvas canvas(&pixel);
     canvas.SetPixelsPerInch(logicalDpiY());
-    // Events run during the steps; a paint of the chart meanwhile would render it a second time inside
-    // the first.
-    renderingInSteps_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{renderingInSteps_};
+    // Events run during the steps; the chart's paints wait meanwhile (Rendering).
     chart_->RenderBuffer(canvas, steps);
     if (chart_->Width() != width() || chart_->Height() != height()) {
         chart_->Canvas().NeedsRedraw = true;  // resized meanwhile
@@ -153,7 +147,7 @@ void TChartWidget::HoldPaints(bool hold) {
 }
 
 void TChartWidget::paintEvent(QPaintEvent* /*event*/) {
-    if (chart_->RenderingForeign() || renderingInSteps_ || paintsHeld_) {
+    if (chart_->Rendering() || paintsHeld_) {
         return;
     }
     PrepareForPaint();

@@ -70,7 +70,6 @@ private:
 
     std::unique_ptr<TChart> owned_;
     TChart* chart_ = nullptr;
-    bool renderingInSteps_ = false;
     bool paintsHeld_ = false;
 };
 
