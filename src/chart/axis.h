@@ -1,20 +1,19 @@
 #pragma once
-// A chart axis: its published settings, the value-to-pixel mapping of the last layout (shared by drawing,
-// hit testing, zoom and scroll), the automatic range, the label step and the drawing of the scale.
+// A chart axis, made of three parts: its settings (plain data, TAxisSettings), its scale (the range laid
+// onto pixels and the label steps, TAxisScale) and its painter (TAxisPainter, made for each measuring or
+// drawing). The axis itself owns the settings, tells the chart of their changes, runs its layout steps
+// and judges hits.
 #include <string>
-#include <vector>
 
-#include "chart/canvas.h"
-#include "chart/chart_pen.h"
+#include "chart/axis_scale.h"
+#include "chart/axis_settings.h"
 #include "chart/layout_state.h"
-#include "chart/scale_map.h"
 
 namespace quorvel {
 
 class TCustomAxisPanel;
 class TChartSeries;
 
-enum TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
 enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
 
 // The working fields of a layout (RangeMin, StartPixel, ...) live in the chart's layout of the rendering
@@ -32,78 +31,79 @@ public:
     bool IsDepthAxis() const { return kind_ == akDepth; }
     TCustomAxisPanel* ParentChart() const { return chart_; }
 
-    // --- published settings ---
-    bool Automatic() const { return automatic_; }
-    void SetAutomatic(bool v) { Set(automatic_, v); }
-    bool AutomaticMinimum() const { return automaticMinimum_; }
-    void SetAutomaticMinimum(bool v) { Set(automaticMinimum_, v); }
-    bool AutomaticMaximum() const { return automaticMaximum_; }
-    void SetAutomaticMaximum(bool v) { Set(automaticMaximum_, v); }
-    double Minimum() const { return minimum_; }
-    void SetMinimum(double v) { Set(minimum_, v); }
-    double Maximum() const { return maximum_; }
-    void SetMaximum(double v) { Set(maximum_, v); }
-    double Increment() const { return increment_; }
+    // --- settings ---
+    const TAxisSettings& Settings() const { return settings_; }
+    bool Automatic() const { return settings_.Automatic; }
+    void SetAutomatic(bool v) { Set(settings_.Automatic, v); }
+    bool AutomaticMinimum() const { return settings_.AutomaticMinimum; }
+    void SetAutomaticMinimum(bool v) { Set(settings_.AutomaticMinimum, v); }
+    bool AutomaticMaximum() const { return settings_.AutomaticMaximum; }
+    void SetAutomaticMaximum(bool v) { Set(settings_.AutomaticMaximum, v); }
+    double Minimum() const { return settings_.Minimum; }
+    void SetMinimum(double v) { Set(settings_.Minimum, v); }
+    double Maximum() const { return settings_.Maximum; }
+    void SetMaximum(double v) { Set(settings_.Maximum, v); }
+    double Increment() const { return settings_.Increment; }
     // Refuses a negative step with AxisException.
     void SetIncrement(double v);
-    bool Inverted() const { return inverted_; }
-    void SetInverted(bool v) { Set(inverted_, v); }
-    bool Labels() const { return labels_; }
-    void SetLabels(bool v) { Set(labels_, v); }
-    TAxisLabelStyle LabelStyle() const { return labelStyle_; }
-    void SetLabelStyle(TAxisLabelStyle v) { Set(labelStyle_, v); }
-    const std::string& AxisValuesFormat() const { return axisValuesFormat_; }
-    void SetAxisValuesFormat(const std::string& v) { Set(axisValuesFormat_, v); }
-    int LabelsSeparation() const { return labelsSeparation_; }
+    bool Inverted() const { return settings_.Inverted; }
+    void SetInverted(bool v) { Set(settings_.Inverted, v); }
+    bool Labels() const { return settings_.Labels; }
+    void SetLabels(bool v) { Set(settings_.Labels, v); }
+    TAxisLabelStyle LabelStyle() const { return settings_.LabelStyle; }
+    void SetLabelStyle(TAxisLabelStyle v) { Set(settings_.LabelStyle, v); }
+    const std::string& AxisValuesFormat() const { return settings_.AxisValuesFormat; }
+    void SetAxisValuesFormat(const std::string& v) { Set(settings_.AxisValuesFormat, v); }
+    int LabelsSeparation() const { return settings_.LabelsSeparation; }
     // Refuses a negative separation with AxisException.
     void SetLabelsSeparation(int v);
-    bool RoundFirstLabel() const { return roundFirstLabel_; }
-    void SetRoundFirstLabel(bool v) { Set(roundFirstLabel_, v); }
-    bool LabelsOnAxis() const { return labelsOnAxis_; }
-    void SetLabelsOnAxis(bool v) { Set(labelsOnAxis_, v); }
-    bool TickOnLabelsOnly() const { return tickOnLabelsOnly_; }
-    void SetTickOnLabelsOnly(bool v) { Set(tickOnLabelsOnly_, v); }
-    int LabelsAngle() const { return labelsAngle_; }
-    void SetLabelsAngle(int v) { Set(labelsAngle_, v); }
-    int LabelsSize() const { return labelsSize_; }
-    void SetLabelsSize(int v) { Set(labelsSize_, v); }
-    bool LabelsMultiLine() const { return labelsMultiLine_; }
-    void SetLabelsMultiLine(bool v) { Set(labelsMultiLine_, v); }
-    const TFont& LabelsFont() const { return labelsFont_; }
+    bool RoundFirstLabel() const { return settings_.RoundFirstLabel; }
+    void SetRoundFirstLabel(bool v) { Set(settings_.RoundFirstLabel, v); }
+    bool LabelsOnAxis() const { return settings_.LabelsOnAxis; }
+    void SetLabelsOnAxis(bool v) { Set(settings_.LabelsOnAxis, v); }
+    bool TickOnLabelsOnly() const { return settings_.TickOnLabelsOnly; }
+    void SetTickOnLabelsOnly(bool v) { Set(settings_.TickOnLabelsOnly, v); }
+    int LabelsAngle() const { return settings_.LabelsAngle; }
+    void SetLabelsAngle(int v) { Set(settings_.LabelsAngle, v); }
+    int LabelsSize() const { return settings_.LabelsSize; }
+    void SetLabelsSize(int v) { Set(settings_.LabelsSize, v); }
+    bool LabelsMultiLine() const { return settings_.LabelsMultiLine; }
+    void SetLabelsMultiLine(bool v) { Set(settings_.LabelsMultiLine, v); }
+    const TFont& LabelsFont() const { return settings_.LabelsFont; }
     void SetLabelsFont(const TFont& v);
-    int TickLength() const { return tickLength_; }
-    void SetTickLength(int v) { Set(tickLength_, v); }
-    int TickInnerLength() const { return tickInnerLength_; }
-    void SetTickInnerLength(int v) { Set(tickInnerLength_, v); }
-    int MinorTickLength() const { return minorTickLength_; }
-    void SetMinorTickLength(int v) { Set(minorTickLength_, v); }
-    int MinorTickCount() const { return minorTickCount_; }
-    void SetMinorTickCount(int v) { Set(minorTickCount_, v); }
-    TChartPen& AxisPen() { return axisPen_; }
-    TChartPen& Ticks() { return ticks_; }
-    TChartPen& TicksInner() { return ticksInner_; }
-    TChartPen& MinorTicks() { return minorTicks_; }
-    TChartPen& Grid() { return grid_; }
-    TChartPen& MinorGrid() { return minorGrid_; }
-    const TChartPen& AxisPen() const { return axisPen_; }
-    const TChartPen& Ticks() const { return ticks_; }
-    const TChartPen& TicksInner() const { return ticksInner_; }
-    const TChartPen& MinorTicks() const { return minorTicks_; }
-    const TChartPen& Grid() const { return grid_; }
-    const TChartPen& MinorGrid() const { return minorGrid_; }
-    bool GridCentered() const { return gridCentered_; }
-    void SetGridCentered(bool v) { Set(gridCentered_, v); }
-    double StartPosition() const { return startPosition_; }
-    void SetStartPosition(double v) { Set(startPosition_, v); }
-    double EndPosition() const { return endPosition_; }
-    void SetEndPosition(double v) { Set(endPosition_, v); }
-    double PositionPercent() const { return positionPercent_; }
-    void SetPositionPercent(double v) { Set(positionPercent_, v); }
-    bool Visible() const { return visible_; }
-    void SetVisible(bool v) { Set(visible_, v); }
+    int TickLength() const { return settings_.TickLength; }
+    void SetTickLength(int v) { Set(settings_.TickLength, v); }
+    int TickInnerLength() const { return settings_.TickInnerLength; }
+    void SetTickInnerLength(int v) { Set(settings_.TickInnerLength, v); }
+    int MinorTickLength() const { return settings_.MinorTickLength; }
+    void SetMinorTickLength(int v) { Set(settings_.MinorTickLength, v); }
+    int MinorTickCount() const { return settings_.MinorTickCount; }
+    void SetMinorTickCount(int v) { Set(settings_.MinorTickCount, v); }
+    TChartPen& AxisPen() { return settings_.AxisPen; }
+    TChartPen& Ticks() { return settings_.Ticks; }
+    TChartPen& TicksInner() { return settings_.TicksInner; }
+    TChartPen& MinorTicks() { return settings_.MinorTicks; }
+    TChartPen& Grid() { return settings_.Grid; }
+    TChartPen& MinorGrid() { return settings_.MinorGrid; }
+    const TChartPen& AxisPen() const { return settings_.AxisPen; }
+    const TChartPen& Ticks() const { return settings_.Ticks; }
+    const TChartPen& TicksInner() const { return settings_.TicksInner; }
+    const TChartPen& MinorTicks() const { return settings_.MinorTicks; }
+    const TChartPen& Grid() const { return settings_.Grid; }
+    const TChartPen& MinorGrid() const { return settings_.MinorGrid; }
+    bool GridCentered() const { return settings_.GridCentered; }
+    void SetGridCentered(bool v) { Set(settings_.GridCentered, v); }
+    double StartPosition() const { return settings_.StartPosition; }
+    void SetStartPosition(double v) { Set(settings_.StartPosition, v); }
+    double EndPosition() const { return settings_.EndPosition; }
+    void SetEndPosition(double v) { Set(settings_.EndPosition, v); }
+    double PositionPercent() const { return settings_.PositionPercent; }
+    void SetPositionPercent(double v) { Set(settings_.PositionPercent, v); }
+    bool Visible() const { return settings_.Visible; }
+    void SetVisible(bool v) { Set(settings_.Visible, v); }
     // Axis title text (reserves room when not empty).
-    const std::string& Title() const { return title_; }
-    void SetTitle(const std::string& v) { Set(title_, v); }
+    const std::string& Title() const { return settings_.Title; }
+    void SetTitle(const std::string& v) { Set(settings_.Title, v); }
 
     // Switches the axis to a manual range [min(a,b), max(a,b)], at least 1e-10 wide.
     void SetMinMax(double a, double b);
@@ -118,13 +118,19 @@ public:
     void ReserveAxisSpace(TRect& rect);
     void ComputePixelSpan();
     void InflateRangeByMargins(int left, int top, int right, int bottom);
+    // Places the axis line by the plot rectangle and draws the axis with a painter.
     void DrawAxis();
 
     // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place, as a layout
     // step would.
     TScaleMap Scale() const {
         return TScaleMap{layout_->RangeMin, layout_->RangeMax, layout_->StartPixel,
-                         layout_->EndPixel, horizontal_,       inverted_};
+                         layout_->EndPixel, horizontal_,       settings_.Inverted};
+    }
+    // The scale with the label-step settings: where value labels go.
+    TAxisScale LabelScale() const {
+        return TAxisScale{Scale(), settings_.Increment, settings_.LabelsSeparation,
+                          settings_.RoundFirstLabel};
     }
     void SetScale(const TScaleMap& scale);
     // Scale().ToPixel and the rest, for the many callers that hold the axis.
@@ -134,6 +140,7 @@ public:
     }
     double ValueToPixelUnrounded(double value) const { return Scale().ToPixelUnrounded(value); }
     double PixelToValue(int pixel) const { return Scale().ToValue(pixel); }
+    // The label step that fits the labels of the range's ends, as measured on the chart's canvas.
     double LabelIncrement();
     std::string LabelText(double value) const;
     TAxisLabelStyle EffectiveLabelStyle() const;
@@ -141,8 +148,6 @@ public:
     bool HitTest(int x, int y) const;
     // Whether the axis takes part in the layout: shown, visible and used by an active series (or none).
     bool CountsAsVisible() const;
-
-    static double NextNiceStep(double x);
 
 private:
     template <class T>
@@ -153,23 +158,6 @@ private:
         }
     }
     void Changed();
-    int LabelExtent(const std::string& text) const;
-    int LineHeight() const;
-    int LineCount(const std::string& text) const;
-    double IncrementForLabelSize(int size) const;
-    double IncrementForLabelCount(int n) const;
-    int LabelBandSize();
-    int TickBandSize() const;
-    int WidestValueLabel();
-    void DrawValueLabels(double step);
-    void DrawPointLabels();
-    void DrawOneLabel(double value);
-    void DrawLabelText(int p, const std::string& text);
-    void RecordTick(int p);
-    void DrawTicksAndGrid();
-    void DrawTick(const TChartPen& pen, int p, int from, int length, bool outward);
-    void DrawGridLine(const TChartPen& pen, int p);
-    TChartCanvas3D& Canvas() const;
 
     TCustomAxisPanel* chart_;
     // A chart binds the axis to its layouts; an axis on its own keeps one of its own.
@@ -179,51 +167,9 @@ private:
     bool horizontal_;
     bool otherSide_;
 
-    bool automatic_ = true;
-    bool automaticMinimum_ = true;
-    bool automaticMaximum_ = true;
-    double minimum_ = 0;
-    double maximum_ = 0;
-    double increment_ = 0;
-    bool inverted_ = false;
-    bool labels_ = true;
-    TAxisLabelStyle labelStyle_ = talAuto;
-    std::string axisValuesFormat_ = "#,##0.###";
-    int labelsSeparation_ = 10;
-    bool roundFirstLabel_ = true;
-    bool labelsOnAxis_ = true;
-    bool tickOnLabelsOnly_ = true;
-    int labelsAngle_ = 0;
-    int labelsSize_ = 0;
-    bool labelsMultiLine_ = false;
-    TFont labelsFont_;
-    int tickLength_ = 4;
-    int tickInnerLength_ = 0;
-    int minorTickLength_ = 2;
-    int minorTickCount_ = 3;
-    TChartPen axisPen_{clBlack, 2};
-    TChartPen ticks_{clGray, 1};
-    TChartPen ticksInner_{clGray, 1};
-    TChartPen minorTicks_{clGray, 1};
-    TChartPen grid_{clGray, 1, psDot};
-    TChartPen minorGrid_{clGray, 1, psSolid, false};
-    bool gridCentered_ = false;
-    double startPosition_ = 0;
-    double endPosition_ = 100;
-    double positionPercent_ = 0;
-    bool visible_ = true;
-    std::string title_;
-
-    // Tick positions of the current DrawAxis, in recording order.
-    std::vector<int> ticks_list_;
-    bool hasLastLabel_ = false;
-    int lastLabelPos_ = 0;
-    int lastLabelHalf_ = 0;
+    TAxisSettings settings_;
 };
 
 using TChartAxis = TCustomChartAxis;
-
-// The most tick positions one DrawAxis records; further ones are dropped.
-inline constexpr std::size_t kMaxAxisTicks = 2000;
 
 }  // namespace quorvel

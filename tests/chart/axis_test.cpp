@@ -50,7 +50,7 @@ TEST(AxisSteps, NextNiceStepRunsOneTwoFive) {
     };
     for (const Row& r : {Row{1, 2}, Row{2, 5}, Row{5, 10}, Row{10, 20}, Row{20, 50}, Row{0.5, 1},
                          Row{0.2, 0.5}, Row{0.1, 0.2}}) {
-        EXPECT_NEAR(TChartAxis::NextNiceStep(r.in), r.out, r.out * 1e-12) << r.in;
+        EXPECT_NEAR(TAxisScale::NextNiceStep(r.in), r.out, r.out * 1e-12) << r.in;
     }
 }
 

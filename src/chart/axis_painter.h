@@ -1,0 +1,58 @@
+#pragma once
+// Measures and draws one axis on its chart's canvas: the room its labels and ticks take, and for one
+// rendering its labels, ticks, grid and line. It reads the axis' settings and the layout the axis is
+// bound to, and keeps the ticks of its one pass; it writes neither.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "chart/axis.h"
+
+namespace quorvel {
+
+// The most tick positions one pass records; further ones are dropped.
+inline constexpr std::size_t kMaxAxisTicks = 2000;
+
+class TAxisPainter {
+public:
+    explicit TAxisPainter(TCustomChartAxis& axis);
+
+    // --- measures, for the layout ---
+    // The label step that fits the labels of the range's ends.
+    double LabelIncrement() const;
+    // The room across the axis for labels, and for the line and ticks.
+    int LabelBandSize() const;
+    int TickBandSize() const;
+    int LineHeight() const;
+
+    // Draws labels, ticks, grid and line of the layout's scale.
+    void Draw();
+
+private:
+    int LabelExtent(const std::string& text) const;
+    int WidestValueLabel() const;
+    void DrawValueLabels(double step);
+    void DrawPointLabels();
+    void DrawOneLabel(const TScaleMap& scale, double value);
+    void DrawLabelText(int p, const std::string& text);
+    void RecordTick(int p);
+    void DrawTicksAndGrid();
+    void DrawTick(const TChartPen& pen, int p, int from, int length, bool outward);
+    void DrawGridLine(const TChartPen& pen, int p);
+
+    TCustomChartAxis& axis_;
+    const TAxisSettings& settings_;
+    const TAxisLayout& layout_;
+    TCustomAxisPanel& chart_;
+    TChartCanvas3D& canvas_;
+    const TAxisKind kind_;
+    const bool horizontal_;
+
+    // Tick positions of this pass, in recording order, and the last point label drawn.
+    std::vector<int> ticks_;
+    bool hasLastLabel_ = false;
+    int lastLabelPos_ = 0;
+    int lastLabelHalf_ = 0;
+};
+
+}  // namespace quorvel
