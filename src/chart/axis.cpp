@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "chart/axis_painter.h"
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 #include "chart/chart_exceptions.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
 
-TCustomChartAxis::TCustomChartAxis(TCustomAxisPanel* chart, TAxisKind kind)
+TCustomChartAxis::TCustomChartAxis(TChart* chart, TAxisKind kind)
     : chart_(chart),
       kind_(kind),
       horizontal_(kind == akTop || kind == akBottom),

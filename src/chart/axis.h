@@ -11,7 +11,7 @@
 
 namespace quorvel {
 
-class TCustomAxisPanel;
+class TChart;
 class TChartSeries;
 
 enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
@@ -20,7 +20,7 @@ enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
 // in progress, or of the screen's last one; the axis works on whichever the chart has bound it to.
 class TCustomChartAxis {
 public:
-    TCustomChartAxis(TCustomAxisPanel* chart, TAxisKind kind);
+    TCustomChartAxis(TChart* chart, TAxisKind kind);
     virtual ~TCustomChartAxis() = default;
     TCustomChartAxis(const TCustomChartAxis&) = delete;
     TCustomChartAxis& operator=(const TCustomChartAxis&) = delete;
@@ -29,7 +29,7 @@ public:
     bool Horizontal() const { return horizontal_; }
     bool OtherSide() const { return otherSide_; }
     bool IsDepthAxis() const { return kind_ == akDepth; }
-    TCustomAxisPanel* ParentChart() const { return chart_; }
+    TChart* ParentChart() const { return chart_; }
 
     // --- settings ---
     const TAxisSettings& Settings() const { return settings_; }
@@ -159,7 +159,7 @@ private:
     }
     void Changed();
 
-    TCustomAxisPanel* chart_;
+    TChart* chart_;
     // A chart binds the axis to its layouts; an axis on its own keeps one of its own.
     TAxisLayout ownLayout_;
     TAxisLayout* layout_ = &ownLayout_;

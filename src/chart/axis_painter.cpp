@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 #include "chart/marks.h"
 #include "runtime/work_steps.h"
 

@@ -43,7 +43,7 @@ private:
     TCustomChartAxis& axis_;
     const TAxisSettings& settings_;
     const TAxisLayout& layout_;
-    TCustomAxisPanel& chart_;
+    TChart& chart_;
     TChartCanvas3D& canvas_;
     const TAxisKind kind_;
     const bool horizontal_;

@@ -3,11 +3,21 @@
 namespace quorvel {
 
 TChart::TChart() : title_(this, false), foot_(this, true) {
+    axes_[0] = std::make_unique<TChartAxis>(this, akLeft);
+    axes_[1] = std::make_unique<TChartAxis>(this, akTop);
+    axes_[2] = std::make_unique<TChartAxis>(this, akRight);
+    axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
+    axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
+    ScreenLayout().Axes.resize(axes_.size());
+    UseLayout(ScreenLayout());
     backWall_.SetOnChange([this] { Invalidate(); });
     FinishConstruction();
 }
 
-TChart::~TChart() = default;
+TChart::~TChart() {
+    BeginDestruction();
+    series_.clear();
+}
 
 void TChart::DrawTitles() {
     TChartLayoutState& layout = LayoutState();

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 #include "runtime/work_steps.h"
 
 namespace quorvel {
@@ -61,7 +61,7 @@ void TCustomSeries::DrawAllPoints() {
     const auto onScreen = [&](std::size_t k) { return OnScreen(TPoint{px[k], py[k]}); };
     int minX = kPixelLimit, maxX = -kPixelLimit, minY = kPixelLimit, maxY = -kPixelLimit;
     // A rendering in steps hears of the pixels' pass (the first 30 %) and of the covered markers' (20 %).
-    TCustomAxisPanel* const chart = ParentChart();
+    TChart* const chart = ParentChart();
     const auto tellStep = [&](std::size_t done, double from, double share) {
         if (chart != nullptr && done % kItemsPerStep == 0 && done > 0) {
             chart->TellRenderStep(from + share * static_cast<double>(done) / static_cast<double>(count));

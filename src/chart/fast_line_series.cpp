@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 
 namespace quorvel {
 
@@ -136,7 +136,7 @@ void TFastLineSeries::AfterAdd(int index) {
     }
     NotifyDependents(TValueEvent::veAdd, index);
     // Without auto repaint the new segment goes straight onto the window, when there is one.
-    TCustomAxisPanel* chart = ParentChart();
+    TChart* chart = ParentChart();
     if (chart == nullptr || chart->WindowCanvas == nullptr || index < 1) {
         return;
     }

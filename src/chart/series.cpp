@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {

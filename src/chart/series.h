@@ -16,7 +16,7 @@
 
 namespace quorvel {
 
-class TCustomAxisPanel;
+class TChart;
 class TCustomChartAxis;
 using TChartAxis = TCustomChartAxis;
 class TChartCanvas3D;
@@ -44,9 +44,9 @@ public:
     TChartValueList& YValues() { return yValues_; }
     const TChartValueList& YValues() const { return yValues_; }
 
-    TCustomAxisPanel* ParentChart() const { return chart_; }
+    TChart* ParentChart() const { return chart_; }
     // Set by the chart when it takes the series; not for other callers.
-    void SetParentChart(TCustomAxisPanel* chart) { chart_ = chart; }
+    void SetParentChart(TChart* chart) { chart_ = chart; }
 
     // Adds a point where the X order puts it; returns its index, or -1 when OnBeforeAdd refused.
     int AddPoint(double x, double y, std::string_view label = {}, TColor color = AutoColor);
@@ -159,7 +159,7 @@ private:
     // AddPoint's placing of one point, without the hooks and the repaint request.
     int PlacePoint(std::string_view label, TColor color);
 
-    TCustomAxisPanel* chart_ = nullptr;
+    TChart* chart_ = nullptr;
     TChartValueList xValues_;
     TChartValueList yValues_;
     TChunkedVector<TColor> colors_;

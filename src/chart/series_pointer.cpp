@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 #include "chart/chart_exceptions.h"
 #include "chart/series.h"
 

@@ -123,7 +123,7 @@ TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
     // A window paint during the print does nothing.
     RecordingCanvas window;
     chart->SetBufferedPaint(true);
-    chart->OnAfterDraw = [&](TCustomAxisPanel&) { chart->Paint(window); };
+    chart->OnAfterDraw = [&](TChart&) { chart->Paint(window); };
     chart->DrawToForeignCanvas(canvas, chart->ClientRect(), TRenderTarget::Printer);
     EXPECT_TRUE(window.records.empty());
     EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
@@ -239,7 +239,7 @@ TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure
     const TScaleMap bottom = chart->BottomAxis().Scale();
     const int x = series.measured->CalcXPos(1);
     const int y = series.measured->CalcYPos(1);
-    chart->OnAfterDraw = [](TCustomAxisPanel&) { throw std::runtime_error("draw failed"); };
+    chart->OnAfterDraw = [](TChart&) { throw std::runtime_error("draw failed"); };
     EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 578, 416}), std::runtime_error);
     EXPECT_TRUE(chart->Canvas().BufferedPaint);
     EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);

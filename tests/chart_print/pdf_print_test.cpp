@@ -223,7 +223,7 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCurso
             askedWithNormalCursor = QGuiApplication::overrideCursor() == nullptr;
             return file;
         };
-        chart->OnAfterDraw = [&](TCustomAxisPanel&) {
+        chart->OnAfterDraw = [&](TChart&) {
             const QCursor* cursor = QGuiApplication::overrideCursor();
             drawnWithWaitCursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
         };

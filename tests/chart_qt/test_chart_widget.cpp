@@ -147,7 +147,7 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
     EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
     // Nothing is painted while a page is printed: only the page's own rendering.
     chart.Invalidate();
-    chart.OnAfterDraw = [&](TCustomAxisPanel&) { widget.grab(); };
+    chart.OnAfterDraw = [&](TChart&) { widget.grab(); };
     QImage page(300, 220, QImage::Format_RGB32);
     {
         QPainter painter(&page);

@@ -1,4 +1,4 @@
-#include "chart/axis_panel.h"
+#include "chart/chart.h"
 
 #include <algorithm>
 #include <array>
@@ -8,17 +8,7 @@
 
 namespace quorvel {
 
-TCustomAxisPanel::TCustomAxisPanel() {
-    axes_[0] = std::make_unique<TChartAxis>(this, akLeft);
-    axes_[1] = std::make_unique<TChartAxis>(this, akTop);
-    axes_[2] = std::make_unique<TChartAxis>(this, akRight);
-    axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
-    axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
-    ScreenLayout().Axes.resize(axes_.size());
-    UseLayout(ScreenLayout());
-}
-
-void TCustomAxisPanel::UseLayout(TChartLayoutState& layout) {
+void TChart::UseLayout(TChartLayoutState& layout) {
     TCustomChartPanel::UseLayout(layout);
     for (std::size_t k = 0; k < axes_.size(); ++k) {
         axes_[k]->BindLayout(&layout.Axes[k]);
@@ -28,12 +18,7 @@ void TCustomAxisPanel::UseLayout(TChartLayoutState& layout) {
     }
 }
 
-TCustomAxisPanel::~TCustomAxisPanel() {
-    BeginDestruction();
-    series_.clear();
-}
-
-void TCustomAxisPanel::AdoptSeries(std::unique_ptr<TChartSeries> series) {
+void TChart::AdoptSeries(std::unique_ptr<TChartSeries> series) {
     series->SetParentChart(this);
     if (series->SeriesColor() == AutoColor) {
         series->SetSeriesColor(ChartPaletteColor(SeriesCount()));
@@ -45,14 +30,14 @@ void TCustomAxisPanel::AdoptSeries(std::unique_ptr<TChartSeries> series) {
     Invalidate();
 }
 
-TChartSeries& TCustomAxisPanel::Series(int index) const {
+TChartSeries& TChart::Series(int index) const {
     if (index < 0 || index >= SeriesCount()) {
         throw EListError(index);
     }
     return *series_[static_cast<std::size_t>(index)];
 }
 
-void TCustomAxisPanel::RemoveSeries(TChartSeries& series) {
+void TChart::RemoveSeries(TChartSeries& series) {
     auto it = std::find_if(series_.begin(), series_.end(), [&](const auto& s) { return s.get() == &series; });
     if (it != series_.end()) {
         ScreenLayout().Series.erase(ScreenLayout().Series.begin() + (it - series_.begin()));
@@ -62,12 +47,12 @@ void TCustomAxisPanel::RemoveSeries(TChartSeries& series) {
     }
 }
 
-int TCustomAxisPanel::ActiveSeriesCount() const {
+int TChart::ActiveSeriesCount() const {
     return static_cast<int>(
         std::count_if(series_.begin(), series_.end(), [](const auto& s) { return s->Active(); }));
 }
 
-bool TCustomAxisPanel::AxisHasSeries(const TChartAxis& axis) const {
+bool TChart::AxisHasSeries(const TChartAxis& axis) const {
     bool anyActive = false;
     for (const auto& s : series_) {
         if (s->Active()) {
@@ -80,7 +65,7 @@ bool TCustomAxisPanel::AxisHasSeries(const TChartAxis& axis) const {
     return !anyActive;
 }
 
-double TCustomAxisPanel::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const {
+double TChart::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const {
     auto uses = [&](const TChartSeries& s) { return isX ? s.UsesHorizAxis(axis) : s.UsesVertAxis(axis); };
     bool activeOnAxis = false;
     for (const auto& s : series_) {
@@ -105,7 +90,7 @@ double TCustomAxisPanel::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool 
     return result;
 }
 
-int TCustomAxisPanel::WidestPointLabel(const TChartAxis& axis) {
+int TChart::WidestPointLabel(const TChartAxis& axis) {
     int widest = 0;
     TChartCanvas3D& c = Canvas();
     for (const auto& s : series_) {
@@ -121,7 +106,7 @@ int TCustomAxisPanel::WidestPointLabel(const TChartAxis& axis) {
     return widest;
 }
 
-void TCustomAxisPanel::LayoutAxes() {
+void TChart::LayoutAxes() {
     for (auto& axis : axes_) {
         axis->ComputeAutoRange();
     }
@@ -162,7 +147,7 @@ void TCustomAxisPanel::LayoutAxes() {
     }
 }
 
-void TCustomAxisPanel::ApplySeriesMargins() {
+void TChart::ApplySeriesMargins() {
     // Top, left, right, bottom.
     for (int k : {1, 0, 2, 3}) {
         TChartAxis& axis = *axes_[static_cast<std::size_t>(k)];
@@ -191,7 +176,7 @@ void TCustomAxisPanel::ApplySeriesMargins() {
     }
 }
 
-void TCustomAxisPanel::DrawPipeline() {
+void TChart::DrawPipeline() {
     DrawBackground();
     for (const auto& s : series_) {
         if (s->Active()) {
