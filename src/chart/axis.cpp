@@ -61,7 +61,7 @@ bool TCustomChartAxis::CountsAsVisible() const {
     if (chart_ == nullptr || !chart_->AxisVisible() || !settings_.Visible) {
         return false;
     }
-    // The 3-D view is drawn flat, so the depth axis never takes part.
+    // The chart is drawn flat, so the depth axis never takes part.
     if (IsDepthAxis()) {
         return false;
     }

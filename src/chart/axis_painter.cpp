@@ -101,7 +101,7 @@ void TAxisPainter::RecordTick(int p) {
 }
 
 void TAxisPainter::DrawLabelText(int p, const std::string& text) {
-    TChartCanvas3D& c = canvas_;
+    TChartCanvas& c = canvas_;
     c.SetBrush(TBrush{clWhite, bsClear});
     c.SetBackMode(bmTransparent);
     TFont font = settings_.LabelsFont;
@@ -185,7 +185,7 @@ void TAxisPainter::DrawPointLabels() {
     }
     const bool style = axis_.EffectiveLabelStyle() == talMark;
     hasLastLabel_ = false;
-    TChartCanvas3D& c = canvas_;
+    TChartCanvas& c = canvas_;
     const double labelledPoints = static_cast<double>(last - first + 1);
     // Labels do not move the scale: one copy for the whole pass.
     const TScaleMap scale = axis_.Scale();
@@ -287,7 +287,7 @@ void TAxisPainter::DrawGridLine(const TChartPen& pen, int p) {
 }
 
 void TAxisPainter::DrawTicksAndGrid() {
-    TChartCanvas3D& c = canvas_;
+    TChartCanvas& c = canvas_;
     const TAxisSettings& s = settings_;
     const int line = layout_.AxisLinePos;
     const bool lowSide = kind_ == akLeft || kind_ == akTop;

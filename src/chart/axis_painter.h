@@ -44,7 +44,7 @@ private:
     const TAxisSettings& settings_;
     const TAxisLayout& layout_;
     TChart& chart_;
-    TChartCanvas3D& canvas_;
+    TChartCanvas& canvas_;
     const TAxisKind kind_;
     const bool horizontal_;
 

@@ -2,7 +2,7 @@
 // The abstract drawing surface of the chart engine, with the semantics of a classic 2-D device context:
 // integer pixels, rectangles without their right and bottom edges, lines without their end pixel.
 // Concrete canvases (QPainter targets, the test recorder) implement TCanvas; the engine draws only
-// through TChartCanvas3D, which maps the flat chart's (x, y, z) calls onto a TCanvas.
+// through TChartCanvas, which maps the flat chart's (x, y, z) calls onto a TCanvas.
 #include <memory>
 #include <span>
 #include <string>
@@ -243,12 +243,11 @@ inline int FontPixelHeight(const TFont& font, int pixelsPerInch) {
 }
 
 // The panel's drawing canvas. Every drawing call of the engine goes through it; it forwards to the canvas
-// currently drawn on (the off-screen buffer, the screen, a picture or a printer). In the flat view every
-// three-dimensional call maps (x, y, z) to (x, y): the depth is ignored.
-class TChartCanvas3D {
+// currently drawn on (the off-screen buffer, the screen, a picture or a printer).
+class TChartCanvas {
 public:
-    TChartCanvas3D() = default;
-    explicit TChartCanvas3D(TCanvas* target) : target_(target) {}
+    TChartCanvas() = default;
+    explicit TChartCanvas(TCanvas* target) : target_(target) {}
 
     // Directs drawing to target (may be null while nothing is being drawn).
     void SetTarget(TCanvas* target) { target_ = target; }
@@ -296,14 +295,6 @@ public:
     int TextHeight(std::string_view t) const { return Canvas().TextHeight(t); }
     void ClipRectangle(const TRect& r) { Canvas().SetClipRect(r); }
     void UnClipRectangle() { Canvas().ClearClip(); }
-
-    // --- flat 3-D calls: z is ignored ---
-    void MoveTo3D(int x, int y, int /*z*/) { Canvas().MoveTo(x, y); }
-    void LineTo3D(int x, int y, int /*z*/) { Canvas().LineTo(x, y); }
-    void RectangleWithZ(const TRect& r, int /*z*/) { Canvas().Rectangle(r); }
-    void TextOut3D(int x, int y, int /*z*/, std::string_view t) { Canvas().TextOut(x, y, t); }
-    void Pixel3D(int x, int y, int /*z*/, TColor c) { Canvas().SetPixel(x, y, c); }
-    TPoint Calculate3DPosition(int x, int y, int /*z*/) const { return TPoint{x, y}; }
 
 private:
     TCanvas* target_ = nullptr;

@@ -36,7 +36,7 @@ void TChart::DrawTitles() {
 }
 
 void TChart::DrawWalls() {
-    TChartCanvas3D& c = Canvas();
+    TChartCanvas& c = Canvas();
     const TRect& p = PlotRect();
     c.SetPen(backWall_.Pen().CanvasPen(Printing()));
     const TChartBrush& brush = backWall_.Brush();

@@ -372,7 +372,7 @@ void TChartInteraction::DrawZoomRectangle(TCanvas& canvas) const {
     canvas.Rectangle(TRect{zoom_.X0, zoom_.Y0, zoom_.X1, zoom_.Y1});
 }
 
-void TChartInteraction::DrawOverlay(TChartCanvas3D& canvas) {
+void TChartInteraction::DrawOverlay(TChartCanvas& canvas) {
     if (zoom_.Active && canvas.HasTarget()) {
         DrawZoomRectangle(canvas.Canvas());
         zoomRectInBuffer_ = canvas.BufferedPaint;

@@ -92,7 +92,7 @@ public:
     // Draws the zoom rectangle of the active drag (not-xor, so a second call erases it).
     void DrawZoomRectangle(TCanvas& canvas) const;
     // A full rendering during the zoom drag draws the rectangle too.
-    void DrawOverlay(TChartCanvas3D& canvas);
+    void DrawOverlay(TChartCanvas& canvas);
 
 private:
     // One axis' range settings as saved by the first zoom or scroll.

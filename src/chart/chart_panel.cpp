@@ -9,13 +9,13 @@ namespace {
 // Puts the drawing canvas' target (and a flag) back when a rendering ends, also by an exception.
 class TargetRestore {
 public:
-    TargetRestore(TChartCanvas3D& canvas, TCanvas* previous) : canvas_(canvas), previous_(previous) {}
+    TargetRestore(TChartCanvas& canvas, TCanvas* previous) : canvas_(canvas), previous_(previous) {}
     ~TargetRestore() { canvas_.SetTarget(previous_); }
     TargetRestore(const TargetRestore&) = delete;
     TargetRestore& operator=(const TargetRestore&) = delete;
 
 private:
-    TChartCanvas3D& canvas_;
+    TChartCanvas& canvas_;
     TCanvas* previous_;
 };
 
@@ -205,7 +205,7 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
 void TCustomChartPanel::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
     const TColor topLeft = bevel == bvRaised ? clBtnHighlight : clBtnShadow;
     const TColor bottomRight = bevel == bvRaised ? clBtnShadow : clBtnHighlight;
-    TChartCanvas3D& c = Canvas();
+    TChartCanvas& c = Canvas();
     for (int k = 0; k < width && !r.IsEmpty(); ++k) {
         c.SetBrush(TBrush{topLeft, bsSolid});
         c.FillRect(TRect{r.Left, r.Top, r.Right, r.Top + 1});
@@ -221,7 +221,7 @@ void TCustomChartPanel::DrawBackground() {
     if (Printing()) {
         return;
     }
-    TChartCanvas3D& c = Canvas();
+    TChartCanvas& c = Canvas();
     c.SetPen(TPen{clBlack, psClear, 1, pmCopy});
     c.SetBrush(TBrush{Color(), bsSolid});
     c.FillRect(PanelRect());

@@ -71,8 +71,8 @@ public:
     TChartPrintSettings PrintSettings;
 
     // --- drawing ---
-    TChartCanvas3D& Canvas() { return canvas_; }
-    const TChartCanvas3D& Canvas() const { return canvas_; }
+    TChartCanvas& Canvas() { return canvas_; }
+    const TChartCanvas& Canvas() const { return canvas_; }
     const TRect& PanelRect() const { return layout_->PanelRect; }
     // The plot rectangle of the layout (the rendering's in progress, else the screen's last one): axes map
     // values into it and series draw inside it.
@@ -151,7 +151,7 @@ private:
     // Runs draw as a rendering onto a foreign canvas of the target.
     void RenderForeign(TRenderTarget target, const std::function<void()>& draw);
 
-    TChartCanvas3D canvas_;
+    TChartCanvas canvas_;
     int left_ = 0;
     int top_ = 0;
     int width_ = 400;

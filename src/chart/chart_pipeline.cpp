@@ -92,7 +92,7 @@ double TChart::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const
 
 int TChart::WidestPointLabel(const TChartAxis& axis) {
     int widest = 0;
-    TChartCanvas3D& c = Canvas();
+    TChartCanvas& c = Canvas();
     for (const auto& s : series_) {
         if (!s->Active() || !s->AssociatedToAxis(axis) || s->LabelCount() == 0) {
             continue;
@@ -204,7 +204,7 @@ void TChart::DrawPipeline() {
         }
     }
     DrawZoomOverlay();
-    TChartCanvas3D& c = Canvas();
+    TChartCanvas& c = Canvas();
     c.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
     c.SetBrush(TBrush{clWhite, bsSolid});
     TFont font;

@@ -59,7 +59,7 @@ void TChartTitle::SetColor(TColor v) {
     }
 }
 
-TRect TChartTitle::Draw(TChartCanvas3D& canvas, TRect& plot) {
+TRect TChartTitle::Draw(TChartCanvas& canvas, TRect& plot) {
     canvas.SetFont(font_);
     const int h = canvas.TextHeight("W");
     const int w = canvas.TextWidth("W");

@@ -9,7 +9,7 @@
 namespace quorvel {
 
 class TCustomChartPanel;
-class TChartCanvas3D;
+class TChartCanvas;
 
 enum class TTitleAlignment { Left, Center, Right };
 
@@ -39,7 +39,7 @@ public:
 
     // Draws the title against plot and moves plot's top (bottom for the foot) away from the text; returns
     // the rectangle drawn (empty when nothing was), for hit testing.
-    TRect Draw(TChartCanvas3D& canvas, TRect& plot);
+    TRect Draw(TChartCanvas& canvas, TRect& plot);
 
 private:
     void Changed();

@@ -92,7 +92,7 @@ void TCustomSeries::DrawAllPoints() {
         }
         return colors[k - colorsFrom];
     };
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     const auto draw = [&](std::size_t k, TColor color) {
         const int i = first + static_cast<int>(k);
         pointer_.PreparePointerCanvas(c, color);

@@ -55,7 +55,7 @@ bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
 }
 
 void TFastLineSeries::DrawPoint(int index) {
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     const TPoint p{CalcXPos(index), CalcYPos(index)};
     if (index == FirstVisible() && index == 0) {
         c.MoveTo(p.X, p.Y);
@@ -91,7 +91,7 @@ bool TFastLineSeries::ExactPosition(int index, TPointF& p) const {
 void TFastLineSeries::DrawExact() {
     // The same segments as the pixel path: from the point before the first visible one on. An undefined
     // value breaks the line there, as it does in whole pixels.
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     std::vector<TPointF> run;
     const auto flush = [&] {
         if (run.size() > 1) {
@@ -111,7 +111,7 @@ void TFastLineSeries::DrawExact() {
 }
 
 void TFastLineSeries::DrawAllPoints() {
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     c.SetPen(linePen_.CanvasPen(IsPrinting()));
     c.SetBrush(TBrush{clWhite, bsClear});
     if (!linePen_.Visible()) {
@@ -140,7 +140,7 @@ void TFastLineSeries::AfterAdd(int index) {
     if (chart == nullptr || chart->WindowCanvas == nullptr || index < 1) {
         return;
     }
-    TChartCanvas3D& c = chart->Canvas();
+    TChartCanvas& c = chart->Canvas();
     TCanvas* previous = c.Target();
     c.SetTarget(chart->WindowCanvas);
     c.SetPen(linePen_.CanvasPen(IsPrinting()));

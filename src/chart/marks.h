@@ -9,7 +9,7 @@
 namespace quorvel {
 
 class TChartSeries;
-class TChartCanvas3D;
+class TChartCanvas;
 
 enum TSeriesMarksStyle {
     smsValue,
@@ -68,7 +68,7 @@ public:
     void ClearPositions();
 
     // Draws the arrow, the box and the text of point index (position memory first).
-    void DrawMarkBox(TChartCanvas3D& canvas, int index, TColor pointColor, TSeriesMarkPosition position,
+    void DrawMarkBox(TChartCanvas& canvas, int index, TColor pointColor, TSeriesMarkPosition position,
                      const std::string& text, TColor chartColor);
 
 private:

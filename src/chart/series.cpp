@@ -212,7 +212,7 @@ int TChartSeries::CalcYPos(int index) const {
     return axis != nullptr ? axis->ValueToPixel(yValues_.ValueAt(index)) : 0;
 }
 
-TChartCanvas3D& TChartSeries::ChartCanvas() const {
+TChartCanvas& TChartSeries::ChartCanvas() const {
     return chart_->Canvas();
 }
 
@@ -263,7 +263,7 @@ void TChartSeries::DrawSeries() {
     if (BeforeDrawValues) {
         BeforeDrawValues(*this);
     }
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     const bool clip = chart_->ClipPoints() && chart_->CanClip();
     if (clip) {
         c.ClipRectangle(chart_->PlotRect());
@@ -340,7 +340,7 @@ int TChartSeries::WidestLabelWidth() const {
 }
 
 void TChartSeries::DrawMarks() {
-    TChartCanvas3D& c = ChartCanvas();
+    TChartCanvas& c = ChartCanvas();
     for (int i = FirstVisible(); i <= LastVisible() && i >= 0; ++i) {
         if (PointColor(i) == clNullPoint) {
             continue;

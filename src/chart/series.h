@@ -19,7 +19,7 @@ namespace quorvel {
 class TChart;
 class TCustomChartAxis;
 using TChartAxis = TCustomChartAxis;
-class TChartCanvas3D;
+class TChartCanvas;
 
 // Value events passed to series fed by this one.
 enum class TValueEvent { veClear, veAdd, veDelete, veRefresh, veModify };
@@ -143,7 +143,7 @@ protected:
     virtual void DrawAllPoints() {}
     // Shifts a mark up by the arrow length and draws its box.
     virtual void DrawMark(int index, const std::string& text, TSeriesMarkPosition position);
-    TChartCanvas3D& ChartCanvas() const;
+    TChartCanvas& ChartCanvas() const;
     bool IsPrinting() const;
 
 private:

@@ -60,7 +60,7 @@ void TSeriesPointer::SetInflateMargins(bool v) {
     }
 }
 
-void TSeriesPointer::PreparePointerCanvas(TChartCanvas3D& canvas, TColor color) const {
+void TSeriesPointer::PreparePointerCanvas(TChartCanvas& canvas, TColor color) const {
     TPen pen = pen_.CanvasPen(owner_ != nullptr && owner_->ParentChart() != nullptr &&
                               owner_->ParentChart()->Printing());
     if (pen_.Visible() && pen.Color == AutoColor) {
@@ -70,7 +70,7 @@ void TSeriesPointer::PreparePointerCanvas(TChartCanvas3D& canvas, TColor color) 
     canvas.SetBrush(TBrush{brush_.Color() == AutoColor ? color : brush_.Color(), brush_.Style()});
 }
 
-void TSeriesPointer::DrawPointer(TChartCanvas3D& canvas, int x, int y, TColor color,
+void TSeriesPointer::DrawPointer(TChartCanvas& canvas, int x, int y, TColor color,
                                  TSeriesPointerStyle style) const {
     const int h = horizSize_;
     const int v = vertSize_;

@@ -6,7 +6,7 @@
 namespace quorvel {
 
 class TChartSeries;
-class TChartCanvas3D;
+class TChartCanvas;
 
 enum TSeriesPointerStyle {
     psRectangle,
@@ -41,13 +41,11 @@ public:
     const TChartPen& Pen() const { return pen_; }
     TChartBrush& Brush() { return brush_; }
     const TChartBrush& Brush() const { return brush_; }
-    bool Dark3D = true;
-    bool Draw3D = true;
 
     // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour).
-    void PreparePointerCanvas(TChartCanvas3D& canvas, TColor color) const;
+    void PreparePointerCanvas(TChartCanvas& canvas, TColor color) const;
     // Draws the marker centred on (x, y).
-    void DrawPointer(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
+    void DrawPointer(TChartCanvas& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
 
 private:
     void Changed();

@@ -36,7 +36,7 @@ TEST(PointerShapes, GeometryTable) {
         s.Pointer().SetHorizSize(row.size);
         s.Pointer().SetVertSize(row.size);
         RecordingCanvas canvas;
-        TChartCanvas3D c(&canvas);
+        TChartCanvas c(&canvas);
         s.Pointer().DrawPointer(c, 100, 50, clRed, row.style);
         ASSERT_EQ(canvas.records.size(), 1u);
         EXPECT_EQ(canvas.records[0].op, row.op);
@@ -51,7 +51,7 @@ TEST(PointerShapes, GeometryTable) {
 TEST(PointerShapes, PenAndBrushTakeThePointColourWhereAutomatic) {
     TPointSeries s;
     RecordingCanvas canvas;
-    TChartCanvas3D c(&canvas);
+    TChartCanvas c(&canvas);
     s.Pointer().PreparePointerCanvas(c, clBlue);
     EXPECT_EQ(canvas.Brush().Color, clBlue);
     EXPECT_EQ(canvas.Pen().Color, clBlack);
@@ -222,7 +222,7 @@ TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         canvas.Clear();
-        TChartCanvas3D c(&canvas);
+        TChartCanvas c(&canvas);
         TSeriesMarks marks(nullptr);
         marks.Arrow().SetColor(row.arrow);
         TSeriesMarkPosition pos;

@@ -109,7 +109,7 @@ void TChartWidget::PrepareForPaint() {
         SyncBounds();
     }
     // A window moved to a screen of another density needs the chart drawn anew at that density.
-    TChartCanvas3D& drawing = chart_->Canvas();
+    TChartCanvas& drawing = chart_->Canvas();
     if (auto* buffer = dynamic_cast<TQtImageBuffer*>(drawing.Buffer.get());
         buffer != nullptr && buffer->Ratio() != TQtImageBuffer::RatioFor(devicePixelRatioF())) {
         drawing.Buffer.reset();
@@ -167,7 +167,7 @@ void TChartWidget::moveEvent(QMoveEvent* event) {
 }
 
 void TChartWidget::BeginMouse() {
-    TChartCanvas3D& canvas = chart_->Canvas();
+    TChartCanvas& canvas = chart_->Canvas();
     chart_->WindowCanvas = canvas.Buffer ? &canvas.Buffer->Canvas() : nullptr;
 }
 
