@@ -209,7 +209,11 @@ void TLimbAccumulator::ToMpz(mpz_t out) const {
     mpz_clear(negative);
 }
 
-bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squares) {
+bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squares,
+                                 const TWorkSteps& steps) {
+    // The first pass costs a fifth of the second.
+    const TWorkSteps rangeSteps = PartOfSteps(steps, 0, 0.2);
+    const TWorkSteps sumSteps = PartOfSteps(steps, 0.2, 1);
     degree_ = degree;
     squares_ = squares;
     const int maxPower = 2 * degree;
@@ -219,21 +223,23 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
         long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN;
         bool finite = true;
     } ranges[2];
-    InTwoParts(points.size(), [&points, &ranges](std::size_t from, std::size_t to, int part) {
+    InTwoParts(points.size(), [&points, &ranges, &rangeSteps](std::size_t begin, std::size_t stop, int part) {
         TRanges& r = ranges[part];
-        for (std::size_t i = from; i < to; ++i) {
-            const TBinaryParts x = SplitDouble(points[i].X);
-            const TBinaryParts y = SplitDouble(points[i].Y);
-            r.finite = r.finite && std::isfinite(points[i].X) && std::isfinite(points[i].Y);
-            if (x.mantissa != 0) {
-                r.sMin = std::min(r.sMin, x.exponent);
-                r.sMax = std::max(r.sMax, x.exponent);
+        InPieces(begin, stop, part == 0 ? rangeSteps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                const TBinaryParts x = SplitDouble(points[i].X);
+                const TBinaryParts y = SplitDouble(points[i].Y);
+                r.finite = r.finite && std::isfinite(points[i].X) && std::isfinite(points[i].Y);
+                if (x.mantissa != 0) {
+                    r.sMin = std::min(r.sMin, x.exponent);
+                    r.sMax = std::max(r.sMax, x.exponent);
+                }
+                if (y.mantissa != 0) {
+                    r.tMin = std::min(r.tMin, y.exponent);
+                    r.tMax = std::max(r.tMax, y.exponent);
+                }
             }
-            if (y.mantissa != 0) {
-                r.tMin = std::min(r.tMin, y.exponent);
-                r.tMax = std::max(r.tMax, y.exponent);
-            }
-        }
+        });
     });
     if (!ranges[0].finite || !ranges[1].finite) {
         return false;
@@ -260,17 +266,17 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
     }
     vv_.Reset(squares ? std::max(2 * yBits, 128L) + 128 : 0);
 
-    const auto accumulate = [this, &points](auto squaresTag) {
+    const auto accumulate = [this, &points, &sumSteps](auto squaresTag) {
         constexpr bool kSquares = decltype(squaresTag)::value;
         switch (degree_) {
             case 1:
-                AccumulateInParts<1, kSquares>(points);
+                AccumulateInParts<1, kSquares>(points, sumSteps);
                 break;
             case 2:
-                AccumulateInParts<2, kSquares>(points);
+                AccumulateInParts<2, kSquares>(points, sumSteps);
                 break;
             default:
-                AccumulateInParts<3, kSquares>(points);
+                AccumulateInParts<3, kSquares>(points, sumSteps);
                 break;
         }
     };
@@ -284,13 +290,16 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
 }
 
 template <int Degree, bool Squares>
-void TExactPowerSums::AccumulateInParts(const TPointTable& points) {
-    // Integer sums do not depend on their order: the halves are summed apart and then added.
+void TExactPowerSums::AccumulateInParts(const TPointTable& points, const TWorkSteps& steps) {
+    // Integer sums do not depend on their order: the halves are summed apart and then added, and a half
+    // may be summed in pieces.
     TExactPowerSums second = *this;
-    const int parts =
-        InTwoParts(points.size(), [this, &second, &points](std::size_t from, std::size_t to, int part) {
-            (part == 0 ? *this : second)
-                .AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
+    const int parts = InTwoParts(
+        points.size(), [this, &second, &points, &steps](std::size_t begin, std::size_t end, int part) {
+            TExactPowerSums& sums = part == 0 ? *this : second;
+            InPieces(begin, end, part == 0 ? steps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
+                sums.AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
+            });
         });
     if (parts == 2) {
         for (int m = 1; m <= 2 * Degree; ++m) {

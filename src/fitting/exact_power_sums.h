@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fitting/fit_types.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -45,8 +46,9 @@ class TExactPowerSums {
 public:
     // Accumulates SU(0..2·degree) and WU(0..degree), and VV when asked (only the uncertainties need
     // it, so the plain fit does not pay for it); degree is 1, 2 or 3. False (with the sums
-    // unspecified) when a value is not finite.
-    bool Accumulate(const TPointTable& points, int degree, bool squares = false);
+    // unspecified) when a value is not finite. A large table's first half tells steps how far it has come.
+    bool Accumulate(const TPointTable& points, int degree, bool squares = false,
+                    const TWorkSteps& steps = {});
 
     int Degree() const { return degree_; }
     long XShift() const { return s_; }  // s: X = U·2^s
@@ -63,7 +65,7 @@ private:
     template <int Degree, bool Squares>
     void AccumulatePoints(const TDataPoint* begin, const TDataPoint* end);
     template <int Degree, bool Squares>
-    void AccumulateInParts(const TPointTable& points);
+    void AccumulateInParts(const TPointTable& points, const TWorkSteps& steps);
 
     int degree_ = 0;
     bool squares_ = false;

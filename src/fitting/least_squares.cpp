@@ -32,13 +32,14 @@ double StoreChecked(long double value) {
 }  // namespace
 
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
-                       std::optional<TFitUncertainty>* uncertainty) {
+                       std::optional<TFitUncertainty>* uncertainty, const TWorkSteps& steps) {
     TExactPowerSums sums;
     std::array<double, 4> a{};
     std::shared_ptr<const TExactPolynomial> exact;
-    const TSolveOutcome outcome = sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr)
-                                      ? SolveNormalEquationsExactly(sums, a, &exact)
-                                      : TSolveOutcome::Singular;
+    const TSolveOutcome outcome =
+        sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr, steps)
+            ? SolveNormalEquationsExactly(sums, a, &exact)
+            : TSolveOutcome::Singular;
     if (outcome == TSolveOutcome::BeyondRange) {
         throw ESolveOverflow();
     }
@@ -91,7 +92,7 @@ double Deviation(const TDataPoint& point, const TFitCoefficients& c) {
 }
 
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
-                                 std::vector<double>* deviations) {
+                                 std::vector<double>* deviations, const TWorkSteps& steps) {
     std::vector<double> own;
     std::vector<double>& d = deviations != nullptr ? *deviations : own;
     ReserveLarge(d, points.size());
@@ -99,17 +100,19 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.
     const TExactPolynomial* exact = ExactFit(c);
-    InTwoParts(points.size(), [&](std::size_t from, std::size_t to, int) {
-        if (exact != nullptr) {
-            exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
-            for (std::size_t i = from; i < to; ++i) {
-                d[i] = std::fabs(d[i]);
+    InTwoParts(points.size(), [&](std::size_t begin, std::size_t end, int part) {
+        InPieces(begin, end, part == 0 ? steps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
+            if (exact != nullptr) {
+                exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
+                for (std::size_t i = from; i < to; ++i) {
+                    d[i] = std::fabs(d[i]);
+                }
+                return;
             }
-            return;
-        }
-        for (std::size_t i = from; i < to; ++i) {
-            d[i] = std::fabs(Deviation(points[i], c));
-        }
+            for (std::size_t i = from; i < to; ++i) {
+                d[i] = std::fabs(Deviation(points[i], c));
+            }
+        });
     });
     TFitStatistics stats;
     double sumSq = 0;

@@ -6,6 +6,7 @@
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
 #include "runtime/exceptions.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -17,9 +18,10 @@ class ESolveOverflow : public EOverflow {};
 // determinant is 0: fewer distinct X values than the kind needs); the linear kind has then already
 // written a2 = a3 = 0, the other kinds write nothing. Throws ESolveOverflow, with the store as it was,
 // when the fit exists but a coefficient is beyond the double range. With `uncertainty`, a fit that
-// succeeds also sets the exact standard uncertainties there.
+// succeeds also sets the exact standard uncertainties there. A large table's sums tell steps how far they
+// have come.
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
-                       std::optional<TFitUncertainty>* uncertainty = nullptr);
+                       std::optional<TFitUncertainty>* uncertainty = nullptr, const TWorkSteps& steps = {});
 
 // The fitted polynomial at X. For a store written by a successful solve: the exact least-squares
 // polynomial's value, rounded once to the nearest double (the rounded coefficients alone lose digits
@@ -36,8 +38,8 @@ double Deviation(const TDataPoint& point, const TFitCoefficients& c);
 // Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
 // the store's polynomial; each deviation's magnitude |Deviation| also goes to `deviations` (in point
 // order) when one is given, for the point colours. Throws EOverflow when a figure is beyond the double
-// range.
+// range. A large table's deviations tell steps how far they have come.
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
-                                 std::vector<double>* deviations = nullptr);
+                                 std::vector<double>* deviations = nullptr, const TWorkSteps& steps = {});
 
 }  // namespace quorvel

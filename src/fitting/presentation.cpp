@@ -42,7 +42,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.resultText = kFillTableCaption;
     } else {
         result.solveFailed =
-            !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr);
+            !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
+                               PartOfSteps(told, kRead, kSolved));
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
         result.coefficientTexts = texts.captions;
         result.formula = BuildFormula(store, kind, texts);
@@ -54,7 +55,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     try {
         // Each deviation is computed once and serves both the statistics and the point colours.
         std::vector<double> deviations;
-        result.statistics = ComputeStatistics(points, store, &deviations);
+        result.statistics =
+            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics));
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;

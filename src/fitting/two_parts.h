@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "runtime/work_steps.h"
+
 namespace quorvel {
 
 // Tables from this size on are split; below it a thread costs more than it saves.
@@ -57,6 +59,24 @@ int InTwoParts(std::size_t count, Work&& work) {
         }
     }
     return 2;
+}
+
+// Calls body(begin, end) over from .. to: at once when told nothing, else in pieces of kItemsPerStep items,
+// telling steps the share done after each piece but the last, so that a window's events run between them.
+template <class Body>
+void InPieces(std::size_t from, std::size_t to, const TWorkSteps& steps, Body&& body) {
+    if (!steps) {
+        body(from, to);
+        return;
+    }
+    for (std::size_t begin = from; begin < to;) {
+        const std::size_t end = to - begin > kItemsPerStep ? begin + kItemsPerStep : to;
+        body(begin, end);
+        if (end < to) {
+            steps(static_cast<double>(end - from) / static_cast<double>(to - from));
+        }
+        begin = end;
+    }
 }
 
 }  // namespace quorvel

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "exact_reference.h"
 #include "fitting/exact_power_sums.h"
@@ -44,9 +46,9 @@ mpq_class TimesPowerOfTwo(mpq_class q, long exp2) {
 }
 
 // The fast accumulator against sums formed in rational arithmetic.
-void ExpectSumsExact(const TPointTable& points, int degree, bool squares) {
+void ExpectSumsExact(const TPointTable& points, int degree, bool squares, const TWorkSteps& steps = {}) {
     TExactPowerSums sums;
-    sums.Accumulate(points, degree, squares);
+    sums.Accumulate(points, degree, squares, steps);
     const long s = sums.XShift(), t = sums.YShift();
     mpz_class actual;
     for (int m = 0; m <= 2 * degree; ++m) {
@@ -152,6 +154,13 @@ TEST(ExactPowerSums, LargeTablesSummedInTwoHalves) {
     for (const bool twoCores : {false, true}) {
         AllowSecondCore(twoCores);
         ExpectSumsExact(points, 3);
+        // Told steps (the window), the first half is summed in pieces, with the same sums; the steps
+        // rise and stay below the end. Each half of two is shorter than a piece.
+        std::vector<double> steps;
+        ExpectSumsExact(points, 3, true, [&steps](double done) { steps.push_back(done); });
+        EXPECT_EQ(steps.size(), twoCores ? 0U : 2U);
+        EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+        EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
     }
     AllowSecondCore(false);
 }

@@ -303,7 +303,11 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
     for (const bool twoCores : {false, true}) {
         AllowSecondCore(twoCores);
         std::vector<double> deviations;
-        s = ComputeStatistics(big, line, &deviations);
+        // Told steps (the window), the first half goes in pieces with a step between them.
+        std::vector<double> steps;
+        s = ComputeStatistics(big, line, &deviations, [&steps](double done) { steps.push_back(done); });
+        EXPECT_EQ(steps.size(), twoCores ? 0U : 1U);
+        EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
         EXPECT_EQ(s.maxError, 0.5);
         EXPECT_EQ(s.m, 100000);
         EXPECT_EQ(s.sigma, static_cast<double>(std::sqrt(25000 * 0.25L / 99999)));
