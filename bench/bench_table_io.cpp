@@ -22,6 +22,7 @@
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
 #include "fitting/presentation.h"
+#include "runtime/large_buffers.h"
 
 namespace quorvel {
 namespace {
@@ -265,6 +266,8 @@ BENCHMARK(BM_Paste100kRowsIntoWindow)->Unit(benchmark::kMillisecond)->Iterations
 }  // namespace quorvel
 
 int main(int argc, char** argv) {
+    // As the program starts (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 measures without).
+    quorvel::RestartWithHugePagesForLargeBlocks(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

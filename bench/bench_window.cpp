@@ -14,6 +14,7 @@
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/string_grid.h"
+#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 using namespace quorvel;
@@ -115,6 +116,8 @@ BENCHMARK(BM_StartupToShown)->Unit(benchmark::kMillisecond)->Iterations(10);
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the program starts (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 measures without).
+    quorvel::RestartWithHugePagesForLargeBlocks(argv);
     benchmark::Initialize(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,8 +1,12 @@
 #include "runtime/large_buffers.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace quorvel {
 
@@ -20,6 +24,32 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
     (void)data;
     (void)bytes;
 #endif
+}
+
+void RestartWithHugePagesForLargeBlocks(char** argv) {
+    constexpr const char* kTunable = "glibc.malloc.hugetlb";
+    const char* const tunables = std::getenv("GLIBC_TUNABLES");
+    const std::string current = tunables != nullptr ? tunables : "";
+    if (current.find(kTunable) != std::string::npos) {
+        return;  // asked for already: by this restart, or by the user either way
+    }
+    // Huge pages only on request: "[madvise]". With "[always]" every block has them, with "[never]" none.
+    std::ifstream modes("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string mode;
+    if (!std::getline(modes, mode) || mode.find("[madvise]") == std::string::npos) {
+        return;
+    }
+    const std::string value = (current.empty() ? "" : current + ":") + kTunable + "=1";
+    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) {
+        return;
+    }
+    execv("/proc/self/exe", argv);
+    // No restart: on as before, without the hint.
+    if (tunables != nullptr) {
+        setenv("GLIBC_TUNABLES", current.c_str(), 1);
+    } else {
+        unsetenv("GLIBC_TUNABLES");
+    }
 }
 
 }  // namespace quorvel

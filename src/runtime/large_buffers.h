@@ -17,4 +17,11 @@ void ReserveLarge(Buffer& buffer, std::size_t n) {
     AdviseHugePages(buffer.data(), buffer.capacity() * sizeof(*buffer.data()));
 }
 
+// Starts the program anew, once, with the C library's allocator asked to give every block of its own
+// mappings the same hint (GLIBC_TUNABLES=glibc.malloc.hugetlb=1): the blocks the libraries allocate
+// count too, Qt's item view keeps a record per table row. Comes back, with nothing changed, where the
+// hint is asked for already, where the kernel gives huge pages to every block anyway or to none, and
+// where the restart fails.
+void RestartWithHugePagesForLargeBlocks(char** argv);
+
 }  // namespace quorvel
