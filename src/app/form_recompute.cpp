@@ -131,6 +131,12 @@ void TFormMain::recompute() {
     } else {
         FeedFormChart(chart->Chart(), result, nullptr);
     }
+    // The chart holds the points now: the result's own copies give their room back before the chart's
+    // first drawing takes some (a million points hold 24 MB there).
+    result.measured = TPointTable();
+    result.colors = std::vector<TColor>();
+    result.measuredByX = std::vector<int>();
+    result.curve = std::vector<TFeedPoint>();
     const QString text = QString::fromUtf8(kRecomputeProgressText);
     // The recompute's dialog goes on showing for the drawing.
     const bool renderNow = large && !result.error;
