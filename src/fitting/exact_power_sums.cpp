@@ -223,24 +223,23 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
         long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN;
         bool finite = true;
     } ranges[2];
-    InTwoParts(points.size(), [&points, &ranges, &rangeSteps](std::size_t begin, std::size_t stop, int part) {
-        TRanges& r = ranges[part];
-        InPieces(begin, stop, part == 0 ? rangeSteps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
-            for (std::size_t i = from; i < to; ++i) {
-                const TBinaryParts x = SplitDouble(points[i].X);
-                const TBinaryParts y = SplitDouble(points[i].Y);
-                r.finite = r.finite && std::isfinite(points[i].X) && std::isfinite(points[i].Y);
-                if (x.mantissa != 0) {
-                    r.sMin = std::min(r.sMin, x.exponent);
-                    r.sMax = std::max(r.sMax, x.exponent);
-                }
-                if (y.mantissa != 0) {
-                    r.tMin = std::min(r.tMin, y.exponent);
-                    r.tMax = std::max(r.tMax, y.exponent);
-                }
-            }
-        });
-    });
+    InTwoPartsInSteps(points.size(), rangeSteps,
+                      [&points, &ranges](std::size_t from, std::size_t to, int part) {
+                          TRanges& r = ranges[part];
+                          for (std::size_t i = from; i < to; ++i) {
+                              const TBinaryParts x = SplitDouble(points[i].X);
+                              const TBinaryParts y = SplitDouble(points[i].Y);
+                              r.finite = r.finite && std::isfinite(points[i].X) && std::isfinite(points[i].Y);
+                              if (x.mantissa != 0) {
+                                  r.sMin = std::min(r.sMin, x.exponent);
+                                  r.sMax = std::max(r.sMax, x.exponent);
+                              }
+                              if (y.mantissa != 0) {
+                                  r.tMin = std::min(r.tMin, y.exponent);
+                                  r.tMax = std::max(r.tMax, y.exponent);
+                              }
+                          }
+                      });
     if (!ranges[0].finite || !ranges[1].finite) {
         return false;
     }
@@ -294,12 +293,10 @@ void TExactPowerSums::AccumulateInParts(const TPointTable& points, const TWorkSt
     // Integer sums do not depend on their order: the halves are summed apart and then added, and a half
     // may be summed in pieces.
     TExactPowerSums second = *this;
-    const int parts = InTwoParts(
-        points.size(), [this, &second, &points, &steps](std::size_t begin, std::size_t end, int part) {
-            TExactPowerSums& sums = part == 0 ? *this : second;
-            InPieces(begin, end, part == 0 ? steps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
-                sums.AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
-            });
+    const int parts = InTwoPartsInSteps(
+        points.size(), steps, [this, &second, &points](std::size_t from, std::size_t to, int part) {
+            (part == 0 ? *this : second)
+                .AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
         });
     if (parts == 2) {
         for (int m = 1; m <= 2 * Degree; ++m) {

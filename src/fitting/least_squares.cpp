@@ -100,19 +100,17 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.
     const TExactPolynomial* exact = ExactFit(c);
-    InTwoParts(points.size(), [&](std::size_t begin, std::size_t end, int part) {
-        InPieces(begin, end, part == 0 ? steps : TWorkSteps{}, [&](std::size_t from, std::size_t to) {
-            if (exact != nullptr) {
-                exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
-                for (std::size_t i = from; i < to; ++i) {
-                    d[i] = std::fabs(d[i]);
-                }
-                return;
-            }
+    InTwoPartsInSteps(points.size(), steps, [&](std::size_t from, std::size_t to, int) {
+        if (exact != nullptr) {
+            exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
             for (std::size_t i = from; i < to; ++i) {
-                d[i] = std::fabs(Deviation(points[i], c));
+                d[i] = std::fabs(d[i]);
             }
-        });
+            return;
+        }
+        for (std::size_t i = from; i < to; ++i) {
+            d[i] = std::fabs(Deviation(points[i], c));
+        }
     });
     TFitStatistics stats;
     double sumSq = 0;

@@ -64,7 +64,8 @@ TPointTable ExtractPoints(const ITableSource& table, const TWorkSteps& steps) {
     const auto dataRows = static_cast<std::size_t>(rows - 1);
     ReserveLarge(points, dataRows);
     TPointTable second;
-    InTwoParts(dataRows, [&](std::size_t from, std::size_t to, int part) {
+    // Only the part on this thread tells its steps; the other comes in one piece.
+    InTwoPartsInSteps(dataRows, steps, [&](std::size_t from, std::size_t to, int part) {
         TPointTable& into = part == 0 ? points : second;
         if (part != 0) {
             ReserveLarge(into, to - from);
@@ -76,15 +77,7 @@ TPointTable ExtractPoints(const ITableSource& table, const TWorkSteps& steps) {
             into.push_back(point);
             return true;
         };
-        // Only the part on this thread tells its steps.
-        const std::size_t chunk = part == 0 && steps ? kItemsPerStep : to - from;
-        for (std::size_t at = from; at < to; at += chunk) {
-            const std::size_t end = std::min(to, at + chunk);
-            ForEachCountedRow(table, static_cast<int>(at) + 1, static_cast<int>(end) + 1, take);
-            if (part == 0 && steps && end < to) {
-                steps(static_cast<double>(end - from) / static_cast<double>(to - from));
-            }
-        }
+        ForEachCountedRow(table, static_cast<int>(from) + 1, static_cast<int>(to) + 1, take);
     });
     points.insert(points.end(), second.begin(), second.end());
     return points;

@@ -79,4 +79,14 @@ void InPieces(std::size_t from, std::size_t to, const TWorkSteps& steps, Body&& 
     }
 }
 
+// InTwoParts, where the part on the calling thread goes in pieces that tell steps (the other part, on its
+// own thread, may not): work(from, to, part) is called for each piece.
+template <class Work>
+int InTwoPartsInSteps(std::size_t count, const TWorkSteps& steps, Work&& work) {
+    return InTwoParts(count, [&steps, &work](std::size_t begin, std::size_t end, int part) {
+        InPieces(begin, end, part == 0 ? steps : TWorkSteps{},
+                 [&work, part](std::size_t from, std::size_t to) { work(from, to, part); });
+    });
+}
+
 }  // namespace quorvel
