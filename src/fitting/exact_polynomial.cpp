@@ -136,6 +136,7 @@ TExactPolynomial::TExactPolynomial(int degree, const std::array<mpz_class, 4>& n
         const auto i = static_cast<std::size_t>(k);
         a_[i] = Shifted(numerators[i], exponents[i] - e_) * sign;
     }
+    Reduce();
     Expand();
 }
 
@@ -157,7 +158,32 @@ TExactPolynomial::TExactPolynomial(const TFitCoefficients& c, double centre)
             a_[k] = Shifted(m[k], exponents[k] - e_);
         }
     }
+    Reduce();
     Expand();
+}
+
+void TExactPolynomial::Reduce() {
+    // The solve's denominator is a determinant, thousands of bits for a large table, while the fit of
+    // readings that lie exactly on a curve has a small one: in lowest terms the exact steps are short,
+    // and IsExactlyZero can tell a point on the curve without them.
+    mpz_class common = d_;
+    for (int k = 0; k <= degree_; ++k) {
+        mpz_gcd(common.get_mpz_t(), common.get_mpz_t(), a_[static_cast<std::size_t>(k)].get_mpz_t());
+    }
+    if (common > 1) {
+        mpz_divexact(d_.get_mpz_t(), d_.get_mpz_t(), common.get_mpz_t());
+        for (int k = 0; k <= degree_; ++k) {
+            mpz_class& a = a_[static_cast<std::size_t>(k)];
+            mpz_divexact(a.get_mpz_t(), a.get_mpz_t(), common.get_mpz_t());
+        }
+    }
+    // The powers of two go into the exponent.
+    const mp_bitcnt_t twos = mpz_scan1(d_.get_mpz_t(), 0);
+    if (twos > 0) {
+        mpz_tdiv_q_2exp(d_.get_mpz_t(), d_.get_mpz_t(), twos);
+        e_ -= static_cast<long>(twos);
+    }
+    denominatorBits_ = static_cast<long>(mpz_sizeinbase(d_.get_mpz_t(), 2));
 }
 
 bool TExactPolynomial::RoundsTo(const TFitCoefficients& c) const {
@@ -294,6 +320,9 @@ double TExactPolynomial::DeviationAt(double x, double y) const {
         if (const std::optional<double> v = RoundedIfCertain(d, bound)) {
             return *v;
         }
+        if (IsExactlyZero(x, y, {d.hi, d.lo}, bound)) {
+            return 0.0;
+        }
     }
     // y − num/D·2^exp = (my·D·2^(fy − g) − num·2^(exp − g))/D·2^g with g the smaller exponent.
     mpz_class num;
@@ -317,6 +346,23 @@ double TExactPolynomial::DeviationAt(double x, double y) const {
         throw EOverflow();
     }
     return out;
+}
+
+// y − P(x) = z·2^g/D with z an integer (g as in DeviationAt's exact steps), so that any nonzero
+// deviation is at least 2^g/D > 2^(g − denominatorBits_): an approximation closer to 0 than that, with its
+// bound, is of a deviation that is exactly 0.
+bool TExactPolynomial::IsExactlyZero(double x, double y, TDouble2 approx, double bound) const {
+    const TBinaryParts px = SplitDouble(x);
+    const TBinaryParts py = SplitDouble(y);
+    const long exp = (px.mantissa == 0 || px.exponent >= 0) ? e_ : e_ + px.exponent * degree_;
+    const long g = py.mantissa == 0 ? exp : std::min(py.exponent, exp);
+    const long threshold = g - denominatorBits_;
+    if (threshold < -1000) {
+        return false;
+    }
+    // The sum is rounded: its margin of 2^-40 covers that.
+    const double distance = (std::fabs(approx.hi) + std::fabs(approx.lo) + bound) * (1 + 0x1p-40);
+    return distance < std::ldexp(1.0, static_cast<int>(std::min(threshold, 1000L)));
 }
 
 namespace {
@@ -394,10 +440,16 @@ void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t 
         const TLanePair d = TwoSum(sum.hi, sum.lo - r.lo);
         const TLaneBits fast = (scale < kFastRange) & CertainLanes(d, bound);
         for (int lane = 0; lane < 2; ++lane) {
-            out[i + static_cast<std::size_t>(lane)] =
-                fast[lane] != 0 ? d.hi[lane]
-                                : DeviationAt(points[i + static_cast<std::size_t>(lane)].X,
-                                              points[i + static_cast<std::size_t>(lane)].Y);
+            const TDataPoint& p = points[i + static_cast<std::size_t>(lane)];
+            double& deviation = out[i + static_cast<std::size_t>(lane)];
+            if (fast[lane] != 0) {
+                deviation = d.hi[lane];
+            } else if (scale[lane] < kFastRange &&
+                       IsExactlyZero(p.X, p.Y, {d.hi[lane], d.lo[lane]}, bound[lane])) {
+                deviation = 0.0;
+            } else {
+                deviation = DeviationAt(p.X, p.Y);
+            }
         }
     }
     for (; i < count; ++i) {

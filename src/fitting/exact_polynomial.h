@@ -44,7 +44,9 @@ private:
         double hi = 0;
         double lo = 0;
     };
+    void Reduce();
     void Expand();
+    bool IsExactlyZero(double x, double y, TDouble2 approx, double bound) const;
     bool Approximate(double x, TDouble2& value, double& bound) const;
     template <int Degree>
     void ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const;
@@ -55,6 +57,7 @@ private:
     std::array<mpz_class, 4> a_;  // P(x) = Σ a_k·x^k·2^e_/d_
     mpz_class d_ = 1;             // positive
     long e_ = 0;
+    long denominatorBits_ = 1;  // D < 2^denominatorBits_
     std::array<double, 4> rounded_{};
     double centre_ = 0;
     // P(x) = Σ b_j·(x − centre)^j with each b_j as a double-double; only when `expanded_`.

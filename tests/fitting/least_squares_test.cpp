@@ -197,25 +197,32 @@ TEST(EvalPolynomial, FarFromZeroGivesTheExactFit) {
 
 // Every deviation behind the statistics is |y − P(x)| of the exact fit, rounded once: readings in random
 // order near 50 and near an offset, an odd count (the last point alone), and points on the curve, whose
-// deviations are exactly 0 and take the exact way.
+// deviations are exactly 0 and take the exact way (readings in eighths on a line near 10^6, as an
+// instrument's table may be, give a fit whose exact denominator is tiny once in lowest terms).
 TEST(ComputeStatistics, EachDeviationIsTheExactFitsRounded) {
     std::mt19937_64 rng(90210);
     std::uniform_real_distribution<double> unit(0, 1);
     const struct {
         const char* name;
         double x0;
-        double span;
+        double span;  // of the random X; without noise, the step of X
         double noise;
-    } shapes[] = {
-        {"near 50", 0, 100, 0.01}, {"near an offset", 101325 - 50, 100, 0.01}, {"on the curve", 2, 10, 0}};
+        double curvature;
+    } shapes[] = {{"near 50", 0, 100, 0.01, 1},
+                  {"near an offset", 101325 - 50, 100, 0.01, 1},
+                  {"on the curve", 2, 1, 0, 1},
+                  {"on a line in eighths near 10^6", 1000000.125, 3, 0, 0}};
     for (const auto& shape : shapes) {
         for (int degree = 1; degree <= 3; ++degree) {
             SCOPED_TRACE(std::string(shape.name) + ", degree " + std::to_string(degree));
             TPointTable points;
             for (int i = 0; i < 301; ++i) {
-                const double x = shape.noise == 0 ? shape.x0 + i : shape.x0 + shape.span * unit(rng);
+                const double x =
+                    shape.noise == 0 ? shape.x0 + shape.span * i : shape.x0 + shape.span * unit(rng);
                 const double t = x - shape.x0;
-                points.push_back({x, 0.5 * t - 3e-3 * t * t * (degree > 1) + 1e-5 * t * t * t * (degree > 2) +
+                const double bend =
+                    shape.curvature * (-3e-3 * t * t * (degree > 1) + 1e-5 * t * t * t * (degree > 2));
+                points.push_back({x, 100000.25 * (shape.curvature == 0) + 0.5 * t + bend +
                                          shape.noise * (unit(rng) - 0.5)});
             }
             TFitCoefficients store;
