@@ -49,16 +49,18 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
         }
         table.ReserveText(0, yBytes);
         table.ReserveText(1, xBytes);
-        for (int row = 1; row <= lines; ++row) {
-            if (progress != nullptr && row % kRowsPerStep == 0 &&
+        for (int row = 1; row <= lines; row += kRowsPerStep) {
+            if (progress != nullptr && row > 1 &&
                 !progress->Step(kReadShare + (1 - kReadShare) * row / lines)) {
                 change.TakeBack();
                 return {TReadStatus::Cancelled, 0};
             }
-            const TDataFileTable::TLineWords words = file.LineWords(row);
-            table.SetCell(0, row, std::string(words.y));
-            table.SetCell(1, row, std::string(words.x));
-            ++good;
+            table.SetRows(row, std::min(kRowsPerStep, lines - row + 1), [&file, &good](int line) {
+                good = line - 1;
+                const TDataFileTable::TLineWords words = file.LineWords(line);
+                return TTableAccess::TRowTexts{words.y, words.x};
+            });
+            good = std::min(row + kRowsPerStep, lines + 1) - 1;
         }
     } catch (const std::bad_alloc&) {
         // Not bad data: the file may be fine, there was no room for it. Nothing of it is kept.

@@ -63,6 +63,33 @@ void TGridModel::SetRowCount(int count) {
     }
 }
 
+void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSource::TRowTexts(int)>& texts) {
+    if (firstRow < 0 || count <= 0) {
+        return;
+    }
+    const auto end = static_cast<size_t>(firstRow) + static_cast<size_t>(count);
+    for (TTextColumn& column : cells_) {
+        if (column.size() < end) {
+            column.resize(end);
+        }
+    }
+    for (int row = firstRow; row < firstRow + count; ++row) {
+        const ITableSource::TRowTexts cells = texts(row);
+        const auto at = static_cast<size_t>(row);
+        const std::string_view text[kColumns] = {cells.y, cells.x};
+        for (int col = 0; col < kColumns; ++col) {
+            TTextColumn& column = cells_[static_cast<size_t>(col)];
+            if (undo_.open && at < undo_.stored[static_cast<size_t>(col)]) {
+                undo_.saved.push_back({col, row, column.Entry(at)});
+            }
+            column.SetText(at, text[col]);
+        }
+    }
+    if (bulkDepth_ == 0) {
+        RefreshAll();
+    }
+}
+
 void TGridModel::ReserveRows(int rows) {
     for (auto& column : cells_) {
         column.reserve(static_cast<size_t>(std::max(rows, 0)) + 1);

@@ -30,6 +30,7 @@ public:
     // The commands' view of the same store.
     std::string_view Cell(int col, int row) const override { return CellText(col, row); }
     void SetCell(int col, int row, std::string text) override { SetCellText(col, row, std::move(text)); }
+    void SetRows(int firstRow, int count, const std::function<ITableSource::TRowTexts(int)>& texts) override;
     void ReserveRows(int rows) override;
     void ReserveText(int col, std::size_t bytes) override;
     // Cell writes inside the bracket refresh the view once, at its end.

@@ -1,8 +1,11 @@
 #pragma once
 // The data table as the exchange commands see it, so they work with any grid model.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "fitting/fit_types.h"
 
 namespace quorvel {
 
@@ -20,6 +23,18 @@ public:
     virtual void SetRowCount(int rows) = 0;
     virtual std::string_view Cell(int column, int row) const = 0;
     virtual void SetCell(int column, int row, std::string text) = 0;
+    // Rows firstRow ... firstRow + count − 1, each row's Y and X texts from `texts(row)`: the same as
+    // SetCell for each cell, without a text object and a call per cell. Rows are asked for in order, a
+    // row only once every row before it is written, so that after a throw the rows before the one
+    // asked last are whole.
+    using TRowTexts = ITableSource::TRowTexts;
+    virtual void SetRows(int firstRow, int count, const std::function<TRowTexts(int)>& texts) {
+        for (int row = firstRow; row < firstRow + count; ++row) {
+            const TRowTexts cells = texts(row);
+            SetCell(0, row, std::string(cells.y));
+            SetCell(1, row, std::string(cells.x));
+        }
+    }
 
     // Room for cells up to this row, before a burst of writes that will reach it; only a hint.
     virtual void ReserveRows(int /*rows*/) {}
