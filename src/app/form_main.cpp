@@ -18,6 +18,7 @@
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/qt/chart_widget.h"
+#include "fitting/two_parts.h"
 #include "runtime/number_text.h"
 #include "ui/message_boxes.h"
 
@@ -58,6 +59,10 @@ private:
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+    // A large table's extraction, exact sums and deviations take the second core too: the half on this
+    // thread goes in steps with the window's events between them, and the user's input waits meanwhile,
+    // so nothing writes the table or the number settings while the other half reads them.
+    AllowSecondCore(true);
     BuildLayout();
     WireEvents();
     goneWatch_ = std::make_unique<TWindowGoneWatch>(this);
@@ -174,7 +179,13 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) {
-        ReadNumberSettingsFromLocale();
+        if (workGate_.Busy()) {
+            // Work in progress reads the table with one decimal character throughout: the change waits
+            // for its end (this comes back with the window's next events).
+            QCoreApplication::postEvent(this, new QEvent(QEvent::LocaleChange));
+        } else {
+            ReadNumberSettingsFromLocale();
+        }
     }
     QMainWindow::changeEvent(event);
 }

@@ -15,8 +15,8 @@ namespace quorvel {
 // Tables from this size on are split; below it a thread costs more than it saves.
 inline constexpr std::size_t kTwoPartsFrom = std::size_t{1} << 16;
 
-// Off unless a front end turns it on: the window does all its work on its one thread, between
-// events; quorvel-fit, a batch program, may take the second core. The results are the same either way.
+// Off unless a front end turns it on (the window and quorvel-fit do). The results are the same either
+// way.
 inline std::atomic<bool> g_secondCoreAllowed{false};
 inline void AllowSecondCore(bool allow) {
     g_secondCoreAllowed.store(allow);
