@@ -7,6 +7,7 @@
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/result_texts.h"
+#include "fitting/two_parts.h"
 #include "fitting/x_order.h"
 #include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
@@ -20,6 +21,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     constexpr double kRead = 0.6;
     constexpr double kSolved = 0.7;
     constexpr double kStatistics = 0.8;
+    constexpr double kColored = 0.83;
     // A small table's recompute is over before a step would matter: it tells none, so the window's
     // events never run in the middle of it.
     const TWorkSteps none;
@@ -76,12 +78,16 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         if (forChart) {
             ReserveLarge(result.colors, points.size());
             result.colors.resize(points.size());
-            for (std::size_t i = 0; i < points.size(); ++i) {
-                result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
-            }
+            InPieces(0, points.size(), PartOfSteps(told, kStatistics, kColored),
+                     [&result, &deviations](std::size_t begin, std::size_t end) {
+                         for (std::size_t i = begin; i < end; ++i) {
+                             result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
+                         }
+                     });
             // The deviations' room goes before the sort takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
-            result.measuredByX = StableOrderByX(points, PartOfSteps(told, kStatistics, 1));
+            step(kColored);
+            result.measuredByX = StableOrderByX(points, PartOfSteps(told, kColored, 1));
         }
         result.reached = rsPoints;
 

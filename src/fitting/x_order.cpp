@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 
+#include "fitting/two_parts.h"
 #include "runtime/large_buffers.h"
 
 namespace quorvel {
@@ -31,37 +33,53 @@ std::vector<int> StableOrderByX(const TPointTable& points, const TWorkSteps& ste
     const std::size_t n = points.size();
     std::vector<int> order;
     ReserveLarge(order, n);
-    order.resize(n);
-    std::iota(order.begin(), order.end(), 0);
     const bool sorted = std::is_sorted(points.begin(), points.end(),
                                        [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
-    if (sorted) {
-        return order;
-    }
-    if (n < kRadixThreshold) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&points](int a, int b) { return points[a].X < points[b].X; });
+    if (sorted || n < kRadixThreshold) {
+        order.resize(n);
+        std::iota(order.begin(), order.end(), 0);
+        if (!sorted) {
+            std::stable_sort(order.begin(), order.end(),
+                             [&points](int a, int b) { return points[a].X < points[b].X; });
+        }
         return order;
     }
 
     // Least-significant-digit radix sort: every pass is stable, digits shared by all keys are skipped.
-    std::vector<std::uint64_t> keys(n), keysOut(n);
-    std::vector<int> orderOut(n);
+    // Each pass goes in pieces with a step after each, and the buffers fill as the first pass goes: ten
+    // million points take no long stretch.
+    const std::unique_ptr<std::uint64_t[]> keyStore(new std::uint64_t[2 * n]);
+    AdviseHugePages(keyStore.get(), 2 * n * sizeof(std::uint64_t));
+    std::uint64_t* keys = keyStore.get();
+    std::uint64_t* keysOut = keys + n;
+    std::vector<int> orderOut;
+    ReserveLarge(orderOut, n);
     std::vector<std::uint32_t> counts(kDigits * kBuckets, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint64_t key = OrderKey(points[i].X);
-        keys[i] = key;
-        for (int d = 0; d < kDigits; ++d) {
-            ++counts[static_cast<std::size_t>(d) * kBuckets + ((key >> (d * kDigitBits)) & (kBuckets - 1))];
-        }
-    }
-    const auto step = [&steps](int passesDone) {
-        if (steps) {
-            steps(static_cast<double>(passesDone) / (kDigits + 1));
-        }
+    const auto passSteps = [&steps](int pass) {
+        return PartOfSteps(steps, static_cast<double>(pass) / (kDigits + 1),
+                           static_cast<double>(pass + 1) / (kDigits + 1));
     };
-    step(1);
+    const TWorkSteps firstSteps = passSteps(0);
+    InPieces(0, n, firstSteps, [&](std::size_t begin, std::size_t end) {
+        order.resize(end);
+        orderOut.resize(end);
+        for (std::size_t i = begin; i < end; ++i) {
+            order[i] = static_cast<int>(i);
+            const std::uint64_t key = OrderKey(points[i].X);
+            keys[i] = key;
+            // Written once here, in order, so that its fresh pages come in this pass's pieces: the
+            // first placing pass writes all over it.
+            keysOut[i] = key;
+            for (int d = 0; d < kDigits; ++d) {
+                ++counts[static_cast<std::size_t>(d) * kBuckets +
+                         ((key >> (d * kDigitBits)) & (kBuckets - 1))];
+            }
+        }
+    });
     for (int d = 0; d < kDigits; ++d) {
+        if (steps) {
+            steps(static_cast<double>(d + 1) / (kDigits + 1));
+        }
         std::uint32_t* count = counts.data() + static_cast<std::size_t>(d) * kBuckets;
         const int shift = d * kDigitBits;
         if (count[(keys[0] >> shift) & (kBuckets - 1)] == n) {
@@ -73,14 +91,16 @@ std::vector<int> StableOrderByX(const TPointTable& points, const TWorkSteps& ste
             count[b] = sum;
             sum += c;
         }
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t at = count[(keys[i] >> shift) & (kBuckets - 1)]++;
-            keysOut[at] = keys[i];
-            orderOut[at] = order[i];
-        }
-        keys.swap(keysOut);
+        const TWorkSteps pieceSteps = passSteps(d + 1);
+        InPieces(0, n, pieceSteps, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const std::uint32_t at = count[(keys[i] >> shift) & (kBuckets - 1)]++;
+                keysOut[at] = keys[i];
+                orderOut[at] = order[i];
+            }
+        });
+        std::swap(keys, keysOut);
         order.swap(orderOut);
-        step(d + 2);
     }
     return order;
 }

@@ -37,6 +37,16 @@ TEST(StableOrderByX, MatchesAStableSort) {
             }
         }
         EXPECT_EQ(StableOrderByX(points), Reference(points)) << n;
+        if (n > kItemsPerStep) {
+            // In pieces with steps between them, as a window's recompute asks: the same order, the steps
+            // rising and below the end.
+            std::vector<double> told;
+            EXPECT_EQ(StableOrderByX(points, [&told](double done) { told.push_back(done); }),
+                      Reference(points));
+            EXPECT_GT(told.size(), 6u);
+            EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+            EXPECT_LT(told.back(), 1.0);
+        }
     }
 }
 
