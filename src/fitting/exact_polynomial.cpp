@@ -362,7 +362,10 @@ bool TExactPolynomial::IsExactlyZero(double x, double y, TDouble2 approx, double
     }
     // The sum is rounded: its margin of 2^-40 covers that.
     const double distance = (std::fabs(approx.hi) + std::fabs(approx.lo) + bound) * (1 + 0x1p-40);
-    return distance < std::ldexp(1.0, static_cast<int>(std::min(threshold, 1000L)));
+    // 2^threshold, from its bits (threshold from -1000 to 1000: a normal double).
+    const auto power =
+        std::bit_cast<double>(static_cast<std::uint64_t>(std::min(threshold, 1000L) + 1023) << 52);
+    return distance < power;
 }
 
 namespace {

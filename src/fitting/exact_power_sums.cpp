@@ -145,29 +145,6 @@ struct TWholeSums {
 
 }  // namespace
 
-TBinaryParts SplitDouble(double value) {
-    TBinaryParts parts;
-    const u64 bits = std::bit_cast<u64>(value);
-    parts.negative = (bits >> 63) != 0;
-    const long field = static_cast<long>((bits >> 52) & 0x7FF);
-    u64 mantissa = bits & ((u64{1} << 52) - 1);
-    long exponent;
-    if (field == 0) {
-        exponent = -1074;
-    } else {
-        mantissa |= u64{1} << 52;
-        exponent = field - 1075;
-    }
-    if (mantissa == 0) {
-        parts.negative = false;
-        return parts;
-    }
-    const int zeros = std::countr_zero(mantissa);
-    parts.mantissa = mantissa >> zeros;
-    parts.exponent = exponent + zeros;
-    return parts;
-}
-
 void TLimbAccumulator::Reset(long bits) {
     const std::size_t columns = ColumnsFor(bits, 1);
     pos_.assign(columns, 0);

@@ -7,6 +7,7 @@
 // loop over the points never allocates and never rounds.
 #include <gmp.h>
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -77,12 +78,33 @@ private:
 };
 
 // The integer mantissa and exponent of a double: value = ±mantissa·2^exponent with an odd
-// mantissa (0 for ±0). Exposed for the tests.
+// mantissa (0 for ±0). Inline: a point on the curve asks for it twice.
 struct TBinaryParts {
     std::uint64_t mantissa = 0;
     long exponent = 0;
     bool negative = false;
 };
-TBinaryParts SplitDouble(double value);
+inline TBinaryParts SplitDouble(double value) {
+    TBinaryParts parts;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    parts.negative = (bits >> 63) != 0;
+    const long field = static_cast<long>((bits >> 52) & 0x7FF);
+    std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+    long exponent;
+    if (field == 0) {
+        exponent = -1074;
+    } else {
+        mantissa |= std::uint64_t{1} << 52;
+        exponent = field - 1075;
+    }
+    if (mantissa == 0) {
+        parts.negative = false;
+        return parts;
+    }
+    const int zeros = std::countr_zero(mantissa);
+    parts.mantissa = mantissa >> zeros;
+    parts.exponent = exponent + zeros;
+    return parts;
+}
 
 }  // namespace quorvel
