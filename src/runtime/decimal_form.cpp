@@ -1,5 +1,6 @@
 // The decimal form of a double and the one rounding rule every number text uses.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -55,10 +56,10 @@ constexpr std::array<double, 23> kExactPowers = [] {
 bool QuickForm15(double magnitude, DecimalForm& form) {
     if (!(magnitude >= 1e-7 && magnitude < 1e15))
         return false;
-    // Digits before the point: a guess from the binary exponent, corrected by the scaled value itself.
-    int binary = 0;
-    std::frexp(magnitude, &binary);
-    int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120)) + 1;
+    // Digits before the point: a guess from the binary exponent (read off the bits of this normal
+    // double; 78913/2^18 is log10(2) to within 10^-6), corrected by the scaled value itself.
+    const int binary = static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
+    int e = ((binary * 78913) >> 18) + 1;
     double scaled = 0;
     for (int tries = 0;; ++tries) {
         if (tries == 3 || e > 15 || e < -6)
@@ -71,7 +72,8 @@ bool QuickForm15(double magnitude, DecimalForm& form) {
         else
             break;
     }
-    const double whole = std::floor(scaled);
+    // Below 2^53 and positive: the conversion drops the fraction exactly.
+    const auto whole = static_cast<double>(static_cast<std::uint64_t>(scaled));
     const double fraction = scaled - whole;
     if (fraction > 0.25 && fraction < 0.75)
         return false;
