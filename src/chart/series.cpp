@@ -36,6 +36,14 @@ int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor co
 }
 
 int TChartSeries::PlacePoint(std::string_view label, TColor color) {
+    if (label.empty() && xValues_.GoesLast(xValues_.TempValue)) {
+        // Points given in X order, the usual case, go straight to the end of every list.
+        xValues_.AppendValue(xValues_.TempValue);
+        yValues_.AppendValue(yValues_.TempValue);
+        colors_.push_back(color);
+        labels_.push_back(0);
+        return xValues_.Count() - 1;
+    }
     const int i = xValues_.PlaceValue(xValues_.TempValue);
     yValues_.InsertValueAt(i, yValues_.TempValue);
     const auto at = static_cast<std::size_t>(i);

@@ -33,6 +33,22 @@ public:
 
     // Stores value where Order demands (a value equal to existing ones goes after them); returns its index.
     int PlaceValue(double value);
+    // Whether PlaceValue would store value last.
+    bool GoesLast(double value) const {
+        if (order_ == loNone || values_.size() == 0) {
+            return true;
+        }
+        const double last = values_.back();
+        return order_ == loAscending ? last <= value : last >= value;
+    }
+    // Stores value last: PlaceValue of a value that GoesLast, or InsertValueAt(Count(), value).
+    void AppendValue(double value) {
+        if (ordered_ && !FitsOrderAt(values_.size(), value, false)) {
+            ordered_ = false;
+        }
+        values_.push_back(value);
+        MarkStale();
+    }
     // Stores value at index (0..Count), moving later ones up.
     void InsertValueAt(int index, double value);
     // The stored value times Multiplier; EListError outside 0..Count-1.
