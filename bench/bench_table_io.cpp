@@ -179,8 +179,6 @@ void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAft
         QTimer events;
         QObject::connect(&events, &QTimer::timeout, [&] {
             longestWaitMs = std::max(longestWaitMs, static_cast<double>(sinceEvents.nsecsElapsed()) / 1e6);
-            if (sinceEvents.nsecsElapsed() > 60000000)
-            if (sinceEvents.nsecsElapsed() > 60000000)
             sinceEvents.start();
         });
         events.start(0);
