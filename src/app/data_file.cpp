@@ -55,12 +55,14 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
                 change.TakeBack();
                 return {TReadStatus::Cancelled, 0};
             }
-            table.SetRows(row, std::min(kRowsPerStep, lines - row + 1), [&file, &good](int line) {
+            const int count = std::min(kRowsPerStep, lines - row + 1);
+            // Rows come in order: those before the one asked last are whole, should a write throw.
+            table.SetRows(row, count, [&file, &good](int line) {
                 good = line - 1;
                 const TDataFileTable::TLineWords words = file.LineWords(line);
                 return TTableAccess::TRowTexts{words.y, words.x};
             });
-            good = std::min(row + kRowsPerStep, lines + 1) - 1;
+            good = row + count - 1;
         }
     } catch (const std::bad_alloc&) {
         // Not bad data: the file may be fine, there was no room for it. Nothing of it is kept.

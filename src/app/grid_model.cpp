@@ -31,11 +31,7 @@ void TGridModel::SetCellText(int col, int row, std::string text) {
         }
         column.resize(static_cast<size_t>(row) + 1);
     }
-    if (undo_.open && static_cast<size_t>(row) < undo_.stored[static_cast<size_t>(col)]) {
-        undo_.saved.push_back({col, row, column.Entry(static_cast<size_t>(row))});
-    }
-    // Should there be no room for the text, the cell keeps its old one (and its saved entry is that).
-    column.SetText(static_cast<size_t>(row), text);
+    StoreText(col, row, text);
     if (bulkDepth_ > 0) {
         return;
     }
@@ -63,6 +59,15 @@ void TGridModel::SetRowCount(int count) {
     }
 }
 
+void TGridModel::StoreText(int col, int row, std::string_view text) {
+    TTextColumn& column = cells_[static_cast<size_t>(col)];
+    if (undo_.open && static_cast<size_t>(row) < undo_.stored[static_cast<size_t>(col)]) {
+        undo_.saved.push_back({col, row, column.Entry(static_cast<size_t>(row))});
+    }
+    // Should there be no room for the text, the cell keeps its old one (and its saved entry is that).
+    column.SetText(static_cast<size_t>(row), text);
+}
+
 void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSource::TRowTexts(int)>& texts) {
     if (firstRow < 0 || count <= 0) {
         return;
@@ -75,15 +80,8 @@ void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSour
     }
     for (int row = firstRow; row < firstRow + count; ++row) {
         const ITableSource::TRowTexts cells = texts(row);
-        const auto at = static_cast<size_t>(row);
-        const std::string_view text[kColumns] = {cells.y, cells.x};
-        for (int col = 0; col < kColumns; ++col) {
-            TTextColumn& column = cells_[static_cast<size_t>(col)];
-            if (undo_.open && at < undo_.stored[static_cast<size_t>(col)]) {
-                undo_.saved.push_back({col, row, column.Entry(at)});
-            }
-            column.SetText(at, text[col]);
-        }
+        StoreText(0, row, cells.y);
+        StoreText(1, row, cells.x);
     }
     if (bulkDepth_ == 0) {
         RefreshAll();

@@ -53,6 +53,8 @@ public:
 
 private:
     void RefreshAll();
+    // The text into a stored cell, its old entry saved for an open change.
+    void StoreText(int col, int row, std::string_view text);
 
     int rowCount_;
     int bulkDepth_ = 0;

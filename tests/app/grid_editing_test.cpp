@@ -48,6 +48,32 @@ private slots:
         QCOMPARE(std::string(model.CellText(1, 29)), std::string());
         QCOMPARE(std::string(model.CellText(1, 1000)), std::string());
         QCOMPARE(model.data(model.index(14, 0), Qt::DisplayRole).toString(), QString("1.5"));
+
+        // Rows written a block at a time, as a read writes them, over stored and hidden rows and past
+        // the end: taken back, every text is as it was; kept, the new ones stand.
+        model.SetRowCount(10);
+        const auto writeRows = [&model] {
+            model.SetRows(14, 4, [](int row) {
+                static const std::string texts[] = {"a", "b", "c", "d"};
+                return ITableSource::TRowTexts{texts[row - 14], row == 17 ? std::string_view() : "x"};
+            });
+        };
+        model.BeginChange();
+        writeRows();
+        QCOMPARE(std::string(model.CellText(0, 15)), std::string("b"));
+        model.EndChange(false);
+        QCOMPARE(std::string(model.CellText(0, 15)), std::string("1.5"));
+        QCOMPARE(std::string(model.CellText(1, 15)), std::string("2"));
+        QCOMPARE(std::string(model.CellText(0, 14)), std::string());
+        QCOMPARE(std::string(model.CellText(0, 17)), std::string());
+        QCOMPARE(model.RowCount(), 10);
+        model.BeginChange();
+        writeRows();
+        model.EndChange(true);
+        QCOMPARE(std::string(model.CellText(0, 15)), std::string("b"));
+        QCOMPARE(std::string(model.CellText(1, 16)), std::string("x"));
+        QCOMPARE(std::string(model.CellText(0, 17)), std::string("d"));
+        QCOMPARE(std::string(model.CellText(1, 17)), std::string());
     }
 
     void typingGoesIntoTheCellAtOnce() {
