@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "cli/chart_output.h"
 #include "fitting/apply_readings.h"
@@ -15,6 +16,7 @@
 #include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
+#include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/report_input.h"
 #include "fitting/two_parts.h"
@@ -355,9 +357,17 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         return *refused;
     }
 
+    // A large file's points are read at once where its lines are plain; else, and for whatever is wrong,
+    // its table is read.
+    std::optional<TPointTable> points;
+    if (options.file != "-") {
+        points = ReadDataFilePoints(options.file, kLongestCommandLine);
+    }
     TDataFileTable table;
-    if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
-        return *refused;
+    if (!points) {
+        if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
+            return *refused;
+        }
     }
     // The readings are opened now, so that a missing file is named before any fit, and read as they
     // are applied.
@@ -376,8 +386,10 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     TFitCoefficients store;
     std::optional<TRecomputeResult> result;
     try {
-        result = Recompute(table, options.kind, store, options.json || options.report.has_value(),
-                           options.chart.has_value() || options.report.has_value());
+        const bool withUncertainty = options.json || options.report.has_value();
+        const bool forChart = options.chart.has_value() || options.report.has_value();
+        result = points ? RecomputePoints(std::move(*points), options.kind, store, withUncertainty, forChart)
+                        : Recompute(table, options.kind, store, withUncertainty, forChart);
     } catch (const ESolveOverflow& e) {
         // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
         Print(err, e.Message() + "\n");

@@ -7,12 +7,20 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
+#include "fitting/two_parts.h"
 #include "runtime/large_buffers.h"
 
 namespace quorvel {
@@ -100,7 +108,210 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
     }
 }
 
+constexpr std::uint64_t kNoLine = kNoLineStart;
+
+// The words take at most the text's size, and lines are rarely shorter than 16 bytes; reserving that
+// spares copies while the table grows (untouched reserved pages cost no memory).
+void ReserveFor(TDataFileTable& table, std::uint64_t bytes) {
+    table.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 28)),
+                  static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows)));
+}
+
+TByteSource InOrder(const TPositionalSource& source) {
+    return [&source, at = std::uint64_t{0}](char* buffer, std::size_t size) mutable -> std::ptrdiff_t {
+        const std::ptrdiff_t got = source(buffer, size, at);
+        if (got > 0) {
+            at += static_cast<std::uint64_t>(got);
+        }
+        return got;
+    };
+}
+
+TDataReadStatus RefusalOf(const TDataFileParser& parser) {
+    return parser.LineTooLong() ? TDataReadStatus::LineTooLong : TDataReadStatus::TooManyLines;
+}
+
+// The second half of a text, read on its own thread from the first line that begins after the LF at or
+// after its middle.
+struct TTailRead {
+    TDataFileTable table;
+    std::uint64_t start = kNoLine;  // where its first line begins
+    TDataReadStatus status = TDataReadStatus::Ok;
+    std::exception_ptr fault;
+    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable endedSignal;
+    bool ended = false;
+};
+
+void ReadTail(const TPositionalSource& source, std::uint64_t middle, int maxLines, std::size_t maxLineBytes,
+              TTailRead& tail) {
+    TDataFileParser parser(tail.table, maxLines, maxLineBytes, false);
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    std::uint64_t at = middle;
+    while (!tail.stop.load(std::memory_order_relaxed)) {
+        const std::ptrdiff_t got = source(buffer.get(), kChunk, at);
+        if (got < 0) {
+            parser.Abandon();
+            tail.status = TDataReadStatus::ReadError;
+            return;
+        }
+        if (got == 0) {
+            if (!parser.Finish()) {
+                tail.status = RefusalOf(parser);
+            }
+            return;
+        }
+        const char* p = buffer.get();
+        if (tail.start == kNoLine) {
+            const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(got));
+            p = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + got;
+            if (lf != nullptr) {
+                tail.start = at + static_cast<std::uint64_t>(p - buffer.get());
+            }
+        }
+        if (!parser.Feed(std::string_view(p, static_cast<std::size_t>(buffer.get() + got - p)))) {
+            tail.status = RefusalOf(parser);
+            return;
+        }
+        at += static_cast<std::uint64_t>(got);
+        tail.bytes.store(at - middle, std::memory_order_relaxed);
+    }
+}
+
 }  // namespace
+
+TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::uint64_t size,
+                                        TDataFileTable& table, const TReadProgress& progress,
+                                        std::size_t maxLineBytes, int maxLines) {
+    table.Clear();
+    ReserveFor(table, size);
+    const std::uint64_t middle = size / 2;
+    TTailRead tail;
+    ReserveFor(tail.table, size - middle);
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                ReadTail(source, middle, maxLines, maxLineBytes, tail);
+            } catch (...) {
+                tail.fault = std::current_exception();
+            }
+            const std::lock_guard<std::mutex> lock(tail.mutex);
+            tail.ended = true;
+            tail.endedSignal.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return ReadInto(InOrder(source), table, maxLines, progress, size, maxLineBytes);
+    }
+    // The other thread is stopped and joined on every way out, an exception's included.
+    struct TJoin {
+        TTailRead& tail;
+        std::thread& worker;
+        ~TJoin() {
+            if (worker.joinable()) {
+                tail.stop.store(true);
+                worker.join();
+            }
+        }
+    } join{tail, worker};
+
+    // The first half: up to and with the first LF at or after the middle (or to the end without one).
+    TDataFileParser parser(table, maxLines, maxLineBytes);
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    std::uint64_t at = 0;
+    std::uint64_t end = kNoLine;
+    const auto told = [&] {
+        return !progress || progress(std::min(size, at + tail.bytes.load(std::memory_order_relaxed)), size);
+    };
+    TDataReadStatus status = TDataReadStatus::Ok;
+    while (end == kNoLine) {
+        if (!told()) {
+            status = TDataReadStatus::Cancelled;
+            break;
+        }
+        const std::ptrdiff_t got = source(buffer.get(), kChunk, at);
+        if (got < 0) {
+            parser.Abandon();
+            status = TDataReadStatus::ReadError;
+            break;
+        }
+        if (got == 0) {
+            if (!parser.Finish()) {
+                status = RefusalOf(parser);
+            }
+            break;
+        }
+        auto take = static_cast<std::size_t>(got);
+        if (at + take > middle) {
+            const std::uint64_t from = std::max(at, middle);
+            if (const void* lf = std::memchr(buffer.get() + (from - at), '\n', at + take - from)) {
+                take = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.get()) + 1;
+                end = at + take;
+            }
+        }
+        if (!parser.Feed(std::string_view(buffer.get(), take))) {
+            status = RefusalOf(parser);
+            break;
+        }
+        at += take;
+    }
+    if (status == TDataReadStatus::Ok && progress) {
+        // The window's events go on while the other half ends.
+        std::unique_lock<std::mutex> lock(tail.mutex);
+        while (
+            !tail.endedSignal.wait_for(lock, std::chrono::milliseconds(10), [&tail] { return tail.ended; })) {
+            lock.unlock();
+            const bool go = told();
+            lock.lock();
+            if (!go) {
+                status = TDataReadStatus::Cancelled;
+                break;
+            }
+        }
+    }
+    if (status != TDataReadStatus::Ok) {
+        tail.stop.store(true);
+    }
+    worker.join();
+    if (status == TDataReadStatus::ReadError) {
+        return status;  // the whole lines before the failure are kept
+    }
+    if (status != TDataReadStatus::Ok || tail.fault) {
+        table.Clear();
+        if (tail.fault) {
+            std::rethrow_exception(tail.fault);
+        }
+        return status;
+    }
+    if (tail.start == kNoLine && tail.status == TDataReadStatus::ReadError && end != kNoLine) {
+        return TDataReadStatus::ReadError;  // the second half failed before its first line
+    }
+    if (tail.start != end) {
+        // The halves split the text at different places: it changed while it was read. Read it again, in
+        // order.
+        table.Clear();
+        return ReadInto(InOrder(source), table, maxLines, progress, size, maxLineBytes);
+    }
+    if (end == kNoLine) {
+        return TDataReadStatus::Ok;  // no line begins in the second half
+    }
+    const std::size_t lines = static_cast<std::size_t>(table.LineCount() + tail.table.LineCount());
+    const auto limit = static_cast<std::size_t>(std::max(maxLines, 0));
+    // A read in order meets the line limit before a long line or a failure beyond it.
+    if (tail.status == TDataReadStatus::TooManyLines || lines > limit ||
+        (tail.status == TDataReadStatus::LineTooLong && lines >= limit)) {
+        table.Clear();
+        return TDataReadStatus::TooManyLines;
+    }
+    if (tail.status == TDataReadStatus::LineTooLong) {
+        table.Clear();
+        return TDataReadStatus::LineTooLong;
+    }
+    table.Append(tail.table);
+    return tail.status;
+}
 
 TByteSource DescriptorSource(int fd) {
     return [fd](char* buffer, std::size_t size) -> std::ptrdiff_t {
@@ -118,6 +329,16 @@ TByteSource DescriptorSource(int fd) {
                 return -1;
             }
         }
+    };
+}
+
+TPositionalSource PositionalSource(int fd) {
+    return [fd](char* buffer, std::size_t size, std::uint64_t offset) {
+        ssize_t got;
+        do {
+            got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        } while (got < 0 && errno == EINTR);
+        return static_cast<std::ptrdiff_t>(got);
     };
 }
 
@@ -162,9 +383,20 @@ void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
     ReserveLarge(starts_, lines);
 }
 
-TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines, std::size_t maxLineBytes)
+void TDataFileTable::Append(const TDataFileTable& other) {
+    const std::size_t base = words_.size();
+    words_ += other.words_;
+    starts_.reserve(starts_.size() + other.starts_.size());
+    for (const std::size_t start : other.starts_) {
+        starts_.push_back(base + start);
+    }
+}
+
+TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines, std::size_t maxLineBytes,
+                                 bool atTextStart)
     : table_(table),
       maxLines_(static_cast<std::size_t>(std::max(maxLines, 0))),
+      bomMatched_(atTextStart ? 0 : -1),
       maxLineBytes_(maxLineBytes) {}
 
 bool TDataFileParser::Feed(std::string_view bytes) {
@@ -210,31 +442,38 @@ void TDataFileParser::Abandon() {
     }
 }
 
-void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
-    // The same rules as the byte-by-byte path below, for the usual case of a line that lies whole in
-    // the piece: found with one memchr, and its words stored with one append when one blank parts them.
-    const auto skip = [lf](const char* q, unsigned char cls) {
-        while (q < lf && ClassOf(*q) == cls) {
+TDataFileTable::TLineWords WordsOfLine(const char* p, const char* const lf) {
+    // The same rules as the parser's byte-by-byte path, for a line that lies whole in memory.
+    const auto skip = [lf](const char* q) {
+        while (q < lf && ClassOf(*q) == bcBlank) {
             ++q;
         }
         return q;
     };
-    const char* const yBegin = skip(p, bcBlank);
+    const char* const yBegin = skip(p);
     const char* const yEnd = WordEnd(yBegin, lf);
     const char* xBegin = yEnd;
     const char* xEnd = yEnd;
     if (yEnd < lf && ClassOf(*yEnd) == bcBlank) {
-        xBegin = skip(yEnd, bcBlank);
+        xBegin = skip(yEnd);
         xEnd = WordEnd(xBegin, lf);
     }
+    return {std::string_view(yBegin, static_cast<std::size_t>(yEnd - yBegin)),
+            std::string_view(xBegin, static_cast<std::size_t>(xEnd - xBegin))};
+}
+
+void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
+    // The usual case of a line that lies whole in the piece: found with one memchr, and its words stored
+    // with one append when one blank parts them.
+    const TDataFileTable::TLineWords line = WordsOfLine(p, lf);
     std::string& words = table_.words_;
     table_.starts_.push_back(words.size());
-    if (xBegin == yEnd + 1 && *yEnd == ' ') {
-        words.append(yBegin, static_cast<std::size_t>(xEnd - yBegin));
+    if (line.x.data() == line.y.data() + line.y.size() + 1 && line.y.data()[line.y.size()] == ' ') {
+        words.append(line.y.data(), line.y.size() + 1 + line.x.size());
     } else {
-        words.append(yBegin, static_cast<std::size_t>(yEnd - yBegin));
+        words += line.y;
         words += ' ';
-        words.append(xBegin, static_cast<std::size_t>(xEnd - xBegin));
+        words += line.x;
     }
 }
 
@@ -377,17 +616,17 @@ TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, co
     }
     struct stat info = {};
     ::fstat(fd, &info);
-    table.Clear();
-    // The words take at most the file's size, and lines are rarely shorter than 16 bytes; reserving
-    // that spares copies while the table grows (untouched reserved pages cost no memory).
-    const auto size = static_cast<std::size_t>(info.st_size);
-    table.Reserve(std::min<std::size_t>(size, std::size_t{1} << 28),
-                  std::min<std::size_t>(size / 16, kMaxTableRows));
     // Closed also when the memory runs out part way, so that the window does not leak the file.
     struct TCloser {
         int fd;
         ~TCloser() { ::close(fd); }
     } closer{fd};
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size >= kTwoPartReadFrom && SecondCoreAvailable()) {
+        return ReadDataTableInTwoParts(PositionalSource(fd), size, table, progress, maxLineBytes);
+    }
+    table.Clear();
+    ReserveFor(table, size);
     return ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size, maxLineBytes);
 }
 

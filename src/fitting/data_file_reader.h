@@ -53,6 +53,8 @@ public:
     void Clear();
     // Room for this many bytes of words and lines, so that a table of a known size grows in place.
     void Reserve(std::size_t wordBytes, std::size_t lines);
+    // The other table's lines follow this one's.
+    void Append(const TDataFileTable& other);
 
 private:
     friend class TDataFileParser;
@@ -65,6 +67,9 @@ private:
     std::vector<std::size_t> starts_;
 };
 
+// The Y and X words of one line's bytes, its LF not included, by the rules below.
+TDataFileTable::TLineWords WordsOfLine(const char* line, const char* lf);
+
 // Splits a data file's bytes into lines as they arrive, in pieces of any size.
 //   - A line ends after its LF; the last line needs none. A byte-order mark (EF BB BF) at the very
 //     start is skipped.
@@ -73,9 +78,10 @@ private:
 //   - A NUL ends the line's text: the rest of that line is not seen.
 class TDataFileParser {
 public:
-    // maxLineBytes 0 takes lines of any length.
+    // maxLineBytes 0 takes lines of any length. A parser that starts after a line end (atTextStart
+    // false) takes no byte-order mark.
     explicit TDataFileParser(TDataFileTable& table, int maxLines = kMaxTableRows,
-                             std::size_t maxLineBytes = 0);
+                             std::size_t maxLineBytes = 0, bool atTextStart = true);
 
     // Takes the next bytes. Returns false, and takes nothing more, once the text has more than
     // maxLines lines or a line longer than maxLineBytes (LineTooLong tells which).
@@ -113,6 +119,25 @@ private:
 using TByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)>;
 TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table,
                                   int maxLines = kMaxTableRows);
+
+// Puts up to `size` bytes from `offset` on into the buffer, as pread does: how many, 0 at the end, or a
+// negative number on an error. May be called from two threads at once.
+using TPositionalSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size, std::uint64_t offset)>;
+
+// The bytes of a regular file's descriptor, from any offset.
+TPositionalSource PositionalSource(int fd);
+
+// Files from this size on are read in two halves at once (where a second core may be used).
+inline constexpr std::uint64_t kTwoPartReadFrom = std::uint64_t{4} << 20;
+// Where a half of the text that holds no line begins or ends.
+inline constexpr std::uint64_t kNoLineStart = UINT64_MAX;
+
+// Reads a text of about `size` bytes into `table` in two halves at once, the second (from the first line
+// that begins in the second half) on another thread: the same table and status as a read in order.
+// Progress is told on the calling thread, of the bytes both halves have read.
+TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::uint64_t size,
+                                        TDataFileTable& table, const TReadProgress& progress = {},
+                                        std::size_t maxLineBytes = 0, int maxLines = kMaxTableRows);
 
 // Opens a regular file for reading by name without waiting for anything: a pipe, a device or a folder
 // is never opened. The descriptor, or -1.

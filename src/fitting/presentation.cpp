@@ -1,6 +1,7 @@
 #include "fitting/presentation.h"
 
 #include <cmath>
+#include <utility>
 
 #include "fitting/curve_samples.h"
 #include "fitting/least_squares.h"
@@ -15,25 +16,24 @@
 
 namespace quorvel {
 
-TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty, bool forChart, const TWorkSteps& steps) {
-    // The shares of a large table's recompute: reading the cells takes most of it.
-    constexpr double kRead = 0.6;
-    constexpr double kSolved = 0.7;
-    constexpr double kStatistics = 0.8;
-    constexpr double kColored = 0.83;
-    // A small table's recompute is over before a step would matter: it tells none, so the window's
-    // events never run in the middle of it.
-    const TWorkSteps none;
-    const TWorkSteps& told = static_cast<std::size_t>(table.RowCount()) > kItemsPerStep ? steps : none;
+namespace {
+
+// The shares of a large table's recompute: reading the cells takes most of it.
+constexpr double kRead = 0.6;
+constexpr double kSolved = 0.7;
+constexpr double kStatistics = 0.8;
+constexpr double kColored = 0.83;
+
+// The recompute after its points are read: `told` of the share from kRead on, when at all.
+TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
+                               bool withUncertainty, bool forChart, const TWorkSteps& told) {
     const auto step = [&told](double done) {
         if (told) {
             told(done);
         }
     };
     TRecomputeResult result;
-    result.measured = ExtractPoints(table, PartOfSteps(told, 0, kRead));
-    step(kRead);
+    result.measured = std::move(measured);
     const TPointTable& points = result.measured;
     result.kind = kind;
     result.pointCount = static_cast<int>(points.size());
@@ -97,6 +97,26 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
         result.error = std::current_exception();
     }
     return result;
+}
+
+}  // namespace
+
+TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
+                           bool withUncertainty, bool forChart, const TWorkSteps& steps) {
+    // A small table's recompute is over before a step would matter: it tells none, so the window's
+    // events never run in the middle of it.
+    const TWorkSteps none;
+    const TWorkSteps& told = static_cast<std::size_t>(table.RowCount()) > kItemsPerStep ? steps : none;
+    TPointTable points = ExtractPoints(table, PartOfSteps(told, 0, kRead));
+    if (told) {
+        told(kRead);
+    }
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told);
+}
+
+TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
+                                 bool withUncertainty, bool forChart) {
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {});
 }
 
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {

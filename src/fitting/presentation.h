@@ -65,6 +65,9 @@ struct TRecomputeResult {
 // a chart uses them. A large table's recompute tells `steps` how far it has come, now and then.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {});
+// The same from the points of the table's counted rows, in row order, read already.
+TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
+                                 bool withUncertainty = false, bool forChart = true);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

@@ -21,43 +21,55 @@ inline std::atomic<bool> g_secondCoreAllowed{false};
 inline void AllowSecondCore(bool allow) {
     g_secondCoreAllowed.store(allow);
 }
+inline bool SecondCoreAvailable() {
+    return g_secondCoreAllowed.load() && std::thread::hardware_concurrency() >= 2;
+}
 
-// Calls work(0, count, 0) for a small count, a single core or when no second core is allowed. Otherwise calls
-// work(0, middle, 0) here and work(middle, count, 1) on another thread at the same time (or both here, one
-// after the other, when no thread can be started). Should a part throw, both still run to their end, and
-// then the first half's exception (else the second's) is thrown on. Returns the number of parts.
-template <class Work>
-int InTwoParts(std::size_t count, Work&& work) {
-    if (count < kTwoPartsFrom || !g_secondCoreAllowed.load() || std::thread::hardware_concurrency() < 2) {
-        work(std::size_t{0}, count, 0);
-        return 1;
-    }
-    const std::size_t middle = count / 2;
+// Calls first() here and second() on another thread at the same time, or both here, one after the other,
+// where no second core is allowed or no thread can be started. Should one throw, both still run to their
+// end, and then the first's exception (else the second's) is thrown on.
+template <class First, class Second>
+void BothAtOnce(First&& first, Second&& second) {
     std::exception_ptr faults[2];
-    const auto part = [&work, &faults](std::size_t from, std::size_t to, int index) {
+    const auto run = [&faults](auto& work, int index) {
         try {
-            work(from, to, index);
+            work();
         } catch (...) {
             faults[index] = std::current_exception();
         }
     };
     std::optional<std::thread> worker;
-    try {
-        worker.emplace([&part, middle, count] { part(middle, count, 1); });
-    } catch (const std::system_error&) {
-        // No thread to be had: the second half follows the first here.
+    if (SecondCoreAvailable()) {
+        try {
+            worker.emplace([&run, &second] { run(second, 1); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the second follows the first here.
+        }
     }
-    part(std::size_t{0}, middle, 0);
+    run(first, 0);
     if (worker) {
         worker->join();
     } else {
-        part(middle, count, 1);
+        run(second, 1);
     }
     for (const std::exception_ptr& fault : faults) {
         if (fault) {
             std::rethrow_exception(fault);
         }
     }
+}
+
+// Calls work(0, count, 0) for a small count, a single core or when no second core is allowed. Otherwise calls
+// work(0, middle, 0) and work(middle, count, 1) as BothAtOnce does. Returns the number of parts.
+template <class Work>
+int InTwoParts(std::size_t count, Work&& work) {
+    if (count < kTwoPartsFrom || !SecondCoreAvailable()) {
+        work(std::size_t{0}, count, 0);
+        return 1;
+    }
+    const std::size_t middle = count / 2;
+    BothAtOnce([&work, middle] { work(std::size_t{0}, middle, 0); },
+               [&work, middle, count] { work(middle, count, 1); });
     return 2;
 }
 

@@ -473,6 +473,7 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         return "head -c " + std::to_string(n) + " /dev/zero | tr \"\\0\" \" \"";
     };
     const std::string longFile = Prefix() + "long.txt";
+    const std::string bigFile = Prefix() + "big.txt";
     const struct {
         std::string shell;  // $FIT is the program
         int status;
@@ -494,6 +495,17 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         {"(printf \"2 1\\n20 10\\n\"; " + blanks((1 << 20) + 1) + ") > " + longFile + " && \"$FIT\" " +
              longFile,
          6, tooLong},
+        // Files from 4 MiB on have their points read in two halves at once; whatever is wrong is told as
+        // for a small file, and the line limit holds there too.
+        {"(printf \"\\357\\273\\277\"; yes \"2 1\r\" | head -n 400000; yes \"20 10\r\" | head -n 400000) > " +
+             bigFile + " && \"$FIT\" --kind linear " + bigFile,
+         0, ""},
+        {"(yes \"2 1\" | head -n 1100000; printf \"abc 3\\n\") > " + bigFile + " && \"$FIT\" " + bigFile, 2,
+         "'abc' is not a valid floating point value\n"},
+        {"(yes \"2 1\" | head -n 1100000; " + blanks((1 << 20) + 1) + ") > " + bigFile + " && \"$FIT\" " +
+             bigFile,
+         6, tooLong},
+        {"yes \"1 2\" | head -n 10000001 > " + bigFile + " && \"$FIT\" " + bigFile, 6, tooMany},
 #if !defined(__SANITIZE_ADDRESS__)
         // Out of memory: reported with its status, never an abort.
         {"yes 1 2 | (ulimit -v 100000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
@@ -509,6 +521,7 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         }
     }
     std::remove(fifo.c_str());
+    std::remove(bigFile.c_str());
 }
 
 TEST_F(FitCommand, CommaDecimalLocale) {

@@ -2,6 +2,10 @@
 // whatever pieces the bytes arrive in.
 #include "fitting/data_file_reader.h"
 
+#include "fitting/point_extraction.h"
+#include "fitting/two_parts.h"
+#include "runtime/exceptions.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +51,49 @@ TDataReadStatus ReadInPieces(const std::string& text, std::size_t piece, TDataFi
 }
 
 const std::size_t kPieces[] = {0, 1, 2, 3, 7, 64};
+
+// The text from any offset, in pieces of at most `piece` bytes (0: all asked for); offsets from failAt on
+// fail.
+TPositionalSource Positional(const std::string& text, std::size_t piece, std::uint64_t failAt = UINT64_MAX) {
+    return [&text, piece, failAt](char* buffer, std::size_t size, std::uint64_t offset) -> std::ptrdiff_t {
+        if (offset >= failAt) {
+            return -1;
+        }
+        const std::uint64_t left =
+            std::min<std::uint64_t>(failAt, text.size()) - std::min<std::uint64_t>(offset, text.size());
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>({size, left, piece == 0 ? size : piece}));
+        std::memcpy(buffer, text.data() + offset, n);
+        return static_cast<std::ptrdiff_t>(n);
+    };
+}
+
+using TPairs = std::vector<std::pair<double, double>>;
+
+// What the recompute takes from the table: its points, or nothing where a counted word is no number.
+std::optional<TPairs> PairsOf(const std::optional<TPointTable>& points) {
+    if (!points) {
+        return std::nullopt;
+    }
+    TPairs pairs;
+    for (const TDataPoint& p : *points) {
+        pairs.emplace_back(p.Y, p.X);
+    }
+    return pairs;
+}
+std::optional<TPairs> TablePairs(const TDataFileTable& table) {
+    try {
+        return PairsOf(ExtractPoints(table));
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+}
+
+// Both halves on their own threads, as the program runs them.
+struct TSecondCore {
+    TSecondCore() { AllowSecondCore(true); }
+    ~TSecondCore() { AllowSecondCore(false); }
+};
 
 std::string Repeat(const std::string& text, int times) {
     std::string out;
@@ -122,6 +170,21 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
         TDataFileTable whole;
         ASSERT_EQ(ParseDataText(c.text, whole), TDataReadStatus::Ok);
         EXPECT_EQ(RowsOf(whole), c.rows) << c.name;
+        // Read in two halves at once, parted at every byte: the same lines, and the points the table's
+        // give.
+        const TSecondCore twoCores;
+        const std::optional<TPairs> pairs = TablePairs(whole);
+        for (std::size_t middle = 0; middle <= c.text.size() + 1; ++middle) {
+            for (const std::size_t piece : {0, 2}) {
+                SCOPED_TRACE(std::string(c.name) + ", parted at " + std::to_string(middle) + ", pieces of " +
+                             std::to_string(piece));
+                TDataFileTable halves;
+                ASSERT_EQ(ReadDataTableInTwoParts(Positional(c.text, piece), 2 * middle, halves),
+                          TDataReadStatus::Ok);
+                EXPECT_EQ(RowsOf(halves), c.rows);
+                EXPECT_EQ(PairsOf(ReadDataPoints(Positional(c.text, piece), 2 * middle, 0)), pairs);
+            }
+        }
     }
 }
 
@@ -166,6 +229,15 @@ TEST(DataFileReader, MoreLinesThanTheLimitKeepNothing) {
             EXPECT_EQ(table.LineCount(), c.lines);
             EXPECT_EQ(ParseDataText(c.text, table, c.maxLines), c.status);
         }
+        const TSecondCore twoCores;
+        for (std::size_t middle = 0; middle <= c.text.size(); ++middle) {
+            SCOPED_TRACE(c.text + ", at most " + std::to_string(c.maxLines) + ", parted at " +
+                         std::to_string(middle));
+            TDataFileTable table;
+            EXPECT_EQ(ReadDataTableInTwoParts(Positional(c.text, 1), 2 * middle, table, {}, 0, c.maxLines),
+                      c.status);
+            EXPECT_EQ(table.LineCount(), c.lines);
+        }
     }
 }
 
@@ -188,6 +260,38 @@ TEST(DataFileReader, ReadErrorKeepsTheWholeLinesBeforeIt) {
         // The line broken off by the error is not known to be whole: it is not used.
         const TRows whole = {{"1", "2"}, {"3", "4"}, {"5", "6"}};
         EXPECT_EQ(RowsOf(table), TRows(whole.begin(), whole.begin() + static_cast<long>(failAt / 4)));
+        // The same in two halves, wherever they part; the points of a text read in part are none.
+        const TSecondCore twoCores;
+        for (std::size_t middle = 0; middle <= text.size(); ++middle) {
+            SCOPED_TRACE(middle);
+            TDataFileTable halves;
+            EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 7, failAt), 2 * middle, halves),
+                      TDataReadStatus::ReadError);
+            EXPECT_EQ(RowsOf(halves), RowsOf(table));
+            EXPECT_EQ(ReadDataPoints(Positional(text, 7, failAt), 2 * middle, 0), std::nullopt);
+        }
+    }
+}
+
+TEST(DataFileReader, CancelledOrRefusedHalvesKeepNothing) {
+    const TSecondCore twoCores;
+    const std::string text = "1 2\n" + std::string(98, '3') + " 4\n5 6\n";
+    for (std::size_t middle = 0; middle <= text.size(); middle += 5) {
+        SCOPED_TRACE(middle);
+        TDataFileTable table;
+        int calls = 0;
+        // Stopped at the second piece: the other half's lines are not kept either.
+        const TReadProgress stopAtSecond = [&calls](std::uint64_t, std::uint64_t) { return ++calls < 2; };
+        EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 3), 2 * middle, table, stopAtSecond),
+                  TDataReadStatus::Cancelled);
+        EXPECT_EQ(table.LineCount(), 0);
+        // A line of 100 bytes beyond a limit of 99, in either half.
+        EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 3), 2 * middle, table, {}, 99),
+                  TDataReadStatus::LineTooLong);
+        EXPECT_EQ(table.LineCount(), 0);
+        EXPECT_EQ(ReadDataPoints(Positional(text, 3), 2 * middle, 99), std::nullopt);
+        EXPECT_EQ(PairsOf(ReadDataPoints(Positional(text, 3), 2 * middle, 100)).value_or(TPairs{}).size(),
+                  3u);
     }
 }
 
