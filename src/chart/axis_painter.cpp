@@ -184,11 +184,21 @@ void TAxisPainter::DrawPointLabels() {
         return;
     }
     const bool style = axis_.EffectiveLabelStyle() == talMark;
+    // Where no hook hears of each label, a label is made only where it could be drawn: a point inside
+    // the span of the label drawn last never fits (whatever its own width), and a million points
+    // give only a few hundred labels.
+    const bool hooked = style || (chart_.OnGetAxisLabel && !chart_.AxisLabelHookSuspended);
     hasLastLabel_ = false;
     TChartCanvas& c = canvas_;
     const double labelledPoints = static_cast<double>(last - first + 1);
     // Labels do not move the scale: one copy for the whole pass.
     const TScaleMap scale = axis_.Scale();
+    // Points of one series in ascending X on a scale that grows with X, and nothing but the labels hears
+    // of each point: the points inside the span of the label drawn last, which the loop would pass over
+    // one by one, are passed over by halving.
+    const bool mayLeap = horizontal_ && !hooked && settings_.Labels && settings_.TickOnLabelsOnly &&
+                         settings_.LabelsSeparation > 0 && scale.RangeSpan() > 0 && scale.PixelSpan() > 0 &&
+                         !scale.Inverted;
     for (int i = first; i <= last; ++i) {
         // A rendering in steps hears of the labels as its last half.
         if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
@@ -204,10 +214,6 @@ void TAxisPainter::DrawPointLabels() {
         if (owner == nullptr) {
             continue;
         }
-        // Where no hook hears of each label, a label is made only where it could be drawn: a point inside
-        // the span of the label drawn last never fits (whatever its own width), and a million points
-        // give only a few hundred labels.
-        const bool hooked = style || (chart_.OnGetAxisLabel && !chart_.AxisLabelHookSuspended);
         std::string text;
         if (hooked) {
             text = style ? owner->MarkText(i) : owner->PointLabel(i);
@@ -254,6 +260,28 @@ void TAxisPainter::DrawPointLabels() {
         hasLastLabel_ = true;
         lastLabelPos_ = p;
         lastLabelHalf_ = half;
+        if (mayLeap && owner->XValues().Ascending()) {
+            // The first later point the pass would not skip: beyond the range, at or past the span's end, or
+            // of another series (the series before this one in the list have no labels this far on).
+            int lo = i + 1;
+            int hi = std::min(last, owner->LabelCount() - 1) + 1;
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                const double v = owner->XValues().ValueAt(mid);
+                if (v > scale.RangeMax || scale.ToPixel(v) >= lastLabelPos_ + lastLabelHalf_) {
+                    hi = mid;
+                } else {
+                    lo = mid + 1;
+                }
+            }
+            if ((lo - 1 - first) / static_cast<int>(kItemsPerStep) >
+                (i - first) / static_cast<int>(kItemsPerStep)) {
+                const int passed =
+                    (lo - 1 - first) / static_cast<int>(kItemsPerStep) * static_cast<int>(kItemsPerStep);
+                chart_.TellRenderStep(0.5 + 0.5 * passed / labelledPoints);
+            }
+            i = lo - 1;
+        }
     }
 }
 

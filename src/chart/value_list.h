@@ -21,6 +21,8 @@ public:
     double Multiplier() const { return multiplier_; }
     void SetMultiplier(double value);
     TChartListOrder Order() const { return order_; }
+    // Whether ValueAt grows (or stays) from each index to the next.
+    bool Ascending() const { return order_ == loAscending && ordered_ && multiplier_ > 0; }
     // Existing values keep their places; later placements follow the new order.
     void SetOrder(TChartListOrder value);
     bool DateTime() const { return dateTime_; }

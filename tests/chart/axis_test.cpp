@@ -282,6 +282,21 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     EXPECT_EQ(lazily.front(), "00000");
     chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string&) {};
     EXPECT_EQ(drawnLabels(), lazily);
+    // Labels of varying widths, so that a narrow one fits soon after the span of the one drawn before.
+    series.measured->LabelOfX = [](double x) {
+        const int i = static_cast<int>(std::lround(x * 1000));
+        return i % 13 == 0 ? std::string(1, static_cast<char>('0' + i % 10)) : std::to_string(i) + "0000";
+    };
+    // Also where the axis is inverted, X then growing leftwards.
+    for (const bool inverted : {false, true}) {
+        SCOPED_TRACE(inverted);
+        chart->BottomAxis().SetInverted(inverted);
+        chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string&) {};
+        const std::vector<std::string> hooked = drawnLabels();
+        ASSERT_GT(hooked.size(), 3u);
+        chart->OnGetAxisLabel = nullptr;
+        EXPECT_EQ(drawnLabels(), hooked);
+    }
 }
 
 TEST_F(AxisDrawing, AxisLabelHookReplacesTexts) {
