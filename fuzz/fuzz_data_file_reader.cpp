@@ -1,15 +1,22 @@
 // Fuzzes the data-file reader: the table is the same whatever pieces the bytes arrive in, and the same
 // as a plain reading of the rules (lines at LF, a leading byte-order mark skipped, the text of a line
 // ending at a NUL, the first two white-space separated words); a text with more lines than the limit
-// keeps nothing.
+// keeps nothing. Read in two halves at once, parted anywhere, it is the same table, and the points read
+// without the table are those the table gives.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "fitting/data_file_reader.h"
+#include "fitting/point_extraction.h"
+#include "fitting/two_parts.h"
+#include "runtime/exceptions.h"
 
 namespace {
 
@@ -86,5 +93,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (!tooMany && RowsOf(pieces) != expected)
         std::abort();
+
+    // The same bits pick where the halves part.
+    quorvel::AllowSecondCore(true);
+    const std::uint64_t middle = text.size() * (data[0] & 0x1F) / 31;
+    const quorvel::TPositionalSource source = [text, piece](char* buffer, std::size_t n,
+                                                            std::uint64_t offset) {
+        const std::size_t at = std::min<std::size_t>(offset, text.size());
+        const std::size_t got = std::min({n, piece, text.size() - at});
+        std::memcpy(buffer, text.data() + at, got);
+        return static_cast<std::ptrdiff_t>(got);
+    };
+    quorvel::TDataFileTable halves;
+    const quorvel::TDataReadStatus status =
+        quorvel::ReadDataTableInTwoParts(source, 2 * middle, halves, {}, 0, maxLines);
+    if ((status == quorvel::TDataReadStatus::TooManyLines) != tooMany ||
+        (status != quorvel::TDataReadStatus::Ok && !tooMany))
+        std::abort();
+    if (tooMany ? halves.LineCount() != 0 : RowsOf(halves) != expected)
+        std::abort();
+    if (!tooMany) {
+        std::optional<quorvel::TPointTable> fromTable;
+        try {
+            fromTable = quorvel::ExtractPoints(whole);
+        } catch (const quorvel::Exception&) {
+        }
+        const std::optional<quorvel::TPointTable> read = quorvel::ReadDataPoints(source, 2 * middle, 0);
+        if (read.has_value() != fromTable.has_value())
+            std::abort();
+        // Bit for bit, so that -0 and 0 are told apart.
+        const auto same = [](const quorvel::TDataPoint& a, const quorvel::TDataPoint& b) {
+            return std::memcmp(&a, &b, sizeof a) == 0;
+        };
+        if (read && !std::equal(read->begin(), read->end(), fromTable->begin(), fromTable->end(), same))
+            std::abort();
+    }
     return 0;
 }
