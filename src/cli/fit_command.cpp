@@ -1,7 +1,5 @@
 #include "cli/fit_command.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -220,19 +218,6 @@ bool WriteOutput(std::FILE* out, std::FILE* err, std::string_view text) {
 std::string ReadingsName(const TFitCommandOptions& options) {
     return *options.apply == "-" ? std::string("standard input") : *options.apply;
 }
-
-// Closes a descriptor this command opened, however the command ends.
-struct TDescriptorCloser {
-    explicit TDescriptorCloser(int descriptor) : fd(descriptor) {}
-    int fd;
-    TDescriptorCloser(const TDescriptorCloser&) = delete;
-    TDescriptorCloser& operator=(const TDescriptorCloser&) = delete;
-    ~TDescriptorCloser() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 // The --at text checked before any data is read, as the window's X field reads it: the exit status
 // when it is missing or not a number.

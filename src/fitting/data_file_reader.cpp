@@ -108,8 +108,6 @@ TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int m
     }
 }
 
-constexpr std::uint64_t kNoLine = kNoLineStart;
-
 // The words take at most the text's size, and lines are rarely shorter than 16 bytes; reserving that
 // spares copies while the table grows (untouched reserved pages cost no memory).
 void ReserveFor(TDataFileTable& table, std::uint64_t bytes) {
@@ -135,7 +133,7 @@ TDataReadStatus RefusalOf(const TDataFileParser& parser) {
 // after its middle.
 struct TTailRead {
     TDataFileTable table;
-    std::uint64_t start = kNoLine;  // where its first line begins
+    std::uint64_t start = kNoLineStart;  // where its first line begins
     TDataReadStatus status = TDataReadStatus::Ok;
     std::exception_ptr fault;
     std::atomic<std::uint64_t> bytes{0};
@@ -164,12 +162,14 @@ void ReadTail(const TPositionalSource& source, std::uint64_t middle, int maxLine
             return;
         }
         const char* p = buffer.get();
-        if (tail.start == kNoLine) {
+        if (tail.start == kNoLineStart) {
             const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(got));
-            p = lf != nullptr ? static_cast<const char*>(lf) + 1 : p + got;
-            if (lf != nullptr) {
-                tail.start = at + static_cast<std::uint64_t>(p - buffer.get());
+            if (lf == nullptr) {
+                at += static_cast<std::uint64_t>(got);
+                continue;
             }
+            p = static_cast<const char*>(lf) + 1;
+            tail.start = at + static_cast<std::uint64_t>(p - buffer.get());
         }
         if (!parser.Feed(std::string_view(p, static_cast<std::size_t>(buffer.get() + got - p)))) {
             tail.status = RefusalOf(parser);
@@ -221,12 +221,12 @@ TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::ui
     TDataFileParser parser(table, maxLines, maxLineBytes);
     const std::unique_ptr<char[]> buffer(new char[kChunk]);
     std::uint64_t at = 0;
-    std::uint64_t end = kNoLine;
+    std::uint64_t end = kNoLineStart;
     const auto told = [&] {
         return !progress || progress(std::min(size, at + tail.bytes.load(std::memory_order_relaxed)), size);
     };
     TDataReadStatus status = TDataReadStatus::Ok;
-    while (end == kNoLine) {
+    while (end == kNoLineStart) {
         if (!told()) {
             status = TDataReadStatus::Cancelled;
             break;
@@ -285,7 +285,7 @@ TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::ui
         }
         return status;
     }
-    if (tail.start == kNoLine && tail.status == TDataReadStatus::ReadError && end != kNoLine) {
+    if (tail.start == kNoLineStart && tail.status == TDataReadStatus::ReadError && end != kNoLineStart) {
         return TDataReadStatus::ReadError;  // the second half failed before its first line
     }
     if (tail.start != end) {
@@ -294,7 +294,7 @@ TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::ui
         table.Clear();
         return ReadInto(InOrder(source), table, maxLines, progress, size, maxLineBytes);
     }
-    if (end == kNoLine) {
+    if (end == kNoLineStart) {
         return TDataReadStatus::Ok;  // no line begins in the second half
     }
     const std::size_t lines = static_cast<std::size_t>(table.LineCount() + tail.table.LineCount());
@@ -330,6 +330,12 @@ TByteSource DescriptorSource(int fd) {
             }
         }
     };
+}
+
+TDescriptorCloser::~TDescriptorCloser() {
+    if (fd >= 0) {
+        ::close(fd);
+    }
 }
 
 TPositionalSource PositionalSource(int fd) {
@@ -617,10 +623,7 @@ TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, co
     struct stat info = {};
     ::fstat(fd, &info);
     // Closed also when the memory runs out part way, so that the window does not leak the file.
-    struct TCloser {
-        int fd;
-        ~TCloser() { ::close(fd); }
-    } closer{fd};
+    const TDescriptorCloser closer(fd);
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size >= kTwoPartReadFrom && SecondCoreAvailable()) {
         return ReadDataTableInTwoParts(PositionalSource(fd), size, table, progress, maxLineBytes);

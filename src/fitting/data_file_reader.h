@@ -143,6 +143,15 @@ TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::ui
 // is never opened. The descriptor, or -1.
 int OpenRegularFile(const std::string& path);
 
+// Closes a descriptor one opened (none for -1), however the work with it ends.
+struct TDescriptorCloser {
+    explicit TDescriptorCloser(int descriptor) : fd(descriptor) {}
+    int fd;
+    TDescriptorCloser(const TDescriptorCloser&) = delete;
+    TDescriptorCloser& operator=(const TDescriptorCloser&) = delete;
+    ~TDescriptorCloser();
+};
+
 // The bytes of an open descriptor; waits on one left non-blocking, retries an interrupted read.
 TByteSource DescriptorSource(int fd);
 

@@ -1,7 +1,6 @@
 #include "fitting/point_extraction.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -210,10 +209,7 @@ std::optional<TPointTable> ReadDataFilePoints(const std::string& path, std::size
     if (fd < 0) {
         return std::nullopt;
     }
-    struct TCloser {
-        int fd;
-        ~TCloser() { ::close(fd); }
-    } closer{fd};
+    const TDescriptorCloser closer(fd);
     struct stat info = {};
     if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) < kTwoPartReadFrom) {
         return std::nullopt;
