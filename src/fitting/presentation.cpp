@@ -1,7 +1,9 @@
 #include "fitting/presentation.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "fitting/curve_samples.h"
 #include "fitting/least_squares.h"
@@ -38,6 +40,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     result.kind = kind;
     result.pointCount = static_cast<int>(points.size());
     result.formula = "Y = ";
+    // A large table's order by X needs nothing but the points: it is sorted on the second core while this
+    // one solves and finds the deviations.
+    std::optional<TWorkBeside<std::vector<int>>> orderBeside;
+    if (forChart && points.size() >= kTwoPartsFrom && SecondCoreAvailable()) {
+        orderBeside.emplace([&points] { return StableOrderByX(points); });
+    }
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
         result.coefficientTexts.fill(kTooFewCaption);
@@ -84,10 +92,11 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
                              result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
                          }
                      });
-            // The deviations' room goes before the sort takes its own: a large table's peak is lower.
+            // The deviations' room goes before a sort here takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
             step(kColored);
-            result.measuredByX = StableOrderByX(points, PartOfSteps(told, kColored, 1));
+            result.measuredByX = orderBeside ? orderBeside->Take(told, kColored)
+                                             : StableOrderByX(points, PartOfSteps(told, kColored, 1));
         }
         result.reached = rsPoints;
 

@@ -2,11 +2,14 @@
 // Work over a large table in two halves at once, the second on another core, where the program
 // allows it.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "runtime/work_steps.h"
 
@@ -100,5 +103,60 @@ int InTwoPartsInSteps(std::size_t count, const TWorkSteps& steps, Work&& work) {
                  [&work, part](std::size_t from, std::size_t to) { work(from, to, part); });
     });
 }
+
+// A result worked out on another thread while this one goes on with other work; where no thread can be
+// started, it is worked out here when taken. The work must not tell steps: those belong to the thread
+// that started it.
+template <class T>
+class TWorkBeside {
+public:
+    explicit TWorkBeside(std::function<T()> work) : work_(std::move(work)) {
+        try {
+            worker_ = std::thread([this] {
+                try {
+                    result_.emplace(work_());
+                } catch (...) {
+                    fault_ = std::current_exception();
+                }
+                done_.store(true, std::memory_order_release);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the work waits for Take.
+        }
+    }
+    TWorkBeside(const TWorkBeside&) = delete;
+    TWorkBeside& operator=(const TWorkBeside&) = delete;
+    ~TWorkBeside() {
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+    }
+
+    // The result, once only; the work's exception is thrown on. While it is still being worked out, steps
+    // (when given) is told `done` now and then, so that a window's events go on meanwhile.
+    T Take(const TWorkSteps& steps, double done) {
+        if (!worker_.joinable()) {
+            return work_();
+        }
+        while (!done_.load(std::memory_order_acquire)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (steps) {
+                steps(done);
+            }
+        }
+        worker_.join();
+        if (fault_) {
+            std::rethrow_exception(fault_);
+        }
+        return std::move(*result_);
+    }
+
+private:
+    std::function<T()> work_;
+    std::optional<T> result_;
+    std::exception_ptr fault_;
+    std::atomic<bool> done_{false};
+    std::thread worker_;
+};
 
 }  // namespace quorvel

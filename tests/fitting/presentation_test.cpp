@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "fitting/result_texts.h"
+#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "table_fixture.h"
 
@@ -226,6 +231,37 @@ TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
     ASSERT_FALSE(r.curve.empty());
     EXPECT_EQ(r.curve.front().x, 1);
     EXPECT_LT(r.curve.back().x, 5);
+}
+
+// A large table's order by X is sorted on another thread while the fit goes on: the same order and
+// colours as on one core, and the window's steps still told in order from its own thread.
+TEST(Recompute, LargeTableOrderedBesideTheFit) {
+    std::mt19937_64 rng(11);
+    TPointTable points(70000);
+    for (TDataPoint& p : points) {
+        p.X = 101325 + std::uniform_real_distribution<double>(-50, 50)(rng);
+        p.Y = 0.5 * p.X + std::uniform_real_distribution<double>(-1, 1)(rng);
+        if (rng() % 4 == 0) {
+            p.X = std::floor(p.X);  // equal X values keep their table order
+        }
+    }
+    std::vector<int> byX(points.size());
+    std::iota(byX.begin(), byX.end(), 0);
+    std::stable_sort(byX.begin(), byX.end(), [&points](int a, int b) { return points[a].X < points[b].X; });
+    std::vector<TColor> oneCoreColors;
+    for (const bool twoCores : {false, true}) {
+        AllowSecondCore(twoCores);
+        TFitCoefficients store;
+        const TRecomputeResult r = RecomputePoints(points, fkQuadratic, store, false, true);
+        EXPECT_EQ(r.reached, rsCurve);
+        EXPECT_EQ(r.measuredByX, byX) << twoCores;
+        if (!twoCores) {
+            oneCoreColors = r.colors;
+        } else {
+            EXPECT_EQ(r.colors, oneCoreColors);
+        }
+    }
+    AllowSecondCore(false);
 }
 
 TEST(Recompute, QuarterAndHalfSigmaColours) {
