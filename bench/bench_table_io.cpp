@@ -268,6 +268,7 @@ BENCHMARK(BM_Paste100kRowsIntoWindow)->Unit(benchmark::kMillisecond)->Iterations
 int main(int argc, char** argv) {
     // As the program starts (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 measures without).
     quorvel::RestartWithHugePagesForLargeBlocks(argv);
+    quorvel::KeepFreedRoomForReuse();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

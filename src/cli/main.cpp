@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/fit_command.h"
+#include "runtime/large_buffers.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ int HandOverToChartProgram(std::FILE* err) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
     g_argv = argv;
     return quorvel::RunFitProgram(argc, argv,
                                   quorvel::TChartSupport{nullptr, nullptr, &HandOverToChartProgram});

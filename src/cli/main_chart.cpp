@@ -3,8 +3,10 @@
 #include "calibration/calibration_report.h"
 #include "cli/chart_output.h"
 #include "cli/fit_command.h"
+#include "runtime/large_buffers.h"
 
 int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
     return quorvel::RunFitProgram(
         argc, argv,
         quorvel::TChartSupport{&quorvel::WriteChartFile, &quorvel::WriteCalibrationReport, nullptr});

@@ -1,5 +1,6 @@
 #include "runtime/large_buffers.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -50,6 +51,20 @@ void RestartWithHugePagesForLargeBlocks(char** argv) {
     } else {
         unsetenv("GLIBC_TUNABLES");
     }
+}
+
+void KeepFreedRoomForReuse() {
+#if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
+    // 32 MiB is the largest block the allocator takes from its heap; larger ones keep their own
+    // mappings, which go back to the system when freed. Only a hint: a refusal changes nothing.
+    (void)mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    (void)mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+#ifdef M_ARENA_MAX
+    // One arena for every thread, set before any thread starts: a worker's blocks then come from the
+    // room the others freed, not from an arena of its own (or of a library's thread) with fresh pages.
+    (void)mallopt(M_ARENA_MAX, 1);
+#endif
 }
 
 }  // namespace quorvel
