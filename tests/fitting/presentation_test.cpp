@@ -233,8 +233,8 @@ TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
     EXPECT_LT(r.curve.back().x, 5);
 }
 
-// A large table's order by X is sorted on another thread while the fit goes on: the same order and
-// colours as on one core, and the window's steps still told in order from its own thread.
+// A large table's order by X is sorted on another thread while the fit goes on: the same order (stable
+// among equal X) and colours as on one core.
 TEST(Recompute, LargeTableOrderedBesideTheFit) {
     std::mt19937_64 rng(11);
     TPointTable points(70000);
