@@ -266,8 +266,7 @@ BENCHMARK(BM_Paste100kRowsIntoWindow)->Unit(benchmark::kMillisecond)->Iterations
 }  // namespace quorvel
 
 int main(int argc, char** argv) {
-    // As the program starts (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 measures without).
-    quorvel::RestartWithHugePagesForLargeBlocks(argv);
+    // As the program starts.
     quorvel::KeepFreedRoomForReuse();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

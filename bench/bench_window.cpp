@@ -116,8 +116,7 @@ BENCHMARK(BM_StartupToShown)->Unit(benchmark::kMillisecond)->Iterations(10);
 }  // namespace
 
 int main(int argc, char** argv) {
-    // As the program starts (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 measures without).
-    quorvel::RestartWithHugePagesForLargeBlocks(argv);
+    // As the program starts.
     quorvel::KeepFreedRoomForReuse();
     benchmark::Initialize(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -21,7 +21,6 @@
 #include <thread>
 
 #include "fitting/two_parts.h"
-#include "runtime/large_buffers.h"
 
 namespace quorvel {
 
@@ -385,8 +384,8 @@ void TDataFileTable::Clear() {
 }
 
 void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
-    ReserveLarge(words_, wordBytes);
-    ReserveLarge(starts_, lines);
+    words_.reserve(wordBytes);
+    starts_.reserve(lines);
 }
 
 void TDataFileTable::Append(const TDataFileTable& other) {

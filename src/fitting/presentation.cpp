@@ -13,7 +13,6 @@
 #include "fitting/two_parts.h"
 #include "fitting/x_order.h"
 #include "runtime/exceptions.h"
-#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -84,7 +83,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             }
         }
         if (forChart) {
-            ReserveLarge(result.colors, points.size());
+            result.colors.reserve(points.size());
             result.colors.resize(points.size());
             InPieces(0, points.size(), PartOfSteps(told, kStatistics, kColored),
                      [&result, &deviations](std::size_t begin, std::size_t end) {

@@ -1,28 +1,7 @@
 #pragma once
-// Buffers for tables of a million rows: asks the system to back them with huge pages where it offers
-// them, so that filling tens of megabytes takes a few hundred page faults instead of thousands. Only a
-// hint: the contents and every result stay as they are, and where there is no such paging it does
-// nothing.
-#include <cstddef>
+// Memory for tables of a million rows.
 
 namespace quorvel {
-
-// The hint for the whole 2 MiB pages inside [data, data + bytes); smaller buffers are left alone.
-void AdviseHugePages(const void* data, std::size_t bytes);
-
-// Reserves room for n elements and gives the hint for it, before anything is written there.
-template <class Buffer>
-void ReserveLarge(Buffer& buffer, std::size_t n) {
-    buffer.reserve(n);
-    AdviseHugePages(buffer.data(), buffer.capacity() * sizeof(*buffer.data()));
-}
-
-// Starts the program anew, once, with the C library's allocator asked to give every block of its own
-// mappings the same hint (GLIBC_TUNABLES=glibc.malloc.hugetlb=1): the blocks the libraries allocate
-// count too, Qt's item view keeps a record per table row. Comes back, with nothing changed, where the
-// hint is asked for already, where the kernel gives huge pages to every block anyway or to none, and
-// where the restart fails.
-void RestartWithHugePagesForLargeBlocks(char** argv);
 
 // Asks the C library to keep the room of freed blocks up to 32 MiB for the next ones instead of giving
 // it back to the system: a large table's read, recompute and chart each free tens of megabytes that the
