@@ -37,6 +37,23 @@ public:
         ++size_;
     }
 
+    // push_back of data[0], ..., data[n - 1], a chunk's room at a time.
+    void append(const T* data, std::size_t n) {
+        while (n > 0) {
+            if (chunks_.empty() || chunks_.back().size() >= kMaxChunk) {
+                chunks_.emplace_back();
+                chunks_.back().reserve(kMaxChunk);
+                starts_.push_back(size_);
+            }
+            auto& chunk = chunks_.back();
+            const std::size_t take = std::min(n, kMaxChunk - chunk.size());
+            chunk.insert(chunk.end(), data, data + take);
+            size_ += take;
+            data += take;
+            n -= take;
+        }
+    }
+
     // Inserts before position index (index == size() appends).
     void insert(std::size_t index, T value) {
         if (index >= size_) {

@@ -1,6 +1,7 @@
 #pragma once
 // The base of every chart series: the parallel point lists (X, Y, colour, label), the hooks around adding
 // and clearing, the visible range, the marks and the drawing and hit-test entry points.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -185,11 +186,37 @@ void TChartSeries::AddPoints(std::size_t count, Point&& point) {
         return;
     }
     int last = -1;
-    for (std::size_t k = 0; k < count; ++k) {
-        const auto [x, y, color] = point(k);
-        xValues_.TempValue = x;
-        yValues_.TempValue = y;
-        last = PlacePoint({}, color);
+    // A block at a time: the points that go last in X order, the usual case, are appended to each list
+    // in one go; any other is placed on its own, as AddPoint would.
+    constexpr std::size_t kBlock = 1024;
+    double xs[kBlock];
+    double ys[kBlock];
+    TColor colors[kBlock];
+    static constexpr std::uint32_t kNoLabels[kBlock] = {};
+    for (std::size_t from = 0; from < count; from += kBlock) {
+        const std::size_t n = std::min(kBlock, count - from);
+        for (std::size_t j = 0; j < n; ++j) {
+            const auto [x, y, color] = point(from + j);
+            xs[j] = x;
+            ys[j] = y;
+            colors[j] = color;
+        }
+        for (std::size_t j = 0; j < n;) {
+            const std::size_t run = xValues_.LeadingGoLast(xs + j, n - j);
+            if (run > 0) {
+                xValues_.AppendValues(xs + j, run);
+                yValues_.AppendValues(ys + j, run);
+                colors_.append(colors + j, run);
+                labels_.append(kNoLabels, run);
+                last = xValues_.Count() - 1;
+                j += run;
+            } else {
+                xValues_.TempValue = xs[j];
+                yValues_.TempValue = ys[j];
+                last = PlacePoint({}, colors[j]);
+                ++j;
+            }
+        }
     }
     if (last >= 0) {
         NotifyDependents(TValueEvent::veAdd, last);

@@ -75,6 +75,43 @@ void TChartValueList::RecheckOrder() {
     }
 }
 
+std::size_t TChartValueList::LeadingGoLast(const double* values, std::size_t n) const {
+    if (order_ == loNone || n == 0) {
+        return n;
+    }
+    std::size_t k = 0;
+    if (values_.size() == 0) {
+        k = 1;  // anything goes last in an empty list
+    }
+    for (; k < n; ++k) {
+        const double last = k > 0 ? values[k - 1] : values_.back();
+        // A NaN is on neither side of anything: it is placed, not appended.
+        if (!(order_ == loAscending ? last <= values[k] : last >= values[k])) {
+            break;
+        }
+    }
+    return k;
+}
+
+void TChartValueList::AppendValues(const double* values, std::size_t n) {
+    if (n == 0) {
+        return;
+    }
+    if (ordered_ && order_ != loNone) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const bool hasPrev = k > 0 || values_.size() > 0;
+            const double prev = k > 0 ? values[k - 1] : (hasPrev ? values_.back() : 0);
+            if (std::isnan(values[k]) ||
+                (hasPrev && (order_ == loAscending ? prev > values[k] : prev < values[k]))) {
+                ordered_ = false;
+                break;
+            }
+        }
+    }
+    values_.append(values, n);
+    MarkStale();
+}
+
 int TChartValueList::PlaceValue(double value) {
     MarkStale();
     const std::size_t n = values_.size();

@@ -51,6 +51,10 @@ public:
         values_.push_back(value);
         MarkStale();
     }
+    // How many of values[0], ..., values[n - 1], stored in turn, would each GoesLast.
+    std::size_t LeadingGoLast(const double* values, std::size_t n) const;
+    // AppendValue of each of the n values in turn.
+    void AppendValues(const double* values, std::size_t n);
     // Stores value at index (0..Count), moving later ones up.
     void InsertValueAt(int index, double value);
     // The stored value times Multiplier; EListError outside 0..Count-1.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -199,6 +200,32 @@ TEST(ValueList, PointsAddedInOneGoAndReadInRuns) {
         ASSERT_EQ(colors[k], expected) << index;
     }
     EXPECT_THROW(s.XValues().CopyValues(kCount - 10, 11, values.data()), EListError);
+
+    // The same as point by point where a block holds a NaN, a step back and equal X values.
+    const auto x = [](std::size_t k) {
+        return k == 1500 ? std::nan("") : k == 2100 ? 5.0 : static_cast<double>(k / 2);
+    };
+    TPointSeries inOneGo;
+    TPointSeries oneByOne;
+    inOneGo.AddPoints(kCount, [&x](std::size_t k) {
+        struct {
+            double x, y;
+            TColor color;
+        } point{x(k), static_cast<double>(k), static_cast<TColor>(k)};
+        return point;
+    });
+    for (std::size_t k = 0; k < kCount; ++k) {
+        oneByOne.AddPoint(x(k), static_cast<double>(k), "", static_cast<TColor>(k));
+    }
+    ASSERT_EQ(inOneGo.PointCount(), kCount);
+    EXPECT_EQ(inOneGo.XValues().Ascending(), oneByOne.XValues().Ascending());
+    for (int i = 0; i < kCount; ++i) {
+        const double a = inOneGo.XValues().ValueAt(i);
+        const double b = oneByOne.XValues().ValueAt(i);
+        ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << i;
+        ASSERT_EQ(inOneGo.YValues().ValueAt(i), oneByOne.YValues().ValueAt(i)) << i;
+        ASSERT_EQ(inOneGo.PointColor(i), oneByOne.PointColor(i)) << i;
+    }
 }
 
 TEST(ValueList, PointColourFallsBackToSeriesOrPalette) {
