@@ -39,16 +39,12 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
     int good = 0;  // rows whose two cells are written
     try {
         table.ReserveRows(lines);
-        // The texts' room at once, rather than by doubling as they come.
-        std::size_t yBytes = 0;
-        std::size_t xBytes = 0;
-        for (int line = 1; line <= lines; ++line) {
-            const TDataFileTable::TLineWords words = file.LineWords(line);
-            yBytes += words.y.size();
-            xBytes += words.x.size();
-        }
-        table.ReserveText(0, yBytes);
-        table.ReserveText(1, xBytes);
+        // The texts' room at once, rather than by doubling as they come: each column's is the words' bytes
+        // of both, known without a pass over the lines. The part a column does not fill is never written,
+        // so the system gives it no memory.
+        const std::size_t textBytes = file.TextBytes();
+        table.ReserveText(0, textBytes);
+        table.ReserveText(1, textBytes);
         for (int row = 1; row <= lines; row += kRowsPerStep) {
             if (progress != nullptr && row > 1 &&
                 !progress->Step(kReadShare + (1 - kReadShare) * row / lines)) {

@@ -44,6 +44,8 @@ public:
     TRowTexts RowTexts(int row) const override;
 
     int LineCount() const { return static_cast<int>(starts_.size()); }
+    // The bytes of all the lines' Y and X words together.
+    std::size_t TextBytes() const { return words_.size() - starts_.size(); }
     // Line k's (1 .. LineCount()) Y and X words.
     struct TLineWords {
         std::string_view y;
