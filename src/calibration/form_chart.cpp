@@ -50,7 +50,7 @@ std::unique_ptr<TChart> CreateFormChart() {
     s1->Marks().SetVisible(false);
     s1->PercentFormat = "##0.##,%";
     // Each measured point is labelled with its X, as the table shows it.
-    s1->LabelOfX = [](double x) { return NumberToText(x); };
+    s1->SetLabelOfX([](double x) { return NumberToText(x); }, [](double x) { return NumberTextShape(x); });
     chart->AddSeries(std::move(s1));
 
     auto s2 = std::make_unique<TFastLineSeries>();

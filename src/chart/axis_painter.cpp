@@ -1,7 +1,9 @@
 #include "chart/axis_painter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "chart/chart.h"
 #include "chart/marks.h"
@@ -196,9 +198,32 @@ void TAxisPainter::DrawPointLabels() {
     // Points of one series in ascending X on a scale that grows with X, and nothing but the labels hears
     // of each point: the points inside the span of the label drawn last, which the loop would pass over
     // one by one, are passed over by halving.
+    const int separation = settings_.LabelsSeparation;
     const bool mayLeap = horizontal_ && !hooked && settings_.Labels && settings_.TickOnLabelsOnly &&
                          settings_.LabelsSeparation > 0 && scale.RangeSpan() > 0 && scale.PixelSpan() > 0 &&
                          !scale.Inverted;
+    // Most points past a drawn label's span are tried and do not fit. Where labels come with a key of
+    // their layout, the narrowest width of each layout (any digits in its digits' places) is found once:
+    // a point whose label could not fit even that narrow is passed over without its label being made.
+    const bool byShape = horizontal_ && !hooked && separation > 0;
+    struct TShapeWidth {
+        std::uint32_t shape = 0;
+        int width = 0;  // narrowest; -1: the canvas cannot tell
+    };
+    std::array<TShapeWidth, 64> shapeWidths{};
+    const auto widthOfShape = [&shapeWidths](std::uint32_t shape) -> TShapeWidth& {
+        std::size_t slot = (shape * 2654435761u) >> 26;
+        for (std::size_t tries = 0; tries < shapeWidths.size();
+             ++tries, slot = (slot + 1) % shapeWidths.size()) {
+            if (shapeWidths[slot].shape == shape || shapeWidths[slot].shape == 0) {
+                return shapeWidths[slot];
+            }
+        }
+        return shapeWidths[0];  // full: slot 0 is measured anew each time
+    };
+    const auto halfOf = [separation](int extent) {
+        return (extent + static_cast<int>(std::trunc(extent * 0.02 * separation))) / 2;
+    };
     for (int i = first; i <= last; ++i) {
         // A rendering in steps hears of the labels as its last half.
         if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
@@ -232,19 +257,30 @@ void TAxisPainter::DrawPointLabels() {
         if (!settings_.Labels) {
             continue;
         }
-        const int separation = settings_.LabelsSeparation;
-        if (!hooked) {
-            if (separation > 0 && hasLastLabel_ && p > lastLabelPos_ - lastLabelHalf_ &&
-                p < lastLabelPos_ + lastLabelHalf_) {
-                continue;
-            }
-            text = owner->PointLabel(i);
+        if (!hooked && separation > 0 && hasLastLabel_ && p > lastLabelPos_ - lastLabelHalf_ &&
+            p < lastLabelPos_ + lastLabelHalf_) {
+            continue;
         }
         c.SetFont(settings_.LabelsFont);
+        if (const std::uint32_t shape = byShape && hasLastLabel_ ? owner->LabelShape(i) : 0; shape != 0) {
+            TShapeWidth& known = widthOfShape(shape);
+            if (known.shape != shape) {
+                known = TShapeWidth{shape, c.NarrowestWithOtherDigits(owner->PointLabel(i))};
+            }
+            // The fit test below, for the narrowest label of this layout: a wider one fits no better.
+            const int least = known.width >= 0 ? halfOf(known.width) : 0;
+            if (known.width >= 0 && !(p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + least
+                                                        : p - least >= lastLabelPos_ + lastLabelHalf_)) {
+                continue;
+            }
+        }
+        if (!hooked) {
+            text = owner->PointLabel(i);
+        }
         const int extent = horizontal_ ? c.TextWidth(text) : LineHeight() * LineCount(text);
         int half = extent / 2;
         if (separation != 0 && hasLastLabel_) {
-            half = (extent + static_cast<int>(std::trunc(extent * 0.02 * separation))) / 2;
+            half = halfOf(extent);
             const bool fits = p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + half
                                                 : p - half >= lastLabelPos_ + lastLabelHalf_;
             if (!fits) {

@@ -165,6 +165,10 @@ public:
     virtual void TextOut(int x, int y, std::string_view text) = 0;
     // Width in pixels of one line of text in the selected font.
     virtual int TextWidth(std::string_view text) const = 0;
+    // A width in the selected font that no text is narrower than which differs from `text` at most in
+    // which digits stand where; -1 where the canvas cannot tell. Lets a caller see that a text cannot
+    // fit before making it.
+    virtual int NarrowestWithOtherDigits(std::string_view /*text*/) const { return -1; }
     // Height in pixels of one line of text in the selected font (the line height).
     virtual int TextHeight(std::string_view text) const = 0;
 
@@ -292,6 +296,7 @@ public:
     void SetPixel(int x, int y, TColor c) { Canvas().SetPixel(x, y, c); }
     void TextOut(int x, int y, std::string_view t) { Canvas().TextOut(x, y, t); }
     int TextWidth(std::string_view t) const { return Canvas().TextWidth(t); }
+    int NarrowestWithOtherDigits(std::string_view t) const { return Canvas().NarrowestWithOtherDigits(t); }
     int TextHeight(std::string_view t) const { return Canvas().TextHeight(t); }
     void ClipRectangle(const TRect& r) { Canvas().SetClipRect(r); }
     void UnClipRectangle() { Canvas().ClearClip(); }

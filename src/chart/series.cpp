@@ -107,7 +107,7 @@ void TChartSeries::PointColors(int from, std::size_t count, TColor* out) const {
 
 bool TChartSeries::HasLabelAt(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < labels_.size() &&
-           (labels_[static_cast<std::size_t>(index)] != 0 || LabelOfX);
+           (labels_[static_cast<std::size_t>(index)] != 0 || labelOfX_);
 }
 
 std::string TChartSeries::PointLabel(int index) const {
@@ -115,7 +115,7 @@ std::string TChartSeries::PointLabel(int index) const {
         return {};
     }
     const std::uint32_t stored = labels_[static_cast<std::size_t>(index)];
-    return stored != 0 ? labelTexts_[stored - 1] : LabelOfX(xValues_.ValueAt(index));
+    return stored != 0 ? labelTexts_[stored - 1] : labelOfX_(xValues_.ValueAt(index));
 }
 
 void TChartSeries::RequestRepaint() {

@@ -67,9 +67,23 @@ public:
     int LabelCount() const { return static_cast<int>(labels_.size()); }
     // Whether point index has a label: a stored text, or one made from its X.
     bool HasLabelAt(int index) const;
-    // When set, a point stored without a label text is labelled labelOfX(its X), made only when asked
-    // for: a million points then need no million texts.
-    std::function<std::string(double)> LabelOfX;
+    // When label is set, a point stored without a label text is labelled label(its X), made only when
+    // asked for: a million points then need no million texts. Where those texts are numbers, shape may
+    // give a key of each one's layout, as NumberTextShape does (labels of one key other than 0 differ
+    // only in their digits): where the font's digits are interchangeable, a label's width is then known
+    // without the label.
+    void SetLabelOfX(std::function<std::string(double)> label,
+                     std::function<std::uint32_t(double)> shape = {}) {
+        labelOfX_ = std::move(label);
+        labelShapeOfX_ = labelOfX_ ? std::move(shape) : nullptr;
+    }
+    // The key of point index's label layout, or 0 where it has none (or a text of its own).
+    std::uint32_t LabelShape(int index) const {
+        return labelShapeOfX_ && index >= 0 && static_cast<std::size_t>(index) < labels_.size() &&
+                       labels_[static_cast<std::size_t>(index)] == 0
+                   ? labelShapeOfX_(xValues_.ValueAt(index))
+                   : 0;
+    }
     // Invalidates the owning chart, if any.
     void RequestRepaint();
     void NotifyDependents(TValueEvent event, int index);
@@ -167,6 +181,8 @@ private:
     // Per point the number of its label text in labelTexts_ plus one, 0 for none: moving small integers
     // keeps insertion in front of many points cheap.
     TChunkedVector<std::uint32_t> labels_;
+    std::function<std::string(double)> labelOfX_;
+    std::function<std::uint32_t(double)> labelShapeOfX_;
     std::vector<std::string> labelTexts_;
     TSeriesMarks marks_;
     bool active_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 // Number text conversion: every number the program shows or reads goes through these.
 // Texts are UTF-8; the decimal and thousands characters are one Unicode character each.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,10 @@ std::string FormatNumber(std::string_view pattern, double value);
 
 // The general form with 15 significant digits ("1,5", "1E15", "-2,5E-8", "NAN", "INF").
 std::string NumberToText(double value);
+// A key of NumberToText(value)'s layout: two values with the same key other than 0 have texts that
+// differ at most in which digits stand where, and hold nothing but digits, "-", "E" and a decimal
+// character of "." or ",". 0 where that cannot be told cheaply (NAN, INF, another decimal character).
+std::uint32_t NumberTextShape(double value);
 
 // Whose text is read. A finished text (a table cell as the recompute reads it, a file, a command-line
 // value) is a number only when it is complete; a text still being typed may also end in an exponent

@@ -95,4 +95,19 @@ std::string NumberToText(double value) {
     return std::string(text, detail::WriteGeneralForm(text, value));
 }
 
+std::uint32_t NumberTextShape(double value) {
+    const detail::Utf8Char& decimal = detail::g_separators.decimalUtf8;
+    if (!std::isfinite(value) || decimal.size != 1 || (decimal.bytes[0] != '.' && decimal.bytes[0] != ',')) {
+        return 0;
+    }
+    const detail::DecimalForm form = detail::ToDecimalForm15(value);
+    if (form.IsZero()) {
+        return 1;
+    }
+    // WriteGeneralForm places the sign, the digits, the decimal character, the zeros and the exponent by
+    // these three alone: the sign, how many digits (1 ... 15) and the exponent (-330 ... 310).
+    return (value < 0 ? 2u : 0u) | (static_cast<std::uint32_t>(form.count) << 2) |
+           (static_cast<std::uint32_t>(form.exponent + 512) << 8);
+}
+
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 
 #include "chart/chart_exceptions.h"
 #include "chart/chart_fixture.h"
+#include "runtime/number_text.h"
 
 namespace quorvel::testing {
 namespace {
@@ -258,10 +259,10 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     // and those inside a drawn label's span are not made.
     series.measured->ClearPoints();
     int made = 0;
-    series.measured->LabelOfX = [&made](double x) {
+    series.measured->SetLabelOfX([&made](double x) {
         ++made;
         return std::to_string(static_cast<int>(x * 1000)) + "0000";
-    };
+    });
     for (int i = 0; i <= 10000; ++i) {
         series.measured->AddPoint(i / 1000.0, i % 7);
     }
@@ -283,10 +284,10 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string&) {};
     EXPECT_EQ(drawnLabels(), lazily);
     // Labels of varying widths, so that a narrow one fits soon after the span of the one drawn before.
-    series.measured->LabelOfX = [](double x) {
+    series.measured->SetLabelOfX([](double x) {
         const int i = static_cast<int>(std::lround(x * 1000));
         return i % 13 == 0 ? std::string(1, static_cast<char>('0' + i % 10)) : std::to_string(i) + "0000";
-    };
+    });
     // Also where the axis is inverted, X then growing leftwards.
     for (const bool inverted : {false, true}) {
         SCOPED_TRACE(inverted);
@@ -297,6 +298,20 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
         chart->OnGetAxisLabel = nullptr;
         EXPECT_EQ(drawnLabels(), hooked);
     }
+    // Numbers measured by their layouts, not made: the same labels. Their widths vary with the digits a
+    // value needs ("-4.99", "-4.998", "-5"), its sign and its exponent form.
+    chart->BottomAxis().SetInverted(false);
+    series.measured->ClearPoints();
+    series.measured->SetLabelOfX([](double x) { return NumberToText(x); },
+                                 [](double x) { return NumberTextShape(x); });
+    for (int i = 0; i <= 10000; ++i) {
+        series.measured->AddPoint(i == 7000 ? 2e-5 : i == 7400 ? 1.0 / 3 : (i - 5000) / 1000.0, i % 7);
+    }
+    chart->OnGetAxisLabel = [](TChartAxis&, TChartSeries*, int, std::string&) {};
+    const std::vector<std::string> everyLabelMade = drawnLabels();
+    ASSERT_GT(everyLabelMade.size(), 3u);
+    chart->OnGetAxisLabel = nullptr;
+    EXPECT_EQ(drawnLabels(), everyLabelMade);
 }
 
 TEST_F(AxisDrawing, AxisLabelHookReplacesTexts) {

@@ -108,6 +108,8 @@ public:
         r.to = TPoint{x, y};
         r.text = std::string(text);
     }
+    // Every digit is as wide as the next.
+    int NarrowestWithOtherDigits(std::string_view text) const override { return TextWidth(text); }
     int TextWidth(std::string_view text) const override {
         int w = 0;
         for (unsigned char c : text) {

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPicture>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -665,7 +666,22 @@ TEST_F(QtCanvasText, WidthsAgreeWithQtShaping) {
                               : static_cast<char>('0' + digit(rng));
         }
         ASSERT_EQ(canvas.TextWidth(s), fm.horizontalAdvance(QString::fromStdString(s))) << s;
+        // No text of the same layout is narrower than the bound, and the bound is no looser than the kerned
+        // pairs of digits make it ("11" is narrower than "10" in some fonts).
+        std::string other = s;
+        int narrowest = canvas.TextWidth(s);
+        for (int k = 0; k < 20; ++k) {
+            for (char& c : other) {
+                if (c >= '0' && c <= '9') {
+                    c = static_cast<char>('0' + digit(rng));
+                }
+            }
+            narrowest = std::min(narrowest, canvas.TextWidth(other));
+            ASSERT_LE(canvas.NarrowestWithOtherDigits(s), canvas.TextWidth(other)) << s << " " << other;
+        }
+        ASSERT_GE(canvas.NarrowestWithOtherDigits(s), narrowest - n) << s;
     }
+    EXPECT_EQ(canvas.NarrowestWithOtherDigits("\xd0\x9c" "1"), -1);
     for (const char* s :
          {"AVAWATAR To", "Wo Yo LT 11", "", "Y = 1.5000000 * X^3", "\xd0\x9c\xd0\xb0\xd0\xbb\xd0\xbe"}) {
         EXPECT_EQ(canvas.TextWidth(s), fm.horizontalAdvance(QString::fromUtf8(s))) << s;

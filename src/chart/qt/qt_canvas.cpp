@@ -861,6 +861,10 @@ void TQtCanvas::TextOut(int x, int y, std::string_view text) {
                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+int TQtCanvas::NarrowestWithOtherDigits(std::string_view text) const {
+    return CurrentFont().table->NarrowestWithOtherDigits(text);
+}
+
 int TQtCanvas::TextWidth(std::string_view text) const {
     FontState& font = CurrentFont();
     const int fast = font.table->Width(text);

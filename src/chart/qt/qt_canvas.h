@@ -103,6 +103,7 @@ public:
 
     void TextOut(int x, int y, std::string_view text) override;
     int TextWidth(std::string_view text) const override;
+    int NarrowestWithOtherDigits(std::string_view text) const override;
     int TextHeight(std::string_view text) const override;
 
     void SetClipRect(const TRect& r) override;

@@ -22,6 +22,8 @@ public:
     // Width of the text as QFontMetrics::horizontalAdvance gives it, or -1 when the text holds a
     // character outside printable ASCII (the caller then shapes it in full).
     int Width(std::string_view text);
+    // TCanvas::NarrowestWithOtherDigits for this font (-1 where Width gives -1).
+    int NarrowestWithOtherDigits(std::string_view text);
 
 private:
     static constexpr int kFirst = 0x20;
@@ -36,6 +38,12 @@ private:
     std::array<std::int32_t, kCount> advance_;
     // The advance of b after a: b's own plus the pair's adjustment, one lookup per character.
     std::unique_ptr<std::array<std::int32_t, kCount * kCount>> after_;
+    // The least advance of a digit (first, after c, before c) and of a digit after a digit; measured on
+    // first use.
+    std::int32_t LeastDigitAdvance(int before);
+    std::int32_t LeastAdvanceAfterDigit(int c);
+    std::array<std::int32_t, kCount + 1> leastDigitAfter_;  // [kCount]: a digit first
+    std::array<std::int32_t, kCount> leastAfterDigit_;
 };
 
 }  // namespace quorvel
