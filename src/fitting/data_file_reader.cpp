@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "fitting/two_parts.h"
+#include "runtime/large_buffers.h"
 
 namespace quorvel {
 
@@ -384,8 +385,8 @@ void TDataFileTable::Clear() {
 }
 
 void TDataFileTable::Reserve(std::size_t wordBytes, std::size_t lines) {
-    words_.reserve(wordBytes);
-    starts_.reserve(lines);
+    ReserveLarge(words_, wordBytes);
+    ReserveLarge(starts_, lines);
 }
 
 void TDataFileTable::Append(const TDataFileTable& other) {

@@ -9,6 +9,7 @@
 #include "fitting/exact_solver.h"
 #include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
+#include "runtime/large_buffers.h"
 
 namespace quorvel {
 
@@ -94,7 +95,7 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
                                  std::vector<double>* deviations, const TWorkSteps& steps) {
     std::vector<double> own;
     std::vector<double>& d = deviations != nullptr ? *deviations : own;
-    d.reserve(points.size());
+    ReserveLarge(d, points.size());
     d.resize(points.size());
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.

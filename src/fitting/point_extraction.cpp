@@ -11,6 +11,7 @@
 
 #include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
+#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -181,8 +182,10 @@ std::optional<TPointTable> ReadDataPoints(const TPositionalSource& source, std::
     const std::uint64_t middle = size / 2;
     THalfPoints halves[2];
     // Lines are rarely shorter than 16 bytes: the first half's room takes the second's points too.
-    halves[0].points.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size / 16, kMaxTableRows)));
-    halves[1].points.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size / 32, kMaxTableRows)));
+    ReserveLarge(halves[0].points,
+                 static_cast<std::size_t>(std::min<std::uint64_t>(size / 16, kMaxTableRows)));
+    ReserveLarge(halves[1].points,
+                 static_cast<std::size_t>(std::min<std::uint64_t>(size / 32, kMaxTableRows)));
     std::atomic<bool> failed{false};
     bool read[2] = {false, false};
     const auto half = [&](int index) {
@@ -223,13 +226,13 @@ TPointTable ExtractPoints(const ITableSource& table, const TWorkSteps& steps) {
     // A large table is read in two halves at once (where the program allows a second core), the
     // second half's points then following the first's; the first bad cell in row order is reported.
     const auto dataRows = static_cast<std::size_t>(rows - 1);
-    points.reserve(dataRows);
+    ReserveLarge(points, dataRows);
     TPointTable second;
     // Only the part on this thread tells its steps; the other comes in one piece.
     InTwoPartsInSteps(dataRows, steps, [&](std::size_t from, std::size_t to, int part) {
         TPointTable& into = part == 0 ? points : second;
         if (part != 0) {
-            into.reserve(to - from);
+            ReserveLarge(into, to - from);
         }
         AppendPoints(table, static_cast<int>(from) + 1, static_cast<int>(to) + 1, into);
     });

@@ -13,6 +13,7 @@
 #include "fitting/two_parts.h"
 #include "fitting/x_order.h"
 #include "runtime/exceptions.h"
+#include "runtime/large_buffers.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -83,7 +84,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             }
         }
         if (forChart) {
-            result.colors.reserve(points.size());
+            ReserveLarge(result.colors, points.size());
             result.colors.resize(points.size());
             InPieces(0, points.size(), PartOfSteps(told, kStatistics, kColored),
                      [&result, &deviations](std::size_t begin, std::size_t end) {

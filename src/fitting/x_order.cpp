@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "fitting/two_parts.h"
+#include "runtime/large_buffers.h"
 
 namespace quorvel {
 
@@ -31,7 +32,7 @@ std::uint64_t OrderKey(double x) {
 std::vector<int> StableOrderByX(const TPointTable& points, const TWorkSteps& steps) {
     const std::size_t n = points.size();
     std::vector<int> order;
-    order.reserve(n);
+    ReserveLarge(order, n);
     const bool sorted = std::is_sorted(points.begin(), points.end(),
                                        [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
     if (sorted || n < kRadixThreshold) {
@@ -54,7 +55,7 @@ std::vector<int> StableOrderByX(const TPointTable& points, const TWorkSteps& ste
     std::uint64_t* keys = keyBlock.get();
     std::uint64_t* keysOut = keyOutBlock.get();
     std::vector<int> orderOut;
-    orderOut.reserve(n);
+    ReserveLarge(orderOut, n);
     std::vector<std::uint32_t> counts(kDigits * kBuckets, 0);
     const auto passSteps = [&steps](int pass) {
         return PartOfSteps(steps, static_cast<double>(pass) / (kDigits + 1),
