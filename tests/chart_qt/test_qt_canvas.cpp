@@ -681,7 +681,9 @@ TEST_F(QtCanvasText, WidthsAgreeWithQtShaping) {
         }
         ASSERT_GE(canvas.NarrowestWithOtherDigits(s), narrowest - n) << s;
     }
-    EXPECT_EQ(canvas.NarrowestWithOtherDigits("\xd0\x9c" "1"), -1);
+    EXPECT_EQ(canvas.NarrowestWithOtherDigits("\xd0\x9c"
+                                              "1"),
+              -1);
     for (const char* s :
          {"AVAWATAR To", "Wo Yo LT 11", "", "Y = 1.5000000 * X^3", "\xd0\x9c\xd0\xb0\xd0\xbb\xd0\xbe"}) {
         EXPECT_EQ(canvas.TextWidth(s), fm.horizontalAdvance(QString::fromUtf8(s))) << s;
