@@ -70,8 +70,8 @@ public:
     // When label is set, a point stored without a label text is labelled label(its X), made only when
     // asked for: a million points then need no million texts. Where those texts are numbers, shape may
     // give a key of each one's layout, as NumberTextShape does (labels of one key other than 0 differ
-    // only in their digits): where the font's digits are interchangeable, a label's width is then known
-    // without the label.
+    // only in their digits): an axis label that could not fit even with its layout's narrowest digits is
+    // then passed over without being made.
     void SetLabelOfX(std::function<std::string(double)> label,
                      std::function<std::uint32_t(double)> shape = {}) {
         labelOfX_ = std::move(label);
