@@ -224,6 +224,11 @@ void TAxisPainter::DrawPointLabels() {
     const auto halfOf = [separation](int extent) {
         return (extent + static_cast<int>(std::trunc(extent * 0.02 * separation))) / 2;
     };
+    // Whether a label of this half width at pixel p keeps clear of the label drawn last.
+    const auto clearOfLast = [this](int p, int half) {
+        return p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + half
+                                 : p - half >= lastLabelPos_ + lastLabelHalf_;
+    };
     for (int i = first; i <= last; ++i) {
         // A rendering in steps hears of the labels as its last half.
         if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
@@ -267,10 +272,8 @@ void TAxisPainter::DrawPointLabels() {
             if (known.shape != shape) {
                 known = TShapeWidth{shape, c.NarrowestWithOtherDigits(owner->PointLabel(i))};
             }
-            // The fit test below, for the narrowest label of this layout: a wider one fits no better.
-            const int least = known.width >= 0 ? halfOf(known.width) : 0;
-            if (known.width >= 0 && !(p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + least
-                                                        : p - least >= lastLabelPos_ + lastLabelHalf_)) {
+            // The narrowest label of this layout: a wider one fits no better.
+            if (known.width >= 0 && !clearOfLast(p, halfOf(known.width))) {
                 continue;
             }
         }
@@ -281,9 +284,7 @@ void TAxisPainter::DrawPointLabels() {
         int half = extent / 2;
         if (separation != 0 && hasLastLabel_) {
             half = halfOf(extent);
-            const bool fits = p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + half
-                                                : p - half >= lastLabelPos_ + lastLabelHalf_;
-            if (!fits) {
+            if (!clearOfLast(p, half)) {
                 continue;
             }
         }

@@ -55,10 +55,8 @@ bool TChartValueList::FitsOrderAt(std::size_t index, double value, bool replacin
     const bool hasPrev = index > 0;
     const std::size_t nextIndex = replacing ? index + 1 : index;
     const bool hasNext = nextIndex < n;
-    if (order_ == loAscending) {
-        return (!hasPrev || values_[index - 1] <= value) && (!hasNext || value <= values_[nextIndex]);
-    }
-    return (!hasPrev || values_[index - 1] >= value) && (!hasNext || value >= values_[nextIndex]);
+    return (!hasPrev || InOrder(values_[index - 1], value)) &&
+           (!hasNext || InOrder(value, values_[nextIndex]));
 }
 
 void TChartValueList::RecheckOrder() {
@@ -79,16 +77,12 @@ std::size_t TChartValueList::LeadingGoLast(const double* values, std::size_t n) 
     if (order_ == loNone || n == 0) {
         return n;
     }
-    std::size_t k = 0;
-    if (values_.size() == 0) {
-        k = 1;  // anything goes last in an empty list
+    if (!GoesLast(values[0])) {
+        return 0;
     }
-    for (; k < n; ++k) {
-        const double last = k > 0 ? values[k - 1] : values_.back();
-        // A NaN is on neither side of anything: it is placed, not appended.
-        if (!(order_ == loAscending ? last <= values[k] : last >= values[k])) {
-            break;
-        }
+    std::size_t k = 1;
+    while (k < n && InOrder(values[k - 1], values[k])) {
+        ++k;
     }
     return k;
 }
@@ -97,16 +91,13 @@ void TChartValueList::AppendValues(const double* values, std::size_t n) {
     if (n == 0) {
         return;
     }
-    if (ordered_ && order_ != loNone) {
-        for (std::size_t k = 0; k < n; ++k) {
-            const bool hasPrev = k > 0 || values_.size() > 0;
-            const double prev = k > 0 ? values[k - 1] : (hasPrev ? values_.back() : 0);
-            if (std::isnan(values[k]) ||
-                (hasPrev && (order_ == loAscending ? prev > values[k] : prev < values[k]))) {
-                ordered_ = false;
-                break;
-            }
-        }
+    // As AppendValue's check of each value in turn: the first against the list, each next against the one
+    // before it.
+    if (ordered_ && !FitsOrderAt(values_.size(), values[0], false)) {
+        ordered_ = false;
+    }
+    for (std::size_t k = 1; ordered_ && order_ != loNone && k < n; ++k) {
+        ordered_ = InOrder(values[k - 1], values[k]);
     }
     values_.append(values, n);
     MarkStale();

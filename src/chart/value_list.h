@@ -40,8 +40,7 @@ public:
         if (order_ == loNone || values_.size() == 0) {
             return true;
         }
-        const double last = values_.back();
-        return order_ == loAscending ? last <= value : last >= value;
+        return InOrder(values_.back(), value);
     }
     // Stores value last: PlaceValue of a value that GoesLast, or InsertValueAt(Count(), value).
     void AppendValue(double value) {
@@ -80,6 +79,10 @@ public:
     void RefreshStatistics() const;
 
 private:
+    // Whether after may follow before in Order (not loNone); a NaN follows nothing and nothing follows it.
+    bool InOrder(double before, double after) const {
+        return order_ == loAscending ? before <= after : before >= after;
+    }
     void CheckIndex(int index, int limit) const;
     void MarkStale() { stale_ = true; }
     // Whether value at index keeps the stored values in Order with its neighbours.
