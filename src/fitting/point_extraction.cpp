@@ -73,6 +73,33 @@ constexpr std::size_t kHalfBuffer = std::size_t{4} << 20;
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
+// The usual line, "Y X" at its start as plain numbers parted by blanks: its LF (or end) with the point.
+// nullptr for any other line, which WordsOfLine and ParseUserNumber then read; what this takes they
+// would read the same. Bytes from data on may be read.
+inline const char* PlainLine(const char* data, const char* p, const char* end, TDataPoint& point) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const char* q = ReadPlainDecimal(data, p, end, point.Y);
+    if (q == nullptr || q == end || !blank(*q)) {
+        return nullptr;
+    }
+    do {
+        ++q;
+    } while (q < end && blank(*q));
+    q = ReadPlainDecimal(data, q, end, point.X);
+    if (q == nullptr) {
+        return nullptr;
+    }
+    if (q == end || *q == '\n') {
+        return q;
+    }
+    // After X the line's rest is not read: a blank ends the word, and the LF is looked for.
+    if (!blank(*q) && *q != '\r') {
+        return nullptr;
+    }
+    const void* found = std::memchr(q, '\n', static_cast<std::size_t>(end - q));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
 // One half of a data file as points: the first from the start up to and with the first LF at or after
 // the middle, the second from there to the end.
 struct THalfPoints {
@@ -98,21 +125,28 @@ bool ReadHalfPoints(const TPositionalSource& source, std::uint64_t middle, bool 
         if (from == to && endsText) {
             return true;
         }
+        const char* const end = data + to;
         for (const char* p = data + from;;) {
-            const void* found = std::memchr(p, '\n', static_cast<std::size_t>(data + to - p));
-            const char* const lf = found != nullptr ? static_cast<const char*>(found) : data + to;
+            TDataPoint point;
+            const char* lf = PlainLine(data, p, end, point);
+            const bool plain = lf != nullptr;
+            if (!plain) {
+                const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+                lf = found != nullptr ? static_cast<const char*>(found) : end;
+            }
             if (maxLineBytes != 0 && static_cast<std::size_t>(lf - p) > maxLineBytes) {
                 return false;
             }
-            const TDataFileTable::TLineWords words = WordsOfLine(p, lf);
             ++half.lines;
-            if (!words.y.empty() && !words.x.empty()) {
-                TDataPoint point;
+            if (plain) {
+                half.points.push_back(point);
+            } else if (const TDataFileTable::TLineWords words = WordsOfLine(p, lf);
+                       !words.y.empty() && !words.x.empty()) {
                 point.Y = ParseUserNumber(words.y);
                 point.X = ParseUserNumber(words.x);
                 half.points.push_back(point);
             }
-            if (lf == data + to) {
+            if (lf == end) {
                 break;
             }
             p = lf + 1;

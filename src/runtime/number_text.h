@@ -37,6 +37,12 @@ enum TTextState { tsFinished, tsBeingTyped };
 // for a text of the wrong shape, EOverflow for a value beyond the double range.
 double TextToNumber(std::string_view text, TTextState state = tsFinished);
 
+// Reads "[+|-]digits[.digits]" (at most 19 digits) from p on, up to end, as TextToNumber reads it with
+// "." the decimal character or replaced by it: the end of the number, where the next byte continues
+// neither part, with its value; nullptr where the text there is not of that form or its value is one
+// TextToNumber must work out the long way. Bytes from begin (<= p) up to end may be read.
+const char* ReadPlainDecimal(const char* begin, const char* p, const char* end, double& value);
+
 enum ReplaceFlags : unsigned { rfNone = 0, rfReplaceAll = 1, rfIgnoreCase = 2 };
 std::string ReplaceText(std::string_view text, std::string_view oldPattern, std::string_view newPattern,
                         unsigned flags = rfNone);

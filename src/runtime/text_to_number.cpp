@@ -48,21 +48,52 @@ __attribute__((noinline, cold)) bool BeyondExtendedRange(const char* ascii) {
     return std::isinf(extended);
 }
 
-// Reads the decimal digits at p into mantissa (wrapping beyond 19 digits, which callers refuse), four
-// at a time where four are there: the four are checked and valued without a chain through mantissa.
-inline const char* ReadDigits(const char* p, const char* end, std::uint64_t& mantissa) {
+constexpr std::uint64_t kZeroDigits = 0x3030303030303030u;
+
+constexpr std::uint64_t kTensUpTo8[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The bytes of w (the first in the lowest byte) that are not ASCII digits, flagged in their high bits.
+// The lowest flag is exact; borrows and carries only run upward, so a flag above it may be false.
+inline std::uint64_t NonDigitBytes(std::uint64_t w) {
+    return ((w + 0x4646464646464646u) | (w - kZeroDigits)) & 0x8080808080808080u;
+}
+
+// The value of eight digit values held as bytes, the first in the lowest: pairs, then quadruples, then
+// the whole, each step one multiplication for two groups.
+inline std::uint64_t EightDigitsValue(std::uint64_t d) {
+    d = d * 10 + (d >> 8);
+    return (((d & 0x000000FF000000FFu) * (100 + (std::uint64_t{1000000} << 32))) +
+            (((d >> 16) & 0x000000FF000000FFu) * (1 + (std::uint64_t{10000} << 32)))) >>
+           32;
+}
+
+// Reads the decimal digits from p on (before end) into mantissa, wrapping beyond 19 digits, which callers
+// refuse; returns the end of the run. A run is valued up to eight digits at a time from one load, where
+// [begin, end) holds eight bytes about p: a cell's last digits are taken from the load that ends at its end.
+inline const char* ReadDigits(const char* begin, const char* p, const char* end, std::uint64_t& mantissa) {
     if constexpr (std::endian::native == std::endian::little) {
-        while (end - p >= 4) {
-            std::uint32_t w;
-            std::memcpy(&w, p, 4);
-            // Each byte in '0'..'9': its high nibble is 3, also after adding 6.
-            if ((w & 0xF0F0F0F0u) != 0x30303030u || ((w + 0x06060606u) & 0xF0F0F0F0u) != 0x30303030u) {
+        for (;;) {
+            const std::ptrdiff_t left = end - p;
+            std::uint64_t w;
+            if (left >= 8) {
+                std::memcpy(&w, p, 8);
+            } else if (left > 0 && end - begin >= 8) {
+                std::memcpy(&w, end - 8, 8);
+                w >>= 8 * (8 - left);  // the bytes past the end come in as zeros, which are no digits
+            } else {
                 break;
             }
-            const std::uint32_t d = w - 0x30303030u;        // the first digit in the lowest byte
-            const std::uint32_t pairs = d * 10 + (d >> 8);  // bytes 0 and 2: the two-digit pairs
-            mantissa = mantissa * 10000 + (pairs & 0xFF) * 100 + ((pairs >> 16) & 0xFF);
-            p += 4;
+            const std::uint64_t flags = NonDigitBytes(w);
+            const int run = flags == 0 ? 8 : std::countr_zero(flags) / 8;
+            if (run == 0) {
+                return p;
+            }
+            // The run's digits moved to the top, below them zeros as leading digits.
+            mantissa = mantissa * kTensUpTo8[run] + EightDigitsValue((w - kZeroDigits) << (8 * (8 - run)));
+            p += run;
+            if (run < 8) {
+                return p;
+            }
         }
     }
     for (; p < end && static_cast<unsigned>(*p - '0') < 10; ++p) {
@@ -71,10 +102,10 @@ inline const char* ReadDigits(const char* p, const char* end, std::uint64_t& man
     return p;
 }
 
-// The usual cell, "[-]digits[,digits]" with at most 19 digits in all and no exponent, whose value
-// one correctly rounded IEEE operation gives: true with the value. False leaves the text to the full
-// reader, which accepts what this does with the same result.
-inline bool ReadPlainNumber(const char* p, const char* end, const detail::Utf8Char& decimal, double& out) {
+// "[+|-]digits[<decimal>digits]" from p on, with at most 19 digits in all and a value that one correctly
+// rounded IEEE operation gives: the end of the number (the first byte that continues neither part) with
+// the value; nullptr for anything else, which the full reader then decides. decimal < 0: no fraction.
+inline const char* ReadPlain(const char* begin, const char* p, const char* end, int decimal, double& out) {
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
@@ -82,20 +113,28 @@ inline bool ReadPlainNumber(const char* p, const char* end, const detail::Utf8Ch
     }
     std::uint64_t mantissa = 0;
     const char* const first = p;
-    p = ReadDigits(p, end, mantissa);
+    p = ReadDigits(begin, p, end, mantissa);
     const char* const point = p;
     int fraction = 0;
-    if (decimal.size == 1 && p < end && *p == decimal.bytes[0]) {
-        p = ReadDigits(p + 1, end, mantissa);
+    if (p < end && static_cast<unsigned char>(*p) == decimal) {
+        p = ReadDigits(begin, p + 1, end, mantissa);
         fraction = static_cast<int>(p - point - 1);
     }
     const long digits = static_cast<long>(point - first) + fraction;
-    if (p != end || digits == 0 || digits > 19 || fraction > 22 || mantissa > (std::uint64_t{1} << 53)) {
-        return false;
+    if (digits == 0 || digits > 19 || fraction > 22 || mantissa > (std::uint64_t{1} << 53)) {
+        return nullptr;
     }
     const double v = static_cast<double>(mantissa) / kPowersOfTen[fraction];
     out = negative ? -v : v;
-    return true;
+    return p;
+}
+
+// The usual cell, a plain number and nothing else: true with the value. False leaves the text to the
+// full reader, which accepts what this does with the same result.
+inline bool ReadPlainNumber(const char* p, const char* end, const detail::Utf8Char& decimal, double& out) {
+    const int decimalByte = decimal.size == 1 ? static_cast<unsigned char>(decimal.bytes[0]) : -1;
+    const char* const stop = ReadPlain(p, p, end, decimalByte, out);
+    return stop != nullptr && stop == end;
 }
 
 }  // namespace
@@ -222,6 +261,10 @@ double TextToNumber(std::string_view text, TTextState state) {
         throw EOverflow();
     }
     return negative ? -value : value;
+}
+
+const char* ReadPlainDecimal(const char* begin, const char* p, const char* end, double& value) {
+    return ReadPlain(begin, p, end, '.', value);
 }
 
 }  // namespace quorvel

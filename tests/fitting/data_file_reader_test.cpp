@@ -159,6 +159,23 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
          std::string(130, '\x80') + " 7 8",
          {{std::string(130, '\x80'), "7"}}},
         {"UTF-8 words", "ж 1,5\r\n", {{"ж", "1,5"}}},
+        {"plain numbers and what may follow them",
+         "-0.5\t+7.25\n1 2 3\n1 2\r\n.5 5.\n1\v2\n1.5e3 2\n12345678901234567890 1\n"
+         "123456789.0123456 -98765432.10\n9007199254740993 1\n0.1 -2\n3.25\t\t4.5 tail",
+         {{"-0.5", "+7.25"},
+          {"1", "2"},
+          {"1", "2"},
+          {".5", "5."},
+          {"1", "2"},
+          {"1.5e3", "2"},
+          {"12345678901234567890", "1"},
+          {"123456789.0123456", "-98765432.10"},
+          {"9007199254740993", "1"},
+          {"0.1", "-2"},
+          {"3.25", "4.5"}}},
+        {"a letter right after X", "1 2x\n", {{"1", "2x"}}},
+        {"a control character right after X", "1 2\x01\n", {{"1", "2\x01"}}},
+        {"a second decimal point in X", "1 2.5.1\n", {{"1", "2.5.1"}}},
     };
     for (const Case& c : cases) {
         for (const std::size_t piece : kPieces) {

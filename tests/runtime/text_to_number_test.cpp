@@ -176,7 +176,7 @@ TEST_F(TextToNumberTest, RoundTrips) {
         }
         ASSERT_EQ(TextToNumber(shortest), any) << shortest;
 
-        // Plain cells: up to 20 digits around the decimal character, read four digits at a time.
+        // Plain cells: up to 20 digits around the decimal character, read eight digits at a time.
         const int count = std::uniform_int_distribution<int>(1, 20)(random);
         std::string plain;
         for (int k = 0; k < count; ++k) {
@@ -191,6 +191,24 @@ TEST_F(TextToNumberTest, RoundTrips) {
         std::string local = plain;
         local[local.find('.')] = ',';
         ASSERT_EQ(TextToNumber(local), exact) << local;
+
+        // The same number inside a data line: read up to the byte after it, never past the given end
+        // (digits lie beyond it), and never refused with few digits.
+        const std::string before = std::string(random() % 12, '7') + " ";
+        const char after = " \t\n,e"[random() % 5];
+        for (const bool cut : {false, true}) {
+            const std::string line = before + plain + (cut ? "" : std::string(1, after)) + "123456789";
+            const char* const at = line.data() + before.size();
+            const char* const end = cut ? at + plain.size() : line.data() + line.size();
+            double value = -1;
+            const char* const stop = ReadPlainDecimal(line.data(), at, end, value);
+            if (stop != nullptr) {
+                ASSERT_EQ(stop, at + plain.size()) << line;
+                ASSERT_EQ(value, exact) << line;
+            } else {
+                ASSERT_GT(count, 15) << line;
+            }
+        }
     }
 }
 
