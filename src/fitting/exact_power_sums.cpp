@@ -202,7 +202,8 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
     } ranges[2];
     InTwoPartsInSteps(points.size(), rangeSteps,
                       [&points, &ranges](std::size_t from, std::size_t to, int part) {
-                          TRanges& r = ranges[part];
+                          // Kept here, not in ranges, so that the loop holds them in registers.
+                          TRanges r = ranges[part];
                           for (std::size_t i = from; i < to; ++i) {
                               const TBinaryParts x = SplitDouble(points[i].X);
                               const TBinaryParts y = SplitDouble(points[i].Y);
@@ -216,6 +217,7 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
                                   r.tMax = std::max(r.tMax, y.exponent);
                               }
                           }
+                          ranges[part] = r;
                       });
     if (!ranges[0].finite || !ranges[1].finite) {
         return false;

@@ -72,16 +72,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
         result.reached = rsStatistics;
         step(kStatistics);
 
-        double lowest = 0;
-        double highest = 0;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            const TDataPoint& p = points[i];
-            if (i == 0 || p.X < lowest) {
-                lowest = p.X;
-            }
-            if (i == 0 || p.X > highest) {
-                highest = p.X;
-            }
+        // Selections, not branches: the loop then runs on vector lanes.
+        double lowest = points.empty() ? 0 : points.front().X;
+        double highest = lowest;
+        for (const TDataPoint& p : points) {
+            lowest = p.X < lowest ? p.X : lowest;
+            highest = p.X > highest ? p.X : highest;
         }
         if (forChart) {
             ReserveLarge(result.colors, points.size());

@@ -23,6 +23,22 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
 #endif
 }
 
+void PopulateForWriting(const void* data, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr std::uintptr_t kPage = 4096;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = start & ~(kPage - 1);
+    const std::uintptr_t end = start + bytes;
+    if (end > begin) {
+        // Older systems refuse the advice: the pages are then faulted in when written.
+        (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 void KeepFreedRoomForReuse() {
 #if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
     // 32 MiB is the largest block the allocator takes from its heap; larger ones keep their own

@@ -10,6 +10,10 @@ namespace quorvel {
 // The hint for the whole 2 MiB pages inside [data, data + bytes); smaller buffers are left alone.
 void AdviseHugePages(const void* data, std::size_t bytes);
 
+// Faults in the pages of [data, data + bytes) ready for writing, without changing what they hold, so
+// that two threads can take a large copy's page faults between them. Only a hint, as above.
+void PopulateForWriting(const void* data, std::size_t bytes);
+
 // Reserves room for n elements and gives the hint for it, before anything is written there.
 template <class Buffer>
 void ReserveLarge(Buffer& buffer, std::size_t n) {
