@@ -1,6 +1,7 @@
 #include "fitting/exact_polynomial.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -56,28 +57,28 @@ struct TPairOf {
 using TPair = TPairOf<double>;
 
 template <class T>
-inline TPairOf<T> TwoSum(T a, T b) {
+[[gnu::always_inline]] inline TPairOf<T> TwoSum(T a, T b) {
     const T s = a + b;
     const T bb = s - a;
     return {s, (a - (s - bb)) + (b - bb)};
 }
 
 template <class T>
-inline TPairOf<T> FastTwoSum(T a, T b) {  // |a| >= |b|, or a = 0
+[[gnu::always_inline]] inline TPairOf<T> FastTwoSum(T a, T b) {  // |a| >= |b|, or a = 0
     const T s = a + b;
     return {s, b - (s - a)};
 }
 
 // a = hi + lo with 26-bit halves (|a| below 2^995).
 template <class T>
-inline TPairOf<T> Split(T a) {
+[[gnu::always_inline]] inline TPairOf<T> Split(T a) {
     const T t = 134217729.0 * a;  // 2^27 + 1
     const T hi = t - (t - a);
     return {hi, a - hi};
 }
 
 template <class T>
-inline TPairOf<T> TwoProduct(T a, T b) {
+[[gnu::always_inline]] inline TPairOf<T> TwoProduct(T a, T b) {
     const T p = a * b;
     const TPairOf<T> x = Split(a);
     const TPairOf<T> y = Split(b);
@@ -87,13 +88,13 @@ inline TPairOf<T> TwoProduct(T a, T b) {
 // Errs by at most 3·2^-106·(|x| + |y|): no relative bound under cancellation, but the evaluation's bound is
 // one of magnitudes anyway.
 template <class T>
-inline TPairOf<T> Add(TPairOf<T> x, TPairOf<T> y) {
+[[gnu::always_inline]] inline TPairOf<T> Add(TPairOf<T> x, TPairOf<T> y) {
     const TPairOf<T> s = TwoSum(x.hi, y.hi);
     return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
 }
 
 template <class T>
-inline TPairOf<T> Mul(TPairOf<T> x, TPairOf<T> y) {
+[[gnu::always_inline]] inline TPairOf<T> Mul(TPairOf<T> x, TPairOf<T> y) {
     const TPairOf<T> c = TwoProduct(x.hi, y.hi);
     return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
 }
@@ -370,62 +371,84 @@ bool TExactPolynomial::IsExactlyZero(double x, double y, TDouble2 approx, double
 
 namespace {
 
-// Two doubles side by side (SSE2, which every x86-64 has; elsewhere the compiler splits them), so that
-// two points go through the double-double steps at once.
+// Two doubles side by side (SSE2, which every x86-64 has; elsewhere the compiler splits them), or four
+// where the processor has AVX2, so that points go through the double-double steps together.
 typedef double TLanes __attribute__((vector_size(16)));
-typedef std::int64_t TLaneBits __attribute__((vector_size(16)));
+typedef double TWideLanes __attribute__((vector_size(32)));
+// Four lanes are only ever passed inside the AVX2 function they are inlined into, never across a call
+// whose convention the warning is about.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
-using TLanePair = TPairOf<TLanes>;
+// The integer lanes of a lane type, as its comparisons give them.
+template <class Lanes>
+using TLaneBitsOf = decltype(Lanes{} < Lanes{});
+template <class Lanes>
+constexpr int kLaneCount = static_cast<int>(sizeof(Lanes) / sizeof(double));
 
-inline TLanes Abs(TLanes v) {
-    return reinterpret_cast<TLanes>(reinterpret_cast<TLaneBits>(v) & 0x7FFFFFFFFFFFFFFF);
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes Abs(Lanes v) {
+    using Bits = TLaneBitsOf<Lanes>;
+    return reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7FFFFFFFFFFFFFFF);
 }
-inline TLanes Select(TLaneBits mask, TLanes yes, TLanes no) {
-    return reinterpret_cast<TLanes>((reinterpret_cast<TLaneBits>(yes) & mask) |
-                                    (reinterpret_cast<TLaneBits>(no) & ~mask));
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes Select(TLaneBitsOf<Lanes> mask, Lanes yes, Lanes no) {
+    using Bits = TLaneBitsOf<Lanes>;
+    return reinterpret_cast<Lanes>((reinterpret_cast<Bits>(yes) & mask) |
+                                   (reinterpret_cast<Bits>(no) & ~mask));
 }
 // Lanes where RoundedIfCertain would give r.hi.
-inline TLaneBits CertainLanes(TLanePair r, TLanes bound) {
-    const TLanes magnitude = Abs(r.hi);
-    const TLaneBits bits = reinterpret_cast<TLaneBits>(magnitude);
-    const TLanes outward = reinterpret_cast<TLanes>(bits + 1) - magnitude;
+template <class Lanes>
+[[gnu::always_inline]] inline TLaneBitsOf<Lanes> CertainLanes(TPairOf<Lanes> r, Lanes bound) {
+    using Bits = TLaneBitsOf<Lanes>;
+    const Lanes magnitude = Abs(r.hi);
+    const Bits bits = reinterpret_cast<Bits>(magnitude);
+    const Lanes outward = reinterpret_cast<Lanes>(bits + 1) - magnitude;
     // Below 0 the neighbour's bits would be a NaN, which the comparisons must not meet (the window may
     // trap invalid operations): such a lane, never certain, takes 0 instead.
-    const TLanes inward = magnitude - reinterpret_cast<TLanes>(bits - 1 - (bits == 0));
-    const TLaneBits out = ~((r.lo >= 0) ^ (r.hi > 0));
-    const TLanes toward = Select(out, outward, inward) * 0.5;
-    const TLanes away = Select(out, inward, outward) * 0.5;
+    const Lanes inward = magnitude - reinterpret_cast<Lanes>(bits - 1 - (bits == 0));
+    const Bits out = ~((r.lo >= 0) ^ (r.hi > 0));
+    const Lanes toward = Select(out, outward, inward) * 0.5;
+    const Lanes away = Select(out, inward, outward) * 0.5;
     return (magnitude != 0) & (2 * bound < toward - Abs(r.lo)) & (bound < away);
 }
 
 }  // namespace
 
-template <int Degree>
-void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const {
-    // The steps of Approximate and DeviationAt, two points at a time with the degree fixed; a point
-    // they leave open goes the whole way.
+template <int Degree, class Lanes>
+[[gnu::always_inline]] inline void TExactPolynomial::DeviationsInLanes(const TDataPoint* points,
+                                                                       std::size_t count, double* out) const {
+    // The steps of Approximate and DeviationAt, a lane per point with the degree fixed; a point they
+    // leave open goes the whole way.
+    using TLanePair = TPairOf<Lanes>;
+    constexpr int kWidth = kLaneCount<Lanes>;
     TLanePair b[Degree + 1];
-    TLanes magnitude[Degree + 1];
+    Lanes magnitude[Degree + 1];
     for (int j = 0; j <= Degree; ++j) {
         const TDouble2& c = b_[static_cast<std::size_t>(j)];
-        b[j] = {TLanes{c.hi, c.hi}, TLanes{c.lo, c.lo}};
-        magnitude[j] = TLanes{std::fabs(c.hi), std::fabs(c.hi)};
+        b[j] = {Lanes{} + c.hi, Lanes{} + c.lo};
+        magnitude[j] = Lanes{} + std::fabs(c.hi);
     }
-    const TLanes centre = {-centre_, -centre_};
+    const Lanes centre = Lanes{} - centre_;
     std::size_t i = 0;
-    for (; i + 2 <= count; i += 2) {
+    for (; i + kWidth <= count; i += kWidth) {
+        Lanes x;
+        Lanes y;
+        bool inRange = true;
+        for (int lane = 0; lane < kWidth; ++lane) {
+            x[lane] = points[i + static_cast<std::size_t>(lane)].X;
+            y[lane] = points[i + static_cast<std::size_t>(lane)].Y;
+            inRange = inRange && std::fabs(x[lane]) < kFastRange && std::fabs(y[lane]) < kFastRange;
+        }
         // Values out of range never enter the lanes, so that nothing overflows there.
-        if (!(std::fabs(points[i].X) < kFastRange && std::fabs(points[i + 1].X) < kFastRange &&
-              std::fabs(points[i].Y) < kFastRange && std::fabs(points[i + 1].Y) < kFastRange)) [[unlikely]] {
-            out[i] = DeviationAt(points[i].X, points[i].Y);
-            out[i + 1] = DeviationAt(points[i + 1].X, points[i + 1].Y);
+        if (!inRange) [[unlikely]] {
+            for (int lane = 0; lane < kWidth; ++lane) {
+                out[i + static_cast<std::size_t>(lane)] = DeviationAt(x[lane], y[lane]);
+            }
             continue;
         }
-        const TLanes x = {points[i].X, points[i + 1].X};
-        const TLanes y = {points[i].Y, points[i + 1].Y};
         const TLanePair h = TwoSum(x, centre);
-        const TLanes ah = Abs(h.hi);
-        TLanes scale = magnitude[Degree];
+        const Lanes ah = Abs(h.hi);
+        Lanes scale = magnitude[Degree];
         for (int j = Degree - 1; j >= 0; --j) {
             scale = scale * ah + magnitude[j];
         }
@@ -438,20 +461,19 @@ void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t 
                 r = Add(Mul(r, h), b[j]);
             }
         }
-        const TLanes bound = scale * 0x1.0001p-96 + 0x1p-1000 + 0x1p-100 * (Abs(y) + 2 * Abs(r.hi));
+        const Lanes bound = scale * 0x1.0001p-96 + 0x1p-1000 + 0x1p-100 * (Abs(y) + 2 * Abs(r.hi));
         const TLanePair sum = TwoSum(y, -r.hi);
         const TLanePair d = TwoSum(sum.hi, sum.lo - r.lo);
-        const TLaneBits fast = (scale < kFastRange) & CertainLanes(d, bound);
-        for (int lane = 0; lane < 2; ++lane) {
-            const TDataPoint& p = points[i + static_cast<std::size_t>(lane)];
+        const TLaneBitsOf<Lanes> fast = (scale < kFastRange) & CertainLanes(d, bound);
+        for (int lane = 0; lane < kWidth; ++lane) {
             double& deviation = out[i + static_cast<std::size_t>(lane)];
             if (fast[lane] != 0) {
                 deviation = d.hi[lane];
             } else if (scale[lane] < kFastRange &&
-                       IsExactlyZero(p.X, p.Y, {d.hi[lane], d.lo[lane]}, bound[lane])) {
+                       IsExactlyZero(x[lane], y[lane], {d.hi[lane], d.lo[lane]}, bound[lane])) {
                 deviation = 0.0;
             } else {
-                deviation = DeviationAt(p.X, p.Y);
+                deviation = DeviationAt(x[lane], y[lane]);
             }
         }
     }
@@ -460,17 +482,57 @@ void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t 
     }
 }
 
+template <int Degree>
+void TExactPolynomial::ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const {
+    DeviationsInLanes<Degree, TLanes>(points, count, out);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same steps on four lanes, for processors that have them; the operations and their order are those
+// of two lanes, so every deviation is bit for bit the same.
+template <int Degree>
+__attribute__((target("avx2"))) void TExactPolynomial::WideDeviations(const TDataPoint* points,
+                                                                      std::size_t count, double* out) const {
+    DeviationsInLanes<Degree, TWideLanes>(points, count, out);
+}
+
+std::atomic<bool> g_wideLanesAllowed{true};
+
+static bool WideLanesAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available && g_wideLanesAllowed.load(std::memory_order_relaxed);
+}
+#else
+std::atomic<bool> g_wideLanesAllowed{true};
+
+template <int Degree>
+void TExactPolynomial::WideDeviations(const TDataPoint* points, std::size_t count, double* out) const {
+    ExpandedDeviations<Degree>(points, count, out);
+}
+
+static bool WideLanesAvailable() {
+    return false;
+}
+#endif
+
+void AllowWideLanes(bool allow) {
+    g_wideLanesAllowed.store(allow);
+}
+
 void TExactPolynomial::DeviationsAt(const TDataPoint* points, std::size_t count, double* out) const {
     if (expanded_) {
         switch (degree_) {
             case 1:
-                ExpandedDeviations<1>(points, count, out);
+                WideLanesAvailable() ? WideDeviations<1>(points, count, out)
+                                     : ExpandedDeviations<1>(points, count, out);
                 return;
             case 2:
-                ExpandedDeviations<2>(points, count, out);
+                WideLanesAvailable() ? WideDeviations<2>(points, count, out)
+                                     : ExpandedDeviations<2>(points, count, out);
                 return;
             case 3:
-                ExpandedDeviations<3>(points, count, out);
+                WideLanesAvailable() ? WideDeviations<3>(points, count, out)
+                                     : ExpandedDeviations<3>(points, count, out);
                 return;
             default:
                 break;

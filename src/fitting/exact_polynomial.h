@@ -14,6 +14,10 @@ namespace quorvel {
 struct TFitCoefficients;
 struct TDataPoint;
 
+// Whether the deviations of many points may go four at a time where the processor can (on by default);
+// the results are the same either way, so that only a test turns it off, to try the two-lane way.
+void AllowWideLanes(bool allow);
+
 class TExactPolynomial {
 public:
     // P(x) = Σ_k numerators[k]/denominator·2^exponents[k]·x^k, k = 0..degree (denominator not 0), whose
@@ -48,8 +52,12 @@ private:
     void Expand();
     bool IsExactlyZero(double x, double y, TDouble2 approx, double bound) const;
     bool Approximate(double x, TDouble2& value, double& bound) const;
+    template <int Degree, class Lanes>
+    void DeviationsInLanes(const TDataPoint* points, std::size_t count, double* out) const;
     template <int Degree>
     void ExpandedDeviations(const TDataPoint* points, std::size_t count, double* out) const;
+    template <int Degree>
+    void WideDeviations(const TDataPoint* points, std::size_t count, double* out) const;
     // P(x) = num/D·2^exp exactly.
     void ExactAt(double x, mpz_class& num, long& exp) const;
 

@@ -14,6 +14,7 @@
 
 #include "exact_reference.h"
 #include "fitting/curve_samples.h"
+#include "fitting/exact_polynomial.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
@@ -229,18 +230,23 @@ TEST(ComputeStatistics, EachDeviationIsTheExactFitsRounded) {
             ASSERT_TRUE(SolveLeastSquares(static_cast<TFunctionKind>(degree), points, store));
             const auto exact = ExactLeastSquares(points, degree);
             ASSERT_TRUE(exact.has_value());
-            std::vector<double> deviations;
-            ComputeStatistics(points, store, &deviations);
-            ASSERT_EQ(deviations.size(), points.size());
-            for (std::size_t i = 0; i < points.size(); ++i) {
-                mpq_class fitted = 0;
-                mpq_class power = 1;
-                for (int k = 0; k <= degree; ++k) {
-                    fitted += (*exact)[static_cast<std::size_t>(k)] * power;
-                    power *= testing::Exact(points[i].X);
+            // Four lanes where the processor has them, and two.
+            for (const bool wide : {true, false}) {
+                AllowWideLanes(wide);
+                std::vector<double> deviations;
+                ComputeStatistics(points, store, &deviations);
+                AllowWideLanes(true);
+                ASSERT_EQ(deviations.size(), points.size());
+                for (std::size_t i = 0; i < points.size(); ++i) {
+                    mpq_class fitted = 0;
+                    mpq_class power = 1;
+                    for (int k = 0; k <= degree; ++k) {
+                        fitted += (*exact)[static_cast<std::size_t>(k)] * power;
+                        power *= testing::Exact(points[i].X);
+                    }
+                    ASSERT_TRUE(IsNearestDouble(abs(testing::Exact(points[i].Y) - fitted), deviations[i]))
+                        << "point " << i << ": " << deviations[i] << (wide ? "" : ", two lanes");
                 }
-                ASSERT_TRUE(IsNearestDouble(abs(testing::Exact(points[i].Y) - fitted), deviations[i]))
-                    << "point " << i << ": " << deviations[i];
             }
         }
     }
