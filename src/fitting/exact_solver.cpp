@@ -47,6 +47,67 @@ mpz_class Determinant(TExactMatrix a) {
     return flip ? mpz_class(-a[n - 1][n - 1]) : a[n - 1][n - 1];
 }
 
+TExactMatrix Adjugate(const TExactMatrix& m) {
+    const std::size_t size = m.size();
+    TExactMatrix adjugate(size, std::vector<mpz_class>(size));
+    if (size == 1) {
+        adjugate[0][0] = 1;
+        return adjugate;
+    }
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            // The cofactor of (k, j): M without row k and column j.
+            TExactMatrix minor;
+            for (std::size_t r = 0; r < size; ++r) {
+                if (r == k) {
+                    continue;
+                }
+                std::vector<mpz_class> row;
+                for (std::size_t c = 0; c < size; ++c) {
+                    if (c != j) {
+                        row.push_back(m[r][c]);
+                    }
+                }
+                minor.push_back(std::move(row));
+            }
+            adjugate[j][k] = Determinant(std::move(minor));
+            if ((j + k) % 2 != 0) {
+                adjugate[j][k] = -adjugate[j][k];
+            }
+        }
+    }
+    return adjugate;
+}
+
+mpz_class AdjugateFormAt(const TExactMatrix& adjugate, double x, long s, long& base) {
+    // g(k)·2^(−s·k) = q^k with q = x/2^s = ±mx·2^f. The sum is kept an integer by taking out
+    // 2^(f·(j+k)) at its smallest.
+    const TBinaryParts parts = SplitDouble(x);
+    base = 0;
+    if (parts.mantissa == 0) {
+        return adjugate[0][0];
+    }
+    mpz_class mx;
+    mpz_import(mx.get_mpz_t(), 1, 1, sizeof(parts.mantissa), 0, 0, &parts.mantissa);
+    if (parts.negative) {
+        mx = -mx;
+    }
+    const auto size = static_cast<long>(adjugate.size());
+    const long f = parts.exponent - s;
+    base = f >= 0 ? 0 : f * 2 * (size - 1);
+    mpz_class sum = 0;
+    for (long j = 0; j < size; ++j) {
+        for (long k = 0; k < size; ++k) {
+            mpz_class term;
+            mpz_pow_ui(term.get_mpz_t(), mx.get_mpz_t(), static_cast<unsigned long>(j + k));
+            term *= adjugate[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
+            mpz_mul_2exp(term.get_mpz_t(), term.get_mpz_t(), static_cast<mp_bitcnt_t>(f * (j + k) - base));
+            sum += term;
+        }
+    }
+    return sum;
+}
+
 TExactMatrix NormalMatrix(const TExactPowerSums& sums) {
     const std::size_t size = static_cast<std::size_t>(sums.Degree()) + 1;
     std::vector<mpz_class> su(2 * size - 1);

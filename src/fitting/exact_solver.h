@@ -23,6 +23,13 @@ using TExactMatrix = std::vector<std::vector<mpz_class>>;
 // The determinant of a square integer matrix, exactly.
 mpz_class Determinant(TExactMatrix a);
 
+// The adjugate of a square integer matrix (its transpose of cofactors), exactly: adj(M) = det(M)·M⁻¹.
+TExactMatrix Adjugate(const TExactMatrix& m);
+
+// gᵀ·adj·g·2^(-base) for g = (1, q, q², ...), q = x/2^s, as an integer (base <= 0 is set): the quadratic
+// form of a normal matrix's adjugate in the scaled X.
+mpz_class AdjugateFormAt(const TExactMatrix& adjugate, double x, long s, long& base);
+
 // M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
 TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 

@@ -48,29 +48,7 @@ TFitUncertainty::TFitUncertainty(const TExactPowerSums& sums, int pointCount) {
     sums.SumVV(g[size][size].get_mpz_t());
     exact->detG = Determinant(std::move(g));
 
-    exact->adjugate.assign(size, std::vector<mpz_class>(size));
-    for (std::size_t j = 0; j < size; ++j) {
-        for (std::size_t k = 0; k < size; ++k) {
-            // The cofactor of (k, j): M without row k and column j.
-            TExactMatrix minor;
-            for (std::size_t r = 0; r < size; ++r) {
-                if (r == k) {
-                    continue;
-                }
-                std::vector<mpz_class> row;
-                for (std::size_t c = 0; c < size; ++c) {
-                    if (c != j) {
-                        row.push_back(m[r][c]);
-                    }
-                }
-                minor.push_back(std::move(row));
-            }
-            exact->adjugate[j][k] = Determinant(std::move(minor));
-            if ((j + k) % 2 != 0) {
-                exact->adjugate[j][k] = -exact->adjugate[j][k];
-            }
-        }
-    }
+    exact->adjugate = Adjugate(m);
     exact->scale = exact->detM * exact->detM * std::max(exact->dof, 0);
     exact_ = std::move(exact);
 }
@@ -156,33 +134,8 @@ std::optional<double> TFitUncertainty::StandardUncertainty(int j) const {
 
 std::optional<double> TFitUncertainty::UncertaintyAt(double x) const {
     const TExact& e = *exact_;
-    // g(k)·2^(−s·k) = q^k with q = x/2^s = ±mx·2^f: gᵀ(XᵀX)⁻¹g = Σ q^(j+k)·adj M(j, k)/det M. The sum
-    // is kept an integer by taking out 2^(f·(j+k)) at its smallest.
-    const TBinaryParts parts = SplitDouble(x);
-    mpz_class sum = 0;
     long base = 0;
-    if (parts.mantissa == 0) {
-        sum = e.adjugate[0][0];
-    } else {
-        mpz_class mx;
-        mpz_import(mx.get_mpz_t(), 1, 1, sizeof(parts.mantissa), 0, 0, &parts.mantissa);
-        if (parts.negative) {
-            mx = -mx;
-        }
-        const long f = parts.exponent - e.s;
-        const long top = 2L * (e.parameters - 1);
-        base = f >= 0 ? 0 : f * top;
-        for (int j = 0; j < e.parameters; ++j) {
-            for (int k = 0; k < e.parameters; ++k) {
-                mpz_class term;
-                mpz_pow_ui(term.get_mpz_t(), mx.get_mpz_t(), static_cast<unsigned long>(j + k));
-                term *= e.adjugate[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)];
-                mpz_mul_2exp(term.get_mpz_t(), term.get_mpz_t(),
-                             static_cast<mp_bitcnt_t>(f * (j + k) - base));
-                sum += term;
-            }
-        }
-    }
+    const mpz_class sum = AdjugateFormAt(e.adjugate, x, e.s, base);
     // s²·gᵀ(XᵀX)⁻¹g = det G·sum/(det M²·(n − p))·2^(2t + base).
     const mpz_class num = e.detG * sum;
     return Rounded([&](double& out) {

@@ -16,14 +16,23 @@ inline mpq_class Exact(double v) {
     return mpq_class(v);  // a double converts exactly
 }
 
-// The least-squares coefficients of the given degree by Gauss-Jordan elimination on rationals;
-// nothing when the normal equations are singular.
-inline std::optional<std::vector<mpq_class>> ExactLeastSquares(const TPointTable& points, int degree) {
+// The weighted least-squares solution of the given degree by Gauss-Jordan elimination on rationals:
+// the coefficients, the inverse of the normal matrix AᵀWA and the weighted sum of squared residuals.
+struct TExactWeightedFit {
+    std::vector<mpq_class> coefficients;
+    std::vector<std::vector<mpq_class>> inverse;
+    mpq_class residualSquares;
+};
+
+// Nothing when the normal equations are singular.
+inline std::optional<TExactWeightedFit> ExactWeightedLeastSquares(const TPointTable& points,
+                                                                  const std::vector<mpq_class>& weights,
+                                                                  int degree) {
     const int n = degree + 1;
     std::vector<mpq_class> s(2 * degree + 1, 0), w(n, 0);
-    for (const TDataPoint& p : points) {
-        const mpq_class x = Exact(p.X), y = Exact(p.Y);
-        mpq_class power = 1;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const mpq_class x = Exact(points[i].X), y = Exact(points[i].Y);
+        mpq_class power = weights[i];
         for (int m = 0; m <= 2 * degree; ++m) {
             s[m] += power;
             if (m <= degree) {
@@ -32,12 +41,14 @@ inline std::optional<std::vector<mpq_class>> ExactLeastSquares(const TPointTable
             power *= x;
         }
     }
-    std::vector<std::vector<mpq_class>> a(n, std::vector<mpq_class>(n + 1));
+    // [M | W | I] reduced to [I | a | M⁻¹].
+    std::vector<std::vector<mpq_class>> a(n, std::vector<mpq_class>(2 * n + 1));
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < n; ++k) {
             a[j][k] = s[j + k];
         }
         a[j][n] = w[j];
+        a[j][n + 1 + j] = 1;
     }
     for (int i = 0; i < n; ++i) {
         int p = i;
@@ -48,20 +59,47 @@ inline std::optional<std::vector<mpq_class>> ExactLeastSquares(const TPointTable
             return std::nullopt;
         }
         std::swap(a[i], a[p]);
+        const mpq_class pivot = a[i][i];
+        for (mpq_class& v : a[i]) {
+            v /= pivot;
+        }
         for (int r = 0; r < n; ++r) {
             if (r != i && a[r][i] != 0) {
-                const mpq_class f = a[r][i] / a[i][i];
-                for (int c = i; c <= n; ++c) {
+                const mpq_class f = a[r][i];
+                for (int c = i; c <= 2 * n; ++c) {
                     a[r][c] -= f * a[i][c];
                 }
             }
         }
     }
-    std::vector<mpq_class> result(n);
+    TExactWeightedFit fit;
+    fit.inverse.assign(n, std::vector<mpq_class>(n));
     for (int i = 0; i < n; ++i) {
-        result[i] = a[i][n] / a[i][i];
+        fit.coefficients.push_back(a[i][n]);
+        for (int k = 0; k < n; ++k) {
+            fit.inverse[i][k] = a[i][n + 1 + k];
+        }
     }
-    return result;
+    fit.residualSquares = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        mpq_class value = 0;
+        for (int k = degree; k >= 0; --k) {
+            value = value * Exact(points[i].X) + fit.coefficients[k];
+        }
+        const mpq_class r = Exact(points[i].Y) - value;
+        fit.residualSquares += weights[i] * r * r;
+    }
+    return fit;
+}
+
+// The least-squares coefficients of the given degree; nothing when the normal equations are singular.
+inline std::optional<std::vector<mpq_class>> ExactLeastSquares(const TPointTable& points, int degree) {
+    const std::optional<TExactWeightedFit> fit =
+        ExactWeightedLeastSquares(points, std::vector<mpq_class>(points.size(), mpq_class(1)), degree);
+    if (!fit) {
+        return std::nullopt;
+    }
+    return fit->coefficients;
 }
 
 // True when d is the double nearest to the exact value (ties to an even mantissa).

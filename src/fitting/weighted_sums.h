@@ -1,0 +1,26 @@
+#pragma once
+// The integer normal equations of the weighted fit with the weights w = 1/u(Y)², exact where the table's
+// u(Y) take few distinct values, else with the weights rounded down to a chosen number of bits.
+#include "fitting/calibration_data.h"
+#include "fitting/normal_system.h"
+
+namespace quorvel {
+
+// Tables whose u(Y) take at most this many values are summed exactly, each value's points apart: their
+// common denominator grows with every value.
+inline constexpr int kExactWeightClasses = 256;
+
+// The most bits a rounded weight is given.
+inline constexpr int kMostWeightBits = 448;
+
+struct TWeightedSystem {
+    TNormalSystem system;
+    // Each weight the system uses lies in [w·(1 − error), w] of its true w; 0 when it is exact.
+    double weightError = 0;
+};
+
+// The system of the points' X, Y and u(Y) (all finite, u(Y) > 0) for the degree 1 .. 3. Weights that
+// are not exact are rounded to `bits` bits (64 .. kMostWeightBits).
+TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits);
+
+}  // namespace quorvel
