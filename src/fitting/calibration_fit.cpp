@@ -418,7 +418,7 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
 
 }  // namespace
 
-TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordinary)
+TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordinary, int weightBits)
     : model_(std::make_unique<TCalibrationModel>()) {
     if (static_cast<int>(table.size()) < degree + 1) {
         throw EFitNotFound(kSolveFailedText);
@@ -439,7 +439,7 @@ TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordi
     }
     const TCalibrationTable& weighted = ordinary ? unit : table;
     // Weights that are rounded get more bits until every figure's rounding is certain.
-    for (int bits = 128;; bits = std::min(2 * bits, kMostWeightBits)) {
+    for (int bits = weightBits;; bits = std::min(2 * bits, kMostWeightBits)) {
         TWeightedSystem sums = WeightedSystem(weighted, degree, bits);
         if (sums.system.Singular()) {
             throw EFitNotFound(kSolveFailedText);

@@ -65,8 +65,9 @@ public:
     // The fit of the degree (1 .. 3) with the method the table calls for; with `ordinary`, the points'
     // uncertainties are not used (the ordinary fit). Throws EFitNotFound (kSolveFailedText) without a
     // unique solution or when an iteration does not settle, ESolveOverflow when a coefficient is beyond
-    // the double range; needs at least degree + 1 points.
-    TCalibration(const TCalibrationTable& table, int degree, bool ordinary = false);
+    // the double range; needs at least degree + 1 points. Weights that cannot be summed exactly start
+    // with weightBits bits (64 .. 448), and get more until every figure's rounding is certain.
+    TCalibration(const TCalibrationTable& table, int degree, bool ordinary = false, int weightBits = 128);
     ~TCalibration();
     TCalibration(TCalibration&&) noexcept;
     TCalibration& operator=(TCalibration&&) noexcept;

@@ -16,8 +16,7 @@ inline constexpr const char* kFillTableCaption = "Заполните табли�
 inline constexpr const char* kSolveFailedText = "Коэффициенты определить невозможно";
 inline constexpr const char* kSolveFailedCaption = "Невозможно вычислить коэффициенты";
 // The fit with uncertainties in X whose iteration does not settle.
-inline constexpr const char* kNoConvergenceText =
-    "Итерации не сходятся: коэффициенты определить невозможно";
+inline constexpr const char* kNoConvergenceText = "Итерации не сходятся: коэффициенты определить невозможно";
 
 // The kinds of function as the kind list shows them (item index = kind − 1), and its label.
 inline constexpr const char* kKindCaptions[3] = {"Линейная", "Квадратичная", "Кубическая"};
