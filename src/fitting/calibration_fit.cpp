@@ -181,49 +181,21 @@ double MeanX(const TCalibrationTable& table) {
 
 }  // namespace
 
-// The fit behind the figures: an exact normal system (ordinary and weighted) or a distance regression's
-// solution.
+// The fit behind the figures: its polynomial, exact (the exact least-squares polynomial, or the distance
+// regression's double-double one carried over to X), and the covariance of its coefficients, from an exact
+// normal system or from the distance regression.
 struct TCalibrationModel {
     double coverage = 0;
-    // Exact fits.
-    std::optional<TNormalSystem> system;
-    TExactQuantity varianceScale;  // s² for the ordinary fit, 1 for given uncertainties
     std::shared_ptr<const TExactPolynomial> value;
     std::shared_ptr<const TExactPolynomial> slope;
-    // The distance regression.
+    std::optional<TNormalSystem> system;
+    TExactQuantity varianceScale;  // s² for the ordinary fit, 1 for given uncertainties
     std::optional<TDistanceSolution> distance;
 
-    double ValueAt(double x) const {
-        if (distance) {
-            const double v = ToDouble(DistanceValueAt(*distance, x));
-            if (!std::isfinite(v)) {
-                throw EOverflow();
-            }
-            return v;
-        }
-        return value->ValueAt(x);
-    }
     // The sign of f(x) − y.
     int SignAt(double x, double y) const {
-        if (distance) {
-            const TDoubleDouble d = DistanceValueAt(*distance, x) - TDoubleDouble(y);
-            return d.hi > 0 ? 1 : d.hi < 0 ? -1 : 0;
-        }
         const double deviation = value->DeviationAt(x, y);  // y − f(x), its sign exact
         return deviation < 0 ? 1 : deviation > 0 ? -1 : 0;
-    }
-    // |f(x) − y|, to choose the nearer of two neighbours.
-    double Miss(double x, double y) const {
-        if (distance) {
-            return std::fabs(ToDouble(DistanceValueAt(*distance, x) - TDoubleDouble(y)));
-        }
-        return std::fabs(value->DeviationAt(x, y));
-    }
-    double Slope(double x) const {
-        if (distance) {
-            return ToDouble(DistanceSlopeAt(*distance, x));
-        }
-        return slope->ValueAt(x);
     }
     // sqrt(gᵀVg + extra²), rounded once from the exact value where the fit is exact.
     double Uncertainty(double x, double extra) const {
@@ -333,7 +305,34 @@ TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError
 
 // The figures of a distance regression: its coefficients and covariance carried over to X exactly
 // (a_k = [k = 0]·y0 + Σ_j b_j·C(j, k)·(−x0)^(j−k)/h^j) and rounded once.
-TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibrationTable& table) {
+// A polynomial of dyadic rational coefficients (as the distance regression's are, carried over to X)
+// and its derivative, exactly.
+void DyadicPolynomials(const std::array<mpq_class, 4>& a, int degree, const std::array<double, 4>& rounded,
+                       double centre, TCalibrationModel& model) {
+    std::array<mpz_class, 4> numerators;
+    std::array<long, 4> exponents{};
+    std::array<mpz_class, 4> slopeNumerators;
+    std::array<long, 4> slopeExponents{};
+    std::array<double, 4> slopeRounded{};
+    for (int k = 0; k <= degree; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        numerators[i] = a[i].get_num();
+        // The denominator is a power of two: its bits less one.
+        exponents[i] = -static_cast<long>(mpz_sizeinbase(a[i].get_den_mpz_t(), 2) - 1);
+        if (k > 0) {
+            slopeNumerators[i - 1] = numerators[i] * k;
+            slopeExponents[i - 1] = exponents[i];
+            slopeRounded[i - 1] = NearestOf(a[i] * k).value_or(0);
+        }
+    }
+    model.value = std::make_shared<const TExactPolynomial>(degree, numerators, mpz_class(1), exponents,
+                                                           rounded, centre);
+    model.slope = std::make_shared<const TExactPolynomial>(degree - 1, slopeNumerators, mpz_class(1),
+                                                           slopeExponents, slopeRounded, centre);
+}
+
+TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibrationTable& table,
+                                    TCalibrationModel& model) {
     TCalibrationFigures f;
     f.method = TFitMethod::Generalized;
     f.degree = fit.degree;
@@ -356,18 +355,20 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
             t[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)] = term;
         }
     }
+    std::array<mpq_class, 4> a;
     for (int k = 0; k < p; ++k) {
-        mpq_class a = k == 0 ? mpq_class(fit.y0) : mpq_class(0);
+        const auto kk = static_cast<std::size_t>(k);
+        a[kk] = k == 0 ? mpq_class(fit.y0) : mpq_class(0);
         for (int j = k; j < p; ++j) {
-            a += t[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)] *
-                 ExactOf(fit.b[static_cast<std::size_t>(j)]);
+            a[kk] += t[kk][static_cast<std::size_t>(j)] * ExactOf(fit.b[static_cast<std::size_t>(j)]);
         }
-        const std::optional<double> rounded = NearestOf(a);
+        const std::optional<double> rounded = NearestOf(a[kk]);
         if (!rounded) {
             throw ESolveOverflow();
         }
-        f.a[static_cast<std::size_t>(k)] = *rounded;
+        f.a[kk] = *rounded;
     }
+    DyadicPolynomials(a, f.degree, f.a, fit.x0, model);
     f.coverage = kNormalCoverage95;
     for (int k = 0; k < p; ++k) {
         for (int l = 0; l < p; ++l) {
@@ -425,7 +426,7 @@ TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordi
     }
     if (!ordinary && MethodFor(table) == TFitMethod::Generalized) {
         model_->distance = FitDistance(table, degree);
-        figures_ = DistanceFigures(*model_->distance, table);
+        figures_ = DistanceFigures(*model_->distance, table, *model_);
         model_->coverage = figures_.coverage;
         return;
     }
@@ -460,13 +461,17 @@ TCalibration::TCalibration(TCalibration&&) noexcept = default;
 TCalibration& TCalibration::operator=(TCalibration&&) noexcept = default;
 
 double TCalibration::ValueAt(double x) const {
-    return model_->ValueAt(x);
+    return model_->value->ValueAt(x);
+}
+
+std::shared_ptr<const TExactPolynomial> TCalibration::Polynomial() const {
+    return model_->value;
 }
 
 TCalibrationValue TCalibration::Evaluate(double x, double ux) const {
     TCalibrationValue v;
-    v.value = model_->ValueAt(x);
-    const double extra = ux != 0 ? model_->Slope(x) * ux : 0;
+    v.value = model_->value->ValueAt(x);
+    const double extra = ux != 0 ? model_->slope->ValueAt(x) * ux : 0;
     v.u = model_->Uncertainty(x, extra);
     v.expanded = model_->coverage * v.u;
     if (!std::isfinite(v.expanded)) {
@@ -483,9 +488,9 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
     const double c = low + (high - low) / 2;
     const double r = (high - low) / 2;
     if (r > 0 && figures_.degree >= 2) {
-        const long double d0 = m.Slope(c);
-        const long double dm = m.Slope(low);
-        const long double dp = m.Slope(high);
+        const long double d0 = m.slope->ValueAt(c);
+        const long double dm = m.slope->ValueAt(low);
+        const long double dp = m.slope->ValueAt(high);
         const long double qa = (dp + dm) / 2 - d0;
         const long double qb = (dp - dm) / 2;
         std::vector<long double> taus;
@@ -535,7 +540,8 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
             }
             (sm == sa ? a : b) = mid;
         }
-        roots.push_back(m.Miss(a, y) <= m.Miss(b, y) ? a : b);
+        roots.push_back(std::fabs(m.value->DeviationAt(a, y)) <= std::fabs(m.value->DeviationAt(b, y)) ? a
+                                                                                                       : b);
     }
     std::sort(roots.begin(), roots.end());
     roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
@@ -543,7 +549,7 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
         return std::nullopt;
     }
     const double x = roots.front();
-    const double slope = m.Slope(x);
+    const double slope = m.slope->ValueAt(x);
     if (slope == 0) {
         return std::nullopt;
     }

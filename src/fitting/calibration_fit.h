@@ -59,6 +59,7 @@ struct TCalibrationValue {
 };
 
 struct TCalibrationModel;
+class TExactPolynomial;
 
 class TCalibration {
 public:
@@ -76,6 +77,8 @@ public:
 
     // The fitted value at x. Throws EOverflow beyond the double range.
     double ValueAt(double x) const;
+    // The fitted polynomial, exactly: for the store whose coefficients its rounded ones are.
+    std::shared_ptr<const TExactPolynomial> Polynomial() const;
     // Y = f(X) with u(Y)² = gᵀVg + f'(X)²·ux². Throws EOverflow.
     TCalibrationValue Evaluate(double x, double ux = 0) const;
     // The X inside [low, high] where f(X) = y, with u(X)² = (uy² + gᵀVg)/f'(X)²; nothing when there is no

@@ -311,18 +311,6 @@ TDoubleDouble Tau(const TDistanceSolution& fit, double x) {
 
 }  // namespace
 
-TDoubleDouble DistanceValueAt(const TDistanceSolution& fit, double x) {
-    TDoubleDouble g, g1, g2;
-    Polynomial(fit.b, fit.degree, Tau(fit, x), g, g1, g2);
-    return g + TDoubleDouble(fit.y0);
-}
-
-TDoubleDouble DistanceSlopeAt(const TDistanceSolution& fit, double x) {
-    TDoubleDouble g, g1, g2;
-    Polynomial(fit.b, fit.degree, Tau(fit, x), g, g1, g2);
-    return g1 / TDoubleDouble(fit.h);
-}
-
 TDoubleDouble DistanceVarianceAt(const TDistanceSolution& fit, double x) {
     const TDoubleDouble tau = Tau(fit, x);
     std::array<TDoubleDouble, 4> g{};

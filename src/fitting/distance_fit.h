@@ -38,9 +38,6 @@ struct TDistanceSolution {
 // Throws EFitNotFound when there is no solution to give (a singular problem, or no convergence).
 TDistanceSolution FitDistance(const TCalibrationTable& table, int degree);
 
-// The solution's polynomial and covariance at X, in double-double.
-TDoubleDouble DistanceValueAt(const TDistanceSolution& fit, double x);
-TDoubleDouble DistanceSlopeAt(const TDistanceSolution& fit, double x);
 // gᵀVg with g = (1, X, X², ...): the variance of the fitted value from the coefficients'.
 TDoubleDouble DistanceVarianceAt(const TDistanceSolution& fit, double x);
 
