@@ -228,8 +228,35 @@ namespace {
 
 // The figures of an exact system (ordinary or weighted); `certain` turns false when the weights'
 // rounding could move one of them across a rounding boundary.
+// Γ = max |Y − f(X)|/u(Y); a class of points at a time where they come so.
+double LargestWeightedDeviation(const TExactPolynomial& fit, const std::vector<TWeightClass>& classes,
+                                const TCalibrationTable& table) {
+    double gamma = 0;
+    if (classes.empty()) {
+        for (const TCalibrationPoint& point : table) {
+            gamma = std::max(gamma, std::fabs(fit.DeviationAt(point.x, point.y)) / point.uy);
+        }
+        return gamma;
+    }
+    constexpr std::size_t kPiece = 4096;
+    std::vector<double> deviations(kPiece);
+    for (const TWeightClass& c : classes) {
+        double largest = 0;
+        for (std::size_t from = 0; from < c.points.size(); from += kPiece) {
+            const std::size_t count = std::min(kPiece, c.points.size() - from);
+            fit.DeviationsAt(c.points.data() + from, count, deviations.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                largest = std::max(largest, std::fabs(deviations[i]));
+            }
+        }
+        gamma = std::max(gamma, largest / c.u);
+    }
+    return gamma;
+}
+
 TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError, bool ordinary,
-                                 const TCalibrationTable& table, TCalibrationModel& model, bool& certain) {
+                                 const std::vector<TWeightClass>& classes, const TCalibrationTable& table,
+                                 TCalibrationModel& model, bool& certain) {
     TCalibrationFigures f;
     f.method = ordinary ? TFitMethod::Ordinary : TFitMethod::Weighted;
     f.degree = system.Degree();
@@ -283,11 +310,7 @@ TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError
                 f.consistent = *f.chiSquared <= *f.chiSquaredCritical;
             }
         }
-        double gamma = 0;
-        for (const TCalibrationPoint& point : table) {
-            gamma = std::max(gamma, std::fabs(model.value->DeviationAt(point.x, point.y)) / point.uy);
-        }
-        f.gamma = gamma;
+        f.gamma = LargestWeightedDeviation(*model.value, classes, table);
     }
     const TExactQuantity total = system.TotalSquares();
     if (sgn(total.num) > 0) {
@@ -447,7 +470,7 @@ TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordi
         }
         bool certain = true;
         TCalibrationModel model;
-        figures_ = ExactFigures(sums.system, sums.weightError, ordinary, weighted, model, certain);
+        figures_ = ExactFigures(sums.system, sums.weightError, ordinary, sums.classes, weighted, model, certain);
         if (certain || bits == kMostWeightBits) {
             model.system = std::move(sums.system);
             *model_ = std::move(model);

@@ -100,6 +100,7 @@ T FootPoint(const std::array<T, 4>& b, int degree, T t, T y, double ux, double u
             double tolerance) {
     const T wx = T(1.0 / (ux * ux));
     const T wy = T(1.0 / (uy * uy));
+    double previous = 0;
     for (int i = 0; i < 30; ++i) {
         T g, g1, g2;
         Polynomial(b, degree, t + delta, g, g1, g2);
@@ -111,9 +112,12 @@ T FootPoint(const std::array<T, 4>& b, int degree, T t, T y, double ux, double u
         }
         const T step = phi / slope;
         delta -= step;
-        if (std::fabs(Value(step)) <= tolerance * (std::fabs(Value(delta)) + ux)) {
+        // Settled, or the steps stop shrinking: they are then the arithmetic's own noise.
+        const double size = std::fabs(Value(step));
+        if (size <= tolerance * (std::fabs(Value(delta)) + ux) || (i > 0 && size >= previous / 2)) {
             break;
         }
+        previous = size;
     }
     return delta;
 }

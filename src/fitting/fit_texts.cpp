@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "fitting/calibration_summary.h"
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
@@ -99,6 +100,101 @@ void AppendUncertainties(TJsonReport& report, const TFitUncertainty& u) {
     text += ']';
 }
 
+// The uncertainty keys of a fit with given uncertainties, as AppendUncertainties writes them: the
+// covariance is the one of the given uncertainties, so there is no residual SD.
+void AppendGivenUncertainties(TJsonReport& report, const TCalibrationFigures& f) {
+    std::string& text = report.text;
+    const int p = f.degree + 1;
+    text += ",\"dof\":" + std::to_string(f.dof) + ",\"residual_sd\":null,\"covariance\":[";
+    for (int j = 0; j < p; ++j) {
+        text += j > 0 ? ",[" : "[";
+        for (int k = 0; k < p; ++k) {
+            if (k > 0) {
+                text += ',';
+            }
+            AppendFigure(report, f.covariance[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)]);
+        }
+        text += ']';
+    }
+    const auto list = [&](const char* key, const std::array<std::optional<double>, 4>& values) {
+        text += key;
+        for (int j = 0; j < p; ++j) {
+            if (j > 0) {
+                text += ',';
+            }
+            AppendFigure(report, values[static_cast<std::size_t>(j)]);
+        }
+        text += ']';
+    };
+    list("],\"standard_uncertainties\":[", f.u);
+    text += ",\"coverage_factor\":";
+    AppendShortest(text, f.coverage);
+    list(",\"expanded_uncertainties\":[", f.expanded);
+}
+
+// A figure that may not be defined: null then, without calling it an overflow.
+void AppendOptional(std::string& text, const char* key, const std::optional<double>& value) {
+    text += key;
+    if (value) {
+        AppendShortest(text, *value);
+    } else {
+        text += "null";
+    }
+}
+
+// "method", the model check (with given uncertainties), R², the comparison of the kinds, the recommended
+// kind, and the inverse evaluation when asked.
+void AppendCalibration(TJsonReport& report, const TCalibrationSummary& summary) {
+    std::string& text = report.text;
+    const TCalibrationFigures& f = summary.figures;
+    text += ",\"method\":";
+    AppendJsonString(text, MethodName(f.method));
+    if (f.method != TFitMethod::Ordinary) {
+        AppendOptional(text, ",\"chi2\":", f.chiSquared);
+        AppendOptional(text, ",\"chi2_critical\":", f.chiSquaredCritical);
+        text += ",\"consistent\":";
+        text += !f.consistent ? "null" : *f.consistent ? "true" : "false";
+        AppendOptional(text, ",\"gamma\":", f.gamma);
+    }
+    AppendOptional(text, ",\"r_squared\":", f.rSquared);
+    AppendOptional(text, ",\"adjusted_r_squared\":", f.adjustedRSquared);
+    text += ",\"comparison\":[";
+    for (std::size_t i = 0; i < summary.kinds.kinds.size(); ++i) {
+        const TKindComparison& kind = summary.kinds.kinds[i];
+        text += i > 0 ? ",{\"kind\":" : "{\"kind\":";
+        AppendJsonString(text, KindName(kind.degree));
+        text += ",\"dof\":" + std::to_string(kind.dof);
+        if (f.method == TFitMethod::Ordinary) {
+            AppendOptional(text, ",\"residual_sd\":", kind.residualSd);
+        } else {
+            AppendOptional(text, ",\"chi2\":", kind.chiSquared);
+        }
+        text += ",\"top_coefficient\":";
+        AppendShortest(text, kind.top);
+        AppendOptional(text, ",\"top_expanded_uncertainty\":", kind.topExpanded);
+        AppendOptional(text, ",\"r_squared\":", kind.rSquared);
+        AppendOptional(text, ",\"adjusted_r_squared\":", kind.adjustedRSquared);
+        text += '}';
+    }
+    text += "],\"recommended_kind\":";
+    AppendJsonString(text, KindName(summary.kinds.recommended));
+    if (summary.inverse) {
+        text += ",\"inverse\":{\"y\":";
+        AppendShortest(text, summary.inverse->y);
+        if (const std::optional<TCalibrationValue>& x = summary.inverse->x) {
+            text += ",\"x\":";
+            AppendShortest(text, x->value);
+            text += ",\"x_uncertainty\":";
+            AppendShortest(text, x->u);
+            text += ",\"x_expanded_uncertainty\":";
+            AppendShortest(text, x->expanded);
+        } else {
+            text += ",\"x\":null,\"x_uncertainty\":null,\"x_expanded_uncertainty\":null";
+        }
+        text += '}';
+    }
+}
+
 }  // namespace
 
 const char* KindName(int kind) {
@@ -129,7 +225,7 @@ std::string PlainReport(const TRecomputeResult& result, const TEvaluation* at) {
 }
 
 TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& store, const TEvaluation* at,
-                       const std::string& error) {
+                       const std::string& error, const TCalibrationSummary* summary) {
     TJsonReport report;
     std::string& text = report.text;
     text = "{\"kind\":";
@@ -158,6 +254,8 @@ TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& s
     statistic(",\"sigma\":", result.statistics.sigma);
     if (result.uncertainty) {
         AppendUncertainties(report, *result.uncertainty);
+    } else if (summary != nullptr && result.calibration) {
+        AppendGivenUncertainties(report, summary->figures);
     }
     text += ",\"formula\":";
     AppendJsonString(text, result.formula);
@@ -166,7 +264,12 @@ TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& s
         AppendShortest(text, at->x);
         text += ",\"y\":";
         AppendShortest(text, at->y);
-        if (result.uncertainty) {
+        if (summary != nullptr && summary->at) {
+            text += ",\"y_uncertainty\":";
+            AppendShortest(text, summary->at->u);
+            text += ",\"y_expanded_uncertainty\":";
+            AppendShortest(text, summary->at->expanded);
+        } else if (result.uncertainty) {
             text += ",\"y_uncertainty\":";
             if (result.uncertainty->HasScatter()) {
                 AppendFigure(report, result.uncertainty->UncertaintyAt(at->x));
@@ -176,6 +279,9 @@ TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& s
                 text += "null,\"y_expanded_uncertainty\":null";
             }
         }
+    }
+    if (summary != nullptr) {
+        AppendCalibration(report, *summary);
     }
     // A figure beyond the range is an overflow after the fit, named as the window names one.
     const std::string shown = !error.empty()    ? error

@@ -7,6 +7,7 @@
 
 namespace quorvel {
 
+struct TCalibrationSummary;
 struct TEvaluation;
 struct TFitCoefficients;
 struct TRecomputeResult;
@@ -29,8 +30,10 @@ struct TJsonReport {
 };
 
 // The same as one JSON object, numbers as shortest round-trip texts, with the uncertainties when the
-// result holds them; `error` names what stopped the recompute or the evaluation.
+// result holds them; `error` names what stopped the recompute or the evaluation. With a summary, also the
+// method, the model check, R², the comparison of the kinds and the inverse evaluation; the uncertainties
+// of a fit with given uncertainties come from it.
 TJsonReport JsonReport(const TRecomputeResult& result, const TFitCoefficients& store, const TEvaluation* at,
-                       const std::string& error);
+                       const std::string& error, const TCalibrationSummary* summary = nullptr);
 
 }  // namespace quorvel

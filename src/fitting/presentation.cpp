@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "fitting/calibration_fit.h"
 #include "fitting/curve_samples.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
@@ -27,8 +28,30 @@ constexpr double kStatistics = 0.8;
 constexpr double kColored = 0.83;
 
 // The recompute after its points are read: `told` of the share from kRead on, when at all.
+// The calibration with the given uncertainties writes the store as the ordinary solve would: its
+// coefficients, and the exact polynomial they are the roundings of. False, with the reason, when there
+// is no fit.
+bool SolveWithGiven(TFunctionKind kind, const TCalibrationTable& given, TFitCoefficients& store,
+                    TRecomputeResult& result) {
+    try {
+        auto fit = std::make_shared<const TCalibration>(given, static_cast<int>(kind));
+        const std::array<double, 4>& a = fit->Figures().a;
+        store.a0 = a[0];
+        store.a1 = a[1];
+        store.a2 = a[2];
+        store.a3 = a[3];
+        store.exact = fit->Polynomial();
+        result.calibration = std::move(fit);
+        return true;
+    } catch (const EFitNotFound& e) {
+        result.solveFailure = e.Message();
+        return false;
+    }
+}
+
 TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
-                               bool withUncertainty, bool forChart, const TWorkSteps& told) {
+                               bool withUncertainty, bool forChart, const TWorkSteps& told,
+                               const TCalibrationTable* given) {
     const auto step = [&told](double done) {
         if (told) {
             told(done);
@@ -52,8 +75,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
         result.resultText = kFillTableCaption;
     } else {
         result.solveFailed =
-            !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                               PartOfSteps(told, kRead, kSolved));
+            given != nullptr ? !SolveWithGiven(kind, *given, store, result)
+                             : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
+                                                  PartOfSteps(told, kRead, kSolved));
+        if (result.solveFailed && result.solveFailure.empty()) {
+            result.solveFailure = kSolveFailedText;
+        }
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
         result.coefficientTexts = texts.captions;
         result.formula = BuildFormula(store, kind, texts);
@@ -116,12 +143,12 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
     if (told) {
         told(kRead);
     }
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told);
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told, nullptr);
 }
 
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
-                                 bool withUncertainty, bool forChart) {
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {});
+                                 bool withUncertainty, bool forChart, const TCalibrationTable* given) {
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, given);
 }
 
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {

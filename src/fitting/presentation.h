@@ -3,11 +3,13 @@
 // (and quorvel-fit) only apply it.
 #include <array>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fitting/calibration_data.h"
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
 #include "runtime/colors.h"
@@ -15,6 +17,8 @@
 #include "runtime/work_steps.h"
 
 namespace quorvel {
+
+class TCalibration;
 
 struct TFeedPoint {
     double x = 0;
@@ -55,6 +59,10 @@ struct TRecomputeResult {
     std::vector<TFeedPoint> curve;  // the fitted curve's samples, ascending x
     // The exact standard uncertainties, when asked for and the solve succeeded.
     std::optional<TFitUncertainty> uncertainty;
+    // The fit with the points' given uncertainties, when they were given and it succeeded.
+    std::shared_ptr<const TCalibration> calibration;
+    // Why the solve failed, when it did: kSolveFailedText, or that an iteration did not settle.
+    std::string solveFailure;
 };
 
 // The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
@@ -65,9 +73,12 @@ struct TRecomputeResult {
 // a chart uses them. A large table's recompute tells `steps` how far it has come, now and then.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {});
-// The same from the points of the table's counted rows, in row order, read already.
+// The same from the points of the table's counted rows, in row order, read already. With `given`, the
+// uncertainties of those points (one for each, in the same order), the fit is the calibration with
+// known uncertainties (weighted, or generalized where a u(X) is given) instead of the ordinary one.
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
-                                 bool withUncertainty = false, bool forChart = true);
+                                 bool withUncertainty = false, bool forChart = true,
+                                 const TCalibrationTable* given = nullptr);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

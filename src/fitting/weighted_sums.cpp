@@ -33,26 +33,31 @@ mpz_class ShiftedUp(const mpz_class& v, long bits) {
     return out;
 }
 
-// The points of one u(Y) value, whose weights are all alike.
-struct TWeightClass {
-    double u = 0;
-    TPointTable points;
-};
-
 // The table's points by their u(Y), in the order the values first come; nothing when there are more than
 // `limit` values.
 std::optional<std::vector<TWeightClass>> WeightClasses(const TCalibrationTable& table, int limit) {
+    // Counted first, so that each class's room is taken once.
     std::unordered_map<u64, std::size_t> index;
     std::vector<TWeightClass> classes;
-    for (const TCalibrationPoint& p : table) {
-        const auto [at, added] = index.try_emplace(std::bit_cast<u64>(p.uy), classes.size());
+    std::vector<std::size_t> counts;
+    std::vector<std::size_t> member(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto [at, added] = index.try_emplace(std::bit_cast<u64>(table[i].uy), classes.size());
         if (added) {
             if (classes.size() == static_cast<std::size_t>(limit)) {
                 return std::nullopt;
             }
-            classes.push_back({p.uy, {}});
+            classes.push_back({table[i].uy, {}});
+            counts.push_back(0);
         }
-        classes[at->second].points.push_back({p.x, p.y});
+        member[i] = at->second;
+        ++counts[at->second];
+    }
+    for (std::size_t c = 0; c < classes.size(); ++c) {
+        classes[c].points.reserve(counts[c]);
+    }
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        classes[member[i]].points.push_back({table[i].x, table[i].y});
     }
     return classes;
 }
@@ -60,7 +65,7 @@ std::optional<std::vector<TWeightClass>> WeightClasses(const TCalibrationTable& 
 // Each class's exact power sums, brought to common shifts and a common denominator: with u = μ·2^g (μ
 // odd), w = 2^(−2g)/μ², so ω = L/μ²·2^(2(G − g)) and Ω = L·2^(2G), L the least common multiple of the
 // μ², G the largest g.
-TWeightedSystem ExactSystem(const std::vector<TWeightClass>& classes, int degree) {
+TWeightedSystem ExactSystem(std::vector<TWeightClass> classes, int degree) {
     std::vector<TExactPowerSums> sums(classes.size());
     long s = LONG_MAX;
     long t = LONG_MAX;
@@ -99,7 +104,8 @@ TWeightedSystem ExactSystem(const std::vector<TWeightClass>& classes, int degree
         sums[c].SumVV(v.get_mpz_t());
         vv += weight * ShiftedUp(v, 2 * dy);
     }
-    return {TNormalSystem(degree, s, t, std::move(su), std::move(wu), std::move(vv), {common, 2 * top}), 0};
+    return {TNormalSystem(degree, s, t, std::move(su), std::move(wu), std::move(vv), {common, 2 * top}), 0,
+            std::move(classes)};
 }
 
 // The weight ω = ⌊2^q/μ²⌋ of an odd μ below 2^53, as limbs (q at most 64·8 − 1).
@@ -225,14 +231,15 @@ TWeightedSystem RoundedSystem(const TCalibrationTable& table, int degree, int bi
     vv.ToMpz(vvz.get_mpz_t());
     return {
         TNormalSystem(degree, sMin, tMin, std::move(suz), std::move(wuz), std::move(vvz), {1, q + 2 * gMax}),
-        std::ldexp(1.0, -bits)};
+        std::ldexp(1.0, -bits),
+        {}};
 }
 
 }  // namespace
 
 TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits) {
     if (std::optional<std::vector<TWeightClass>> classes = WeightClasses(table, kExactWeightClasses)) {
-        return ExactSystem(*classes, degree);
+        return ExactSystem(std::move(*classes), degree);
     }
     return RoundedSystem(table, degree, std::clamp(bits, 64, kMostWeightBits));
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The integer normal equations of the weighted fit with the weights w = 1/u(Y)², exact where the table's
 // u(Y) take few distinct values, else with the weights rounded down to a chosen number of bits.
+#include <vector>
+
 #include "fitting/calibration_data.h"
+#include "fitting/fit_types.h"
 #include "fitting/normal_system.h"
 
 namespace quorvel {
@@ -13,10 +16,18 @@ inline constexpr int kExactWeightClasses = 256;
 // The most bits a rounded weight is given.
 inline constexpr int kMostWeightBits = 448;
 
+// The points of one u(Y) value, whose weights are all alike.
+struct TWeightClass {
+    double u = 0;
+    TPointTable points;
+};
+
 struct TWeightedSystem {
     TNormalSystem system;
     // Each weight the system uses lies in [w·(1 − error), w] of its true w; 0 when it is exact.
     double weightError = 0;
+    // The points by their u(Y), where they were summed so (exactly).
+    std::vector<TWeightClass> classes;
 };
 
 // The system of the points' X, Y and u(Y) (all finite, u(Y) > 0) for the degree 1 .. 3. Weights that
