@@ -88,7 +88,8 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
 }
 
 // The options that take a value, given as "--name=value" or as "--name value".
-constexpr std::string_view kValueOptions[] = {"--kind", "--at", "--chart", "--report", "--apply", "--size"};
+constexpr std::string_view kValueOptions[] = {"--kind", "--at",  "--chart", "--report",  "--apply",    "--size",
+                                              "--u-y",  "--u-x", "--at-u",  "--inverse", "--inverse-u"};
 
 // The option of kValueOptions that arg gives, or an empty name.
 std::string_view ValueOption(std::string_view arg) {
@@ -129,6 +130,20 @@ bool SetValueOption(std::string_view name, const std::string& value, TFitCommand
             return false;
         }
         options.report = value;
+    } else if (name == "--u-y" || name == "--u-x") {
+        const std::optional<TUncertaintyRule> rule = ParseUncertaintyRule(value);
+        if (!rule) {
+            error = "bad " + std::string(name) + " '" + value + "' (a value, a percentage such as 0.02%, or both: 0.05+0.02%)";
+            return false;
+        }
+        (name == "--u-y" ? options.uyRule : options.uxRule) = rule;
+        options.uncertainties = true;
+    } else if (name == "--at-u") {
+        options.atU = value;
+    } else if (name == "--inverse") {
+        options.inverse = value;
+    } else if (name == "--inverse-u") {
+        options.inverseU = value;
     } else if (name == "--apply") {
         if (value.empty()) {
             error = "--apply needs a file of readings";
@@ -164,6 +179,8 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             optionsEnded = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--uncertainties") {
+            options.uncertainties = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (const std::string_view name = ValueOption(arg); !name.empty()) {
@@ -188,10 +205,22 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
         error = "--size goes with --chart";
         return std::nullopt;
     }
+    if (options.atU && !options.at) {
+        error = "--at-u goes with --at";
+        return std::nullopt;
+    }
+    if (options.inverseU && !options.inverse) {
+        error = "--inverse-u goes with --inverse";
+        return std::nullopt;
+    }
     if (options.apply) {
         // The readings' lines are the whole standard output.
         if (options.json || options.at) {
             error = "--apply writes the readings alone: it goes without --json and --at";
+            return std::nullopt;
+        }
+        if (options.inverse) {
+            error = "--apply writes the readings alone: it goes without --inverse";
             return std::nullopt;
         }
         if (*options.apply == "-" && options.file == "-") {
