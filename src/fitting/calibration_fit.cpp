@@ -3,11 +3,11 @@
 #include <gmpxx.h>
 
 #include <algorithm>
-#include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
 #include <utility>
 #include <vector>
 
+#include "fitting/critical_values.h"
 #include "fitting/exact_polynomial.h"
 #include "fitting/fit_uncertainty.h"
 #include "fitting/least_squares.h"
@@ -149,12 +149,6 @@ TRoundingBounds BoundsOf(const TNormalSystem& system, double error, long double 
 
 double AsBound(long double v) {
     return std::isfinite(v) ? static_cast<double>(v * 1.0001L) : INFINITY;
-}
-
-// χ²₀.₉₅(ν), the 95 % quantile of the chi-squared distribution with ν >= 1 degrees of freedom.
-double ChiSquaredCritical(int dof) {
-    const boost::math::chi_squared_distribution<double> chi(static_cast<double>(dof));
-    return boost::math::quantile(chi, 0.95);
 }
 
 mpq_class ExactOf(TDoubleDouble v) {
@@ -305,7 +299,7 @@ TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError
         f.chiSquared =
             Rounded(squares, AsBound(chi * weightError * 1.01L / (1 - weightError)), false, certain);
         if (f.dof > 0) {
-            f.chiSquaredCritical = ChiSquaredCritical(f.dof);
+            f.chiSquaredCritical = ChiSquaredCritical95(f.dof);
             if (f.chiSquared) {
                 f.consistent = *f.chiSquared <= *f.chiSquaredCritical;
             }
@@ -413,7 +407,7 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
     }
     f.chiSquared = fit.chiSquared;
     if (f.dof > 0) {
-        f.chiSquaredCritical = ChiSquaredCritical(f.dof);
+        f.chiSquaredCritical = ChiSquaredCritical95(f.dof);
         f.consistent = fit.chiSquared <= *f.chiSquaredCritical;
     }
     f.gamma = fit.gamma;

@@ -6,7 +6,7 @@ The solution here is found independently of the program: Gauss-Newton on all unk
 coefficients of the polynomial in X itself and every foot point), with the full Jacobian of the 2n
 weighted residuals, in mpmath at 60 digits, until the step is below 1e-45 of the unknowns. The covariance
 is the coefficient block of (JᵀJ)⁻¹ at the solution. Needs mpmath; run it from this folder:
-    python3 distance_oracle.py > distance_cases.txt
+    python3 distance_cases.py > distance_cases.txt
 """
 import random
 from mpmath import mp, mpf, matrix, lu_solve, inverse, sqrt, fabs
@@ -110,7 +110,7 @@ def noisy(rng, true, xs, ux, uy, offset=0.0):
 
 def main():
     rng = random.Random(28037)
-    print("# generalized distance regression cases: written by distance_oracle.py (mpmath, 60 digits)")
+    print("# generalized distance regression cases: written by distance_cases.py (mpmath, 60 digits)")
     # The published example of a straight line with uncertainties in both variables.
     xs = [1.2, 1.9, 2.9, 4.0, 4.7, 5.9]
     ys = [3.4, 4.4, 7.2, 8.5, 10.8, 13.5]
