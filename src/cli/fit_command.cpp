@@ -17,7 +17,6 @@
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/report_input.h"
-#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -66,12 +65,16 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
     return std::fflush(stream) == 0 && written && std::ferror(stream) == 0;
 }
 
-// A file (standard input for "-") through the one reader, into `table`: nothing when it was read, else
-// the exit status, its message printed.
-std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table) {
-    const TDataReadStatus read = file == "-"
-                                     ? ReadDataTableFromDescriptor(fileno(in), table, kLongestCommandLine)
-                                     : ReadDataTable(file, table, {}, kLongestCommandLine);
+// The points of a file (standard input for "-") by the window's reader, without its words: nothing when
+// it was read, else the exit status, its message printed. A word that is no number is told by the
+// recompute, as the window's would.
+std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, const TWorkOptions& work,
+                             TDataPoints& points) {
+    TDataReadOptions how;
+    how.maxLineBytes = kLongestCommandLine;
+    how.work = work;
+    const TDataReadStatus read = file == "-" ? ReadDataFrom(DescriptorSource(fileno(in)), points, how)
+                                             : ReadDataFile(file, points, how);
     if (read == TDataReadStatus::TooManyLines) {
         Print(err, std::string(kTooManyLinesText) + "\n");
         return ecTooLarge;
@@ -321,7 +324,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
 }  // namespace
 
 int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
-                  const TChartSupport& qt) {
+                  const TChartSupport& qt, const TWorkOptions& work) {
     std::string usageError;
     const std::optional<TFitCommandOptions> parsed = ParseFitArguments(args, usageError);
     if (!parsed) {
@@ -342,17 +345,9 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         return *refused;
     }
 
-    // A large file's points are read at once where its lines are plain; else, and for whatever is wrong,
-    // its table is read.
-    std::optional<TPointTable> points;
-    if (options.file != "-") {
-        points = ReadDataFilePoints(options.file, kLongestCommandLine);
-    }
-    TDataFileTable table;
-    if (!points) {
-        if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
-            return *refused;
-        }
+    TDataPoints data;
+    if (const std::optional<int> refused = ReadInput(options.file, in, err, work, data)) {
+        return *refused;
     }
     // The readings are opened now, so that a missing file is named before any fit, and read as they
     // are applied.
@@ -373,8 +368,11 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     try {
         const bool withUncertainty = options.json || options.report.has_value();
         const bool forChart = options.chart.has_value() || options.report.has_value();
-        result = points ? RecomputePoints(std::move(*points), options.kind, store, withUncertainty, forChart)
-                        : Recompute(table, options.kind, store, withUncertainty, forChart);
+        if (data.unreadable) {
+            std::rethrow_exception(data.unreadable);
+        }
+        result =
+            RecomputePoints(std::move(data.points), options.kind, store, withUncertainty, forChart, work);
     } catch (const ESolveOverflow& e) {
         // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
         Print(err, e.Message() + "\n");
@@ -394,11 +392,10 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     return ReportFit(options, *result, store, readings, qt, out, err);
 }
 
-int RunFitProgram(int argc, char** argv, const TChartSupport& qt) {
-    AllowSecondCore(true);
+int RunFitProgram(int argc, char** argv, const TChartSupport& qt, const TWorkOptions& work) {
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        return RunFitCommand(args, stdin, stdout, stderr, qt);
+        return RunFitCommand(args, stdin, stdout, stderr, qt, work);
     } catch (const std::bad_alloc&) {
         std::fputs("quorvel-fit: out of memory\n", stderr);
         return ecTooLarge;

@@ -1,8 +1,8 @@
 #include "fitting/apply_readings.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "fitting/fit_texts.h"
@@ -14,27 +14,8 @@ namespace quorvel {
 
 namespace {
 
-// Bytes asked of the source per read, and output gathered per write.
+// Output gathered per write.
 constexpr std::size_t kChunk = std::size_t{1} << 20;
-
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
-// The first word of a line (which holds no line end).
-std::string_view FirstWord(std::string_view line) {
-    std::size_t begin = 0;
-    while (begin < line.size() && IsBlank(line[begin])) {
-        ++begin;
-    }
-    std::size_t end = begin;
-    while (end < line.size() && !IsBlank(line[end])) {
-        ++end;
-    }
-    return line.substr(begin, end - begin);
-}
 
 class TReadingsWriter {
 public:
@@ -43,9 +24,8 @@ public:
         text_.reserve(kChunk + 1024);
     }
 
-    // One line of the readings, its number counted from 1.
-    void Line(std::string_view line, long number, TAppliedReadings& result) {
-        const std::string_view word = FirstWord(line);
+    // The first word of one line of the readings, its number counted from 1.
+    void Line(std::string_view word, long number, TAppliedReadings& result) {
         if (!word.empty()) {
             text_.append(word);
             text_ += '\t';
@@ -107,77 +87,47 @@ private:
     std::string messages_;
 };
 
+// Writes a line for each line of the readings, from its first word.
+class TReadingsSink {
+public:
+    static constexpr int kWords = 1;
+    TReadingsSink(TReadingsWriter& writer, TAppliedReadings& result) : writer_(writer), result_(result) {}
+    std::string_view Read(TLineCursor<kReadingLines>& line) { return line.Next(); }
+    bool Take(std::string_view word) {
+        writer_.Line(word, ++number_, result_);
+        if (writer_.Full() && !writer_.Flush()) {
+            result_.outcome = TAppliedReadings::WriteFailed;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    TReadingsWriter& writer_;
+    TAppliedReadings& result_;
+    long number_ = 0;
+};
+
 }  // namespace
 
 TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficients& store,
                                  std::string_view name, std::FILE* out, std::FILE* err) {
     TAppliedReadings result;
     TReadingsWriter writer(store, name, out, err);
-    // The bytes of the line begun in an earlier read sit at the buffer's start, the new ones after them.
-    const std::size_t capacity = kLongestCommandLine + kChunk + 1;
-    const std::unique_ptr<char[]> buffer(new char[capacity]);
-    std::size_t held = 0;
-    bool atStart = true;   // the byte-order mark may still come
-    bool afterCr = false;  // the last line ended at a CR: an LF right after it belongs to it
-    bool ended = false;
-    long number = 0;
-    while (!ended) {
-        const std::ptrdiff_t got = source(buffer.get() + held, capacity - held);
-        if (got < 0) {
+    TReadingsSink sink(writer, result);
+    TLineSplitter<kReadingLines, TReadingsSink> lines(sink, TLineLimits{SIZE_MAX, kLongestCommandLine});
+    switch (FeedInOrder(source, lines)) {
+        case TPiecesEnd::ReadFailed:
             result.outcome = TAppliedReadings::ReadFailed;
             break;
-        }
-        ended = got == 0;
-        const std::size_t size = held + static_cast<std::size_t>(got);
-        std::size_t begin = 0;
-        if (atStart) {
-            const std::string_view head(buffer.get(), size < 3 ? size : 3);
-            const bool mark = std::string_view(kByteOrderMark, head.size()) == head;
-            if (mark && head.size() < 3 && !ended) {
-                held = size;  // a short read may have cut the mark
-                continue;
+        case TPiecesEnd::Refused:
+            if (lines.Refusal() == TLinesRefusal::Stopped) {
+                return result;  // the output failed
             }
-            begin = mark && head.size() == 3 ? 3 : 0;
-            atStart = false;
-        }
-        const char* const data = buffer.get();
-        for (std::size_t p = begin; p < size; ++p) {
-            const char c = data[p];
-            if (c != '\n' && c != '\r') {
-                continue;
-            }
-            if (c == '\n' && afterCr && p == begin) {
-                afterCr = false;
-                begin = p + 1;
-                continue;
-            }
-            afterCr = c == '\r';
-            if (p - begin > kLongestCommandLine) {
-                result.outcome = TAppliedReadings::LineTooLong;
-                break;
-            }
-            writer.Line(std::string_view(data + begin, p - begin), ++number, result);
-            begin = p + 1;
-            if (writer.Full() && !writer.Flush()) {
-                result.outcome = TAppliedReadings::WriteFailed;
-                return result;
-            }
-        }
-        if (result.outcome != TAppliedReadings::Done) {
-            break;
-        }
-        if (begin < size) {
-            afterCr = false;
-        }
-        held = size - begin;
-        if (held > kLongestCommandLine) {
             result.outcome = TAppliedReadings::LineTooLong;
             break;
-        }
-        if (ended && held > 0) {
-            writer.Line(std::string_view(data + begin, held), ++number, result);  // the last line needs no LF
-        }
-        std::memmove(buffer.get(), data + begin, held);
+        default:
+            break;
     }
     if (!writer.Flush()) {
         result.outcome = TAppliedReadings::WriteFailed;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "fitting/data_file_reader.h"
+#include "fitting/text_lines.h"
 
 namespace quorvel {
 
@@ -28,11 +29,11 @@ struct TAppliedReadings {
 
 // Reads lines from `source` and writes one line to `out` for each: its first word as it stood, a tab
 // and Y as the shortest round-trip text with "."; an empty Y for a reading that gives none, and an
-// empty line where the line has no word. A line ends at LF, CR LF or a lone CR; a byte-order mark at
-// the start is skipped; words are parted by blanks, tabs, vertical tabs and form feeds, and a NUL
-// belongs to its word (so "5<NUL>7" is no number). Each word is read as the table reads a cell
-// (ParseUserNumber) and the store's polynomial evaluated there as the window's Y at X does
-// (EvalPolynomial). Each reading that gives no Y gets "NAME:LINE: TEXT: why" on `err`, `name` naming
+// empty line where the line has no word. The lines and words are those of kReadingLines: a line ends at
+// LF, CR LF or a lone CR; a byte-order mark at the start is skipped; words are parted by blanks, tabs,
+// vertical tabs and form feeds, and a NUL belongs to its word (so "5<NUL>7" is no number). Each word is read
+// as the table reads a cell (ParseUserNumber) and the store's polynomial evaluated there as the window's Y at
+// X does (EvalPolynomial). Each reading that gives no Y gets "NAME:LINE: TEXT: why" on `err`, `name` naming
 // the readings; with no `err`, the counts alone tell of them.
 TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficients& store,
                                  std::string_view name, std::FILE* out, std::FILE* err);

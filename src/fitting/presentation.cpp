@@ -28,7 +28,8 @@ constexpr double kColored = 0.83;
 
 // The recompute after its points are read: `told` of the share from kRead on, when at all.
 TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
-                               bool withUncertainty, bool forChart, const TWorkSteps& told) {
+                               bool withUncertainty, bool forChart, const TWorkSteps& told,
+                               const TWorkOptions& work) {
     const auto step = [&told](double done) {
         if (told) {
             told(done);
@@ -42,9 +43,10 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     result.formula = "Y = ";
     // A large table's order by X needs nothing but the points: it is sorted on the second core while this
     // one solves and finds the deviations.
-    std::optional<TWorkBeside<std::vector<int>>> orderBeside;
-    if (forChart && points.size() >= kTwoPartsFrom && SecondCoreAvailable()) {
-        orderBeside.emplace([&points] { return StableOrderByX(points); });
+    std::vector<int> order;
+    std::optional<TWorkBeside> orderBeside;
+    if (forChart && points.size() >= kTwoPartsFrom && SecondCoreUsable(work)) {
+        orderBeside.emplace(work, [&points, &order] { order = StableOrderByX(points); });
     }
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
@@ -53,7 +55,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     } else {
         result.solveFailed =
             !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                               PartOfSteps(told, kRead, kSolved));
+                               PartOfSteps(told, kRead, kSolved), work);
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
         result.coefficientTexts = texts.captions;
         result.formula = BuildFormula(store, kind, texts);
@@ -66,7 +68,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
         // Each deviation is computed once and serves both the statistics and the point colours.
         std::vector<double> deviations;
         result.statistics =
-            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics));
+            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics), work);
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
@@ -91,8 +93,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             // The deviations' room goes before a sort here takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
             step(kColored);
-            result.measuredByX = orderBeside ? orderBeside->Take(told, kColored)
-                                             : StableOrderByX(points, PartOfSteps(told, kColored, 1));
+            if (orderBeside) {
+                orderBeside->Wait([&step] { step(kColored); });
+                result.measuredByX = std::move(order);
+            } else {
+                result.measuredByX = StableOrderByX(points, PartOfSteps(told, kColored, 1));
+            }
         }
         result.reached = rsPoints;
 
@@ -107,21 +113,22 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
 }  // namespace
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty, bool forChart, const TWorkSteps& steps) {
+                           bool withUncertainty, bool forChart, const TWorkSteps& steps,
+                           const TWorkOptions& work) {
     // A small table's recompute is over before a step would matter: it tells none, so the window's
     // events never run in the middle of it.
     const TWorkSteps none;
     const TWorkSteps& told = static_cast<std::size_t>(table.RowCount()) > kItemsPerStep ? steps : none;
-    TPointTable points = ExtractPoints(table, PartOfSteps(told, 0, kRead));
+    TPointTable points = ExtractPoints(table, PartOfSteps(told, 0, kRead), work);
     if (told) {
         told(kRead);
     }
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told);
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told, work);
 }
 
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
-                                 bool withUncertainty, bool forChart) {
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {});
+                                 bool withUncertainty, bool forChart, const TWorkOptions& work) {
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, work);
 }
 
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {
