@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "calibration/form_chart.h"
 #include "chart/point_series.h"
 #include "runtime/number_text.h"
@@ -122,4 +123,7 @@ BENCHMARK(BM_ClickedPartMiss)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
+    return quorvel::RunBenchmarks(argc, argv);
+}

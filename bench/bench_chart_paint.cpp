@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_main.h"
 #include "calibration/form_chart.h"
 #include "chart/qt/qt_canvas.h"
 #include "fitting/curve_samples.h"
@@ -157,4 +158,7 @@ BENCHMARK(BM_FormChartBufferCopy)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
+    return quorvel::RunBenchmarks(argc, argv);
+}

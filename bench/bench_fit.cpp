@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "fitting/presentation.h"
 #include "runtime/number_text.h"
 
@@ -63,7 +64,9 @@ void RunRecompute(benchmark::State& state, bool shuffled, bool uncertainty = fal
     const TCellTable table(state.range(0), shuffled);
     quorvel::TFitCoefficients store;
     for (auto _ : state) {
-        quorvel::TRecomputeResult result = quorvel::Recompute(table, quorvel::fkCubic, store, uncertainty);
+        // The window's recompute, which takes the second core for a large table.
+        quorvel::TRecomputeResult result = quorvel::Recompute(
+            table, quorvel::fkCubic, store, uncertainty, true, {}, quorvel::TWorkOptions{.secondCore = true});
         benchmark::DoNotOptimize(result);
     }
     state.counters["time_per_row"] =
@@ -136,13 +139,11 @@ int MakeData(const char* path, long lines, bool readingsOnly, const std::string&
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
     const bool readings = argc >= 3 && std::strcmp(argv[1], "--make-readings") == 0;
     if (readings || (argc >= 3 && std::strcmp(argv[1], "--make-data") == 0)) {
         return MakeData(argv[2], argc >= 4 ? std::atol(argv[3]) : 1000000, readings,
                         argc >= 5 ? argv[4] : "sorted");
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quorvel::RunBenchmarks(argc, argv);
 }

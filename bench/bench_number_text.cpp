@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "runtime/number_text.h"
 
 namespace {
@@ -74,4 +75,7 @@ BENCHMARK_CAPTURE(BM_FormatNumber, axis_label, "#,##0.###", 12345.678);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
+    return quorvel::RunBenchmarks(argc, argv);
+}

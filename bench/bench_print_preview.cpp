@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <memory>
 
+#include "bench_main.h"
 #include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/print/chart_preview_page.h"
@@ -153,9 +154,7 @@ BENCHMARK(BM_MarginDragStepWithRepaint)->Arg(500)->Unit(benchmark::kMillisecond)
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvel::KeepFreedRoomForReuse();
     EnsureOffscreenApplication(true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quorvel::RunBenchmarks(argc, argv);
 }

@@ -19,6 +19,7 @@
 #include "app/table_access.h"
 #include "app/table_commands.h"
 #include "app/table_text.h"
+#include "app/window_work.h"
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
 #include "fitting/presentation.h"
@@ -246,7 +247,7 @@ void BM_Paste100kRowsAndRecompute(benchmark::State& state) {
             state.SkipWithError("paste failed");
         }
         TFitCoefficients store;
-        const TRecomputeResult result = Recompute(table, fkCubic, store);
+        const TRecomputeResult result = Recompute(table, fkCubic, store, false, true, {}, kWindowWork);
         benchmark::DoNotOptimize(result.pointCount);
     }
     state.counters["rows"] = kPasteRows;

@@ -13,6 +13,7 @@
 
 #include "app/command_ui.h"
 #include "app/table_access.h"
+#include "app/window_work.h"
 #include "fitting/data_file_reader.h"
 #include "runtime/file_target.h"
 
@@ -102,15 +103,16 @@ bool WritesInPlace(const QSaveFile& file, const QString& path) {
 TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress) {
     // Read whole before the table is touched, so that a refused file leaves it as it was.
     TDataFileTable file;
-    TReadProgress reading;
+    TDataReadOptions reading;
+    reading.work = kWindowWork;
     if (progress != nullptr) {
-        reading = [progress](std::uint64_t done, std::uint64_t size) {
+        reading.progress = [progress](std::uint64_t done, std::uint64_t size) {
             return progress->Step(size == 0 ? 0 : kReadShare * std::min(1.0, double(done) / double(size)));
         };
     }
     TDataReadStatus status = TDataReadStatus::Ok;
     try {
-        status = ReadDataTable(QFile::encodeName(path).toStdString(), file, reading);
+        status = ReadDataFile(QFile::encodeName(path).toStdString(), file, reading);
     } catch (const std::bad_alloc&) {
         return {TReadStatus::OutOfMemory, 0};  // the table is not touched before the file is read whole
     }

@@ -24,6 +24,7 @@
 #include "app/form_main.h"
 #include "app/grid_model.h"
 #include "app/table_commands.h"
+#include "app/window_work.h"
 #include "calibration/calibration_report.h"
 #include "fitting/apply_readings.h"
 #include "fitting/data_file_reader.h"
@@ -56,7 +57,7 @@ std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind
                                      TCommandUi& ui) {
     TFreshFit fit;
     // A bad cell throws here and reaches the standard box, as in the recompute.
-    fit.result = Recompute(table, kind, fit.store, forReport, forReport);
+    fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
     if (fit.result.tooFew) {
         ui.ShowError(QString::fromUtf8(kTooFewCaption), QString());
         return std::nullopt;

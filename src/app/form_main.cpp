@@ -12,15 +12,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <malloc.h>
-
 #include <cstdint>
 
 #include "app/grid_model.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "chart/qt/chart_widget.h"
-#include "fitting/two_parts.h"
 #include "runtime/number_text.h"
 #include "ui/message_boxes.h"
 
@@ -61,13 +58,6 @@ private:
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
-    // A large table's extraction, exact sums and deviations take the second core too: the half on this
-    // thread goes in steps with the window's events between them, and the user's input waits meanwhile,
-    // so nothing writes the table or the number settings while the other half reads them.
-    AllowSecondCore(true);
-    // One arena for both threads: what the other thread allocates and frees is then reused by this one,
-    // not kept aside (at 10^6 rows its half of the points is 8 MB).
-    mallopt(M_ARENA_MAX, 1);
     BuildLayout();
     WireEvents();
     goneWatch_ = std::make_unique<TWindowGoneWatch>(this);

@@ -17,6 +17,7 @@
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "app/table_commands.h"
+#include "app/window_work.h"
 #include "app/work_progress.h"
 #include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
@@ -172,8 +173,9 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
         const QString text = QString::fromUtf8(kRecomputeProgressText);
         progress.emplace(this, &workGate_, text, TOnClose::Finish);
         progress->ForbidCancel(text);
-        return Recompute(*dataModel, kind, coefficients_, true, true,
-                         [&progress](double done) { progress->Step(kRecomputeShare * done); });
+        return Recompute(
+            *dataModel, kind, coefficients_, true, true,
+            [&progress](double done) { progress->Step(kRecomputeShare * done); }, kWindowWork);
     } catch (...) {
         EndRecomputeProgress(progress);
         throw;

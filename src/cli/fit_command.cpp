@@ -6,10 +6,12 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "cli/chart_output.h"
 #include "fitting/apply_readings.h"
+#include "fitting/calibration_summary.h"
 #include "fitting/data_file_reader.h"
 #include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
@@ -17,7 +19,7 @@
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/report_input.h"
-#include "fitting/two_parts.h"
+#include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -66,12 +68,17 @@ bool WriteAll(std::FILE* stream, std::string_view text) {
     return std::fflush(stream) == 0 && written && std::ferror(stream) == 0;
 }
 
-// A file (standard input for "-") through the one reader, into `table`: nothing when it was read, else
-// the exit status, its message printed.
-std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, TDataFileTable& table) {
-    const TDataReadStatus read = file == "-"
-                                     ? ReadDataTableFromDescriptor(fileno(in), table, kLongestCommandLine)
-                                     : ReadDataTable(file, table, {}, kLongestCommandLine);
+// The points of a file (standard input for "-") by the window's reader, without its words: nothing when
+// it was read, else the exit status, its message printed. A word that is no number is told by the
+// recompute, as the window's would.
+template <class Kept>
+std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* err, const TWorkOptions& work,
+                             Kept& points) {
+    TDataReadOptions how;
+    how.maxLineBytes = kLongestCommandLine;
+    how.work = work;
+    const TDataReadStatus read = file == "-" ? ReadDataFrom(DescriptorSource(fileno(in)), points, how)
+                                             : ReadDataFile(file, points, how);
     if (read == TDataReadStatus::TooManyLines) {
         Print(err, std::string(kTooManyLinesText) + "\n");
         return ecTooLarge;
@@ -88,8 +95,9 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
 }
 
 // The options that take a value, given as "--name=value" or as "--name value".
-constexpr std::string_view kValueOptions[] = {"--kind", "--at",  "--chart", "--report",  "--apply",    "--size",
-                                              "--u-y",  "--u-x", "--at-u",  "--inverse", "--inverse-u"};
+constexpr std::string_view kValueOptions[] = {"--kind",  "--at",      "--chart",    "--report",
+                                              "--apply", "--size",    "--u-y",      "--u-x",
+                                              "--at-u",  "--inverse", "--inverse-u"};
 
 // The option of kValueOptions that arg gives, or an empty name.
 std::string_view ValueOption(std::string_view arg) {
@@ -133,7 +141,8 @@ bool SetValueOption(std::string_view name, const std::string& value, TFitCommand
     } else if (name == "--u-y" || name == "--u-x") {
         const std::optional<TUncertaintyRule> rule = ParseUncertaintyRule(value);
         if (!rule) {
-            error = "bad " + std::string(name) + " '" + value + "' (a value, a percentage such as 0.02%, or both: 0.05+0.02%)";
+            error = "bad " + std::string(name) + " '" + value +
+                    "' (a value, a percentage such as 0.02%, or both: 0.05+0.02%)";
             return false;
         }
         (name == "--u-y" ? options.uyRule : options.uxRule) = rule;
@@ -267,15 +276,80 @@ std::optional<int> RefuseAtText(const TFitCommandOptions& options, std::FILE* er
     return std::nullopt;
 }
 
+// A number of the calibration's options (--at-u, --inverse, --inverse-u), read as --at is; an uncertainty
+// must not be negative. The exit status when it is refused, its message printed.
+std::optional<int> ReadOptionNumber(const std::optional<std::string>& text, const char* name,
+                                    bool uncertainty, double& value, std::FILE* err) {
+    if (!text) {
+        return std::nullopt;
+    }
+    try {
+        value = ParseUserNumber(*text);
+    } catch (const Exception&) {
+        Print(err, InvalidNumberText(*text) + "\n");
+        return ecBadNumber;
+    }
+    if (uncertainty && !(value >= 0)) {
+        Print(err, std::string("quorvel-fit: ") + name + " must not be negative: '" + *text + "'\n");
+        return ecBadNumber;
+    }
+    return std::nullopt;
+}
+
+// The calibration's own requests, checked before any data is read.
+std::optional<int> ReadRequest(const TFitCommandOptions& options, TCalibrationRequest& request,
+                               std::FILE* err) {
+    double inverse = 0;
+    for (const auto& [text, name, uncertainty, value] :
+         {std::tuple{&options.atU, "--at-u", true, &request.atU},
+          std::tuple{&options.inverse, "--inverse", false, &inverse},
+          std::tuple{&options.inverseU, "--inverse-u", true, &request.inverseU}}) {
+        if (const std::optional<int> refused = ReadOptionNumber(*text, name, uncertainty, *value, err)) {
+            return refused;
+        }
+    }
+    if (options.inverse) {
+        request.inverseY = inverse;
+    }
+    return std::nullopt;
+}
+
+// An uncertainty that is missing or wrong on the first counted line of a file with uncertainties, told
+// naming the file and the line (a Y or X that is no number on an earlier line is told by the recompute,
+// as for any file): the exit status.
+std::optional<int> RefuseUncertaintyLine(const TCalibrationPoints& data, const std::string& file,
+                                         std::FILE* err) {
+    if (data.faultLine == 0 || (data.unreadable && data.unreadableLine < data.faultLine)) {
+        return std::nullopt;
+    }
+    std::string message =
+        (file == "-" ? std::string("standard input") : file) + ':' + std::to_string(data.faultLine) + ": ";
+    if (!data.faultWord.empty()) {
+        message += data.faultWord + ": ";
+    }
+    Print(err, message + data.fault + "\n");
+    return ecBadNumber;
+}
+
+// Where the report says the uncertainties came from.
+TUncertaintySource UncertaintySource(const TFitCommandOptions& options) {
+    if (!options.uncertainties) {
+        return TUncertaintySource::Scatter;
+    }
+    return options.uyRule || options.uxRule ? TUncertaintySource::ColumnsAndRules
+                                            : TUncertaintySource::Columns;
+}
+
 // What a fit writes besides standard output: the report and the chart file, each only for a complete
 // fit; the exit status of a failure, its message printed.
 std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomputeResult& result,
-                              const TFitCoefficients& store, const TEvaluation* at, const TChartSupport& qt,
-                              std::FILE* err) {
+                              const TFitCoefficients& store, const TEvaluation* at,
+                              const TCalibrationSummary* summary, const TChartSupport& qt, std::FILE* err) {
     try {
         // The report first: a figure of it beyond the range stops the command before either file.
         if (options.report) {
-            qt.report(*options.report, TReportInput{options.file, &result, &store, at});
+            qt.report(*options.report,
+                      TReportInput{options.file, &result, &store, at, summary, UncertaintySource(options)});
         }
         if (options.chart) {
             qt.write(*options.chart, options.chartWidth, options.chartHeight, result, at);
@@ -292,9 +366,25 @@ std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomput
 
 // A fit that was made: the evaluation at X that ends the window's recompute, the texts as far as both
 // got (or the readings with their Y), an error after the solve, and the files of a complete fit.
+// What the fit is for the report and the JSON besides the window's texts: method, model check, R², the
+// kinds compared, Y at X with --at-u and X at Y; nothing where no figure of them is shown.
+std::optional<TCalibrationSummary> SummaryOf(const TFitCommandOptions& options,
+                                             const TRecomputeResult& result, const TCalibrationTable* given,
+                                             TCalibrationRequest request, const TEvaluation* at,
+                                             const TWorkOptions& work) {
+    if (!(options.json || options.report || options.inverse)) {
+        return std::nullopt;
+    }
+    if (at != nullptr) {
+        request.atX = at->x;
+    }
+    return Summarize(result, given != nullptr ? *given : TCalibrationTable{}, request, work);
+}
+
 int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
               const TFitCoefficients& store, int readings, const TChartSupport& qt, std::FILE* out,
-              std::FILE* err) {
+              std::FILE* err, const TCalibrationTable* given, const TCalibrationRequest& request,
+              const TWorkOptions& work) {
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
@@ -305,12 +395,22 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
     }
     const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
+    std::optional<TCalibrationSummary> summary;
+    if (!error) {
+        try {
+            summary = SummaryOf(options, result, given, request, at, work);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
     std::string message = error ? ExceptionMessage(error) : std::string();
 
     int status = ecFitted;
     if (readings >= 0) {
         const std::string name = ReadingsName(options);
-        const TAppliedReadings applied = ApplyToReadings(DescriptorSource(readings), store, name, out, err);
+        TReadingUncertainty uncertainty{result.calibration.get(), options.uxRule};
+        const TAppliedReadings applied = ApplyToReadings(DescriptorSource(readings), store, name, out, err,
+                                                         result.calibration ? &uncertainty : nullptr);
         switch (applied.outcome) {
             case TAppliedReadings::Done:
                 break;
@@ -327,21 +427,34 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
         status = applied.badNumber ? ecBadNumber : applied.overflow ? ecOverflow : ecFitted;
     } else if (options.json) {
-        const TJsonReport json = JsonReport(result, store, at, message);
+        const TJsonReport json = JsonReport(result, store, at, message, summary ? &*summary : nullptr);
         if (!WriteOutput(out, err, json.text)) {
             return ecCannotWrite;
         }
         if (!error && json.overflow) {
             message = EOverflow().Message();
         }
-    } else if (!WriteOutput(out, err, PlainReport(result, at))) {
-        return ecCannotWrite;
+    } else {
+        std::string text = PlainReport(result, at);
+        if (summary && summary->inverse && summary->inverse->x) {
+            text += std::string(kXLabel) + FormatFittedValue(summary->inverse->x->value) + '\n';
+        }
+        if (!WriteOutput(out, err, text)) {
+            return ecCannotWrite;
+        }
     }
     if (!message.empty()) {
         Print(err, message + "\n");
         return status == ecBadNumber ? status : ecOverflow;
     }
-    if (const std::optional<int> failed = WriteFiles(options, result, store, at, qt, err)) {
+    if (summary && summary->inverse && !summary->inverse->x) {
+        // The rest is written; the inverse has no answer to give.
+        Print(err, "quorvel-fit: --inverse: no X, or more than one, in the range of the data gives Y = " +
+                       *options.inverse + "\n");
+        status = ecNoFit;
+    }
+    if (const std::optional<int> failed =
+            WriteFiles(options, result, store, at, summary ? &*summary : nullptr, qt, err)) {
         return *failed;
     }
     return status;
@@ -350,7 +463,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
 }  // namespace
 
 int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
-                  const TChartSupport& qt) {
+                  const TChartSupport& qt, const TWorkOptions& work) {
     std::string usageError;
     const std::optional<TFitCommandOptions> parsed = ParseFitArguments(args, usageError);
     if (!parsed) {
@@ -370,18 +483,29 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     if (const std::optional<int> refused = RefuseAtText(options, err)) {
         return *refused;
     }
-
-    // A large file's points are read at once where its lines are plain; else, and for whatever is wrong,
-    // its table is read.
-    std::optional<TPointTable> points;
-    if (options.file != "-") {
-        points = ReadDataFilePoints(options.file, kLongestCommandLine);
+    TCalibrationRequest request;
+    if (const std::optional<int> refused = ReadRequest(options, request, err)) {
+        return *refused;
     }
-    TDataFileTable table;
-    if (!points) {
-        if (const std::optional<int> refused = ReadInput(options.file, in, err, table)) {
+
+    // The points, and with --uncertainties also their uncertainties; the first word that is wrong stops
+    // the command before any fit.
+    TDataPoints data;
+    TCalibrationPoints calibration;
+    calibration.uyRule = options.uyRule;
+    calibration.uxRule = options.uxRule;
+    const std::optional<int> unread = options.uncertainties
+                                          ? ReadInput(options.file, in, err, work, calibration)
+                                          : ReadInput(options.file, in, err, work, data);
+    if (unread) {
+        return *unread;
+    }
+    if (options.uncertainties) {
+        if (const std::optional<int> refused = RefuseUncertaintyLine(calibration, options.file, err)) {
             return *refused;
         }
+        data.points = std::move(calibration.points);
+        data.unreadable = calibration.unreadable;
     }
     // The readings are opened now, so that a missing file is named before any fit, and read as they
     // are applied.
@@ -400,10 +524,13 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     TFitCoefficients store;
     std::optional<TRecomputeResult> result;
     try {
-        const bool withUncertainty = options.json || options.report.has_value();
+        const bool withUncertainty = (options.json || options.report.has_value()) && !options.uncertainties;
         const bool forChart = options.chart.has_value() || options.report.has_value();
-        result = points ? RecomputePoints(std::move(*points), options.kind, store, withUncertainty, forChart)
-                        : Recompute(table, options.kind, store, withUncertainty, forChart);
+        if (data.unreadable) {
+            std::rethrow_exception(data.unreadable);
+        }
+        result = RecomputePoints(std::move(data.points), options.kind, store, withUncertainty, forChart, work,
+                                 options.uncertainties ? &calibration.table : nullptr);
     } catch (const ESolveOverflow& e) {
         // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
         Print(err, e.Message() + "\n");
@@ -417,17 +544,17 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         return ecNoFit;
     }
     if (result->solveFailed) {
-        Print(err, std::string(kSolveFailedText) + "\n");
+        Print(err, result->solveFailure + "\n");
         return ecNoFit;
     }
-    return ReportFit(options, *result, store, readings, qt, out, err);
+    return ReportFit(options, *result, store, readings, qt, out, err,
+                     options.uncertainties ? &calibration.table : nullptr, request, work);
 }
 
-int RunFitProgram(int argc, char** argv, const TChartSupport& qt) {
-    AllowSecondCore(true);
+int RunFitProgram(int argc, char** argv, const TChartSupport& qt, const TWorkOptions& work) {
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        return RunFitCommand(args, stdin, stdout, stderr, qt);
+        return RunFitCommand(args, stdin, stdout, stderr, qt, work);
     } catch (const std::bad_alloc&) {
         std::fputs("quorvel-fit: out of memory\n", stderr);
         return ecTooLarge;

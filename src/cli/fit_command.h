@@ -8,6 +8,7 @@
 #include "cli/chart_output.h"
 #include "fitting/fit_types.h"
 #include "fitting/uncertainty_rule.h"
+#include "fitting/work_options.h"
 
 namespace quorvel {
 
@@ -67,12 +68,12 @@ struct TChartSupport {
     int (*handOver)(std::FILE* err) = nullptr;
 };
 
-// Runs the whole command with the given streams; returns the exit status.
+// Runs the whole command with the given streams and work options; returns the exit status.
 int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
-                  const TChartSupport& chart);
+                  const TChartSupport& chart, const TWorkOptions& work = {});
 
 // main() of both programs: the command on the standard streams, and whatever escapes it reported with
 // a status of its own, so that the process never ends by an abort.
-int RunFitProgram(int argc, char** argv, const TChartSupport& chart);
+int RunFitProgram(int argc, char** argv, const TChartSupport& chart, const TWorkOptions& work);
 
 }  // namespace quorvel

@@ -49,6 +49,8 @@ int HandOverToChartProgram(std::FILE* err) {
 int main(int argc, char** argv) {
     quorvel::KeepFreedRoomForReuse();
     g_argv = argv;
+    // A large file is read, fitted and checked on two cores where the machine has them.
     return quorvel::RunFitProgram(argc, argv,
-                                  quorvel::TChartSupport{nullptr, nullptr, &HandOverToChartProgram});
+                                  quorvel::TChartSupport{nullptr, nullptr, &HandOverToChartProgram},
+                                  quorvel::TWorkOptions{.secondCore = true});
 }

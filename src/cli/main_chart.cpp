@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     quorvel::KeepFreedRoomForReuse();
     return quorvel::RunFitProgram(
         argc, argv,
-        quorvel::TChartSupport{&quorvel::WriteChartFile, &quorvel::WriteCalibrationReport, nullptr});
+        quorvel::TChartSupport{&quorvel::WriteChartFile, &quorvel::WriteCalibrationReport, nullptr},
+        quorvel::TWorkOptions{.secondCore = true});
 }

@@ -1,10 +1,11 @@
 #include "fitting/apply_readings.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 
+#include "fitting/calibration_fit.h"
 #include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/point_extraction.h"
@@ -14,48 +15,43 @@ namespace quorvel {
 
 namespace {
 
-// Bytes asked of the source per read, and output gathered per write.
+// Output gathered per write.
 constexpr std::size_t kChunk = std::size_t{1} << 20;
-
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
-// The first word of a line (which holds no line end).
-std::string_view FirstWord(std::string_view line) {
-    std::size_t begin = 0;
-    while (begin < line.size() && IsBlank(line[begin])) {
-        ++begin;
-    }
-    std::size_t end = begin;
-    while (end < line.size() && !IsBlank(line[end])) {
-        ++end;
-    }
-    return line.substr(begin, end - begin);
-}
 
 class TReadingsWriter {
 public:
-    TReadingsWriter(const TFitCoefficients& store, std::string_view name, std::FILE* out, std::FILE* err)
-        : store_(store), name_(name), out_(out), err_(err) {
+    TReadingsWriter(const TFitCoefficients& store, std::string_view name, std::FILE* out, std::FILE* err,
+                    const TReadingUncertainty* uncertainty)
+        : store_(store), name_(name), out_(out), err_(err), uncertainty_(uncertainty) {
         text_.reserve(kChunk + 1024);
     }
 
-    // One line of the readings, its number counted from 1.
-    void Line(std::string_view line, long number, TAppliedReadings& result) {
-        const std::string_view word = FirstWord(line);
+    // The first word of one line of the readings (and the second, its u(X), where uncertainties are
+    // asked for), its number counted from 1.
+    void Line(std::string_view word, std::string_view uxWord, long number, TAppliedReadings& result) {
         if (!word.empty()) {
             text_.append(word);
             text_ += '\t';
             bool read = false;
+            std::string_view refused = word;
             try {
                 const double x = ParseUserNumber(word);
-                read = true;
-                AppendShortest(text_, EvalPolynomial(x, store_));
+                if (uncertainty_ != nullptr) {
+                    refused = uxWord;
+                    const double ux = ReadingUncertainty(uxWord, x);
+                    refused = word;
+                    read = true;
+                    const TCalibrationValue y = uncertainty_->fit->Evaluate(x, ux);
+                    AppendShortest(text_, y.value);
+                    text_ += '\t';
+                    AppendShortest(text_, y.u);
+                } else {
+                    read = true;
+                    AppendShortest(text_, EvalPolynomial(x, store_));
+                }
                 ++result.converted;
             } catch (const Exception& e) {
+                word = refused;
                 (read ? result.overflow : result.badNumber) = true;
                 if (result.refused++ == 0) {
                     result.firstRefusedLine = number;
@@ -84,6 +80,18 @@ public:
     }
 
 private:
+    // The reading's u(X): its word, else the rule at x, else 0.
+    double ReadingUncertainty(std::string_view word, double x) const {
+        if (word.empty()) {
+            return uncertainty_->uxRule ? uncertainty_->uxRule->At(x) : 0;
+        }
+        const double ux = ParseUserNumber(word);
+        if (!(ux >= 0)) {
+            throw EConvertError("u(X) must not be negative");
+        }
+        return ux;
+    }
+
     void Message(std::string_view word, long number, const std::string& why) {
         std::string message(name_);
         message += ':' + std::to_string(number) + ": ";
@@ -103,81 +111,76 @@ private:
     std::string_view name_;
     std::FILE* out_;
     std::FILE* err_;
+    const TReadingUncertainty* uncertainty_;
     std::string text_;
     std::string messages_;
 };
 
+// Writes a line for each line of the readings, from its first word (and its second, u(X), when Words is 2).
+template <int Words>
+class TReadingsSink {
+public:
+    static constexpr int kWords = Words;
+    struct TWords {
+        std::string_view x;
+        std::string_view ux;
+    };
+    TReadingsSink(TReadingsWriter& writer, TAppliedReadings& result) : writer_(writer), result_(result) {}
+    TWords Read(TLineCursor<kReadingLines>& line) {
+        TWords words{line.Next(), {}};
+        if (Words > 1 && !words.x.empty()) {
+            words.ux = line.Next();
+        }
+        return words;
+    }
+    bool Take(const TWords& words) {
+        writer_.Line(words.x, words.ux, ++number_, result_);
+        if (writer_.Full() && !writer_.Flush()) {
+            result_.outcome = TAppliedReadings::WriteFailed;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    TReadingsWriter& writer_;
+    TAppliedReadings& result_;
+    long number_ = 0;
+};
+
+template <int Words>
+void ApplyLines(const TByteSource& source, TReadingsWriter& writer, TAppliedReadings& result) {
+    TReadingsSink<Words> sink(writer, result);
+    TLineSplitter<kReadingLines, TReadingsSink<Words>> lines(sink,
+                                                             TLineLimits{SIZE_MAX, kLongestCommandLine});
+    switch (FeedInOrder(source, lines)) {
+        case TPiecesEnd::ReadFailed:
+            result.outcome = TAppliedReadings::ReadFailed;
+            break;
+        case TPiecesEnd::Refused:
+            if (lines.Refusal() != TLinesRefusal::Stopped) {  // Stopped: the output failed
+                result.outcome = TAppliedReadings::LineTooLong;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 TAppliedReadings ApplyToReadings(const TByteSource& source, const TFitCoefficients& store,
-                                 std::string_view name, std::FILE* out, std::FILE* err) {
+                                 std::string_view name, std::FILE* out, std::FILE* err,
+                                 const TReadingUncertainty* uncertainty) {
     TAppliedReadings result;
-    TReadingsWriter writer(store, name, out, err);
-    // The bytes of the line begun in an earlier read sit at the buffer's start, the new ones after them.
-    const std::size_t capacity = kLongestCommandLine + kChunk + 1;
-    const std::unique_ptr<char[]> buffer(new char[capacity]);
-    std::size_t held = 0;
-    bool atStart = true;   // the byte-order mark may still come
-    bool afterCr = false;  // the last line ended at a CR: an LF right after it belongs to it
-    bool ended = false;
-    long number = 0;
-    while (!ended) {
-        const std::ptrdiff_t got = source(buffer.get() + held, capacity - held);
-        if (got < 0) {
-            result.outcome = TAppliedReadings::ReadFailed;
-            break;
-        }
-        ended = got == 0;
-        const std::size_t size = held + static_cast<std::size_t>(got);
-        std::size_t begin = 0;
-        if (atStart) {
-            const std::string_view head(buffer.get(), size < 3 ? size : 3);
-            const bool mark = std::string_view(kByteOrderMark, head.size()) == head;
-            if (mark && head.size() < 3 && !ended) {
-                held = size;  // a short read may have cut the mark
-                continue;
-            }
-            begin = mark && head.size() == 3 ? 3 : 0;
-            atStart = false;
-        }
-        const char* const data = buffer.get();
-        for (std::size_t p = begin; p < size; ++p) {
-            const char c = data[p];
-            if (c != '\n' && c != '\r') {
-                continue;
-            }
-            if (c == '\n' && afterCr && p == begin) {
-                afterCr = false;
-                begin = p + 1;
-                continue;
-            }
-            afterCr = c == '\r';
-            if (p - begin > kLongestCommandLine) {
-                result.outcome = TAppliedReadings::LineTooLong;
-                break;
-            }
-            writer.Line(std::string_view(data + begin, p - begin), ++number, result);
-            begin = p + 1;
-            if (writer.Full() && !writer.Flush()) {
-                result.outcome = TAppliedReadings::WriteFailed;
-                return result;
-            }
-        }
-        if (result.outcome != TAppliedReadings::Done) {
-            break;
-        }
-        if (begin < size) {
-            afterCr = false;
-        }
-        held = size - begin;
-        if (held > kLongestCommandLine) {
-            result.outcome = TAppliedReadings::LineTooLong;
-            break;
-        }
-        if (ended && held > 0) {
-            writer.Line(std::string_view(data + begin, held), ++number, result);  // the last line needs no LF
-        }
-        std::memmove(buffer.get(), data + begin, held);
+    TReadingsWriter writer(store, name, out, err, uncertainty);
+    if (uncertainty != nullptr) {
+        ApplyLines<2>(source, writer, result);
+    } else {
+        ApplyLines<1>(source, writer, result);
+    }
+    if (result.outcome == TAppliedReadings::WriteFailed) {
+        return result;
     }
     if (!writer.Flush()) {
         result.outcome = TAppliedReadings::WriteFailed;

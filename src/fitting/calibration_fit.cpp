@@ -436,7 +436,8 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
 
 }  // namespace
 
-TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordinary, int weightBits)
+TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordinary, int weightBits,
+                           const TWorkOptions& work)
     : model_(std::make_unique<TCalibrationModel>()) {
     if (static_cast<int>(table.size()) < degree + 1) {
         throw EFitNotFound(kSolveFailedText);
@@ -458,13 +459,14 @@ TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordi
     const TCalibrationTable& weighted = ordinary ? unit : table;
     // Weights that are rounded get more bits until every figure's rounding is certain.
     for (int bits = weightBits;; bits = std::min(2 * bits, kMostWeightBits)) {
-        TWeightedSystem sums = WeightedSystem(weighted, degree, bits);
+        TWeightedSystem sums = WeightedSystem(weighted, degree, bits, work);
         if (sums.system.Singular()) {
             throw EFitNotFound(kSolveFailedText);
         }
         bool certain = true;
         TCalibrationModel model;
-        figures_ = ExactFigures(sums.system, sums.weightError, ordinary, sums.classes, weighted, model, certain);
+        figures_ =
+            ExactFigures(sums.system, sums.weightError, ordinary, sums.classes, weighted, model, certain);
         if (certain || bits == kMostWeightBits) {
             model.system = std::move(sums.system);
             *model_ = std::move(model);
@@ -580,14 +582,14 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
     return v;
 }
 
-TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary) {
+TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary, const TWorkOptions& work) {
     TKindChoice choice;
     for (int degree = 1; degree <= 3; ++degree) {
         if (static_cast<int>(table.size()) < degree + 1) {
             break;
         }
         try {
-            const TCalibration fit(table, degree, ordinary);
+            const TCalibration fit(table, degree, ordinary, 128, work);
             const TCalibrationFigures& f = fit.Figures();
             TKindComparison kind;
             kind.degree = degree;

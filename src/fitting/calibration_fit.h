@@ -11,6 +11,7 @@
 #include "fitting/calibration_data.h"
 #include "fitting/distance_fit.h"
 #include "fitting/fit_types.h"
+#include "fitting/work_options.h"
 
 namespace quorvel {
 
@@ -68,7 +69,8 @@ public:
     // unique solution or when an iteration does not settle, ESolveOverflow when a coefficient is beyond
     // the double range; needs at least degree + 1 points. Weights that cannot be summed exactly start
     // with weightBits bits (64 .. 448), and get more until every figure's rounding is certain.
-    TCalibration(const TCalibrationTable& table, int degree, bool ordinary = false, int weightBits = 128);
+    TCalibration(const TCalibrationTable& table, int degree, bool ordinary = false, int weightBits = 128,
+                 const TWorkOptions& work = {});
     ~TCalibration();
     TCalibration(TCalibration&&) noexcept;
     TCalibration& operator=(TCalibration&&) noexcept;
@@ -110,6 +112,6 @@ struct TKindChoice {
 // Every kind the points allow, and the recommended one: from cubic down, the highest whose top
 // coefficient's 95 % interval a ± U excludes 0; linear when none does. Kinds with no unique fit are left
 // out.
-TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary);
+TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary, const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -34,6 +34,6 @@ struct TCalibrationSummary {
 // The summary of a recompute that solved: of its calibration with given uncertainties where it has one,
 // else of the ordinary fit of its points. Throws EOverflow where an evaluation is beyond the range.
 TCalibrationSummary Summarize(const TRecomputeResult& result, const TCalibrationTable& given,
-                              const TCalibrationRequest& request);
+                              const TCalibrationRequest& request, const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -6,113 +6,299 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <bit>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <cstring>
-#include <exception>
-#include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
+#include "fitting/point_extraction.h"
 #include "fitting/two_parts.h"
+#include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
+#include "runtime/number_text.h"
 
 namespace quorvel {
 
 namespace {
 
-enum TByteClass : unsigned char { bcWord, bcBlank, bcLineFeed, bcNul };
-
-constexpr std::array<unsigned char, 256> MakeClasses() {
-    std::array<unsigned char, 256> classes{};
-    for (const char c : {' ', '\t', '\r', '\v', '\f'}) {
-        classes[static_cast<unsigned char>(c)] = bcBlank;
+// Keeps the words of each line as a table row.
+class TTableSink {
+public:
+    static constexpr int kWords = 2;
+    explicit TTableSink(TDataFileTable& table) : table_(table) {}
+    TDataFileTable::TLineWords Read(TLineCursor<kDataLines>& line) {
+        const std::string_view y = line.Next();
+        return {y, line.Next()};
     }
-    classes['\n'] = bcLineFeed;
-    classes[0] = bcNul;
-    return classes;
+    bool Take(const TDataFileTable::TLineWords& words) {
+        table_.AppendLine(words.y, words.x);
+        return true;
+    }
+
+private:
+    TDataFileTable& table_;
+};
+
+// Reads a plain number where its word lies, for TLineCursor::Next.
+auto Plain(double& value) {
+    return [&value](const char* from, const char* p, const char* end) {
+        return ReadPlainDecimal(from, p, end, value);
+    };
 }
 
-constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
-
-inline unsigned char ClassOf(char c) {
-    return kClasses[static_cast<unsigned char>(c)];
-}
-
-// The first byte from p on (before end) that is not part of a word: every such byte is below 0x21, so
-// eight bytes at a time are tried for one, and only a candidate is looked up.
-inline const char* WordEnd(const char* p, const char* const end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    while (end - p >= 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        if constexpr (std::endian::native == std::endian::big) {
-            w = __builtin_bswap64(w);
+// Keeps the point of each line with both words. A plain number ("[+|-]digits[.digits]") is read where
+// its word lies, on the way to the word's end; any other word as a cell's text is.
+class TPointSink {
+public:
+    static constexpr int kWords = 2;
+    explicit TPointSink(TDataPoints& kept) : kept_(kept) {}
+    struct TLinePoint {
+        TDataPoint point;
+        bool counted = false;
+    };
+    TLinePoint Read(TLineCursor<kDataLines>& line) {
+        TLinePoint read;
+        if (kept_.unreadable) {
+            return read;  // the read goes on only for its status
         }
-        // The lowest byte below 0x21 sets its high bit here (higher bytes may be flagged falsely).
-        const std::uint64_t below = (w - kOnes * 0x21) & ~w & (kOnes * 0x80);
-        if (below == 0) {
-            p += 8;
-            continue;
+        bool plainY = false;
+        bool plainX = false;
+        const std::string_view y = line.Next(Plain(read.point.Y), plainY);
+        const std::string_view x = y.empty() ? y : line.Next(Plain(read.point.X), plainX);
+        if (x.empty()) {
+            return read;
         }
-        p += std::countr_zero(below) / 8;
-        if (ClassOf(*p) != bcWord) {
-            return p;
+        try {
+            if (!plainY) {
+                read.point.Y = ParseUserNumber(y);
+            }
+            if (!plainX) {
+                read.point.X = ParseUserNumber(x);
+            }
+            read.counted = true;
+        } catch (const Exception&) {
+            kept_.unreadable = std::current_exception();
         }
-        ++p;  // a control character that words may hold
+        return read;
     }
-    while (p < end && ClassOf(*p) == bcWord) {
-        ++p;
+    bool Take(const TLinePoint& line) {
+        if (line.counted) {
+            kept_.points.push_back(line.point);
+        }
+        return true;
     }
-    return p;
-}
 
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+private:
+    TDataPoints& kept_;
+};
 
-// Bytes asked of the source per read.
-constexpr std::size_t kChunk = std::size_t{1} << 20;
-
-TDataReadStatus ReadInto(const TByteSource& source, TDataFileTable& table, int maxLines,
-                         const TReadProgress& progress = {}, std::uint64_t size = 0,
-                         std::size_t maxLineBytes = 0) {
-    TDataFileParser parser(table, maxLines, maxLineBytes);
-    const std::unique_ptr<char[]> buffer(new char[kChunk]);
-    std::uint64_t done = 0;
-    for (;;) {
-        if (progress && !progress(done, size)) {
-            table.Clear();
-            return TDataReadStatus::Cancelled;
+// Keeps each counted line's point with its uncertainties, from the third and fourth words or the rules.
+class TCalibrationSink {
+public:
+    static constexpr int kWords = 4;
+    explicit TCalibrationSink(TCalibrationPoints& kept) : kept_(kept) {}
+    struct TLine {
+        TCalibrationPoint point;
+        bool counted = false;
+        std::string_view uy;
+        std::string_view ux;
+    };
+    TLine Read(TLineCursor<kDataLines>& line) {
+        TLine read;
+        const std::string_view y = line.Next();
+        const std::string_view x = y.empty() ? y : line.Next();
+        if (x.empty()) {
+            return read;
         }
-        const std::ptrdiff_t got = source(buffer.get(), kChunk);
-        if (got < 0) {
-            parser.Abandon();
-            return TDataReadStatus::ReadError;
+        read.counted = true;
+        read.uy = line.Next();
+        read.ux = read.uy.empty() ? read.uy : line.Next();
+        if (kept_.unreadable) {
+            return read;
         }
-        const bool taken = got == 0
-                               ? parser.Finish()
-                               : parser.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
-        if (!taken) {
-            table.Clear();
-            return parser.LineTooLong() ? TDataReadStatus::LineTooLong : TDataReadStatus::TooManyLines;
+        try {
+            read.point.y = ParseUserNumber(y);
+            read.point.x = ParseUserNumber(x);
+        } catch (const Exception&) {
+            kept_.unreadable = std::current_exception();
+            kept_.unreadableLine = kept_.lines + 1;
         }
-        if (got == 0) {
-            return TDataReadStatus::Ok;
-        }
-        done += static_cast<std::uint64_t>(got);
+        return read;
     }
-}
+    bool Take(TLine& line) {
+        ++kept_.lines;
+        if (!line.counted || kept_.unreadable || kept_.faultLine != 0) {
+            return true;
+        }
+        TCalibrationPoint& p = line.point;
+        if (!Uncertainty(line.uy, kept_.uyRule, p.y, "u(Y)", p.uy) ||
+            !Uncertainty(line.ux, kept_.uxRule, p.x, "u(X)", p.ux)) {
+            return true;
+        }
+        if (!(p.uy > 0)) {
+            return Fault(line.uy, "u(Y) must be greater than 0");
+        }
+        if (!(p.ux >= 0)) {
+            return Fault(line.ux, "u(X) must not be negative");
+        }
+        kept_.points.push_back({p.x, p.y});
+        kept_.table.push_back(p);
+        return true;
+    }
+
+private:
+    // The uncertainty of a word, else of the rule; a missing u(X) is 0. False, the fault noted, when
+    // there is none or the word is no number.
+    bool Uncertainty(std::string_view word, const std::optional<TUncertaintyRule>& rule, double value,
+                     const char* name, double& out) {
+        if (word.empty()) {
+            if (rule) {
+                out = rule->At(value);
+            } else if (name[2] == 'Y') {
+                return Fault(word, std::string("no ") + name + " (the third word), and no --u-y rule");
+            } else {
+                out = 0;
+            }
+            return true;
+        }
+        try {
+            out = ParseUserNumber(word);
+            return true;
+        } catch (const Exception& e) {
+            return Fault(word, e.Message());
+        }
+    }
+    bool Fault(std::string_view word, std::string what) {
+        kept_.faultLine = kept_.lines;
+        kept_.faultWord = word;
+        kept_.fault = std::move(what);
+        return false;
+    }
+
+    TCalibrationPoints& kept_;
+};
+
+template <class Kept>
+struct TSinkOf;
+template <>
+struct TSinkOf<TDataFileTable> {
+    using type = TTableSink;
+};
+template <>
+struct TSinkOf<TDataPoints> {
+    using type = TPointSink;
+};
+template <>
+struct TSinkOf<TCalibrationPoints> {
+    using type = TCalibrationSink;
+};
+
+// A data file's lines, cut by the one splitter, into what a read keeps.
+template <class Kept>
+class TDataLines {
+public:
+    TDataLines(Kept& kept, const TDataReadOptions& options, bool atTextStart = true)
+        : sink_(kept),
+          splitter_(
+              sink_,
+              TLineLimits{static_cast<std::size_t>(std::max(options.maxLines, 0)), options.maxLineBytes},
+              atTextStart) {}
+    ILineFeed& Feed() { return splitter_; }
+    std::size_t Lines() const { return splitter_.Lines(); }
+    TDataReadStatus Status(TPiecesEnd end) const {
+        switch (end) {
+            case TPiecesEnd::Ended:
+                return TDataReadStatus::Ok;
+            case TPiecesEnd::ReadFailed:
+                return TDataReadStatus::ReadError;
+            case TPiecesEnd::Cancelled:
+            case TPiecesEnd::Stopped:
+                return TDataReadStatus::Cancelled;
+            case TPiecesEnd::Refused:
+                break;
+        }
+        return splitter_.Refusal() == TLinesRefusal::LineTooLong ? TDataReadStatus::LineTooLong
+                                                                 : TDataReadStatus::TooManyLines;
+    }
+
+private:
+    typename TSinkOf<Kept>::type sink_;
+    TLineSplitter<kDataLines, typename TSinkOf<Kept>::type> splitter_;
+};
 
 // The words take at most the text's size, and lines are rarely shorter than 16 bytes; reserving that
-// spares copies while the table grows (untouched reserved pages cost no memory).
+// spares copies while the kept values grow (untouched reserved pages cost no memory).
 void ReserveFor(TDataFileTable& table, std::uint64_t bytes) {
     table.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 28)),
                   static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows)));
+}
+void ReserveFor(TDataPoints& kept, std::uint64_t bytes) {
+    ReserveLarge(kept.points, static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows)));
+}
+
+// What the second half keeps: nothing yet, read by the same rules.
+template <class Kept>
+Kept EmptyLike(const Kept&) {
+    return Kept{};
+}
+TCalibrationPoints EmptyLike(const TCalibrationPoints& kept) {
+    TCalibrationPoints tail;
+    tail.uyRule = kept.uyRule;
+    tail.uxRule = kept.uxRule;
+    return tail;
+}
+
+void ReserveFor(TCalibrationPoints& kept, std::uint64_t bytes) {
+    const auto lines = static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows));
+    ReserveLarge(kept.points, lines);
+    ReserveLarge(kept.table, lines);
+}
+
+void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const TWorkOptions&) {
+    // The first fault of the text is the first half's, else the second's, its line counted on.
+    if (!kept.unreadable && kept.faultLine == 0) {
+        if (tail.unreadable) {
+            kept.unreadable = tail.unreadable;
+            kept.unreadableLine = kept.lines + tail.unreadableLine;
+        }
+        if (tail.faultLine != 0) {
+            kept.faultLine = kept.lines + tail.faultLine;
+            kept.faultWord = tail.faultWord;
+            kept.fault = tail.fault;
+        }
+    }
+    kept.lines += tail.lines;
+    kept.points.insert(kept.points.end(), tail.points.begin(), tail.points.end());
+    kept.table.insert(kept.table.end(), tail.table.begin(), tail.table.end());
+}
+
+void AppendHalf(TDataFileTable& table, const TDataFileTable& tail, const TWorkOptions&) {
+    table.Append(tail);
+}
+void AppendHalf(TDataPoints& kept, const TDataPoints& tail, const TWorkOptions& work) {
+    if (!kept.unreadable) {
+        kept.unreadable = tail.unreadable;
+    }
+    TPointTable& points = kept.points;
+    const std::size_t more = tail.points.size();
+    if (points.size() + more <= points.capacity() && more >= kTwoPartsFrom) {
+        // The copy's room is fresh memory, whose page faults would otherwise be taken by one core.
+        const char* const room = reinterpret_cast<const char*>(points.data() + points.size());
+        const std::size_t bytes = more * sizeof(TDataPoint);
+        BothAtOnce(
+            work, [room, bytes] { PopulateForWriting(room, bytes / 2); },
+            [room, bytes] { PopulateForWriting(room + bytes / 2, bytes - bytes / 2); });
+    }
+    points.insert(points.end(), tail.points.begin(), tail.points.end());
+}
+
+template <class Kept>
+TDataReadStatus ReadInOrder(const TByteSource& source, Kept& kept, const TDataReadOptions& options,
+                            std::uint64_t size) {
+    TDataLines<Kept> lines(kept, options);
+    const TDataReadStatus status = lines.Status(FeedInOrder(source, lines.Feed(), options.progress, size));
+    if (status != TDataReadStatus::Ok && status != TDataReadStatus::ReadError) {
+        kept.Clear();  // a read error keeps the whole lines before it
+    }
+    return status;
 }
 
 TByteSource InOrder(const TPositionalSource& source) {
@@ -125,192 +311,143 @@ TByteSource InOrder(const TPositionalSource& source) {
     };
 }
 
-TDataReadStatus RefusalOf(const TDataFileParser& parser) {
-    return parser.LineTooLong() ? TDataReadStatus::LineTooLong : TDataReadStatus::TooManyLines;
-}
-
-// The second half of a text, read on its own thread from the first line that begins after the LF at or
-// after its middle.
-struct TTailRead {
-    TDataFileTable table;
-    std::uint64_t start = kNoLineStart;  // where its first line begins
-    TDataReadStatus status = TDataReadStatus::Ok;
-    std::exception_ptr fault;
-    std::atomic<std::uint64_t> bytes{0};
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable endedSignal;
-    bool ended = false;
+// What the halves' ends come to, as a read in order would have ended.
+struct THalvesVerdict {
+    enum { KeepFirst, KeepNothing, Join, ReadAgain } action;
+    TDataReadStatus status;
 };
-
-void ReadTail(const TPositionalSource& source, std::uint64_t middle, int maxLines, std::size_t maxLineBytes,
-              TTailRead& tail) {
-    TDataFileParser parser(tail.table, maxLines, maxLineBytes, false);
-    const std::unique_ptr<char[]> buffer(new char[kChunk]);
-    std::uint64_t at = middle;
-    while (!tail.stop.load(std::memory_order_relaxed)) {
-        const std::ptrdiff_t got = source(buffer.get(), kChunk, at);
-        if (got < 0) {
-            parser.Abandon();
-            tail.status = TDataReadStatus::ReadError;
-            return;
-        }
-        if (got == 0) {
-            if (!parser.Finish()) {
-                tail.status = RefusalOf(parser);
-            }
-            return;
-        }
-        const char* p = buffer.get();
-        if (tail.start == kNoLineStart) {
-            const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(got));
-            if (lf == nullptr) {
-                at += static_cast<std::uint64_t>(got);
-                continue;
-            }
-            p = static_cast<const char*>(lf) + 1;
-            tail.start = at + static_cast<std::uint64_t>(p - buffer.get());
-        }
-        if (!parser.Feed(std::string_view(p, static_cast<std::size_t>(buffer.get() + got - p)))) {
-            tail.status = RefusalOf(parser);
-            return;
-        }
-        at += static_cast<std::uint64_t>(got);
-        tail.bytes.store(at - middle, std::memory_order_relaxed);
+THalvesVerdict JudgeHalves(const THalvesEnd& ends, TDataReadStatus first, TDataReadStatus second,
+                           std::size_t lines, int maxLines) {
+    if (first == TDataReadStatus::ReadError) {
+        return {THalvesVerdict::KeepFirst, first};  // the whole lines before the failure are kept
     }
+    if (first != TDataReadStatus::Ok) {
+        return {THalvesVerdict::KeepNothing, first};
+    }
+    if (ends.secondStart == kNoLineStart && second == TDataReadStatus::ReadError &&
+        ends.firstEnd != kNoLineStart) {
+        return {THalvesVerdict::KeepFirst, second};  // the second half failed before its first line
+    }
+    if (ends.secondStart != ends.firstEnd) {
+        // The halves split the text at different places: it changed while it was read.
+        return {THalvesVerdict::ReadAgain, TDataReadStatus::Ok};
+    }
+    if (ends.firstEnd == kNoLineStart) {
+        return {THalvesVerdict::KeepFirst, TDataReadStatus::Ok};  // no line begins in the second half
+    }
+    // A read in order meets the line limit before a long line or a failure beyond it.
+    const auto limit = static_cast<std::size_t>(std::max(maxLines, 0));
+    if (second == TDataReadStatus::TooManyLines || lines > limit ||
+        (second == TDataReadStatus::LineTooLong && lines >= limit)) {
+        return {THalvesVerdict::KeepNothing, TDataReadStatus::TooManyLines};
+    }
+    if (second == TDataReadStatus::LineTooLong) {
+        return {THalvesVerdict::KeepNothing, second};
+    }
+    return {THalvesVerdict::Join, second};
 }
 
 }  // namespace
 
-TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::uint64_t size,
-                                        TDataFileTable& table, const TReadProgress& progress,
-                                        std::size_t maxLineBytes, int maxLines) {
-    table.Clear();
-    ReserveFor(table, size);
-    const std::uint64_t middle = size / 2;
-    TTailRead tail;
-    ReserveFor(tail.table, size - middle);
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            try {
-                ReadTail(source, middle, maxLines, maxLineBytes, tail);
-            } catch (...) {
-                tail.fault = std::current_exception();
-            }
-            const std::lock_guard<std::mutex> lock(tail.mutex);
-            tail.ended = true;
-            tail.endedSignal.notify_all();
-        });
-    } catch (const std::system_error&) {
-        return ReadInto(InOrder(source), table, maxLines, progress, size, maxLineBytes);
-    }
-    // The other thread is stopped and joined on every way out, an exception's included.
-    struct TJoin {
-        TTailRead& tail;
-        std::thread& worker;
-        ~TJoin() {
-            if (worker.joinable()) {
-                tail.stop.store(true);
-                worker.join();
-            }
-        }
-    } join{tail, worker};
+void TDataPoints::Clear() {
+    TPointTable().swap(points);
+    unreadable = nullptr;
+}
 
-    // The first half: up to and with the first LF at or after the middle (or to the end without one).
-    TDataFileParser parser(table, maxLines, maxLineBytes);
-    const std::unique_ptr<char[]> buffer(new char[kChunk]);
-    std::uint64_t at = 0;
-    std::uint64_t end = kNoLineStart;
-    const auto told = [&] {
-        return !progress || progress(std::min(size, at + tail.bytes.load(std::memory_order_relaxed)), size);
-    };
-    TDataReadStatus status = TDataReadStatus::Ok;
-    while (end == kNoLineStart) {
-        if (!told()) {
-            status = TDataReadStatus::Cancelled;
+void TCalibrationPoints::Clear() {
+    TPointTable().swap(points);
+    TCalibrationTable().swap(table);
+    unreadable = nullptr;
+    unreadableLine = 0;
+    faultLine = 0;
+    faultWord.clear();
+    fault.clear();
+    lines = 0;
+}
+
+template <class Kept>
+TDataReadStatus ReadDataInTwoParts(const TPositionalSource& source, std::uint64_t size, Kept& kept,
+                                   const TDataReadOptions& options) {
+    kept.Clear();
+    ReserveFor(kept, size);
+    Kept tail = EmptyLike(kept);
+    ReserveFor(tail, size - size / 2);
+    TDataLines<Kept> first(kept, options);
+    TDataLines<Kept> second(tail, options, false);
+    THalvesEnd ends;
+    try {
+        ends = FeedInTwoHalves(source, size, first.Feed(), second.Feed(), options.progress, options.work);
+    } catch (...) {
+        kept.Clear();
+        throw;
+    }
+    const THalvesVerdict verdict = JudgeHalves(ends, first.Status(ends.first), second.Status(ends.second),
+                                               first.Lines() + second.Lines(), options.maxLines);
+    switch (verdict.action) {
+        case THalvesVerdict::KeepFirst:
             break;
-        }
-        const std::ptrdiff_t got = source(buffer.get(), kChunk, at);
-        if (got < 0) {
-            parser.Abandon();
-            status = TDataReadStatus::ReadError;
+        case THalvesVerdict::KeepNothing:
+            kept.Clear();
             break;
-        }
-        if (got == 0) {
-            if (!parser.Finish()) {
-                status = RefusalOf(parser);
-            }
+        case THalvesVerdict::ReadAgain:
+            kept.Clear();
+            return ReadInOrder(InOrder(source), kept, options, size);
+        case THalvesVerdict::Join:
+            AppendHalf(kept, tail, options.work);
             break;
-        }
-        auto take = static_cast<std::size_t>(got);
-        if (at + take > middle) {
-            const std::uint64_t from = std::max(at, middle);
-            if (const void* lf = std::memchr(buffer.get() + (from - at), '\n', at + take - from)) {
-                take = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.get()) + 1;
-                end = at + take;
-            }
-        }
-        if (!parser.Feed(std::string_view(buffer.get(), take))) {
-            status = RefusalOf(parser);
-            break;
-        }
-        at += take;
     }
-    if (status == TDataReadStatus::Ok && progress) {
-        // The window's events go on while the other half ends.
-        std::unique_lock<std::mutex> lock(tail.mutex);
-        while (
-            !tail.endedSignal.wait_for(lock, std::chrono::milliseconds(10), [&tail] { return tail.ended; })) {
-            lock.unlock();
-            const bool go = told();
-            lock.lock();
-            if (!go) {
-                status = TDataReadStatus::Cancelled;
-                break;
-            }
-        }
+    return verdict.status;
+}
+
+template <class Kept>
+TDataReadStatus ReadDataFile(const std::string& path, Kept& kept, const TDataReadOptions& options) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) {
+        kept.Clear();
+        return TDataReadStatus::OpenFailed;
     }
-    if (status != TDataReadStatus::Ok) {
-        tail.stop.store(true);
+    struct stat info = {};
+    ::fstat(fd, &info);
+    // Closed also when the memory runs out part way, so that the window does not leak the file.
+    const TDescriptorCloser closer(fd);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size >= kTwoPartReadFrom && SecondCoreUsable(options.work)) {
+        return ReadDataInTwoParts(PositionalSource(fd), size, kept, options);
     }
-    worker.join();
-    if (status == TDataReadStatus::ReadError) {
-        return status;  // the whole lines before the failure are kept
-    }
-    if (status != TDataReadStatus::Ok || tail.fault) {
-        table.Clear();
-        if (tail.fault) {
-            std::rethrow_exception(tail.fault);
-        }
-        return status;
-    }
-    if (tail.start == kNoLineStart && tail.status == TDataReadStatus::ReadError && end != kNoLineStart) {
-        return TDataReadStatus::ReadError;  // the second half failed before its first line
-    }
-    if (tail.start != end) {
-        // The halves split the text at different places: it changed while it was read. Read it again, in
-        // order.
-        table.Clear();
-        return ReadInto(InOrder(source), table, maxLines, progress, size, maxLineBytes);
-    }
-    if (end == kNoLineStart) {
-        return TDataReadStatus::Ok;  // no line begins in the second half
-    }
-    const std::size_t lines = static_cast<std::size_t>(table.LineCount() + tail.table.LineCount());
-    const auto limit = static_cast<std::size_t>(std::max(maxLines, 0));
-    // A read in order meets the line limit before a long line or a failure beyond it.
-    if (tail.status == TDataReadStatus::TooManyLines || lines > limit ||
-        (tail.status == TDataReadStatus::LineTooLong && lines >= limit)) {
+    kept.Clear();
+    ReserveFor(kept, size);
+    return ReadInOrder(DescriptorSource(fd), kept, options, size);
+}
+
+template <class Kept>
+TDataReadStatus ReadDataFrom(const TByteSource& source, Kept& kept, const TDataReadOptions& options) {
+    kept.Clear();
+    return ReadInOrder(source, kept, options, 0);
+}
+
+template TDataReadStatus ReadDataFile(const std::string&, TDataFileTable&, const TDataReadOptions&);
+template TDataReadStatus ReadDataFile(const std::string&, TDataPoints&, const TDataReadOptions&);
+template TDataReadStatus ReadDataFrom(const TByteSource&, TDataFileTable&, const TDataReadOptions&);
+template TDataReadStatus ReadDataFrom(const TByteSource&, TDataPoints&, const TDataReadOptions&);
+template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TDataFileTable&,
+                                            const TDataReadOptions&);
+template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TDataPoints&,
+                                            const TDataReadOptions&);
+template TDataReadStatus ReadDataFile(const std::string&, TCalibrationPoints&, const TDataReadOptions&);
+template TDataReadStatus ReadDataFrom(const TByteSource&, TCalibrationPoints&, const TDataReadOptions&);
+template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TCalibrationPoints&,
+                                            const TDataReadOptions&);
+
+TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {
+    table.Clear();
+    TDataReadOptions options;
+    options.maxLines = maxLines;
+    TDataLines<TDataFileTable> lines(table, options);
+    if (!lines.Feed().Feed(text) || !lines.Feed().Finish()) {
         table.Clear();
         return TDataReadStatus::TooManyLines;
     }
-    if (tail.status == TDataReadStatus::LineTooLong) {
-        table.Clear();
-        return TDataReadStatus::LineTooLong;
-    }
-    table.Append(tail.table);
-    return tail.status;
+    return TDataReadStatus::Ok;
 }
 
 TByteSource DescriptorSource(int fd) {
@@ -348,10 +485,28 @@ TPositionalSource PositionalSource(int fd) {
     };
 }
 
+int OpenRegularFile(const std::string& path) {
+    // Looked at before opening, so that a device is never opened (opening one may have effects of
+    // its own), and again after, since the name may have been replaced in between.
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 std::size_t TDataFileTable::BlankOf(std::size_t line) const {
     // The Y word holds no blank and is followed by the line's one blank.
-    return static_cast<std::size_t>(WordEnd(words_.data() + starts_[line], words_.data() + words_.size()) -
-                                    words_.data());
+    return static_cast<std::size_t>(
+        WordEnd<kDataLines>(words_.data() + starts_[line], words_.data() + words_.size()) - words_.data());
 }
 
 TDataFileTable::TLineWords TDataFileTable::WordsAround(std::size_t line, std::size_t blank) const {
@@ -379,6 +534,18 @@ ITableSource::TRowTexts TDataFileTable::RowTexts(int row) const {
     return {words.y, words.x};
 }
 
+void TDataFileTable::AppendLine(std::string_view y, std::string_view x) {
+    starts_.push_back(words_.size());
+    // Where one blank parts the words in the text they come from, both go with one append.
+    if (!y.empty() && x.data() == y.data() + y.size() + 1 && y.data()[y.size()] == ' ') {
+        words_.append(y.data(), y.size() + 1 + x.size());
+    } else {
+        words_ += y;
+        words_ += ' ';
+        words_ += x;
+    }
+}
+
 void TDataFileTable::Clear() {
     std::string().swap(words_);
     std::vector<std::size_t>().swap(starts_);
@@ -396,256 +563,6 @@ void TDataFileTable::Append(const TDataFileTable& other) {
     for (const std::size_t start : other.starts_) {
         starts_.push_back(base + start);
     }
-}
-
-TDataFileParser::TDataFileParser(TDataFileTable& table, int maxLines, std::size_t maxLineBytes,
-                                 bool atTextStart)
-    : table_(table),
-      maxLines_(static_cast<std::size_t>(std::max(maxLines, 0))),
-      bomMatched_(atTextStart ? 0 : -1),
-      maxLineBytes_(maxLineBytes) {}
-
-bool TDataFileParser::Feed(std::string_view bytes) {
-    const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    // The mark may arrive split over several pieces; bytes that turn out not to be one are text.
-    while (bomMatched_ >= 0 && p < end) {
-        if (*p == kByteOrderMark[bomMatched_]) {
-            ++p;
-            if (++bomMatched_ == 3) {
-                bomMatched_ = -1;
-            }
-        } else {
-            const int matched = bomMatched_;
-            bomMatched_ = -1;
-            Take(kByteOrderMark, kByteOrderMark + matched);
-        }
-    }
-    if (p < end && !full_) {
-        Take(p, end);
-    }
-    return !full_;
-}
-
-bool TDataFileParser::Finish() {
-    if (bomMatched_ > 0 && !full_) {
-        const int matched = bomMatched_;
-        bomMatched_ = -1;
-        Take(kByteOrderMark, kByteOrderMark + matched);
-    }
-    bomMatched_ = -1;
-    if (lineOpen_) {
-        EndLine();
-    }
-    return !full_;
-}
-
-void TDataFileParser::Abandon() {
-    if (lineOpen_) {
-        table_.words_.resize(lineStart_);
-        lineOpen_ = false;
-        state_ = TState::BeforeY;
-    }
-}
-
-TDataFileTable::TLineWords WordsOfLine(const char* p, const char* const lf) {
-    // The same rules as the parser's byte-by-byte path, for a line that lies whole in memory.
-    const auto skip = [lf](const char* q) {
-        while (q < lf && ClassOf(*q) == bcBlank) {
-            ++q;
-        }
-        return q;
-    };
-    const char* const yBegin = skip(p);
-    const char* const yEnd = WordEnd(yBegin, lf);
-    const char* xBegin = yEnd;
-    const char* xEnd = yEnd;
-    if (yEnd < lf && ClassOf(*yEnd) == bcBlank) {
-        xBegin = skip(yEnd);
-        xEnd = WordEnd(xBegin, lf);
-    }
-    return {std::string_view(yBegin, static_cast<std::size_t>(yEnd - yBegin)),
-            std::string_view(xBegin, static_cast<std::size_t>(xEnd - xBegin))};
-}
-
-void TDataFileParser::TakeWholeLine(const char* p, const char* const lf) {
-    // The usual case of a line that lies whole in the piece: found with one memchr, and its words stored
-    // with one append when one blank parts them.
-    const TDataFileTable::TLineWords line = WordsOfLine(p, lf);
-    std::string& words = table_.words_;
-    table_.starts_.push_back(words.size());
-    if (line.x.data() == line.y.data() + line.y.size() + 1 && line.y.data()[line.y.size()] == ' ') {
-        words.append(line.y.data(), line.y.size() + 1 + line.x.size());
-    } else {
-        words += line.y;
-        words += ' ';
-        words += line.x;
-    }
-}
-
-bool TDataFileParser::Longer(std::size_t bytes) {
-    if (maxLineBytes_ != 0 && bytes > maxLineBytes_) {
-        tooLong_ = true;
-        full_ = true;
-    }
-    return tooLong_;
-}
-
-void TDataFileParser::Take(const char* p, const char* const end) {
-    std::string& words = table_.words_;
-    if (lineOpen_ && maxLineBytes_ != 0) {
-        // The line begun in an earlier piece goes on up to this piece's first LF, or to its end.
-        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        lineBytes_ += static_cast<std::size_t>((lf != nullptr ? static_cast<const char*>(lf) : end) - p);
-        if (Longer(lineBytes_)) {
-            return;
-        }
-    }
-    while (p < end) {
-        if (!lineOpen_) {
-            if (table_.starts_.size() >= maxLines_) {
-                full_ = true;
-                return;
-            }
-            if (const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
-                if (Longer(static_cast<std::size_t>(static_cast<const char*>(lf) - p))) {
-                    return;
-                }
-                TakeWholeLine(p, static_cast<const char*>(lf));
-                p = static_cast<const char*>(lf) + 1;
-                continue;
-            }
-            lineBytes_ = static_cast<std::size_t>(end - p);
-            if (Longer(lineBytes_)) {
-                return;
-            }
-            lineOpen_ = true;
-            lineStart_ = words.size();
-        }
-        switch (state_) {
-            case TState::BeforeY:
-            case TState::BeforeX: {
-                while (p < end && ClassOf(*p) == bcBlank) {
-                    ++p;
-                }
-                if (p == end) {
-                    return;
-                }
-                const unsigned char c = ClassOf(*p);
-                if (c == bcLineFeed) {
-                    ++p;
-                    EndLine();
-                } else if (c == bcNul) {
-                    ++p;
-                    if (state_ == TState::BeforeY) {
-                        words += ' ';
-                    }
-                    state_ = TState::Rest;
-                } else {
-                    state_ = state_ == TState::BeforeY ? TState::InY : TState::InX;
-                }
-                break;
-            }
-            case TState::InY:
-            case TState::InX: {
-                const char* const start = p;
-                while (p < end && ClassOf(*p) == bcWord) {
-                    ++p;
-                }
-                words.append(start, static_cast<std::size_t>(p - start));
-                if (p == end) {
-                    return;  // the word may go on in the next piece
-                }
-                const unsigned char c = ClassOf(*p++);
-                const bool inY = state_ == TState::InY;
-                if (c == bcLineFeed) {
-                    EndLine();
-                } else {
-                    if (inY) {
-                        words += ' ';
-                    }
-                    // After Y's blank comes X; a NUL, or the blank after X, leaves the rest unread.
-                    state_ = c == bcBlank && inY ? TState::BeforeX : TState::Rest;
-                }
-                break;
-            }
-            case TState::Rest: {
-                const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-                if (lf == nullptr) {
-                    return;
-                }
-                p = static_cast<const char*>(lf) + 1;
-                EndLine();
-                break;
-            }
-        }
-    }
-}
-
-void TDataFileParser::EndLine() {
-    if (state_ == TState::BeforeY || state_ == TState::InY) {
-        table_.words_ += ' ';  // the line ends before its X
-    }
-    table_.starts_.push_back(lineStart_);
-    state_ = TState::BeforeY;
-    lineOpen_ = false;
-}
-
-TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table, int maxLines) {
-    table.Clear();
-    return ReadInto(source, table, maxLines);
-}
-
-int OpenRegularFile(const std::string& path) {
-    // Looked at before opening, so that a device is never opened (opening one may have effects of
-    // its own), and again after, since the name may have been replaced in between.
-    struct stat info = {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return -1;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table, const TReadProgress& progress,
-                              std::size_t maxLineBytes) {
-    const int fd = OpenRegularFile(path);
-    if (fd < 0) {
-        return TDataReadStatus::OpenFailed;
-    }
-    struct stat info = {};
-    ::fstat(fd, &info);
-    // Closed also when the memory runs out part way, so that the window does not leak the file.
-    const TDescriptorCloser closer(fd);
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size >= kTwoPartReadFrom && SecondCoreAvailable()) {
-        return ReadDataTableInTwoParts(PositionalSource(fd), size, table, progress, maxLineBytes);
-    }
-    table.Clear();
-    ReserveFor(table, size);
-    return ReadInto(DescriptorSource(fd), table, kMaxTableRows, progress, size, maxLineBytes);
-}
-
-TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table, std::size_t maxLineBytes) {
-    table.Clear();
-    return ReadInto(DescriptorSource(fd), table, kMaxTableRows, {}, 0, maxLineBytes);
-}
-
-TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {
-    table.Clear();
-    TDataFileParser parser(table, maxLines);
-    if (!parser.Feed(text) || !parser.Finish()) {
-        table.Clear();
-        return TDataReadStatus::TooManyLines;
-    }
-    return TDataReadStatus::Ok;
 }
 
 }  // namespace quorvel

@@ -1,14 +1,20 @@
 #pragma once
-// The data file as both front ends read it: each line is one row, whatever its length, and its first
-// two words are the row's Y and X.
+// The data file as both front ends read it, by the same route: each line is one row, whatever its
+// length, and its first two words (by the rules of kDataLines) are the row's Y and X. The window keeps
+// the words as a table; quorvel-fit keeps only the points the recompute would take from them.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fitting/calibration_data.h"
 #include "fitting/fit_types.h"
+#include "fitting/text_lines.h"
+#include "fitting/uncertainty_rule.h"
+#include "fitting/work_options.h"
 
 namespace quorvel {
 
@@ -32,9 +38,6 @@ enum class TDataReadStatus {
     Cancelled,     // the progress said stop: nothing is kept
 };
 
-// Told the bytes read so far, and the file's size, after each piece; returning false stops the read.
-using TReadProgress = std::function<bool(std::uint64_t bytesRead, std::uint64_t fileSize)>;
-
 // The words of a data file's lines, in line order. As a table, row k is line k, row 0 the empty header
 // row and the last row the empty entry row, as the window's table is after reading the file.
 class TDataFileTable : public ITableSource {
@@ -52,6 +55,8 @@ public:
         std::string_view x;
     };
     TLineWords LineWords(int line) const;
+    // A line after the last, of these words (which hold no blank).
+    void AppendLine(std::string_view y, std::string_view x);
     void Clear();
     // Room for this many bytes of words and lines, so that a table of a known size grows in place.
     void Reserve(std::size_t wordBytes, std::size_t lines);
@@ -59,7 +64,6 @@ public:
     void Append(const TDataFileTable& other);
 
 private:
-    friend class TDataFileParser;
     std::size_t BlankOf(std::size_t line) const;
     TLineWords WordsAround(std::size_t line, std::size_t blank) const;
 
@@ -69,77 +73,72 @@ private:
     std::vector<std::size_t> starts_;
 };
 
-// The Y and X words of one line's bytes, its LF not included, by the rules below.
-TDataFileTable::TLineWords WordsOfLine(const char* line, const char* lf);
-
-// Splits a data file's bytes into lines as they arrive, in pieces of any size.
-//   - A line ends after its LF; the last line needs none. A byte-order mark (EF BB BF) at the very
-//     start is skipped.
-//   - Words are runs of characters other than blank, tab, CR, LF, vertical tab and form feed, so CR LF
-//     line ends read as LF alone. Words after the second are ignored; missing words are empty.
-//   - A NUL ends the line's text: the rest of that line is not seen.
-class TDataFileParser {
-public:
-    // maxLineBytes 0 takes lines of any length. A parser that starts after a line end (atTextStart
-    // false) takes no byte-order mark.
-    explicit TDataFileParser(TDataFileTable& table, int maxLines = kMaxTableRows,
-                             std::size_t maxLineBytes = 0, bool atTextStart = true);
-
-    // Takes the next bytes. Returns false, and takes nothing more, once the text has more than
-    // maxLines lines or a line longer than maxLineBytes (LineTooLong tells which).
-    bool Feed(std::string_view bytes);
-    bool LineTooLong() const { return tooLong_; }
-    // The text has ended: a last line without LF becomes a row too. Returns false when the text has
-    // more than maxLines lines (bytes held back as the start of a byte-order mark may make one).
-    bool Finish();
-    // A read failed: the line begun may not be whole and is dropped.
-    void Abandon();
-
-private:
-    enum class TState : unsigned char { BeforeY, InY, BeforeX, InX, Rest };
-
-    void Take(const char* p, const char* end);
-    // Whether a line of this many bytes is beyond the limit; it then stops the parse.
-    bool Longer(std::size_t bytes);
-    void TakeWholeLine(const char* p, const char* lf);
-    void EndLine();
-
-    TDataFileTable& table_;
-    std::size_t maxLines_;
-    int bomMatched_ = 0;  // bytes of a leading byte-order mark seen so far; -1 once past the start
-    TState state_ = TState::BeforeY;
-    bool lineOpen_ = false;  // the current line has begun
-    bool full_ = false;
-    std::size_t maxLineBytes_ = 0;
-    bool tooLong_ = false;
-    std::size_t lineStart_ = 0;  // where the current line's words begin
-    std::size_t lineBytes_ = 0;  // bytes of the current line seen so far
+// The points ExtractPoints takes from the table of the same lines, without the words: the lines with
+// both words, in line order, each word read as ParseUserNumber reads it.
+struct TDataPoints {
+    TPointTable points;
+    // What ParseUserNumber threw for the first word of a counted line that is no number (Y before X),
+    // as ExtractPoints would throw it; the points are then incomplete.
+    std::exception_ptr unreadable;
+    void Clear();
 };
 
-// Reads bytes from `source` (which returns how many it put into the buffer, 0 at the end, or a
-// negative number on an error) into `table`, which it empties first.
-using TByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)>;
-TDataReadStatus ReadDataTableFrom(const TByteSource& source, TDataFileTable& table,
-                                  int maxLines = kMaxTableRows);
+// The points of a data file with their uncertainties: lines "Y X u(Y) [u(X)]". The third word is u(Y),
+// the fourth u(X) (0 when missing); a rule fills a missing one. A line with both Y and X counts, as in
+// TDataPoints; its uncertainties must then be numbers, u(Y) > 0 and u(X) >= 0.
+struct TCalibrationPoints {
+    TPointTable points;
+    TCalibrationTable table;  // the same points, each with its uncertainties
+    // What ParseUserNumber threw for the first Y or X that is no number, as TDataPoints has it.
+    std::exception_ptr unreadable;
+    std::size_t unreadableLine = 0;
+    // The first counted line (from 1) whose uncertainty is missing, no number or out of its range, with
+    // its word and what is wrong; 0 when there is none.
+    std::size_t faultLine = 0;
+    std::string faultWord;
+    std::string fault;
+    std::size_t lines = 0;  // lines read
+    // Kept by Clear: the rules that fill a missing column.
+    std::optional<TUncertaintyRule> uyRule;
+    std::optional<TUncertaintyRule> uxRule;
+    void Clear();
+};
 
-// Puts up to `size` bytes from `offset` on into the buffer, as pread does: how many, 0 at the end, or a
-// negative number on an error. May be called from two threads at once.
-using TPositionalSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size, std::uint64_t offset)>;
+// How a data file is read: by default lines of any length, on one core, with no progress told.
+struct TDataReadOptions {
+    std::size_t maxLineBytes = 0;  // 0 takes lines of any length
+    int maxLines = kMaxTableRows;
+    TReadProgress progress;  // told on the calling thread
+    TWorkOptions work;       // a large file is read in two halves at once where a second core may be used
+};
 
-// The bytes of a regular file's descriptor, from any offset.
-TPositionalSource PositionalSource(int fd);
+// The reads below keep either the words (Kept = TDataFileTable), the points (Kept = TDataPoints) or the
+// points with their uncertainties (Kept = TCalibrationPoints), which they empty first; what is kept after a
+// status other than Ok and ReadError is nothing.
+
+// Opens the file by name without waiting for anything (a pipe or a device never blocks the caller) and
+// reads it. Only regular files are read: anything else is an open failure.
+template <class Kept>
+TDataReadStatus ReadDataFile(const std::string& path, Kept& kept, const TDataReadOptions& options = {});
+
+// Reads the source in order to its end, whatever it is (standard input may be a pipe or a terminal).
+template <class Kept>
+TDataReadStatus ReadDataFrom(const TByteSource& source, Kept& kept, const TDataReadOptions& options = {});
 
 // Files from this size on are read in two halves at once (where a second core may be used).
 inline constexpr std::uint64_t kTwoPartReadFrom = std::uint64_t{4} << 20;
-// Where a half of the text that holds no line begins or ends.
-inline constexpr std::uint64_t kNoLineStart = UINT64_MAX;
 
-// Reads a text of about `size` bytes into `table` in two halves at once, the second (from the first line
-// that begins in the second half) on another thread: the same table and status as a read in order.
-// Progress is told on the calling thread, of the bytes both halves have read.
-TDataReadStatus ReadDataTableInTwoParts(const TPositionalSource& source, std::uint64_t size,
-                                        TDataFileTable& table, const TReadProgress& progress = {},
-                                        std::size_t maxLineBytes = 0, int maxLines = kMaxTableRows);
+// Reads a text of about `size` bytes in two halves at once (FeedInTwoHalves): the same as a read in
+// order, which it falls back to where the halves find the text changed while it was read.
+template <class Kept>
+TDataReadStatus ReadDataInTwoParts(const TPositionalSource& source, std::uint64_t size, Kept& kept,
+                                   const TDataReadOptions& options = {});
+
+// The table of a whole text at once.
+TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);
+
+// The bytes of a regular file's descriptor, from any offset.
+TPositionalSource PositionalSource(int fd);
 
 // Opens a regular file for reading by name without waiting for anything: a pipe, a device or a folder
 // is never opened. The descriptor, or -1.
@@ -156,17 +155,5 @@ struct TDescriptorCloser {
 
 // The bytes of an open descriptor; waits on one left non-blocking, retries an interrupted read.
 TByteSource DescriptorSource(int fd);
-
-// Opens the file by name without waiting for anything (a pipe or a device never blocks the caller)
-// and reads it. Only regular files are read: anything else is an open failure.
-// maxLineBytes 0 takes lines of any length.
-TDataReadStatus ReadDataTable(const std::string& path, TDataFileTable& table,
-                              const TReadProgress& progress = {}, std::size_t maxLineBytes = 0);
-
-// Reads an open descriptor to its end, whatever it is (standard input may be a pipe or a terminal).
-TDataReadStatus ReadDataTableFromDescriptor(int fd, TDataFileTable& table, std::size_t maxLineBytes = 0);
-
-// The table of a whole text at once.
-TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);
 
 }  // namespace quorvel

@@ -20,7 +20,7 @@ struct TCentred {
 };
 
 TDoubleDouble ExactDifference(double a, double b) {
-    return dd_detail::TwoSum(a, -b);
+    return dd::TwoSum(a, -b);
 }
 
 TCentred Centre(const TCalibrationTable& table, double& x0, double& y0, double& h) {

@@ -1,7 +1,6 @@
 #include "fitting/exact_polynomial.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +12,8 @@
 #include "runtime/exceptions.h"
 
 namespace quorvel {
+
+using namespace dd;
 
 namespace {
 
@@ -42,66 +43,6 @@ std::optional<double> Nearest(const mpq_class& q) {
     }
     return out;
 }
-
-// Error-free transformations and the double-double operations built from them (after Joldes, Muller
-// and Popescu; the product errs by at most 7·2^-106 of its value). Products are split
-// the Dekker way, which needs no fused multiply-add (without one in the instruction set std::fma is a
-// slow library call).
-// Each is written once for a double and for two doubles side by side (TLanes below): the same
-// operations in the same order, so that each lane's result is bit for bit the scalar one.
-template <class T>
-struct TPairOf {
-    T hi;
-    T lo;
-};
-using TPair = TPairOf<double>;
-
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> TwoSum(T a, T b) {
-    const T s = a + b;
-    const T bb = s - a;
-    return {s, (a - (s - bb)) + (b - bb)};
-}
-
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> FastTwoSum(T a, T b) {  // |a| >= |b|, or a = 0
-    const T s = a + b;
-    return {s, b - (s - a)};
-}
-
-// a = hi + lo with 26-bit halves (|a| below 2^995).
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> Split(T a) {
-    const T t = 134217729.0 * a;  // 2^27 + 1
-    const T hi = t - (t - a);
-    return {hi, a - hi};
-}
-
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> TwoProduct(T a, T b) {
-    const T p = a * b;
-    const TPairOf<T> x = Split(a);
-    const TPairOf<T> y = Split(b);
-    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
-}
-
-// Errs by at most 3·2^-106·(|x| + |y|): no relative bound under cancellation, but the evaluation's bound is
-// one of magnitudes anyway.
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> Add(TPairOf<T> x, TPairOf<T> y) {
-    const TPairOf<T> s = TwoSum(x.hi, y.hi);
-    return FastTwoSum(s.hi, s.lo + (x.lo + y.lo));
-}
-
-template <class T>
-[[gnu::always_inline]] inline TPairOf<T> Mul(TPairOf<T> x, TPairOf<T> y) {
-    const TPairOf<T> c = TwoProduct(x.hi, y.hi);
-    return FastTwoSum(c.hi, c.lo + (x.hi * y.lo + x.lo * y.hi));
-}
-
-// Every magnitude of the fast evaluation stays below this, so that nothing overflows (the window may
-// trap overflows) and the products keep their relative accuracy.
-constexpr double kFastRange = 0x1p900;
 
 // The double nearest to a value that lies within `bound` of r.hi + r.lo (r.hi the rounding of the pair,
 // 0 < |r.hi| < 2^1000): r.hi, when that interval holds no rounding boundary; nothing otherwise.
@@ -215,7 +156,7 @@ void TExactPolynomial::Expand() {
             b += a[static_cast<std::size_t>(k)] * power * kBinomial[k][j];
             power *= c;
         }
-        TDouble2& split = b_[static_cast<std::size_t>(j)];
+        TPair& split = b_[static_cast<std::size_t>(j)];
         if (b == 0) {
             continue;
         }
@@ -231,41 +172,27 @@ void TExactPolynomial::Expand() {
     expanded_ = true;
 }
 
-// value ≈ P(x) with |P(x) − value| <= bound, in double-double on h = x − centre (exact as a pair). Each
-// operation errs, once carried to the result, by at most 10·2^-106 of the sum Σ|b_j|·|h|^j; seven such
-// errors and the splitting of the b_j stay below 2^-96 of it. Underflows add at most
-// a few units of 2^-1074.
-bool TExactPolynomial::Approximate(double x, TDouble2& value, double& bound) const {
+bool TExactPolynomial::Near(double x, TBoundedValue<double>& near) const {
     if (!expanded_ || !(std::fabs(x) < kFastRange)) {
         return false;
     }
     const TPair h = TwoSum(x, -centre_);
+    switch (degree_) {
+        case 0:
+            near = ValueNear<0>(b_.data(), h);
+            break;
+        case 1:
+            near = ValueNear<1>(b_.data(), h);
+            break;
+        case 2:
+            near = ValueNear<2>(b_.data(), h);
+            break;
+        default:
+            near = ValueNear<3>(b_.data(), h);
+            break;
+    }
     // In doubles: a scale that overflows is infinite (or NaN) and fails the range check as it should.
-    const double ah = std::fabs(h.hi);
-    double scale = std::fabs(b_[static_cast<std::size_t>(degree_)].hi);
-    for (int j = degree_ - 1; j >= 0; --j) {
-        scale = scale * ah + std::fabs(b_[static_cast<std::size_t>(j)].hi);
-    }
-    if (!(scale < kFastRange)) {
-        return false;
-    }
-    const auto b = [this](int j) {
-        const TDouble2& c = b_[static_cast<std::size_t>(j)];
-        return TPair{c.hi, c.lo};
-    };
-    TPair r = b(degree_);
-    if (degree_ == 3) {
-        // (b0 + b1·h) + h²·(b2 + b3·h): two halves side by side, so half the chain of Horner's rule.
-        r = Add(Add(b(0), Mul(b(1), h)), Mul(Mul(h, h), Add(b(2), Mul(r, h))));
-    } else {
-        for (int j = degree_ - 1; j >= 0; --j) {
-            r = Add(Mul(r, h), b(j));
-        }
-    }
-    value = {r.hi, r.lo};
-    // The scale itself errs by less than 2^-50 of it: the factor's extra 2^-16 covers that.
-    bound = scale * 0x1.0001p-96 + 0x1p-1000;
-    return true;
+    return near.scale < kFastRange;
 }
 
 void TExactPolynomial::ExactAt(double x, mpz_class& num, long& exp) const {
@@ -292,10 +219,9 @@ void TExactPolynomial::ExactAt(double x, mpz_class& num, long& exp) const {
 }
 
 double TExactPolynomial::ValueAt(double x) const {
-    TDouble2 approx;
-    double bound = 0;
-    if (Approximate(x, approx, bound)) {
-        if (const std::optional<double> v = RoundedIfCertain({approx.hi, approx.lo}, bound)) {
+    TBoundedValue<double> near;
+    if (Near(x, near)) {
+        if (const std::optional<double> v = RoundedIfCertain(near.value, near.bound)) {
             return *v;
         }
     }
@@ -310,18 +236,13 @@ double TExactPolynomial::ValueAt(double x) const {
 }
 
 double TExactPolynomial::DeviationAt(double x, double y) const {
-    TDouble2 p;
-    double bound = 0;
-    if (std::fabs(y) < kFastRange && Approximate(x, p, bound)) {
-        // y − (p.hi + p.lo): the first difference is exact, the second errs by at most 2^-105 of
-        // |y| + 2·|p.hi|.
-        const TPair s = TwoSum(y, -p.hi);
-        const TPair d = TwoSum(s.hi, s.lo - p.lo);
-        bound += 0x1p-100 * (std::fabs(y) + 2 * std::fabs(p.hi));
-        if (const std::optional<double> v = RoundedIfCertain(d, bound)) {
+    TBoundedValue<double> near;
+    if (std::fabs(y) < kFastRange && Near(x, near)) {
+        const TBoundedValue<double> d = DeviationFrom(y, near);
+        if (const std::optional<double> v = RoundedIfCertain(d.value, d.bound)) {
             return *v;
         }
-        if (IsExactlyZero(x, y, {d.hi, d.lo}, bound)) {
+        if (IsExactlyZero(x, y, d.value, d.bound)) {
             return 0.0;
         }
     }
@@ -352,7 +273,7 @@ double TExactPolynomial::DeviationAt(double x, double y) const {
 // y − P(x) = z·2^g/D with z an integer (g as in DeviationAt's exact steps), so that any nonzero
 // deviation is at least 2^g/D > 2^(g − denominatorBits_): an approximation closer to 0 than that, with its
 // bound, is of a deviation that is exactly 0.
-bool TExactPolynomial::IsExactlyZero(double x, double y, TDouble2 approx, double bound) const {
+bool TExactPolynomial::IsExactlyZero(double x, double y, const TPair& approx, double bound) const {
     const TBinaryParts px = SplitDouble(x);
     const TBinaryParts py = SplitDouble(y);
     const long exp = (px.mantissa == 0 || px.exponent >= 0) ? e_ : e_ + px.exponent * degree_;
@@ -375,9 +296,6 @@ namespace {
 // where the processor has AVX2, so that points go through the double-double steps together.
 typedef double TLanes __attribute__((vector_size(16)));
 typedef double TWideLanes __attribute__((vector_size(32)));
-// Four lanes are only ever passed inside the AVX2 function they are inlined into, never across a call
-// whose convention the warning is about.
-#pragma GCC diagnostic ignored "-Wpsabi"
 
 // The integer lanes of a lane type, as its comparisons give them.
 template <class Lanes>
@@ -385,31 +303,24 @@ using TLaneBitsOf = decltype(Lanes{} < Lanes{});
 template <class Lanes>
 constexpr int kLaneCount = static_cast<int>(sizeof(Lanes) / sizeof(double));
 
+// certain := the lanes where RoundedIfCertain would give r.hi.
 template <class Lanes>
-[[gnu::always_inline]] inline Lanes Abs(Lanes v) {
+[[gnu::always_inline]] inline void CertainLanes(TLaneBitsOf<Lanes>& certain, const TPairOf<Lanes>& r,
+                                                const Lanes& bound) {
     using Bits = TLaneBitsOf<Lanes>;
-    return reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7FFFFFFFFFFFFFFF);
-}
-template <class Lanes>
-[[gnu::always_inline]] inline Lanes Select(TLaneBitsOf<Lanes> mask, Lanes yes, Lanes no) {
-    using Bits = TLaneBitsOf<Lanes>;
-    return reinterpret_cast<Lanes>((reinterpret_cast<Bits>(yes) & mask) |
-                                   (reinterpret_cast<Bits>(no) & ~mask));
-}
-// Lanes where RoundedIfCertain would give r.hi.
-template <class Lanes>
-[[gnu::always_inline]] inline TLaneBitsOf<Lanes> CertainLanes(TPairOf<Lanes> r, Lanes bound) {
-    using Bits = TLaneBitsOf<Lanes>;
-    const Lanes magnitude = Abs(r.hi);
+    Lanes magnitude;
+    AbsInto(magnitude, r.hi);
     const Bits bits = reinterpret_cast<Bits>(magnitude);
-    const Lanes outward = reinterpret_cast<Lanes>(bits + 1) - magnitude;
+    const Bits outward = reinterpret_cast<Bits>(reinterpret_cast<Lanes>(bits + 1) - magnitude);
     // Below 0 the neighbour's bits would be a NaN, which the comparisons must not meet (the window may
     // trap invalid operations): such a lane, never certain, takes 0 instead.
-    const Lanes inward = magnitude - reinterpret_cast<Lanes>(bits - 1 - (bits == 0));
+    const Bits inward = reinterpret_cast<Bits>(magnitude - reinterpret_cast<Lanes>(bits - 1 - (bits == 0)));
     const Bits out = ~((r.lo >= 0) ^ (r.hi > 0));
-    const Lanes toward = Select(out, outward, inward) * 0.5;
-    const Lanes away = Select(out, inward, outward) * 0.5;
-    return (magnitude != 0) & (2 * bound < toward - Abs(r.lo)) & (bound < away);
+    const Lanes toward = reinterpret_cast<Lanes>((outward & out) | (inward & ~out)) * 0.5;
+    const Lanes away = reinterpret_cast<Lanes>((inward & out) | (outward & ~out)) * 0.5;
+    Lanes low;
+    AbsInto(low, r.lo);
+    certain = (magnitude != 0) & (2 * bound < toward - low) & (bound < away);
 }
 
 }  // namespace
@@ -417,16 +328,14 @@ template <class Lanes>
 template <int Degree, class Lanes>
 [[gnu::always_inline]] inline void TExactPolynomial::DeviationsInLanes(const TDataPoint* points,
                                                                        std::size_t count, double* out) const {
-    // The steps of Approximate and DeviationAt, a lane per point with the degree fixed; a point they
-    // leave open goes the whole way.
+    // The steps of Near and DeviationAt, a lane per point with the degree fixed; a point they leave open
+    // goes the whole way.
     using TLanePair = TPairOf<Lanes>;
     constexpr int kWidth = kLaneCount<Lanes>;
     TLanePair b[Degree + 1];
-    Lanes magnitude[Degree + 1];
     for (int j = 0; j <= Degree; ++j) {
-        const TDouble2& c = b_[static_cast<std::size_t>(j)];
+        const TPair& c = b_[static_cast<std::size_t>(j)];
         b[j] = {Lanes{} + c.hi, Lanes{} + c.lo};
-        magnitude[j] = Lanes{} + std::fabs(c.hi);
     }
     const Lanes centre = Lanes{} - centre_;
     std::size_t i = 0;
@@ -446,31 +355,16 @@ template <int Degree, class Lanes>
             }
             continue;
         }
-        const TLanePair h = TwoSum(x, centre);
-        const Lanes ah = Abs(h.hi);
-        Lanes scale = magnitude[Degree];
-        for (int j = Degree - 1; j >= 0; --j) {
-            scale = scale * ah + magnitude[j];
-        }
-        TLanePair r;
-        if constexpr (Degree == 3) {
-            r = Add(Add(b[0], Mul(b[1], h)), Mul(Mul(h, h), Add(b[2], Mul(b[3], h))));
-        } else {
-            r = b[Degree];
-            for (int j = Degree - 1; j >= 0; --j) {
-                r = Add(Mul(r, h), b[j]);
-            }
-        }
-        const Lanes bound = scale * 0x1.0001p-96 + 0x1p-1000 + 0x1p-100 * (Abs(y) + 2 * Abs(r.hi));
-        const TLanePair sum = TwoSum(y, -r.hi);
-        const TLanePair d = TwoSum(sum.hi, sum.lo - r.lo);
-        const TLaneBitsOf<Lanes> fast = (scale < kFastRange) & CertainLanes(d, bound);
+        const TBoundedValue<Lanes> d = DeviationFrom(y, ValueNear<Degree>(b, TwoSum(x, centre)));
+        TLaneBitsOf<Lanes> fast;
+        CertainLanes(fast, d.value, d.bound);
+        fast &= d.scale < kFastRange;
         for (int lane = 0; lane < kWidth; ++lane) {
             double& deviation = out[i + static_cast<std::size_t>(lane)];
             if (fast[lane] != 0) {
-                deviation = d.hi[lane];
-            } else if (scale[lane] < kFastRange &&
-                       IsExactlyZero(x[lane], y[lane], {d.hi[lane], d.lo[lane]}, bound[lane])) {
+                deviation = d.value.hi[lane];
+            } else if (d.scale[lane] < kFastRange &&
+                       IsExactlyZero(x[lane], y[lane], {d.value.hi[lane], d.value.lo[lane]}, d.bound[lane])) {
                 deviation = 0.0;
             } else {
                 deviation = DeviationAt(x[lane], y[lane]);
@@ -496,15 +390,11 @@ __attribute__((target("avx2"))) void TExactPolynomial::WideDeviations(const TDat
     DeviationsInLanes<Degree, TWideLanes>(points, count, out);
 }
 
-std::atomic<bool> g_wideLanesAllowed{true};
-
 static bool WideLanesAvailable() {
     static const bool available = __builtin_cpu_supports("avx2");
-    return available && g_wideLanesAllowed.load(std::memory_order_relaxed);
+    return available;
 }
 #else
-std::atomic<bool> g_wideLanesAllowed{true};
-
 template <int Degree>
 void TExactPolynomial::WideDeviations(const TDataPoint* points, std::size_t count, double* out) const {
     ExpandedDeviations<Degree>(points, count, out);
@@ -515,24 +405,19 @@ static bool WideLanesAvailable() {
 }
 #endif
 
-void AllowWideLanes(bool allow) {
-    g_wideLanesAllowed.store(allow);
-}
-
-void TExactPolynomial::DeviationsAt(const TDataPoint* points, std::size_t count, double* out) const {
+void TExactPolynomial::DeviationsAt(const TDataPoint* points, std::size_t count, double* out,
+                                    bool wideLanes) const {
+    const bool wide = wideLanes && WideLanesAvailable();
     if (expanded_) {
         switch (degree_) {
             case 1:
-                WideLanesAvailable() ? WideDeviations<1>(points, count, out)
-                                     : ExpandedDeviations<1>(points, count, out);
+                wide ? WideDeviations<1>(points, count, out) : ExpandedDeviations<1>(points, count, out);
                 return;
             case 2:
-                WideLanesAvailable() ? WideDeviations<2>(points, count, out)
-                                     : ExpandedDeviations<2>(points, count, out);
+                wide ? WideDeviations<2>(points, count, out) : ExpandedDeviations<2>(points, count, out);
                 return;
             case 3:
-                WideLanesAvailable() ? WideDeviations<3>(points, count, out)
-                                     : ExpandedDeviations<3>(points, count, out);
+                wide ? WideDeviations<3>(points, count, out) : ExpandedDeviations<3>(points, count, out);
                 return;
             default:
                 break;

@@ -9,14 +9,12 @@
 #include <array>
 #include <cstddef>
 
+#include "fitting/double_double.h"
+
 namespace quorvel {
 
 struct TFitCoefficients;
 struct TDataPoint;
-
-// Whether the deviations of many points may go four at a time where the processor can (on by default);
-// the results are the same either way, so that only a test turns it off, to try the two-lane way.
-void AllowWideLanes(bool allow);
 
 class TExactPolynomial {
 public:
@@ -40,18 +38,16 @@ public:
     // double range.
     double DeviationAt(double x, double y) const;
     // out[i] := DeviationAt(points[i].X, points[i].Y) for i < count, the usual case without a call per
-    // point.
-    void DeviationsAt(const TDataPoint* points, std::size_t count, double* out) const;
+    // point; with wideLanes four at a time where the processor can (the results are the same either way).
+    void DeviationsAt(const TDataPoint* points, std::size_t count, double* out, bool wideLanes = true) const;
 
 private:
-    struct TDouble2 {
-        double hi = 0;
-        double lo = 0;
-    };
     void Reduce();
     void Expand();
-    bool IsExactlyZero(double x, double y, TDouble2 approx, double bound) const;
-    bool Approximate(double x, TDouble2& value, double& bound) const;
+    bool IsExactlyZero(double x, double y, const dd::TPair& approx, double bound) const;
+    // P(x) in double-double with its bound, on h = x − centre (exact as a pair); false where that is of no
+    // use (no expansion, or a magnitude out of the fast range).
+    bool Near(double x, dd::TBoundedValue<double>& near) const;
     template <int Degree, class Lanes>
     void DeviationsInLanes(const TDataPoint* points, std::size_t count, double* out) const;
     template <int Degree>
@@ -70,7 +66,7 @@ private:
     double centre_ = 0;
     // P(x) = Σ b_j·(x − centre)^j with each b_j as a double-double; only when `expanded_`.
     bool expanded_ = false;
-    std::array<TDouble2, 4> b_{};
+    std::array<dd::TPair, 4> b_{};
 };
 
 }  // namespace quorvel

@@ -186,8 +186,8 @@ void TLimbAccumulator::ToMpz(mpz_t out) const {
     mpz_clear(negative);
 }
 
-bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squares,
-                                 const TWorkSteps& steps) {
+bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squares, const TWorkSteps& steps,
+                                 const TWorkOptions& work) {
     // The first pass costs a fifth of the second.
     const TWorkSteps rangeSteps = PartOfSteps(steps, 0, 0.2);
     const TWorkSteps sumSteps = PartOfSteps(steps, 0.2, 1);
@@ -200,7 +200,7 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
         long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN;
         bool finite = true;
     } ranges[2];
-    InTwoPartsInSteps(points.size(), rangeSteps,
+    InTwoPartsInSteps(work, points.size(), rangeSteps,
                       [&points, &ranges](std::size_t from, std::size_t to, int part) {
                           // Kept here, not in ranges, so that the loop holds them in registers.
                           TRanges r = ranges[part];
@@ -244,17 +244,17 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
     }
     vv_.Reset(squares ? std::max(2 * yBits, 128L) + 128 : 0);
 
-    const auto accumulate = [this, &points, &sumSteps](auto squaresTag) {
+    const auto accumulate = [this, &points, &sumSteps, &work](auto squaresTag) {
         constexpr bool kSquares = decltype(squaresTag)::value;
         switch (degree_) {
             case 1:
-                AccumulateInParts<1, kSquares>(points, sumSteps);
+                AccumulateInParts<1, kSquares>(points, sumSteps, work);
                 break;
             case 2:
-                AccumulateInParts<2, kSquares>(points, sumSteps);
+                AccumulateInParts<2, kSquares>(points, sumSteps, work);
                 break;
             default:
-                AccumulateInParts<3, kSquares>(points, sumSteps);
+                AccumulateInParts<3, kSquares>(points, sumSteps, work);
                 break;
         }
     };
@@ -268,12 +268,13 @@ bool TExactPowerSums::Accumulate(const TPointTable& points, int degree, bool squ
 }
 
 template <int Degree, bool Squares>
-void TExactPowerSums::AccumulateInParts(const TPointTable& points, const TWorkSteps& steps) {
+void TExactPowerSums::AccumulateInParts(const TPointTable& points, const TWorkSteps& steps,
+                                        const TWorkOptions& work) {
     // Integer sums do not depend on their order: the halves are summed apart and then added, and a half
     // may be summed in pieces.
     TExactPowerSums second = *this;
     const int parts = InTwoPartsInSteps(
-        points.size(), steps, [this, &second, &points](std::size_t from, std::size_t to, int part) {
+        work, points.size(), steps, [this, &second, &points](std::size_t from, std::size_t to, int part) {
             (part == 0 ? *this : second)
                 .AccumulatePoints<Degree, Squares>(points.data() + from, points.data() + to);
         });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fitting/fit_types.h"
+#include "fitting/work_options.h"
 #include "runtime/work_steps.h"
 
 namespace quorvel {
@@ -47,9 +48,10 @@ class TExactPowerSums {
 public:
     // Accumulates SU(0..2·degree) and WU(0..degree), and VV when asked (only the uncertainties need
     // it, so the plain fit does not pay for it); degree is 1, 2 or 3. False (with the sums
-    // unspecified) when a value is not finite. A large table's first half tells steps how far it has come.
-    bool Accumulate(const TPointTable& points, int degree, bool squares = false,
-                    const TWorkSteps& steps = {});
+    // unspecified) when a value is not finite. A large table is summed in two halves at once where the
+    // work may take a second core; the first half tells steps how far it has come.
+    bool Accumulate(const TPointTable& points, int degree, bool squares = false, const TWorkSteps& steps = {},
+                    const TWorkOptions& work = {});
 
     int Degree() const { return degree_; }
     long XShift() const { return s_; }  // s: X = U·2^s
@@ -66,7 +68,7 @@ private:
     template <int Degree, bool Squares>
     void AccumulatePoints(const TDataPoint* begin, const TDataPoint* end);
     template <int Degree, bool Squares>
-    void AccumulateInParts(const TPointTable& points, const TWorkSteps& steps);
+    void AccumulateInParts(const TPointTable& points, const TWorkSteps& steps, const TWorkOptions& work);
 
     int degree_ = 0;
     bool squares_ = false;

@@ -32,12 +32,13 @@ double StoreChecked(long double value) {
 }  // namespace
 
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
-                       std::optional<TFitUncertainty>* uncertainty, const TWorkSteps& steps) {
+                       std::optional<TFitUncertainty>* uncertainty, const TWorkSteps& steps,
+                       const TWorkOptions& work) {
     TExactPowerSums sums;
     std::array<double, 4> a{};
     std::shared_ptr<const TExactPolynomial> exact;
     const TSolveOutcome outcome =
-        sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr, steps)
+        sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr, steps, work)
             ? SolveNormalEquationsExactly(sums, a, &exact)
             : TSolveOutcome::Singular;
     if (outcome == TSolveOutcome::BeyondRange) {
@@ -92,7 +93,8 @@ double Deviation(const TDataPoint& point, const TFitCoefficients& c) {
 }
 
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
-                                 std::vector<double>* deviations, const TWorkSteps& steps) {
+                                 std::vector<double>* deviations, const TWorkSteps& steps,
+                                 const TWorkOptions& work) {
     std::vector<double> own;
     std::vector<double>& d = deviations != nullptr ? *deviations : own;
     ReserveLarge(d, points.size());
@@ -100,9 +102,9 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
     // The deviations of a large table are found in two halves at once; the figures are then formed in
     // point order, as the running sum's roundings depend on it.
     const TExactPolynomial* exact = ExactFit(c);
-    InTwoPartsInSteps(points.size(), steps, [&](std::size_t from, std::size_t to, int) {
+    InTwoPartsInSteps(work, points.size(), steps, [&](std::size_t from, std::size_t to, int) {
         if (exact != nullptr) {
-            exact->DeviationsAt(points.data() + from, to - from, d.data() + from);
+            exact->DeviationsAt(points.data() + from, to - from, d.data() + from, work.wideLanes);
             for (std::size_t i = from; i < to; ++i) {
                 d[i] = std::fabs(d[i]);
             }

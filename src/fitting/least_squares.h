@@ -5,6 +5,7 @@
 
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
+#include "fitting/work_options.h"
 #include "runtime/exceptions.h"
 #include "runtime/work_steps.h"
 
@@ -19,9 +20,10 @@ class ESolveOverflow : public EOverflow {};
 // written a2 = a3 = 0, the other kinds write nothing. Throws ESolveOverflow, with the store as it was,
 // when the fit exists but a coefficient is beyond the double range. With `uncertainty`, a fit that
 // succeeds also sets the exact standard uncertainties there. A large table's sums tell steps how far they
-// have come.
+// have come, and take a second core where the work may.
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
-                       std::optional<TFitUncertainty>* uncertainty = nullptr, const TWorkSteps& steps = {});
+                       std::optional<TFitUncertainty>* uncertainty = nullptr, const TWorkSteps& steps = {},
+                       const TWorkOptions& work = {});
 
 // The fitted polynomial at X. For a store written by a successful solve: the exact least-squares
 // polynomial's value, rounded once to the nearest double (the rounded coefficients alone lose digits
@@ -38,8 +40,10 @@ double Deviation(const TDataPoint& point, const TFitCoefficients& c);
 // Maximum absolute deviation and root-mean-square deviation (divided by m − 1) of the points from
 // the store's polynomial; each deviation's magnitude |Deviation| also goes to `deviations` (in point
 // order) when one is given, for the point colours. Throws EOverflow when a figure is beyond the double
-// range. A large table's deviations tell steps how far they have come.
+// range. A large table's deviations tell steps how far they have come; they are found as the work allows
+// (on a second core, four at a time).
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
-                                 std::vector<double>* deviations = nullptr, const TWorkSteps& steps = {});
+                                 std::vector<double>* deviations = nullptr, const TWorkSteps& steps = {},
+                                 const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -30,6 +30,8 @@ inline constexpr const char* kXHeader = "X (по прибору)";
 inline constexpr const char* kResultLabel = "Результат аппроксимации:";
 inline constexpr const char* kAtXLabel = "Для X=";
 inline constexpr const char* kYLabel = "Y=";
+// The inverse evaluation's result, as quorvel-fit prints it.
+inline constexpr const char* kXLabel = "X=";
 
 // The labels in front of the two statistics.
 inline constexpr const char* kMaxErrorLabel = "Максимальная ошибка";

@@ -27,14 +27,13 @@ constexpr double kSolved = 0.7;
 constexpr double kStatistics = 0.8;
 constexpr double kColored = 0.83;
 
-// The recompute after its points are read: `told` of the share from kRead on, when at all.
 // The calibration with the given uncertainties writes the store as the ordinary solve would: its
 // coefficients, and the exact polynomial they are the roundings of. False, with the reason, when there
 // is no fit.
 bool SolveWithGiven(TFunctionKind kind, const TCalibrationTable& given, TFitCoefficients& store,
-                    TRecomputeResult& result) {
+                    TRecomputeResult& result, const TWorkOptions& work) {
     try {
-        auto fit = std::make_shared<const TCalibration>(given, static_cast<int>(kind));
+        auto fit = std::make_shared<const TCalibration>(given, static_cast<int>(kind), false, 128, work);
         const std::array<double, 4>& a = fit->Figures().a;
         store.a0 = a[0];
         store.a1 = a[1];
@@ -49,9 +48,10 @@ bool SolveWithGiven(TFunctionKind kind, const TCalibrationTable& given, TFitCoef
     }
 }
 
+// The recompute after its points are read: `told` of the share from kRead on, when at all.
 TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
                                bool withUncertainty, bool forChart, const TWorkSteps& told,
-                               const TCalibrationTable* given) {
+                               const TWorkOptions& work, const TCalibrationTable* given) {
     const auto step = [&told](double done) {
         if (told) {
             told(done);
@@ -65,9 +65,10 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     result.formula = "Y = ";
     // A large table's order by X needs nothing but the points: it is sorted on the second core while this
     // one solves and finds the deviations.
-    std::optional<TWorkBeside<std::vector<int>>> orderBeside;
-    if (forChart && points.size() >= kTwoPartsFrom && SecondCoreAvailable()) {
-        orderBeside.emplace([&points] { return StableOrderByX(points); });
+    std::vector<int> order;
+    std::optional<TWorkBeside> orderBeside;
+    if (forChart && points.size() >= kTwoPartsFrom && SecondCoreUsable(work)) {
+        orderBeside.emplace(work, [&points, &order] { order = StableOrderByX(points); });
     }
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
@@ -75,9 +76,10 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
         result.resultText = kFillTableCaption;
     } else {
         result.solveFailed =
-            given != nullptr ? !SolveWithGiven(kind, *given, store, result)
-                             : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                                                  PartOfSteps(told, kRead, kSolved));
+            given != nullptr
+                ? !SolveWithGiven(kind, *given, store, result, work)
+                : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
+                                     PartOfSteps(told, kRead, kSolved), work);
         if (result.solveFailed && result.solveFailure.empty()) {
             result.solveFailure = kSolveFailedText;
         }
@@ -93,7 +95,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
         // Each deviation is computed once and serves both the statistics and the point colours.
         std::vector<double> deviations;
         result.statistics =
-            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics));
+            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics), work);
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
@@ -118,8 +120,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             // The deviations' room goes before a sort here takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
             step(kColored);
-            result.measuredByX = orderBeside ? orderBeside->Take(told, kColored)
-                                             : StableOrderByX(points, PartOfSteps(told, kColored, 1));
+            if (orderBeside) {
+                orderBeside->Wait([&step] { step(kColored); });
+                result.measuredByX = std::move(order);
+            } else {
+                result.measuredByX = StableOrderByX(points, PartOfSteps(told, kColored, 1));
+            }
         }
         result.reached = rsPoints;
 
@@ -134,21 +140,23 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
 }  // namespace
 
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty, bool forChart, const TWorkSteps& steps) {
+                           bool withUncertainty, bool forChart, const TWorkSteps& steps,
+                           const TWorkOptions& work) {
     // A small table's recompute is over before a step would matter: it tells none, so the window's
     // events never run in the middle of it.
     const TWorkSteps none;
     const TWorkSteps& told = static_cast<std::size_t>(table.RowCount()) > kItemsPerStep ? steps : none;
-    TPointTable points = ExtractPoints(table, PartOfSteps(told, 0, kRead));
+    TPointTable points = ExtractPoints(table, PartOfSteps(told, 0, kRead), work);
     if (told) {
         told(kRead);
     }
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told, nullptr);
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, told, work, nullptr);
 }
 
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
-                                 bool withUncertainty, bool forChart, const TCalibrationTable* given) {
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, given);
+                                 bool withUncertainty, bool forChart, const TWorkOptions& work,
+                                 const TCalibrationTable* given) {
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, work, given);
 }
 
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {

@@ -1,6 +1,6 @@
 #pragma once
-// The recompute as a pure function: table, kind and store in, the fit and its texts out. The window
-// (and quorvel-fit) only apply it.
+// The recompute: table, kind and store in, the fit and its texts out; it writes nothing but the store
+// (through the solve). The window and quorvel-fit show what it gives.
 #include <array>
 #include <exception>
 #include <memory>
@@ -12,6 +12,7 @@
 #include "fitting/calibration_data.h"
 #include "fitting/fit_types.h"
 #include "fitting/fit_uncertainty.h"
+#include "fitting/work_options.h"
 #include "runtime/colors.h"
 #include "runtime/number_text.h"
 #include "runtime/work_steps.h"
@@ -68,17 +69,19 @@ struct TRecomputeResult {
 // The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
 // cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
 // fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
-// the store only through the solve. The window does not show the uncertainties; a front end that does asks
-// for them. The points' colours and their X order (`colors`, `measuredByX`) are found only `forChart`: only
-// a chart uses them. A large table's recompute tells `steps` how far it has come, now and then.
+// the store only through the solve. The uncertainties are found only when asked for (the window shows them
+// in its tips, quorvel-fit in its JSON and report). The points' colours and their X order (`colors`,
+// `measuredByX`) are found only `forChart`: only a chart uses them. A large table's recompute tells `steps`
+// how far it has come, now and then, and takes a second core where the work may.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
-                           bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {});
+                           bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {},
+                           const TWorkOptions& work = {});
 // The same from the points of the table's counted rows, in row order, read already. With `given`, the
 // uncertainties of those points (one for each, in the same order), the fit is the calibration with
 // known uncertainties (weighted, or generalized where a u(X) is given) instead of the ordinary one.
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
                                  bool withUncertainty = false, bool forChart = true,
-                                 const TCalibrationTable* given = nullptr);
+                                 const TWorkOptions& work = {}, const TCalibrationTable* given = nullptr);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

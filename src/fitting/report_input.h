@@ -5,6 +5,13 @@
 
 namespace quorvel {
 
+enum class TUncertaintySource {
+    Scatter,          // none given: from the scatter of the points
+    Columns,          // the data file's columns
+    ColumnsAndRules,  // the columns, missing ones filled by --u-y / --u-x rules
+};
+
+struct TCalibrationSummary;
 struct TEvaluation;
 struct TFitCoefficients;
 struct TRecomputeResult;
@@ -15,6 +22,10 @@ struct TReportInput {
     const TRecomputeResult* result = nullptr;
     const TFitCoefficients* store = nullptr;
     const TEvaluation* at = nullptr;
+    // The method, the model check, R², the kinds compared and the inverse evaluation, when the report
+    // shows them; and where the uncertainties came from.
+    const TCalibrationSummary* calibration = nullptr;
+    TUncertaintySource source = TUncertaintySource::Scatter;
 };
 
 }  // namespace quorvel

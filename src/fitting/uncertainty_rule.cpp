@@ -40,7 +40,8 @@ std::optional<TUncertaintyRule> ParseUncertaintyRule(std::string_view text) {
     if (!text.empty() && text.back() == '%') {
         const std::size_t plus = text.find('+', 1);
         // An exponent's sign ("1e+2%") is no separator.
-        const bool exponent = plus != std::string_view::npos && (text[plus - 1] == 'e' || text[plus - 1] == 'E');
+        const bool exponent =
+            plus != std::string_view::npos && (text[plus - 1] == 'e' || text[plus - 1] == 'E');
         if (plus != std::string_view::npos && !exponent) {
             absolute = text.substr(0, plus);
             percent = text.substr(plus + 1, text.size() - plus - 2);

@@ -65,14 +65,14 @@ std::optional<std::vector<TWeightClass>> WeightClasses(const TCalibrationTable& 
 // Each class's exact power sums, brought to common shifts and a common denominator: with u = μ·2^g (μ
 // odd), w = 2^(−2g)/μ², so ω = L/μ²·2^(2(G − g)) and Ω = L·2^(2G), L the least common multiple of the
 // μ², G the largest g.
-TWeightedSystem ExactSystem(std::vector<TWeightClass> classes, int degree) {
+TWeightedSystem ExactSystem(std::vector<TWeightClass> classes, int degree, const TWorkOptions& work) {
     std::vector<TExactPowerSums> sums(classes.size());
     long s = LONG_MAX;
     long t = LONG_MAX;
     long top = LONG_MIN;
     mpz_class common = 1;
     for (std::size_t c = 0; c < classes.size(); ++c) {
-        sums[c].Accumulate(classes[c].points, degree, true);
+        sums[c].Accumulate(classes[c].points, degree, true, {}, work);
         s = std::min(s, sums[c].XShift());
         t = std::min(t, sums[c].YShift());
         const TBinaryParts u = SplitDouble(classes[c].u);
@@ -237,9 +237,10 @@ TWeightedSystem RoundedSystem(const TCalibrationTable& table, int degree, int bi
 
 }  // namespace
 
-TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits) {
+TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits,
+                               const TWorkOptions& work) {
     if (std::optional<std::vector<TWeightClass>> classes = WeightClasses(table, kExactWeightClasses)) {
-        return ExactSystem(std::move(*classes), degree);
+        return ExactSystem(std::move(*classes), degree, work);
     }
     return RoundedSystem(table, degree, std::clamp(bits, 64, kMostWeightBits));
 }

@@ -6,6 +6,7 @@
 #include "fitting/calibration_data.h"
 #include "fitting/fit_types.h"
 #include "fitting/normal_system.h"
+#include "fitting/work_options.h"
 
 namespace quorvel {
 
@@ -32,6 +33,7 @@ struct TWeightedSystem {
 
 // The system of the points' X, Y and u(Y) (all finite, u(Y) > 0) for the degree 1 .. 3. Weights that
 // are not exact are rounded to `bits` bits (64 .. kMostWeightBits).
-TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits);
+TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits,
+                               const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -254,7 +254,8 @@ std::vector<TOracleCase> ReadOracleCases(const std::string& path) {
 }
 
 TEST(CalibrationFit, DistanceRegressionMatchesTheHighPrecisionOracle) {
-    const std::vector<TOracleCase> cases = ReadOracleCases(QUORVEL_SOURCE_DIR "/tests/fitting/data/distance_cases.txt");
+    const std::vector<TOracleCase> cases =
+        ReadOracleCases(QUORVEL_SOURCE_DIR "/tests/fitting/data/distance_cases.txt");
     ASSERT_GE(cases.size(), 9u);
     for (const TOracleCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -277,7 +278,8 @@ TEST(CalibrationFit, DistanceRegressionMatchesTheHighPrecisionOracle) {
 }
 
 TEST(CalibrationFit, FarPointFailsTheModelCheck) {
-    for (const TOracleCase& c : ReadOracleCases(QUORVEL_SOURCE_DIR "/tests/fitting/data/distance_cases.txt")) {
+    for (const TOracleCase& c :
+         ReadOracleCases(QUORVEL_SOURCE_DIR "/tests/fitting/data/distance_cases.txt")) {
         if (c.name == "far_point") {
             const TCalibrationFigures f = TCalibration(c.table, c.degree).Figures();
             EXPECT_FALSE(*f.consistent) << *f.chiSquared << " against " << *f.chiSquaredCritical;

@@ -3,7 +3,6 @@
 #include "fitting/data_file_reader.h"
 
 #include "fitting/point_extraction.h"
-#include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +46,9 @@ TDataReadStatus ReadInPieces(const std::string& text, std::size_t piece, TDataFi
         at += n;
         return static_cast<std::ptrdiff_t>(n);
     };
-    return ReadDataTableFrom(source, table, maxLines);
+    TDataReadOptions options;
+    options.maxLines = maxLines;
+    return ReadDataFrom(source, table, options);
 }
 
 const std::size_t kPieces[] = {0, 1, 2, 3, 7, 64};
@@ -70,17 +71,14 @@ TPositionalSource Positional(const std::string& text, std::size_t piece, std::ui
 
 using TPairs = std::vector<std::pair<double, double>>;
 
-// What the recompute takes from the table: its points, or nothing where a counted word is no number.
-std::optional<TPairs> PairsOf(const std::optional<TPointTable>& points) {
-    if (!points) {
-        return std::nullopt;
-    }
+TPairs PairsOf(const TPointTable& points) {
     TPairs pairs;
-    for (const TDataPoint& p : *points) {
+    for (const TDataPoint& p : points) {
         pairs.emplace_back(p.Y, p.X);
     }
     return pairs;
 }
+// What the recompute takes from the table: its points, or nothing where a counted word is no number.
 std::optional<TPairs> TablePairs(const TDataFileTable& table) {
     try {
         return PairsOf(ExtractPoints(table));
@@ -90,10 +88,25 @@ std::optional<TPairs> TablePairs(const TDataFileTable& table) {
 }
 
 // Both halves on their own threads, as the program runs them.
-struct TSecondCore {
-    TSecondCore() { AllowSecondCore(true); }
-    ~TSecondCore() { AllowSecondCore(false); }
-};
+TDataReadOptions TwoCores(std::size_t maxLineBytes = 0, int maxLines = kMaxTableRows) {
+    TDataReadOptions options;
+    options.maxLineBytes = maxLineBytes;
+    options.maxLines = maxLines;
+    options.work.secondCore = true;
+    return options;
+}
+
+// The points read without the table, in two halves: as TablePairs gives them, or nothing where the read
+// is refused.
+std::optional<TPairs> HalvesPairs(const TPositionalSource& source, std::uint64_t size,
+                                  std::size_t maxLineBytes) {
+    TDataPoints points;
+    if (ReadDataInTwoParts(source, size, points, TwoCores(maxLineBytes)) != TDataReadStatus::Ok ||
+        points.unreadable) {
+        return std::nullopt;
+    }
+    return PairsOf(points.points);
+}
 
 std::string Repeat(const std::string& text, int times) {
     std::string out;
@@ -189,17 +202,16 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
         EXPECT_EQ(RowsOf(whole), c.rows) << c.name;
         // Read in two halves at once, parted at every byte: the same lines, and the points the table's
         // give.
-        const TSecondCore twoCores;
         const std::optional<TPairs> pairs = TablePairs(whole);
         for (std::size_t middle = 0; middle <= c.text.size() + 1; ++middle) {
             for (const std::size_t piece : {0, 2}) {
                 SCOPED_TRACE(std::string(c.name) + ", parted at " + std::to_string(middle) + ", pieces of " +
                              std::to_string(piece));
                 TDataFileTable halves;
-                ASSERT_EQ(ReadDataTableInTwoParts(Positional(c.text, piece), 2 * middle, halves),
+                ASSERT_EQ(ReadDataInTwoParts(Positional(c.text, piece), 2 * middle, halves, TwoCores()),
                           TDataReadStatus::Ok);
                 EXPECT_EQ(RowsOf(halves), c.rows);
-                EXPECT_EQ(PairsOf(ReadDataPoints(Positional(c.text, piece), 2 * middle, 0)), pairs);
+                EXPECT_EQ(HalvesPairs(Positional(c.text, piece), 2 * middle, 0), pairs);
             }
         }
     }
@@ -246,12 +258,11 @@ TEST(DataFileReader, MoreLinesThanTheLimitKeepNothing) {
             EXPECT_EQ(table.LineCount(), c.lines);
             EXPECT_EQ(ParseDataText(c.text, table, c.maxLines), c.status);
         }
-        const TSecondCore twoCores;
         for (std::size_t middle = 0; middle <= c.text.size(); ++middle) {
             SCOPED_TRACE(c.text + ", at most " + std::to_string(c.maxLines) + ", parted at " +
                          std::to_string(middle));
             TDataFileTable table;
-            EXPECT_EQ(ReadDataTableInTwoParts(Positional(c.text, 1), 2 * middle, table, {}, 0, c.maxLines),
+            EXPECT_EQ(ReadDataInTwoParts(Positional(c.text, 1), 2 * middle, table, TwoCores(0, c.maxLines)),
                       c.status);
             EXPECT_EQ(table.LineCount(), c.lines);
         }
@@ -273,42 +284,40 @@ TEST(DataFileReader, ReadErrorKeepsTheWholeLinesBeforeIt) {
             return static_cast<std::ptrdiff_t>(n);
         };
         TDataFileTable table;
-        EXPECT_EQ(ReadDataTableFrom(source, table), TDataReadStatus::ReadError);
+        EXPECT_EQ(ReadDataFrom(source, table), TDataReadStatus::ReadError);
         // The line broken off by the error is not known to be whole: it is not used.
         const TRows whole = {{"1", "2"}, {"3", "4"}, {"5", "6"}};
         EXPECT_EQ(RowsOf(table), TRows(whole.begin(), whole.begin() + static_cast<long>(failAt / 4)));
         // The same in two halves, wherever they part; the points of a text read in part are none.
-        const TSecondCore twoCores;
         for (std::size_t middle = 0; middle <= text.size(); ++middle) {
             SCOPED_TRACE(middle);
             TDataFileTable halves;
-            EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 7, failAt), 2 * middle, halves),
+            EXPECT_EQ(ReadDataInTwoParts(Positional(text, 7, failAt), 2 * middle, halves, TwoCores()),
                       TDataReadStatus::ReadError);
             EXPECT_EQ(RowsOf(halves), RowsOf(table));
-            EXPECT_EQ(ReadDataPoints(Positional(text, 7, failAt), 2 * middle, 0), std::nullopt);
+            EXPECT_EQ(HalvesPairs(Positional(text, 7, failAt), 2 * middle, 0), std::nullopt);
         }
     }
 }
 
 TEST(DataFileReader, CancelledOrRefusedHalvesKeepNothing) {
-    const TSecondCore twoCores;
     const std::string text = "1 2\n" + std::string(98, '3') + " 4\n5 6\n";
     for (std::size_t middle = 0; middle <= text.size(); middle += 5) {
         SCOPED_TRACE(middle);
         TDataFileTable table;
         int calls = 0;
         // Stopped at the second piece: the other half's lines are not kept either.
-        const TReadProgress stopAtSecond = [&calls](std::uint64_t, std::uint64_t) { return ++calls < 2; };
-        EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 3), 2 * middle, table, stopAtSecond),
+        TDataReadOptions stopAtSecond = TwoCores();
+        stopAtSecond.progress = [&calls](std::uint64_t, std::uint64_t) { return ++calls < 2; };
+        EXPECT_EQ(ReadDataInTwoParts(Positional(text, 3), 2 * middle, table, stopAtSecond),
                   TDataReadStatus::Cancelled);
         EXPECT_EQ(table.LineCount(), 0);
         // A line of 100 bytes beyond a limit of 99, in either half.
-        EXPECT_EQ(ReadDataTableInTwoParts(Positional(text, 3), 2 * middle, table, {}, 99),
+        EXPECT_EQ(ReadDataInTwoParts(Positional(text, 3), 2 * middle, table, TwoCores(99)),
                   TDataReadStatus::LineTooLong);
         EXPECT_EQ(table.LineCount(), 0);
-        EXPECT_EQ(ReadDataPoints(Positional(text, 3), 2 * middle, 99), std::nullopt);
-        EXPECT_EQ(PairsOf(ReadDataPoints(Positional(text, 3), 2 * middle, 100)).value_or(TPairs{}).size(),
-                  3u);
+        EXPECT_EQ(HalvesPairs(Positional(text, 3), 2 * middle, 99), std::nullopt);
+        EXPECT_EQ(HalvesPairs(Positional(text, 3), 2 * middle, 100).value_or(TPairs{}).size(), 3u);
     }
 }
 
@@ -345,7 +354,7 @@ TEST(DataFileReader, OpensOnlyRegularFilesAndNeverWaits) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         TDataFileTable table;
-        EXPECT_EQ(ReadDataTable(c.path, table), c.status);
+        EXPECT_EQ(ReadDataFile(c.path, table), c.status);
         EXPECT_EQ(table.LineCount(), c.status == TDataReadStatus::Ok ? 1 : 0);
     }
     close(sock);

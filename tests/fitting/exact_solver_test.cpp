@@ -1,5 +1,5 @@
 #include "fitting/exact_solver.h"
-#include "fitting/two_parts.h"
+#include "fitting/work_options.h"
 
 #include <gtest/gtest.h>
 
@@ -46,9 +46,10 @@ mpq_class TimesPowerOfTwo(mpq_class q, long exp2) {
 }
 
 // The fast accumulator against sums formed in rational arithmetic.
-void ExpectSumsExact(const TPointTable& points, int degree, bool squares, const TWorkSteps& steps = {}) {
+void ExpectSumsExact(const TPointTable& points, int degree, bool squares, const TWorkSteps& steps = {},
+                     const TWorkOptions& work = {}) {
     TExactPowerSums sums;
-    sums.Accumulate(points, degree, squares, steps);
+    sums.Accumulate(points, degree, squares, steps, work);
     const long s = sums.XShift(), t = sums.YShift();
     mpz_class actual;
     for (int m = 0; m <= 2 * degree; ++m) {
@@ -91,10 +92,10 @@ void ExpectSumsExact(const TPointTable& points, int degree, bool squares, const 
 }
 
 // The same with and without the squares.
-void ExpectSumsExact(const TPointTable& points, int degree) {
+void ExpectSumsExact(const TPointTable& points, int degree, const TWorkOptions& work = {}) {
     for (const bool squares : {false, true}) {
         SCOPED_TRACE(squares ? "with squares" : "without squares");
-        ExpectSumsExact(points, degree, squares);
+        ExpectSumsExact(points, degree, squares, {}, work);
     }
 }
 
@@ -152,17 +153,17 @@ TEST(ExactPowerSums, LargeTablesSummedInTwoHalves) {
             {RandomDouble(rng, -8, 16), i % 1000 == 0 ? RandomDouble(rng, -60, 60) : i % 7 - 3.0});
     }
     for (const bool twoCores : {false, true}) {
-        AllowSecondCore(twoCores);
-        ExpectSumsExact(points, 3);
+        const TWorkOptions work{.secondCore = twoCores};
+        ExpectSumsExact(points, 3, work);
         // Told steps (the window), the first half is summed in pieces, with the same sums; the steps
         // rise and stay below the end. Each half of two is shorter than a piece.
         std::vector<double> steps;
-        ExpectSumsExact(points, 3, true, [&steps](double done) { steps.push_back(done); });
+        ExpectSumsExact(
+            points, 3, true, [&steps](double done) { steps.push_back(done); }, work);
         EXPECT_EQ(steps.size(), twoCores ? 0U : 2U);
         EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
     }
-    AllowSecondCore(false);
 }
 
 bool Round(const mpq_class& q, long exp2, double& out) {

@@ -1,5 +1,5 @@
 #include "fitting/least_squares.h"
-#include "fitting/two_parts.h"
+#include "fitting/work_options.h"
 
 #include <fenv.h>
 #include <gtest/gtest.h>
@@ -232,10 +232,8 @@ TEST(ComputeStatistics, EachDeviationIsTheExactFitsRounded) {
             ASSERT_TRUE(exact.has_value());
             // Four lanes where the processor has them, and two.
             for (const bool wide : {true, false}) {
-                AllowWideLanes(wide);
                 std::vector<double> deviations;
-                ComputeStatistics(points, store, &deviations);
-                AllowWideLanes(true);
+                ComputeStatistics(points, store, &deviations, {}, TWorkOptions{.wideLanes = wide});
                 ASSERT_EQ(deviations.size(), points.size());
                 for (std::size_t i = 0; i < points.size(); ++i) {
                     mpq_class fitted = 0;
@@ -314,11 +312,12 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
         big.push_back({static_cast<double>(i), 2.0 * i + (i % 4 == 3 ? 0.5 : 0)});
     }
     for (const bool twoCores : {false, true}) {
-        AllowSecondCore(twoCores);
+        const TWorkOptions work{.secondCore = twoCores};
         std::vector<double> deviations;
         // Told steps (the window), the first half goes in pieces with a step between them.
         std::vector<double> steps;
-        s = ComputeStatistics(big, line, &deviations, [&steps](double done) { steps.push_back(done); });
+        s = ComputeStatistics(
+            big, line, &deviations, [&steps](double done) { steps.push_back(done); }, work);
         EXPECT_EQ(steps.size(), twoCores ? 0U : 1U);
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
         EXPECT_EQ(s.maxError, 0.5);
@@ -330,10 +329,9 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
         for (const std::size_t at : {std::size_t{10}, big.size() - 1}) {
             TPointTable faulty = big;
             faulty[at].Y = DBL_MAX;
-            EXPECT_THROW(ComputeStatistics(faulty, {-DBL_MAX, 0, 0, 0}), EOverflow) << at;
+            EXPECT_THROW(ComputeStatistics(faulty, {-DBL_MAX, 0, 0, 0}, nullptr, {}, work), EOverflow) << at;
         }
     }
-    AllowSecondCore(false);
 }
 
 }  // namespace

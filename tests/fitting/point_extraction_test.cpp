@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "fitting/two_parts.h"
+#include "fitting/work_options.h"
 #include "runtime/exceptions.h"
 #include "table_fixture.h"
 
@@ -17,9 +17,9 @@ namespace {
 using testing::TDecimalScope;
 using testing::TTextTable;
 
-std::string ConvertMessage(const ITableSource& table) {
+std::string ConvertMessage(const ITableSource& table, const TWorkOptions& work = {}) {
     try {
-        ExtractPoints(table);
+        ExtractPoints(table, {}, work);
     } catch (const EConvertError& e) {
         return e.Message();
     }
@@ -104,11 +104,12 @@ TEST(ExtractPoints, LargeTableReadInTwoHalves) {
         }
     }
     for (const bool twoCores : {false, true}) {
-        AllowSecondCore(twoCores);
+        const TWorkOptions work{.secondCore = twoCores};
         // Told steps, the rows are read in pieces (across a skipped row at a piece's end, too); the steps
         // rise and stay below the end. Each half of two is shorter than a piece.
         std::vector<double> steps;
-        const TPointTable points = ExtractPoints(table, [&steps](double done) { steps.push_back(done); });
+        const TPointTable points = ExtractPoints(
+            table, [&steps](double done) { steps.push_back(done); }, work);
         EXPECT_EQ(steps.empty(), twoCores);
         EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
@@ -119,11 +120,10 @@ TEST(ExtractPoints, LargeTableReadInTwoHalves) {
         }
         auto faulty = table;
         faulty.rows[60000].first = "second";
-        EXPECT_EQ(ConvertMessage(faulty), "'second' is not a valid floating point value");
+        EXPECT_EQ(ConvertMessage(faulty, work), "'second' is not a valid floating point value");
         faulty.rows[20000].second = "first";
-        EXPECT_EQ(ConvertMessage(faulty), "'first' is not a valid floating point value");
+        EXPECT_EQ(ConvertMessage(faulty, work), "'first' is not a valid floating point value");
     }
-    AllowSecondCore(false);
 }
 
 // The window names the cell that stopped the extraction: the same rows, Y before X.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fitting/result_texts.h"
-#include "fitting/two_parts.h"
+#include "fitting/work_options.h"
 #include "runtime/exceptions.h"
 #include "table_fixture.h"
 
@@ -250,9 +250,9 @@ TEST(Recompute, LargeTableOrderedBesideTheFit) {
     std::stable_sort(byX.begin(), byX.end(), [&points](int a, int b) { return points[a].X < points[b].X; });
     std::vector<TColor> oneCoreColors;
     for (const bool twoCores : {false, true}) {
-        AllowSecondCore(twoCores);
         TFitCoefficients store;
-        const TRecomputeResult r = RecomputePoints(points, fkQuadratic, store, false, true);
+        const TRecomputeResult r =
+            RecomputePoints(points, fkQuadratic, store, false, true, TWorkOptions{.secondCore = twoCores});
         EXPECT_EQ(r.reached, rsCurve);
         EXPECT_EQ(r.measuredByX, byX) << twoCores;
         if (!twoCores) {
@@ -261,7 +261,6 @@ TEST(Recompute, LargeTableOrderedBesideTheFit) {
             EXPECT_EQ(r.colors, oneCoreColors);
         }
     }
-    AllowSecondCore(false);
 }
 
 TEST(Recompute, QuarterAndHalfSigmaColours) {
