@@ -133,11 +133,14 @@ public:
             !Uncertainty(line.ux, kept_.uxRule, p.x, "u(X)", p.ux)) {
             return true;
         }
+        // A fault stops nothing: the read goes on for its status.
         if (!(p.uy > 0)) {
-            return Fault(line.uy, "u(Y) must be greater than 0");
+            Fault(line.uy, "u(Y) must be greater than 0");
+            return true;
         }
         if (!(p.ux >= 0)) {
-            return Fault(line.ux, "u(X) must not be negative");
+            Fault(line.ux, "u(X) must not be negative");
+            return true;
         }
         kept_.points.push_back({p.x, p.y});
         kept_.table.push_back(p);
@@ -253,17 +256,16 @@ void ReserveFor(TCalibrationPoints& kept, std::uint64_t bytes) {
 }
 
 void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const TWorkOptions&) {
-    // The first fault of the text is the first half's, else the second's, its line counted on.
-    if (!kept.unreadable && kept.faultLine == 0) {
-        if (tail.unreadable) {
-            kept.unreadable = tail.unreadable;
-            kept.unreadableLine = kept.lines + tail.unreadableLine;
-        }
-        if (tail.faultLine != 0) {
-            kept.faultLine = kept.lines + tail.faultLine;
-            kept.faultWord = tail.faultWord;
-            kept.fault = tail.fault;
-        }
+    // As a read in order: the first Y or X that is no number, and the first uncertainty fault before it,
+    // the second half's lines counted on.
+    if (kept.faultLine == 0 && !kept.unreadable && tail.faultLine != 0) {
+        kept.faultLine = kept.lines + tail.faultLine;
+        kept.faultWord = tail.faultWord;
+        kept.fault = tail.fault;
+    }
+    if (!kept.unreadable && tail.unreadable) {
+        kept.unreadable = tail.unreadable;
+        kept.unreadableLine = kept.lines + tail.unreadableLine;
     }
     kept.lines += tail.lines;
     kept.points.insert(kept.points.end(), tail.points.begin(), tail.points.end());

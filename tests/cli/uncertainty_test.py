@@ -272,4 +272,143 @@ comma, point = run(NORRIS, "linear", "0.5", "ru_RU.UTF-8")[1], run(NORRIS, "line
 if any(comma[k] != point[k] for k in FIGURES):
     fail(f"a comma-decimal locale changes the figures: {comma}")
 
+
+# --- Given uncertainties (--uncertainties): lines "Y X u(Y) [u(X)]".
+
+
+def run_given(lines, args, locale="C", readings=None):
+    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+        f.write("".join(" ".join(words) + "\n" for words in lines))
+    extra = []
+    if readings is not None:
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as g:
+            g.write(readings)
+        extra = ["--apply", g.name]
+    r = subprocess.run([FIT] + args + extra + [f.name], capture_output=True, text=True,
+                       env=dict(os.environ, LC_ALL=locale))
+    os.unlink(f.name)
+    if extra:
+        os.unlink(extra[1])
+    return r.returncode, r.stdout, r.stderr.replace(f.name, "DATA")
+
+
+def exact_weighted(points, p):
+    """Coefficients, (AᵀWA)⁻¹ and Σw·r² of the weighted fit, w = 1/u(Y)², in rationals."""
+    xs = [Fraction(x) for x, _, _ in points]
+    ys = [Fraction(y) for _, y, _ in points]
+    ws = [1 / Fraction(u) ** 2 for _, _, u in points]
+    inv = inverse([[sum(w * x ** (j + k) for x, w in zip(xs, ws)) for k in range(p)] for j in range(p)])
+    b = [sum(w * x ** j * y for x, y, w in zip(xs, ys, ws)) for j in range(p)]
+    a = [sum(inv[j][k] * b[k] for k in range(p)) for j in range(p)]
+    chi2 = sum(w * (y - sum(a[k] * x ** k for k in range(p))) ** 2 for x, y, w in zip(xs, ys, ws))
+    return a, inv, chi2
+
+
+PUBLISHED = [1, 2, 3, 4, 5, 6], [3.3, 5.6, 7.1, 9.3, 10.7, 12.1]
+lines = [(repr(y), repr(x), "0.5") for x, y in zip(*PUBLISHED)]
+status, out, err = run_given(lines, ["--uncertainties", "--kind", "linear", "--json", "--at", "3.5", "--at-u", "0.2",
+                                     "--inverse", "10.5", "--inverse-u", "0.5"])
+if status != 0:
+    fail(f"published example: status {status}, {err}")
+else:
+    o = json.loads(out)
+    got = [o["coefficients"][0], o["standard_uncertainties"][0], o["coefficients"][1], o["standard_uncertainties"][1],
+           o["covariance"][0][1], o["chi2"], o["chi2_critical"], o["y"], o["y_uncertainty"], o["inverse"]["x"],
+           o["inverse"]["x_uncertainty"]]
+    want = [1.867, 0.465, 1.757, 0.120, -0.050, 1.665, 9.488, 8.017, 0.406, 4.913, 0.322]
+    if [round(g, 3) for g in got] != want or o["method"] != "weighted" or not o["consistent"] or o["dof"] != 4:
+        fail(f"published example: {got} against {want}, {o['method']}")
+    if o["coverage_factor"] != 1.959963984540054 or o["residual_sd"] is not None:
+        fail(f"published example: k {o['coverage_factor']}, residual_sd {o['residual_sd']}")
+
+# Weighted fits against rationals, with several u(Y) values and near an offset: each figure the nearest
+# double to the exact one.
+rng = random.Random(6143)
+for name, kind, offset, us in [("quadratic, three u", "quadratic", 0.0, [0.02, 0.05, 0.1]),
+                               ("cubic near 101 325", "cubic", 101325.0, [0.01, 0.015]),
+                               ("line, one u", "linear", 50.0, [0.3])]:
+    p = KINDS[kind]
+    points = []
+    for i in range(14):
+        x = offset + i * 1.7 + rng.uniform(-0.2, 0.2)
+        u = rng.choice(us)
+        points.append((x, 2 + 0.9 * (x - offset) + 0.01 * (x - offset) ** 2 + rng.gauss(0, u), u))
+    at = offset + 5.5
+    status, out, err = run_given([(repr(y), repr(x), repr(u)) for x, y, u in points],
+                                 ["--uncertainties", "--kind", kind, "--json", "--at", repr(at)])
+    if status != 0:
+        fail(f"{name}: status {status}, {err}")
+        continue
+    o = json.loads(out)
+    a, inv, chi2 = exact_weighted(points, p)
+    for j in range(p):
+        if not is_nearest(a[j], o["coefficients"][j]):
+            fail(f"{name}: a{j} {o['coefficients'][j]!r} != {float(a[j])!r}")
+        if not is_nearest_sqrt(inv[j][j], o["standard_uncertainties"][j]):
+            fail(f"{name}: u{j} {o['standard_uncertainties'][j]!r}")
+        for k in range(p):
+            if not is_nearest(inv[j][k], o["covariance"][j][k]):
+                fail(f"{name}: covariance[{j}][{k}]")
+    if not is_nearest(chi2, o["chi2"]):
+        fail(f"{name}: chi2 {o['chi2']!r} != {float(chi2)!r}")
+    g = [Fraction(at) ** k for k in range(p)]
+    if not is_nearest_sqrt(sum(g[j] * inv[j][k] * g[k] for j in range(p) for k in range(p)), o["y_uncertainty"]):
+        fail(f"{name}: y_uncertainty {o['y_uncertainty']!r}")
+
+# A rule fills a missing column exactly as the same values written out would.
+rows = [(repr(3 * x + 0.1 * (-1) ** x), repr(float(x))) for x in range(1, 9)]
+by_rule = run_given(rows, ["--u-y", "0.05+0.02%", "--u-x", "0.1%", "--json"])
+written = run_given([(y, x, repr(0.05 + 0.02 / 100 * abs(float(y))), repr(0 + 0.1 / 100 * abs(float(x))))
+                     for y, x in rows], ["--uncertainties", "--json"])
+if by_rule[0] != 0 or by_rule[1] != written[1] or json.loads(by_rule[1])["method"] != "generalized":
+    fail(f"rules: {by_rule} against {written}")
+
+# Without --uncertainties the further words change nothing.
+plain = run_given([(y, x) for y, x in rows], ["--json", "--kind", "quadratic"])
+ignored = run_given([(y, x, "0.5", "junk") for y, x in rows], ["--json", "--kind", "quadratic"])
+if plain != ignored:
+    fail(f"further words: {ignored} against {plain}")
+
+# Wrong uncertainties are errors that name the line, never defaults: status 2, nothing on standard output.
+good = [("1", "1", "0.1"), ("2", "2", "0.1"), ("3", "3", "0.1")]
+for name, bad, message in [
+        ("missing u(Y)", ("4", "4"), "DATA:4: no u(Y) (the third word), and no --u-y rule\n"),
+        ("zero u(Y)", ("4", "4", "0"), "DATA:4: 0: u(Y) must be greater than 0\n"),
+        ("negative u(Y)", ("4", "4", "-0.1"), "DATA:4: -0.1: u(Y) must be greater than 0\n"),
+        ("negative u(X)", ("4", "4", "0.1", "-1"), "DATA:4: -1: u(X) must not be negative\n"),
+        ("no number", ("4", "4", "abc"), "DATA:4: abc: 'abc' is not a valid floating point value\n")]:
+    status, out, err = run_given(good + [bad] + good, ["--uncertainties", "--kind", "linear"])
+    if status != 2 or out != "" or err != message:
+        fail(f"{name}: status {status}, {out!r}, {err!r}")
+# A line that is no row (one word, or empty) needs nothing.
+status, out, err = run_given(good + [("5",), ()] + good, ["--uncertainties", "--kind", "linear"])
+if status != 0:
+    fail(f"rows without X: status {status}, {err}")
+
+# Uncertainties in both variables: the published straight line.
+xs, ys = [1.2, 1.9, 2.9, 4.0, 4.7, 5.9], [3.4, 4.4, 7.2, 8.5, 10.8, 13.5]
+uys = [0.2, 0.2, 0.2, 0.4, 0.4, 0.4]
+status, out, err = run_given([(repr(y), repr(x), repr(u), "0.2") for x, y, u in zip(xs, ys, uys)],
+                             ["--uncertainties", "--kind", "linear", "--json"])
+o = json.loads(out) if status == 0 else None
+if o is None or o["method"] != "generalized" or \
+        [round(v, 4) for v in (o["coefficients"][0], o["standard_uncertainties"][0], o["coefficients"][1],
+                               o["standard_uncertainties"][1], o["covariance"][0][1])] != \
+        [0.5788, 0.4764, 2.1597, 0.1355, -0.0577] or round(o["chi2"], 3) != 2.743:
+    fail(f"both variables: status {status}, {out}, {err}")
+
+# The inverse with no X, or two, in the data's range: status 1, the rest still written.
+status, out, err = run_given(lines, ["--uncertainties", "--kind", "linear", "--inverse", "50"])
+if status != 1 or "X=" in out or "--inverse" not in err:
+    fail(f"inverse outside: status {status}, {out!r}, {err!r}")
+
+# Readings with their u(X): X, Y and u(Y), the same figures as --at with --at-u.
+status, out, err = run_given(lines, ["--uncertainties", "--kind", "linear"], readings="3.5 0.2\n4\n\nabc\n")
+at = json.loads(run_given(lines, ["--uncertainties", "--kind", "linear", "--json", "--at", "3.5", "--at-u",
+                                  "0.2"])[1])
+first = out.split("\n")[0].split("\t")
+if status != 2 or len(first) != 3 or float(first[1]) != at["y"] or float(first[2]) != at["y_uncertainty"] or \
+        out.split("\n")[2:4] != ["", "abc\t"]:
+    fail(f"readings: status {status}, {out!r}, {err!r}")
+
 sys.exit(1 if failures else 0)

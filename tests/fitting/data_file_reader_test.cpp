@@ -321,6 +321,81 @@ TEST(DataFileReader, CancelledOrRefusedHalvesKeepNothing) {
     }
 }
 
+// Lines "Y X u(Y) [u(X)]": the uncertainties of the counted lines, the rules for missing ones, and the
+// first line that is wrong, whether the text is read in order or in two halves parted anywhere.
+TEST(DataFileReader, UncertaintyColumnsAndTheirFaults) {
+    struct TCase {
+        const char* name;
+        std::string text;
+        std::optional<TUncertaintyRule> uyRule;
+        std::vector<std::pair<double, double>> uncertainties;  // u(Y), u(X) of the points kept
+        std::size_t faultLine;
+        std::string fault;
+        std::size_t unreadableLine;
+    };
+    const std::string body = "1 1 0.1\n2 2 0.2 0.05\n\n3\n4 4 4e-1 0\n";
+    const std::vector<TCase> cases = {
+        {"columns", body, std::nullopt, {{0.1, 0}, {0.2, 0.05}, {0.4, 0}}, 0, "", 0},
+        {"a rule fills", "10 1\n-20 2 0.5\n", TUncertaintyRule{0.1, 1}, {{0.2, 0}, {0.5, 0}}, 0, "", 0},
+        {"missing u(Y)",
+         body + "5 5\n",
+         std::nullopt,
+         {},
+         6,
+         "no u(Y) (the third word), and no --u-y rule",
+         0},
+        {"zero u(Y) from the rule", "0 1\n", TUncertaintyRule{0, 2}, {}, 1, "u(Y) must be greater than 0", 0},
+        {"negative u(X)", body + "5 5 1 -2\n6 6 1\n", std::nullopt, {}, 6, "u(X) must not be negative", 0},
+        {"no number", body + "5 5 x1\n", std::nullopt, {}, 6, "'x1' is not a valid floating point value", 0},
+        // The first fault is told; the rest of the text is read only for its status.
+        {"Y no number first", body + "y 5 0\n6 6 0\n", std::nullopt, {}, 0, "", 6},
+        {"u(Y) first", body + "5 5 0\ny 6 1\n", std::nullopt, {}, 6, "u(Y) must be greater than 0", 7},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The text repeated, so that a half may begin anywhere; the fault is then the first copy's.
+        const std::string text = Repeat(c.text, 3);
+        const std::size_t lines = static_cast<std::size_t>(std::count(c.text.begin(), c.text.end(), '\n'));
+        const auto check = [&](const TCalibrationPoints& kept) {
+            EXPECT_EQ(kept.lines, 3 * lines);
+            EXPECT_EQ(kept.faultLine, c.faultLine);
+            EXPECT_EQ(kept.fault, c.fault);
+            EXPECT_EQ(kept.unreadableLine, c.unreadableLine);
+            EXPECT_EQ(kept.unreadable != nullptr, c.unreadableLine != 0);
+            if (c.faultLine == 0 && c.unreadableLine == 0) {
+                ASSERT_EQ(kept.table.size(), 3 * c.uncertainties.size());
+                ASSERT_EQ(kept.points.size(), kept.table.size());
+                for (std::size_t i = 0; i < kept.table.size(); ++i) {
+                    const auto& [uy, ux] = c.uncertainties[i % c.uncertainties.size()];
+                    EXPECT_EQ(kept.table[i].uy, uy) << i;
+                    EXPECT_EQ(kept.table[i].ux, ux) << i;
+                    EXPECT_EQ(kept.table[i].x, kept.points[i].X);
+                    EXPECT_EQ(kept.table[i].y, kept.points[i].Y);
+                }
+            }
+        };
+        TCalibrationPoints inOrder;
+        inOrder.uyRule = c.uyRule;
+        std::size_t at = 0;
+        const TByteSource source = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+            const std::size_t n = std::min({size, text.size() - at, std::size_t{3}});
+            std::memcpy(buffer, text.data() + at, n);
+            at += n;
+            return static_cast<std::ptrdiff_t>(n);
+        };
+        ASSERT_EQ(ReadDataFrom(source, inOrder, {}), TDataReadStatus::Ok);
+        check(inOrder);
+        for (std::size_t middle = 1; middle < text.size(); middle += 3) {
+            SCOPED_TRACE(middle);
+            TCalibrationPoints halves;
+            halves.uyRule = c.uyRule;
+            ASSERT_EQ(ReadDataInTwoParts(Positional(text, 0), 2 * middle, halves, TwoCores()),
+                      TDataReadStatus::Ok);
+            check(halves);
+        }
+    }
+}
+
 TEST(DataFileReader, OpensOnlyRegularFilesAndNeverWaits) {
     const std::string dir = ::testing::TempDir() + "quorvel_reader_" + std::to_string(getpid());
     ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
