@@ -3,7 +3,10 @@
 //   bench_fit --make-data FILE [LINES [SHAPE]]      (default 1000000 lines "Y X", about 20 MB)
 //   bench_fit --make-readings FILE [LINES [SHAPE]]  (the same rows' readings X alone, for --apply)
 // SHAPE: "sorted" (the default: X ascending, few digits), "random" (X uniform in 0 … 100 in random order,
-// Y a cubic of X plus noise, both with 7 decimals) or "offset" (the same near X = 101 325 ± 50).
+// Y a cubic of X plus noise, both with 7 decimals) or "offset" (the same near X = 101 325 ± 50); the
+// offset rows with uncertainties: "offset-u" (a u(Y) column of one value, as from one standard's
+// certificate), "offset-percent" (u(Y) 0.005 + 0.01 % of Y, a value for each row) or "offset-both" (u(Y) and
+// a u(X) of 0.005).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -110,8 +113,12 @@ void MakeScatteredRow(std::mt19937_64& rng, double centre, char* y, char* x) {
 }
 
 int MakeData(const char* path, long lines, bool readingsOnly, const std::string& shape) {
-    if (shape != "sorted" && shape != "random" && shape != "offset") {
-        std::fprintf(stderr, "unknown shape '%s' (sorted, random or offset)\n", shape.c_str());
+    static const std::string kShapes[] = {"sorted",   "random",         "offset",
+                                          "offset-u", "offset-percent", "offset-both"};
+    if (std::find(std::begin(kShapes), std::end(kShapes), shape) == std::end(kShapes)) {
+        std::fprintf(stderr,
+                     "unknown shape '%s' (sorted, random, offset, offset-u, offset-percent, offset-both)\n",
+                     shape.c_str());
         return 64;
     }
     std::FILE* f = std::fopen(path, "wb");
@@ -129,6 +136,12 @@ int MakeData(const char* path, long lines, bool readingsOnly, const std::string&
         }
         if (readingsOnly) {
             std::fprintf(f, "%s\n", x);
+        } else if (shape == "offset-u") {
+            std::fprintf(f, "%s %s 0.012\n", y, x);
+        } else if (shape == "offset-percent") {
+            std::fprintf(f, "%s %s %.7f\n", y, x, 0.005 + 1e-4 * std::fabs(std::atof(y)));
+        } else if (shape == "offset-both") {
+            std::fprintf(f, "%s %s 0.012 0.005\n", y, x);
         } else {
             std::fprintf(f, "%s %s\n", y, x);
         }

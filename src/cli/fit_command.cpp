@@ -369,7 +369,7 @@ std::optional<int> WriteFiles(const TFitCommandOptions& options, const TRecomput
 // What the fit is for the report and the JSON besides the window's texts: method, model check, R², the
 // kinds compared, Y at X with --at-u and X at Y; nothing where no figure of them is shown.
 std::optional<TCalibrationSummary> SummaryOf(const TFitCommandOptions& options,
-                                             const TRecomputeResult& result, const TCalibrationTable* given,
+                                             const TRecomputeResult& result, const TUncertaintyColumns* given,
                                              TCalibrationRequest request, const TEvaluation* at,
                                              const TWorkOptions& work) {
     if (!(options.json || options.report || options.inverse)) {
@@ -378,12 +378,12 @@ std::optional<TCalibrationSummary> SummaryOf(const TFitCommandOptions& options,
     if (at != nullptr) {
         request.atX = at->x;
     }
-    return Summarize(result, given != nullptr ? *given : TCalibrationTable{}, request, work);
+    return Summarize(result, given, request, work);
 }
 
 int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
               const TFitCoefficients& store, int readings, const TChartSupport& qt, std::FILE* out,
-              std::FILE* err, const TCalibrationTable* given, const TCalibrationRequest& request,
+              std::FILE* err, const TUncertaintyColumns* given, const TCalibrationRequest& request,
               const TWorkOptions& work) {
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
@@ -530,7 +530,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
             std::rethrow_exception(data.unreadable);
         }
         result = RecomputePoints(std::move(data.points), options.kind, store, withUncertainty, forChart, work,
-                                 options.uncertainties ? &calibration.table : nullptr);
+                                 options.uncertainties ? &calibration.u : nullptr);
     } catch (const ESolveOverflow& e) {
         // The fit exists but cannot be written: nothing is printed, as for a fit that does not exist.
         Print(err, e.Message() + "\n");
@@ -548,7 +548,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         return ecNoFit;
     }
     return ReportFit(options, *result, store, readings, qt, out, err,
-                     options.uncertainties ? &calibration.table : nullptr, request, work);
+                     options.uncertainties ? &calibration.u : nullptr, request, work);
 }
 
 int RunFitProgram(int argc, char** argv, const TChartSupport& qt, const TWorkOptions& work) {

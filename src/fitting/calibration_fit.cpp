@@ -30,13 +30,11 @@ const char* MethodName(TFitMethod method) {
     return "ordinary";
 }
 
-TFitMethod MethodFor(const TCalibrationTable& table) {
-    for (const TCalibrationPoint& p : table) {
-        if (p.ux > 0) {
-            return TFitMethod::Generalized;
-        }
+TFitMethod MethodFor(const TUncertaintyColumns* given) {
+    if (given == nullptr) {
+        return TFitMethod::Ordinary;
     }
-    return TFitMethod::Weighted;
+    return given->AnyUx() ? TFitMethod::Generalized : TFitMethod::Weighted;
 }
 
 namespace {
@@ -165,12 +163,12 @@ std::optional<double> NearestOf(const mpq_class& q, bool sqrt = false) {
     return out;
 }
 
-double MeanX(const TCalibrationTable& table) {
+double MeanX(const TPointTable& points) {
     long double sum = 0;
-    for (const TCalibrationPoint& p : table) {
-        sum += p.x;
+    for (const TDataPoint& p : points) {
+        sum += p.X;
     }
-    return static_cast<double>(sum / static_cast<long double>(table.size()));
+    return static_cast<double>(sum / static_cast<long double>(points.size()));
 }
 
 }  // namespace
@@ -220,42 +218,16 @@ struct TCalibrationModel {
 
 namespace {
 
-// The figures of an exact system (ordinary or weighted); `certain` turns false when the weights'
-// rounding could move one of them across a rounding boundary.
-// Γ = max |Y − f(X)|/u(Y); a class of points at a time where they come so.
-double LargestWeightedDeviation(const TExactPolynomial& fit, const std::vector<TWeightClass>& classes,
-                                const TCalibrationTable& table) {
-    double gamma = 0;
-    if (classes.empty()) {
-        for (const TCalibrationPoint& point : table) {
-            gamma = std::max(gamma, std::fabs(fit.DeviationAt(point.x, point.y)) / point.uy);
-        }
-        return gamma;
-    }
-    constexpr std::size_t kPiece = 4096;
-    std::vector<double> deviations(kPiece);
-    for (const TWeightClass& c : classes) {
-        double largest = 0;
-        for (std::size_t from = 0; from < c.points.size(); from += kPiece) {
-            const std::size_t count = std::min(kPiece, c.points.size() - from);
-            fit.DeviationsAt(c.points.data() + from, count, deviations.data());
-            for (std::size_t i = 0; i < count; ++i) {
-                largest = std::max(largest, std::fabs(deviations[i]));
-            }
-        }
-        gamma = std::max(gamma, largest / c.u);
-    }
-    return gamma;
-}
-
-TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError, bool ordinary,
-                                 const std::vector<TWeightClass>& classes, const TCalibrationTable& table,
-                                 TCalibrationModel& model, bool& certain) {
+// The figures of an exact system (ordinary without `given`, else weighted); `certain` turns false when
+// the weights' rounding could move one of them across a rounding boundary.
+TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError, const TPointTable& points,
+                                 const TUncertaintyColumns* given, TCalibrationModel& model, bool& certain) {
+    const bool ordinary = given == nullptr;
     TCalibrationFigures f;
     f.method = ordinary ? TFitMethod::Ordinary : TFitMethod::Weighted;
     f.degree = system.Degree();
     const int p = f.degree + 1;
-    f.pointCount = static_cast<int>(table.size());
+    f.pointCount = static_cast<int>(points.size());
     f.dof = f.pointCount - p;
     const TExactQuantity squares = system.ResidualSquares();
     const long double chi = squares.Approximate();
@@ -272,7 +244,7 @@ TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError
         }
         f.a[static_cast<std::size_t>(k)] = *a;
     }
-    const double centre = MeanX(table);
+    const double centre = MeanX(points);
     model.value = system.Polynomial(f.a, centre);
     model.slope = system.Slope(centre);
     const bool hasCovariance = !ordinary || f.dof > 0;
@@ -304,7 +276,6 @@ TCalibrationFigures ExactFigures(const TNormalSystem& system, double weightError
                 f.consistent = *f.chiSquared <= *f.chiSquaredCritical;
             }
         }
-        f.gamma = LargestWeightedDeviation(*model.value, classes, table);
     }
     const TExactQuantity total = system.TotalSquares();
     if (sgn(total.num) > 0) {
@@ -348,13 +319,13 @@ void DyadicPolynomials(const std::array<mpq_class, 4>& a, int degree, const std:
                                                            slopeExponents, slopeRounded, centre);
 }
 
-TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibrationTable& table,
-                                    TCalibrationModel& model) {
+TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TPointTable& points,
+                                    const TUncertaintyColumns& given, TCalibrationModel& model) {
     TCalibrationFigures f;
     f.method = TFitMethod::Generalized;
     f.degree = fit.degree;
     const int p = f.degree + 1;
-    f.pointCount = static_cast<int>(table.size());
+    f.pointCount = static_cast<int>(points.size());
     f.dof = f.pointCount - p;
     static constexpr int kBinomial[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
     const mpq_class x0(fit.x0);
@@ -414,15 +385,15 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
     // R² against the Y values' own weighted scatter about their weighted mean.
     long double sw = 0;
     long double swy = 0;
-    for (const TCalibrationPoint& point : table) {
-        const long double w = 1 / (static_cast<long double>(point.uy) * point.uy);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const long double w = 1 / (static_cast<long double>(given.Uy(i)) * given.Uy(i));
         sw += w;
-        swy += w * point.y;
+        swy += w * points[i].Y;
     }
     const long double mean = swy / sw;
     long double total = 0;
-    for (const TCalibrationPoint& point : table) {
-        const long double d = (point.y - mean) / point.uy;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const long double d = (points[i].Y - mean) / given.Uy(i);
         total += d * d;
     }
     if (total > 0) {
@@ -436,37 +407,28 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TCalibra
 
 }  // namespace
 
-TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordinary, int weightBits,
-                           const TWorkOptions& work)
+TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns* given, int degree,
+                           int weightBits, const TWorkOptions& work)
     : model_(std::make_unique<TCalibrationModel>()) {
-    if (static_cast<int>(table.size()) < degree + 1) {
+    if (static_cast<int>(points.size()) < degree + 1) {
         throw EFitNotFound(kSolveFailedText);
     }
-    if (!ordinary && MethodFor(table) == TFitMethod::Generalized) {
-        model_->distance = FitDistance(table, degree);
-        figures_ = DistanceFigures(*model_->distance, table, *model_);
+    if (MethodFor(given) == TFitMethod::Generalized) {
+        model_->distance = FitDistance(points, *given, degree);
+        figures_ = DistanceFigures(*model_->distance, points, *given, *model_);
         model_->coverage = figures_.coverage;
         return;
     }
-    TCalibrationTable unit;
-    if (ordinary) {
-        unit = table;
-        for (TCalibrationPoint& p : unit) {
-            p.uy = 1;
-            p.ux = 0;
-        }
-    }
-    const TCalibrationTable& weighted = ordinary ? unit : table;
     // Weights that are rounded get more bits until every figure's rounding is certain.
     for (int bits = weightBits;; bits = std::min(2 * bits, kMostWeightBits)) {
-        TWeightedSystem sums = WeightedSystem(weighted, degree, bits, work);
+        TWeightedSystem sums =
+            WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work);
         if (sums.system.Singular()) {
             throw EFitNotFound(kSolveFailedText);
         }
         bool certain = true;
         TCalibrationModel model;
-        figures_ =
-            ExactFigures(sums.system, sums.weightError, ordinary, sums.classes, weighted, model, certain);
+        figures_ = ExactFigures(sums.system, sums.weightError, points, given, model, certain);
         if (certain || bits == kMostWeightBits) {
             model.system = std::move(sums.system);
             *model_ = std::move(model);
@@ -478,6 +440,24 @@ TCalibration::TCalibration(const TCalibrationTable& table, int degree, bool ordi
 TCalibration::~TCalibration() = default;
 TCalibration::TCalibration(TCalibration&&) noexcept = default;
 TCalibration& TCalibration::operator=(TCalibration&&) noexcept = default;
+
+std::optional<double> TCalibration::Gamma(const TPointTable& points, const TUncertaintyColumns& given) const {
+    if (figures_.method != TFitMethod::Weighted) {
+        return figures_.gamma;
+    }
+    // max |Y − f(X)|/u(Y), the deviations a piece at a time.
+    constexpr std::size_t kPiece = 4096;
+    std::vector<double> deviations(kPiece);
+    double gamma = 0;
+    for (std::size_t from = 0; from < points.size(); from += kPiece) {
+        const std::size_t count = std::min(kPiece, points.size() - from);
+        model_->value->DeviationsAt(points.data() + from, count, deviations.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            gamma = std::max(gamma, std::fabs(deviations[i]) / given.Uy(from + i));
+        }
+    }
+    return gamma;
+}
 
 double TCalibration::ValueAt(double x) const {
     return model_->value->ValueAt(x);
@@ -582,14 +562,15 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
     return v;
 }
 
-TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary, const TWorkOptions& work) {
+TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
+                         const TWorkOptions& work) {
     TKindChoice choice;
     for (int degree = 1; degree <= 3; ++degree) {
-        if (static_cast<int>(table.size()) < degree + 1) {
+        if (static_cast<int>(points.size()) < degree + 1) {
             break;
         }
         try {
-            const TCalibration fit(table, degree, ordinary, 128, work);
+            const TCalibration fit(points, given, degree, 128, work);
             const TCalibrationFigures& f = fit.Figures();
             TKindComparison kind;
             kind.degree = degree;

@@ -22,8 +22,9 @@ enum class TFitMethod {
 };
 const char* MethodName(TFitMethod method);  // "ordinary", "weighted", "generalized"
 
-// The method the points' uncertainties call for: generalized when any u(X) > 0, else weighted.
-TFitMethod MethodFor(const TCalibrationTable& table);
+// The method the points' uncertainties call for: generalized when any u(X) > 0, else weighted; ordinary
+// without them.
+TFitMethod MethodFor(const TUncertaintyColumns* given);
 
 // The normal distribution's two-sided 95 % factor: the coverage factor of uncertainties that are given
 // (a Type B model's degrees of freedom are taken as infinite).
@@ -46,8 +47,10 @@ struct TCalibrationFigures {
     std::optional<double> chiSquared;
     std::optional<double> chiSquaredCritical;  // χ²₀.₉₅(ν), ν = n − p >= 1
     std::optional<bool> consistent;            // χ² <= its critical value
-    std::optional<double> gamma;               // the largest weighted residual (given uncertainties)
-    std::optional<double> residualSd;          // s (ordinary)
+    // The largest weighted residual of a point, in X or in Y (given uncertainties): of the generalized fit
+    // here, of the weighted one from Gamma(), which takes a pass over the points.
+    std::optional<double> gamma;
+    std::optional<double> residualSd;  // s (ordinary)
     std::optional<double> rSquared;
     std::optional<double> adjustedRSquared;
 };
@@ -64,18 +67,22 @@ class TExactPolynomial;
 
 class TCalibration {
 public:
-    // The fit of the degree (1 .. 3) with the method the table calls for; with `ordinary`, the points'
-    // uncertainties are not used (the ordinary fit). Throws EFitNotFound (kSolveFailedText) without a
+    // The fit of the points with their given uncertainties (one for each point; nullptr: the ordinary fit)
+    // of the degree (1 .. 3), by the method they call for. Throws EFitNotFound (kSolveFailedText) without a
     // unique solution or when an iteration does not settle, ESolveOverflow when a coefficient is beyond
     // the double range; needs at least degree + 1 points. Weights that cannot be summed exactly start
     // with weightBits bits (64 .. 448), and get more until every figure's rounding is certain.
-    TCalibration(const TCalibrationTable& table, int degree, bool ordinary = false, int weightBits = 128,
-                 const TWorkOptions& work = {});
+    TCalibration(const TPointTable& points, const TUncertaintyColumns* given, int degree,
+                 int weightBits = 128, const TWorkOptions& work = {});
     ~TCalibration();
     TCalibration(TCalibration&&) noexcept;
     TCalibration& operator=(TCalibration&&) noexcept;
 
     const TCalibrationFigures& Figures() const { return figures_; }
+
+    // Γ of the fit of these points with these uncertainties: the largest |Y − f(X)|/u(Y) of the weighted
+    // fit, the largest weighted residual in X or Y at the foot points of the generalized one.
+    std::optional<double> Gamma(const TPointTable& points, const TUncertaintyColumns& given) const;
 
     // The fitted value at x. Throws EOverflow beyond the double range.
     double ValueAt(double x) const;
@@ -112,6 +119,7 @@ struct TKindChoice {
 // Every kind the points allow, and the recommended one: from cubic down, the highest whose top
 // coefficient's 95 % interval a ± U excludes 0; linear when none does. Kinds with no unique fit are left
 // out.
-TKindChoice CompareKinds(const TCalibrationTable& table, bool ordinary, const TWorkOptions& work = {});
+TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
+                         const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -6,36 +6,31 @@
 
 namespace quorvel {
 
-TCalibrationSummary Summarize(const TRecomputeResult& result, const TCalibrationTable& given,
+TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertaintyColumns* given,
                               const TCalibrationRequest& request, const TWorkOptions& work) {
     TCalibrationSummary summary;
-    TCalibrationTable ordinary;
-    const bool withGiven = result.calibration != nullptr;
-    if (!withGiven) {
-        ordinary.reserve(result.measured.size());
-        for (const TDataPoint& p : result.measured) {
-            ordinary.push_back({p.X, p.Y, 0, 1});
-        }
-    }
-    const TCalibrationTable& table = withGiven ? given : ordinary;
+    const TPointTable& points = result.measured;
+    const TUncertaintyColumns* used = result.calibration != nullptr ? given : nullptr;
     std::optional<TCalibration> own;
-    if (!withGiven) {
-        own.emplace(table, static_cast<int>(result.kind), true, 128, work);
+    if (used == nullptr) {
+        own.emplace(points, nullptr, static_cast<int>(result.kind), 128, work);
     }
-    const TCalibration& fit = withGiven ? *result.calibration : *own;
+    const TCalibration& fit = used != nullptr ? *result.calibration : *own;
     summary.figures = fit.Figures();
-    summary.kinds = CompareKinds(table, !withGiven, work);
+    if (used != nullptr) {
+        summary.figures.gamma = fit.Gamma(points, *used);
+    }
+    summary.kinds = CompareKinds(points, used, work);
     // The ordinary fit's Y at X is given by its own figures unless u(X) asks for more; without scatter
     // there is none.
-    if (request.atX && (withGiven || (request.atU != 0 && summary.figures.dof > 0))) {
+    if (request.atX && (used != nullptr || (request.atU != 0 && summary.figures.dof > 0))) {
         summary.at = fit.Evaluate(*request.atX, request.atU);
     }
-    if (request.inverseY && !table.empty()) {
+    if (request.inverseY && !points.empty()) {
         const auto [low, high] = std::minmax_element(
-            table.begin(), table.end(),
-            [](const TCalibrationPoint& a, const TCalibrationPoint& b) { return a.x < b.x; });
+            points.begin(), points.end(), [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
         summary.inverse = TInverseEvaluation{
-            *request.inverseY, fit.Inverse(*request.inverseY, request.inverseU, low->x, high->x)};
+            *request.inverseY, fit.Inverse(*request.inverseY, request.inverseU, low->X, high->X)};
     }
     return summary;
 }

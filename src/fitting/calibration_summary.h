@@ -31,9 +31,10 @@ struct TCalibrationSummary {
     std::optional<TInverseEvaluation> inverse;
 };
 
-// The summary of a recompute that solved: of its calibration with given uncertainties where it has one,
-// else of the ordinary fit of its points. Throws EOverflow where an evaluation is beyond the range.
-TCalibrationSummary Summarize(const TRecomputeResult& result, const TCalibrationTable& given,
+// The summary of a recompute that solved: of its calibration with the given uncertainties of its points
+// where it has one, else of the ordinary fit of its points. Throws EOverflow where an evaluation is
+// beyond the range.
+TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertaintyColumns* given,
                               const TCalibrationRequest& request, const TWorkOptions& work = {});
 
 }  // namespace quorvel

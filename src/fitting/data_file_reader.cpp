@@ -44,8 +44,23 @@ auto Plain(double& value) {
     };
 }
 
-// Keeps the point of each line with both words. A plain number ("[+|-]digits[.digits]") is read where
-// its word lies, on the way to the word's end; any other word as a cell's text is.
+// The next word of a line with its number: a plain number ("[+|-]digits[.digits]") is read where its word
+// lies, on the way to the word's end; any other word is left to be read as a cell's text is.
+struct TNumberWord {
+    std::string_view word;
+    double value = 0;
+    bool plain = false;
+
+    // Throws what ParseUserNumber throws.
+    double Value() const { return plain ? value : ParseUserNumber(word); }
+};
+TNumberWord NextNumberWord(TLineCursor<kDataLines>& line) {
+    TNumberWord w;
+    w.word = line.Next(Plain(w.value), w.plain);
+    return w;
+}
+
+// Keeps the point of each line with both words.
 class TPointSink {
 public:
     static constexpr int kWords = 2;
@@ -59,20 +74,14 @@ public:
         if (kept_.unreadable) {
             return read;  // the read goes on only for its status
         }
-        bool plainY = false;
-        bool plainX = false;
-        const std::string_view y = line.Next(Plain(read.point.Y), plainY);
-        const std::string_view x = y.empty() ? y : line.Next(Plain(read.point.X), plainX);
-        if (x.empty()) {
+        const TNumberWord y = NextNumberWord(line);
+        const TNumberWord x = y.word.empty() ? TNumberWord{} : NextNumberWord(line);
+        if (x.word.empty()) {
             return read;
         }
         try {
-            if (!plainY) {
-                read.point.Y = ParseUserNumber(y);
-            }
-            if (!plainX) {
-                read.point.X = ParseUserNumber(x);
-            }
+            read.point.Y = y.Value();
+            read.point.X = x.Value();
             read.counted = true;
         } catch (const Exception&) {
             kept_.unreadable = std::current_exception();
@@ -96,77 +105,81 @@ public:
     static constexpr int kWords = 4;
     explicit TCalibrationSink(TCalibrationPoints& kept) : kept_(kept) {}
     struct TLine {
-        TCalibrationPoint point;
+        TDataPoint point;
         bool counted = false;
-        std::string_view uy;
-        std::string_view ux;
+        TNumberWord uy;
+        TNumberWord ux;
     };
     TLine Read(TLineCursor<kDataLines>& line) {
         TLine read;
-        const std::string_view y = line.Next();
-        const std::string_view x = y.empty() ? y : line.Next();
-        if (x.empty()) {
+        const TNumberWord y = NextNumberWord(line);
+        const TNumberWord x = y.word.empty() ? TNumberWord{} : NextNumberWord(line);
+        if (x.word.empty()) {
             return read;
         }
         read.counted = true;
-        read.uy = line.Next();
-        read.ux = read.uy.empty() ? read.uy : line.Next();
+        read.uy = NextNumberWord(line);
+        read.ux = read.uy.word.empty() ? TNumberWord{} : NextNumberWord(line);
         if (kept_.unreadable) {
             return read;
         }
         try {
-            read.point.y = ParseUserNumber(y);
-            read.point.x = ParseUserNumber(x);
+            read.point.Y = y.Value();
+            read.point.X = x.Value();
         } catch (const Exception&) {
             kept_.unreadable = std::current_exception();
             kept_.unreadableLine = kept_.lines + 1;
         }
         return read;
     }
-    bool Take(TLine& line) {
+    bool Take(const TLine& line) {
         ++kept_.lines;
         if (!line.counted || kept_.unreadable || kept_.faultLine != 0) {
             return true;
         }
-        TCalibrationPoint& p = line.point;
-        if (!Uncertainty(line.uy, kept_.uyRule, p.y, "u(Y)", p.uy) ||
-            !Uncertainty(line.ux, kept_.uxRule, p.x, "u(X)", p.ux)) {
+        double uy = 0;
+        double ux = 0;
+        if (!Uncertainty(line.uy, kept_.uyRule, line.point.Y, "u(Y)", uy) ||
+            !Uncertainty(line.ux, kept_.uxRule, line.point.X, "u(X)", ux)) {
             return true;
         }
         // A fault stops nothing: the read goes on for its status.
-        if (!(p.uy > 0)) {
-            Fault(line.uy, "u(Y) must be greater than 0");
-            return true;
+        if (!(uy > 0)) {
+            Fault(line.uy.word, "u(Y) must be greater than 0");
+        } else if (!(ux >= 0)) {
+            Fault(line.ux.word, "u(X) must not be negative");
+        } else {
+            kept_.points.push_back(line.point);
+            kept_.u.uy.push_back(uy);
+            // The u(X) column is kept from its first value that is not 0 on (the points before have 0).
+            if (ux != 0 || !kept_.u.ux.empty()) {
+                kept_.u.ux.resize(kept_.points.size() - 1, 0.0);
+                kept_.u.ux.push_back(ux);
+            }
         }
-        if (!(p.ux >= 0)) {
-            Fault(line.ux, "u(X) must not be negative");
-            return true;
-        }
-        kept_.points.push_back({p.x, p.y});
-        kept_.table.push_back(p);
         return true;
     }
 
 private:
     // The uncertainty of a word, else of the rule; a missing u(X) is 0. False, the fault noted, when
     // there is none or the word is no number.
-    bool Uncertainty(std::string_view word, const std::optional<TUncertaintyRule>& rule, double value,
+    bool Uncertainty(const TNumberWord& word, const std::optional<TUncertaintyRule>& rule, double value,
                      const char* name, double& out) {
-        if (word.empty()) {
+        if (word.word.empty()) {
             if (rule) {
                 out = rule->At(value);
             } else if (name[2] == 'Y') {
-                return Fault(word, std::string("no ") + name + " (the third word), and no --u-y rule");
+                return Fault(word.word, std::string("no ") + name + " (the third word), and no --u-y rule");
             } else {
                 out = 0;
             }
             return true;
         }
         try {
-            out = ParseUserNumber(word);
+            out = word.Value();
             return true;
         } catch (const Exception& e) {
-            return Fault(word, e.Message());
+            return Fault(word.word, e.Message());
         }
     }
     bool Fault(std::string_view word, std::string what) {
@@ -252,7 +265,7 @@ TCalibrationPoints EmptyLike(const TCalibrationPoints& kept) {
 void ReserveFor(TCalibrationPoints& kept, std::uint64_t bytes) {
     const auto lines = static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows));
     ReserveLarge(kept.points, lines);
-    ReserveLarge(kept.table, lines);
+    ReserveLarge(kept.u.uy, lines);
 }
 
 void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const TWorkOptions&) {
@@ -269,7 +282,18 @@ void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const 
     }
     kept.lines += tail.lines;
     kept.points.insert(kept.points.end(), tail.points.begin(), tail.points.end());
-    kept.table.insert(kept.table.end(), tail.table.begin(), tail.table.end());
+    kept.u.uy.insert(kept.u.uy.end(), tail.u.uy.begin(), tail.u.uy.end());
+    // A half without a u(X) column has every u(X) 0.
+    if (!tail.u.ux.empty() && kept.u.ux.empty()) {
+        kept.u.ux.assign(kept.points.size() - tail.points.size(), 0.0);
+    }
+    if (!kept.u.ux.empty()) {
+        if (tail.u.ux.empty()) {
+            kept.u.ux.resize(kept.points.size(), 0.0);
+        } else {
+            kept.u.ux.insert(kept.u.ux.end(), tail.u.ux.begin(), tail.u.ux.end());
+        }
+    }
 }
 
 void AppendHalf(TDataFileTable& table, const TDataFileTable& tail, const TWorkOptions&) {
@@ -358,7 +382,8 @@ void TDataPoints::Clear() {
 
 void TCalibrationPoints::Clear() {
     TPointTable().swap(points);
-    TCalibrationTable().swap(table);
+    TUncertaintyColumns().uy.swap(u.uy);
+    std::vector<double>().swap(u.ux);
     unreadable = nullptr;
     unreadableLine = 0;
     faultLine = 0;

@@ -88,7 +88,7 @@ struct TDataPoints {
 // TDataPoints; its uncertainties must then be numbers, u(Y) > 0 and u(X) >= 0.
 struct TCalibrationPoints {
     TPointTable points;
-    TCalibrationTable table;  // the same points, each with its uncertainties
+    TUncertaintyColumns u;  // of each point
     // What ParseUserNumber threw for the first Y or X that is no number, as TDataPoints has it.
     std::exception_ptr unreadable;
     std::size_t unreadableLine = 0;

@@ -23,34 +23,35 @@ TDoubleDouble ExactDifference(double a, double b) {
     return dd::TwoSum(a, -b);
 }
 
-TCentred Centre(const TCalibrationTable& table, double& x0, double& y0, double& h) {
+TCentred Centre(const TPointTable& points, const TUncertaintyColumns& u, double& x0, double& y0, double& h) {
+    const std::size_t n = points.size();
     long double sx = 0;
     long double sy = 0;
-    for (const TCalibrationPoint& p : table) {
-        sx += p.x;
-        sy += p.y;
+    for (const TDataPoint& p : points) {
+        sx += p.X;
+        sy += p.Y;
     }
-    x0 = static_cast<double>(sx / static_cast<long double>(table.size()));
-    y0 = static_cast<double>(sy / static_cast<long double>(table.size()));
+    x0 = static_cast<double>(sx / static_cast<long double>(n));
+    y0 = static_cast<double>(sy / static_cast<long double>(n));
     double spread = 0;
-    for (const TCalibrationPoint& p : table) {
-        spread = std::max(spread, std::fabs(p.x - x0));
+    for (const TDataPoint& p : points) {
+        spread = std::max(spread, std::fabs(p.X - x0));
     }
     // A power of two, so that dividing by it is exact.
     int exponent = 0;
     std::frexp(spread, &exponent);
     h = spread > 0 ? std::ldexp(1.0, exponent) : 1.0;
     TCentred c;
-    c.t.reserve(table.size());
-    c.y.reserve(table.size());
-    c.ux.reserve(table.size());
-    c.uy.reserve(table.size());
-    for (const TCalibrationPoint& p : table) {
-        const TDoubleDouble d = ExactDifference(p.x, x0);
+    c.t.reserve(n);
+    c.y.reserve(n);
+    c.ux.reserve(n);
+    c.uy.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const TDoubleDouble d = ExactDifference(points[i].X, x0);
         c.t.push_back({d.hi / h, d.lo / h});
-        c.y.push_back(ExactDifference(p.y, y0));
-        c.ux.push_back(p.ux / h);
-        c.uy.push_back(p.uy);
+        c.y.push_back(ExactDifference(points[i].Y, y0));
+        c.ux.push_back(u.Ux(i) / h);
+        c.uy.push_back(u.Uy(i));
     }
     return c;
 }
@@ -277,14 +278,14 @@ bool Iterate(const TCentred& c, int degree, TIteration<T>& it, double tolerance,
 
 }  // namespace
 
-TDistanceSolution FitDistance(const TCalibrationTable& table, int degree) {
+TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree) {
     TDistanceSolution fit;
     fit.degree = degree;
-    const TCentred c = Centre(table, fit.x0, fit.y0, fit.h);
+    const TCentred c = Centre(points, u, fit.x0, fit.y0, fit.h);
     const int size = degree + 1;
 
     TIteration<double> coarse;
-    coarse.delta.assign(table.size(), 0.0);
+    coarse.delta.assign(points.size(), 0.0);
     if (!Iterate(c, degree, coarse, 1e-11, 1000, 1e-16)) {
         throw EFitNotFound(kNoConvergenceText);
     }

@@ -11,6 +11,7 @@
 
 #include "fitting/calibration_data.h"
 #include "fitting/double_double.h"
+#include "fitting/fit_types.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
@@ -36,7 +37,7 @@ struct TDistanceSolution {
 };
 
 // Throws EFitNotFound when there is no solution to give (a singular problem, or no convergence).
-TDistanceSolution FitDistance(const TCalibrationTable& table, int degree);
+TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree);
 
 // gᵀVg with g = (1, X, X², ...): the variance of the fitted value from the coefficients'.
 TDoubleDouble DistanceVarianceAt(const TDistanceSolution& fit, double x);

@@ -30,10 +30,10 @@ constexpr double kColored = 0.83;
 // The calibration with the given uncertainties writes the store as the ordinary solve would: its
 // coefficients, and the exact polynomial they are the roundings of. False, with the reason, when there
 // is no fit.
-bool SolveWithGiven(TFunctionKind kind, const TCalibrationTable& given, TFitCoefficients& store,
-                    TRecomputeResult& result, const TWorkOptions& work) {
+bool SolveWithGiven(TFunctionKind kind, const TPointTable& points, const TUncertaintyColumns& given,
+                    TFitCoefficients& store, TRecomputeResult& result, const TWorkOptions& work) {
     try {
-        auto fit = std::make_shared<const TCalibration>(given, static_cast<int>(kind), false, 128, work);
+        auto fit = std::make_shared<const TCalibration>(points, &given, static_cast<int>(kind), 128, work);
         const std::array<double, 4>& a = fit->Figures().a;
         store.a0 = a[0];
         store.a1 = a[1];
@@ -51,7 +51,7 @@ bool SolveWithGiven(TFunctionKind kind, const TCalibrationTable& given, TFitCoef
 // The recompute after its points are read: `told` of the share from kRead on, when at all.
 TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
                                bool withUncertainty, bool forChart, const TWorkSteps& told,
-                               const TWorkOptions& work, const TCalibrationTable* given) {
+                               const TWorkOptions& work, const TUncertaintyColumns* given) {
     const auto step = [&told](double done) {
         if (told) {
             told(done);
@@ -77,7 +77,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     } else {
         result.solveFailed =
             given != nullptr
-                ? !SolveWithGiven(kind, *given, store, result, work)
+                ? !SolveWithGiven(kind, points, *given, store, result, work)
                 : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
                                      PartOfSteps(told, kRead, kSolved), work);
         if (result.solveFailed && result.solveFailure.empty()) {
@@ -155,7 +155,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
 
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
                                  bool withUncertainty, bool forChart, const TWorkOptions& work,
-                                 const TCalibrationTable* given) {
+                                 const TUncertaintyColumns* given) {
     return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, work, given);
 }
 

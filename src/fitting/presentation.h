@@ -81,7 +81,7 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
 // known uncertainties (weighted, or generalized where a u(X) is given) instead of the ordinary one.
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
                                  bool withUncertainty = false, bool forChart = true,
-                                 const TWorkOptions& work = {}, const TCalibrationTable* given = nullptr);
+                                 const TWorkOptions& work = {}, const TUncertaintyColumns* given = nullptr);
 
 struct TEvaluation {
     enum State { Skipped, Invalid, Evaluated } state = Skipped;

@@ -18,6 +18,14 @@ namespace quorvel {
 
 namespace {
 
+// The points of one u(Y) value, whose weights are all alike: the caller's own where every point has
+// that value, else a copy of theirs.
+struct TWeightClass {
+    double u = 0;
+    const TPointTable* points = nullptr;
+    TPointTable own;
+};
+
 using u64 = std::uint64_t;
 __extension__ typedef unsigned __int128 u128;
 
@@ -33,31 +41,40 @@ mpz_class ShiftedUp(const mpz_class& v, long bits) {
     return out;
 }
 
-// The table's points by their u(Y), in the order the values first come; nothing when there are more than
-// `limit` values.
-std::optional<std::vector<TWeightClass>> WeightClasses(const TCalibrationTable& table, int limit) {
+// The points by their u(Y), in the order the values first come; nothing when there are more than `limit`
+// values. Where all are alike (the usual certificate's one value, or none given), the one class is the
+// points themselves.
+std::optional<std::vector<TWeightClass>> WeightClasses(const TPointTable& points,
+                                                       const std::vector<double>* uy, int limit) {
+    std::vector<TWeightClass> classes;
+    if (uy == nullptr || std::all_of(uy->begin(), uy->end(), [&uy](double u) { return u == uy->front(); })) {
+        classes.push_back({uy == nullptr || uy->empty() ? 1.0 : uy->front(), &points, {}});
+        return classes;
+    }
     // Counted first, so that each class's room is taken once.
     std::unordered_map<u64, std::size_t> index;
-    std::vector<TWeightClass> classes;
     std::vector<std::size_t> counts;
-    std::vector<std::size_t> member(table.size());
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const auto [at, added] = index.try_emplace(std::bit_cast<u64>(table[i].uy), classes.size());
+    std::vector<std::size_t> member(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto [at, added] = index.try_emplace(std::bit_cast<u64>((*uy)[i]), classes.size());
         if (added) {
             if (classes.size() == static_cast<std::size_t>(limit)) {
                 return std::nullopt;
             }
-            classes.push_back({table[i].uy, {}});
+            classes.push_back({(*uy)[i], nullptr, {}});
             counts.push_back(0);
         }
         member[i] = at->second;
         ++counts[at->second];
     }
     for (std::size_t c = 0; c < classes.size(); ++c) {
-        classes[c].points.reserve(counts[c]);
+        classes[c].own.reserve(counts[c]);
     }
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        classes[member[i]].points.push_back({table[i].x, table[i].y});
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        classes[member[i]].own.push_back(points[i]);
+    }
+    for (TWeightClass& c : classes) {
+        c.points = &c.own;
     }
     return classes;
 }
@@ -65,14 +82,14 @@ std::optional<std::vector<TWeightClass>> WeightClasses(const TCalibrationTable& 
 // Each class's exact power sums, brought to common shifts and a common denominator: with u = μ·2^g (μ
 // odd), w = 2^(−2g)/μ², so ω = L/μ²·2^(2(G − g)) and Ω = L·2^(2G), L the least common multiple of the
 // μ², G the largest g.
-TWeightedSystem ExactSystem(std::vector<TWeightClass> classes, int degree, const TWorkOptions& work) {
+TWeightedSystem ExactSystem(const std::vector<TWeightClass>& classes, int degree, const TWorkOptions& work) {
     std::vector<TExactPowerSums> sums(classes.size());
     long s = LONG_MAX;
     long t = LONG_MAX;
     long top = LONG_MIN;
     mpz_class common = 1;
     for (std::size_t c = 0; c < classes.size(); ++c) {
-        sums[c].Accumulate(classes[c].points, degree, true, {}, work);
+        sums[c].Accumulate(*classes[c].points, degree, true, {}, work);
         s = std::min(s, sums[c].XShift());
         t = std::min(t, sums[c].YShift());
         const TBinaryParts u = SplitDouble(classes[c].u);
@@ -104,8 +121,7 @@ TWeightedSystem ExactSystem(std::vector<TWeightClass> classes, int degree, const
         sums[c].SumVV(v.get_mpz_t());
         vv += weight * ShiftedUp(v, 2 * dy);
     }
-    return {TNormalSystem(degree, s, t, std::move(su), std::move(wu), std::move(vv), {common, 2 * top}), 0,
-            std::move(classes)};
+    return {TNormalSystem(degree, s, t, std::move(su), std::move(wu), std::move(vv), {common, 2 * top}), 0};
 }
 
 // The weight ω = ⌊2^q/μ²⌋ of an odd μ below 2^53, as limbs (q at most 64·8 − 1).
@@ -129,12 +145,13 @@ int RoundedWeight(u64 mu, long q, mp_limb_t (&out)[9]) {
 
 // The sums with every weight rounded down to `bits` bits: ω = ⌊2^q/μ²⌋·2^(2(G − g)) with q = bits + 106,
 // so that ω/Ω, Ω = 2^(q + 2G), errs by less than 2^-bits of w.
-TWeightedSystem RoundedSystem(const TCalibrationTable& table, int degree, int bits) {
+TWeightedSystem RoundedSystem(const TPointTable& points, const std::vector<double>& uy, int degree,
+                              int bits) {
     long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN, gMin = LONG_MAX, gMax = LONG_MIN;
-    for (const TCalibrationPoint& p : table) {
-        const TBinaryParts x = SplitDouble(p.x);
-        const TBinaryParts y = SplitDouble(p.y);
-        const TBinaryParts u = SplitDouble(p.uy);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TBinaryParts x = SplitDouble(points[i].X);
+        const TBinaryParts y = SplitDouble(points[i].Y);
+        const TBinaryParts u = SplitDouble(uy[i]);
         if (x.mantissa != 0) {
             sMin = std::min(sMin, x.exponent);
             sMax = std::max(sMax, x.exponent);
@@ -181,10 +198,10 @@ TWeightedSystem RoundedSystem(const TCalibrationTable& table, int degree, int bi
         }
         sum.Add(product, static_cast<int>(n + wn), offset, negative);
     };
-    for (const TCalibrationPoint& p : table) {
-        const TBinaryParts x = SplitDouble(p.x);
-        const TBinaryParts y = SplitDouble(p.y);
-        const TBinaryParts u = SplitDouble(p.uy);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TBinaryParts x = SplitDouble(points[i].X);
+        const TBinaryParts y = SplitDouble(points[i].Y);
+        const TBinaryParts u = SplitDouble(uy[i]);
         const int wn = RoundedWeight(u.mantissa, q, weight);
         const long shift = 2 * (gMax - u.exponent);
         const long dx = x.exponent - sMin;
@@ -231,18 +248,17 @@ TWeightedSystem RoundedSystem(const TCalibrationTable& table, int degree, int bi
     vv.ToMpz(vvz.get_mpz_t());
     return {
         TNormalSystem(degree, sMin, tMin, std::move(suz), std::move(wuz), std::move(vvz), {1, q + 2 * gMax}),
-        std::ldexp(1.0, -bits),
-        {}};
+        std::ldexp(1.0, -bits)};
 }
 
 }  // namespace
 
-TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits,
+TWeightedSystem WeightedSystem(const TPointTable& points, const std::vector<double>* uy, int degree, int bits,
                                const TWorkOptions& work) {
-    if (std::optional<std::vector<TWeightClass>> classes = WeightClasses(table, kExactWeightClasses)) {
-        return ExactSystem(std::move(*classes), degree, work);
+    if (std::optional<std::vector<TWeightClass>> classes = WeightClasses(points, uy, kExactWeightClasses)) {
+        return ExactSystem(*classes, degree, work);
     }
-    return RoundedSystem(table, degree, std::clamp(bits, 64, kMostWeightBits));
+    return RoundedSystem(points, *uy, degree, std::clamp(bits, 64, kMostWeightBits));
 }
 
 }  // namespace quorvel

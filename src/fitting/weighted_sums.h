@@ -17,23 +17,16 @@ inline constexpr int kExactWeightClasses = 256;
 // The most bits a rounded weight is given.
 inline constexpr int kMostWeightBits = 448;
 
-// The points of one u(Y) value, whose weights are all alike.
-struct TWeightClass {
-    double u = 0;
-    TPointTable points;
-};
-
 struct TWeightedSystem {
     TNormalSystem system;
     // Each weight the system uses lies in [w·(1 − error), w] of its true w; 0 when it is exact.
     double weightError = 0;
-    // The points by their u(Y), where they were summed so (exactly).
-    std::vector<TWeightClass> classes;
 };
 
-// The system of the points' X, Y and u(Y) (all finite, u(Y) > 0) for the degree 1 .. 3. Weights that
-// are not exact are rounded to `bits` bits (64 .. kMostWeightBits).
-TWeightedSystem WeightedSystem(const TCalibrationTable& table, int degree, int bits,
+// The system of the points (X, Y finite) with their u(Y) (> 0, one for each point; nullptr: all alike,
+// the ordinary fit) for the degree 1 .. 3. Weights that are not exact are rounded to `bits` bits
+// (64 .. kMostWeightBits). The points must outlive the classes.
+TWeightedSystem WeightedSystem(const TPointTable& points, const std::vector<double>* uy, int degree, int bits,
                                const TWorkOptions& work = {});
 
 }  // namespace quorvel

@@ -20,9 +20,23 @@ using testing::Exact;
 using testing::IsNearestDouble;
 using testing::IsNearestSqrt;
 
-TCalibrationTable Table(const std::vector<double>& x, const std::vector<double>& y,
-                        const std::vector<double>& ux, const std::vector<double>& uy) {
-    TCalibrationTable table;
+// Points with their uncertainties, as the calibration takes them.
+struct TTable {
+    struct TRow {
+        double x, y, ux, uy;
+    };
+    TPointTable points;
+    TUncertaintyColumns u;
+    void push_back(const TRow& r) {
+        points.push_back({r.x, r.y});
+        u.ux.push_back(r.ux);
+        u.uy.push_back(r.uy);
+    }
+};
+
+TTable Table(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& ux,
+             const std::vector<double>& uy) {
+    TTable table;
     for (std::size_t i = 0; i < x.size(); ++i) {
         table.push_back({x[i], y[i], ux.size() == 1 ? ux[0] : ux[i], uy.size() == 1 ? uy[0] : uy[i]});
     }
@@ -32,7 +46,7 @@ TCalibrationTable Table(const std::vector<double>& x, const std::vector<double>&
 // The published worked examples of straight-line calibration, to the digits they are published with.
 struct TPublishedCase {
     const char* name;
-    TCalibrationTable table;
+    TTable table;
     TFitMethod method;
     double a0, u0, a1, u1, cov01, chi2;
     double digits;  // half a unit in the last published digit
@@ -49,7 +63,7 @@ TEST(CalibrationFit, PublishedStraightLineExamples) {
     };
     for (const TPublishedCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const TCalibration fit(c.table, 1);
+        const TCalibration fit(c.table.points, &c.table.u, 1);
         const TCalibrationFigures& f = fit.Figures();
         EXPECT_EQ(f.method, c.method);
         EXPECT_NEAR(f.a[0], c.a0, c.digits);
@@ -64,7 +78,7 @@ TEST(CalibrationFit, PublishedStraightLineExamples) {
         EXPECT_EQ(f.coverage, kNormalCoverage95);
     }
     // The first example's forward and inverse evaluation.
-    const TCalibration fit(cases[0].table, 1);
+    const TCalibration fit(cases[0].table.points, &cases[0].table.u, 1);
     const TCalibrationValue at = fit.Evaluate(3.5, 0.2);
     EXPECT_NEAR(at.value, 8.017, 0.0005);
     EXPECT_NEAR(at.u, 0.406, 0.0005);
@@ -113,8 +127,7 @@ TEST(CalibrationFit, WeightedFiguresAreTheExactOnesRounded) {
         SCOPED_TRACE(c.name);
         std::mt19937_64 rng(7);
         std::normal_distribution<double> noise(0, 1);
-        TCalibrationTable table;
-        TPointTable points;
+        TTable table;
         std::vector<mpq_class> weights;
         for (int i = 0; i < c.count; ++i) {
             const double x = c.offset + c.spacing * i + 0.1 * noise(rng);
@@ -122,12 +135,11 @@ TEST(CalibrationFit, WeightedFiguresAreTheExactOnesRounded) {
             const double y =
                 2 + 0.7 * (x - c.offset) + 0.01 * (x - c.offset) * (x - c.offset) + u * noise(rng);
             table.push_back({x, y, 0, u});
-            points.push_back({x, y});
             weights.push_back(1 / (Exact(u) * Exact(u)));
         }
-        const auto exact = testing::ExactWeightedLeastSquares(points, weights, c.degree);
+        const auto exact = testing::ExactWeightedLeastSquares(table.points, weights, c.degree);
         ASSERT_TRUE(exact);
-        const TCalibration fit(table, c.degree, false, c.weightBits);
+        const TCalibration fit(table.points, &table.u, c.degree, c.weightBits);
         const TCalibrationFigures& f = fit.Figures();
         ASSERT_EQ(f.method, TFitMethod::Weighted);
         for (int j = 0; j <= c.degree; ++j) {
@@ -138,14 +150,25 @@ TEST(CalibrationFit, WeightedFiguresAreTheExactOnesRounded) {
             }
         }
         EXPECT_TRUE(IsNearestDouble(exact->residualSquares, *f.chiSquared));
+        // Γ: the largest |r|/u(Y), from the deviations each rounded once and divided: a few ulps.
+        mpq_class gamma = 0;
+        for (std::size_t i = 0; i < table.points.size(); ++i) {
+            mpq_class value = 0;
+            for (int j = c.degree; j >= 0; --j) {
+                value = value * Exact(table.points[i].X) + exact->coefficients[j];
+            }
+            gamma = std::max<mpq_class>(gamma, abs(Exact(table.points[i].Y) - value) / Exact(table.u.Uy(i)));
+        }
+        const double expectedGamma = gamma.get_d();
+        EXPECT_NEAR(*fit.Gamma(table.points, table.u), expectedGamma, 4e-16 * expectedGamma);
         // R² against the weighted scatter about the weighted mean.
         mpq_class sw = 0, swy = 0, total = 0;
-        for (std::size_t i = 0; i < points.size(); ++i) {
+        for (std::size_t i = 0; i < table.points.size(); ++i) {
             sw += weights[i];
-            swy += weights[i] * Exact(points[i].Y);
+            swy += weights[i] * Exact(table.points[i].Y);
         }
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            const mpq_class d = Exact(points[i].Y) - swy / sw;
+        for (std::size_t i = 0; i < table.points.size(); ++i) {
+            const mpq_class d = Exact(table.points[i].Y) - swy / sw;
             total += weights[i] * d * d;
         }
         EXPECT_TRUE(IsNearestDouble(1 - exact->residualSquares / total, *f.rSquared));
@@ -176,19 +199,17 @@ TEST(CalibrationFit, WeightedFiguresAreTheExactOnesRounded) {
 // The ordinary fit through the same path: the coefficients of the exact least squares, the covariance
 // scaled by s² = S/(n − p), and R² from the exact sums.
 TEST(CalibrationFit, OrdinaryFiguresAreTheExactOnesRounded) {
-    TCalibrationTable table;
-    TPointTable points;
+    TTable table;
     std::mt19937_64 rng(3);
     std::normal_distribution<double> noise(0, 0.01);
     for (int i = 0; i < 40; ++i) {
         const double x = 1e7 + i * 1.001;
         const double y = 5 + 0.999 * (x - 1e7) + noise(rng);
         table.push_back({x, y, 0.3, 7});  // the uncertainties are not used
-        points.push_back({x, y});
     }
     const auto exact =
-        testing::ExactWeightedLeastSquares(points, std::vector<mpq_class>(40, mpq_class(1)), 3);
-    const TCalibration fit(table, 3, true);
+        testing::ExactWeightedLeastSquares(table.points, std::vector<mpq_class>(40, mpq_class(1)), 3);
+    const TCalibration fit(table.points, nullptr, 3);
     const TCalibrationFigures& f = fit.Figures();
     EXPECT_EQ(f.method, TFitMethod::Ordinary);
     const mpq_class s2 = exact->residualSquares / 36;
@@ -207,7 +228,7 @@ TEST(CalibrationFit, OrdinaryFiguresAreTheExactOnesRounded) {
 struct TOracleCase {
     std::string name;
     int degree = 1;
-    TCalibrationTable table;
+    TTable table;
     std::vector<double> a, u, cov;
     double chi2 = 0, gamma = 0;
 };
@@ -259,7 +280,7 @@ TEST(CalibrationFit, DistanceRegressionMatchesTheHighPrecisionOracle) {
     ASSERT_GE(cases.size(), 9u);
     for (const TOracleCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const TCalibration fit(c.table, c.degree);
+        const TCalibration fit(c.table.points, &c.table.u, c.degree);
         const TCalibrationFigures& f = fit.Figures();
         const int p = c.degree + 1;
         for (int j = 0; j < p; ++j) {
@@ -281,7 +302,7 @@ TEST(CalibrationFit, FarPointFailsTheModelCheck) {
     for (const TOracleCase& c :
          ReadOracleCases(QUORVEL_SOURCE_DIR "/tests/fitting/data/distance_cases.txt")) {
         if (c.name == "far_point") {
-            const TCalibrationFigures f = TCalibration(c.table, c.degree).Figures();
+            const TCalibrationFigures f = TCalibration(c.table.points, &c.table.u, c.degree).Figures();
             EXPECT_FALSE(*f.consistent) << *f.chiSquared << " against " << *f.chiSquaredCritical;
             EXPECT_GT(*f.gamma, 2);
             return;
@@ -311,11 +332,11 @@ TEST(CalibrationFit, InverseEvaluationFindsTheOneRootInTheRange) {
     };
     for (const TInverseCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TCalibrationTable table;
+        TTable table;
         for (std::size_t i = 0; i < c.x.size(); ++i) {
             table.push_back({c.x[i], c.y[i], 0, 0.1});
         }
-        const TCalibration fit(table, c.degree);
+        const TCalibration fit(table.points, &table.u, c.degree);
         const auto inverse = fit.Inverse(c.target, 0, c.x.front(), c.x.back());
         ASSERT_EQ(inverse.has_value(), c.found);
         if (!inverse) {
@@ -330,11 +351,12 @@ TEST(CalibrationFit, InverseEvaluationFindsTheOneRootInTheRange) {
 }
 
 TEST(CalibrationFit, NoUniqueSolutionIsAnError) {
-    const TCalibrationTable same = Table({2, 2, 2, 2}, {1, 2, 3, 4}, {0}, {0.1});
-    EXPECT_THROW(TCalibration(same, 1), EFitNotFound);
-    const TCalibrationTable sameWithUx = Table({2, 2, 2, 2}, {1, 2, 3, 4}, {0.1}, {0.1});
-    EXPECT_THROW(TCalibration(sameWithUx, 2), EFitNotFound);
-    EXPECT_THROW(TCalibration(Table({1, 2}, {1, 2}, {0}, {0.1}), 2), EFitNotFound);  // too few points
+    const TTable same = Table({2, 2, 2, 2}, {1, 2, 3, 4}, {0}, {0.1});
+    EXPECT_THROW(TCalibration(same.points, &same.u, 1), EFitNotFound);
+    const TTable sameWithUx = Table({2, 2, 2, 2}, {1, 2, 3, 4}, {0.1}, {0.1});
+    EXPECT_THROW(TCalibration(sameWithUx.points, &sameWithUx.u, 2), EFitNotFound);
+    const TTable two = Table({1, 2}, {1, 2}, {0}, {0.1});
+    EXPECT_THROW(TCalibration(two.points, &two.u, 2), EFitNotFound);  // too few points
 }
 
 struct TKindCase {
@@ -357,12 +379,12 @@ TEST(CalibrationFit, CompareKindsRecommendsTheHighestSignificantOne) {
         SCOPED_TRACE(c.name);
         std::mt19937_64 rng(11);
         std::normal_distribution<double> noise(0, 0.01);
-        TCalibrationTable table;
+        TTable table;
         for (int i = 0; i < c.count; ++i) {
             const double x = i * 0.5;
             table.push_back({x, c.curve(x) + noise(rng), 0, 0.01});
         }
-        const TKindChoice choice = CompareKinds(table, c.ordinary);
+        const TKindChoice choice = CompareKinds(table.points, c.ordinary ? nullptr : &table.u);
         EXPECT_EQ(choice.recommended, c.recommended);
         ASSERT_EQ(choice.kinds.size(), c.kinds);
         for (std::size_t k = 0; k < choice.kinds.size(); ++k) {

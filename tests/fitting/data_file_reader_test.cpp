@@ -336,6 +336,21 @@ TEST(DataFileReader, UncertaintyColumnsAndTheirFaults) {
     const std::string body = "1 1 0.1\n2 2 0.2 0.05\n\n3\n4 4 4e-1 0\n";
     const std::vector<TCase> cases = {
         {"columns", body, std::nullopt, {{0.1, 0}, {0.2, 0.05}, {0.4, 0}}, 0, "", 0},
+        {"u(X) given late",
+         "1 1 0.1\n2 2 0.1\n3 3 0.1 0.5\n",
+         std::nullopt,
+         {{0.1, 0}, {0.1, 0}, {0.1, 0.5}},
+         0,
+         "",
+         0},
+        {"u(X) from the first line",
+         "1 1 0.1 0.2\n2 2 0.1\n",
+         std::nullopt,
+         {{0.1, 0.2}, {0.1, 0}},
+         0,
+         "",
+         0},
+        {"u(X) never given", "1 1 0.1\n2 2 0.1 0\n", std::nullopt, {{0.1, 0}, {0.1, 0}}, 0, "", 0},
         {"a rule fills", "10 1\n-20 2 0.5\n", TUncertaintyRule{0.1, 1}, {{0.2, 0}, {0.5, 0}}, 0, "", 0},
         {"missing u(Y)",
          body + "5 5\n",
@@ -363,14 +378,13 @@ TEST(DataFileReader, UncertaintyColumnsAndTheirFaults) {
             EXPECT_EQ(kept.unreadableLine, c.unreadableLine);
             EXPECT_EQ(kept.unreadable != nullptr, c.unreadableLine != 0);
             if (c.faultLine == 0 && c.unreadableLine == 0) {
-                ASSERT_EQ(kept.table.size(), 3 * c.uncertainties.size());
-                ASSERT_EQ(kept.points.size(), kept.table.size());
-                for (std::size_t i = 0; i < kept.table.size(); ++i) {
+                ASSERT_EQ(kept.points.size(), 3 * c.uncertainties.size());
+                ASSERT_EQ(kept.u.uy.size(), kept.points.size());
+                ASSERT_TRUE(kept.u.ux.empty() || kept.u.ux.size() == kept.points.size());
+                for (std::size_t i = 0; i < kept.points.size(); ++i) {
                     const auto& [uy, ux] = c.uncertainties[i % c.uncertainties.size()];
-                    EXPECT_EQ(kept.table[i].uy, uy) << i;
-                    EXPECT_EQ(kept.table[i].ux, ux) << i;
-                    EXPECT_EQ(kept.table[i].x, kept.points[i].X);
-                    EXPECT_EQ(kept.table[i].y, kept.points[i].Y);
+                    EXPECT_EQ(kept.u.Uy(i), uy) << i;
+                    EXPECT_EQ(kept.u.Ux(i), ux) << i;
                 }
             }
         };
