@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -193,7 +192,8 @@ void TFormMain::onApplyToReadings() {
             return;
         }
         // The readings, read as quorvel-fit reads them, a read at a time; an open failure asks as the
-        // table's read does.
+        // table's read does. Only a regular file is opened, without waiting: a pipe would hold the window
+        // until something wrote to it, and a device may never end.
         QString readingsPath;
         int readings = -1;
         while (readings < 0) {
@@ -202,13 +202,13 @@ void TFormMain::onApplyToReadings() {
                 return;
             }
             readingsPath = *chosen;
-            readings = ::open(QFile::encodeName(readingsPath).constData(), O_RDONLY | O_CLOEXEC);
+            readings = OpenRegularFile(QFile::encodeName(readingsPath).toStdString());
             if (readings < 0 &&
                 ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) != TOpenFailureAnswer::Retry) {
                 return;
             }
         }
-        const std::unique_ptr<int, void (*)(int*)> closer(&readings, [](int* fd) { ::close(*fd); });
+        const TDescriptorCloser closer(readings);
         const std::optional<QString> target = ui.ChooseFileToWrite();
         if (!target) {
             return;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -811,6 +812,46 @@ private slots:
         QCOMPARE(failed.caption, QString("Ошибка записи файла"));
         QVERIFY2(failed.text.startsWith("Не могу записать файл"), qPrintable(failed.text));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), before);
+    }
+
+    // A readings file that is no regular file gets the open-failure box at once, as the table's read does:
+    // a pipe is never waited on (the window used to hang until something wrote to it), a device never
+    // read (one without end used to be read up to a line over 1 MiB), and no output file is asked for.
+    void readingsOfAPipeOrADeviceAreRefusedAtOnce() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("pairs.txt");
+        QVERIFY(WriteFile(data, "1 0\n3.1 1\n4.9 2\n7.2 3\n"));
+        const QString pipe = dir.filePath("pipe.txt");
+        QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const test::TLatePipeWriter writer(pipe);
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        ChooseInFileDialog(data);
+        form_->onReadFile();
+        for (const QString& readings : {pipe, QString("/dev/zero"), dir.filePath("missing.txt")}) {
+            ChooseInFileDialog(readings);
+            // A command that went on to ask for the output file gets no answer there and ends.
+            int unanswered = 0;
+            QTimer refuser;
+            connect(&refuser, &QTimer::timeout, [&unanswered] {
+                QFileDialog* dialog = VisibleTopLevel<QFileDialog>();
+                if (dialog != nullptr && !dialog->property("chosen").toBool() && ++unanswered > 10) {
+                    dialog->reject();
+                }
+            });
+            refuser.start(50);
+            TBoxSeen seen;
+            AnswerBox(seen, QMessageBox::Abort);
+            QElapsedTimer clock;
+            clock.start();
+            form_->onApplyToReadings();
+            refuser.stop();
+            QVERIFY2(clock.elapsed() < 3000, qPrintable(readings));
+            QCOMPARE(unanswered, 0);
+            QVERIFY2(seen.seen, qPrintable(readings));
+            QCOMPARE(seen.text, QString("Не могу открыть файл."));
+            QCOMPARE(seen.caption, QString("Ошибка чтения файла"));
+            QCOMPARE(seen.icon, QMessageBox::Warning);
+        }
     }
 
     void exitEndsProcessAtOnceWithCodeZero() {
