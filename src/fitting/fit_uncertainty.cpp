@@ -2,7 +2,6 @@
 
 #include <gmpxx.h>
 
-#include <boost/math/distributions/students_t.hpp>
 #include <cmath>
 #include <cstddef>
 
@@ -108,13 +107,6 @@ std::optional<double> Expanded(double k, const std::optional<double>& u) {
 }
 
 }  // namespace
-
-double CoverageFactor95(int dof) {
-    const boost::math::students_t_distribution<double> t(static_cast<double>(dof));
-    // The upper tail's share 0.025 as the complement: the double nearest to 0.025 is 20 times closer
-    // to it than the one nearest to 0.975, which would move k for one degree of freedom by ulps.
-    return boost::math::quantile(boost::math::complement(t, 0.025));
-}
 
 double TFitUncertainty::CoverageFactor() const {
     return CoverageFactor95(exact_->dof);

@@ -7,14 +7,11 @@
 #include <memory>
 #include <optional>
 
+#include "fitting/critical_values.h"
+
 namespace quorvel {
 
 class TExactPowerSums;
-
-// k = t(0.975; dof), the two-sided 95 % quantile of Student's t distribution with dof ≥ 1 degrees of
-// freedom, to double accuracy: 12.706… for 1, tending to 1.95996… (the normal distribution's) as dof
-// grows.
-double CoverageFactor95(int dof);
 
 class TFitUncertainty {
 public:
