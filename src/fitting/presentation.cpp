@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fitting/curve_samples.h"
+#include "fitting/exact_solver.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
@@ -46,6 +47,8 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     if (forChart && points.size() >= kTwoPartsFrom && SecondCoreAvailable()) {
         orderBeside.emplace([&points] { return StableOrderByX(points); });
     }
+    // The exact sum of the squared deviations, when these points were fitted now.
+    TExactSquares squares;
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
         result.coefficientTexts.fill(kTooFewCaption);
@@ -53,7 +56,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     } else {
         result.solveFailed =
             !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                               PartOfSteps(told, kRead, kSolved));
+                               PartOfSteps(told, kRead, kSolved), &squares);
         const TCoefficientTexts texts = MakeCoefficientTexts(store);
         result.coefficientTexts = texts.captions;
         result.formula = BuildFormula(store, kind, texts);
@@ -65,8 +68,9 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     try {
         // Each deviation is computed once and serves both the statistics and the point colours.
         std::vector<double> deviations;
-        result.statistics =
-            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics));
+        const bool fitted = !result.tooFew && !result.solveFailed;
+        result.statistics = ComputeStatistics(
+            points, store, &deviations, PartOfSteps(told, kSolved, kStatistics), fitted ? &squares : nullptr);
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;

@@ -339,8 +339,9 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
         const char* data;
         const char* out;
     } rows[] = {
-        // The squared deviations are beyond the range: the statistics are not reached.
-        {"--kind linear", "0 0\n1e200 1\n0 2\n", "a0 = 3.3333333e+199\na1 = 0\nY = 3.3333333e+199\n"},
+        // A deviation (2.3e308) is beyond the range: the statistics are not reached.
+        {"--kind linear", "1.7e308 0\n-1.7e308 1\n1.7e308 2\n",
+         "a0 = 5.6666667e+307\na1 = 0\nY = 5.6666667e+307\n"},
         // Only the curve's single-precision ends overflow.
         {"--kind linear", "1e39 1e39\n2e39 2e39\n",
          "a0 = 0\na1 = 1.0000000\nY = 1.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n"},
@@ -355,11 +356,14 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
         EXPECT_EQ(run.out, row.out) << row.data;
         EXPECT_EQ(run.err, "Floating point overflow\n") << row.data;
     }
-    const TRun json = Run("--json --kind linear " + Quote(Write("json.txt", rows[0].data)));
+    // The squares of the deviations are beyond the range, the statistics are not: they are the exact fit's
+    // (the maximum error float(F(1e200)·2/3), sigma = √(S/2) = u(a1)); the covariance is beyond it.
+    const TRun json = Run("--json --kind linear " + Quote(Write("json.txt", "0 0\n1e200 1\n0 2\n")));
     EXPECT_EQ(json.status, 4);
     EXPECT_EQ(json.out,
               "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
-              "\"max_error\":null,\"sigma\":null,\"dof\":1,\"residual_sd\":8.16496580927726e+199,"
+              "\"max_error\":6.666666666666667e+199,\"sigma\":5.773502691896257e+199,\"dof\":1,"
+              "\"residual_sd\":8.16496580927726e+199,"
               "\"covariance\":[[null,null],[null,null]],"
               "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
               // k for one degree of freedom is cot(π/40).

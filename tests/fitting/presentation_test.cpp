@@ -196,8 +196,9 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         const char* formula;
         std::size_t colors;
     } rows[] = {
-        // Squared deviations of 3.3e199 are beyond the double range: the statistics fail.
-        {TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}, rsPresented, "Y = 3.3333333e+199", 0},
+        // A deviation of 2.3e308 is beyond the double range: the statistics fail.
+        {TTextTable{{"1.7e308", "0"}, {"-1.7e308", "1"}, {"1.7e308", "2"}}, rsPresented, "Y = 5.6666667e+307",
+         0},
         // The curve's ends are held in single precision: 1e39 is beyond it.
         {TTextTable{{"1e39", "1e39"}, {"2e39", "2e39"}}, rsPoints, "Y = 1.0000000 * X ", 2},
     };
@@ -212,10 +213,15 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         ASSERT_TRUE(r.error);
         EXPECT_THROW(std::rethrow_exception(r.error), EOverflow);
     }
-    TFitCoefficients store;
-    const TRecomputeResult complete = Recompute(TTextTable{{"2", "1"}, {"20", "10"}}, fkLinear, store);
-    EXPECT_EQ(complete.reached, rsCurve);
-    EXPECT_FALSE(complete.error);
+    // Squares of the deviations beyond the range, while the deviations and sigma are within it: sigma is
+    // taken from the exact sum of squares, not from the squares of the rounded deviations.
+    for (const TTextTable& table :
+         {TTextTable{{"2", "1"}, {"20", "10"}}, TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}}) {
+        TFitCoefficients store;
+        const TRecomputeResult complete = Recompute(table, fkLinear, store);
+        EXPECT_EQ(complete.reached, rsCurve);
+        EXPECT_FALSE(complete.error);
+    }
 }
 
 TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
