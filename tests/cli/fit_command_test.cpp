@@ -296,6 +296,10 @@ TEST_F(FitCommand, ApplyToReadings) {
                      20),
          "NAME:1: 5<NUL>7: '5<NUL>7' is not a valid floating point value\nNAME:2: 1e: '1e' is not a valid "
          "floating point value\nNAME:3: 1.5e-: '1.5e-' is not a valid floating point value\n"},
+        // A decimal mark without a digit is no number (it was read as 0).
+        {"decimal marks alone", ".\n-.\n.e5\n2\n", "C", 2, ".\t\n-.\t\n.e5\t\n2\t5\n",
+         "NAME:1: .: '.' is not a valid floating point value\nNAME:2: -.: '-.' is not a valid floating point "
+         "value\nNAME:3: .e5: '.e5' is not a valid floating point value\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
