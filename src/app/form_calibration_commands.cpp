@@ -152,14 +152,12 @@ void TFormMain::onWriteReport() {
         if (!fit) {
             return;
         }
-        // Y at the window's X, as quorvel-fit --at gives it; no row for an X that is not a number.
+        // Y at the window's X, as quorvel-fit --at gives it (a row saying so where Y is beyond the range);
+        // no row for an X that is not a number.
         std::optional<TEvaluation> at;
-        try {
-            const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), fit->store);
-            if (evaluation.state == TEvaluation::Evaluated) {
-                at = evaluation;
-            }
-        } catch (const EMathError&) {
+        const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), fit->store);
+        if (evaluation.state == TEvaluation::Evaluated || evaluation.state == TEvaluation::BeyondRange) {
+            at = evaluation;
         }
         const std::optional<QString> path = ChooseReportFile(this, dataFile_);
         if (!path) {

@@ -167,11 +167,13 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
         {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
     t.results.push_back(
         {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
-    if (input.at != nullptr) {
+    if (input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
         const TEvaluation& at = *input.at;
         t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
                              scatter ? Figure(u->UncertaintyAt(at.x)) : none,
                              scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
+    } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
+        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
     }
     if (scatter) {
         t.scatterNote =
@@ -188,8 +190,9 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
 
     // The note is decided from the values: the coefficients as printed and in full, each evaluated at
     // every X of the table (and at X), against the exact fit.
+    const bool evaluated = input.at != nullptr && input.at->state == TEvaluation::Evaluated;
     const TCoefficientFidelity fidelity = CoefficientsReproduceFit(
-        store, result.measured, input.at != nullptr ? std::optional<double>(input.at->x) : std::nullopt);
+        store, result.measured, evaluated ? std::optional<double>(input.at->x) : std::nullopt);
     if (!fidelity.full) {
         t.coefficientNote = QStringLiteral(
             "Внимание: округлённые коэффициенты, и как в окне, и полные, не воспроизводят аппроксимацию с "

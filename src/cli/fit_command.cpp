@@ -269,13 +269,16 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
-        try {
-            evaluation = EvaluateAt(*options.at, store);
-        } catch (...) {
-            error = std::current_exception();
-        }
+        evaluation = EvaluateAt(*options.at, store);
     }
-    const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
+    // Y at X beyond the range ends the texts as it ends the window's recompute; the files are still
+    // written, the report saying that Y there is beyond the range.
+    const bool atBeyondRange = evaluation.state == TEvaluation::BeyondRange;
+    const TEvaluation* at = evaluation.state == TEvaluation::Evaluated ? &evaluation : nullptr;
+    const TEvaluation* reportAt = options.at && !error ? &evaluation : nullptr;
+    if (atBeyondRange) {
+        error = evaluation.error;
+    }
     std::string message = error ? ExceptionMessage(error) : std::string();
 
     int status = ecFitted;
@@ -307,6 +310,11 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
     } else if (!WriteOutput(out, err, PlainReport(result, at))) {
         return ecCannotWrite;
+    }
+    if (atBeyondRange) {
+        if (const std::optional<int> failed = WriteFiles(options, result, store, reportAt, qt, err)) {
+            return *failed;
+        }
     }
     if (!message.empty()) {
         Print(err, message + "\n");

@@ -140,9 +140,15 @@ TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTe
         evaluation.message = InvalidNumberText(text);
         return evaluation;
     }
-    evaluation.y = EvalPolynomial(evaluation.x, store);
-    evaluation.yText = FormatFittedValue(evaluation.y);
     evaluation.label = NumberToText(evaluation.x);
+    try {
+        evaluation.y = EvalPolynomial(evaluation.x, store);
+    } catch (const EMathError&) {
+        evaluation.state = TEvaluation::BeyondRange;
+        evaluation.error = std::current_exception();
+        return evaluation;
+    }
+    evaluation.yText = FormatFittedValue(evaluation.y);
     evaluation.state = TEvaluation::Evaluated;
     return evaluation;
 }

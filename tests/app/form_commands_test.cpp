@@ -745,6 +745,18 @@ private slots:
         QVERIFY(windowText.contains(QDir(dir.path()).absoluteFilePath("gauge.txt")));
         QCOMPARE(windowText, PdfText(fitPdf));
 
+        // Y at X beyond the range: the report says so in its row, as quorvel-fit's does.
+        TBoxSeen overflow;
+        AnswerBox(overflow, QMessageBox::Ok);
+        form_->findChild<QLineEdit*>("MaskEditX")->setText("1e200");
+        QTRY_VERIFY(overflow.seen);
+        QCOMPARE(overflow.text, QString("Floating point overflow."));
+        ChooseInFileDialog(windowPdf);
+        form_->onWriteReport();
+        QCOMPARE(RunFit({"--kind", "quadratic", "--at", "1e200", "--report", fitPdf, data}).first, 4);
+        QVERIFY(PdfText(windowPdf).contains("Y вне диапазона чисел"));
+        QCOMPARE(PdfText(windowPdf), PdfText(fitPdf));
+
         // A changed table is no longer the file's.
         model_->SetCellText(0, 1, "1000.5");
         ChooseInFileDialog(windowPdf);

@@ -212,6 +212,14 @@ target = os.path.join(DIR, "big.pdf")
 r = run([FIT, "--kind", "linear", "--report", target, big])
 if r.returncode != 4 or os.path.exists(target) or "Floating point overflow" not in r.stderr:
     fail(f"a report with a figure beyond the range: status {r.returncode}, {r.stderr!r}")
+# Y at X beyond the range: the texts before it and the report, whose row of Y at X says so; status 4 as
+# for the texts (no report was written, and the row was left out in the window's).
+target = os.path.join(DIR, "at.pdf")
+r = run([FIT, "--kind", "cubic", "--at", "1e200", "--report", target, data_file(10)])
+text = squeeze(" ".join(pages_of(target))) if os.path.exists(target) else ""
+if r.returncode != 4 or r.stderr != "Floating point overflow\n" or "Y=" in r.stdout or \
+        "Для X=1E200 Y вне диапазона чисел" not in text:
+    fail(f"Y at X beyond the range: status {r.returncode}, {r.stderr!r}, report: {text[:200]!r}")
 r = run([FIT, "--report", data_file(10), data_file(10)])
 if r.returncode != 64:
     fail(f"a report named .txt: status {r.returncode}")
