@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -30,6 +29,7 @@
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
 #include "runtime/file_target.h"
+#include "runtime/system_error_text.h"
 
 namespace quorvel {
 
@@ -95,21 +95,28 @@ struct TStreamedReadings {
     QString writeFailure;  // why the target could not be written, when it could not
 };
 
+// Why a write failed, in the window's language: from the system's error number where there is one
+// (read at once after the failing call), else as Qt tells it.
+QString WriteFailureReason(int error, const QFileDevice& file) {
+    return error != 0 ? Text(SystemErrorText(error)) : file.errorString();
+}
+
 TStreamedReadings StreamReadings(int readings, const QString& target, const TFitCoefficients& store,
                                  TProgress& progress) {
     TStreamedReadings result;
     if (!IsReplaceableFile(QFile::encodeName(target).toStdString())) {
-        result.writeFailure = QStringLiteral("это не обычный файл");
+        result.writeFailure = QString::fromUtf8(kNotRegularFileText);
         return result;
     }
     QSaveFile file(target);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        result.writeFailure = file.errorString();
+        result.writeFailure = WriteFailureReason(errno, file);
         return result;
     }
     std::FILE* const out = ::fdopen(::dup(file.handle()), "wb");
     if (out == nullptr) {
-        result.writeFailure = QString::fromUtf8(std::strerror(errno));
+        result.writeFailure = WriteFailureReason(errno, file);
         file.cancelWriting();
         return result;
     }
@@ -128,16 +135,24 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
     };
     result.applied = ApplyToReadings(source, store, std::string_view(), out, nullptr);
     const int savedErrno = errno;
+    errno = 0;
     const bool closed = std::fclose(out) == 0;
+    const int closeErrno = errno;
     if (result.cancelled || result.applied.outcome != TAppliedReadings::Done) {
         if (result.applied.outcome == TAppliedReadings::WriteFailed) {
-            result.writeFailure = QString::fromUtf8(std::strerror(savedErrno != 0 ? savedErrno : EIO));
+            result.writeFailure = Text(SystemErrorText(savedErrno != 0 ? savedErrno : EIO));
         }
         file.cancelWriting();
         return result;
     }
-    if (!closed || !file.commit()) {
-        result.writeFailure = closed ? file.errorString() : QString::fromUtf8(std::strerror(errno));
+    if (!closed) {
+        result.writeFailure = Text(SystemErrorText(closeErrno != 0 ? closeErrno : EIO));
+        file.cancelWriting();
+        return result;
+    }
+    errno = 0;
+    if (!file.commit()) {
+        result.writeFailure = WriteFailureReason(errno, file);
         file.cancelWriting();
     }
     return result;

@@ -23,8 +23,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 #include <functional>
 
 #include "app/form_main.h"
@@ -824,6 +826,46 @@ private slots:
         QCOMPARE(failed.caption, QString("Ошибка записи файла"));
         QVERIFY2(failed.text.startsWith("Не могу записать файл"), qPrintable(failed.text));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), before);
+    }
+
+    // A write that the system refuses is told in the window's language in every box: here a file larger
+    // than the process may write (the C library's "File too large" used to show in the readings box).
+    void writeFailuresAreToldInRussian() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("pairs.txt");
+        QVERIFY(WriteFile(data, "1 0\n3.1 1\n4.9 2\n7.2 3\n"));
+        const QString readings = dir.filePath("readings.txt");
+        QVERIFY(WriteFile(readings, Pairs(500, "\n", "\n")));
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        ChooseInFileDialog(data);
+        form_->onReadFile();
+
+        struct rlimit before = {};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
+        struct rlimit limited = before;
+        limited.rlim_cur = 100;
+        const sighandler_t oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        const QString out = dir.filePath("corrected.tsv");
+        TBoxSeen readingsBox;
+        ChooseInFileDialog(readings);
+        ChooseInFileDialog(out);
+        AnswerBox(readingsBox, QMessageBox::Ok);
+        form_->onApplyToReadings();
+        const QString pdf = dir.filePath("report.pdf");
+        TBoxSeen reportBox;
+        ChooseInFileDialog(pdf);
+        AnswerBox(reportBox, QMessageBox::Ok);
+        form_->onWriteReport();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+
+        for (const TBoxSeen* box : {&readingsBox, &reportBox}) {
+            QVERIFY(box->seen);
+            QCOMPARE(box->caption, QString("Ошибка записи файла"));
+            QVERIFY2(box->text.endsWith(": файл слишком велик"), qPrintable(box->text));
+        }
+        QVERIFY(!QFileInfo::exists(out) && !QFileInfo::exists(pdf));
     }
 
     // A readings file that is no regular file gets the open-failure box at once, as the table's read does:

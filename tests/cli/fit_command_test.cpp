@@ -428,7 +428,7 @@ TEST_F(FitCommand, WriteErrors) {
         const char* message;
     } special[] = {
         {"--chart", "link.png", "quorvel-fit: Cannot write chart file: LINK (not a regular file)\n"},
-        {"--report", "link.pdf", "quorvel-fit: Не могу записать файл LINK: not a regular file\n"},
+        {"--report", "link.pdf", "quorvel-fit: Не могу записать файл LINK: это не обычный файл\n"},
     };
     for (const auto& row : special) {
         SCOPED_TRACE(row.option);
