@@ -11,12 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +30,7 @@
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
 #include "runtime/file_target.h"
+#include "runtime/system_error_text.h"
 
 namespace quorvel {
 
@@ -97,21 +96,28 @@ struct TStreamedReadings {
     QString writeFailure;  // why the target could not be written, when it could not
 };
 
+// Why a write failed, in the window's language: from the system's error number where there is one
+// (read at once after the failing call), else as Qt tells it.
+QString WriteFailureReason(int error, const QFileDevice& file) {
+    return error != 0 ? Text(SystemErrorText(error)) : file.errorString();
+}
+
 TStreamedReadings StreamReadings(int readings, const QString& target, const TFitCoefficients& store,
                                  TProgress& progress) {
     TStreamedReadings result;
     if (!IsReplaceableFile(QFile::encodeName(target).toStdString())) {
-        result.writeFailure = QStringLiteral("это не обычный файл");
+        result.writeFailure = QString::fromUtf8(kNotRegularFileText);
         return result;
     }
     QSaveFile file(target);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        result.writeFailure = file.errorString();
+        result.writeFailure = WriteFailureReason(errno, file);
         return result;
     }
     std::FILE* const out = ::fdopen(::dup(file.handle()), "wb");
     if (out == nullptr) {
-        result.writeFailure = QString::fromUtf8(std::strerror(errno));
+        result.writeFailure = WriteFailureReason(errno, file);
         file.cancelWriting();
         return result;
     }
@@ -130,16 +136,24 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
     };
     result.applied = ApplyToReadings(source, store, std::string_view(), out, nullptr);
     const int savedErrno = errno;
+    errno = 0;
     const bool closed = std::fclose(out) == 0;
+    const int closeErrno = errno;
     if (result.cancelled || result.applied.outcome != TAppliedReadings::Done) {
         if (result.applied.outcome == TAppliedReadings::WriteFailed) {
-            result.writeFailure = QString::fromUtf8(std::strerror(savedErrno != 0 ? savedErrno : EIO));
+            result.writeFailure = Text(SystemErrorText(savedErrno != 0 ? savedErrno : EIO));
         }
         file.cancelWriting();
         return result;
     }
-    if (!closed || !file.commit()) {
-        result.writeFailure = closed ? file.errorString() : QString::fromUtf8(std::strerror(errno));
+    if (!closed) {
+        result.writeFailure = Text(SystemErrorText(closeErrno != 0 ? closeErrno : EIO));
+        file.cancelWriting();
+        return result;
+    }
+    errno = 0;
+    if (!file.commit()) {
+        result.writeFailure = WriteFailureReason(errno, file);
         file.cancelWriting();
     }
     return result;
@@ -154,14 +168,12 @@ void TFormMain::onWriteReport() {
         if (!fit) {
             return;
         }
-        // Y at the window's X, as quorvel-fit --at gives it; no row for an X that is not a number.
+        // Y at the window's X, as quorvel-fit --at gives it (a row saying so where Y is beyond the range);
+        // no row for an X that is not a number.
         std::optional<TEvaluation> at;
-        try {
-            const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), fit->store);
-            if (evaluation.state == TEvaluation::Evaluated) {
-                at = evaluation;
-            }
-        } catch (const EMathError&) {
+        const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), fit->store);
+        if (evaluation.state == TEvaluation::Evaluated || evaluation.state == TEvaluation::BeyondRange) {
+            at = evaluation;
         }
         const std::optional<QString> path = ChooseReportFile(this, dataFile_);
         if (!path) {
@@ -194,7 +206,8 @@ void TFormMain::onApplyToReadings() {
             return;
         }
         // The readings, read as quorvel-fit reads them, a read at a time; an open failure asks as the
-        // table's read does.
+        // table's read does. Only a regular file is opened, without waiting: a pipe would hold the window
+        // until something wrote to it, and a device may never end.
         QString readingsPath;
         int readings = -1;
         while (readings < 0) {
@@ -203,13 +216,13 @@ void TFormMain::onApplyToReadings() {
                 return;
             }
             readingsPath = *chosen;
-            readings = ::open(QFile::encodeName(readingsPath).constData(), O_RDONLY | O_CLOEXEC);
+            readings = OpenRegularFile(QFile::encodeName(readingsPath).toStdString());
             if (readings < 0 &&
                 ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) != TOpenFailureAnswer::Retry) {
                 return;
             }
         }
-        const std::unique_ptr<int, void (*)(int*)> closer(&readings, [](int* fd) { ::close(*fd); });
+        const TDescriptorCloser closer(readings);
         const std::optional<QString> target = ui.ChooseFileToWrite();
         if (!target) {
             return;

@@ -252,6 +252,12 @@ void TFormMain::evaluateAtX() {
             // The evaluation stops here: the shown Y and the evaluated point stay as they were.
             ShowOwnedMessage(evaluation.message, kInvalidNumberCaption);
             return;
+        case TEvaluation::BeyondRange:
+            // No Y of another X stays beside this one: the field and the point go, then the box.
+            yAtXPanel->setText(QString());
+            yAtXPanel->setToolTip(QString());
+            FeedEvaluatedPoint(chart->Chart(), nullptr);
+            std::rethrow_exception(evaluation.error);
         case TEvaluation::Evaluated:
             break;
     }

@@ -128,7 +128,7 @@ struct TReportTexts {
     QString points;
     QString formula;
     std::vector<TResultRow> results;
-    QString coefficientNote;  // empty when the rounded coefficients give the shown Y themselves
+    QString coefficientNote;  // empty when the coefficients, printed and in full, give the fit as shown
     QString scatterNote;
     std::vector<TPointRow> rows;
 };
@@ -167,11 +167,13 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
         {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
     t.results.push_back(
         {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
-    if (input.at != nullptr) {
+    if (input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
         const TEvaluation& at = *input.at;
         t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
                              scatter ? Figure(u->UncertaintyAt(at.x)) : none,
                              scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
+    } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
+        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
     }
     if (scatter) {
         t.scatterNote =
@@ -186,19 +188,21 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
         t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
     }
 
-    std::vector<double> xs;
-    xs.reserve(result.measured.size() + 1);
-    for (const TDataPoint& p : result.measured) {
-        xs.push_back(p.X);
-    }
-    if (input.at != nullptr) {
-        xs.push_back(input.at->x);
-    }
-    if (!CoefficientsReproduceFit(store, xs)) {
+    // The note is decided from the values: the coefficients as printed and in full, each evaluated at
+    // every X of the table (and at X), against the exact fit.
+    const bool evaluated = input.at != nullptr && input.at->state == TEvaluation::Evaluated;
+    const TCoefficientFidelity fidelity = CoefficientsReproduceFit(
+        store, result.measured, evaluated ? std::optional<double>(input.at->x) : std::nullopt);
+    if (!fidelity.full) {
         t.coefficientNote = QStringLiteral(
-            "Внимание: округлённые коэффициенты не воспроизводят аппроксимацию с показанной точностью "
-            "(значения X далеки от нуля). Y по формуле, отклонения и статистика вычислены по точному "
-            "полиному МНК.");
+            "Внимание: округлённые коэффициенты, и как в окне, и полные, не воспроизводят аппроксимацию с "
+            "точностью, с которой даны значения Y (значения X далеки от нуля). Y по формуле, отклонения и "
+            "статистика вычислены по точному полиному МНК.");
+    } else if (!fidelity.printed) {
+        t.coefficientNote = QStringLiteral(
+            "Внимание: коэффициенты как в окне не воспроизводят аппроксимацию с точностью, с которой даны "
+            "значения Y; её воспроизводят полные значения. Y по формуле, отклонения и статистика вычислены "
+            "по точному полиному МНК.");
     }
 
     t.rows.reserve(result.measured.size());

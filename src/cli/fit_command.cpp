@@ -388,19 +388,25 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     std::exception_ptr error = result.error;
     TEvaluation evaluation;
     if (options.at && !error) {
-        try {
-            evaluation = EvaluateAt(*options.at, store);
-        } catch (...) {
-            error = std::current_exception();
-        }
+        evaluation = EvaluateAt(*options.at, store);
     }
-    const TEvaluation* at = options.at && !error ? &evaluation : nullptr;
+    // Y at X beyond the range ends the texts as it ends the window's recompute; the files are still
+    // written, the report saying that Y there is beyond the range.
+    const bool atBeyondRange = evaluation.state == TEvaluation::BeyondRange;
+    const TEvaluation* at = evaluation.state == TEvaluation::Evaluated ? &evaluation : nullptr;
+    const TEvaluation* reportAt = options.at && !error ? &evaluation : nullptr;
+    if (atBeyondRange) {
+        error = evaluation.error;
+    }
+    // The calibration's figures beside the texts, for the fit as far as the recompute got it whole.
     std::optional<TCalibrationSummary> summary;
-    if (!error) {
+    if (!result.error) {
         try {
             summary = SummaryOf(options, result, given, request, at, work);
         } catch (...) {
-            error = std::current_exception();
+            if (!error) {
+                error = std::current_exception();
+            }
         }
     }
     std::string message = error ? ExceptionMessage(error) : std::string();
@@ -441,6 +447,12 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
         }
         if (!WriteOutput(out, err, text)) {
             return ecCannotWrite;
+        }
+    }
+    if (atBeyondRange) {
+        if (const std::optional<int> failed =
+                WriteFiles(options, result, store, reportAt, summary ? &*summary : nullptr, qt, err)) {
+            return *failed;
         }
     }
     if (!message.empty()) {

@@ -123,6 +123,25 @@ TExactMatrix NormalMatrix(const TExactPowerSums& sums) {
     return m;
 }
 
+TExactSquares ResidualSquares(const TExactPowerSums& sums) {
+    const TExactMatrix m = NormalMatrix(sums);
+    const std::size_t size = m.size();
+    TExactMatrix g(size + 1, std::vector<mpz_class>(size + 1));
+    for (std::size_t j = 0; j < size; ++j) {
+        for (std::size_t k = 0; k < size; ++k) {
+            g[j][k] = m[j][k];
+        }
+        sums.SumUV(static_cast<int>(j), g[j][size].get_mpz_t());
+        g[size][j] = g[j][size];
+    }
+    sums.SumVV(g[size][size].get_mpz_t());
+    TExactSquares squares;
+    squares.num = Determinant(std::move(g));
+    squares.den = Determinant(m);
+    squares.exp2 = 2 * sums.YShift();
+    return squares;
+}
+
 namespace {
 
 // out := the double nearest to (quotient + f)·2^e, ties to even, where 0 <= f < 1 and f > 0 exactly when

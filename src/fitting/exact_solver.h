@@ -33,6 +33,17 @@ mpz_class AdjugateFormAt(const TExactMatrix& adjugate, double x, long s, long& b
 // M(j, k) = SU(j + k), j, k = 0..degree: the normal equations' matrix in the scaled X.
 TExactMatrix NormalMatrix(const TExactPowerSums& sums);
 
+// S = num/den·2^exp2 exactly (den > 0): the sum of the squared deviations of the points from their exact
+// least-squares polynomial. With M the normal matrix and G the Gram matrix M bordered by W and ΣV²,
+// S = det G/det M·2^(2t), so no coefficient is needed. Only from sums accumulated with the squares, of a
+// fit that has a unique solution.
+struct TExactSquares {
+    mpz_class num;
+    mpz_class den;
+    long exp2 = 0;
+};
+TExactSquares ResidualSquares(const TExactPowerSums& sums);
+
 class TExactPolynomial;
 
 enum class TSolveOutcome {

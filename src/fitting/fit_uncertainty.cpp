@@ -25,27 +25,17 @@ struct TFitUncertainty::TExact {
     mpz_class scale;  // det M² · (n − p)
 };
 
-TFitUncertainty::TFitUncertainty(const TExactPowerSums& sums, int pointCount) {
+TFitUncertainty::TFitUncertainty(const TExactPowerSums& sums, const TExactSquares& squares, int pointCount) {
     auto exact = std::make_shared<TExact>();
     const int p = sums.Degree() + 1;
-    const auto size = static_cast<std::size_t>(p);
     exact->parameters = p;
     exact->dof = pointCount - p;
     exact->s = sums.XShift();
     exact->t = sums.YShift();
 
     const TExactMatrix m = NormalMatrix(sums);
-    exact->detM = Determinant(m);
-    TExactMatrix g(size + 1, std::vector<mpz_class>(size + 1));
-    for (std::size_t j = 0; j < size; ++j) {
-        for (std::size_t k = 0; k < size; ++k) {
-            g[j][k] = m[j][k];
-        }
-        sums.SumUV(static_cast<int>(j), g[j][size].get_mpz_t());
-        g[size][j] = g[j][size];
-    }
-    sums.SumVV(g[size][size].get_mpz_t());
-    exact->detG = Determinant(std::move(g));
+    exact->detM = squares.den;
+    exact->detG = squares.num;
 
     exact->adjugate = Adjugate(m);
     exact->scale = exact->detM * exact->detM * std::max(exact->dof, 0);

@@ -12,12 +12,13 @@
 namespace quorvel {
 
 class TExactPowerSums;
+struct TExactSquares;
 
 class TFitUncertainty {
 public:
-    // From the sums of a fit that has a unique solution (accumulated with the squares) and its point
-    // count.
-    TFitUncertainty(const TExactPowerSums& sums, int pointCount);
+    // From the sums of a fit that has a unique solution (accumulated with the squares), the exact sum of
+    // the squared deviations they give (ResidualSquares) and the point count.
+    TFitUncertainty(const TExactPowerSums& sums, const TExactSquares& squares, int pointCount);
 
     // p: the number of coefficients, degree + 1.
     int Parameters() const;

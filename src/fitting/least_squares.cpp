@@ -33,14 +33,14 @@ double StoreChecked(long double value) {
 
 bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoefficients& store,
                        std::optional<TFitUncertainty>* uncertainty, const TWorkSteps& steps,
-                       const TWorkOptions& work) {
+                       const TWorkOptions& work, TExactSquares* squares) {
     TExactPowerSums sums;
     std::array<double, 4> a{};
     std::shared_ptr<const TExactPolynomial> exact;
-    const TSolveOutcome outcome =
-        sums.Accumulate(points, static_cast<int>(kind), uncertainty != nullptr, steps, work)
-            ? SolveNormalEquationsExactly(sums, a, &exact)
-            : TSolveOutcome::Singular;
+    const bool withSquares = uncertainty != nullptr || squares != nullptr;
+    const TSolveOutcome outcome = sums.Accumulate(points, static_cast<int>(kind), withSquares, steps, work)
+                                      ? SolveNormalEquationsExactly(sums, a, &exact)
+                                      : TSolveOutcome::Singular;
     if (outcome == TSolveOutcome::BeyondRange) {
         throw ESolveOverflow();
     }
@@ -54,8 +54,14 @@ bool SolveLeastSquares(TFunctionKind kind, const TPointTable& points, TFitCoeffi
     if (outcome == TSolveOutcome::Singular) {
         return false;
     }
-    if (uncertainty != nullptr) {
-        uncertainty->emplace(sums, static_cast<int>(points.size()));
+    if (withSquares) {
+        TExactSquares residual = ResidualSquares(sums);
+        if (uncertainty != nullptr) {
+            uncertainty->emplace(sums, residual, static_cast<int>(points.size()));
+        }
+        if (squares != nullptr) {
+            *squares = std::move(residual);
+        }
     }
     store.a0 = a[0];
     store.a1 = a[1];
@@ -94,7 +100,7 @@ double Deviation(const TDataPoint& point, const TFitCoefficients& c) {
 
 TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficients& c,
                                  std::vector<double>* deviations, const TWorkSteps& steps,
-                                 const TWorkOptions& work) {
+                                 const TWorkOptions& work, const TExactSquares* squares) {
     std::vector<double> own;
     std::vector<double>& d = deviations != nullptr ? *deviations : own;
     ReserveLarge(d, points.size());
@@ -115,17 +121,30 @@ TFitStatistics ComputeStatistics(const TPointTable& points, const TFitCoefficien
         }
     });
     TFitStatistics stats;
-    double sumSq = 0;
+    stats.m = static_cast<double>(d.size());
     for (const double deviation : d) {
         if (deviation > stats.maxError) {
             stats.maxError = deviation;
         }
+    }
+    if (stats.m <= 1) {
+        return stats;
+    }
+    if (squares != nullptr) {
+        // √(S/(m − 1)) rounded once from the exact S: the rounded deviations' squares would lose digits
+        // at each step, and every digit where they fall among the subnormals.
+        const mpz_class den = squares->den * static_cast<unsigned long>(d.size() - 1);
+        if (!RoundSqrtOfQuotientToDouble(squares->num.get_mpz_t(), den.get_mpz_t(), squares->exp2,
+                                         stats.sigma)) {
+            throw EOverflow();
+        }
+        return stats;
+    }
+    double sumSq = 0;
+    for (const double deviation : d) {
         sumSq = StoreChecked(sumSq + static_cast<long double>(deviation) * deviation);
-        stats.m += 1;
     }
-    if (stats.m > 1) {
-        stats.sigma = StoreChecked(std::sqrt(static_cast<long double>(sumSq) / (stats.m - 1)));
-    }
+    stats.sigma = StoreChecked(std::sqrt(static_cast<long double>(sumSq) / (stats.m - 1)));
     return stats;
 }
 

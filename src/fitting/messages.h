@@ -32,6 +32,8 @@ inline constexpr const char* kAtXLabel = "Для X=";
 inline constexpr const char* kYLabel = "Y=";
 // The inverse evaluation's result, as quorvel-fit prints it.
 inline constexpr const char* kXLabel = "X=";
+// Where Y at the asked X lies beyond the number range (the report's row of Y at X).
+inline constexpr const char* kYBeyondRangeText = "Y вне диапазона чисел";
 
 // The labels in front of the two statistics.
 inline constexpr const char* kMaxErrorLabel = "Максимальная ошибка";

@@ -7,6 +7,7 @@
 
 #include "fitting/calibration_fit.h"
 #include "fitting/curve_samples.h"
+#include "fitting/exact_solver.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
@@ -70,6 +71,8 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     if (forChart && points.size() >= kTwoPartsFrom && SecondCoreUsable(work)) {
         orderBeside.emplace(work, [&points, &order] { order = StableOrderByX(points); });
     }
+    // The exact sum of the squared deviations, when these points were fitted now.
+    TExactSquares squares;
     if (HasTooFewPoints(kind, result.pointCount)) {
         result.tooFew = true;
         result.coefficientTexts.fill(kTooFewCaption);
@@ -79,7 +82,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             given != nullptr
                 ? !SolveWithGiven(kind, points, *given, store, result, work)
                 : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                                     PartOfSteps(told, kRead, kSolved), work);
+                                     PartOfSteps(told, kRead, kSolved), work, &squares);
         if (result.solveFailed && result.solveFailure.empty()) {
             result.solveFailure = kSolveFailedText;
         }
@@ -94,8 +97,12 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     try {
         // Each deviation is computed once and serves both the statistics and the point colours.
         std::vector<double> deviations;
+        // The exact sum of squares belongs to the ordinary fit's solve; the weighted fit's deviations are
+        // summed as they are rounded.
+        const bool fitted = !result.tooFew && !result.solveFailed && given == nullptr;
         result.statistics =
-            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics), work);
+            ComputeStatistics(points, store, &deviations, PartOfSteps(told, kSolved, kStatistics), work,
+                              fitted ? &squares : nullptr);
         result.sigmaText = FormatNumber("0.###", result.statistics.sigma);
         result.maxErrText = FormatNumber("0.###", result.statistics.maxError);
         result.reached = rsStatistics;
@@ -171,9 +178,15 @@ TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTe
         evaluation.message = InvalidNumberText(text);
         return evaluation;
     }
-    evaluation.y = EvalPolynomial(evaluation.x, store);
-    evaluation.yText = FormatFittedValue(evaluation.y);
     evaluation.label = NumberToText(evaluation.x);
+    try {
+        evaluation.y = EvalPolynomial(evaluation.x, store);
+    } catch (const EMathError&) {
+        evaluation.state = TEvaluation::BeyondRange;
+        evaluation.error = std::current_exception();
+        return evaluation;
+    }
+    evaluation.yText = FormatFittedValue(evaluation.y);
     evaluation.state = TEvaluation::Evaluated;
     return evaluation;
 }

@@ -84,17 +84,19 @@ TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoe
                                  const TWorkOptions& work = {}, const TUncertaintyColumns* given = nullptr);
 
 struct TEvaluation {
-    enum State { Skipped, Invalid, Evaluated } state = Skipped;
+    // BeyondRange: X was read, but Y there lies beyond the double range.
+    enum State { Skipped, Invalid, Evaluated, BeyondRange } state = Skipped;
     double x = 0;
     double y = 0;
-    std::string yText;    // Y as shown
-    std::string label;    // NumberToText(x), the evaluated point's label on a chart
-    std::string message;  // the invalid-number box text when state is Invalid
+    std::string yText;         // Y as shown
+    std::string label;         // NumberToText(x), the evaluated point's label on a chart
+    std::string message;       // the invalid-number box text when state is Invalid
+    std::exception_ptr error;  // what the evaluation raised when state is BeyondRange (an EMathError)
 };
 
-// The evaluation at a typed X (empty, "-" and "+" skip; a bad text gives Invalid with its
-// message; EMathError escapes for an overflow). The window evaluates at every keystroke, so its text
-// is being typed; a command line's value is finished.
+// The evaluation at a typed X (empty, "-" and "+" skip; a bad text gives Invalid with its message, a Y
+// beyond the range BeyondRange with its error). The window evaluates at every keystroke, so its text is
+// being typed; a command line's value is finished.
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state = tsFinished);
 
 }  // namespace quorvel

@@ -1,5 +1,9 @@
 #include "fitting/result_texts.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include "fitting/exact_polynomial.h"
@@ -69,21 +73,131 @@ std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TC
     return formula;
 }
 
-bool CoefficientsReproduceFit(const TFitCoefficients& c, const std::vector<double>& xs) {
-    if (!c.exact || !c.exact->RoundsTo(c)) {
-        return true;
+namespace {
+
+// A number text as shown (FormatNumber's and NumberToText's forms: sign, digits, a decimal character,
+// digits, an exponent): value = digits·10^exponent, the exponent that of its last digit.
+struct TShownDecimal {
+    mpz_class digits;
+    long exponent = 0;
+};
+
+std::optional<TShownDecimal> ReadShownDecimal(std::string_view text) {
+    TShownDecimal d;
+    bool negative = false;
+    bool fraction = false;
+    bool any = false;
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
     }
-    const TExactPolynomial rounded(c, c.exact->Centre());
-    try {
-        for (const double x : xs) {
-            if (FormatFittedValue(rounded.ValueAt(x)) != FormatFittedValue(c.exact->ValueAt(x))) {
-                return false;
-            }
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            d.digits = d.digits * 10 + (text[i] - '0');
+            d.exponent -= fraction ? 1 : 0;
+            any = true;
+        } else {
+            fraction = true;  // the decimal character, of whatever bytes
         }
-    } catch (const EMathError&) {
-        return false;  // a value beyond the range reproduces nothing
     }
-    return true;
+    if (!any) {
+        return std::nullopt;  // "NAN", "INF"
+    }
+    if (i < text.size()) {
+        char* end = nullptr;
+        const std::string exponent(text.substr(i + 1));
+        d.exponent += std::strtol(exponent.c_str(), &end, 10);
+    }
+    if (negative) {
+        d.digits = -d.digits;
+    }
+    return d;
+}
+
+// The polynomial of the printed coefficients, taken exactly: Σ m_k·10^e_k·x^k = Σ
+// m_k·5^(E+e_k)/5^E·2^e_k·x^k.
+std::optional<TExactPolynomial> PrintedPolynomial(const TFitCoefficients& c, double centre) {
+    const TCoefficientTexts texts = MakeCoefficientTexts(c);
+    std::array<TShownDecimal, 4> printed;
+    long scale = 0;  // E: the denominator's power of 5
+    for (std::size_t k = 0; k < 4; ++k) {
+        const std::optional<TShownDecimal> d = ReadShownDecimal(texts.values[k]);
+        if (!d) {
+            return std::nullopt;
+        }
+        printed[k] = *d;
+        scale = std::max(scale, -d->exponent);
+    }
+    std::array<mpz_class, 4> numerators;
+    std::array<long, 4> exponents{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        mpz_class five;
+        mpz_ui_pow_ui(five.get_mpz_t(), 5, static_cast<unsigned long>(scale + printed[k].exponent));
+        numerators[k] = printed[k].digits * five;
+        exponents[k] = printed[k].exponent;
+    }
+    mpz_class denominator;
+    mpz_ui_pow_ui(denominator.get_mpz_t(), 5, static_cast<unsigned long>(scale));
+    return TExactPolynomial(3, numerators, denominator, exponents, {c.a0, c.a1, c.a2, c.a3}, centre);
+}
+
+// The value of the last shown digit of a number text (0 when there is none to tell).
+double LastDigitUnit(const std::string& text) {
+    const std::optional<TShownDecimal> d = ReadShownDecimal(text);
+    return d ? std::pow(10.0, static_cast<double>(d->exponent)) : 0;
+}
+
+}  // namespace
+
+TCoefficientFidelity CoefficientsReproduceFit(const TFitCoefficients& c, const TPointTable& points,
+                                              const std::optional<double>& atX) {
+    TCoefficientFidelity fidelity;
+    if (!c.exact || !c.exact->RoundsTo(c)) {
+        return fidelity;
+    }
+    // How finely Y is given: the last digit of the finest measured Y as the report's table shows it.
+    double dataUnit = INFINITY;
+    for (const TDataPoint& p : points) {
+        if (p.Y != 0) {
+            dataUnit = std::min(dataUnit, LastDigitUnit(NumberToText(p.Y)));
+        }
+    }
+    const TExactPolynomial full(c, c.exact->Centre());
+    const std::optional<TExactPolynomial> printed = PrintedPolynomial(c, c.exact->Centre());
+    if (!printed) {
+        fidelity.printed = false;
+    }
+    const auto check = [&](double x) {
+        try {
+            const double exact = c.exact->ValueAt(x);
+            // A fitted value of exactly 0 is shown as "0", which tells no digit.
+            const double shownUnit = exact == 0 ? 0 : LastDigitUnit(FormatFittedValue(exact));
+            const double unit = std::isfinite(dataUnit) ? std::max(dataUnit, shownUnit) : shownUnit;
+            const auto misses = [&](const TExactPolynomial& p) {
+                try {
+                    // In extended precision, so that two values far apart cannot overflow the difference.
+                    return std::fabs(static_cast<long double>(p.ValueAt(x)) - exact) > 0.5L * unit;
+                } catch (const EMathError&) {
+                    return true;  // a value beyond the range reproduces nothing
+                }
+            };
+            fidelity.full = fidelity.full && !misses(full);
+            fidelity.printed = fidelity.printed && printed && !misses(*printed);
+        } catch (const EMathError&) {
+            fidelity.printed = fidelity.full = false;
+        }
+    };
+    for (const TDataPoint& p : points) {
+        if (!fidelity.printed && !fidelity.full) {
+            break;
+        }
+        check(p.X);
+    }
+    if (atX) {
+        check(*atX);
+    }
+    return fidelity;
 }
 
 TColor DeviationColor(double deviation, double sigma) {

@@ -34,11 +34,20 @@ TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c);
 // positive term after another gets " +" (so a double blank), an all-zero store gives "Y = 0".
 std::string BuildFormula(const TFitCoefficients& c, TFunctionKind kind, const TCoefficientTexts& texts);
 
-// Whether the coefficients as they stand (the rounded doubles, taken exactly) give each fitted value at
-// the given X with the digits it is shown with (FormatFittedValue), as the exact fit behind them does.
-// Far from zero they may not, since rounding a0 alone can move Y by units; the values shown are then the
-// exact fit's. True for a store that holds no fit but its coefficients.
-bool CoefficientsReproduceFit(const TFitCoefficients& c, const std::vector<double>& xs);
+// Whether the coefficients, taken as they stand, give the exact fit's values: the printed ones (the texts
+// of the panels, the formula and the report, MakeCoefficientTexts) and the full doubles, each polynomial
+// evaluated exactly at every X of the points and at `atX` when given. One misses where its value lies
+// further from the exact fit's than the shown digits of Y allow: half a unit in the last digit of the
+// finest measured Y as shown (NumberToText), or of the fitted value as shown (FormatFittedValue) where
+// that digit is coarser. Far from zero, or with a coefficient of few shown digits (a slope of 0.0100000
+// at X = 10^5), they miss; the values shown are then the exact fit's. Both reproduce a store that holds
+// no fit but its coefficients.
+struct TCoefficientFidelity {
+    bool printed = true;  // the printed coefficients reproduce the fit
+    bool full = true;     // the full doubles do
+};
+TCoefficientFidelity CoefficientsReproduceFit(const TFitCoefficients& c, const TPointTable& points,
+                                              const std::optional<double>& atX = std::nullopt);
 
 // clBlue for a deviation of exactly 0 or below a quarter of sigma, clPurple below a half, clRed
 // otherwise.

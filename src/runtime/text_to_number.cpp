@@ -198,7 +198,8 @@ double TextToNumber(std::string_view text, TTextState state) {
             }
         }
     }
-    if (!seenDigit && !seenDecimal)
+    // A decimal character alone (",", "-,", ",e5") begins a number while it is typed; finished, it is none.
+    if (!seenDigit && (!seenDecimal || state == tsFinished))
         ThrowNotANumber(text);
 
     int exponent = 0;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -22,8 +23,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 #include <functional>
 
 #include "app/form_main.h"
@@ -744,6 +747,18 @@ private slots:
         QVERIFY(windowText.contains(QDir(dir.path()).absoluteFilePath("gauge.txt")));
         QCOMPARE(windowText, PdfText(fitPdf));
 
+        // Y at X beyond the range: the report says so in its row, as quorvel-fit's does.
+        TBoxSeen overflow;
+        AnswerBox(overflow, QMessageBox::Ok);
+        form_->findChild<QLineEdit*>("MaskEditX")->setText("1e200");
+        QTRY_VERIFY(overflow.seen);
+        QCOMPARE(overflow.text, QString("Floating point overflow."));
+        ChooseInFileDialog(windowPdf);
+        form_->onWriteReport();
+        QCOMPARE(RunFit({"--kind", "quadratic", "--at", "1e200", "--report", fitPdf, data}).first, 4);
+        QVERIFY(PdfText(windowPdf).contains("Y вне диапазона чисел"));
+        QCOMPARE(PdfText(windowPdf), PdfText(fitPdf));
+
         // A changed table is no longer the file's.
         model_->SetCellText(0, 1, "1000.5");
         ChooseInFileDialog(windowPdf);
@@ -811,6 +826,86 @@ private slots:
         QCOMPARE(failed.caption, QString("Ошибка записи файла"));
         QVERIFY2(failed.text.startsWith("Не могу записать файл"), qPrintable(failed.text));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), before);
+    }
+
+    // A write that the system refuses is told in the window's language in every box: here a file larger
+    // than the process may write (the C library's "File too large" used to show in the readings box).
+    void writeFailuresAreToldInRussian() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("pairs.txt");
+        QVERIFY(WriteFile(data, "1 0\n3.1 1\n4.9 2\n7.2 3\n"));
+        const QString readings = dir.filePath("readings.txt");
+        QVERIFY(WriteFile(readings, Pairs(500, "\n", "\n")));
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        ChooseInFileDialog(data);
+        form_->onReadFile();
+
+        struct rlimit before = {};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
+        struct rlimit limited = before;
+        limited.rlim_cur = 100;
+        const sighandler_t oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        const QString out = dir.filePath("corrected.tsv");
+        TBoxSeen readingsBox;
+        ChooseInFileDialog(readings);
+        ChooseInFileDialog(out);
+        AnswerBox(readingsBox, QMessageBox::Ok);
+        form_->onApplyToReadings();
+        const QString pdf = dir.filePath("report.pdf");
+        TBoxSeen reportBox;
+        ChooseInFileDialog(pdf);
+        AnswerBox(reportBox, QMessageBox::Ok);
+        form_->onWriteReport();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+
+        for (const TBoxSeen* box : {&readingsBox, &reportBox}) {
+            QVERIFY(box->seen);
+            QCOMPARE(box->caption, QString("Ошибка записи файла"));
+            QVERIFY2(box->text.endsWith(": файл слишком велик"), qPrintable(box->text));
+        }
+        QVERIFY(!QFileInfo::exists(out) && !QFileInfo::exists(pdf));
+    }
+
+    // A readings file that is no regular file gets the open-failure box at once, as the table's read does:
+    // a pipe is never waited on (the window used to hang until something wrote to it), a device never
+    // read (one without end used to be read up to a line over 1 MiB), and no output file is asked for.
+    void readingsOfAPipeOrADeviceAreRefusedAtOnce() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("pairs.txt");
+        QVERIFY(WriteFile(data, "1 0\n3.1 1\n4.9 2\n7.2 3\n"));
+        const QString pipe = dir.filePath("pipe.txt");
+        QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const test::TLatePipeWriter writer(pipe);
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(0);
+        ChooseInFileDialog(data);
+        form_->onReadFile();
+        for (const QString& readings : {pipe, QString("/dev/zero"), dir.filePath("missing.txt")}) {
+            ChooseInFileDialog(readings);
+            // A command that went on to ask for the output file gets no answer there and ends.
+            int unanswered = 0;
+            QTimer refuser;
+            connect(&refuser, &QTimer::timeout, [&unanswered] {
+                QFileDialog* dialog = VisibleTopLevel<QFileDialog>();
+                if (dialog != nullptr && !dialog->property("chosen").toBool() && ++unanswered > 10) {
+                    dialog->reject();
+                }
+            });
+            refuser.start(50);
+            TBoxSeen seen;
+            AnswerBox(seen, QMessageBox::Abort);
+            QElapsedTimer clock;
+            clock.start();
+            form_->onApplyToReadings();
+            refuser.stop();
+            QVERIFY2(clock.elapsed() < 3000, qPrintable(readings));
+            QCOMPARE(unanswered, 0);
+            QVERIFY2(seen.seen, qPrintable(readings));
+            QCOMPARE(seen.text, QString("Не могу открыть файл."));
+            QCOMPARE(seen.caption, QString("Ошибка чтения файла"));
+            QCOMPARE(seen.icon, QMessageBox::Warning);
+        }
     }
 
     void exitEndsProcessAtOnceWithCodeZero() {

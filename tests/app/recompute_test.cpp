@@ -312,14 +312,14 @@ private slots:
         w.ClickFormula();
         QCOMPARE(boxes.Boxes().size(), size_t(0));
         QCOMPARE(w.Caption("PanelA1"), QString("a1 = 1.0000000e+200"));
-        // The third row's fit is exact, but its squared deviations are beyond the double range.
-        w.Fill({{"0", "0"}, {"1e200", "1"}, {"0", "2"}});
+        // The third row's fit is exact, but a deviation (2.3e308) is beyond the double range.
+        w.Fill({{"1.7e308", "0"}, {"-1.7e308", "1"}, {"1.7e308", "2"}});
         w.ClickFormula();
         QCOMPARE(boxes.Boxes().size(), size_t(1));
         QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
-        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 3.3333333e+199"));
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 5.6666667e+307"));
         QCOMPARE(w.Caption("PanelA1"), QString("a1 = 0"));
-        QCOMPARE(w.Caption("PanelResult"), QString("Y = 3.3333333e+199"));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 5.6666667e+307"));
         // The statistics and the points were not reached: they still belong to the two-row fit.
         QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
         QCOMPARE(w.Series().measured->PointCount(), 2);
@@ -331,8 +331,8 @@ private slots:
         w.ClickFormula();
         QCOMPARE(boxes.Boxes().size(), size_t(1));
         QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
-        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 3.3333333e+199"));
-        QCOMPARE(w.Caption("PanelResult"), QString("Y = 3.3333333e+199"));
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 5.6666667e+307"));
+        QCOMPARE(w.Caption("PanelResult"), QString("Y = 5.6666667e+307"));
     }
 
     void kindMenuSelectsAndRecomputes() {

@@ -296,6 +296,10 @@ TEST_F(FitCommand, ApplyToReadings) {
                      20),
          "NAME:1: 5<NUL>7: '5<NUL>7' is not a valid floating point value\nNAME:2: 1e: '1e' is not a valid "
          "floating point value\nNAME:3: 1.5e-: '1.5e-' is not a valid floating point value\n"},
+        // A decimal mark without a digit is no number (it was read as 0).
+        {"decimal marks alone", ".\n-.\n.e5\n2\n", "C", 2, ".\t\n-.\t\n.e5\t\n2\t5\n",
+         "NAME:1: .: '.' is not a valid floating point value\nNAME:2: -.: '-.' is not a valid floating point "
+         "value\nNAME:3: .e5: '.e5' is not a valid floating point value\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -339,8 +343,9 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
         const char* data;
         const char* out;
     } rows[] = {
-        // The squared deviations are beyond the range: the statistics are not reached.
-        {"--kind linear", "0 0\n1e200 1\n0 2\n", "a0 = 3.3333333e+199\na1 = 0\nY = 3.3333333e+199\n"},
+        // A deviation (2.3e308) is beyond the range: the statistics are not reached.
+        {"--kind linear", "1.7e308 0\n-1.7e308 1\n1.7e308 2\n",
+         "a0 = 5.6666667e+307\na1 = 0\nY = 5.6666667e+307\n"},
         // Only the curve's single-precision ends overflow.
         {"--kind linear", "1e39 1e39\n2e39 2e39\n",
          "a0 = 0\na1 = 1.0000000\nY = 1.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n"},
@@ -355,17 +360,28 @@ TEST_F(FitCommand, OverflowAfterTheSolve) {
         EXPECT_EQ(run.out, row.out) << row.data;
         EXPECT_EQ(run.err, "Floating point overflow\n") << row.data;
     }
-    const TRun json = Run("--json --kind linear " + Quote(Write("json.txt", rows[0].data)));
+    // The squares of the deviations are beyond the range, the statistics are not: they are the exact fit's
+    // (the maximum error float(F(1e200)·2/3), sigma = √(S/2) = u(a1)); the covariance is beyond it. The
+    // slope is 0, so R² = 0 (adjusted 1 − 2/1), and the quadratic through the three points has R² = 1.
+    const TRun json = Run("--json --kind linear " + Quote(Write("json.txt", "0 0\n1e200 1\n0 2\n")));
     EXPECT_EQ(json.status, 4);
-    EXPECT_EQ(json.out,
-              "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
-              "\"max_error\":null,\"sigma\":null,\"dof\":1,\"residual_sd\":8.16496580927726e+199,"
-              "\"covariance\":[[null,null],[null,null]],"
-              "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
-              // k for one degree of freedom is cot(π/40).
-              "\"coverage_factor\":12.706204736174705,"
-              "\"expanded_uncertainties\":[9.470645842038807e+200,7.335930724808963e+200],"
-              "\"formula\":\"Y = 3.3333333e+199\",\"error\":\"Floating point overflow\"}\n");
+    EXPECT_EQ(
+        json.out,
+        "{\"kind\":\"linear\",\"points\":3,\"coefficients\":[3.3333333333333334e+199,0,0,0],"
+        "\"max_error\":6.666666666666667e+199,\"sigma\":5.773502691896257e+199,\"dof\":1,"
+        "\"residual_sd\":8.16496580927726e+199,"
+        "\"covariance\":[[null,null],[null,null]],"
+        "\"standard_uncertainties\":[7.4535599249992985e+199,5.773502691896257e+199],"
+        // k for one degree of freedom is cot(π/40).
+        "\"coverage_factor\":12.706204736174705,"
+        "\"expanded_uncertainties\":[9.470645842038807e+200,7.335930724808963e+200],"
+        "\"formula\":\"Y = 3.3333333e+199\",\"method\":\"ordinary\",\"r_squared\":0,"
+        "\"adjusted_r_squared\":-1,\"comparison\":[{\"kind\":\"linear\",\"dof\":1,"
+        "\"residual_sd\":8.16496580927726e+199,\"top_coefficient\":0,"
+        "\"top_expanded_uncertainty\":7.335930724808963e+200,\"r_squared\":0,\"adjusted_r_squared\":-1},"
+        "{\"kind\":\"quadratic\",\"dof\":0,\"residual_sd\":null,\"top_coefficient\":-1e+200,"
+        "\"top_expanded_uncertainty\":null,\"r_squared\":1,\"adjusted_r_squared\":null}],"
+        "\"recommended_kind\":\"linear\",\"error\":\"Floating point overflow\"}\n");
 }
 
 // Output that does not arrive is a failure of its own, reported on stderr.
@@ -420,7 +436,7 @@ TEST_F(FitCommand, WriteErrors) {
         const char* message;
     } special[] = {
         {"--chart", "link.png", "quorvel-fit: Cannot write chart file: LINK (not a regular file)\n"},
-        {"--report", "link.pdf", "quorvel-fit: Не могу записать файл LINK: not a regular file\n"},
+        {"--report", "link.pdf", "quorvel-fit: Не могу записать файл LINK: это не обычный файл\n"},
     };
     for (const auto& row : special) {
         SCOPED_TRACE(row.option);

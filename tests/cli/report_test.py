@@ -4,6 +4,7 @@ and its look (pdftoppm).
 
 Usage: report_test.py QUORVEL_FIT"""
 import json
+import math
 import os
 import random
 import re
@@ -101,9 +102,10 @@ def check_pages(n, pdf):
             fail(f"{n} points: the signatures are not on the last page alone (page {i})")
     if numbers != list(range(1, n + 1)):
         fail(f"{n} points: the table's rows are {numbers[:5]}... ({len(numbers)} of {n})")
-    # Full pages between the first and the last hold the same number of rows, the last no more.
+    # Full pages between the first and the last hold the same number of rows, the last no more; the one
+    # before the last may give rows to it, so that the signatures do not stand alone.
     middle = rows_per_page[1:-1]
-    if middle and (len(set(middle)) != 1 or rows_per_page[-1] > middle[0]):
+    if middle and (len(set(middle[:-1])) > 1 or max(middle[-1], rows_per_page[-1]) > middle[0]):
         fail(f"{n} points: rows per page {rows_per_page}")
     return count, rows_per_page
 
@@ -210,8 +212,43 @@ target = os.path.join(DIR, "big.pdf")
 r = run([FIT, "--kind", "linear", "--report", target, big])
 if r.returncode != 4 or os.path.exists(target) or "Floating point overflow" not in r.stderr:
     fail(f"a report with a figure beyond the range: status {r.returncode}, {r.stderr!r}")
+# Y at X beyond the range: the texts before it and the report, whose row of Y at X says so; status 4 as
+# for the texts (no report was written, and the row was left out in the window's).
+target = os.path.join(DIR, "at.pdf")
+r = run([FIT, "--kind", "cubic", "--at", "1e200", "--report", target, data_file(10)])
+text = squeeze(" ".join(pages_of(target))) if os.path.exists(target) else ""
+if r.returncode != 4 or r.stderr != "Floating point overflow\n" or "Y=" in r.stdout or \
+        "Для X=1E200 Y вне диапазона чисел" not in text:
+    fail(f"Y at X beyond the range: status {r.returncode}, {r.stderr!r}, report: {text[:200]!r}")
 r = run([FIT, "--report", data_file(10), data_file(10)])
 if r.returncode != 64:
     fail(f"a report named .txt: status {r.returncode}")
+
+
+# The warning beside the coefficients, decided from the values: where the coefficients as printed (or in
+# full) give Y further from the exact fit than Y's digits allow, and only there.
+def far_readings(x0):
+    path = os.path.join(DIR, f"far{x0:g}.txt")
+    with open(path, "w") as f:
+        for i in range(25):
+            x = "%.6f" % (x0 + i * 1.001)
+            f.write("%.6f %s\n" % (float(x) + 0.1 * math.sin(1.7 * i + 0.3), x))
+    return path
+
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
+NOTE = "Внимание:"
+for name, data, kind, locale, note in [
+        ("25 readings around 10^7", far_readings(1e7), "cubic", "C", True),
+        ("25 readings around 10^5", far_readings(1e5), "cubic", "C", True),
+        ("the barometer around 101 kPa", os.path.join(EXAMPLES, "barometer_comma.txt"), "cubic", "ru_RU.UTF-8",
+         True),
+        ("the pressure gauge", os.path.join(EXAMPLES, "pressure_gauge.txt"), "cubic", "C", False),
+        ("the thermocouple", os.path.join(EXAMPLES, "thermocouple_k.txt"), "cubic", "C", False)]:
+    pdf = os.path.join(DIR, "note.pdf")
+    r = run([FIT, "--kind", kind, "--report", pdf, data], locale)
+    text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
+    if r.returncode != 0 or (NOTE in text) != note:
+        fail(f"{name}: status {r.returncode}, the note is {'missing' if note else 'there'}")
 
 sys.exit(1 if failures else 0)

@@ -8,13 +8,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "exact_reference.h"
 #include "fitting/curve_samples.h"
 #include "fitting/exact_polynomial.h"
+#include "fitting/presentation.h"
 #include "runtime/exceptions.h"
 
 namespace quorvel {
@@ -189,10 +193,59 @@ TEST(EvalPolynomial, FarFromZeroGivesTheExactFit) {
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(EvalPolynomial(row.readings[i], store), row.values[i]) << row.readings[i];
         }
-        const TFitStatistics s = ComputeStatistics(points, store);
-        EXPECT_EQ(s.maxError, row.maxError);
-        // The running sum of the squares is rounded at each step: a few units in the last place.
-        EXPECT_NEAR(s.sigma, row.sigma, 4e-16 * row.sigma);
+        const TRecomputeResult r = RecomputePoints(points, row.kind, store);
+        EXPECT_EQ(r.statistics.maxError, row.maxError);
+        EXPECT_EQ(r.statistics.sigma, row.sigma);
+    }
+}
+
+// sigma = √(S/(m − 1)) and s = √(S/(n − p)), S the sum of the squared deviations from the exact fit, each
+// the double nearest to the exact value, against tables worked out in exact rational arithmetic
+// (data/sigma_cases.py): random readings, readings whose squares lie among the subnormals or below them
+// (where a running sum of the rounded squares lost every digit), and deviations whose squares lie beyond
+// the double range while sigma does not.
+struct TSigmaCase {
+    std::string name;
+    TFunctionKind kind = fkCubic;
+    std::string sigma;
+    std::string s;
+    TPointTable points;
+};
+
+std::vector<TSigmaCase> SigmaCases() {
+    std::ifstream in(QUORVEL_SOURCE_DIR "/tests/fitting/data/sigma_cases.txt");
+    std::vector<TSigmaCase> cases;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string head;
+        words >> head;
+        if (head == "case") {
+            TSigmaCase c;
+            int degree = 0;
+            words >> c.name >> degree >> c.sigma >> c.s;
+            c.kind = static_cast<TFunctionKind>(degree);
+            cases.push_back(c);
+        } else if (!head.empty() && head != "end" && head[0] != '#' && !cases.empty()) {
+            std::string y;
+            words >> y;
+            cases.back().points.push_back(
+                {std::strtod(head.c_str(), nullptr), std::strtod(y.c_str(), nullptr)});
+        }
+    }
+    return cases;
+}
+
+TEST(ComputeStatistics, SigmaIsTheExactFitsRoundedOnce) {
+    const std::vector<TSigmaCase> cases = SigmaCases();
+    ASSERT_EQ(cases.size(), 9u);
+    for (const TSigmaCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFitCoefficients store;
+        const TRecomputeResult r = RecomputePoints(c.points, c.kind, store, true);
+        ASSERT_FALSE(r.error) << "stopped after stage " << r.reached;
+        EXPECT_EQ(r.statistics.sigma, std::strtod(c.sigma.c_str(), nullptr)) << c.sigma;
+        ASSERT_TRUE(r.uncertainty.has_value());
+        EXPECT_EQ(r.uncertainty->ResidualSd(), std::strtod(c.s.c_str(), nullptr)) << c.s;
     }
 }
 

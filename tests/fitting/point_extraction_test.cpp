@@ -74,6 +74,13 @@ TEST(ExtractPoints, BadCellsRaiseTheConversionError) {
     // A cell the recompute reads is finished: a cut exponent is no number (it was read as 1,5).
     EXPECT_EQ(ConvertMessage(TTextTable{{"1", "1.5e-"}}), "'1,5e-' is not a valid floating point value");
     EXPECT_EQ(ParseUserNumber("1.5e-", tsBeingTyped), 1.5);
+    // Nor is a decimal mark without a digit (it was read as 0, so the line ". 3" was the point (3, 0)).
+    for (const char* mark : {".", "-.", "+.", ".e5"}) {
+        const std::string shown = std::string(mark).replace(std::string(mark).find('.'), 1, ",");
+        EXPECT_EQ(ConvertMessage(TTextTable{{"1", "1"}, {mark, "3"}}),
+                  "'" + shown + "' is not a valid floating point value");
+        EXPECT_EQ(ParseUserNumber(mark, tsBeingTyped), 0) << mark;
+    }
     // A half-filled bad row is skipped without a parse.
     EXPECT_EQ(ConvertMessage(TTextTable{{"abc", ""}, {"1", "2"}}), "no error");
 }

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "fitting/least_squares.h"
 #include "fitting/result_texts.h"
 #include "fitting/work_options.h"
 #include "runtime/exceptions.h"
@@ -56,6 +61,69 @@ TEST(BuildFormula, TermsSignsAndBlanks) {
 TEST(BuildFormula, CommaLocale) {
     TDecimalScope comma(U',');
     EXPECT_EQ(Formula({12, -0.5, 0, 0}, fkLinear), "Y = -0,5000000 * X  +12,0000000");
+}
+
+// Whether the coefficients as printed and in full give the exact fit to the digits Y is shown with,
+// decided from the values at every X. The verdicts come from exact rational arithmetic in Python (the
+// exact fit and the printed decimals as fractions, the allowance half a unit in the last digit of the
+// finest 15-digit Y, or of the fitted value's 8-digit text where coarser).
+std::vector<TDataPoint> ExamplePoints(const char* name) {
+    std::vector<TDataPoint> points;
+    std::ifstream in(std::string(QUORVEL_SOURCE_DIR "/examples/") + name);
+    for (std::string y, x; in >> y >> x;) {
+        std::replace(y.begin(), y.end(), ',', '.');
+        std::replace(x.begin(), x.end(), ',', '.');
+        points.push_back({std::strtod(x.c_str(), nullptr), std::strtod(y.c_str(), nullptr)});
+    }
+    return points;
+}
+
+std::vector<TDataPoint> FarReadings(double x0) {
+    std::vector<TDataPoint> points;
+    for (int i = 0; i < 25; ++i) {
+        char x[40], y[40];
+        std::snprintf(x, sizeof x, "%.6f", x0 + i * 1.001);
+        std::snprintf(y, sizeof y, "%.6f", std::strtod(x, nullptr) + 0.1 * std::sin(1.7 * i + 0.3));
+        points.push_back({std::strtod(x, nullptr), std::strtod(y, nullptr)});
+    }
+    return points;
+}
+
+TEST(CoefficientsReproduceFit, DecidedFromTheValuesAtEveryX) {
+    TDecimalScope point(U'.');
+    std::vector<TDataPoint> line;
+    for (int x = 1; x < 8; ++x) {
+        line.push_back({double(x), 2.0 * x + 1});
+    }
+    const struct {
+        const char* name;
+        std::vector<TDataPoint> points;
+        TFunctionKind kind;
+        bool printed;
+        bool full;
+    } rows[] = {
+        // The printed coefficients miss by about 10^8 units of Y's last digit, the full ones by one.
+        {"25 readings around 10^7", FarReadings(1e7), fkCubic, false, false},
+        {"25 readings around 10^5", FarReadings(1e5), fkCubic, false, true},
+        {"barometer around 101 kPa", ExamplePoints("barometer_comma.txt"), fkCubic, false, true},
+        // A slope of 0.0100000 printed with 7 decimals misses Y (given to 0.001) by 0.0017 at 10^5.
+        {"barometer, linear", ExamplePoints("barometer_comma.txt"), fkLinear, false, true},
+        {"pressure gauge", ExamplePoints("pressure_gauge.txt"), fkCubic, true, true},
+        {"thermocouple", ExamplePoints("thermocouple_k.txt"), fkCubic, true, true},
+        {"an exact line", line, fkLinear, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_GT(row.points.size(), 6u);
+        TFitCoefficients store;
+        ASSERT_TRUE(SolveLeastSquares(row.kind, row.points, store));
+        const TCoefficientFidelity fidelity = CoefficientsReproduceFit(store, row.points);
+        EXPECT_EQ(fidelity.printed, row.printed);
+        EXPECT_EQ(fidelity.full, row.full);
+    }
+    // A store that holds no fit is what it shows.
+    const TCoefficientFidelity plain = CoefficientsReproduceFit(TFitCoefficients{1e7, 3, 0, 0}, line, 1e9);
+    EXPECT_TRUE(plain.printed && plain.full);
 }
 
 TEST(DeviationColor, QuarterAndHalfSigma) {
@@ -196,8 +264,9 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         const char* formula;
         std::size_t colors;
     } rows[] = {
-        // Squared deviations of 3.3e199 are beyond the double range: the statistics fail.
-        {TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}, rsPresented, "Y = 3.3333333e+199", 0},
+        // A deviation of 2.3e308 is beyond the double range: the statistics fail.
+        {TTextTable{{"1.7e308", "0"}, {"-1.7e308", "1"}, {"1.7e308", "2"}}, rsPresented, "Y = 5.6666667e+307",
+         0},
         // The curve's ends are held in single precision: 1e39 is beyond it.
         {TTextTable{{"1e39", "1e39"}, {"2e39", "2e39"}}, rsPoints, "Y = 1.0000000 * X ", 2},
     };
@@ -212,10 +281,15 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
         ASSERT_TRUE(r.error);
         EXPECT_THROW(std::rethrow_exception(r.error), EOverflow);
     }
-    TFitCoefficients store;
-    const TRecomputeResult complete = Recompute(TTextTable{{"2", "1"}, {"20", "10"}}, fkLinear, store);
-    EXPECT_EQ(complete.reached, rsCurve);
-    EXPECT_FALSE(complete.error);
+    // Squares of the deviations beyond the range, while the deviations and sigma are within it: sigma is
+    // taken from the exact sum of squares, not from the squares of the rounded deviations.
+    for (const TTextTable& table :
+         {TTextTable{{"2", "1"}, {"20", "10"}}, TTextTable{{"0", "0"}, {"1e200", "1"}, {"0", "2"}}}) {
+        TFitCoefficients store;
+        const TRecomputeResult complete = Recompute(table, fkLinear, store);
+        EXPECT_EQ(complete.reached, rsCurve);
+        EXPECT_FALSE(complete.error);
+    }
 }
 
 TEST(Recompute, MeasuredPointsInTableOrderAndByX) {

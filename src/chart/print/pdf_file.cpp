@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+
 #include "chart/print/printer.h"
 #include "chart/qt/whole_file.h"
 #include "runtime/file_target.h"
+#include "runtime/system_error_text.h"
 
 namespace quorvel {
 
@@ -17,14 +20,21 @@ std::string CannotWrite(const QString& file, const QString& reason) {
         .toStdString();
 }
 
+// The reason in the boxes' language, from the system's error number where there is one.
+QString Reason(int error, const QString& told) {
+    return error != 0 ? QString::fromStdString(SystemErrorText(error)) : told;
+}
+
 }  // namespace
 
 TPdfFile::TPdfFile(const QString& path) : file_(std::make_unique<QSaveFile>(path)) {
     if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
-        throw EPrinter(CannotWrite(path, QStringLiteral("not a regular file")));
+        throw EPrinter(CannotWrite(path, QString::fromUtf8(kNotRegularFileText)));
     }
+    errno = 0;
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw EPrinter(CannotWrite(path, file_->errorString()));
+        const int error = errno;
+        throw EPrinter(CannotWrite(path, Reason(error, file_->errorString())));
     }
     bytes_ = std::make_unique<QBuffer>();
     bytes_->open(QIODevice::WriteOnly);
@@ -40,9 +50,10 @@ void TPdfFile::Commit(bool painted) {
         file_->cancelWriting();
         throw EPrinter("Printer error");
     }
-    const QString reason = WriteAndCommit(*file_, bytes_->data());
+    int error = 0;
+    const QString reason = WriteAndCommit(*file_, bytes_->data(), &error);
     if (!reason.isEmpty()) {
-        throw EPrinter(CannotWrite(file_->fileName(), reason));
+        throw EPrinter(CannotWrite(file_->fileName(), Reason(error, reason)));
     }
 }
 

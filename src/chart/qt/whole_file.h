@@ -11,10 +11,11 @@ namespace quorvel {
 
 // Writes all of `bytes` into a save file opened with QIODevice::Unbuffered (a buffered one would lose
 // the error of its last flush) and commits it. Returns the reason when it could not, after dropping
-// the temporary file; an empty text when the file is in place.
-QString WriteAndCommit(QSaveFile& file, const QByteArray& bytes);
+// the temporary file, as Qt tells it, with the system's error number in `error` when one is known (0
+// otherwise); an empty text when the file is in place.
+QString WriteAndCommit(QSaveFile& file, const QByteArray& bytes, int* error = nullptr);
 
 // The same for a file opened here by name.
-QString WriteWholeFile(const QString& path, const QByteArray& bytes);
+QString WriteWholeFile(const QString& path, const QByteArray& bytes, int* error = nullptr);
 
 }  // namespace quorvel
