@@ -18,6 +18,7 @@
 #include "chart/print/chart_printing.h"
 #include "chart/print/pdf_file.h"
 #include "chart/qt/qt_canvas.h"
+#include "fitting/calibration_summary.h"
 #include "fitting/fit_texts.h"
 #include "fitting/least_squares.h"
 #include "fitting/messages.h"
@@ -130,8 +131,146 @@ struct TReportTexts {
     std::vector<TResultRow> results;
     QString coefficientNote;  // empty when the coefficients, printed and in full, give the fit as shown
     QString scatterNote;
+    // With given uncertainties: the method under the title, where they came from, the figures in the
+    // certificate's way and the model check.
+    QString method = QStringLiteral("по методу наименьших квадратов");
+    QString source;
+    QString certificate;
+    QString modelCheck;
     std::vector<TPointRow> rows;
 };
+
+// The statistics, s, k, Y at X and X at Y of the ordinary fit, and its note.
+void OrdinaryResults(const TReportInput& input, const TFitUncertainty* u, TReportTexts& t) {
+    const TRecomputeResult& result = *input.result;
+    const bool scatter = u != nullptr && u->HasScatter();
+    const QString none = QStringLiteral("—");
+    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
+    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
+    t.results.push_back(
+        {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
+    t.results.push_back(
+        {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
+    // Y at X with the u(X) of --at-u, where it was asked for.
+    const TCalibrationValue* withU =
+        input.calibration != nullptr && input.calibration->at ? &*input.calibration->at : nullptr;
+    if (input.at != nullptr && input.at->state == TEvaluation::Evaluated && withU != nullptr) {
+        const TEvaluation& at = *input.at;
+        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y), Full(withU->u),
+                             Full(withU->expanded)});
+    } else if (input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
+        const TEvaluation& at = *input.at;
+        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
+                             scatter ? Figure(u->UncertaintyAt(at.x)) : none,
+                             scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
+    } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
+        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
+    }
+    if (scatter) {
+        t.scatterNote =
+            QStringLiteral(
+                "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, n − p = %1 "
+                "— число степеней свободы; u — корни из диагонали ковариационной матрицы — обратной к XᵀX, "
+                "умноженной на s²; U = k·u — расширенная неопределённость для вероятности охвата 95 %, "
+                "k = t₀,₉₇₅(n − p) — квантиль распределения Стьюдента (двусторонний интервал). Все величины "
+                "вычислены точно и округлены один раз.")
+                .arg(u->Dof());
+    } else {
+        t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
+    }
+
+    if (input.calibration != nullptr && input.calibration->inverse) {
+        const TInverseEvaluation& inverse = *input.calibration->inverse;
+        const QString label = QStringLiteral("X для Y=") + Q(NumberToText(inverse.y));
+        if (inverse.x) {
+            t.results.push_back({label, Q(kXLabel + FormatFittedValue(inverse.x->value)),
+                                 Full(inverse.x->value), Full(inverse.x->u), Full(inverse.x->expanded)});
+        } else {
+            t.results.push_back({label, QStringLiteral("нет единственного X"), none, none, none});
+        }
+    }
+}
+
+// The results and notes of a fit with given uncertainties: its coefficients with u and U, the certificate's
+// "a = value ± U", the model check, R² and the kind recommended, Y at X and X at Y with their
+// uncertainties.
+void GivenUncertaintyTexts(const TReportInput& input, TReportTexts& t) {
+    const TRecomputeResult& result = *input.result;
+    const TCalibrationSummary& summary = *input.calibration;
+    const TCalibrationFigures& f = summary.figures;
+    const double a[4] = {input.store->a0, input.store->a1, input.store->a2, input.store->a3};
+    const QString none = QStringLiteral("—");
+    t.method = f.method == TFitMethod::Weighted
+                   ? QStringLiteral("взвешенный метод наименьших квадратов")
+                   : QStringLiteral("обобщённая регрессия: неопределённости X и Y");
+    t.source = input.source == TUncertaintySource::ColumnsAndRules
+                   ? QStringLiteral("заданы столбцами файла, недостающие — правилами --u-y / --u-x")
+                   : QStringLiteral("заданы столбцами u(Y), u(X) файла данных");
+    QStringList certificate;
+    for (int j = 0; j <= f.degree; ++j) {
+        const auto i = static_cast<std::size_t>(j);
+        t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.coefficientTexts[i]), Full(a[i]),
+                             Figure(f.u[i]), Figure(f.expanded[i])});
+        certificate << QStringLiteral("a%1 = ").arg(j) +
+                           Q(FormatWithUncertainty(a[i], f.expanded[i].value_or(0)));
+    }
+    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
+    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
+    t.results.push_back({QStringLiteral("Коэффициент охвата k"), {}, Full(f.coverage), {}, {}});
+    if (summary.at && input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
+        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYLabel + input.at->yText),
+                             Full(summary.at->value), Full(summary.at->u), Full(summary.at->expanded)});
+    } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
+        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
+    }
+    if (summary.inverse) {
+        const QString label = QStringLiteral("X для Y=") + Q(NumberToText(summary.inverse->y));
+        if (const std::optional<TCalibrationValue>& x = summary.inverse->x) {
+            t.results.push_back({label, Q(kXLabel + FormatFittedValue(x->value)), Full(x->value), Full(x->u),
+                                 Full(x->expanded)});
+        } else {
+            t.results.push_back({label, QStringLiteral("нет единственного X"), none, none, none});
+        }
+    }
+    t.certificate =
+        QStringLiteral("Для сертификата (U, k = 1,96): ") + certificate.join(QStringLiteral("; "));
+    QString check;
+    if (f.chiSquared && f.chiSquaredCritical) {
+        check = QStringLiteral("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: ")
+                    .arg(Q(FormatFittedValue(*f.chiSquared)))
+                    .arg(f.dof)
+                    .arg(Q(FormatFittedValue(*f.chiSquaredCritical))) +
+                (f.consistent.value_or(false) ? QStringLiteral("модель согласуется с данными")
+                                              : QStringLiteral("модель не согласуется с данными"));
+    } else {
+        check = QStringLiteral("ν = 0: точек столько же, сколько коэффициентов, проверка χ² невозможна");
+    }
+    if (f.gamma) {
+        check += QStringLiteral("; Γ = %1 (допустимо Γ ≤ 2)").arg(Q(FormatFittedValue(*f.gamma)));
+    }
+    if (f.rSquared) {
+        check += QStringLiteral("; R² = %1").arg(Q(FormatFittedValue(*f.rSquared)));
+    }
+    if (f.adjustedRSquared) {
+        check += QStringLiteral(", скорректированный R² = %1").arg(Q(FormatFittedValue(*f.adjustedRSquared)));
+    }
+    check += QStringLiteral(". Рекомендуемый вид функции: ") +
+             Q(kKindCaptions[summary.kinds.recommended - 1]) +
+             QStringLiteral(" (старший коэффициент значим: |a| > U).");
+    t.modelCheck = check;
+    t.scatterNote =
+        f.method == TFitMethod::Weighted
+            ? QStringLiteral(
+                  "Веса 1/u(Y)²; u — корни из диагонали ковариационной матрицы (AᵀWA)⁻¹, не умноженной "
+                  "на разброс: заданные неопределённости и есть модель. Все величины вычислены точно и "
+                  "округлены один раз. U = k·u, k = 1,96 — квантиль нормального распределения (число "
+                  "степеней свободы модели типа B принято бесконечным).")
+            : QStringLiteral(
+                  "Минимизирована сумма (X − ξ)²/u(X)² + (Y − f(ξ))²/u(Y)² по коэффициентам и точкам ξ; "
+                  "ковариация коэффициентов — их блок матрицы (JᵀJ)⁻¹ в решении. U = k·u, k = 1,96 — "
+                  "квантиль нормального распределения (число степеней свободы модели типа B принято "
+                  "бесконечным).");
+}
 
 TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const TRecomputeResult& result = *input.result;
@@ -155,37 +294,19 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const bool scatter = u != nullptr && u->HasScatter();
     const double a[4] = {store.a0, store.a1, store.a2, store.a3};
     const QString none = QStringLiteral("—");
-    for (int j = 0; j <= static_cast<int>(result.kind); ++j) {
+    const bool given =
+        input.calibration != nullptr && input.calibration->figures.method != TFitMethod::Ordinary;
+    if (given) {
+        GivenUncertaintyTexts(input, t);
+    }
+    for (int j = 0; !given && j <= static_cast<int>(result.kind); ++j) {
         const auto i = static_cast<std::size_t>(j);
         t.results.push_back({QStringLiteral("a%1").arg(j), Q(result.coefficientTexts[i]), Full(a[i]),
                              scatter ? Figure(u->StandardUncertainty(j)) : none,
                              scatter ? Figure(u->ExpandedUncertainty(j)) : none});
     }
-    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
-    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
-    t.results.push_back(
-        {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
-    t.results.push_back(
-        {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
-    if (input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
-        const TEvaluation& at = *input.at;
-        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
-                             scatter ? Figure(u->UncertaintyAt(at.x)) : none,
-                             scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
-    } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
-        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
-    }
-    if (scatter) {
-        t.scatterNote =
-            QStringLiteral(
-                "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, n − p = %1 "
-                "— число степеней свободы; u — корни из диагонали ковариационной матрицы — обратной к XᵀX, "
-                "умноженной на s²; U = k·u — расширенная неопределённость для вероятности охвата 95 %, "
-                "k = t₀,₉₇₅(n − p) — квантиль распределения Стьюдента (двусторонний интервал). Все величины "
-                "вычислены точно и округлены один раз.")
-                .arg(u->Dof());
-    } else {
-        t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
+    if (!given) {
+        OrdinaryResults(input, u, t);
     }
 
     // The note is decided from the values: the coefficients as printed and in full, each evaluated at
@@ -345,6 +466,10 @@ double InfoLines(TSheet& sheet, double y, const TReportTexts& t) {
     y += 5;
     line(kLeft, 30, 95, Q(kKindLabel), t.kind);
     line(kLeft + 95, 30, kContentWidth - 95, QStringLiteral("Точек:"), t.points);
+    if (!t.source.isEmpty()) {
+        y += 5;
+        line(kLeft, 36, kContentWidth, QStringLiteral("Неопределённости:"), t.source);
+    }
     return y + 5;
 }
 
@@ -380,14 +505,39 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
         sheet.Note(kLeft, y + 1, kContentWidth, 7, t.coefficientNote, kWarningColor);
         y += 7;
     }
+    if (!t.certificate.isEmpty()) {
+        sheet.Note(kLeft, y + 1, kContentWidth, 7, t.certificate, Qt::black);
+        y += 7;
+    }
+    if (!t.modelCheck.isEmpty()) {
+        sheet.Note(kLeft, y + 1, kContentWidth, 7, t.modelCheck, Qt::black);
+        y += 7;
+    }
     sheet.Note(kLeft, y + 1, kContentWidth, 13, t.scatterNote);
     return y + 13.5;
 }
 
+// U(Y at X) of the fit on show: of the calibration with given uncertainties where there is one, else of
+// the ordinary fit's scatter; nothing beyond the range.
+std::optional<double> BandAt(const TRecomputeResult& result, double x) {
+    if (result.calibration) {
+        try {
+            return result.calibration->Evaluate(x).expanded;
+        } catch (const EMathError&) {
+            return std::nullopt;
+        }
+    }
+    return result.uncertainty->ExpandedUncertaintyAt(x);
+}
+
+bool HasBand(const TRecomputeResult& result) {
+    return result.calibration || (result.uncertainty && result.uncertainty->HasScatter());
+}
+
 // The 95 % band of the curve, Y ± U(Y at X) at each of its samples, as two thin grey lines; none
-// without scatter. A sample whose band lies beyond the number range is left out.
+// without uncertainties. A sample whose band lies beyond the number range is left out.
 void AddBand(TChart& chart, const TRecomputeResult& result) {
-    if (!result.uncertainty || !result.uncertainty->HasScatter()) {
+    if (!HasBand(result)) {
         return;
     }
     for (const double side : {-1.0, 1.0}) {
@@ -398,7 +548,7 @@ void AddBand(TChart& chart, const TRecomputeResult& result) {
         line->LinePen().SetWidth(1);
         line->Marks().SetVisible(false);
         for (const TFeedPoint& p : result.curve) {
-            const std::optional<double> u = result.uncertainty->ExpandedUncertaintyAt(p.x);
+            const std::optional<double> u = BandAt(result, p.x);
             if (u && std::isfinite(p.y + side * *u)) {
                 line->AddPoint(p.x, p.y + side * *u, {}, AutoColor);
             }
@@ -522,8 +672,7 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
     double y = kTop;
     sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Протокол калибровки"), Font(16, true));
-    sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("по методу наименьших квадратов"), Font(9), kNoteColor);
+    sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignRight | Qt::AlignVCenter, t.method, Font(9), kNoteColor);
     y += 9;
     sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.4, Qt::black);
     y = InfoLines(sheet, y + 2, t) + 2;
@@ -538,8 +687,7 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
 
     y = ResultsTable(sheet, y, t) + 1;
     const double chartHeight = Chart(sheet, y, input);
-    Legend(sheet, kLeft + kChartWidth + 6, y + 4, kContentWidth - kChartWidth - 6,
-           input.result->uncertainty && input.result->uncertainty->HasScatter());
+    Legend(sheet, kLeft + kChartWidth + 6, y + 4, kContentWidth - kChartWidth - 6, HasBand(*input.result));
     y += chartHeight + 3;
 
     const std::vector<int> plan = PlanPages(y, t.rows.size());

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "fitting/exact_polynomial.h"
+#include "fitting/fit_texts.h"
 #include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
@@ -210,6 +213,42 @@ TColor DeviationColor(double deviation, double sigma) {
         return clPurple;
     }
     return clRed;
+}
+
+namespace {
+
+// value in fixed notation with `decimals` decimals, rounded correctly, with "." in every locale.
+std::string Fixed(double value, int decimals) {
+    std::array<char, 400> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed, decimals);
+    return std::string(buffer.data(), result.ptr);
+}
+
+}  // namespace
+
+std::string FormatWithUncertainty(double value, double expanded) {
+    const auto local = [](const std::string& text) {
+        return ReplaceText(text, ".", DecimalText(), rfReplaceAll);
+    };
+    if (!(expanded > 0) || !std::isfinite(expanded) || !std::isfinite(value)) {
+        std::string text;
+        AppendShortest(text, value);
+        return local(text);
+    }
+    // The decimal exponent of U's second significant digit, once U is rounded to two digits.
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), expanded,
+                                      std::chars_format::scientific, 1);
+    const std::string scientific(buffer.data(), result.ptr);
+    const int exponent = std::atoi(scientific.c_str() + scientific.find('e') + 1) - 1;
+    if (exponent < 0) {
+        return local(Fixed(value, -exponent) + " ± " + Fixed(expanded, -exponent));
+    }
+    // Whole units or coarser: both rounded to a multiple of 10^exponent.
+    const double step = std::pow(10.0, exponent);
+    return Fixed(std::nearbyint(value / step) * step, 0) + " ± " +
+           Fixed(std::nearbyint(expanded / step) * step, 0);
 }
 
 }  // namespace quorvel

@@ -49,6 +49,11 @@ struct TCoefficientFidelity {
 TCoefficientFidelity CoefficientsReproduceFit(const TFitCoefficients& c, const TPointTable& points,
                                               const std::optional<double>& atX = std::nullopt);
 
+// A value with its expanded uncertainty as a certificate writes it: U to two significant digits and the
+// value rounded to the same decimal place, "1.0144 ± 0.0016" (with the locale's decimal character);
+// "12300 ± 1200" for a U of 1234. The value alone, in full, where U is not a finite positive number.
+std::string FormatWithUncertainty(double value, double expanded);
+
 // clBlue for a deviation of exactly 0 or below a quarter of sigma, clPurple below a half, clRed
 // otherwise.
 TColor DeviationColor(double deviation, double sigma);

@@ -39,6 +39,33 @@ TEST(FormatResultValue, PatternByMagnitude) {
     }
 }
 
+// A certificate's "value ± U": U to two significant digits, the value to the same decimal place, each
+// rounded correctly from the double (0.00155 is 0.001549999… and 2.05 is 2.04999…).
+TEST(FormatWithUncertainty, TwoDigitsOfUAndTheValueToTheirPlace) {
+    TDecimalScope point(U'.');
+    const struct {
+        double value;
+        double expanded;
+        const char* text;
+    } rows[] = {
+        {1.01442, 0.00156, "1.0144 ± 0.0016"},
+        {1.01442, 0.00155, "1.0144 ± 0.0015"},
+        {-0.0497, 0.05, "-0.050 ± 0.050"},
+        {1.86666, 0.9123, "1.87 ± 0.91"},
+        {8.0166, 2.05, "8.0 ± 2.0"},
+        {12345.6, 1234, "12300 ± 1200"},
+        {12.3, 99.6, "10 ± 100"},
+        {0.5, 0, "0.5"},
+        {2.5, INFINITY, "2.5"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(FormatWithUncertainty(row.value, row.expanded), row.text)
+            << row.value << " " << row.expanded;
+    }
+    TDecimalScope comma(U',');
+    EXPECT_EQ(FormatWithUncertainty(1.01442, 0.00156), "1,0144 ± 0,0016");
+}
+
 std::string Formula(const TFitCoefficients& c, TFunctionKind kind) {
     return BuildFormula(c, kind, MakeCoefficientTexts(c));
 }
