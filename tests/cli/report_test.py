@@ -251,4 +251,33 @@ for name, data, kind, locale, note in [
     if r.returncode != 0 or (NOTE in text) != note:
         fail(f"{name}: status {r.returncode}, the note is {'missing' if note else 'there'}")
 
+
+# With given uncertainties: the method, where they came from, u and U as --json gives them, the
+# certificate's value ± U, the model check and the inverse evaluation, in the user's decimal character.
+given = os.path.join(DIR, "given.txt")
+with open(given, "w") as f:
+    f.write("".join(f"{y} {x} 0.5\n" for x, y in zip(range(1, 7), (3.3, 5.6, 7.1, 9.3, 10.7, 12.1))))
+for locale, decimal in (("C", "."), ("ru_RU.UTF-8", ",")):
+    pdf = os.path.join(DIR, f"given{decimal}.pdf")
+    args = ["--uncertainties", "--kind", "linear", "--at", "3.5", "--at-u", "0.2", "--inverse", "10.5"]
+    r = run([FIT] + args + ["--report", pdf, given], locale)
+    js = json.loads(run([FIT, "--json"] + args + [given]).stdout)
+    text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
+    wanted = ["взвешенный метод наименьших квадратов", "заданы столбцами u(Y), u(X) файла данных",
+              "модель согласуется с данными", "Рекомендуемый вид функции: Линейная",
+              f"a0 = 1{decimal}87 ± 0{decimal}91", f"a1 = 1{decimal}76 ± 0{decimal}23", "X для Y=10" + decimal + "5"]
+    wanted += [repr(v).replace(".", decimal) for v in
+               js["standard_uncertainties"] + [js["y_uncertainty"], js["inverse"]["x"], js["inverse"]["x_uncertainty"]]]
+    missing = [w for w in wanted if w not in text]
+    if r.returncode != 0 or missing:
+        fail(f"given uncertainties ({locale}): status {r.returncode}, {r.stderr!r}, missing {missing}")
+both = os.path.join(DIR, "both.txt")
+with open(both, "w") as f:
+    f.write("3.4 1.2 0.2 0.2\n4.4 1.9 0.2 0.2\n7.2 2.9 0.2 0.2\n8.5 4.0 0.4 0.2\n10.8 4.7 0.4 0.2\n13.5 5.9 0.4 0.2\n")
+pdf = os.path.join(DIR, "both.pdf")
+r = run([FIT, "--uncertainties", "--kind", "linear", "--report", pdf, both])
+text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
+if r.returncode != 0 or "обобщённая регрессия" not in text or "Γ = 0.8941720" not in text:
+    fail(f"both variables: status {r.returncode}, {text[:300]!r}")
+
 sys.exit(1 if failures else 0)
