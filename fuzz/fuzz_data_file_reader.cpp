@@ -1,19 +1,17 @@
 // Fuzzes the line tokenizer and the data-file reader against a plain reading of the rules (lines at their
 // line ends, a leading byte-order mark skipped, a NUL that ends a line's text where the format says so,
-// the first four white-space separated words). On every input: each line format's first four words,
-// whatever pieces the bytes arrive in and however soon an open line is written shorter; the data file's
-// table read whole and in pieces (a text with more lines than the limit keeps nothing); the points read
-// without the table are those the table gives. On one input in kHalvesEvery, picked by a hash of its
-// bytes: the same read in two halves at once, parted anywhere, table and points.
+// the first four white-space separated words). On every input, the text at once: each line format's
+// first four words; the data file's table (a text with more lines than the limit keeps nothing); the
+// points read without the table are those the table gives. On a sample: the same in pieces of any size,
+// an open line written shorter; and in two halves, parted anywhere, the second after the first or beside
+// it on another core.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "fitting/data_file_reader.h"
@@ -28,20 +26,30 @@ using quorvel::TLineRules;
 
 constexpr int kWords = 4;
 using TWords = std::array<std::string_view, kWords>;
-using TRows = std::vector<std::pair<std::string_view, std::string_view>>;
 
-// The two halves start a thread each: checked on a sample, so that the fuzzer runs fast on the rest.
-constexpr std::uint32_t kHalvesEvery = 16;
+// The reads in pieces and in halves are checked on one input in kSampleEvery each, picked by a hash of its
+// bytes, the points alone on two more, so that the fuzzer runs fast; the halves on two cores, which start
+// a thread for each read, on one of kTwoCoresEvery of those.
+constexpr std::uint32_t kSampleEvery = 8;
+constexpr std::uint32_t kTwoCoresEvery = 64;
 
-// The rules read as plainly as they are written, to hold the tokenizer against.
-std::vector<TWords> PlainReading(std::string_view text, TLineRules rules) {
+// The checks' own steps need no coverage of their own: the fuzzer's feedback is the reader's.
+#if defined(__clang__)
+#define QUORVEL_CHECK_STEP __attribute__((no_sanitize("coverage")))
+#else
+#define QUORVEL_CHECK_STEP
+#endif
+
+// The rules read as plainly as they are written, to hold the tokenizer against. (Into the caller's
+// vector, whose room serves the next input too.)
+QUORVEL_CHECK_STEP void PlainReading(std::string_view text, TLineRules rules, std::vector<TWords>& lines) {
     const auto white = [rules](char c) {
         return c == ' ' || c == '\t' || c == '\v' || c == '\f' || (c == '\r' && !rules.crEndsLine);
     };
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
-    std::vector<TWords> lines;
+    lines.clear();
     while (!text.empty()) {
         const std::size_t end = text.find_first_of(rules.crEndsLine ? std::string_view("\n\r", 2) : "\n");
         std::string_view line = text.substr(0, end);
@@ -69,55 +77,58 @@ std::vector<TWords> PlainReading(std::string_view text, TLineRules rules) {
         }
         lines.push_back(words);
     }
-    return lines;
 }
 
-// Keeps the first four words of each line, as copies (an open line's words are written shorter).
+// Holds each line's first four words against the plain reading's as it takes them.
 template <TLineRules R>
-class TWordsSink {
+class TWordsCheck {
 public:
     static constexpr int kWords = ::kWords;
-    std::vector<std::array<std::string, kWords>> lines;
-    std::array<std::string, kWords> Read(quorvel::TLineCursor<R>& line) {
-        std::array<std::string, kWords> words;
-        for (std::string& word : words) {
+    explicit TWordsCheck(const std::vector<TWords>& expected) : expected_(expected) {}
+    TWords Read(quorvel::TLineCursor<R>& line) {
+        TWords words;
+        for (std::string_view& word : words) {
             word = line.Next();
         }
         return words;
     }
-    bool Take(const std::array<std::string, kWords>& words) {
-        lines.push_back(words);
+    bool Take(const TWords& words) {
+        if (lines_ >= expected_.size() || words != expected_[lines_++])
+            std::abort();
         return true;
     }
+    std::size_t Lines() const { return lines_; }
+
+private:
+    const std::vector<TWords>& expected_;
+    std::size_t lines_ = 0;
 };
 
+// The words of every line, in pieces, and with an open line written shorter from shortenFrom bytes on.
 template <TLineRules R>
-void CheckWords(std::string_view text, std::size_t piece, std::size_t shortenFrom) {
-    TWordsSink<R> sink;
-    quorvel::TLineSplitter<R, TWordsSink<R>> splitter(sink, quorvel::TLineLimits{SIZE_MAX, 0, shortenFrom});
+void CheckWords(std::string_view text, const std::vector<TWords>& expected, std::size_t piece,
+                std::size_t shortenFrom) {
+    TWordsCheck<R> check(expected);
+    quorvel::TLineSplitter<R, TWordsCheck<R>> splitter(check, quorvel::TLineLimits{SIZE_MAX, 0, shortenFrom});
     for (std::size_t at = 0; at < text.size(); at += piece) {
         if (!splitter.Feed(text.substr(at, piece)))
             std::abort();
     }
-    if (!splitter.Finish())
+    if (!splitter.Finish() || check.Lines() != expected.size() || splitter.Lines() != expected.size())
         std::abort();
-    const std::vector<TWords> expected = PlainReading(text, R);
-    if (sink.lines.size() != expected.size() || splitter.Lines() != expected.size())
-        std::abort();
-    for (std::size_t k = 0; k < expected.size(); ++k) {
-        for (int w = 0; w < kWords; ++w) {
-            if (sink.lines[k][static_cast<std::size_t>(w)] != expected[k][static_cast<std::size_t>(w)])
-                std::abort();
-        }
-    }
 }
 
-TRows RowsOf(const quorvel::TDataFileTable& table) {
-    TRows rows;
+// Whether the table's rows hold each line's first two words.
+QUORVEL_CHECK_STEP bool SameRows(const quorvel::TDataFileTable& table, const std::vector<TWords>& lines) {
+    if (static_cast<std::size_t>(table.LineCount()) != lines.size())
+        return false;
     for (int row = 1; row <= table.LineCount(); ++row) {
-        rows.emplace_back(table.CellText(0, row), table.CellText(1, row));
+        const TWords& words = lines[static_cast<std::size_t>(row - 1)];
+        const quorvel::TDataFileTable::TLineWords cells = table.LineWords(row);
+        if (cells.y != words[0] || cells.x != words[1])
+            return false;
     }
-    return rows;
+    return true;
 }
 
 // What the recompute takes from the table: its points, or nothing where a counted word is no number.
@@ -129,7 +140,8 @@ std::optional<quorvel::TPointTable> TablePoints(const quorvel::TDataFileTable& t
     }
 }
 
-void CheckPoints(const quorvel::TDataPoints& read, const std::optional<quorvel::TPointTable>& fromTable) {
+QUORVEL_CHECK_STEP void CheckPoints(const quorvel::TDataPoints& read,
+                                    const std::optional<quorvel::TPointTable>& fromTable) {
     if (!read.unreadable != fromTable.has_value())
         std::abort();
     // Bit for bit, so that -0 and 0 are told apart.
@@ -141,7 +153,7 @@ void CheckPoints(const quorvel::TDataPoints& read, const std::optional<quorvel::
         std::abort();
 }
 
-std::uint32_t Hash(const std::uint8_t* data, std::size_t size) {
+QUORVEL_CHECK_STEP std::uint32_t Hash(const std::uint8_t* data, std::size_t size) {
     std::uint32_t h = 2166136261u;  // FNV-1a
     for (std::size_t i = 0; i < size; ++i) {
         h = (h ^ data[i]) * 16777619u;
@@ -149,8 +161,36 @@ std::uint32_t Hash(const std::uint8_t* data, std::size_t size) {
     return h;
 }
 
+// The points read in order, in pieces of `piece` bytes, and the table too where it is given the rows.
+void CheckInOrder(std::string_view text, std::size_t piece, const quorvel::TDataReadOptions& options,
+                  bool tooMany, const std::vector<TWords>* expected,
+                  const std::optional<quorvel::TPointTable>& fromTable) {
+    std::size_t at = 0;
+    const quorvel::TByteSource pieces = [&](char* buffer, std::size_t n) {
+        const std::size_t got = std::min({n, piece, text.size() - at});
+        std::memcpy(buffer, text.data() + at, got);
+        at += got;
+        return static_cast<std::ptrdiff_t>(got);
+    };
+    const quorvel::TDataReadStatus status =
+        tooMany ? quorvel::TDataReadStatus::TooManyLines : quorvel::TDataReadStatus::Ok;
+    if (expected != nullptr) {
+        quorvel::TDataFileTable table;
+        if (quorvel::ReadDataFrom(pieces, table, options) != status ||
+            (!tooMany && !SameRows(table, *expected)))
+            std::abort();
+        at = 0;
+    }
+    quorvel::TDataPoints points;
+    if (quorvel::ReadDataFrom(pieces, points, options) != status)
+        std::abort();
+    if (!tooMany)
+        CheckPoints(points, fromTable);
+}
+
 void CheckHalves(std::string_view text, std::size_t piece, std::uint64_t middle, int maxLines, bool tooMany,
-                 const TRows& expected, const std::optional<quorvel::TPointTable>& fromTable) {
+                 const std::vector<TWords>& expected, const std::optional<quorvel::TPointTable>& fromTable,
+                 bool twoCores) {
     const quorvel::TPositionalSource source = [text, piece](char* buffer, std::size_t n,
                                                             std::uint64_t offset) {
         const std::size_t at = std::min<std::size_t>(offset, text.size());
@@ -160,12 +200,12 @@ void CheckHalves(std::string_view text, std::size_t piece, std::uint64_t middle,
     };
     quorvel::TDataReadOptions options;
     options.maxLines = maxLines;
-    options.work.secondCore = true;
+    options.work.secondCore = twoCores;
     quorvel::TDataFileTable halves;
     const quorvel::TDataReadStatus status = quorvel::ReadDataInTwoParts(source, 2 * middle, halves, options);
     if (status != (tooMany ? quorvel::TDataReadStatus::TooManyLines : quorvel::TDataReadStatus::Ok))
         std::abort();
-    if (tooMany ? halves.LineCount() != 0 : RowsOf(halves) != expected)
+    if (tooMany ? halves.LineCount() != 0 : !SameRows(halves, expected))
         std::abort();
     quorvel::TDataPoints points;
     if (quorvel::ReadDataInTwoParts(source, 2 * middle, points, options) != status)
@@ -185,48 +225,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::uint32_t hash = Hash(data, size);
 
-    CheckWords<quorvel::kDataLines>(text, piece, 1 + hash % 16);
-    CheckWords<quorvel::kReadingLines>(text, piece, 1 + (hash >> 4) % 16);
-
-    TRows expected;
-    for (const TWords& words : PlainReading(text, quorvel::kDataLines)) {
-        expected.emplace_back(words[0], words[1]);
-    }
+    // Every input: the rules against the tokenizer, the text at once.
+    static std::vector<TWords> expected;
+    static std::vector<TWords> readings;
+    PlainReading(text, quorvel::kDataLines, expected);
+    PlainReading(text, quorvel::kReadingLines, readings);
+    const std::size_t atOnce = std::max<std::size_t>(text.size(), 1);
+    CheckWords<quorvel::kDataLines>(text, expected, atOnce, SIZE_MAX);
+    CheckWords<quorvel::kReadingLines>(text, readings, atOnce, SIZE_MAX);
     const bool tooMany = expected.size() > static_cast<std::size_t>(maxLines);
-
     quorvel::TDataFileTable whole;
     if ((quorvel::ParseDataText(text, whole, maxLines) == quorvel::TDataReadStatus::TooManyLines) != tooMany)
         std::abort();
-    if (tooMany ? whole.LineCount() != 0 : RowsOf(whole) != expected)
+    if (tooMany ? whole.LineCount() != 0 : !SameRows(whole, expected))
         std::abort();
 
-    std::size_t at = 0;
-    const quorvel::TByteSource pieces = [&](char* buffer, std::size_t n) {
-        const std::size_t got = std::min({n, piece, text.size() - at});
-        std::memcpy(buffer, text.data() + at, got);
-        at += got;
-        return static_cast<std::ptrdiff_t>(got);
-    };
+    // The points (a word that is no number throws, which costs) and the reads in pieces and in halves on
+    // a sample each.
+    const std::uint32_t sample = hash % kSampleEvery;
+    if (sample > 3) {
+        return 0;
+    }
+    const std::optional<quorvel::TPointTable> fromTable = tooMany ? std::nullopt : TablePoints(whole);
     quorvel::TDataReadOptions options;
     options.maxLines = maxLines;
-    quorvel::TDataFileTable table;
-    const quorvel::TDataReadStatus status = quorvel::ReadDataFrom(pieces, table, options);
-    if (status != (tooMany ? quorvel::TDataReadStatus::TooManyLines : quorvel::TDataReadStatus::Ok))
-        std::abort();
-    if (!tooMany && RowsOf(table) != expected)
-        std::abort();
-
-    const std::optional<quorvel::TPointTable> fromTable = tooMany ? std::nullopt : TablePoints(whole);
-    at = 0;
-    quorvel::TDataPoints points;
-    if (quorvel::ReadDataFrom(pieces, points, options) != status)
-        std::abort();
-    if (!tooMany)
-        CheckPoints(points, fromTable);
-
-    if ((hash >> 8) % kHalvesEvery == 0) {
-        // The same bits pick where the halves part.
-        CheckHalves(text, piece, text.size() * (data[0] & 0x1F) / 31, maxLines, tooMany, expected, fromTable);
+    switch (sample) {
+        case 0:
+            // The text in pieces, an open line written shorter from a few bytes on.
+            CheckWords<quorvel::kDataLines>(text, expected, piece, 1 + (hash >> 8) % 16);
+            CheckWords<quorvel::kReadingLines>(text, readings, piece, 1 + (hash >> 12) % 16);
+            CheckInOrder(text, piece, options, tooMany, &expected, fromTable);
+            break;
+        case 1:
+            // The same bits pick where the halves part. The halves' split and join are the same whether
+            // the second runs beside the first or after it.
+            CheckHalves(text, piece, text.size() * (data[0] & 0x1F) / 31, maxLines, tooMany, expected,
+                        fromTable, (hash >> 8) % kTwoCoresEvery == 0);
+            break;
+        default:  // 2 and 3
+            CheckInOrder(text, atOnce, options, tooMany, nullptr, fromTable);
+            break;
     }
     return 0;
 }

@@ -49,6 +49,42 @@ bool SolveWithGiven(TFunctionKind kind, const TPointTable& points, const TUncert
     }
 }
 
+// The too-few state, or the solve with its coefficients and formula: the ordinary one, which also gives
+// the exact sum of the squared deviations, or the one with the given uncertainties of the points.
+void Present(TRecomputeResult& result, TFitCoefficients& store, bool withUncertainty, const TWorkSteps& told,
+             const TWorkOptions& work, const TUncertaintyColumns* given, TExactSquares& squares) {
+    result.formula = "Y = ";
+    if (HasTooFewPoints(result.kind, result.pointCount)) {
+        result.tooFew = true;
+        result.coefficientTexts.fill(kTooFewCaption);
+        result.resultText = kFillTableCaption;
+        return;
+    }
+    result.solveFailed = given != nullptr
+                             ? !SolveWithGiven(result.kind, result.measured, *given, store, result, work)
+                             : !SolveLeastSquares(result.kind, result.measured, store,
+                                                  withUncertainty ? &result.uncertainty : nullptr,
+                                                  PartOfSteps(told, kRead, kSolved), work, &squares);
+    if (result.solveFailed && result.solveFailure.empty()) {
+        result.solveFailure = kSolveFailedText;
+    }
+    const TCoefficientTexts texts = MakeCoefficientTexts(store);
+    result.coefficientTexts = texts.captions;
+    result.formula = BuildFormula(store, result.kind, texts);
+    result.resultText = result.formula;
+}
+
+// Each point's colour from its deviation, in pieces that tell `steps`.
+void ColourPoints(TRecomputeResult& result, const std::vector<double>& deviations, const TWorkSteps& steps) {
+    ReserveLarge(result.colors, deviations.size());
+    result.colors.resize(deviations.size());
+    InPieces(0, deviations.size(), steps, [&result, &deviations](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
+        }
+    });
+}
+
 // The recompute after its points are read: `told` of the share from kRead on, when at all.
 TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoefficients& store,
                                bool withUncertainty, bool forChart, const TWorkSteps& told,
@@ -63,7 +99,6 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     const TPointTable& points = result.measured;
     result.kind = kind;
     result.pointCount = static_cast<int>(points.size());
-    result.formula = "Y = ";
     // A large table's order by X needs nothing but the points: it is sorted on the second core while this
     // one solves and finds the deviations.
     std::vector<int> order;
@@ -73,24 +108,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
     }
     // The exact sum of the squared deviations, when these points were fitted now.
     TExactSquares squares;
-    if (HasTooFewPoints(kind, result.pointCount)) {
-        result.tooFew = true;
-        result.coefficientTexts.fill(kTooFewCaption);
-        result.resultText = kFillTableCaption;
-    } else {
-        result.solveFailed =
-            given != nullptr
-                ? !SolveWithGiven(kind, points, *given, store, result, work)
-                : !SolveLeastSquares(kind, points, store, withUncertainty ? &result.uncertainty : nullptr,
-                                     PartOfSteps(told, kRead, kSolved), work, &squares);
-        if (result.solveFailed && result.solveFailure.empty()) {
-            result.solveFailure = kSolveFailedText;
-        }
-        const TCoefficientTexts texts = MakeCoefficientTexts(store);
-        result.coefficientTexts = texts.captions;
-        result.formula = BuildFormula(store, kind, texts);
-        result.resultText = result.formula;
-    }
+    Present(result, store, withUncertainty, told, work, given, squares);
     step(kSolved);
 
     result.reached = rsPresented;
@@ -116,14 +134,7 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
             highest = p.X > highest ? p.X : highest;
         }
         if (forChart) {
-            ReserveLarge(result.colors, points.size());
-            result.colors.resize(points.size());
-            InPieces(0, points.size(), PartOfSteps(told, kStatistics, kColored),
-                     [&result, &deviations](std::size_t begin, std::size_t end) {
-                         for (std::size_t i = begin; i < end; ++i) {
-                             result.colors[i] = DeviationColor(deviations[i], result.statistics.sigma);
-                         }
-                     });
+            ColourPoints(result, deviations, PartOfSteps(told, kStatistics, kColored));
             // The deviations' room goes before a sort here takes its own: a large table's peak is lower.
             std::vector<double>().swap(deviations);
             step(kColored);

@@ -11,18 +11,44 @@ namespace quorvel {
 
 namespace {
 
-// Bytes asked of a source per read: the lines of a piece are walked while it is still in the cache.
-constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
+// The room a source's pieces are read into: a small one of its own at first, so that a short text costs
+// no allocation, and twice as large after each read that filled it, up to 256 KiB, so that a large text
+// is read in pieces whose lines are walked while they are still in the cache.
+class TPieceRoom {
+public:
+    TPieceRoom() = default;
+    TPieceRoom(const TPieceRoom&) = delete;
+    TPieceRoom& operator=(const TPieceRoom&) = delete;
+    char* Data() { return data_; }
+    std::size_t Size() const { return size_; }
+    // After a read of `got` bytes, once they are used.
+    void Used(std::size_t got) {
+        if (got == size_ && size_ < kLargest) {
+            size_ *= 2;
+            large_.reset(new char[size_]);
+            data_ = large_.get();
+        }
+    }
+
+private:
+    static constexpr std::size_t kFirst = std::size_t{4} << 10;
+    static constexpr std::size_t kLargest = std::size_t{256} << 10;
+    std::size_t size_ = kFirst;
+    char first_[kFirst];
+    char* data_ = first_;
+    std::unique_ptr<char[]> large_;
+};
 
 // The first half: up to and with the first LF at or after the middle (or to the end without one).
 TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, ILineFeed& feed,
                          const std::function<bool(std::uint64_t at)>& told, std::uint64_t& end) {
-    const std::unique_ptr<char[]> buffer(new char[kPieceBytes]);
+    TPieceRoom room;
     for (std::uint64_t at = 0;;) {
         if (!told(at)) {
             return TPiecesEnd::Cancelled;
         }
-        const std::ptrdiff_t got = source(buffer.get(), kPieceBytes, at);
+        char* const buffer = room.Data();
+        const std::ptrdiff_t got = source(buffer, room.Size(), at);
         if (got < 0) {
             feed.Abandon();
             return TPiecesEnd::ReadFailed;
@@ -34,12 +60,12 @@ TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, 
         bool last = false;
         if (at + take > middle) {
             const std::uint64_t from = std::max(at, middle);
-            if (const void* lf = std::memchr(buffer.get() + (from - at), '\n', at + take - from)) {
-                take = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.get()) + 1;
+            if (const void* lf = std::memchr(buffer + (from - at), '\n', at + take - from)) {
+                take = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer) + 1;
                 last = true;
             }
         }
-        if (!feed.Feed(std::string_view(buffer.get(), take))) {
+        if (!feed.Feed(std::string_view(buffer, take))) {
             return TPiecesEnd::Refused;
         }
         at += take;
@@ -47,6 +73,7 @@ TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, 
             end = at;
             return TPiecesEnd::Ended;
         }
+        room.Used(take);
     }
 }
 
@@ -54,9 +81,10 @@ TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, 
 TPiecesEnd FeedSecondHalf(const TPositionalSource& source, std::uint64_t middle, ILineFeed& feed,
                           const std::atomic<bool>& stop, std::atomic<std::uint64_t>& bytes,
                           std::uint64_t& start) {
-    const std::unique_ptr<char[]> buffer(new char[kPieceBytes]);
+    TPieceRoom room;
     for (std::uint64_t at = middle; !stop.load(std::memory_order_relaxed);) {
-        const std::ptrdiff_t got = source(buffer.get(), kPieceBytes, at);
+        const char* const buffer = room.Data();
+        const std::ptrdiff_t got = source(room.Data(), room.Size(), at);
         if (got < 0) {
             feed.Abandon();
             return TPiecesEnd::ReadFailed;
@@ -64,21 +92,23 @@ TPiecesEnd FeedSecondHalf(const TPositionalSource& source, std::uint64_t middle,
         if (got == 0) {
             return feed.Finish() ? TPiecesEnd::Ended : TPiecesEnd::Refused;
         }
-        const char* p = buffer.get();
+        const char* p = buffer;
         if (start == kNoLineStart) {
             const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(got));
             if (lf == nullptr) {
                 at += static_cast<std::uint64_t>(got);
+                room.Used(static_cast<std::size_t>(got));
                 continue;
             }
             p = static_cast<const char*>(lf) + 1;
-            start = at + static_cast<std::uint64_t>(p - buffer.get());
+            start = at + static_cast<std::uint64_t>(p - buffer);
         }
-        if (!feed.Feed(std::string_view(p, static_cast<std::size_t>(buffer.get() + got - p)))) {
+        if (!feed.Feed(std::string_view(p, static_cast<std::size_t>(buffer + got - p)))) {
             return TPiecesEnd::Refused;
         }
         at += static_cast<std::uint64_t>(got);
         bytes.store(at - middle, std::memory_order_relaxed);
+        room.Used(static_cast<std::size_t>(got));
     }
     return TPiecesEnd::Stopped;
 }
@@ -87,12 +117,12 @@ TPiecesEnd FeedSecondHalf(const TPositionalSource& source, std::uint64_t middle,
 
 TPiecesEnd FeedInOrder(const TByteSource& source, ILineFeed& feed, const TReadProgress& progress,
                        std::uint64_t size) {
-    const std::unique_ptr<char[]> buffer(new char[kPieceBytes]);
+    TPieceRoom room;
     for (std::uint64_t done = 0;;) {
         if (progress && !progress(done, size)) {
             return TPiecesEnd::Cancelled;
         }
-        const std::ptrdiff_t got = source(buffer.get(), kPieceBytes);
+        const std::ptrdiff_t got = source(room.Data(), room.Size());
         if (got < 0) {
             feed.Abandon();
             return TPiecesEnd::ReadFailed;
@@ -100,10 +130,11 @@ TPiecesEnd FeedInOrder(const TByteSource& source, ILineFeed& feed, const TReadPr
         if (got == 0) {
             return feed.Finish() ? TPiecesEnd::Ended : TPiecesEnd::Refused;
         }
-        if (!feed.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
+        if (!feed.Feed(std::string_view(room.Data(), static_cast<std::size_t>(got)))) {
             return TPiecesEnd::Refused;
         }
         done += static_cast<std::uint64_t>(got);
+        room.Used(static_cast<std::size_t>(got));
     }
 }
 

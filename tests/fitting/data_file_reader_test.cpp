@@ -2,8 +2,11 @@
 // whatever pieces the bytes arrive in.
 #include "fitting/data_file_reader.h"
 
+#include "fitting/line_words.h"
 #include "fitting/point_extraction.h"
+#include "fitting/text_lines.h"
 #include "runtime/exceptions.h"
+#include "runtime/number_text.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -12,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -34,21 +38,6 @@ TRows RowsOf(const TDataFileTable& table) {
         EXPECT_EQ(std::make_pair(std::string(words.y), std::string(words.x)), rows.back()) << "line " << row;
     }
     return rows;
-}
-
-// Feeds the text in pieces of `piece` bytes (0: at once) through the reader's byte source.
-TDataReadStatus ReadInPieces(const std::string& text, std::size_t piece, TDataFileTable& table,
-                             int maxLines = kMaxTableRows) {
-    std::size_t at = 0;
-    const TByteSource source = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
-        const std::size_t n = std::min({size, text.size() - at, piece == 0 ? size : piece});
-        std::memcpy(buffer, text.data() + at, n);
-        at += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
-    TDataReadOptions options;
-    options.maxLines = maxLines;
-    return ReadDataFrom(source, table, options);
 }
 
 const std::size_t kPieces[] = {0, 1, 2, 3, 7, 64};
@@ -85,6 +74,30 @@ std::optional<TPairs> TablePairs(const TDataFileTable& table) {
     } catch (const Exception&) {
         return std::nullopt;
     }
+}
+
+// Feeds the text in pieces of `piece` bytes (0: at once) through the reader's byte source.
+template <class Kept>
+TDataReadStatus ReadKeptInPieces(const std::string& text, std::size_t piece, Kept& kept,
+                                 const TDataReadOptions& options = {}) {
+    std::size_t at = 0;
+    const TByteSource source = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        const std::size_t n = std::min({size, text.size() - at, piece == 0 ? size : piece});
+        std::memcpy(buffer, text.data() + at, n);
+        at += n;
+        return static_cast<std::ptrdiff_t>(n);
+    };
+    return ReadDataFrom(source, kept, options);
+}
+
+// The points read in order without the table: as TablePairs gives them, or nothing where the read is
+// refused or a counted word is no number.
+std::optional<TPairs> PointsInPieces(const std::string& text, std::size_t piece) {
+    TDataPoints points;
+    if (ReadKeptInPieces(text, piece, points) != TDataReadStatus::Ok || points.unreadable) {
+        return std::nullopt;
+    }
+    return PairsOf(points.points);
 }
 
 // Both halves on their own threads, as the program runs them.
@@ -191,18 +204,20 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
         {"a second decimal point in X", "1 2.5.1\n", {{"1", "2.5.1"}}},
     };
     for (const Case& c : cases) {
-        for (const std::size_t piece : kPieces) {
-            SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
-            TDataFileTable table;
-            ASSERT_EQ(ReadInPieces(c.text, piece, table), TDataReadStatus::Ok);
-            EXPECT_EQ(RowsOf(table), c.rows);
-        }
         TDataFileTable whole;
         ASSERT_EQ(ParseDataText(c.text, whole), TDataReadStatus::Ok);
         EXPECT_EQ(RowsOf(whole), c.rows) << c.name;
+        const std::optional<TPairs> pairs = TablePairs(whole);
+        for (const std::size_t piece : kPieces) {
+            SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
+            TDataFileTable table;
+            ASSERT_EQ(ReadKeptInPieces(c.text, piece, table), TDataReadStatus::Ok);
+            EXPECT_EQ(RowsOf(table), c.rows);
+            // The points without the table, as quorvel-fit reads them: those the table gives.
+            EXPECT_EQ(PointsInPieces(c.text, piece), pairs);
+        }
         // Read in two halves at once, parted at every byte: the same lines, and the points the table's
         // give.
-        const std::optional<TPairs> pairs = TablePairs(whole);
         for (std::size_t middle = 0; middle <= c.text.size() + 1; ++middle) {
             for (const std::size_t piece : {0, 2}) {
                 SCOPED_TRACE(std::string(c.name) + ", parted at " + std::to_string(middle) + ", pieces of " +
@@ -254,7 +269,9 @@ TEST(DataFileReader, MoreLinesThanTheLimitKeepNothing) {
             SCOPED_TRACE(c.text + ", at most " + std::to_string(c.maxLines) + ", pieces of " +
                          std::to_string(piece));
             TDataFileTable table;
-            EXPECT_EQ(ReadInPieces(c.text, piece, table, c.maxLines), c.status);
+            TDataReadOptions options;
+            options.maxLines = c.maxLines;
+            EXPECT_EQ(ReadKeptInPieces(c.text, piece, table, options), c.status);
             EXPECT_EQ(table.LineCount(), c.lines);
             EXPECT_EQ(ParseDataText(c.text, table, c.maxLines), c.status);
         }
@@ -406,6 +423,196 @@ TEST(DataFileReader, UncertaintyColumnsAndTheirFaults) {
             ASSERT_EQ(ReadDataInTwoParts(Positional(text, 0), 2 * middle, halves, TwoCores()),
                       TDataReadStatus::Ok);
             check(halves);
+        }
+    }
+}
+
+// The readings of --apply end their lines at CR too and keep a NUL in its word; a data file's lines end at
+// LF alone and end their text at a NUL. The first four words of each line, whatever pieces the bytes come
+// in, and also where a line begun is written shorter after every byte.
+using TFourWords = std::array<std::string, 4>;
+
+template <TLineRules R>
+class TFourWordsSink {
+public:
+    static constexpr int kWords = 4;
+    std::vector<TFourWords> lines;
+    TFourWords Read(TLineCursor<R>& line) {
+        TFourWords words;
+        for (std::string& word : words) {
+            word = line.Next();
+        }
+        return words;
+    }
+    bool Take(const TFourWords& words) {
+        lines.push_back(words);
+        return true;
+    }
+};
+
+template <TLineRules R>
+std::vector<TFourWords> FourWordsInPieces(const std::string& text, std::size_t piece,
+                                          std::size_t shortenFrom) {
+    TFourWordsSink<R> sink;
+    TLineSplitter<R, TFourWordsSink<R>> splitter(sink, TLineLimits{SIZE_MAX, 0, shortenFrom});
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        EXPECT_TRUE(splitter.Feed(std::string_view(text).substr(at, piece)));
+    }
+    EXPECT_TRUE(splitter.Finish());
+    EXPECT_EQ(splitter.Lines(), sink.lines.size());
+    return sink.lines;
+}
+
+TEST(LineWords, FirstFourWordsOfEachFormatInAnyPieces) {
+    const std::string nul(1, '\0');
+    const std::string far(70000, ' ');  // blanks past the first shortening of a line without a limit
+    const struct {
+        const char* name;
+        bool readings;
+        std::string text;
+        std::vector<TFourWords> lines;
+    } rows[] = {
+        {"four words of five", false, "a b c d e\n", {{"a", "b", "c", "d"}}},
+        {"blanks of every kind", false, "\t\v\f a  \t b\f", {{"a", "b", "", ""}}},
+        {"empty lines", false, "\n\n", {{}, {}}},
+        {"a CR in a data file is a blank", false, "1\r2\r\n3", {{"1", "2", "", ""}, {"3", "", "", ""}}},
+        {"a lone CR and a CR LF end a reading", true, "1\r2\r\n3\n\r\n", {{"1"}, {"2"}, {"3"}, {}}},
+        {"CR LF, CR LF", true, "\r\n\r\n", {{}, {}}},
+        {"a NUL ends a data line's text",
+         false,
+         "a" + nul + "b c\nd " + nul + " e",
+         {{"a", "", "", ""}, {"d", "", "", ""}}},
+        {"a NUL belongs to its reading", true, "a" + nul + "b c", {{"a" + nul + "b", "c", "", ""}}},
+        {"a byte-order mark at the start only",
+         true,
+         "\xEF\xBB\xBF a\n\xEF\xBB\xBF",
+         {{"a", "", "", ""}, {"\xEF\xBB\xBF", "", "", ""}}},
+        {"words far apart on a long line",
+         false,
+         "w1" + far + "w2" + far + "w3 w4" + far + "w5\nz",
+         {{"w1", "w2", "w3", "w4"}, {"z", "", "", ""}}},
+        {"a long word", false, std::string(70001, 'y') + " x", {{std::string(70001, 'y'), "x", "", ""}}},
+    };
+    for (const auto& row : rows) {
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{4096}}) {
+            for (const std::size_t shortenFrom : {std::size_t{1}, std::size_t{1} << 16}) {
+                if (piece < 4096 && row.text.size() > 1000 && shortenFrom == 1) {
+                    continue;  // a long line written shorter after every byte takes too long
+                }
+                SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(piece) +
+                             ", shorter from " + std::to_string(shortenFrom));
+                EXPECT_EQ(row.readings ? FourWordsInPieces<kReadingLines>(row.text, piece, shortenFrom)
+                                       : FourWordsInPieces<kDataLines>(row.text, piece, shortenFrom),
+                          row.lines);
+            }
+        }
+    }
+}
+
+// A plain number read on the way to its word's end is taken only where it is the whole word; any other
+// word is found whole for the number reader that reads cells.
+TEST(LineWords, ANumberReadOnTheWayIsTakenOnlyAsAWholeWord) {
+    const struct {
+        std::string line;
+        std::string word;
+        bool whole;
+        double value;  // when whole
+    } rows[] = {
+        {"12 34", "12", true, 12},
+        {"-0\t1", "-0", true, -0.0},
+        {"+7.25\n", "+7.25", true, 7.25},
+        {std::string("5\0"
+                     "7",
+                     3),
+         "5", true, 5},  // a NUL ends a data line's text
+        {"1.5e3 2", "1.5e3", false, 0},
+        {"12x 3", "12x", false, 0},
+        {"1\x01 2", "1\x01", false, 0},
+        {"1,5 2", "1,5", false, 0},
+        {"12345678901234567890 1", "12345678901234567890", false, 0},
+        {". 1", ".", false, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        const char* const begin = row.line.data();
+        TLineCursor<kDataLines> line(begin, begin, begin + row.line.size());
+        double value = 99;
+        bool whole = true;
+        const std::string_view word =
+            line.Next([&value](const char* from, const char* p,
+                               const char* end) { return ReadPlainDecimal(from, p, end, value); },
+                      whole);
+        EXPECT_EQ(word, row.word);
+        EXPECT_EQ(whole, row.whole);
+        if (row.whole) {
+            EXPECT_EQ(std::memcmp(&value, &row.value, sizeof value), 0) << value;
+        }
+    }
+}
+
+// quorvel-fit reads the points without the table; a counted word that is no number is told as the
+// table's extraction tells it: the first in line order, Y before X, whatever pieces or halves the text is
+// read in.
+TEST(DataFileReader, TheFirstWordThatIsNoNumberIsTheOneTold) {
+    const struct {
+        std::string text;
+        std::string message;  // empty: every counted word is a number
+    } rows[] = {
+        {"1 2\nabc 3\n4 x\n", "'abc' is not a valid floating point value"},
+        {"a b\n", "'a' is not a valid floating point value"},
+        {"1 x\ny 2\n", "'x' is not a valid floating point value"},
+        {"y\n1 2\n3 q\n", "'q' is not a valid floating point value"},
+        {"1 2\n3 1e999\n5 z\n", "Floating point overflow"},
+        {"1 2\n3 4\n", ""},
+    };
+    const auto told = [](const TDataPoints& points) {
+        try {
+            if (points.unreadable) {
+                std::rethrow_exception(points.unreadable);
+            }
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return std::string();
+    };
+    for (const auto& row : rows) {
+        for (const std::size_t piece : kPieces) {
+            SCOPED_TRACE(row.text + ", pieces of " + std::to_string(piece));
+            TDataPoints points;
+            ASSERT_EQ(ReadKeptInPieces(row.text, piece, points), TDataReadStatus::Ok);
+            EXPECT_EQ(told(points), row.message);
+        }
+        for (std::size_t middle = 0; middle <= row.text.size(); ++middle) {
+            SCOPED_TRACE(row.text + ", parted at " + std::to_string(middle));
+            TDataPoints points;
+            ASSERT_EQ(ReadDataInTwoParts(Positional(row.text, 2), 2 * middle, points, TwoCores()),
+                      TDataReadStatus::Ok);
+            EXPECT_EQ(told(points), row.message);
+        }
+    }
+}
+
+// The window reads lines of any length: a line begun in one piece is carried to the next however long it
+// is, and only the room of its words is kept.
+TEST(DataFileReader, ALineOfAnyLengthIsOneRow) {
+    const std::string far(200000, ' ');
+    const std::string word(300000, '7');
+    const struct {
+        const char* name;
+        std::string text;
+        TRows rows;
+    } rows[] = {
+        {"words far apart", "1" + far + "2" + far + "3\n4 5", {{"1", "2"}, {"4", "5"}}},
+        {"a long word", word + " 1\n", {{word, "1"}}},
+        {"a long line without its end", far + "8\t" + word, {{"8", word}}},
+        {"a NUL early in a long line", std::string("6\0", 2) + word + "\n1 2", {{"6", ""}, {"1", "2"}}},
+    };
+    for (const auto& row : rows) {
+        for (const std::size_t piece : {std::size_t{1000}, std::size_t{4096}, std::size_t{0}}) {
+            SCOPED_TRACE(std::string(row.name) + ", pieces of " + std::to_string(piece));
+            TDataFileTable table;
+            ASSERT_EQ(ReadKeptInPieces(row.text, piece, table), TDataReadStatus::Ok);
+            EXPECT_EQ(RowsOf(table), row.rows);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -17,6 +18,7 @@
 
 #include "exact_reference.h"
 #include "fitting/curve_samples.h"
+#include "fitting/double_double.h"
 #include "fitting/exact_polynomial.h"
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
@@ -246,6 +248,105 @@ TEST(ComputeStatistics, SigmaIsTheExactFitsRoundedOnce) {
         EXPECT_EQ(r.statistics.sigma, std::strtod(c.sigma.c_str(), nullptr)) << c.sigma;
         ASSERT_TRUE(r.uncertainty.has_value());
         EXPECT_EQ(r.uncertainty->ResidualSd(), std::strtod(c.s.c_str(), nullptr)) << c.s;
+    }
+}
+
+// The double-double value of a polynomial near its centre lies within its bound of the exact value, and so
+// does a deviation from it; the bound stays near 2^-96 of the scale, so that the fast way decides almost
+// every value. Coefficients of any size in the fast range, sums that cancel, values below the normal
+// range; two lanes give each lane the scalar's bits.
+struct TNearShape {
+    const char* name;
+    int minCoefficient;  // the coefficients' exponents
+    int maxCoefficient;
+    int minH;  // the exponents of x − centre
+    int maxH;
+    bool cancel;     // b0 nearly takes away the rest at the first x
+    bool zeroFirst;  // b0 = 0, so that a small x − centre makes the value as small as it likes
+};
+
+template <int Degree>
+void ExpectValuesNearWithinTheirBound(std::mt19937_64& rng, const TNearShape& shape) {
+    using dd::TPair;
+    using testing::Exact;
+    typedef double TTwo __attribute__((vector_size(16)));
+    const bool cancel = shape.cancel && Degree > 0;
+    std::uniform_real_distribution<double> unit(-1, 1);
+    const auto random = [&](int minExp, int maxExp) {
+        const int exp = std::uniform_int_distribution<int>(minExp, maxExp)(rng);
+        const double v = std::ldexp(unit(rng), exp);
+        return v == 0 ? std::ldexp(1.0, exp) : v;
+    };
+    for (int trial = 0; trial < 400; ++trial) {
+        // h = x − centre exactly, as a pair.
+        const double centre = random(shape.minH, shape.maxH + 20);
+        const TPair h[2] = {dd::TwoSum(centre + random(shape.minH, shape.maxH), -centre),
+                            dd::TwoSum(centre + random(shape.minH, shape.maxH), -centre)};
+        TPair b[Degree + 1];
+        for (TPair& c : b) {
+            const double hi = random(shape.minCoefficient, shape.maxCoefficient);
+            c = {hi, std::ldexp(unit(rng), std::ilogb(hi) - 54)};
+        }
+        if (shape.zeroFirst) {
+            b[0] = {0, 0};
+        }
+        if (cancel) {
+            mpq_class rest = 0;
+            mpq_class power = 1;
+            for (int j = 1; j <= Degree; ++j) {
+                power *= Exact(h[0].hi) + Exact(h[0].lo);
+                rest += (Exact(b[j].hi) + Exact(b[j].lo)) * power;
+            }
+            b[0].hi = -rest.get_d();
+            b[0].lo = mpq_class(-rest - Exact(b[0].hi)).get_d();
+            if (std::fabs(b[0].hi) < 1 / dd::kFastRange) {
+                continue;
+            }
+        }
+        dd::TPairOf<TTwo> lanesB[Degree + 1];
+        for (int j = 0; j <= Degree; ++j) {
+            lanesB[j] = {TTwo{} + b[j].hi, TTwo{} + b[j].lo};
+        }
+        const dd::TPairOf<TTwo> lanesH = {TTwo{h[0].hi, h[1].hi}, TTwo{h[0].lo, h[1].lo}};
+        const TTwo y = {random(shape.minCoefficient, shape.maxCoefficient), b[0].hi + b[0].lo};
+        const dd::TBoundedValue<TTwo> lanes = dd::DeviationFrom(y, dd::ValueNear<Degree>(lanesB, lanesH));
+        for (int lane = 0; lane < 2; ++lane) {
+            SCOPED_TRACE("degree " + std::to_string(Degree) + ", trial " + std::to_string(trial) + ", lane " +
+                         std::to_string(lane));
+            mpq_class value = 0;
+            mpq_class power = 1;
+            for (int j = 0; j <= Degree; ++j) {
+                value += (Exact(b[j].hi) + Exact(b[j].lo)) * power;
+                power *= Exact(h[lane].hi) + Exact(h[lane].lo);
+            }
+            const dd::TBoundedValue<double> near = dd::ValueNear<Degree>(b, h[lane]);
+            ASSERT_LT(near.scale, dd::kFastRange);
+            EXPECT_LE(abs(value - Exact(near.value.hi) - Exact(near.value.lo)), Exact(near.bound));
+            EXPECT_LE(near.bound, near.scale * 0x1p-95 + 0x1p-999);
+            const dd::TBoundedValue<double> d = dd::DeviationFrom(y[lane], near);
+            EXPECT_LE(abs(Exact(y[lane]) - value - Exact(d.value.hi) - Exact(d.value.lo)), Exact(d.bound));
+            const double fromLanes[] = {lanes.value.hi[lane], lanes.value.lo[lane], lanes.bound[lane]};
+            const double scalar[] = {d.value.hi, d.value.lo, d.bound};
+            EXPECT_EQ(std::memcmp(fromLanes, scalar, sizeof scalar), 0);
+        }
+    }
+}
+
+TEST(DoubleDouble, ValuesNearTheCentreAreWithinTheirBound) {
+    std::mt19937_64 rng(2718);
+    const TNearShape shapes[] = {
+        {"near 1", -4, 4, -4, 4, false, false},
+        {"near 1, cancelling", -4, 4, -4, 4, true, false},
+        {"wide", -200, 200, -25, 25, false, false},
+        {"wide, cancelling", -200, 200, -25, 25, true, false},
+        {"below the normal range", -900, -880, -220, -180, false, true},
+    };
+    for (const TNearShape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        ExpectValuesNearWithinTheirBound<0>(rng, shape);
+        ExpectValuesNearWithinTheirBound<1>(rng, shape);
+        ExpectValuesNearWithinTheirBound<2>(rng, shape);
+        ExpectValuesNearWithinTheirBound<3>(rng, shape);
     }
 }
 

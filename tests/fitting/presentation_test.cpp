@@ -9,11 +9,14 @@
 #include <fstream>
 #include <numeric>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fitting/least_squares.h"
 #include "fitting/result_texts.h"
+#include "fitting/two_parts.h"
 #include "fitting/work_options.h"
 #include "runtime/exceptions.h"
 #include "table_fixture.h"
@@ -360,6 +363,49 @@ TEST(Recompute, LargeTableOrderedBesideTheFit) {
             oneCoreColors = r.colors;
         } else {
             EXPECT_EQ(r.colors, oneCoreColors);
+        }
+    }
+}
+
+// Work in two parts: each part runs to its end whatever the other throws, and then the first part's
+// exception (else the second's) is thrown on; with a second core the second part runs beside the first.
+TEST(WorkBeside, BothRunToTheirEndAndTheFirstFaultIsThrown) {
+    const struct {
+        bool firstThrows;
+        bool secondThrows;
+        const char* thrown;
+    } rows[] = {{false, false, ""}, {true, false, "first"}, {false, true, "second"}, {true, true, "first"}};
+    for (const bool twoCores : {false, true}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(twoCores ? "two cores, " : "one core, ") + row.thrown);
+            bool firstEnded = false;
+            bool secondEnded = false;
+            std::thread::id secondThread;
+            std::string thrown;
+            try {
+                BothAtOnce(
+                    TWorkOptions{.secondCore = twoCores},
+                    [&] {
+                        firstEnded = true;
+                        if (row.firstThrows) {
+                            throw std::runtime_error("first");
+                        }
+                    },
+                    [&] {
+                        secondThread = std::this_thread::get_id();
+                        secondEnded = true;
+                        if (row.secondThrows) {
+                            throw std::runtime_error("second");
+                        }
+                    });
+            } catch (const std::runtime_error& e) {
+                thrown = e.what();
+            }
+            EXPECT_TRUE(firstEnded);
+            EXPECT_TRUE(secondEnded);
+            EXPECT_EQ(thrown, row.thrown);
+            EXPECT_EQ(secondThread != std::this_thread::get_id(),
+                      twoCores && std::thread::hardware_concurrency() >= 2);
         }
     }
 }
