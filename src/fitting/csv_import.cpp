@@ -147,8 +147,14 @@ void FirstNumberColumns(const std::vector<std::string>* record, TCsvLayout& layo
     }
 }
 
-bool FindRows(const std::vector<std::vector<std::string>>& records, const TCsvChoice& choice,
+bool FindRows(const std::vector<std::vector<std::string>>& records, bool whole, const TCsvChoice& choice,
               TCsvLayout& layout, TCsvFault& fault) {
+    if (records.empty() && whole) {
+        // An empty text: no rows, as an empty data file has none.
+        layout.headerLines = choice.headerLines.value_or(0);
+        layout.columns = {0, 1, -1, -1};
+        return true;
+    }
     if (choice.headerLines) {
         layout.headerLines = std::max(0, *choice.headerLines);
         const auto header = static_cast<std::size_t>(layout.headerLines);
@@ -408,7 +414,7 @@ bool FindCsvLayout(std::string_view head, bool whole, const TCsvChoice& choice, 
             records = std::move(sample.records);
         }
     }
-    return FindRows(records, choice, layout, fault);
+    return FindRows(records, whole, choice, layout, fault);
 }
 
 bool ReadCsvHead(const TByteSource& source, std::string& head, bool& whole) {

@@ -53,7 +53,7 @@ enum class TCsvProblem {
     TextAfterQuote,  // something other than blanks follows a closing quote
     NotANumber,      // a field of a chosen column after the header is not a number
     BeyondRange,     // ... is a number beyond the double range
-    NoDataLine,      // no record among the first ones has numbers in the chosen columns
+    NoDataLine,      // no record among the first ones (line: how many) has numbers in the chosen columns
     NoSuchColumn,    // a column named by the user is not in the header
 };
 
@@ -88,7 +88,8 @@ std::vector<std::vector<std::string>> CsvHeadRecords(std::string_view head, bool
 // most numbers and the fewest other fields; the header is the records before the first whose chosen
 // columns are all numbers; without columns chosen, Y and X are the first two columns that are numbers
 // there. Names are looked for in the header's lines, the last first. False with the fault when no such
-// record is found or a name is not in the header.
+// record is found (also where the head holds no whole record) or a name is not in the header. An empty
+// text has no rows.
 bool FindCsvLayout(std::string_view head, bool whole, const TCsvChoice& choice, TCsvLayout& layout,
                    TCsvFault& fault);
 
