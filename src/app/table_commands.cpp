@@ -62,9 +62,10 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
     ui.Recompute();
 }
 
-std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui) {
+std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui, std::optional<QString> given) {
     while (true) {
-        const std::optional<QString> path = ui.ChooseFileToRead();
+        const std::optional<QString> path = given ? given : ui.ChooseFileToRead();
+        given.reset();
         if (!path) {
             return std::nullopt;
         }
