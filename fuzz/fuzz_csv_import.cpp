@@ -182,9 +182,11 @@ quorvel::TByteSource Pieces(std::string_view text, std::size_t piece, std::size_
 }
 
 void CheckImport(std::string_view text, TCsvSeparator separator, std::size_t piece) {
+    // The separator is found on one input in four (trying every separator takes most of a run's time),
+    // given on the rest.
     quorvel::TCsvChoice choice;
-    if (text.size() % 3 == 0) {
-        choice.separator = separator;  // else found
+    if (text.size() % 4 != 0) {
+        choice.separator = separator;
     }
     std::size_t at = 0;
     quorvel::TDataFileTable table;
@@ -212,8 +214,8 @@ void CheckImport(std::string_view text, TCsvSeparator separator, std::size_t pie
         }
     }
     if (fromRows.size() != points.points.size() ||
-        std::memcmp(fromRows.data(), points.points.data(), fromRows.size() * sizeof(quorvel::TDataPoint)) !=
-            0) {
+        (!fromRows.empty() && std::memcmp(fromRows.data(), points.points.data(),
+                                          fromRows.size() * sizeof(quorvel::TDataPoint)) != 0)) {
         std::abort();
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"
@@ -34,9 +35,6 @@ private:
 
 struct THead {
     std::vector<std::vector<std::string>> records;
-    // Text follows a closing quote: the mark of a separator that is not the text's (a quoted field
-    // holds the text's separator). A quote left open at the end may be the text's own fault.
-    bool faulted = false;
 };
 
 THead ReadHead(std::string_view head, bool whole, TCsvSeparator separator, std::size_t limit) {
@@ -46,7 +44,7 @@ THead ReadHead(std::string_view head, bool whole, TCsvSeparator separator, std::
     if (fed && whole) {
         fed = parser.Finish();
     }
-    return {std::move(sink.records), !fed && parser.Fault() == TCsvSyntaxFault::TextAfterQuote};
+    return {std::move(sink.records)};
 }
 
 bool IsNumber(std::string_view field, char decimal) {
@@ -54,20 +52,33 @@ bool IsNumber(std::string_view field, char decimal) {
     return ReadCsvNumber(field, decimal, value) != TCsvNumber::NotANumber;
 }
 
-// Twice the fields that are numbers less those that are not, empty ones left out: the higher, the more
-// the records look like a table of numbers read this way. A number counts twice so that a separator that
+// Scores the records of a text's beginning under each decimal character, without keeping them: twice
+// the fields that are numbers less those that are not, empty ones left out. The higher, the more the
+// records look like a table of numbers read this way; a number counts twice so that a separator that
 // parts a line into more numbers wins over one that leaves a line whole.
-long Score(const std::vector<std::vector<std::string>>& records, char decimal) {
-    long score = 0;
-    for (const std::vector<std::string>& record : records) {
-        for (const std::string& field : record) {
-            if (!TrimCsvField(field).empty()) {
-                score += IsNumber(field, decimal) ? 2 : -1;
+class TScoreSink final : public ICsvRecordSink {
+public:
+    explicit TScoreSink(const std::vector<char>& decimals)
+        : decimals_(decimals), scores(decimals.size(), 0) {}
+    bool Record(const TCsvRecord& record) override {
+        for (const std::string_view field : record.fields) {
+            if (TrimCsvField(field).empty()) {
+                continue;
+            }
+            for (std::size_t i = 0; i < decimals_.size(); ++i) {
+                scores[i] += IsNumber(field, decimals_[i]) ? 2 : -1;
             }
         }
+        return ++records_ < kCsvSampleRecords;
     }
-    return score;
-}
+
+private:
+    const std::vector<char>& decimals_;
+    std::size_t records_ = 0;
+
+public:
+    std::vector<long> scores;
+};
 
 // The decimal characters to try with a separator, the likelier first: a semicolon is the separator of
 // the locales that write a decimal comma.
@@ -326,6 +337,14 @@ TCsvNumber ReadCsvNumber(std::string_view field, char decimal, double& value) {
     if (field.empty() || field.find(decimal == '.' ? ',' : '.') != std::string_view::npos) {
         return TCsvNumber::NotANumber;
     }
+    // A number is made of these bytes alone: any other (a letter, a locale's own decimal character) says
+    // at once that the field is none, without the reader's exception.
+    const bool numberBytes = std::all_of(field.begin(), field.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == ',' || c == 'e' || c == 'E';
+    });
+    if (!numberBytes) {
+        return TCsvNumber::NotANumber;
+    }
     std::string text;
     std::string_view dotted = field;
     if (decimal != '.') {
@@ -391,38 +410,44 @@ bool FindCsvLayout(std::string_view head, bool whole, const TCsvChoice& choice, 
                          : std::vector<TCsvSeparator>{TCsvSeparator::Tab, TCsvSeparator::Semicolon,
                                                       TCsvSeparator::Comma, TCsvSeparator::Blanks};
     // The first of the likeliest: a text that breaks the quoting rules under a separator ranks below
-    // every one that does not.
+    // every one that does not. Text after a closing quote is the mark of a separator that is not the
+    // text's (a quoted field holds the text's separator); a quote left open may be the text's own fault.
     bool found = false;
     bool bestFaulted = true;
     long bestScore = LONG_MIN;
-    std::vector<std::vector<std::string>> records;
     for (const TCsvSeparator separator : separators) {
-        THead sample = ReadHead(head, whole, separator, kCsvSampleRecords);
-        for (const char decimal : Decimals(choice, separator)) {
-            const long score = Score(sample.records, decimal);
-            const bool better = !found || (bestFaulted && !sample.faulted) ||
-                                (bestFaulted == sample.faulted && score > bestScore);
+        const std::vector<char> decimals = Decimals(choice, separator);
+        TScoreSink sink(decimals);
+        TCsvParser parser(separator, sink);
+        bool fed = parser.Feed(head);
+        if (fed && whole) {
+            fed = parser.Finish();
+        }
+        const bool faulted = !fed && parser.Fault() == TCsvSyntaxFault::TextAfterQuote;
+        for (std::size_t i = 0; i < decimals.size(); ++i) {
+            const bool better =
+                !found || (bestFaulted && !faulted) || (bestFaulted == faulted && sink.scores[i] > bestScore);
             if (better) {
                 found = true;
-                bestFaulted = sample.faulted;
-                bestScore = score;
+                bestFaulted = faulted;
+                bestScore = sink.scores[i];
                 layout.separator = separator;
-                layout.decimal = decimal;
+                layout.decimal = decimals[i];
             }
         }
-        if (layout.separator == separator) {
-            records = std::move(sample.records);
-        }
     }
+    const std::vector<std::vector<std::string>> records =
+        ReadHead(head, whole, layout.separator, kCsvSampleRecords).records;
     return FindRows(records, whole, choice, layout, fault);
 }
 
 bool ReadCsvHead(const TByteSource& source, std::string& head, bool& whole) {
-    head.assign(kCsvHeadBytes, '\0');
-    std::size_t have = 0;
+    // In pieces, so that a short text costs no room for the whole head.
+    char piece[4096];
     whole = false;
-    while (have < head.size()) {
-        const std::ptrdiff_t got = source(head.data() + have, head.size() - have);
+    head.clear();
+    while (head.size() < kCsvHeadBytes) {
+        const std::ptrdiff_t got = source(piece, std::min(sizeof(piece), kCsvHeadBytes - head.size()));
         if (got < 0) {
             head.clear();
             return false;
@@ -431,9 +456,8 @@ bool ReadCsvHead(const TByteSource& source, std::string& head, bool& whole) {
             whole = true;
             break;
         }
-        have += static_cast<std::size_t>(got);
+        head.append(piece, static_cast<std::size_t>(got));
     }
-    head.resize(have);
     return true;
 }
 

@@ -86,6 +86,13 @@ TEST(CsvRecords, CutByTheQuotingRulesInAnyPieces) {
          TCsvSyntaxFault::TextAfterQuote,
          2,
          2},
+        {"text after blanks after a quote",
+         S::Semicolon,
+         "\"4\" x;5\n",
+         {},
+         TCsvSyntaxFault::TextAfterQuote,
+         1,
+         1},
         {"quote not closed", S::Comma, "1,2\n3,\"4\n5\n", {{"1", "2"}}, TCsvSyntaxFault::UnclosedQuote, 2, 2},
     };
     for (const TRecordsRow& row : rows) {
@@ -277,7 +284,8 @@ TPointTable PlainPoints(const std::string& lines) {
 }
 
 bool SamePoints(const TPointTable& a, const TPointTable& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(TDataPoint)) == 0;
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(TDataPoint)) == 0);
 }
 
 TEST(CsvRead, PointsEqualThoseOfTheSameNumbersInADataFile) {
