@@ -140,7 +140,7 @@ void TFormMain::onFileDropped(const QString& path) {
         if (IsCsvFileName(QFile::encodeName(path).toStdString())) {
             read = RunImportCommand(*dataModel, ui, ImportDialog(this), path);
         } else {
-            read = RunReadCommand(*dataModel, ui, path);
+            read = RunReadCommandOn(path, *dataModel, ui);
         }
         if (read) {
             dataFile_ = *read;

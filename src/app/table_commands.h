@@ -34,9 +34,10 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
 // Ignore; Retry shows the dialog again, the others end the command. A read error keeps the rows read,
 // says so and recomputes; a failed table write, or a file with more lines than a table holds, says so
 // and ends without the recompute. A cancel ends it with the table as it was. Returns the file's path
-// when the table now holds the whole file. A file given (as by a drop) is read without the dialog.
-std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui,
-                                      std::optional<QString> given = std::nullopt);
+// when the table now holds the whole file.
+std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui);
+// The same for a file already chosen (as by a drop): read without the dialog, which only a Retry shows.
+std::optional<QString> RunReadCommandOn(const QString& path, TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
 // a failed write or replace says so, and the old file stays as it was; so does a cancel.
