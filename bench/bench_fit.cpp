@@ -6,7 +6,9 @@
 // Y a cubic of X plus noise, both with 7 decimals) or "offset" (the same near X = 101 325 ± 50); the
 // offset rows with uncertainties: "offset-u" (a u(Y) column of one value, as from one standard's
 // certificate), "offset-percent" (u(Y) 0.005 + 0.01 % of Y, a value for each row) or "offset-both" (u(Y) and
-// a u(X) of 0.005).
+// a u(X) of 0.005); "random-csv" (the rows of "random" as a spreadsheet saves them: a byte-order mark, a
+// quoted header with the separator inside, ";" and decimal commas, a first column of row numbers, an empty
+// last field, CR LF; read with quorvel-fit --columns 2,3).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -113,11 +115,12 @@ void MakeScatteredRow(std::mt19937_64& rng, double centre, char* y, char* x) {
 }
 
 int MakeData(const char* path, long lines, bool readingsOnly, const std::string& shape) {
-    static const std::string kShapes[] = {"sorted",   "random",         "offset",
-                                          "offset-u", "offset-percent", "offset-both"};
+    static const std::string kShapes[] = {"sorted",         "random",      "offset",    "offset-u",
+                                          "offset-percent", "offset-both", "random-csv"};
     if (std::find(std::begin(kShapes), std::end(kShapes), shape) == std::end(kShapes)) {
         std::fprintf(stderr,
-                     "unknown shape '%s' (sorted, random, offset, offset-u, offset-percent, offset-both)\n",
+                     "unknown shape '%s' (sorted, random, offset, offset-u, offset-percent, offset-both, "
+                     "random-csv)\n",
                      shape.c_str());
         return 64;
     }
@@ -128,13 +131,21 @@ int MakeData(const char* path, long lines, bool readingsOnly, const std::string&
     }
     std::mt19937_64 rng(42);
     char y[32], x[32];
+    const bool csv = shape == "random-csv";
+    if (csv && !readingsOnly) {
+        std::fputs("\xEF\xBB\xBF\"№\";\"Y; кПа\";\"X, мВ\";\r\n", f);
+    }
     for (long k = 0; k < lines; ++k) {
         if (shape == "sorted") {
             MakeRow(rng, k, lines, y, x);
         } else {
-            MakeScatteredRow(rng, shape == "random" ? 50.0 : 101325.0, y, x);
+            MakeScatteredRow(rng, shape == "random" || csv ? 50.0 : 101325.0, y, x);
         }
-        if (readingsOnly) {
+        if (csv && !readingsOnly) {
+            std::replace(y, y + std::strlen(y), '.', ',');
+            std::replace(x, x + std::strlen(x), '.', ',');
+            std::fprintf(f, "%ld;%s;%s;\r\n", k + 1, y, x);
+        } else if (readingsOnly) {
             std::fprintf(f, "%s\n", x);
         } else if (shape == "offset-u") {
             std::fprintf(f, "%s %s 0.012\n", y, x);

@@ -3,7 +3,7 @@
 # timing needs it): the fit of 10^6 rows as the window does it and with the exact uncertainties, on the
 # sorted file and on full-precision readings in random order (near 50 and near an offset of 101 325),
 # beside numpy's loadtxt + polyfit in the same run where python3 has numpy (Debian: python3-numpy); and
-# a calibration applied to 10^6 readings written to a file.
+# a calibration applied to 10^6 readings written to a file; the random rows as a CSV table beside them.
 #   bench/time_quorvel_fit.sh [BUILD_DIR]      (default build)
 set -eu
 cd "$(dirname "$0")/.."
@@ -26,6 +26,9 @@ for shape in sorted random offset; do
   fi
 done
 hyperfine -N -w 2 -r 20 "$fit --json $work/sorted.txt"
+# The same random rows as a spreadsheet's CSV (";", decimal commas, row numbers first) beside the plain file.
+"$build/bench/bench_fit" --make-data "$work/random.csv" 1000000 random-csv
+hyperfine -N -w 2 -r 20 "$fit --kind cubic --columns 2,3 $work/random.csv" "$fit --kind cubic $work/random.txt"
 "$build/bench/bench_fit" --make-readings "$work/readings.txt" 1000000
 "$build/bench/bench_fit" --make-readings "$work/offset-readings.txt" 1000000 offset
 hyperfine -N -w 2 -r 20 --output="$work/corrected.tsv" \

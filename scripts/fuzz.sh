@@ -8,7 +8,8 @@ seconds="${1:-30}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 # target:max_len — long enough for a data line past 126 characters and a paste token past 255.
-targets=(fuzz_text_to_number:512 fuzz_format_number:512 fuzz_data_file_reader:1024 fuzz_paste_tokens:2048)
+targets=(fuzz_text_to_number:512 fuzz_format_number:512 fuzz_data_file_reader:1024 fuzz_paste_tokens:2048
+  fuzz_csv_import:1024)
 names=("${targets[@]%%:*}")
 
 mkdir -p "$build"

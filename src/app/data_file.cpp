@@ -27,12 +27,9 @@ constexpr qsizetype kChunk = qsizetype{1} << 20;
 // Rows between two steps of the progress.
 constexpr int kRowsPerStep = 1 << 14;
 
-// The read's share of the work before the placing; measured, the placing takes about twice as long.
-constexpr double kReadShare = 0.35;
+}  // namespace
 
-// Copies the lines into rows 1 ... n and empties every row after them; a refused write keeps the rows
-// before it, a cancel none.
-TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
+TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
     TBulkUpdate bulk(table);
     TTableChange change(table);
     TReadResult result;
@@ -88,6 +85,8 @@ TReadResult PlaceLines(const TDataFileTable& file, TTableAccess& table, TProgres
     return result;
 }
 
+namespace {
+
 // Whether the file open for writing is the target itself: the save could make no temporary file
 // beside it and writes in place.
 bool WritesInPlace(const QSaveFile& file, const QString& path) {
@@ -125,7 +124,7 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
         case TDataReadStatus::Cancelled:
             return {TReadStatus::Cancelled, 0};
         case TDataReadStatus::ReadError: {
-            TReadResult result = PlaceLines(file, table, progress);
+            TReadResult result = PlaceDataLines(file, table, progress);
             if (result.status == TReadStatus::Ok) {
                 result.status = TReadStatus::ReadError;
             }
@@ -134,7 +133,7 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
         case TDataReadStatus::Ok:
             break;
     }
-    return PlaceLines(file, table, progress);
+    return PlaceDataLines(file, table, progress);
 }
 
 TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProgress* progress) {

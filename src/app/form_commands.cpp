@@ -4,13 +4,21 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 
 #include <new>
 
 #include "app/command_dialogs.h"
+#include "app/form_import.h"
 #include "app/form_main.h"
 #include "app/grid_model.h"
+#include "app/import_command.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "app/table_commands.h"
@@ -27,6 +35,13 @@ namespace {
 TCommandDialogs Dialogs(TFormMain* window, TWorkGate* gate = nullptr) {
     const auto recompute = [window] { window->recompute(); };
     return TCommandDialogs(window, recompute, gate);
+}
+
+// The import's dialog, over the window.
+TChooseImport ImportDialog(QWidget* owner) {
+    return [owner](const QString& path, const std::string& head, bool whole) {
+        return TFormImport::Ask(owner, path, head, whole);
+    };
 }
 
 }  // namespace
@@ -77,6 +92,58 @@ void TFormMain::onReadFile() {
         // file it had.
         if (const std::optional<QString> path = RunReadCommand(*dataModel, ui)) {
             dataFile_ = *path;
+        }
+    });
+}
+
+void TFormMain::onImportTable() {
+    RunTableCommand([this](TCommandDialogs& ui) {
+        if (const std::optional<QString> path = RunImportCommand(*dataModel, ui, ImportDialog(this))) {
+            dataFile_ = *path;
+        }
+    });
+}
+
+namespace {
+
+// The one local file a drag carries, or an empty text.
+QString DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().constFirst().isLocalFile()) {
+        return {};
+    }
+    return data->urls().constFirst().toLocalFile();
+}
+
+}  // namespace
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DraggedFile(event->mimeData()).isEmpty() && !workGate_.Busy()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    const QString path = DraggedFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The command runs after the drop has ended, so that the program the file came from is not held
+    // while the dialogs and boxes wait for the user.
+    QTimer::singleShot(0, this, [this, path] { onFileDropped(path); });
+}
+
+void TFormMain::onFileDropped(const QString& path) {
+    RunTableCommand([this, &path](TCommandDialogs& ui) {
+        std::optional<QString> read;
+        if (IsCsvFileName(QFile::encodeName(path).toStdString())) {
+            read = RunImportCommand(*dataModel, ui, ImportDialog(this), path);
+        } else {
+            read = RunReadCommandOn(path, *dataModel, ui);
+        }
+        if (read) {
+            dataFile_ = *read;
         }
     });
 }

@@ -16,6 +16,7 @@
 
 #include "app/form_main.h"
 #include "app/grid_model.h"
+#include "app/import_command.h"
 #include "app/panel.h"
 #include "app/string_grid.h"
 #include "calibration/form_chart.h"
@@ -211,6 +212,7 @@ void TFormMain::BuildMenus() {
     fileMenu->setObjectName("N1");
     readMenuItem = Item(this, "itmRead", "Чтение");
     readMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    importMenuItem = Item(this, "itmImport", QString::fromUtf8(kImportMenuText));
     writeMenuItem = Item(this, "itmWrite", "Запись");
     writeMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     exitMenuItem = Item(this, "itmExit", "Выход");
@@ -220,6 +222,7 @@ void TFormMain::BuildMenus() {
     applyMenuItem = Item(this, "itmApply", "Пересчитать показания…");
     applyMenuItem->setEnabled(false);
     fileMenu->addAction(readMenuItem);
+    fileMenu->addAction(importMenuItem);
     fileMenu->addAction(writeMenuItem);
     fileMenu->addAction(reportMenuItem);
     fileMenu->addAction(applyMenuItem);

@@ -117,6 +117,8 @@ void TFormMain::WireEvents() {
         connect(b, &QPushButton::clicked, this, Guarded([this, handler](bool) { (this->*handler)(); }));
     };
     item(readMenuItem, &TFormMain::onReadFile);
+    item(importMenuItem, &TFormMain::onImportTable);
+    setAcceptDrops(true);
     item(writeMenuItem, &TFormMain::onWriteFile);
     item(reportMenuItem, &TFormMain::onWriteReport);
     item(applyMenuItem, &TFormMain::onApplyToReadings);

@@ -68,6 +68,10 @@ public slots:
     // Commands.
     void onReadFile();
     void onWriteFile();
+    // A CSV table through the import dialog.
+    void onImportTable();
+    // A file dropped onto the window: a .csv through the import, anything else as a read.
+    void onFileDropped(const QString& path);
     // The calibration report and the readings converted by the current fit.
     void onWriteReport();
     void onApplyToReadings();
@@ -85,6 +89,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildLayout();
@@ -146,6 +152,7 @@ private:
 
     // Menus.
     QAction* readMenuItem = nullptr;
+    QAction* importMenuItem = nullptr;
     QAction* writeMenuItem = nullptr;
     QAction* reportMenuItem = nullptr;
     QAction* applyMenuItem = nullptr;

@@ -62,9 +62,12 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
     ui.Recompute();
 }
 
-std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui) {
+namespace {
+
+std::optional<QString> ReadCommand(TTableAccess& table, TCommandUi& ui, std::optional<QString> given) {
     while (true) {
-        const std::optional<QString> path = ui.ChooseFileToRead();
+        const std::optional<QString> path = given ? given : ui.ChooseFileToRead();
+        given.reset();
         if (!path) {
             return std::nullopt;
         }
@@ -107,6 +110,16 @@ std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui) {
         ui.Recompute();
         return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui) {
+    return ReadCommand(table, ui, std::nullopt);
+}
+
+std::optional<QString> RunReadCommandOn(const QString& path, TTableAccess& table, TCommandUi& ui) {
+    return ReadCommand(table, ui, path);
 }
 
 void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {

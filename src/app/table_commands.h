@@ -36,6 +36,8 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
 // and ends without the recompute. A cancel ends it with the table as it was. Returns the file's path
 // when the table now holds the whole file.
 std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui);
+// The same for a file already chosen (as by a drop): read without the dialog, which only a Retry shows.
+std::optional<QString> RunReadCommandOn(const QString& path, TTableAccess& table, TCommandUi& ui);
 
 // Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
 // a failed write or replace says so, and the old file stays as it was; so does a cancel.

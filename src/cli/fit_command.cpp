@@ -28,9 +28,12 @@ namespace quorvel {
 const char* const kFitUsage =
     "Usage: quorvel-fit [--kind linear|quadratic|cubic] [--at X [--at-u U]] [--inverse Y [--inverse-u U]]\n"
     "                   [--json] [--chart FILE [--size WxH]] [--report FILE.pdf] [--apply READINGS]\n"
-    "                   [--uncertainties] [--u-y SPEC] [--u-x SPEC] [FILE|-]\n"
+    "                   [--uncertainties] [--u-y SPEC] [--u-x SPEC] [--csv] [--columns Y,X[,uY[,uX]]]\n"
+    "                   [--separator S] [--decimal D] [--header-lines N] [FILE|-]\n"
     "Fits Y = a3*X^3 + a2*X^2 + a1*X + a0 by least squares to a data file of lines \"Y X\"\n"
     "(standard input when FILE is - or missing). Numbers use the locale's decimal character or \".\".\n"
+    "A CSV table (a name ending in .csv, or --csv) is read by its own rules: quoted fields, its\n"
+    "separator and decimal character, header lines and the columns of Y and X found from its first lines.\n"
     "  --kind K     linear, quadratic or cubic (default cubic)\n"
     "  --at X       also evaluate the fitted polynomial at X\n"
     "  --at-u U     the standard uncertainty of that X, carried into u(Y)\n"
@@ -40,6 +43,12 @@ const char* const kFitUsage =
     "               generalized one in both variables, with the model check (chi2, Gamma)\n"
     "  --u-y SPEC   fill a missing u(Y) from SPEC: 0.05, 0.02% (of |Y|) or 0.05+0.02%\n"
     "  --u-x SPEC   the same for u(X); either implies --uncertainties\n"
+    "  --csv        read FILE (or standard input) as a CSV table\n"
+    "  --columns C  the CSV columns of Y and X, then of u(Y) and u(X) (which imply --uncertainties), each\n"
+    "               by its number from 1 or its name in the header, parted by commas: 2,3 or Y,X\n"
+    "  --separator S  the CSV separator: comma, semicolon, tab or blanks\n"
+    "  --decimal D  the CSV decimal character: point or comma\n"
+    "  --header-lines N  the CSV lines before the first row of numbers\n"
     "  --json       write one JSON object instead of the window's texts, with the exact standard\n"
     "               uncertainties of the coefficients (and of Y at X)\n"
     "  --chart F    also draw the window's chart into F (PNG or SVG by its extension)\n"
@@ -50,11 +59,12 @@ const char* const kFitUsage =
     "               u(Y) too); not with --json, --at or --inverse\n"
     "  -h, --help   print this help\n"
     "Exit status: 0 fitted, 1 too few points, no solution, an iteration that does not settle or no\n"
-    "single X for --inverse, 2 a value (or a reading, or an uncertainty) is not a number or not allowed,\n"
-    "3 a file cannot be opened or read (or is not a regular file), 4 a result after the fit is out of\n"
-    "range (the texts reached are printed), 5 the output, the chart or the report cannot be written,\n"
-    "6 more than 10 000 000 lines, a line over 1 MiB or out of memory, 64 wrong usage, 70 an unexpected\n"
-    "internal error.\n";
+    "single X for --inverse, 2 a value (or a reading, an uncertainty or a CSV field) is not a number or\n"
+    "not allowed, or a CSV quote is not closed or a column not found, 3 a file cannot be opened or read\n"
+    "(or is not a regular file), 4 a result after the fit is out of range (the texts reached are\n"
+    "printed), 5 the output, the chart or the report cannot be written, 6 more than 10 000 000 lines\n"
+    "(or CSV rows), a line (or CSV record) over 1 MiB or out of memory, 64 wrong usage, 70 an\n"
+    "unexpected internal error.\n";
 
 namespace {
 
@@ -104,10 +114,82 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
     return std::nullopt;
 }
 
+// How messages name the data file.
+std::string DataName(const std::string& file) {
+    return file == "-" ? std::string("standard input") : file;
+}
+
+const char* const kRoleNames[kCsvRoles] = {"Y", "X", "u(Y)", "u(X)"};
+
+// What is wrong with a CSV table, naming the file, the line and the column.
+std::string CsvFaultText(const std::string& file, const TCsvReadResult& read) {
+    const TCsvFault& fault = read.fault;
+    std::string where = DataName(file) + ':';
+    if (fault.line != 0 && fault.problem != TCsvProblem::NoDataLine) {
+        where += std::to_string(fault.line) + ':';
+    }
+    std::string column = " column " + std::to_string(fault.column);
+    if (fault.role >= 0) {
+        column += std::string(" (") + kRoleNames[fault.role] + ")";
+    }
+    switch (fault.problem) {
+        case TCsvProblem::NotANumber:
+            return where + column + ": '" + fault.text + "' is not a number with the decimal character '" +
+                   read.layout.decimal + "'";
+        case TCsvProblem::BeyondRange:
+            return where + column + ": '" + fault.text + "' is beyond the number range";
+        case TCsvProblem::UnclosedQuote:
+            return where + column + ": the quote is not closed before the end of the file";
+        case TCsvProblem::TextAfterQuote:
+            return where + column + ": text after the closing quote";
+        case TCsvProblem::NoSuchColumn:
+            return where + " no column '" + fault.text + "' in the header";
+        case TCsvProblem::NoDataLine:
+            if (fault.line == 0) {
+                return where + " no line ends in the first " + std::to_string(kCsvHeadBytes) + " bytes";
+            }
+            return where + " none of the first " + std::to_string(fault.line) +
+                   " lines has numbers in the columns of Y and X";
+        case TCsvProblem::None:
+            break;
+    }
+    return where;
+}
+
+// The points of a CSV table, as ReadInput has those of a data file; a field that is wrong ends the
+// command here, named with its line and column.
+template <class Kept>
+std::optional<int> ReadCsvInput(const TFitCommandOptions& options, std::FILE* in, std::FILE* err,
+                                Kept& points) {
+    TCsvReadOptions how;
+    how.maxRecordBytes = kLongestCommandLine;
+    const TCsvReadResult read =
+        options.file == "-" ? ReadCsvFrom(DescriptorSource(fileno(in)), points, options.csvChoice, how)
+                            : ReadCsvFile(options.file, points, options.csvChoice, how);
+    switch (read.status) {
+        case TDataReadStatus::Ok:
+            break;
+        case TDataReadStatus::TooManyLines:
+            Print(err, std::string(kTooManyLinesText) + "\n");
+            return ecTooLarge;
+        case TDataReadStatus::LineTooLong:
+            Print(err, std::string("quorvel-fit: ") + kLineTooLongText + "\n");
+            return ecTooLarge;
+        default:
+            Print(err, std::string(kOpenFailureText) + "\n");
+            return ecCannotOpen;
+    }
+    if (read.fault.problem != TCsvProblem::None) {
+        Print(err, CsvFaultText(options.file, read) + "\n");
+        return ecBadNumber;
+    }
+    return std::nullopt;
+}
+
 // The options that take a value, given as "--name=value" or as "--name value".
-constexpr std::string_view kValueOptions[] = {"--kind",  "--at",      "--chart",    "--report",
-                                              "--apply", "--size",    "--u-y",      "--u-x",
-                                              "--at-u",  "--inverse", "--inverse-u"};
+constexpr std::string_view kValueOptions[] = {
+    "--kind", "--at",      "--chart",     "--report",  "--apply",     "--size",    "--u-y",         "--u-x",
+    "--at-u", "--inverse", "--inverse-u", "--columns", "--separator", "--decimal", "--header-lines"};
 
 // The option of kValueOptions that arg gives, or an empty name.
 std::string_view ValueOption(std::string_view arg) {
@@ -163,6 +245,45 @@ bool SetValueOption(std::string_view name, const std::string& value, TFitCommand
         options.inverse = value;
     } else if (name == "--inverse-u") {
         options.inverseU = value;
+    } else if (name == "--columns") {
+        const auto columns = ParseCsvColumns(value);
+        if (!columns) {
+            error = "bad --columns '" + value + "' (Y,X[,uY[,uX]], each a number from 1 or a header's name)";
+            return false;
+        }
+        options.csvChoice.columns = *columns;
+        options.csv = true;
+        if (columns->size() > 2) {
+            options.uncertainties = true;
+        }
+    } else if (name == "--separator") {
+        const std::optional<TCsvSeparator> separator = value == "comma"       ? TCsvSeparator::Comma
+                                                       : value == "semicolon" ? TCsvSeparator::Semicolon
+                                                       : value == "tab"       ? TCsvSeparator::Tab
+                                                       : value == "blanks"    ? TCsvSeparator::Blanks
+                                                                           : std::optional<TCsvSeparator>();
+        if (!separator) {
+            error = "bad --separator '" + value + "' (comma, semicolon, tab or blanks)";
+            return false;
+        }
+        options.csvChoice.separator = separator;
+        options.csv = true;
+    } else if (name == "--decimal") {
+        if (value != "point" && value != "comma") {
+            error = "bad --decimal '" + value + "' (point or comma)";
+            return false;
+        }
+        options.csvChoice.decimal = value == "point" ? '.' : ',';
+        options.csv = true;
+    } else if (name == "--header-lines") {
+        const bool digits =
+            !value.empty() && value.size() <= 6 && value.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits) {
+            error = "bad --header-lines '" + value + "' (a number of lines, 0 or more)";
+            return false;
+        }
+        options.csvChoice.headerLines = std::stoi(value);
+        options.csv = true;
     } else if (name == "--apply") {
         if (value.empty()) {
             error = "--apply needs a file of readings";
@@ -184,6 +305,7 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
                                                     std::string& error) {
     TFitCommandOptions options;
     bool haveFile = false;
+    bool csvNamed = false;  // --csv itself, rather than an option of the CSV reading
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -200,6 +322,9 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             options.json = true;
         } else if (arg == "--uncertainties") {
             options.uncertainties = true;
+        } else if (arg == "--csv") {
+            options.csv = true;
+            csvNamed = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (const std::string_view name = ValueOption(arg); !name.empty()) {
@@ -219,6 +344,18 @@ std::optional<TFitCommandOptions> ParseFitArguments(const std::vector<std::strin
             error = "unknown option '" + arg + "'";
             return std::nullopt;
         }
+    }
+    if (options.csv && !csvNamed && !IsCsvFileName(options.file)) {
+        // The CSV options say how a table is read; a data file of lines would silently ignore them.
+        error =
+            "--columns, --separator, --decimal and --header-lines go with a CSV file (--csv or a name "
+            "ending in .csv)";
+        return std::nullopt;
+    }
+    options.csv = options.csv || IsCsvFileName(options.file);
+    if (options.csv && options.uncertainties && options.csvChoice.columns.size() < 3 && !options.uyRule) {
+        error = "--uncertainties with a CSV file needs the u(Y) column in --columns, or --u-y";
+        return std::nullopt;
     }
     if (!options.chart && options.chartSizeGiven) {
         error = "--size goes with --chart";
@@ -516,9 +653,11 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     TCalibrationPoints calibration;
     calibration.uyRule = options.uyRule;
     calibration.uxRule = options.uxRule;
-    const std::optional<int> unread = options.uncertainties
-                                          ? ReadInput(options.file, in, err, work, calibration)
-                                          : ReadInput(options.file, in, err, work, data);
+    const std::optional<int> unread =
+        options.csv             ? (options.uncertainties ? ReadCsvInput(options, in, err, calibration)
+                                                         : ReadCsvInput(options, in, err, data))
+        : options.uncertainties ? ReadInput(options.file, in, err, work, calibration)
+                                : ReadInput(options.file, in, err, work, data);
     if (unread) {
         return *unread;
     }

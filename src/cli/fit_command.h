@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/chart_output.h"
+#include "fitting/csv_import.h"
 #include "fitting/fit_types.h"
 #include "fitting/uncertainty_rule.h"
 #include "fitting/work_options.h"
@@ -45,6 +46,9 @@ struct TFitCommandOptions {
     std::optional<std::string> atU;          // --at-u U: the uncertainty of the X of --at
     std::optional<std::string> inverse;      // --inverse Y: the X at which the fit gives Y
     std::optional<std::string> inverseU;     // --inverse-u U: the uncertainty of that Y
+    // The file is a CSV table (--csv, or a name ending in .csv), read with what the user chose of it.
+    bool csv = false;
+    TCsvChoice csvChoice;  // --columns, --separator, --decimal, --header-lines
 };
 
 // Reads the command line; on a usage error returns nothing and sets `error`.

@@ -137,60 +137,74 @@ public:
         if (!line.counted || kept_.unreadable || kept_.faultLine != 0) {
             return true;
         }
-        double uy = 0;
-        double ux = 0;
-        if (!Uncertainty(line.uy, kept_.uyRule, line.point.Y, "u(Y)", uy) ||
-            !Uncertainty(line.ux, kept_.uxRule, line.point.X, "u(X)", ux)) {
-            return true;
-        }
-        // A fault stops nothing: the read goes on for its status.
-        if (!(uy > 0)) {
-            Fault(line.uy.word, "u(Y) must be greater than 0");
-        } else if (!(ux >= 0)) {
-            Fault(line.ux.word, "u(X) must not be negative");
-        } else {
-            kept_.points.push_back(line.point);
-            kept_.u.uy.push_back(uy);
-            // The u(X) column is kept from its first value that is not 0 on (the points before have 0).
-            if (ux != 0 || !kept_.u.ux.empty()) {
-                kept_.u.ux.resize(kept_.points.size() - 1, 0.0);
-                kept_.u.ux.push_back(ux);
-            }
+        std::optional<double> uy;
+        std::optional<double> ux;
+        if (Read(line.uy, uy) && Read(line.ux, ux)) {
+            TakeCalibrationPoint(kept_, line.point, {line.uy.word, uy}, {line.ux.word, ux});
         }
         return true;
     }
 
 private:
-    // The uncertainty of a word, else of the rule; a missing u(X) is 0. False, the fault noted, when
-    // there is none or the word is no number.
-    bool Uncertainty(const TNumberWord& word, const std::optional<TUncertaintyRule>& rule, double value,
-                     const char* name, double& out) {
+    // The value of an uncertainty word (none for a missing word); false, the fault noted, when the word
+    // is no number. A fault stops nothing: the read goes on for its status.
+    bool Read(const TNumberWord& word, std::optional<double>& out) {
         if (word.word.empty()) {
-            if (rule) {
-                out = rule->At(value);
-            } else if (name[2] == 'Y') {
-                return Fault(word.word, std::string("no ") + name + " (the third word), and no --u-y rule");
-            } else {
-                out = 0;
-            }
             return true;
         }
         try {
             out = word.Value();
             return true;
         } catch (const Exception& e) {
-            return Fault(word.word, e.Message());
+            NoteCalibrationFault(kept_, word.word, e.Message());
+            return false;
         }
-    }
-    bool Fault(std::string_view word, std::string what) {
-        kept_.faultLine = kept_.lines;
-        kept_.faultWord = word;
-        kept_.fault = std::move(what);
-        return false;
     }
 
     TCalibrationPoints& kept_;
 };
+
+}  // namespace
+
+void NoteCalibrationFault(TCalibrationPoints& kept, std::string_view word, std::string what) {
+    kept.faultLine = kept.lines;
+    kept.faultWord = word;
+    kept.fault = std::move(what);
+}
+
+void TakeCalibrationPoint(TCalibrationPoints& kept, const TDataPoint& point, const TUncertaintyValue& uyGiven,
+                          const TUncertaintyValue& uxGiven) {
+    double uy = 0;
+    double ux = 0;
+    if (uyGiven.value) {
+        uy = *uyGiven.value;
+    } else if (kept.uyRule) {
+        uy = kept.uyRule->At(point.Y);
+    } else {
+        NoteCalibrationFault(kept, uyGiven.word, "no u(Y) (the third word), and no --u-y rule");
+        return;
+    }
+    if (uxGiven.value) {
+        ux = *uxGiven.value;
+    } else if (kept.uxRule) {
+        ux = kept.uxRule->At(point.X);
+    }
+    if (!(uy > 0)) {
+        NoteCalibrationFault(kept, uyGiven.word, "u(Y) must be greater than 0");
+    } else if (!(ux >= 0)) {
+        NoteCalibrationFault(kept, uxGiven.word, "u(X) must not be negative");
+    } else {
+        kept.points.push_back(point);
+        kept.u.uy.push_back(uy);
+        // The u(X) column is kept from its first value that is not 0 on (the points before have 0).
+        if (ux != 0 || !kept.u.ux.empty()) {
+            kept.u.ux.resize(kept.points.size() - 1, 0.0);
+            kept.u.ux.push_back(ux);
+        }
+    }
+}
+
+namespace {
 
 template <class Kept>
 struct TSinkOf;

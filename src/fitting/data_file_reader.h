@@ -104,6 +104,21 @@ struct TCalibrationPoints {
     void Clear();
 };
 
+// An uncertainty of a counted line: its word as the line has it (empty where it has none) and its value
+// (none where the line has none).
+struct TUncertaintyValue {
+    std::string_view word;
+    std::optional<double> value;
+};
+
+// Takes a counted line's point with its uncertainties by the rules of TCalibrationPoints (a missing one
+// from its rule, u(Y) > 0, u(X) >= 0), or notes the fault of line kept.lines: every reader of points with
+// uncertainties keeps them by this one rule.
+void TakeCalibrationPoint(TCalibrationPoints& kept, const TDataPoint& point, const TUncertaintyValue& uy,
+                          const TUncertaintyValue& ux);
+// Notes that line kept.lines is wrong: its word and what is wrong with it.
+void NoteCalibrationFault(TCalibrationPoints& kept, std::string_view word, std::string what);
+
 // How a data file is read: by default lines of any length, on one core, with no progress told.
 struct TDataReadOptions {
     std::size_t maxLineBytes = 0;  // 0 takes lines of any length

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -26,6 +28,7 @@
 #include <random>
 #include <thread>
 
+#include "app/form_import.h"
 #include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
@@ -165,7 +168,10 @@ int ItemBoxes(const QString& item) {
     if (item.startsWith("itmClear") || item.startsWith("itmTablPaste")) {
         return 1 + kFromOutside;
     }
-    return item == "itmGraphCopy" ? 1 : 0;  // copy: none; read and write count their dialogs
+    if (item == "itmApply" || item == "itmReport") {
+        return 1;  // a table that gives no fit says so before any dialog
+    }
+    return item == "itmGraphCopy" ? 1 : 0;  // copy: none; read, import and write count their dialogs
 }
 
 QString Cell(const TGridModel& model, int col, int row) {
@@ -236,6 +242,8 @@ protected:
                 OnFileDialog(dialog);
             } else if (auto* preview = qobject_cast<TChartPreview*>(object)) {
                 Repeat(preview, [preview] { preview->reject(); });
+            } else if (auto* import = qobject_cast<TFormImport*>(object)) {
+                OnImportDialog(import);
             }
         }
         return false;
@@ -290,6 +298,37 @@ private:
                         QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
                     }
                     break;
+            }
+        });
+    }
+
+    // The import's dialog: a separator, a decimal character or a header chosen at random, then the import
+    // where it is offered, or a cancel. Its box or the recompute is allowed with its file's choice.
+    void OnImportDialog(TFormImport* dialog) {
+        std::mt19937_64 rng = Rng();
+        const std::uint64_t choice = rng();
+        Repeat(dialog, [dialog, choice] {
+            switch (choice % 4) {
+                case 0:
+                    dialog->findChild<QComboBox*>("cmbSeparator")
+                        ->setCurrentIndex(static_cast<int>(choice / 4 % 4));
+                    break;
+                case 1:
+                    dialog->findChild<QComboBox*>("cmbDecimal")
+                        ->setCurrentIndex(static_cast<int>(choice / 4 % 2));
+                    break;
+                case 2:
+                    dialog->findChild<QSpinBox*>("edtHeaderLines")
+                        ->setValue(static_cast<int>(choice / 4 % 3));
+                    break;
+                default:
+                    break;
+            }
+            auto* import = dialog->findChild<QPushButton*>("btnImport");
+            if (choice / 16 % 5 != 0 && import->isEnabled()) {
+                import->click();
+            } else {
+                dialog->findChild<QPushButton*>("btnCancel")->click();
             }
         });
     }

@@ -232,9 +232,26 @@ TEST_F(FitCommand, ExitStatuses) {
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "Не могу открыть файл.\n");
 
-    for (const char* args :
-         {"--kind quartic", "--frobnicate", "a b", "--at", "--at ''", "--apply", "--apply r --json",
-          "--apply r --at 1", "--apply -", "--report r.txt", "--report"}) {
+    for (const char* args : {"--kind quartic",
+                             "--frobnicate",
+                             "a b",
+                             "--at",
+                             "--at ''",
+                             "--apply",
+                             "--apply r --json",
+                             "--apply r --at 1",
+                             "--apply -",
+                             "--report r.txt",
+                             "--report",
+                             "--columns 1 a.csv",
+                             "--columns 0,1 a.csv",
+                             "--separator colon a.csv",
+                             "--decimal dot a.csv",
+                             "--header-lines -1 a.csv",
+                             "--columns 1,2 a.txt",
+                             "--decimal comma -",
+                             "--uncertainties a.csv",
+                             "--columns 1,2 --uncertainties -"}) {
         run = Run(args);
         EXPECT_EQ(run.status, 64) << args;
         EXPECT_NE(run.err.find("Usage: quorvel-fit"), std::string::npos) << args;
@@ -485,6 +502,7 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
                                   "2 1\n20 10\n");
     const std::string tooMany = std::string(quorvel::kTooManyLinesText) + "\n";
     const std::string tooLong = "quorvel-fit: a line is longer than 1048576 bytes (1 MiB)\n";
+    const std::string noLineEnd = "standard input: no line ends in the first 65536 bytes\n";
     const auto blanks = [](int n) {
         return "head -c " + std::to_string(n) + " /dev/zero | tr \"\\0\" \" \"";
     };
@@ -522,6 +540,16 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
              bigFile,
          6, tooLong},
         {"yes \"1 2\" | head -n 10000001 > " + bigFile + " && \"$FIT\" " + bigFile, 6, tooMany},
+        // A CSV table by the same limits: only regular files, endless input ends.
+        {"ln -sf " + fifo + " " + fifo + ".csv && timeout 20 \"$FIT\" " + fifo + ".csv", 3,
+         "Не могу открыть файл.\n"},
+        {"printf \"2;1\\r\\n20;10\\r\\n\" | \"$FIT\" --csv --kind linear -", 0, ""},
+        {"yes \"1;2\" | \"$FIT\" --csv -", 6, tooMany},
+        {"\"$FIT\" --csv - < /dev/zero", 2, noLineEnd},
+        {"(printf \"\\\"\"; yes) | \"$FIT\" --csv -", 2, noLineEnd},  // a quote never closed
+        {"(printf \"1;2\\n3;4\\n\"; " + blanks((1 << 20) + 1) + ") | \"$FIT\" --csv -", 6, tooLong},
+        {"\"$FIT\" --csv /dev/null", 3, "Не могу открыть файл.\n"},
+        {"printf \"\" | \"$FIT\" --csv -", 1, "Мало данных\n"},
 #if !defined(__SANITIZE_ADDRESS__)
         // Out of memory: reported with its status, never an abort.
         {"yes 1 2 | (ulimit -v 100000; \"$FIT\" -)", 6, "quorvel-fit: out of memory\n"},
@@ -537,7 +565,80 @@ TEST_F(FitCommand, InputsItRefusesAndInputsItTakes) {
         }
     }
     std::remove(fifo.c_str());
+    std::remove((fifo + ".csv").c_str());
     std::remove(bigFile.c_str());
+}
+
+// A CSV table as spreadsheets and loggers write it fits as the same numbers in a data file, to the bit
+// (the JSON's numbers are shortest round-trip texts), whatever the locale.
+TEST_F(FitCommand, CsvTablesFitAsTheirDataFiles) {
+    const std::string plain = "0 0.012\n25.5 10.3\n50 20.61\n75 30.9\n100 41.3\n";
+    const struct {
+        const char* name;
+        std::string csv;
+        std::string args;
+    } cases[] = {
+        {"semicolon, decimal comma, quoted header, CR LF, mark",
+         "\xEF\xBB\xBF\"Давление; кПа\";\"Показания, "
+         "мВ\"\r\n0;0,012\r\n25,5;10,3\r\n50;20,61\r\n75;30,9\r\n100;"
+         "41,3\r\n",
+         ""},
+        {"row numbers, empty trailing fields",
+         "N,Y,X,,\n1,0,0.012,,\n2,25.5,10.3,,\n3,50,20.61,,\n4,75,30.9,,\n5,"
+         "100,41.3,,\n",
+         "--columns Y,X"},
+        {"X first, columns by number",
+         "\"X, мВ\"\t\"Y, кПа\"\n0,012\t0\n10,3\t25,5\n20,61\t50\n30,9\t75\n41,3\t100\n", "--columns 2,1"},
+        {"a logger's lines, then the table",
+         "# ДД-1\n# 2026-12-08\nt;Y;X\n12:00;0;0,012\n12:01;25,5;10,3\n12:02;"
+         "50;20,61\n12:03;75;30,9\n12:04;100;41,3\n",
+         ""},
+    };
+    for (const char* locale : {"C", "ru_RU.UTF-8"}) {
+        const TRun expected =
+            Run("--json --kind quadratic --at 50 " + Quote(Write("plain.txt", plain)), locale);
+        ASSERT_EQ(expected.status, 0) << expected.err;
+        for (const auto& c : cases) {
+            const TRun run =
+                Run("--json --kind quadratic --at 50 " + c.args + " " + Quote(Write("t.csv", c.csv)), locale);
+            EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+            EXPECT_EQ(run.out, expected.out) << c.name << " under " << locale;
+        }
+    }
+    // Standard input with --csv, the separator and decimal character given.
+    const TRun expected = Run("--json --kind quadratic --at 50 " + Quote(Write("plain.txt", plain)));
+    const TRun given = Run("--json --kind quadratic --at 50 --csv --separator comma --decimal point -", "C",
+                           "0,0.012\n25.5,10.3\n50,20.61\n75,30.9\n100,41.3\n");
+    EXPECT_EQ(given.out, expected.out);
+}
+
+// What is wrong in a CSV table is named with its file, line and column, and nothing is fitted.
+TEST_F(FitCommand, CsvFaultsNameTheLineAndColumn) {
+    const struct {
+        std::string csv;
+        std::string args;
+        std::string err;  // after the file's name
+    } cases[] = {
+        {"Y;X\n1;2\n3;4\n5;abc\n", "",
+         ":4: column 2 (X): 'abc' is not a number with the decimal character ','"},
+        {"Y,X\n1,2\n3.5,4\n5,\"6,5\"\n", "",
+         ":4: column 2 (X): '6,5' is not a number with the decimal character '.'"},
+        {"1;2\n3;4\nИтого;7\n", "",
+         ":3: column 1 (Y): 'Итого' is not a number with the decimal character ','"},
+        {"\"Y\nкПа\",X\n1,2\n3,1e999\n", "", ":4: column 2 (X): '1e999' is beyond the number range"},
+        {"1,2\n3,\"4\n5,6\n", "", ":2: column 2: the quote is not closed before the end of the file"},
+        {"1,2\n\"3\"4,5\n", "", ":2: column 1: text after the closing quote"},
+        {"Y;X\n1;2\n", "--columns Y,T", ": no column 'T' in the header"},
+        {"a;b\nc;d\ne;f\n", "", ": none of the first 3 lines has numbers in the columns of Y and X"},
+        {"1;2;0,1\n3;4;-0,1\n", "--columns 1,2,3", ":2: -0,1: u(Y) must be greater than 0"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = Write("bad.csv", c.csv);
+        const TRun run = Run("--kind linear " + c.args + " " + Quote(file));
+        EXPECT_EQ(run.status, 2) << c.csv;
+        EXPECT_EQ(run.err, file + c.err + "\n") << c.csv;
+        EXPECT_EQ(run.out, "") << c.csv;
+    }
 }
 
 TEST_F(FitCommand, CommaDecimalLocale) {

@@ -471,7 +471,7 @@ TEST(EvaluateAt, TextsAndStates) {
     // A command line's X is finished; the window's is read while typed, where "1e" is on its way.
     EXPECT_EQ(EvaluateAt("1e", store).state, TEvaluation::Invalid);
     EXPECT_EQ(EvaluateAt("1e", store, tsBeingTyped).y, 3);
-    EXPECT_THROW(EvaluateAt("1e200", {0, 0, 1, 0}), EOverflow);
+    EXPECT_EQ(EvaluateAt("1e200", {0, 0, 1, 0}).state, TEvaluation::BeyondRange);
 }
 
 }  // namespace

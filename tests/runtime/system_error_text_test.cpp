@@ -14,6 +14,8 @@ TEST(SystemErrorText, RussianForTheCommonFailures) {
         int error;
         const char* text;
     } rows[] = {
+        // One row a line: the releases' clang-format versions pack this table differently.
+        // clang-format off
         {ENOSPC, "на диске нет места"},
         {EROFS, "файловая система доступна только для чтения"},
         {EACCES, "нет прав доступа"},
@@ -22,6 +24,7 @@ TEST(SystemErrorText, RussianForTheCommonFailures) {
         {EDQUOT, "превышена дисковая квота"},
         {EIO, "ошибка ввода-вывода"},
         {4242, "системная ошибка 4242"},
+        // clang-format on
     };
     for (const auto& row : rows) {
         EXPECT_EQ(SystemErrorText(row.error), row.text) << row.error;
