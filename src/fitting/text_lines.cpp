@@ -1,6 +1,7 @@
 #include "fitting/text_lines.h"
 
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -11,12 +12,19 @@ namespace quorvel {
 
 namespace {
 
-// The room a source's pieces are read into: a small one of its own at first, so that a short text costs
-// no allocation, and twice as large after each read that filled it, up to 256 KiB, so that a large text
-// is read in pieces whose lines are walked while they are still in the cache.
+// The room a source's pieces are read into: as large as the text (when its size is known), up to 256 KiB,
+// so that a large text is read in pieces whose lines are walked while they are still in the cache; for a
+// text of unknown size, a small one of its own at first, so that a short text costs no allocation, and
+// twice as large after each read that filled it.
 class TPieceRoom {
 public:
-    TPieceRoom() = default;
+    explicit TPieceRoom(std::uint64_t textBytes) {
+        if (textBytes > kFirst) {
+            size_ = std::min<std::size_t>(kLargest, std::bit_ceil(textBytes));
+            large_.reset(new char[size_]);
+            data_ = large_.get();
+        }
+    }
     TPieceRoom(const TPieceRoom&) = delete;
     TPieceRoom& operator=(const TPieceRoom&) = delete;
     char* Data() { return data_; }
@@ -42,7 +50,7 @@ private:
 // The first half: up to and with the first LF at or after the middle (or to the end without one).
 TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, ILineFeed& feed,
                          const std::function<bool(std::uint64_t at)>& told, std::uint64_t& end) {
-    TPieceRoom room;
+    TPieceRoom room(middle);
     for (std::uint64_t at = 0;;) {
         if (!told(at)) {
             return TPiecesEnd::Cancelled;
@@ -81,7 +89,7 @@ TPiecesEnd FeedFirstHalf(const TPositionalSource& source, std::uint64_t middle, 
 TPiecesEnd FeedSecondHalf(const TPositionalSource& source, std::uint64_t middle, ILineFeed& feed,
                           const std::atomic<bool>& stop, std::atomic<std::uint64_t>& bytes,
                           std::uint64_t& start) {
-    TPieceRoom room;
+    TPieceRoom room(middle);
     for (std::uint64_t at = middle; !stop.load(std::memory_order_relaxed);) {
         const char* const buffer = room.Data();
         const std::ptrdiff_t got = source(room.Data(), room.Size(), at);
@@ -117,7 +125,7 @@ TPiecesEnd FeedSecondHalf(const TPositionalSource& source, std::uint64_t middle,
 
 TPiecesEnd FeedInOrder(const TByteSource& source, ILineFeed& feed, const TReadProgress& progress,
                        std::uint64_t size) {
-    TPieceRoom room;
+    TPieceRoom room(size);
     for (std::uint64_t done = 0;;) {
         if (progress && !progress(done, size)) {
             return TPiecesEnd::Cancelled;
