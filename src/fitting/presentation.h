@@ -1,6 +1,6 @@
 #pragma once
-// The recompute as a pure function: table, kind and store in, the fit and its texts out. The window
-// (and quorvel-fit) only apply it.
+// The recompute: table, kind and store in, the fit and its texts out, the store written by the solve
+// alone. Nothing here knows a window: the window and quorvel-fit apply what it describes.
 #include <array>
 #include <exception>
 #include <optional>
@@ -57,12 +57,18 @@ struct TRecomputeResult {
     std::optional<TFitUncertainty> uncertainty;
 };
 
+// Gives back the room of the points, their colours and X order, and the curve samples, once a chart
+// holds them (a million points hold 24 MB, which the chart's first drawing would add to); the texts,
+// the figures and the uncertainties stay.
+void ReleaseChartData(TRecomputeResult& result);
+
 // The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
 // cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A
 // fault after the solve ends the recompute there: the result says how far it got and holds the error. Writes
-// the store only through the solve. The window does not show the uncertainties; a front end that does asks
-// for them. The points' colours and their X order (`colors`, `measuredByX`) are found only `forChart`: only
-// a chart uses them. A large table's recompute tells `steps` how far it has come, now and then.
+// the store only through the solve. The exact uncertainties are found only when asked for (the window's
+// tooltips, the report, --json). The points' colours and their X order (`colors`, `measuredByX`) are found
+// only `forChart`: only a chart uses them. A large table's recompute tells `steps` how far it has come,
+// now and then.
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty = false, bool forChart = true, const TWorkSteps& steps = {});
 // The same from the points of the table's counted rows, in row order, read already.
