@@ -35,6 +35,7 @@ void TFormMain::onGridKeyPress(QObject* sender, QChar key) {
         return;
     }
     if (grid->Row() == grid->RowCount() - 1) {
+        onEditEnded();  // Enter goes nowhere from the last row, but the edit is over
         return;
     }
     if (grid->Col() == 0) {

@@ -216,11 +216,9 @@ void TFormMain::BuildMenus() {
     writeMenuItem = Item(this, "itmWrite", "Запись");
     writeMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     exitMenuItem = Item(this, "itmExit", "Выход");
-    // The calibration's own commands; like the print button, they need a fit.
+    // The calibration's own commands; like the print button, they need a fit (ApplyResultsState).
     reportMenuItem = Item(this, "itmReport", "Протокол калибровки…");
-    reportMenuItem->setEnabled(false);
     applyMenuItem = Item(this, "itmApply", "Пересчитать показания…");
-    applyMenuItem->setEnabled(false);
     fileMenu->addAction(readMenuItem);
     fileMenu->addAction(importMenuItem);
     fileMenu->addAction(writeMenuItem);

@@ -9,10 +9,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "app/grid_model.h"
 #include "app/panel.h"
@@ -55,6 +58,47 @@ private:
     TFormMain* form_;
 };
 
+// A press of a mouse button on a control of the window that an edit of the table has disabled (a copy or
+// print button, the chart) ends the edit before the press is handled: the recompute may enable the
+// control again for this very press. A press that moves the focus ends it anyway, and one that recomputes
+// by itself (the formula panel, the help text) needs no recompute before it.
+class TPressElsewhereWatch : public QObject {
+public:
+    TPressElsewhereWatch(TFormMain* form, QWidget* table, QWidget* recomputesItself,
+                         std::function<void()> editEnded)
+        : form_(form), table_(table), recomputesItself_(recomputesItself), editEnded_(std::move(editEnded)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) {
+            return false;
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != form_) {
+            return false;
+        }
+        // A press a child ignored comes here again through its parents: the child under the pointer is
+        // the one pressed.
+        QWidget* pressed = widget->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        pressed = pressed != nullptr ? pressed : widget;
+        if (pressed->isEnabled() || Inside(pressed, table_) || Inside(pressed, recomputesItself_)) {
+            return false;
+        }
+        editEnded_();
+        return false;
+    }
+
+private:
+    static bool Inside(const QWidget* widget, const QWidget* area) {
+        return widget == area || area->isAncestorOf(widget);
+    }
+
+    TFormMain* form_;
+    QWidget* table_;
+    QWidget* recomputesItself_;
+    std::function<void()> editEnded_;
+};
+
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
@@ -62,14 +106,21 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     WireEvents();
     goneWatch_ = std::make_unique<TWindowGoneWatch>(this);
     QCoreApplication::instance()->installNativeEventFilter(goneWatch_.get());
+    // The formula panel's own click recomputes anyway.
+    pressWatch_ = std::make_unique<TPressElsewhereWatch>(this, dataGrid, formulaLine,
+                                                         Guarded([this] { onEditEnded(); }));
+    QCoreApplication::instance()->installEventFilter(pressWatch_.get());
     if (ApplicationWindow() == nullptr) {
         SetApplicationWindow(this);
     }
     initialiseContents();
+    // The layout's texts stand for the table as it starts.
+    ShowResults(TShownResults::Design, dataModel->Revision());
     dataGrid->setFocus();
 }
 
 TFormMain::~TFormMain() {
+    QCoreApplication::instance()->removeEventFilter(pressWatch_.get());
     QCoreApplication::instance()->removeNativeEventFilter(goneWatch_.get());
     if (ApplicationWindow() == this) {
         SetApplicationWindow(nullptr);
@@ -96,6 +147,7 @@ void TFormMain::WireEvents() {
             Guarded([this](QChar key) { onGridKeyPress(dataGrid, key); }));
     connect(dataGrid, &TStringGrid::ColumnMoved, this,
             Guarded([this](int from, int to) { onColumnMoved(from, to); }));
+    connect(dataGrid, &TStringGrid::Leave, this, Guarded([this] { onEditEnded(); }));
     connect(xEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateAtX(); }));
     connect(showPointCheckBox, &QCheckBox::clicked, this, Guarded([this](bool) { onShowPointToggled(); }));
 
@@ -122,12 +174,15 @@ void TFormMain::WireEvents() {
     item(writeMenuItem, &TFormMain::onWriteFile);
     item(reportMenuItem, &TFormMain::onWriteReport);
     item(applyMenuItem, &TFormMain::onApplyToReadings);
-    // Any change of the table after a read parts it from its file.
-    const auto parted = [this] { dataFile_.clear(); };
-    connect(dataModel, &QAbstractItemModel::dataChanged, this, parted);
-    connect(dataModel, &QAbstractItemModel::modelReset, this, parted);
-    connect(dataModel, &QAbstractItemModel::rowsInserted, this, parted);
-    connect(dataModel, &QAbstractItemModel::rowsRemoved, this, parted);
+    // Any change of the table after a read parts it from its file, and the results on show from it.
+    const auto changed = [this] {
+        dataFile_.clear();
+        ApplyResultsState();
+    };
+    connect(dataModel, &QAbstractItemModel::dataChanged, this, changed);
+    connect(dataModel, &QAbstractItemModel::modelReset, this, changed);
+    connect(dataModel, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(dataModel, &QAbstractItemModel::rowsRemoved, this, changed);
     item(exitMenuItem, &TFormMain::onExit);
     item(clearTableMenuItem, &TFormMain::onClearTable);
     item(clearTablePopupItem, &TFormMain::onClearTable);

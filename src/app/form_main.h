@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@ class QPushButton;
 
 namespace quorvel {
 
+struct TEvaluation;
 struct TRecomputeResult;
 
 class TChartWidget;
@@ -55,6 +57,8 @@ public slots:
     // The recompute and the evaluation at X.
     void recompute();
     void evaluateAtX();
+    // An edit of the table is over (the table is left, or Enter goes nowhere): the results follow it.
+    void onEditEnded();
     void onShowPointToggled();
     void onLinearChosen();
     void onQuadraticChosen();
@@ -97,19 +101,53 @@ private:
     void BuildMenus();
     void WireEvents();
     void SelectKind(int itemIndex);
-    // Results left from an earlier table (a cell of the table cannot be read) are greyed, and what
-    // would copy or print them is disabled, until a recompute succeeds again.
-    void MarkResultsCurrent(bool current);
+    // What the panels, the formula, the statistics, Y at X and the chart show.
+    enum class TShownResults {
+        Design,       // the layout's own texts: nothing computed yet
+        TooFew,       // "Мало данных"
+        Fit,          // the fit of the table they were computed from
+        FailedSolve,  // no fit of that table: the store's earlier coefficients
+    };
+    // How the recompute hands the focus back: to the table, or left where the user moved it.
+    enum class TFocusAfter { Table, Stay };
+    void RecomputeTable(TFocusAfter focus);
+    // The one writer of what the results on show are and of which table revision they were made from.
+    void ShowResults(TShownResults shown, std::uint64_t revision);
+    // Whether the table has changed since the results on show were made.
+    bool TableChangedSinceResults() const;
+    // The one writer of everything that follows from the results on show: results that do not belong to
+    // the table (it changed since, or its solve failed) are greyed; copy, print, the report and the
+    // readings are offered only for a fit that is the table's (and, as the layout has them, before any
+    // recompute); the chart takes zoom and clicks only while its results are the table's.
+    void ApplyResultsState();
     TRecomputeResult RecomputeWithProgress(TFunctionKind kind, std::optional<TWorkProgress>& progress);
+    // The recompute's texts (a failed solve's box first), the results' state and the tooltips.
+    void ShowResultTexts(const TRecomputeResult& result, TFunctionKind kind, std::uint64_t revision,
+                         std::optional<TWorkProgress>& progress);
     // Ends it, and then closes the window if a close came meanwhile (outside a table command).
     void EndRecomputeProgress(std::optional<TWorkProgress>& progress);
     // The coefficient panels' tooltips from the recompute's uncertainties (none: no fit, no tooltips).
     void ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty);
+    // Y at X and the evaluated point (both gone for none).
+    void ShowEvaluation(const TEvaluation* evaluation);
     void WriteColumnHeaders();
     // Runs a table command with the window's dialogs, unless one is already working.
     void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
 
     TFitCoefficients coefficients_;
+    // What the results on show are, of which revision of the table (ShowResults writes both), and the
+    // state last applied to the controls (ApplyResultsState).
+    TShownResults shown_ = TShownResults::Design;
+    std::uint64_t resultsRevision_ = 0;
+    // The revision the last recompute read, whether or not it could.
+    std::uint64_t lastReadRevision_ = 0;
+    struct TAppliedState {
+        bool belongs = true;
+        bool fit = false;
+        bool offered = true;
+        bool operator==(const TAppliedState&) const = default;
+    };
+    std::optional<TAppliedState> applied_;
     // The data file the table was read from, while the table is as read; empty otherwise.
     QString dataFile_;
     // The standard uncertainties of the last recompute's fit, for the tooltips; none without a fit.
@@ -172,6 +210,7 @@ private:
     QAction* copyChartMenuItem = nullptr;
 
     std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;
+    std::unique_ptr<QObject> pressWatch_;
 };
 
 }  // namespace quorvel

@@ -1,10 +1,13 @@
-// The recompute and the evaluation at X: the window applies what the pure recompute describes.
+// The recompute and the evaluation at X: the window applies what the recompute describes, and keeps
+// what the results on show are and which table they belong to.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGraphicsColorizeEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <exception>
@@ -50,11 +53,32 @@ void SetLabelCaption(QLabel* label, const std::string& caption) {
 }  // namespace
 
 void TFormMain::recompute() {
+    RecomputeTable(TFocusAfter::Table);
+}
+
+void TFormMain::onEditEnded() {
+    // The help text and the check box hand the focus straight back to the table, which recomputes as it
+    // is entered: no recompute of their own before that.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus == helpText || focus == showPointCheckBox) {
+        return;
+    }
+    // Once for each table: one that could not be read is not read again (nor its box shown again) each
+    // time the user leaves it.
+    if (dataModel->Revision() != lastReadRevision_) {
+        RecomputeTable(TFocusAfter::Stay);
+    }
+}
+
+void TFormMain::RecomputeTable(TFocusAfter focus) {
     if (workGate_.Busy()) {
         return;  // a table half way through a command is not fitted; the command recomputes at its end
     }
     const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
     const std::optional<std::string> checked = std::exchange(checkedBadText_, std::nullopt);
+    // The table as the recompute reads it: nothing writes it while the recompute runs.
+    const std::uint64_t revision = dataModel->Revision();
+    lastReadRevision_ = revision;
     TRecomputeResult result;
     // A large table's recompute, the chart's feed and its first rendering go on in one progress.
     std::optional<TWorkProgress> progress;
@@ -67,7 +91,7 @@ void TFormMain::recompute() {
             throw;
         }
         // The results shown belong to the table before this text: they stay, marked as not the table's.
-        MarkResultsCurrent(false);
+        ApplyResultsState();
         const std::string text(dataModel->CellText(bad.col, bad.row));
         if (checked != text) {
             // The typing check's own box, in the window's language; one box for one bad text.
@@ -75,44 +99,8 @@ void TFormMain::recompute() {
         }
         return;
     }
-    MarkResultsCurrent(true);
 
-    if (result.tooFew) {
-        for (size_t i = 0; i < coefficientPanels.size(); ++i) {
-            coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
-        }
-        formulaLine->setText(Text(result.resultText));
-        copyFormulaButton->setEnabled(false);
-        copyChartButton->setEnabled(false);
-        printChartButton->setEnabled(false);
-        reportMenuItem->setEnabled(false);
-        applyMenuItem->setEnabled(false);
-    } else {
-        linearMenuItem->setChecked(kind == fkLinear);
-        quadraticMenuItem->setChecked(kind == fkQuadratic);
-        cubicMenuItem->setChecked(kind == fkCubic);
-        if (result.solveFailed) {
-            EndRecomputeProgress(progress);
-            ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
-        }
-        for (size_t i = 0; i < coefficientPanels.size(); ++i) {
-            coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
-        }
-        formulaLine->setText(Text(result.resultText));
-        copyFormulaButton->setEnabled(true);
-        copyChartButton->setEnabled(true);
-        printChartButton->setEnabled(true);
-        reportMenuItem->setEnabled(true);
-        applyMenuItem->setEnabled(true);
-    }
-    coefficientPanels[2]->setVisible(kind >= fkQuadratic);
-    coefficientPanels[3]->setVisible(kind == fkCubic);
-    ShowUncertainties(result.uncertainty);
-
-    if (result.reached >= rsStatistics) {
-        SetLabelCaption(rmsDeviationValue, result.sigmaText);
-        SetLabelCaption(maxErrorValue, result.maxErrText);
-    }
+    ShowResultTexts(result, kind, revision, progress);
     // Millions of points take a second to hand to the chart and another to draw: both go on in the
     // progress, the chart painting nothing meanwhile, and the paint after it copies the picture.
     const bool large = progress && result.measuredByX.size() > kItemsPerStep;
@@ -132,12 +120,8 @@ void TFormMain::recompute() {
     } else {
         FeedFormChart(chart->Chart(), result, nullptr);
     }
-    // The chart holds the points now: the result's own copies give their room back before the chart's
-    // first drawing takes some (a million points hold 24 MB there).
-    result.measured = TPointTable();
-    result.colors = std::vector<TColor>();
-    result.measuredByX = std::vector<int>();
-    result.curve = std::vector<TFeedPoint>();
+    // The chart holds the points now: their room goes back before its first drawing takes some.
+    ReleaseChartData(result);
     const QString text = QString::fromUtf8(kRecomputeProgressText);
     // The recompute's dialog goes on showing for the drawing.
     const bool renderNow = large && !result.error;
@@ -147,12 +131,16 @@ void TFormMain::recompute() {
         EndRecomputeProgress(progress);
     }
     if (result.error) {
-        // A fault after the solve: the window keeps what the steps before it wrote, then the box.
+        // A fault after the solve: the window keeps what the steps before it wrote, with no Y of the
+        // fit before beside it, then the box.
+        ShowEvaluation(nullptr);
         std::rethrow_exception(result.error);
     }
 
-    // Entering the table from elsewhere recomputes once more, nested here.
-    dataGrid->SetFocus();
+    if (focus == TFocusAfter::Table) {
+        // Entering the table from elsewhere recomputes once more, nested here.
+        dataGrid->SetFocus();
+    }
     evaluateAtX();
     if (renderNow) {
         TWorkProgress rendering(this, &workGate_, text, TOnClose::Finish);
@@ -162,6 +150,35 @@ void TFormMain::recompute() {
         });
     }
     EndRecomputeProgress(progress);
+}
+
+void TFormMain::ShowResultTexts(const TRecomputeResult& result, TFunctionKind kind, std::uint64_t revision,
+                                std::optional<TWorkProgress>& progress) {
+    if (!result.tooFew) {
+        linearMenuItem->setChecked(kind == fkLinear);
+        quadraticMenuItem->setChecked(kind == fkQuadratic);
+        cubicMenuItem->setChecked(kind == fkCubic);
+        if (result.solveFailed) {
+            EndRecomputeProgress(progress);
+            ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
+        }
+    }
+    for (size_t i = 0; i < coefficientPanels.size(); ++i) {
+        coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
+    }
+    formulaLine->setText(Text(result.resultText));
+    ShowResults(result.tooFew        ? TShownResults::TooFew
+                : result.solveFailed ? TShownResults::FailedSolve
+                                     : TShownResults::Fit,
+                revision);
+    coefficientPanels[2]->setVisible(kind >= fkQuadratic);
+    coefficientPanels[3]->setVisible(kind == fkCubic);
+    ShowUncertainties(result.uncertainty);
+
+    // Statistics the recompute did not reach would be those of another fit: they are left empty.
+    const bool statistics = result.reached >= rsStatistics;
+    SetLabelCaption(rmsDeviationValue, statistics ? result.sigmaText : std::string());
+    SetLabelCaption(maxErrorValue, statistics ? result.maxErrText : std::string());
 }
 
 TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
@@ -193,7 +210,28 @@ void TFormMain::EndRecomputeProgress(std::optional<TWorkProgress>& progress) {
     }
 }
 
-void TFormMain::MarkResultsCurrent(bool current) {
+void TFormMain::ShowResults(TShownResults shown, std::uint64_t revision) {
+    shown_ = shown;
+    resultsRevision_ = revision;
+    ApplyResultsState();
+}
+
+bool TFormMain::TableChangedSinceResults() const {
+    return resultsRevision_ != dataModel->Revision();
+}
+
+void TFormMain::ApplyResultsState() {
+    TAppliedState state;
+    // The layout's own texts belong to no table, so nothing can be stale about them.
+    state.belongs = shown_ == TShownResults::Design ||
+                    (!TableChangedSinceResults() && shown_ != TShownResults::FailedSolve);
+    state.fit = state.belongs && shown_ == TShownResults::Fit;
+    // Copy and print stand enabled in the layout, before any recompute, as the form has them.
+    state.offered = state.fit || shown_ == TShownResults::Design;
+    if (applied_ == state) {
+        return;  // called at every change of the table: only a change of state touches the controls
+    }
+    applied_ = state;
     QWidget* const results[] = {coefficientPanels[0],
                                 coefficientPanels[1],
                                 coefficientPanels[2],
@@ -204,26 +242,26 @@ void TFormMain::MarkResultsCurrent(bool current) {
                                 yAtXPanel,
                                 chart};
     for (QWidget* widget : results) {
-        if (current) {
+        if (state.belongs) {
             widget->setGraphicsEffect(nullptr);
         } else if (widget->graphicsEffect() == nullptr) {
             auto* grey = new QGraphicsColorizeEffect(widget);
             grey->setColor(Qt::gray);
             widget->setGraphicsEffect(grey);
         }
-        widget->setProperty("stale", !current);
+        widget->setProperty("stale", !state.belongs);
     }
-    // No zoom, copy or print of a chart that is not the table's; the recompute enables the buttons.
-    chart->setEnabled(current);
-    printChartMenuItem->setEnabled(current);
-    copyChartMenuItem->setEnabled(current);
-    if (!current) {
-        copyFormulaButton->setEnabled(false);
-        copyChartButton->setEnabled(false);
-        printChartButton->setEnabled(false);
-        reportMenuItem->setEnabled(false);
-        applyMenuItem->setEnabled(false);
+    // No zoom, copy or print of a chart that is not the table's.
+    chart->setEnabled(state.belongs);
+    for (QWidget* button : {static_cast<QWidget*>(copyFormulaButton), static_cast<QWidget*>(copyChartButton),
+                            static_cast<QWidget*>(printChartButton)}) {
+        button->setEnabled(state.offered);
     }
+    printChartMenuItem->setEnabled(state.offered);
+    copyChartMenuItem->setEnabled(state.offered);
+    // The report and the readings are made of the table's fit: only while that is what is shown.
+    reportMenuItem->setEnabled(state.fit);
+    applyMenuItem->setEnabled(state.fit);
 }
 
 void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertainty) {
@@ -243,6 +281,11 @@ void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertai
 }
 
 void TFormMain::evaluateAtX() {
+    // Y at X is a value of the fit on show only: none with "Мало данных" or after a failed solve.
+    if (shown_ == TShownResults::TooFew || shown_ == TShownResults::FailedSolve) {
+        ShowEvaluation(nullptr);
+        return;
+    }
     // Evaluated at every keystroke: the beginnings of a number are taken.
     const TEvaluation evaluation = EvaluateAt(xEdit->text().toStdString(), coefficients_, tsBeingTyped);
     switch (evaluation.state) {
@@ -254,20 +297,28 @@ void TFormMain::evaluateAtX() {
             return;
         case TEvaluation::BeyondRange:
             // No Y of another X stays beside this one: the field and the point go, then the box.
-            yAtXPanel->setText(QString());
-            yAtXPanel->setToolTip(QString());
-            FeedEvaluatedPoint(chart->Chart(), nullptr);
+            ShowEvaluation(nullptr);
             std::rethrow_exception(evaluation.error);
         case TEvaluation::Evaluated:
-            break;
+            ShowEvaluation(&evaluation);
+            return;
     }
-    yAtXPanel->setText(Text(evaluation.yText));
+}
+
+void TFormMain::ShowEvaluation(const TEvaluation* evaluation) {
+    if (evaluation == nullptr) {
+        yAtXPanel->setText(QString());
+        yAtXPanel->setToolTip(QString());
+        FeedEvaluatedPoint(chart->Chart(), nullptr);
+        return;
+    }
+    yAtXPanel->setText(Text(evaluation->yText));
     yAtXPanel->setToolTip(
         !uncertainty_
             ? QString()
-            : Text(UncertaintyTip("Y", uncertainty_->HasScatter() ? uncertainty_->UncertaintyAt(evaluation.x)
+            : Text(UncertaintyTip("Y", uncertainty_->HasScatter() ? uncertainty_->UncertaintyAt(evaluation->x)
                                                                   : std::nullopt)));
-    FeedEvaluatedPoint(chart->Chart(), showPointCheckBox->isChecked() ? &evaluation : nullptr);
+    FeedEvaluatedPoint(chart->Chart(), showPointCheckBox->isChecked() ? evaluation : nullptr);
 }
 
 void TFormMain::onShowPointToggled() {

@@ -48,6 +48,7 @@ void TGridModel::SetRowCount(int count) {
     if (count == rowCount_) {
         return;
     }
+    ++revision_;
     if (count > rowCount_) {
         beginInsertRows(QModelIndex(), rowCount_ - 1, count - 2);
         rowCount_ = count;
@@ -66,6 +67,7 @@ void TGridModel::StoreText(int col, int row, std::string_view text) {
     }
     // Should there be no room for the text, the cell keeps its old one (and its saved entry is that).
     column.SetText(static_cast<size_t>(row), text);
+    revision_ += row > 0 ? 1 : 0;  // the header row is not fitted
 }
 
 void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSource::TRowTexts(int)>& texts) {
@@ -113,6 +115,7 @@ void TGridModel::EndBulkUpdate() {
 void TGridModel::BeginChange() {
     undo_.open = true;
     undo_.rowCount = rowCount_;
+    undo_.revision = revision_;
     for (size_t col = 0; col < cells_.size(); ++col) {
         undo_.stored[col] = cells_[col].size();
         undo_.capacity[col] = cells_[col].capacity();
@@ -155,6 +158,7 @@ void TGridModel::EndChange(bool keep) {
     std::vector<TSavedCell>().swap(undo_.saved);
     if (!keep) {
         SetRowCount(undo_.rowCount);
+        revision_ = undo_.revision;  // the table is as it was
         if (bulkDepth_ == 0) {
             RefreshAll();
         }
@@ -167,6 +171,7 @@ void TGridModel::EraseRowsFrom(int row) {
     for (auto& column : cells_) {
         if (column.size() > first) {
             visible = visible || first < static_cast<size_t>(rowCount_);
+            ++revision_;
             column.resize(first);
             // The room of a longer table read or pasted over is given back; only a request.
             try {
@@ -189,6 +194,7 @@ void TGridModel::RefreshAll() {
 
 void TGridModel::SwapColumns() {
     std::swap(cells_[0], cells_[1]);
+    ++revision_;
     RefreshAll();
 }
 

@@ -4,6 +4,7 @@
 // exposes only the data rows (model row r is table row r + 1) and gives row 0 as the header texts.
 #include <QAbstractTableModel>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,6 +44,11 @@ public:
     // Exchanges the texts of the two columns in every stored row, header row included.
     void SwapColumns();
 
+    // Counts the changes of what a fit reads (the data rows' texts and the row count): two equal
+    // revisions are the same table. A change taken back whole brings back the revision before it. The
+    // view's signals tell when it may have moved.
+    std::uint64_t Revision() const { return revision_; }
+
     // Qt model over the data rows.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -58,6 +64,7 @@ private:
 
     int rowCount_;
     int bulkDepth_ = 0;
+    std::uint64_t revision_ = 0;
     std::array<TTextColumn, kColumns> cells_;
 
     // What an open change replaced: the texts of cells stored before it, in the order written (as the
@@ -71,6 +78,7 @@ private:
     struct TUndo {
         bool open = false;
         int rowCount = 0;
+        std::uint64_t revision = 0;
         std::array<std::size_t, kColumns> stored{};
         std::array<std::size_t, kColumns> capacity{};
         std::vector<TSavedCell> saved;

@@ -243,10 +243,14 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
 
 void TStringGrid::OnFocusChanged(QWidget* old, QWidget* now) {
     // Entry from another control of this window only: not re-activation, not a closing dialog, and not
-    // the menu bar handing back the focus it borrows while the keyboard walks its menus.
+    // the menu bar handing back the focus it borrows while the keyboard walks its menus. Leaving likewise
+    // for another control of this window, not for a box or the menu bar.
     if (Contains(now) && old != nullptr && old->window() == window() && !Contains(old) &&
         qobject_cast<QMenuBar*>(old) == nullptr) {
         emit Enter();
+    } else if (Contains(old) && now != nullptr && now->window() == window() && !Contains(now) &&
+               qobject_cast<QMenuBar*>(now) == nullptr) {
+        emit Leave();
     }
 }
 
@@ -341,10 +345,14 @@ bool TStringGrid::EditorEvent(QWidget* editor, QEvent* event) {
                         return true;
                     }
                     return false;
+                // The edit ends before the focus moves, so that the controls it may reach follow the
+                // table first (a button enabled by the recompute is the next stop).
                 case Qt::Key_Tab:
+                    emit Leave();
                     FocusNeighbour(true);
                     return true;
                 case Qt::Key_Backtab:
+                    emit Leave();
                     FocusNeighbour(false);
                     return true;
                 case Qt::Key_Escape:

@@ -17,6 +17,11 @@
 //   a keystroke in a cell                    SetEditText                                0
 //   Tab into the table from another control  Enter                                      1
 //   a click into it from another control     Enter, then the click's events             1 + the click's
+//   Tab or Shift+Tab out of the table        Leave (before the focus moves), Leave      0 or 1
+//   the focus to another control             Leave                                      0 or 1
+//
+// Leave ends an edit however the table is left: the window then recomputes once when the table changed
+// since the results it shows, leaving the focus where it went.
 //
 // The window's own recomputes (formula panel, kind, column drag, paste, read, clear) end by handing
 // the focus back with SetFocus: from another control that raises Enter, a second recompute nested in
@@ -72,6 +77,8 @@ signals:
     void SetEditText(int col, int row, const QString& value);
     void KeyPress(QChar key);
     void ColumnMoved(int fromIndex, int toIndex);
+    // The table is being left for another control of the window (Tab, Shift+Tab, a click there).
+    void Leave();
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

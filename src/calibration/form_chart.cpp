@@ -95,10 +95,12 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
                    const TWorkSteps& steps) {
     chart.SetVisible(!result.tooFew);
     const TFormChartSeries s = FormSeries(chart);
+    // Points and a curve of an earlier fit never stay beside this one: a recompute that stopped before
+    // them leaves the series empty.
+    s.measured->ClearPoints();
+    s.curve->ClearPoints();
+    s.evaluated->ClearPoints();
     if (result.reached >= rsPoints) {
-        s.measured->ClearPoints();
-        s.curve->ClearPoints();
-        s.evaluated->ClearPoints();
         // The points are taken in X order, all over the table: each is asked for well before it is
         // needed, so that the reads from memory overlap instead of waiting one after the other.
         const std::vector<int>& byX = result.measuredByX;

@@ -28,7 +28,7 @@ struct TFormChartSeries {
 TFormChartSeries FormSeries(TChart& chart);
 
 // The chart's part of a recompute, as far as it got: the chart shown unless the table held too few
-// points; once the points were reached the three series cleared and the measured points refilled in the
+// points; the three series cleared; once the points were reached the measured points refilled in the
 // stable ascending X order (labels NumberToText(x), the deviation colours); once the curve was reached the
 // curve refilled with its samples (empty labels, the series' own colour). Then the evaluated point as
 // FeedEvaluatedPoint adds it, when one is given.

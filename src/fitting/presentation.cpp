@@ -157,6 +157,14 @@ TRecomputeResult RecomputeRead(TPointTable measured, TFunctionKind kind, TFitCoe
 
 }  // namespace
 
+void ReleaseChartData(TRecomputeResult& result) {
+    // Swapped with empty ones: clear() would keep the room.
+    TPointTable().swap(result.measured);
+    std::vector<TColor>().swap(result.colors);
+    std::vector<int>().swap(result.measuredByX);
+    std::vector<TFeedPoint>().swap(result.curve);
+}
+
 TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCoefficients& store,
                            bool withUncertainty, bool forChart, const TWorkSteps& steps,
                            const TWorkOptions& work) {

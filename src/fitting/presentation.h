@@ -1,6 +1,6 @@
 #pragma once
-// The recompute: table, kind and store in, the fit and its texts out; it writes nothing but the store
-// (through the solve). The window and quorvel-fit show what it gives.
+// The recompute: table, kind and store in, the fit and its texts out, the store written by the solve
+// alone. Nothing here knows a window: the window and quorvel-fit apply what it describes.
 #include <array>
 #include <exception>
 #include <memory>
@@ -65,6 +65,11 @@ struct TRecomputeResult {
     // Why the solve failed, when it did: kSolveFailedText, or that an iteration did not settle.
     std::string solveFailure;
 };
+
+// Gives back the room of the points, their colours and X order, and the curve samples, once a chart
+// holds them (a million points hold 24 MB, which the chart's first drawing would add to); the texts,
+// the figures and the uncertainties stay.
+void ReleaseChartData(TRecomputeResult& result);
 
 // The whole recompute, from reading the cells to the curve. Throws EConvertError (or EOverflow) on a bad
 // cell, and ESolveOverflow for a fit with a coefficient beyond the double range, before touching the store. A

@@ -131,6 +131,40 @@ private slots:
         QCOMPARE(w.Series().evaluated->XValues().ValueAt(0), 2.0);
     }
 
+    // Y at X is a value of the fit on show only: none beside "Мало данных" (it kept the quadratic's
+    // -1219.1, and a new X took the old quadratic's value there), and none after an X whose Y is beyond
+    // the range (the prefix "1e20" kept its Y beside the overflow box).
+    void yAtXOnlyOfTheFitOnShow() {
+        TWindow w;
+        TBoxWatcher boxes;
+        auto* kind = w.Find<QComboBox>("ComboBox1");
+        kind->setCurrentIndex(1);
+        w.Fill({{"1", "1"}, {"2.5", "2"}, {"2.9", "3"}});
+        w.ClickFormula();
+        w.Find<QCheckBox>("CheckBox1")->setChecked(true);
+        TypeX(w, "50");
+        QCOMPARE(w.Caption("PanelY"), QString("-1.2191000e+3"));
+        QCOMPARE(w.Series().evaluated->PointCount(), 1);
+        kind->setCurrentIndex(2);
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelA0"), QString("Мало данных"));
+        QCOMPARE(w.Caption("PanelY"), QString());
+        QCOMPARE(w.Series().evaluated->PointCount(), 0);
+        TypeX(w, "10");
+        QCOMPARE(w.Caption("PanelY"), QString());
+        QCOMPARE(w.Series().evaluated->PointCount(), 0);
+        kind->setCurrentIndex(1);
+        w.ClickFormula();
+        QCOMPARE(w.Caption("PanelY"), QString("-25.1000000"));
+        QVERIFY(boxes.Boxes().empty());
+        // 1e20 gives a Y (-5.5e39), 1e200 none: the box, and no Y of 1e20 beside the field's 1e200.
+        TypeX(w, "1e200");
+        QCOMPARE(boxes.Boxes().size(), size_t(1));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
+        QCOMPARE(w.Caption("PanelY"), QString());
+        QCOMPARE(w.Series().evaluated->PointCount(), 0);
+    }
+
     void checkBoxAddsAndRemovesThePointAtOnce() {
         TWindow w;
         FitLine(w);

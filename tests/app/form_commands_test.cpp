@@ -528,7 +528,9 @@ private slots:
             model_->SetCellText(1, row, std::to_string(row));
         }
         model_->SetRowCount(30);
+        form_->recompute();
         const QString results = panelResult_->text();
+        QVERIFY(results.startsWith("Y = "));
         const QStringList before = TableState(*model_);
         const QString readings = dir.filePath("readings.txt");
         QVERIFY(WriteFile(readings, Pairs(1500000, "\n", "\n")));  // about 20 MB, read 2 MiB a step
@@ -592,6 +594,9 @@ private slots:
             QVERIFY2(boxes.Boxes().empty(), command);
             QCOMPARE(TableState(*model_), before);
             QCOMPARE(panelResult_->text(), results);
+            // The table is as it was, so the results are still its own: not greyed.
+            QVERIFY2(!panelResult_->property("stale").toBool(), command);
+            QVERIFY(form_->findChild<QAction*>("itmReport")->isEnabled());
             QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         }
     }

@@ -32,6 +32,7 @@
 #include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
+#include "fitting/presentation.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
 
@@ -137,11 +138,20 @@ QString KeyText(int key, Qt::KeyboardModifiers mods) {
     }
 }
 
+int ClickBoxesInPlace(const QString& c, Qt::MouseButton button, int clicks, bool dbl);
+
 // Boxes that a click (or, double, a double click) can bring, by the control under the mouse. Any
 // button gives the focus, and so enters the table; only the left one clicks.
 int ClickBoxes(const QWidget* target, Qt::MouseButton button, bool dbl) {
     const QString c = ControlOf(target);
     const int clicks = dbl ? 2 : 1;
+    // Elsewhere than on the table, a press may end an edit of it: the focus leaves it, or the press is
+    // on a control the edit disabled; that recomputes once.
+    const int leave = c == "sgData" ? 0 : kRecompute;
+    return leave + ClickBoxesInPlace(c, button, clicks, dbl);
+}
+
+int ClickBoxesInPlace(const QString& c, Qt::MouseButton button, int clicks, bool dbl) {
     if (button != Qt::LeftButton) {
         return c == "sgData" || c == "Memo1" ? clicks * kRecompute : 0;
     }
@@ -472,6 +482,8 @@ public:
                           .arg(responder_.Allowance());
         } else if (window.Model()->RowCount() < 2) {
             problem = "the table lost its entry row";
+        } else if (const QString shown = ResultsProblem(); !shown.isEmpty()) {
+            problem = shown;
         } else {
             problem = copyProblem_;
         }
@@ -486,6 +498,48 @@ public:
             report += QString("\n  %1: %2 [%3/%4]").arg(s.step).arg(s.action).arg(s.boxes).arg(s.allowance);
         }
         return report;
+    }
+
+    // Results on show that are not marked as stale must be the table's: its formula, and Y at X of its
+    // fit (none without one). Marked ones may not be copied, printed or written to a report.
+    QString ResultsProblem() const {
+        if (window.Find<QWidget>("PanelResult")->property("stale").toBool()) {
+            for (const char* name : {"btnCopy", "btnGraphCopy", "btnPrint"}) {
+                if (window.Find<QWidget>(name)->isEnabled()) {
+                    return QString("%1 is enabled beside results marked as stale").arg(name);
+                }
+            }
+            for (const char* name : {"itmReport", "itmApply", "itmGraphCopy", "itmGraphPrint"}) {
+                if (window.Find<QAction>(name)->isEnabled()) {
+                    return QString("%1 is enabled beside results marked as stale").arg(name);
+                }
+            }
+            return {};
+        }
+        const QString formula = window.Caption("PanelResult");
+        if (!formula.startsWith("Y = ")) {
+            return {};  // the layout's texts or "Мало данных"
+        }
+        const auto kind = static_cast<TFunctionKind>(window.Find<QComboBox>("ComboBox1")->currentIndex() + 1);
+        TFitCoefficients store;
+        TRecomputeResult table;
+        try {
+            table = Recompute(*window.Model(), kind, store, false, false);
+        } catch (const std::exception& e) {
+            return QString("the fit on show, unmarked, of a table that cannot be read (%1)").arg(e.what());
+        }
+        if (table.tooFew || table.solveFailed || QString::fromStdString(table.formula) != formula) {
+            return QString("the formula on show, unmarked, is \"%1\", the table's \"%2\"")
+                .arg(formula, QString::fromStdString(table.resultText));
+        }
+        const TEvaluation at =
+            EvaluateAt(window.Find<QLineEdit>("MaskEditX")->text().toStdString(), store, tsBeingTyped);
+        if (at.state == TEvaluation::Evaluated &&
+            QString::fromStdString(at.yText) != window.Caption("PanelY")) {
+            return QString("Y at X on show is \"%1\", the table's fit gives \"%2\"")
+                .arg(window.Caption("PanelY"), QString::fromStdString(at.yText));
+        }
+        return {};
     }
 
     // The table copy of the whole table through the window's shortcut.

@@ -1,8 +1,10 @@
 // The recompute as the user sees it on the real window: panel texts, formula, the too-few state, the
 // solve-failure box, point colours and order, the kind menu, and a bad cell.
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QGraphicsEffect>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +20,29 @@
 
 using namespace quorvel;
 using namespace quorvel::test;
+
+namespace {
+
+// The results on show either are not the old fit's, unmarked, or are marked as not the table's: greyed,
+// and nothing offers to copy, print, report or convert with them.
+void ExpectHonestResults(const TWindow& w, const QString& oldFormula, const QString& where) {
+    const bool stale = w.Find("PanelResult")->property("stale").toBool();
+    if (!stale) {
+        QVERIFY2(w.Caption("PanelResult") != oldFormula, qPrintable(where + ": the old formula, unmarked"));
+        return;
+    }
+    for (const char* name : {"PanelA0", "PanelResult", "lblSigma", "PanelY", "Chart1"}) {
+        QVERIFY2(w.Find(name)->graphicsEffect() != nullptr, qPrintable(where + ": " + name + " not greyed"));
+    }
+    for (const char* name : {"btnCopy", "btnGraphCopy", "btnPrint"}) {
+        QVERIFY2(!w.Find(name)->isEnabled(), qPrintable(where + ": " + name + " enabled"));
+    }
+    for (const char* name : {"itmReport", "itmApply", "itmGraphCopy", "itmGraphPrint"}) {
+        QVERIFY2(!w.Find<QAction>(name)->isEnabled(), qPrintable(where + ": " + name + " enabled"));
+    }
+}
+
+}  // namespace
 
 class RecomputeTest : public QObject {
     Q_OBJECT
@@ -138,7 +163,10 @@ private slots:
         QCOMPARE(w.Series().measured->PointCount(), 3);
     }
 
-    void solveFailureShowsBoxThenFittedState() {
+    // The box, then the store's coefficients as the form shows them; but they are no fit of this table,
+    // so they are marked as not belonging to it, nothing copies or prints them and Y at X is empty
+    // (they used to be shown as current, "Копировать" copying the old formula).
+    void solveFailureShowsBoxThenTheStoreMarked() {
         TWindow w;
         TBoxWatcher boxes;
         w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
@@ -155,8 +183,16 @@ private slots:
         QVERIFY(boxes.Boxes()[0].owned);
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 2.0000000 * X "));
         QVERIFY(w.Find("Chart1")->isVisible());
-        QVERIFY(w.Find("btnCopy")->isEnabled());
         QCOMPARE(w.Caption("lblMaxErr"), QString("3"));  // |5 - 2| with Y = 2X
+        ExpectHonestResults(w, w.Caption("PanelResult"), "after a failed solve");
+        QVERIFY(w.Find("PanelResult")->property("stale").toBool());
+        QCOMPARE(w.Caption("PanelY"), QString());
+        // A table with a fit again: current, and Y at X its value.
+        w.Fill({{"2", "1"}, {"5", "2"}});
+        w.ClickFormula();
+        QVERIFY(!w.Find("PanelResult")->property("stale").toBool());
+        QVERIFY(w.Find("btnCopy")->isEnabled());
+        QCOMPARE(w.Caption("PanelY"), QString("-1.0000000"));  // Y = 3X - 1 at X = 0
     }
 
     void failedQuadraticAfterCubicLeavesOutTheCubicTerm() {
@@ -284,6 +320,79 @@ private slots:
         }
     }
 
+    // Whatever way an edited cell is left (Tab, Shift+Tab, Enter, a click into the X field or on a
+    // button), and while its text is typed, the results on show are the new table's or are marked as not
+    // belonging to it: greyed, with copy, print, report and readings unavailable. Never the old fit shown
+    // as current (Tab used to move to "Копировать", whose Space copied the old formula).
+    void editedCellNeverLeavesTheOldFitShownAsCurrent() {
+        enum TLeave { lvTab, lvBacktab, lvEnter, lvXField, lvCopyButton };
+        const struct {
+            const char* name;
+            TLeave leave;
+        } ways[] = {{"Tab", lvTab},
+                    {"Shift+Tab", lvBacktab},
+                    {"Enter", lvEnter},
+                    {"a click into the X field", lvXField},
+                    {"a click on Копировать", lvCopyButton}};
+        for (const char* text : {"25", "x5"}) {
+            for (const auto& way : ways) {
+                const QString where = QString("%1 left with %2").arg(text, way.name);
+                TWindow w;
+                TBoxWatcher boxes;
+                w.Fill({{"0.0", "0.102"},
+                        {"10.0", "9.956"},
+                        {"20.0", "19.919"},
+                        {"30.0", "29.816"},
+                        {"40.0", "39.860"},
+                        {"50.0", "49.882"},
+                        {"60.0", "59.932"}});
+                w.ClickFormula();
+                const QString old = w.Caption("PanelResult");
+                QVERIFY(old.startsWith("Y = "));
+                QVERIFY(!w.Find("PanelResult")->property("stale").toBool());
+                w.ClickCell(0, 3);
+                w.Editor()->selectAll();
+                QTest::keyClicks(w.Editor(), text);
+                w.form->activateWindow();  // as the window manager does once a box of the check has gone
+                QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+                ExpectHonestResults(w, old, where + ", while typed");
+                auto* copy = w.Find<QPushButton>("btnCopy");
+                switch (way.leave) {
+                    case lvTab:
+                        QTest::keyClick(w.Editor(), Qt::Key_Tab);
+                        break;
+                    case lvBacktab:
+                        QTest::keyClick(w.Editor(), Qt::Key_Backtab, Qt::ShiftModifier);
+                        break;
+                    case lvEnter:
+                        QTest::keyClick(w.Editor(), Qt::Key_Return);
+                        break;
+                    case lvXField:
+                        QTest::mouseClick(w.Find<QLineEdit>("MaskEditX"), Qt::LeftButton);
+                        break;
+                    case lvCopyButton:
+                        QTest::mouseClick(copy, Qt::LeftButton);
+                        break;
+                }
+                ExpectHonestResults(w, old, where);
+                if (QTest::currentTestFailed()) {
+                    return;
+                }
+                // The edit is over: a number is fitted at once, a text that is none leaves the old fit
+                // marked. Tab then stops on "Копировать", whose Space copies the new formula.
+                const bool valid = QString(text) == "25";
+                QVERIFY2(w.Find("PanelResult")->property("stale").toBool() != valid, qPrintable(where));
+                QCOMPARE(copy->isEnabled(), valid);
+                if (way.leave == lvTab && valid) {
+                    QCOMPARE(QApplication::focusWidget(), copy);
+                    QGuiApplication::clipboard()->setText("before");
+                    QTest::keyClick(copy, Qt::Key_Space);
+                    QCOMPARE(QGuiApplication::clipboard()->text(), w.Caption("PanelResult"));
+                }
+            }
+        }
+    }
+
     // An overflow after the solve: the window shows what the recompute wrote before it (the new fit's
     // panels and formula; the points too when only the curve fails), then the standard box.
     void overflowAfterTheSolveShowsTheStepsBeforeItThenTheBox() {
@@ -320,9 +429,13 @@ private slots:
         QCOMPARE(w.Caption("PanelA0"), QString("a0 = 5.6666667e+307"));
         QCOMPARE(w.Caption("PanelA1"), QString("a1 = 0"));
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 5.6666667e+307"));
-        // The statistics and the points were not reached: they still belong to the two-row fit.
-        QCOMPARE(w.Caption("lblMaxErr"), QString("0"));
-        QCOMPARE(w.Series().measured->PointCount(), 2);
+        // The statistics, the points and Y at X were not reached: none of the two-row fit's stays beside
+        // the new coefficients (they used to).
+        QCOMPARE(w.Caption("lblMaxErr"), QString());
+        QCOMPARE(w.Caption("lblSigma"), QString());
+        QCOMPARE(w.Caption("PanelY"), QString());
+        QCOMPARE(w.Series().measured->PointCount(), 0);
+        QCOMPARE(w.Series().curve->PointCount(), 0);
 
         // A fit that exists with a slope of 10^310: the overflow box, not the solve's, and no panel
         // changes, since no coefficient can be shown.
@@ -333,6 +446,9 @@ private slots:
         QCOMPARE(boxes.Boxes()[0].text, QString("Floating point overflow."));
         QCOMPARE(w.Caption("PanelA0"), QString("a0 = 5.6666667e+307"));
         QCOMPARE(w.Caption("PanelResult"), QString("Y = 5.6666667e+307"));
+        // Those are the table's before: marked so.
+        ExpectHonestResults(w, w.Caption("PanelResult"), "after a coefficient beyond the range");
+        QVERIFY(w.Find("PanelResult")->property("stale").toBool());
     }
 
     void kindMenuSelectsAndRecomputes() {

@@ -481,6 +481,33 @@ def case_info_box_keys(desk):
     check(formula is not None and formula.startswith("Y = ".encode()), "clipboard: %r" % formula)
 
 
+def case_formula_after_tab(desk):
+    """A cell edited and left with Tab: the table is fitted anew, Tab stops on the formula's "Копировать",
+    and Space there copies the new table's formula, not the one shown before the edit (which it did)."""
+    type_points(desk, POINTS)
+    desk.click(*BTN_COPY)
+    desk.answer_box("Quorvel")
+    before = desk.clipboard("UTF8_STRING") or desk.clipboard("STRING")
+    check(before is not None and before.startswith("Y = ".encode()), "clipboard: %r" % before)
+    # Row 3's Y, 9, becomes 10.
+    desk.click(TABLE_FIRST_Y_CELL[0], TABLE_FIRST_Y_CELL[1] + 2 * 16)
+    desk.key("End", "BackSpace", "BackSpace", "BackSpace")
+    desk.type_text("10")
+    desk.key("Tab")
+    desk.key("space")
+    desk.answer_box("Quorvel")
+    after = desk.clipboard("UTF8_STRING") or desk.clipboard("STRING")
+    check(after is not None and after.startswith("Y = ".encode()), "clipboard: %r" % after)
+    check(after != before, "Space after Tab copied the formula of the table before the edit: %r" % after)
+    # The cubic of the edited table, as quorvel-fit gives it beside the window's program.
+    fit = os.path.join(os.path.dirname(os.path.abspath(desk.program)), "..", "cli", "quorvel-fit")
+    if os.access(fit, os.X_OK):
+        table = "".join("%s %s\n" % (("10" if i == 2 else y), x) for i, (y, x) in enumerate(POINTS))
+        _, out = desk.run([fit, "--kind", "cubic", "-"], data=table.encode())
+        formula = [line for line in out.splitlines() if line.startswith("Y = ".encode())]
+        check(formula == [after], "copied %r, the edited table's formula is %r" % (after, formula))
+
+
 def case_window_destroyed(desk):
     """The window destroyed by another client (xdotool windowclose), idle and during a long read: the
     process used to stay without a window, indefinitely; it ends, with status 0."""
@@ -520,6 +547,7 @@ CASES = {
     "chart_copy": case_chart_copy,
     "chart_clicks": case_chart_clicks,
     "info_box_keys": case_info_box_keys,
+    "formula_after_tab": case_formula_after_tab,
     "window_destroyed": case_window_destroyed,
     "close_during_read": case_close_during_read,
 }

@@ -322,6 +322,24 @@ TEST(Recompute, FaultAfterTheSolveSaysHowFarItGot) {
     }
 }
 
+// Once a chart holds the points, their room goes back; what the window shows stays.
+TEST(Recompute, ChartDataReleasedTextsKept) {
+    TDecimalScope point(U'.');
+    TFitCoefficients store;
+    TRecomputeResult r = Recompute(TTextTable{{"2", "1"}, {"4", "2"}, {"7", "3"}}, fkLinear, store, true);
+    ASSERT_EQ(r.measured.size(), 3u);
+    ASSERT_FALSE(r.curve.empty());
+    const std::string formula = r.formula;
+    ReleaseChartData(r);
+    EXPECT_EQ(r.measured.capacity(), 0u);
+    EXPECT_EQ(r.colors.capacity(), 0u);
+    EXPECT_EQ(r.measuredByX.capacity(), 0u);
+    EXPECT_EQ(r.curve.capacity(), 0u);
+    EXPECT_EQ(r.formula, formula);
+    EXPECT_EQ(r.pointCount, 3);
+    EXPECT_TRUE(r.uncertainty.has_value());
+}
+
 TEST(Recompute, MeasuredPointsInTableOrderAndByX) {
     TDecimalScope point(U'.');
     TFitCoefficients store;
@@ -471,7 +489,15 @@ TEST(EvaluateAt, TextsAndStates) {
     // A command line's X is finished; the window's is read while typed, where "1e" is on its way.
     EXPECT_EQ(EvaluateAt("1e", store).state, TEvaluation::Invalid);
     EXPECT_EQ(EvaluateAt("1e", store, tsBeingTyped).y, 3);
-    EXPECT_EQ(EvaluateAt("1e200", {0, 0, 1, 0}).state, TEvaluation::BeyondRange);
+    // Y beyond the range: X is read, and the error is kept for the front end to show (or to write into
+    // the report's row of Y at X).
+    e = EvaluateAt("1e200", {0, 0, 1, 0});
+    EXPECT_EQ(e.state, TEvaluation::BeyondRange);
+    EXPECT_EQ(e.x, 1e200);
+    EXPECT_EQ(e.label, "1E200");
+    EXPECT_TRUE(e.yText.empty());
+    ASSERT_TRUE(e.error);
+    EXPECT_THROW(std::rethrow_exception(e.error), EOverflow);
 }
 
 }  // namespace
