@@ -10,8 +10,8 @@ std::unique_ptr<TChart> CreateFormChart() {
     chart->Name = "Chart1";
     chart->SetBounds(208, 152, 289, 208);
     chart->SetVisible(false);
-    // The stored layout also says View3D = False: this chart is always flat, so it is not kept.
-    chart->SetLegendVisible(false);
+    // The stored layout also says View3D = False and no legend: this chart is always flat and has no
+    // legend, so neither is kept.
 
     TChartTitle& title = chart->Title();
     title.SetVisible(false);
@@ -39,7 +39,7 @@ std::unique_ptr<TChart> CreateFormChart() {
     auto s1 = std::make_unique<TPointSeries>();
     s1->Name = "Series1";
     s1->SetSeriesColor(clRed);
-    s1->Pointer().SetStyle(psRectangle);
+    s1->Pointer().SetStyle(TSeriesPointerStyle::Rectangle);
     s1->Pointer().SetHorizSize(2);
     s1->Pointer().SetVertSize(2);
     s1->Pointer().Pen().SetVisible(false);
@@ -48,7 +48,6 @@ std::unique_ptr<TChart> CreateFormChart() {
     s1->Marks().SetStyle(smsValue);
     s1->Marks().SetArrowLength(8);
     s1->Marks().SetVisible(false);
-    s1->PercentFormat = "##0.##,%";
     // Each measured point is labelled with its X, as the table shows it.
     s1->SetLabelOfX([](double x) { return NumberToText(x); }, [](double x) { return NumberTextShape(x); });
     chart->AddSeries(std::move(s1));
@@ -59,14 +58,13 @@ std::unique_ptr<TChart> CreateFormChart() {
     s2->LinePen().SetColor(clGreen);
     s2->Marks().SetArrowLength(8);
     s2->Marks().SetVisible(false);
-    s2->PercentFormat = "##0.##,%";
     chart->AddSeries(std::move(s2));
 
     auto s3 = std::make_unique<TPointSeries>();
     s3->Name = "Series3";
     s3->SetSeriesColor(clYellow);
     s3->Pointer().Brush().SetColor(clLime);
-    s3->Pointer().SetStyle(psTriangle);
+    s3->Pointer().SetStyle(TSeriesPointerStyle::Triangle);
     s3->Pointer().SetHorizSize(3);
     s3->Pointer().SetVertSize(3);
     s3->Pointer().SetInflateMargins(true);
@@ -75,7 +73,6 @@ std::unique_ptr<TChart> CreateFormChart() {
     s3->Marks().SetArrowLength(20);
     s3->Marks().Arrow().SetColor(clYellow);
     s3->Marks().SetVisible(false);
-    s3->PercentFormat = "##0.##,%";
     chart->AddSeries(std::move(s3));
 
     // The stored layout is a finished state: the first paint renders it afresh.

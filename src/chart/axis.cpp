@@ -61,10 +61,6 @@ bool TCustomChartAxis::CountsAsVisible() const {
     if (chart_ == nullptr || !chart_->AxisVisible() || !settings_.Visible) {
         return false;
     }
-    // The chart is drawn flat, so the depth axis never takes part.
-    if (IsDepthAxis()) {
-        return false;
-    }
     return chart_->AxisHasSeries(*this);
 }
 

@@ -14,7 +14,7 @@ namespace quorvel {
 class TChart;
 class TChartSeries;
 
-enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
+enum TAxisKind { akLeft, akTop, akRight, akBottom };
 
 // The working fields of a layout (RangeMin, StartPixel, ...) live in the chart's layout of the rendering
 // in progress, or of the screen's last one; the axis works on whichever the chart has bound it to.
@@ -28,7 +28,6 @@ public:
     TAxisKind Kind() const { return kind_; }
     bool Horizontal() const { return horizontal_; }
     bool OtherSide() const { return otherSide_; }
-    bool IsDepthAxis() const { return kind_ == akDepth; }
     TChart* ParentChart() const { return chart_; }
 
     // --- settings ---

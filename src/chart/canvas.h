@@ -14,9 +14,9 @@
 
 namespace quorvel {
 
-enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear };
-// pmNotXor draws each pixel as NOT(pen XOR screen), so drawing the same figure twice restores it.
-enum TPenMode { pmCopy, pmNotXor };
+enum class TPenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Clear };
+// NotXor draws each pixel as NOT(pen XOR screen), so drawing the same figure twice restores it.
+enum class TPenMode { Copy, NotXor };
 enum TBrushStyle {
     bsSolid,
     bsClear,
@@ -43,11 +43,11 @@ enum TBackMode { bmTransparent, bmOpaque };
 
 struct TPen {
     TColor Color = clBlack;
-    TPenStyle Style = psSolid;
+    TPenStyle Style = TPenStyle::Solid;
     // 0 draws a one-pixel cosmetic line, as 1 does; printing uses 0 for dotted lines.
     int Width = 1;
-    TPenMode Mode = pmCopy;
-    bool IsVisible() const { return Style != psClear; }
+    TPenMode Mode = TPenMode::Copy;
+    bool IsVisible() const { return Style != TPenStyle::Clear; }
     friend bool operator==(const TPen&, const TPen&) = default;
 };
 

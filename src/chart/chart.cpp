@@ -7,7 +7,6 @@ TChart::TChart() : title_(this, false), foot_(this, true) {
     axes_[1] = std::make_unique<TChartAxis>(this, akTop);
     axes_[2] = std::make_unique<TChartAxis>(this, akRight);
     axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
-    axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
     ScreenLayout().Axes.resize(axes_.size());
     UseLayout(ScreenLayout());
     backWall_.SetOnChange([this] { Invalidate(); });
@@ -94,7 +93,6 @@ TClickedPart TChart::ClickedPart(int x, int y) {
         part.Part = cpChartRect;
         return part;
     }
-    // The legend is never drawn by this chart, so it is never hit.
     return part;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The chart control, put together from parts on its drawing panel: five axes, the series list, titles,
+// The chart control, put together from parts on its drawing panel: four axes, the series list, titles,
 // back wall and the interaction. It answers the chart-wide value queries, runs the paint pipeline
 // (background, titles, axis layout, margins, walls, axes, series, overlay), finds the clicked part and
 // raises the hooks. Mouse input goes to Interaction() as plain values (button, shift flags, client pixels)
@@ -31,17 +31,15 @@ public:
     TChart();
     ~TChart() override;
 
-    // --- axes, in layout order: left, top, right, bottom, depth ---
+    // --- axes, in layout order: left, top, right, bottom (the chart is flat: it has no depth axis) ---
     TChartAxis& LeftAxis() { return *axes_[0]; }
     TChartAxis& TopAxis() { return *axes_[1]; }
     TChartAxis& RightAxis() { return *axes_[2]; }
     TChartAxis& BottomAxis() { return *axes_[3]; }
-    TChartAxis& DepthAxis() { return *axes_[4]; }
     const TChartAxis& LeftAxis() const { return *axes_[0]; }
     const TChartAxis& TopAxis() const { return *axes_[1]; }
     const TChartAxis& RightAxis() const { return *axes_[2]; }
     const TChartAxis& BottomAxis() const { return *axes_[3]; }
-    const TChartAxis& DepthAxis() const { return *axes_[4]; }
     int AxisCount() const { return static_cast<int>(axes_.size()); }
     TChartAxis& Axis(int index) { return *axes_.at(static_cast<std::size_t>(index)); }
     bool AxisVisible() const { return axisVisible_; }
@@ -92,8 +90,6 @@ public:
     const TChartTitle& Foot() const { return foot_; }
     TChartWall& BackWall() { return backWall_; }
     const TChartWall& BackWall() const { return backWall_; }
-    bool LegendVisible() const { return legendVisible_; }
-    void SetLegendVisible(bool v) { Set(legendVisible_, v); }
 
     // The mouse: zoom, scroll, wheel, the saved axes and UndoZoom.
     TChartInteraction& Interaction() { return interaction_; }
@@ -105,7 +101,6 @@ public:
     std::function<void(TChart&)> OnClick;
     std::function<void(TChart&, TChartSeries&, int, TMouseButton, TShiftState, int, int)> OnClickSeries;
     std::function<void(TChart&, TChartAxis&, TMouseButton, TShiftState, int, int)> OnClickAxis;
-    std::function<void(TChart&, TMouseButton, TShiftState, int, int)> OnClickLegend;
     std::function<void(TChart&, TMouseButton, TShiftState, int, int)> OnClickBackground;
     std::function<void(TChart&)> OnZoom;
     std::function<void(TChart&)> OnUndoZoom;
@@ -130,14 +125,13 @@ private:
     void DrawZoomOverlay();
 
     // The parts.
-    std::array<std::unique_ptr<TChartAxis>, 5> axes_;
+    std::array<std::unique_ptr<TChartAxis>, 4> axes_;
     std::vector<std::unique_ptr<TChartSeries>> series_;
     bool axisVisible_ = true;
     TChartInteraction interaction_{*this};
     TChartTitle title_;
     TChartTitle foot_;
     TChartWall backWall_;
-    bool legendVisible_ = true;
 };
 
 }  // namespace quorvel

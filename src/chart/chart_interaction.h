@@ -48,7 +48,7 @@ public:
     TChartInteraction& operator=(const TChartInteraction&) = delete;
 
     bool AllowZoom = true;
-    TPanningMode AllowPanning = pmBoth;
+    TPanningMode AllowPanning = TPanningMode::Both;
     // Pixels (Manhattan) a right press must move before it scrolls; the host sets its platform's value.
     // With 0 every move scrolls, and only a release where the press was is a click.
     int DragDistance = 0;

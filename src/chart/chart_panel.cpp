@@ -222,7 +222,7 @@ void TCustomChartPanel::DrawBackground() {
         return;
     }
     TChartCanvas& c = Canvas();
-    c.SetPen(TPen{clBlack, psClear, 1, pmCopy});
+    c.SetPen(TPen{clBlack, TPenStyle::Clear, 1, TPenMode::Copy});
     c.SetBrush(TBrush{Color(), bsSolid});
     c.FillRect(PanelRect());
     TRect r = PanelRect();

@@ -205,7 +205,7 @@ void TChart::DrawPipeline() {
     }
     DrawZoomOverlay();
     TChartCanvas& c = Canvas();
-    c.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+    c.SetPen(TPen{clBlack, TPenStyle::Solid, 1, TPenMode::Copy});
     c.SetBrush(TBrush{clWhite, bsSolid});
     TFont font;
     font.Size = 10;

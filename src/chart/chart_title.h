@@ -50,7 +50,7 @@ private:
     std::vector<std::string> text_;
     TTitleAlignment alignment_ = TTitleAlignment::Center;
     TFont font_;
-    TChartPen frame_{clBlack, 1, psSolid, false};
+    TChartPen frame_{clBlack, 1, TPenStyle::Solid, false};
     bool adjustFrame_ = true;
     TColor color_ = AutoColor;
 };

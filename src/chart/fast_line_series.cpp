@@ -134,7 +134,6 @@ void TFastLineSeries::AfterAdd(int index) {
     if (OnAfterAdd) {
         OnAfterAdd(*this, index);
     }
-    NotifyDependents(TValueEvent::veAdd, index);
     // Without auto repaint the new segment goes straight onto the window, when there is one.
     TChart* chart = ParentChart();
     if (chart == nullptr || chart->WindowCanvas == nullptr || index < 1) {

@@ -61,7 +61,6 @@ void TChartSeries::AfterAdd(int index) {
     if (OnAfterAdd) {
         OnAfterAdd(*this, index);
     }
-    NotifyDependents(TValueEvent::veAdd, index);
     if (active_) {
         RequestRepaint();
     }
@@ -78,7 +77,6 @@ void TChartSeries::ClearPoints() {
     if (OnClearValues) {
         OnClearValues(*this);
     }
-    NotifyDependents(TValueEvent::veClear, -1);
     if (active_ && chart_ != nullptr && !chart_->Destroying()) {
         RequestRepaint();
     }
@@ -122,10 +120,6 @@ void TChartSeries::RequestRepaint() {
     if (chart_ != nullptr) {
         chart_->Invalidate();
     }
-}
-
-void TChartSeries::NotifyDependents(TValueEvent /*event*/, int /*index*/) {
-    // No series takes its data from another in this program; the notice has no receivers.
 }
 
 void TChartSeries::SetActive(bool v) {

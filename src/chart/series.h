@@ -22,9 +22,6 @@ class TCustomChartAxis;
 using TChartAxis = TCustomChartAxis;
 class TChartCanvas;
 
-// Value events passed to series fed by this one.
-enum class TValueEvent { veClear, veAdd, veDelete, veRefresh, veModify };
-
 // A point colour that marks a null point, never drawn.
 inline constexpr TColor clNullPoint = 0x1FFFFFFF;
 
@@ -86,7 +83,6 @@ public:
     }
     // Invalidates the owning chart, if any.
     void RequestRepaint();
-    void NotifyDependents(TValueEvent event, int index);
 
     bool Active() const { return active_; }
     void SetActive(bool v);
@@ -108,7 +104,6 @@ public:
     TSeriesMarks& Marks() { return marks_; }
     const TSeriesMarks& Marks() const { return marks_; }
     std::string ValueFormat = "#,##0.###";
-    std::string PercentFormat = "##0.## %";
 
     // Visible point range (-1 = none) in the layout the series is bound to: the rendering's in progress,
     // else the screen's last one, kept for hit testing.
@@ -234,11 +229,8 @@ void TChartSeries::AddPoints(std::size_t count, Point&& point) {
             }
         }
     }
-    if (last >= 0) {
-        NotifyDependents(TValueEvent::veAdd, last);
-        if (active_) {
-            RequestRepaint();
-        }
+    if (last >= 0 && active_) {
+        RequestRepaint();
     }
 }
 

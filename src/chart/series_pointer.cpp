@@ -77,52 +77,52 @@ void TSeriesPointer::DrawPointer(TChartCanvas& canvas, int x, int y, TColor colo
     auto linePen = [&] {
         TPen p = pen_.CanvasPen();
         p.Color = color;
-        if (p.Style == psClear) {
-            p.Style = psSolid;
+        if (p.Style == TPenStyle::Clear) {
+            p.Style = TPenStyle::Solid;
         }
         canvas.SetPen(p);
     };
     switch (style) {
-        case psRectangle:
+        case TSeriesPointerStyle::Rectangle:
             canvas.Rectangle(TRect{x - h, y - v, x + h + 1, y + v + 1});
             break;
-        case psCircle:
+        case TSeriesPointerStyle::Circle:
             canvas.Ellipse(TRect{x - h, y - v, x + h, y + v});
             break;
-        case psTriangle: {
+        case TSeriesPointerStyle::Triangle: {
             const std::array<TPoint, 3> pts{TPoint{x - h, y + v}, TPoint{x + h, y + v}, TPoint{x, y - v}};
             canvas.Polygon(pts);
             break;
         }
-        case psDownTriangle: {
+        case TSeriesPointerStyle::DownTriangle: {
             const std::array<TPoint, 3> pts{TPoint{x - h, y - v}, TPoint{x + h, y - v}, TPoint{x, y + v}};
             canvas.Polygon(pts);
             break;
         }
-        case psCross:
+        case TSeriesPointerStyle::Cross:
             linePen();
             canvas.Line(x - h, y, x + h + 1, y);
             canvas.Line(x, y - v, x, y + v + 1);
             break;
-        case psDiagCross:
+        case TSeriesPointerStyle::DiagCross:
             linePen();
             canvas.Line(x - h, y - v, x + h + 1, y + v + 1);
             canvas.Line(x + h, y - v, x - h - 1, y + v + 1);
             break;
-        case psStar:
+        case TSeriesPointerStyle::Star:
             linePen();
             canvas.Line(x - h, y, x + h + 1, y);
             canvas.Line(x, y - v, x, y + v + 1);
             canvas.Line(x - h, y - v, x + h + 1, y + v + 1);
             canvas.Line(x + h, y - v, x - h - 1, y + v + 1);
             break;
-        case psDiamond: {
+        case TSeriesPointerStyle::Diamond: {
             const std::array<TPoint, 4> pts{TPoint{x - h, y}, TPoint{x, y - v}, TPoint{x + h, y},
                                             TPoint{x, y + v}};
             canvas.Polygon(pts);
             break;
         }
-        case psSmallDot:
+        case TSeriesPointerStyle::SmallDot:
             canvas.SetPixel(x, y, color);
             break;
     }

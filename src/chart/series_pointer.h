@@ -8,16 +8,16 @@ namespace quorvel {
 class TChartSeries;
 class TChartCanvas;
 
-enum TSeriesPointerStyle {
-    psRectangle,
-    psCircle,
-    psTriangle,
-    psDownTriangle,
-    psCross,
-    psDiagCross,
-    psStar,
-    psDiamond,
-    psSmallDot,
+enum class TSeriesPointerStyle {
+    Rectangle,
+    Circle,
+    Triangle,
+    DownTriangle,
+    Cross,
+    DiagCross,
+    Star,
+    Diamond,
+    SmallDot
 };
 
 class TSeriesPointer {
@@ -52,7 +52,7 @@ private:
 
     TChartSeries* owner_;
     bool visible_ = true;
-    TSeriesPointerStyle style_ = psRectangle;
+    TSeriesPointerStyle style_ = TSeriesPointerStyle::Rectangle;
     int horizSize_ = 4;
     int vertSize_ = 4;
     bool inflateMargins_ = true;

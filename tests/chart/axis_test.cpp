@@ -368,7 +368,7 @@ TEST_F(AxisDrawing, LeftGridIsDottedGrayAcrossThePlotAtEachLabel) {
     const TRect& plot = chart->PlotRect();
     std::vector<int> rows;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->pen.Style == psDot) {
+        if (r->pen.Style == TPenStyle::Dot) {
             EXPECT_EQ(r->from.X, plot.Left);
             EXPECT_EQ(r->to.X, plot.Right);
             EXPECT_EQ(r->pen.Color, clGray);

@@ -133,7 +133,7 @@ TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
     // The dotted grid is drawn with a cosmetic pen while printing.
     bool dottedZero = false;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        dottedZero = dottedZero || (r->pen.Style == psDot && r->pen.Width == 0);
+        dottedZero = dottedZero || (r->pen.Style == TPenStyle::Dot && r->pen.Width == 0);
     }
     EXPECT_TRUE(dottedZero);
 }
@@ -340,7 +340,7 @@ TEST_F(Layout, RaisedBevelHighlightsTopLeftAndShadowsBottomRight) {
 TEST_F(Layout, StateIsResetAfterDrawing) {
     Render();
     EXPECT_EQ(canvas.Pen().Color, clBlack);
-    EXPECT_EQ(canvas.Pen().Style, psSolid);
+    EXPECT_EQ(canvas.Pen().Style, TPenStyle::Solid);
     EXPECT_EQ(canvas.Brush().Color, clWhite);
     EXPECT_EQ(canvas.Brush().Style, bsSolid);
     EXPECT_EQ(canvas.Font().Size, 10);

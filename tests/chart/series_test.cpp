@@ -24,11 +24,26 @@ TEST(PointerShapes, GeometryTable) {
         std::vector<TPoint> points;
     };
     const Row rows[] = {
-        {"rectangle 2 covers 5 x 5", psRectangle, 2, Op::Rectangle, {98, 48, 103, 53}, {}},
-        {"triangle 3 apex up", psTriangle, 3, Op::Polygon, {}, {{97, 53}, {103, 53}, {100, 47}}},
-        {"down triangle", psDownTriangle, 3, Op::Polygon, {}, {{97, 47}, {103, 47}, {100, 53}}},
-        {"diamond", psDiamond, 2, Op::Polygon, {}, {{98, 50}, {100, 48}, {102, 50}, {100, 52}}},
-        {"circle", psCircle, 2, Op::Ellipse, {98, 48, 102, 52}, {}},
+        {"rectangle 2 covers 5 x 5", TSeriesPointerStyle::Rectangle, 2, Op::Rectangle, {98, 48, 103, 53}, {}},
+        {"triangle 3 apex up",
+         TSeriesPointerStyle::Triangle,
+         3,
+         Op::Polygon,
+         {},
+         {{97, 53}, {103, 53}, {100, 47}}},
+        {"down triangle",
+         TSeriesPointerStyle::DownTriangle,
+         3,
+         Op::Polygon,
+         {},
+         {{97, 47}, {103, 47}, {100, 53}}},
+        {"diamond",
+         TSeriesPointerStyle::Diamond,
+         2,
+         Op::Polygon,
+         {},
+         {{98, 50}, {100, 48}, {102, 50}, {100, 52}}},
+        {"circle", TSeriesPointerStyle::Circle, 2, Op::Ellipse, {98, 48, 102, 52}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -59,8 +74,8 @@ TEST(PointerShapes, PenAndBrushTakeThePointColourWhereAutomatic) {
     s.Pointer().Brush().SetColor(clLime);
     s.Pointer().PreparePointerCanvas(c, clBlue);
     EXPECT_EQ(canvas.Brush().Color, clLime);
-    EXPECT_EQ(canvas.Pen().Style, psClear);
-    s.Pointer().DrawPointer(c, 5, 5, clRed, psSmallDot);
+    EXPECT_EQ(canvas.Pen().Style, TPenStyle::Clear);
+    s.Pointer().DrawPointer(c, 5, 5, clRed, TSeriesPointerStyle::SmallDot);
     EXPECT_EQ(canvas.records.back().op, Op::Pixel);
     EXPECT_EQ(canvas.records.back().color, clRed);
 }
@@ -88,7 +103,7 @@ TEST_F(SeriesDrawing, MeasuredPointsAreBorderlessSquaresInTheirOwnColours) {
     for (const Record* r : canvas.Find(Op::Rectangle)) {
         if (r->rect.Width() == 5 && r->rect.Height() == 5) {
             fills.push_back(r->brush.Color);
-            EXPECT_EQ(r->pen.Style, psClear);
+            EXPECT_EQ(r->pen.Style, TPenStyle::Clear);
         }
     }
     EXPECT_EQ(fills, (std::vector<TColor>{clBlue, clPurple}));

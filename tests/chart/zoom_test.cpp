@@ -251,7 +251,7 @@ TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
     ASSERT_EQ(rects.size(), 3u);  // drawn, erased, drawn again
     EXPECT_EQ(rects[0]->rect, (TRect{100, 50, 100, 50}));
     EXPECT_EQ(rects[2]->rect, (TRect{100, 50, 130, 90}));
-    EXPECT_EQ(rects[2]->pen.Mode, pmNotXor);
+    EXPECT_EQ(rects[2]->pen.Mode, TPenMode::NotXor);
     EXPECT_EQ(rects[2]->brush.Style, bsClear);
     // A full paint during the drag draws it as well.
     Render();

@@ -290,7 +290,7 @@ TEST_F(PdfPrintTest, LinesWithFarEndsArePrintedWhereTheyCrossThePage) {
         if (row.clip) {
             canvas.SetClipRect(TRect{10, 10, logical.X - 10, logical.Y - 10});
         }
-        canvas.SetPen(TPen{clBlack, psSolid, row.width});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Solid, row.width});
         const TPoint c{logical.X / 2, logical.Y / 2};
         canvas.Line(c.X - kFar, c.Y - kFar / 2, c.X + kFar, c.Y + kFar / 2);
         printer.EndDoc();

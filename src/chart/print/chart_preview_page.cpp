@@ -76,11 +76,11 @@ void TChartPreviewPage::RenderFrame() {
     QPainter painter(&frame_);
     {
         TQtCanvas canvas(painter);
-        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Clear});
         canvas.SetBrush(TBrush{FromQColor(palette().color(QPalette::Window)), bsSolid});
         canvas.FillRect(TRect{0, 0, size.width(), size.height()});
 
-        canvas.SetPen(TPen{clBlack, psSolid, 1});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Solid, 1});
         canvas.SetBrush(TBrush{kSheetColor, bsSolid});
         canvas.Rectangle(sheetRect_);
         const TRect& s = sheetRect_;
@@ -120,7 +120,7 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
 
 void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
     TQtCanvas canvas(painter);
-    canvas.SetPen(TPen{clSilver, psDot, 1, pmNotXor});
+    canvas.SetPen(TPen{clSilver, TPenStyle::Dot, 1, TPenMode::NotXor});
     canvas.SetBrush(TBrush{clWhite, bsClear});
     canvas.SetBackMode(bmTransparent);
     const TRect& s = sheetRect_;
@@ -130,7 +130,7 @@ void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
     canvas.Line(s.Left, p.Top - 1, s.Right, p.Top - 1);
     canvas.Line(s.Left, p.Bottom, s.Right, p.Bottom);
     canvas.SetBackMode(bmOpaque);
-    canvas.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+    canvas.SetPen(TPen{clBlack, TPenStyle::Solid, 1, TPenMode::Copy});
 }
 
 void TChartPreviewPage::DrawMarginLinesDirect() {

@@ -35,13 +35,13 @@ TRect Normalised(const TRect& r) {
 // Dash patterns of the classic styled pens: in pixels for one-pixel pens, in pen widths for wider ones.
 QList<qreal> DashPattern(TPenStyle style, bool cosmetic) {
     switch (style) {
-        case psDash:
+        case TPenStyle::Dash:
             return cosmetic ? QList<qreal>{18, 6} : QList<qreal>{3, 1};
-        case psDot:
+        case TPenStyle::Dot:
             return cosmetic ? QList<qreal>{3, 3} : QList<qreal>{1, 1};
-        case psDashDot:
+        case TPenStyle::DashDot:
             return cosmetic ? QList<qreal>{9, 6, 3, 6} : QList<qreal>{3, 1, 1, 1};
-        case psDashDotDot:
+        case TPenStyle::DashDotDot:
             return cosmetic ? QList<qreal>{9, 3, 3, 3, 3, 3} : QList<qreal>{3, 1, 1, 1, 1, 1};
         default:
             return {};
@@ -228,7 +228,7 @@ TQtCanvas::FontState& TQtCanvas::CurrentFont() const {
 }
 
 void TQtCanvas::ApplyMode(TPenMode mode) {
-    const QPainter::CompositionMode wanted = (mode == pmNotXor && rasterOps_)
+    const QPainter::CompositionMode wanted = (mode == TPenMode::NotXor && rasterOps_)
                                                  ? QPainter::RasterOp_NotSourceXorDestination
                                                  : QPainter::CompositionMode_SourceOver;
     if (painter_->compositionMode() != wanted) {
@@ -238,7 +238,7 @@ void TQtCanvas::ApplyMode(TPenMode mode) {
 
 bool TQtCanvas::PenIsExact() const {
     // Width 1 scales with the mapping like any logical length; width 0 stays one device pixel.
-    return pen_.Style == psSolid && (pen_.Width == 1 || (pen_.Width <= 0 && !scaled_));
+    return pen_.Style == TPenStyle::Solid && (pen_.Width == 1 || (pen_.Width <= 0 && !scaled_));
 }
 
 QPen TQtCanvas::MakePen() const {
@@ -250,17 +250,17 @@ QPen TQtCanvas::MakePen() const {
     // A cosmetic width counts device pixels: one logical pixel on a high-density device. Styled lines
     // (grid lines) take whole device pixels, as many as every logical pixel has, so that at a fractional
     // ratio they are not one or two pixels thick by position; their dashes keep their logical lengths.
-    const qreal width = ratio_ <= 1 ? 0 : pen_.Style == psSolid ? ratio_ : std::floor(ratio_);
+    const qreal width = ratio_ <= 1 ? 0 : pen_.Style == TPenStyle::Solid ? ratio_ : std::floor(ratio_);
     if (cosmetic) {
         pen.setWidthF(width);
         pen.setCosmetic(true);
         pen.setCapStyle(Qt::FlatCap);
     } else {
         pen.setWidth(pen_.Width);
-        pen.setCapStyle(pen_.Style == psSolid ? Qt::RoundCap : Qt::FlatCap);
+        pen.setCapStyle(pen_.Style == TPenStyle::Solid ? Qt::RoundCap : Qt::FlatCap);
         pen.setJoinStyle(Qt::RoundJoin);
     }
-    if (pen_.Style != psSolid) {
+    if (pen_.Style != TPenStyle::Solid) {
         QList<qreal> dashes = DashPattern(pen_.Style, cosmetic);
         if (cosmetic && width > 0) {
             // Cosmetic dashes count pen widths.
@@ -329,7 +329,7 @@ void TQtCanvas::LineTo(int x, int y) {
     if (!BringFarEndsIn(start, end)) {
         return;
     }
-    if (pen_.Width > 1 && pen_.Style == psSolid) {
+    if (pen_.Width > 1 && pen_.Style == TPenStyle::Solid) {
         ThickLine(start, end);
         return;
     }
@@ -422,7 +422,7 @@ void TQtCanvas::RasterLine(TPoint a, TPoint b) {
         DeviceRasterLine(a, b, toDevice);
         return;
     }
-    const bool evenStyled = finer && pen_.Style != psSolid;
+    const bool evenStyled = finer && pen_.Style != TPenStyle::Solid;
     const DashSteps dash(pen_.Style);
     const auto on = [&](long long i) { return dash.On(i); };
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
@@ -651,7 +651,7 @@ void TQtCanvas::Polyline(std::span<const TPoint> points) {
         return;
     }
     ApplyMode(pen_.Mode);
-    if (pen_.Width > 1 && pen_.Style == psSolid) {
+    if (pen_.Width > 1 && pen_.Style == TPenStyle::Solid) {
         for (std::size_t i = 1; i < pts.size(); ++i) {
             ThickLine(TPoint{pts[i - 1].x(), pts[i - 1].y()}, TPoint{pts[i].x(), pts[i].y()});
         }
@@ -662,7 +662,7 @@ void TQtCanvas::Polyline(std::span<const TPoint> points) {
 
 bool TQtCanvas::DrawsSubPixelLines() const {
     // At ratio 1, and under a scaling mapping (printing), the pixel rules of one-pixel lines hold.
-    return ratio_ > 1 && !scaled_ && pen_.IsVisible() && pen_.Width <= 1 && pen_.Mode == pmCopy;
+    return ratio_ > 1 && !scaled_ && pen_.IsVisible() && pen_.Width <= 1 && pen_.Mode == TPenMode::Copy;
 }
 
 void TQtCanvas::PolylineF(std::span<const TPointF> points) {
@@ -686,7 +686,7 @@ void TQtCanvas::PolylineF(std::span<const TPointF> points) {
     const double close = 0.25 / ratio_;
     QPen pen = MakePen();
     pen.setJoinStyle(Qt::RoundJoin);
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     painter_->setPen(pen);
     painter_->setBrush(Qt::NoBrush);
     painter_->setRenderHint(QPainter::Antialiasing, true);
@@ -771,7 +771,7 @@ void TQtCanvas::FillRect(const TRect& rect) {
         return;
     }
     // A plain fill copies the brush; the pen's mode does not apply.
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     if (brush_.Style == bsSolid) {
         painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), ToQColor(brush_.Color));
         return;
@@ -819,7 +819,7 @@ void TQtCanvas::Polygon(std::span<const TPoint> points) {
 }
 
 void TQtCanvas::SetPixel(int x, int y, TColor color) {
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     painter_->fillRect(QRect(x, y, 1, 1), ToQColor(color));
 }
 
@@ -848,7 +848,7 @@ void TQtCanvas::TextOut(int x, int y, std::string_view text) {
         default:
             break;
     }
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     if (backMode_ == bmOpaque) {
         FillBand(left, top, width, font.height, ToQColor(backColor_));
     }
