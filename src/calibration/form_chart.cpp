@@ -76,7 +76,7 @@ std::unique_ptr<TChart> CreateFormChart() {
     chart->AddSeries(std::move(s3));
 
     // The stored layout is a finished state: the first paint renders it afresh.
-    chart->Canvas().NeedsRedraw = true;
+    chart->ScreenBuffer().NeedsRedraw = true;
     return chart;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // The chart control, put together from parts on its drawing panel: four axes, the series list, titles,
-// back wall and the interaction. It answers the chart-wide value queries, runs the paint pipeline
-// (background, titles, axis layout, margins, walls, axes, series, overlay), finds the clicked part and
-// raises the hooks. Mouse input goes to Interaction() as plain values (button, shift flags, client pixels)
-// from whatever window hosts the chart.
+// back wall and the interaction. It answers the chart-wide value queries, runs the paint pipeline in each
+// rendering's context (background, titles, axis layout, margins, walls, axes, series, overlay), finds the
+// clicked part on the screen's layout and raises the hooks. Mouse input goes to Interaction() as plain values
+// (button, shift flags, client pixels) from whatever window hosts the chart.
 #include <array>
 #include <functional>
 #include <memory>
@@ -67,22 +67,21 @@ public:
     double HighestYOnAxis(const TChartAxis& axis) const { return MinMaxOnAxis(axis, false, false); }
     // Whether an active series is drawn against the axis (or no series is active at all).
     bool AxisHasSeries(const TChartAxis& axis) const;
-    // The widest point label of the active labelled series on the axis.
-    int WidestPointLabel(const TChartAxis& axis);
+    // The widest point label of the active labelled series on the axis, on the rendering's canvas.
+    int WidestPointLabel(const TChartAxis& axis, const TChartCanvas& canvas) const;
 
     // The chart's default font for axis labels, marks and titles: "Arial", size 8, black.
     TFont DefaultFont;
 
-    std::function<void(TChart&)> OnBeforeDrawAxes;
-    std::function<void(TChart&)> OnBeforeDrawSeries;
-    std::function<void(TChart&)> OnAfterDraw;
+    // Heard at these steps of every rendering, with its context (its canvas and layout so far).
+    std::function<void(TChart&, TRenderContext&)> OnBeforeDrawAxes;
+    std::function<void(TChart&, TRenderContext&)> OnBeforeDrawSeries;
+    std::function<void(TChart&, TRenderContext&)> OnAfterDraw;
     // May replace an axis label text; series is null and index -1 for value labels.
     std::function<void(TChartAxis&, TChartSeries*, int, std::string&)> OnGetAxisLabel;
     // Supplies value label positions instead of the step: called with label index 0, 1, ... until it sets
     // stop; value is where the label goes.
     std::function<void(TChartAxis&, int, double&, bool&)> OnGetNextAxisLabel;
-    // While set, OnGetAxisLabel is not called (label measuring).
-    bool AxisLabelHookSuspended = false;
 
     TChartTitle& Title() { return title_; }
     const TChartTitle& Title() const { return title_; }
@@ -94,7 +93,7 @@ public:
     // The mouse: zoom, scroll, wheel, the saved axes and UndoZoom.
     TChartInteraction& Interaction() { return interaction_; }
     const TChartInteraction& Interaction() const { return interaction_; }
-    // The part of the chart under a pixel, as judged against the last paint.
+    // The part of the chart under a pixel, as judged against the screen's last rendering.
     TClickedPart ClickedPart(int x, int y);
 
     // The framework's click: a left release inside the chart, raised before the chart's own release handling.
@@ -111,18 +110,18 @@ public:
     std::function<void()> OnOverlayChanged;
 
 protected:
-    void DrawPipeline() override;
-    void UseLayout(TChartLayoutState& layout) override;
+    void DrawPipeline(TRenderContext& context) override;
 
 private:
     void AdoptSeries(std::unique_ptr<TChartSeries> series);
     double MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const;
-    void LayoutAxes();
-    void ApplySeriesMargins();
-    // Steps of the pipeline: titles, the walls, and the zoom rectangle of an active drag.
-    void DrawTitles();
-    void DrawWalls();
-    void DrawZoomOverlay();
+    // Steps of the pipeline: titles, the axes' ranges and room, the series' margins, the walls, and the
+    // zoom rectangle of an active drag.
+    void DrawTitles(TRenderContext& context);
+    void LayoutAxes(TRenderContext& context);
+    void ApplySeriesMargins(TRenderContext& context);
+    void DrawWalls(TRenderContext& context);
+    void DrawZoomOverlay(TRenderContext& context);
 
     // The parts.
     std::array<std::unique_ptr<TChartAxis>, 4> axes_;

@@ -370,10 +370,10 @@ void TChartInteraction::DrawZoomRectangle(TCanvas& canvas) const {
     canvas.Rectangle(TRect{zoom_.X0, zoom_.Y0, zoom_.X1, zoom_.Y1});
 }
 
-void TChartInteraction::DrawOverlay(TChartCanvas& canvas) {
+void TChartInteraction::DrawOverlay(const TChartCanvas& canvas, bool inBuffer) {
     if (zoom_.Active && canvas.HasTarget()) {
         DrawZoomRectangle(canvas.Canvas());
-        zoomRectInBuffer_ = canvas.BufferedPaint;
+        zoomRectInBuffer_ = inBuffer;
     }
 }
 

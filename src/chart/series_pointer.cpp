@@ -60,9 +60,8 @@ void TSeriesPointer::SetInflateMargins(bool v) {
     }
 }
 
-void TSeriesPointer::PreparePointerCanvas(TChartCanvas& canvas, TColor color) const {
-    TPen pen = pen_.CanvasPen(owner_ != nullptr && owner_->ParentChart() != nullptr &&
-                              owner_->ParentChart()->Printing());
+void TSeriesPointer::PreparePointerCanvas(const TChartCanvas& canvas, TColor color, bool printing) const {
+    TPen pen = pen_.CanvasPen(printing);
     if (pen_.Visible() && pen.Color == AutoColor) {
         pen.Color = color;
     }
@@ -70,7 +69,7 @@ void TSeriesPointer::PreparePointerCanvas(TChartCanvas& canvas, TColor color) co
     canvas.SetBrush(TBrush{brush_.Color() == AutoColor ? color : brush_.Color(), brush_.Style()});
 }
 
-void TSeriesPointer::DrawPointer(TChartCanvas& canvas, int x, int y, TColor color,
+void TSeriesPointer::DrawPointer(const TChartCanvas& canvas, int x, int y, TColor color,
                                  TSeriesPointerStyle style) const {
     const int h = horizSize_;
     const int v = vertSize_;

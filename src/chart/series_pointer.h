@@ -42,10 +42,11 @@ public:
     TChartBrush& Brush() { return brush_; }
     const TChartBrush& Brush() const { return brush_; }
 
-    // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour).
-    void PreparePointerCanvas(TChartCanvas& canvas, TColor color) const;
+    // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour), for
+    // a printer's page or not.
+    void PreparePointerCanvas(const TChartCanvas& canvas, TColor color, bool printing = false) const;
     // Draws the marker centred on (x, y).
-    void DrawPointer(TChartCanvas& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
+    void DrawPointer(const TChartCanvas& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
 
 private:
     void Changed();

@@ -8,10 +8,13 @@
 namespace quorvel::testing {
 namespace {
 
-// Puts a chart's bottom and left axes on a 1:1 mapping: value v sits at pixel v (y grows downward from 200).
-void IdentityAxes(TChart& chart) {
-    chart.BottomAxis().SetScale(TScaleMap{0, 200, 0, 200, true});
-    chart.LeftAxis().SetScale(TScaleMap{0, 200, 0, 200, false});
+// A rendering's context onto canvas with the bottom and left axes on a 1:1 mapping: value v sits at
+// pixel v (y grows downward from 200).
+TRenderContext IdentityAxes(TCanvas* canvas) {
+    TRenderContext context(canvas, TRenderTarget::Screen);
+    context.Axis(akBottom).Scale = TScaleMap{0, 200, 0, 200, true};
+    context.Axis(akLeft).Scale = TScaleMap{0, 200, 0, 200, false};
+    return context;
 }
 
 TEST(PointerShapes, GeometryTable) {
@@ -169,13 +172,12 @@ TEST_F(SeriesDrawing, PointsLeftOfTheRangeAreNotVisible) {
 TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
     TPointSeries& s = *series.measured;
     s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
-    s.SetVisibleRange(0, 0);
-    IdentityAxes(*chart);
-    chart->LeftAxis().SetScale(TScaleMap{-87.5, 112.5, 0, 200, false});
-    ASSERT_EQ(s.CalcXPos(0), 100);
-    ASSERT_EQ(s.CalcYPos(0), 100);
-    chart->Canvas().SetTarget(&canvas);
-    s.DrawMarks();
+    TRenderContext context = IdentityAxes(&canvas);
+    context.SetVisible(s, 0, 0);
+    context.Axis(akLeft).Scale = TScaleMap{-87.5, 112.5, 0, 200, false};
+    ASSERT_EQ(s.CalcXPos(context, 0), 100);
+    ASSERT_EQ(s.CalcYPos(context, 0), 100);
+    s.DrawMarks(context);
     const auto boxes = canvas.Find(Op::Rectangle);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0]->rect, (TRect{85, 78, 115, 93}));
@@ -270,7 +272,8 @@ TEST_F(HitTest, PointWithinOnePixelHitsTwoPixelsMisses) {
     };
     for (const Row& r : {Row{0, 0, 1}, Row{1, 1, 1}, Row{-1, -1, 1}, Row{1, -1, 1}, Row{2, 0, -1},
                          Row{0, 2, -1}, Row{-2, -2, -1}}) {
-        EXPECT_EQ(s.PointAtPixel(x + r.dx, y + r.dy), r.expected) << r.dx << "," << r.dy;
+        EXPECT_EQ(s.PointAtPixel(chart->ScreenLayout(), x + r.dx, y + r.dy), r.expected)
+            << r.dx << "," << r.dy;
     }
     const TClickedPart part = chart->ClickedPart(x + 1, y + 1);
     EXPECT_EQ(part.Part, cpSeries);
@@ -300,12 +303,12 @@ TEST_F(HitTest, CurveHitsOnlyItsOwnRowAndNotBeyondItsEnd) {
     const int x0 = curve.CalcXPos(0);
     const int x1 = curve.CalcXPos(1);
     const int mid = (x0 + x1) / 2;
-    EXPECT_EQ(curve.PointAtPixel(mid, y), 0);
-    EXPECT_EQ(curve.PointAtPixel(mid, y - 1), -1);
-    EXPECT_EQ(curve.PointAtPixel(mid, y + 1), -1);
-    EXPECT_EQ(curve.PointAtPixel(x1, y), 1);
-    EXPECT_EQ(curve.PointAtPixel(x1 + 1, y), -1);
-    EXPECT_EQ(curve.PointAtPixel(x0 - 1, y), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y), 0);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y - 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y + 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x1, y), 1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x1 + 1, y), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x0 - 1, y), -1);
     EXPECT_EQ(chart->ClickedPart(mid, y).Series, &curve);
 }
 
@@ -340,13 +343,16 @@ TEST(PixelOnSegmentTable, Cases) {
 namespace quorvel::testing {
 namespace {
 
-TEST_F(SeriesDrawing, MeasuringOutsideAPaintIsHarmless) {
+TEST_F(SeriesDrawing, AContextWithoutACanvasMeasuresAndDrawsNothing) {
     series.measured->AddPoint(1, 2, "label");
-    EXPECT_EQ(series.measured->WidestLabelWidth(), 0);
-    EXPECT_GT(chart->LeftAxis().LabelIncrement(), 0);
-    series.measured->SetVisibleRange(0, 0);
-    series.measured->DrawMarks();
-    EXPECT_FALSE(chart->Canvas().HasTarget());
+    TRenderContext context;
+    EXPECT_EQ(chart->WidestPointLabel(chart->BottomAxis(), context.Canvas), 0);
+    EXPECT_GT(chart->LeftAxis().LabelIncrement(context), 0);
+    context.SetVisible(*series.measured, 0, 0);
+    series.measured->Marks().SetVisible(true);
+    series.measured->DrawMarks(context);
+    series.measured->DrawSeries(context);
+    EXPECT_FALSE(context.Canvas.HasTarget());
 }
 
 }  // namespace

@@ -223,7 +223,7 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCurso
             askedWithNormalCursor = QGuiApplication::overrideCursor() == nullptr;
             return file;
         };
-        chart->OnAfterDraw = [&](TChart&) {
+        chart->OnAfterDraw = [&](TChart&, TRenderContext&) {
             const QCursor* cursor = QGuiApplication::overrideCursor();
             drawnWithWaitCursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
         };
@@ -421,7 +421,7 @@ TEST_F(PdfPrintTest, AFileThatCannotBeWrittenWholeIsAnErrorAndLeavesNothingBehin
         EXPECT_EQ(message.rfind("Не могу записать файл " + row.target.toStdString() + ": ", 0), 0u)
             << message;
         EXPECT_FALSE(printer.Printing());
-        EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+        EXPECT_TRUE(ScreenDrawsBackground(*chart));
         EXPECT_EQ(QDir(QFileInfo(row.target).path()).entryList(QDir::Files | QDir::Hidden), before);
         if (row.fullDisk) {
             QFile old(row.target);

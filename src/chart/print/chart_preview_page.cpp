@@ -40,9 +40,11 @@ TChartPreviewPage::TChartPreviewPage(TPrinter& printer, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings) {
+void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings,
+                                        std::optional<TTitleLines> title) {
     chart_ = chart;
     settings_ = settings;
+    title_ = std::move(title);
     Invalidate();
 }
 
@@ -108,8 +110,10 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     const QRect target = ToQRect(pictureRect_);
     painter.save();
     painter.setClipRect(target);
-    const auto picture = CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height},
-                                       frame_.devicePixelRatio(), TRenderTarget::Printer);
+    TRenderOptions options(TRenderTarget::Printer);
+    options.Title = title_;
+    const auto picture =
+        CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height}, frame_.devicePixelRatio(), options);
     const QRect frame = picture->boundingRect();
     painter.translate(target.left(), target.top());
     painter.scale(static_cast<double>(target.width()) / frame.width(),
@@ -151,7 +155,7 @@ bool TChartPreviewPage::Print() {
         return false;
     }
     WaitCursor wait;
-    return PrintChart(*chart_, *settings_, printer_, this);
+    return PrintChart(*chart_, *settings_, printer_, this, title_);
 }
 
 bool TChartPreviewPage::FrameOutOfDate() const {
