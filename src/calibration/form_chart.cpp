@@ -1,6 +1,7 @@
 #include "calibration/form_chart.h"
 
-#include "fitting/presentation.h"
+#include <algorithm>
+
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -96,27 +97,16 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
         s.measured->ClearPoints();
         s.curve->ClearPoints();
         s.evaluated->ClearPoints();
-        // The points are taken in X order, all over the table: each is asked for well before it is
-        // needed, so that the reads from memory overlap instead of waiting one after the other.
-        const std::vector<int>& byX = result.measuredByX;
-        constexpr std::size_t kAhead = 16;
+        const TMeasuredInXOrder byX(result);
+        const std::size_t count = byX.Count();
         // Millions of points take a second: given in pieces, with steps between them where asked for.
-        const std::size_t piece = steps ? kItemsPerStep : byX.size();
-        for (std::size_t from = 0; from < byX.size(); from += piece) {
+        const std::size_t piece = steps ? kItemsPerStep : count;
+        for (std::size_t from = 0; from < count; from += piece) {
             if (from > 0) {
-                steps(static_cast<double>(from) / static_cast<double>(byX.size()));
+                steps(static_cast<double>(from) / static_cast<double>(count));
             }
-            s.measured->AddPoints(std::min(piece, byX.size() - from), [&result, &byX, from](std::size_t j) {
-                const std::size_t k = from + j;
-                if (k + kAhead < byX.size()) {
-                    const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
-                    __builtin_prefetch(&result.measured[ahead]);
-                    __builtin_prefetch(&result.colors[ahead]);
-                }
-                const auto i = static_cast<std::size_t>(byX[k]);
-                const TDataPoint& p = result.measured[i];
-                return TFeedPoint{p.X, p.Y, result.colors[i]};
-            });
+            s.measured->AddPoints(std::min(piece, count - from),
+                                  [&byX, from](std::size_t j) { return byX(from + j); });
         }
     }
     if (result.reached >= rsCurve) {

@@ -250,6 +250,48 @@ TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
     }
 }
 
+// The feed takes the measured points in the recompute's X order from anywhere in the table, with their
+// deviation colours; a large table in pieces, with steps between them, gives the same series.
+TEST_F(SeriesDrawing, FeedTakesTheMeasuredPointsInXOrder) {
+    TRecomputeResult small;
+    small.reached = rsPoints;
+    small.measured = {{3, 30}, {1, 10}, {2, 20}, {1, 11}};
+    small.colors = {clRed, clBlue, clPurple, clNavy};
+    small.measuredByX = {1, 3, 2, 0};
+    const TMeasuredInXOrder byX(small);
+    ASSERT_EQ(byX.Count(), 4u);
+    EXPECT_EQ(byX(1).y, 11);
+    EXPECT_EQ(byX(1).color, clNavy);
+    FeedFormChart(*chart, small, nullptr);
+    const TChartSeries& measured = *series.measured;
+    ASSERT_EQ(measured.PointCount(), 4);
+    const double ys[] = {10, 11, 20, 30};
+    const TColor colours[] = {clBlue, clNavy, clPurple, clRed};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(measured.YValues().ValueAt(i), ys[i]) << i;
+        EXPECT_EQ(measured.PointColor(i), colours[i]) << i;
+    }
+
+    // Beyond two pieces, a point's X its table row reversed: the last row comes first.
+    TRecomputeResult large;
+    large.reached = rsPoints;
+    const int n = 3 * static_cast<int>(kItemsPerStep) / 2 + 17;
+    for (int row = 0; row < n; ++row) {
+        large.measured.push_back(TDataPoint{static_cast<double>(n - row), static_cast<double>(row)});
+        large.colors.push_back(row % 2 == 0 ? clRed : clBlue);
+        large.measuredByX.push_back(n - 1 - row);
+    }
+    std::vector<double> told;
+    FeedFormChart(*chart, large, nullptr, [&](double part) { told.push_back(part); });
+    ASSERT_EQ(measured.PointCount(), n);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(measured.XValues().ValueAt(i), i + 1) << i;
+        ASSERT_EQ(measured.YValues().ValueAt(i), n - 1 - i) << i;
+        ASSERT_EQ(measured.PointColor(i), (n - 1 - i) % 2 == 0 ? clRed : clBlue) << i;
+    }
+    EXPECT_EQ(told, (std::vector<double>{static_cast<double>(kItemsPerStep) / n}));
+}
+
 class HitTest : public FormChartTest {
 protected:
     void SetUpPoints() {
