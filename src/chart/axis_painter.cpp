@@ -213,6 +213,28 @@ TChartSeries* LabelOwner(const std::vector<TChartSeries*>& labelled, int i) {
 
 }  // namespace
 
+std::string TAxisPainter::HookedLabel(TChartSeries& owner, int i, bool markStyle) const {
+    std::string text = markStyle ? owner.MarkText(i) : owner.PointLabel(i);
+    if (chart_.OnGetAxisLabel) {
+        chart_.OnGetAxisLabel(const_cast<TCustomChartAxis&>(axis_), &owner, i, text);
+    }
+    return text;
+}
+
+int TAxisPainter::FirstUncovered(const TChartSeries& owner, int from, int to,
+                                 const TLabelThinning& thinning) const {
+    // The points of one series in ascending X: the first that is beyond the range or at or past the end
+    // of the last label's span, or `to` (where another series' labels begin: those before this one have
+    // none this far on).
+    const TScaleMap& scale = layout_.Scale;
+    const auto later = std::views::iota(from, to);
+    const auto next = std::ranges::partition_point(later, [&](int k) {
+        const double v = owner.XValues().ValueAt(k);
+        return !(v > scale.RangeMax || scale.ToPixel(v) >= thinning.LastSpanEnd());
+    });
+    return from + static_cast<int>(std::ranges::distance(later.begin(), next));
+}
+
 void TAxisPainter::DrawPointLabels() {
     const TLabelledPoints points = LabelledPoints(chart_, axis_, context_);
     if (points.first < 0) {
@@ -238,13 +260,7 @@ void TAxisPainter::DrawPointLabels() {
         if (owner == nullptr) {
             continue;
         }
-        std::string text;
-        if (hooked) {
-            text = style ? owner->MarkText(i) : owner->PointLabel(i);
-            if (chart_.OnGetAxisLabel) {
-                chart_.OnGetAxisLabel(const_cast<TCustomChartAxis&>(axis_), owner, i, text);
-            }
-        }
+        std::string text = hooked ? HookedLabel(*owner, i, style) : std::string();
         const double value = horizontal_ ? owner->XValues().ValueAt(i) : owner->YValues().ValueAt(i);
         if (value < scale.RangeMin || value > scale.RangeMax) {
             continue;
@@ -278,14 +294,7 @@ void TAxisPainter::DrawPointLabels() {
         }
         thinning.Place(p, half);
         if (mayLeap && owner->XValues().Ascending()) {
-            // On to the first later point the loop would not pass over: beyond the range, at or past the
-            // span's end, or of another series (those before this one have no labels this far on).
-            const auto later = std::views::iota(i + 1, std::min(last, owner->LabelCount() - 1) + 1);
-            const auto next = std::ranges::partition_point(later, [&](int k) {
-                const double v = owner->XValues().ValueAt(k);
-                return !(v > scale.RangeMax || scale.ToPixel(v) >= thinning.LastSpanEnd());
-            });
-            i += static_cast<int>(std::ranges::distance(later.begin(), next));
+            i = FirstUncovered(*owner, i + 1, std::min(last, owner->LabelCount() - 1) + 1, thinning) - 1;
             steps.Passed(static_cast<std::size_t>(i - first));
         }
     }
@@ -318,6 +327,28 @@ void TAxisPainter::DrawGridLine(const TChartPen& pen, int p) {
     } else {
         canvas_.Line(r.Left, p, r.Right, p);
     }
+}
+
+std::vector<int> TAxisPainter::MinorTicks() const {
+    std::vector<int> minor;
+    const auto& t = ticks_;
+    const std::size_t n = t.size();
+    const int count = settings_.MinorTickCount;
+    // Before the first tick and after the last at the first gap's spacing, then between the ticks.
+    if (n > 1) {
+        const double d = static_cast<double>(t[1] - t[0]) / (count + 1);
+        for (int k = 1; k <= count; ++k) {
+            minor.push_back(t[0] - RoundToInt(k * d));
+            minor.push_back(t[n - 1] + RoundToInt(k * d));
+        }
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        const double d = static_cast<double>(t[i] - t[i - 1]) / (count + 1);
+        for (int k = 1; k <= count; ++k) {
+            minor.push_back(t[i] - RoundToInt(d * k));
+        }
+    }
+    return minor;
 }
 
 void TAxisPainter::DrawTicksAndGrid() {
@@ -363,23 +394,7 @@ void TAxisPainter::DrawTicksAndGrid() {
     if (ticks_.empty() || s.MinorTickCount <= 0) {
         return;
     }
-    std::vector<int> minor;
-    const auto& t = ticks_;
-    const std::size_t n = t.size();
-    const int count = s.MinorTickCount;
-    if (n > 1) {
-        const double d = static_cast<double>(t[1] - t[0]) / (count + 1);
-        for (int k = 1; k <= count; ++k) {
-            minor.push_back(t[0] - RoundToInt(k * d));
-            minor.push_back(t[n - 1] + RoundToInt(k * d));
-        }
-    }
-    for (std::size_t i = 1; i < n; ++i) {
-        const double d = static_cast<double>(t[i] - t[i - 1]) / (count + 1);
-        for (int k = 1; k <= count; ++k) {
-            minor.push_back(t[i] - RoundToInt(d * k));
-        }
-    }
+    const std::vector<int> minor = MinorTicks();
     const auto inSpan = [&](int p) { return scale.StartPixel < p && p < scale.EndPixel; };
     if (s.MinorTicks.Visible()) {
         for (int p : minor) {

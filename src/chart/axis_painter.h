@@ -10,6 +10,8 @@
 
 namespace quorvel {
 
+class TLabelThinning;
+
 // The most tick positions one pass records; further ones are dropped.
 inline constexpr std::size_t kMaxAxisTicks = 2000;
 
@@ -34,6 +36,12 @@ private:
     void DrawValueLabels(double step);
     void DrawHookedValueLabels();
     void DrawPointLabels();
+    // The label of point i of owner as the mark style or the point label gives it and the hook makes it.
+    std::string HookedLabel(TChartSeries& owner, int i, bool markStyle) const;
+    // The first point of owner in from ... to - 1 that the label thinning would not pass over, or to.
+    int FirstUncovered(const TChartSeries& owner, int from, int to, const TLabelThinning& thinning) const;
+    // Where the minor ticks go, by the ticks of this pass.
+    std::vector<int> MinorTicks() const;
     void DrawOneLabel(const TScaleMap& scale, double value);
     void DrawLabelText(int p, const std::string& text);
     void RecordTick(int p);
