@@ -43,40 +43,46 @@ bool TDashSteps::On(long long i) const {
     return false;
 }
 
-TLineRaster::TLineRaster(TPoint a, TPoint b, TPenStyle style, const TRect& visible) : dash_(style) {
-    // Ends may lie anywhere in the int range, so every difference is taken in 64 bits.
+TLineSteps::TLineSteps(TPoint a, TPoint b) {
     const long long dx = static_cast<long long>(b.X) - a.X;
     const long long dy = static_cast<long long>(b.Y) - a.Y;
-    xMajor_ = std::llabs(dx) >= std::llabs(dy);
-    const long long n = std::max(std::llabs(dx), std::llabs(dy));
-    if (n == 0) {
+    XMajor = std::llabs(dx) >= std::llabs(dy);
+    Count = std::max(std::llabs(dx), std::llabs(dy));
+    Major = XMajor ? dx : dy;
+    Minor = XMajor ? dy : dx;
+    MajorStart = XMajor ? a.X : a.Y;
+    MinorStart = XMajor ? a.Y : a.X;
+}
+
+void TLineSteps::StepsWithin(const TRect& visible, long long& first, long long& last) const {
+    const long long lo = XMajor ? visible.Left : visible.Top;
+    const long long hi = (XMajor ? visible.Right : visible.Bottom) - 1;
+    first = std::max(SignMajor() > 0 ? lo - MajorStart : MajorStart - hi, 0LL);
+    last = std::min(SignMajor() > 0 ? hi - MajorStart : MajorStart - lo, Count - 1);
+}
+
+TLineRaster::TLineRaster(TPoint a, TPoint b, TPenStyle style, const TRect& visible)
+    : line_(a, b), dash_(style) {
+    if (line_.Count == 0) {
         return;
     }
-    const long long major = xMajor_ ? dx : dy;
-    const long long minor = xMajor_ ? dy : dx;
-    sMajor_ = major < 0 ? -1 : 1;
-    sMinor_ = minor < 0 ? -1 : 1;
-    absMinor_ = static_cast<unsigned long long>(std::llabs(minor));
-    steps_ = static_cast<unsigned long long>(n);
-    majorStart_ = xMajor_ ? a.X : a.Y;
-    minorStart_ = xMajor_ ? a.Y : a.X;
     // Both coordinates move monotonically with the step, so the steps whose pixel can be visible form
-    // one interval, found in 64-bit arithmetic from the line's own ends.
-    const long long majorLo = xMajor_ ? visible.Left : visible.Top;
-    const long long majorHi = (xMajor_ ? visible.Right : visible.Bottom) - 1;
-    const long long minorLo = xMajor_ ? visible.Top : visible.Left;
-    const long long minorHi = (xMajor_ ? visible.Bottom : visible.Right) - 1;
-    first_ = std::max(sMajor_ > 0 ? majorLo - majorStart_ : majorStart_ - majorHi, 0LL);
-    last_ = std::min(sMajor_ > 0 ? majorHi - majorStart_ : majorStart_ - majorLo, n - 1);
-    const long long offsetLo = sMinor_ > 0 ? minorLo - minorStart_ : minorStart_ - minorHi;
-    const long long offsetHi = sMinor_ > 0 ? minorHi - minorStart_ : minorStart_ - minorLo;
+    // one interval: those within the visible extent along the line, then across it.
+    line_.StepsWithin(visible, first_, last_);
+    const bool x = line_.XMajor;
+    const long long minorLo = x ? visible.Top : visible.Left;
+    const long long minorHi = (x ? visible.Bottom : visible.Right) - 1;
+    const long long offsetLo =
+        line_.SignMinor() > 0 ? minorLo - line_.MinorStart : line_.MinorStart - minorHi;
+    const long long offsetHi =
+        line_.SignMinor() > 0 ? minorHi - line_.MinorStart : line_.MinorStart - minorLo;
     first_ = std::max(first_, FirstReaching(offsetLo));
     last_ = std::min(last_, FirstReaching(offsetHi + 1) - 1);
 }
 
 long long TLineRaster::FirstReaching(long long k) const {
     long long lo = 0;
-    auto hi = static_cast<long long>(steps_);
+    long long hi = line_.Count;
     while (lo < hi) {
         const long long mid = lo + (hi - lo) / 2;
         if (Offset(mid) >= k) {
@@ -90,28 +96,15 @@ long long TLineRaster::FirstReaching(long long k) const {
 
 TDeviceLineRaster::TDeviceLineRaster(TPoint a, TPoint b, TPenStyle style, TDeviceAxis x, TDeviceAxis y,
                                      const TRect& visible)
-    : dash_(style) {
-    const long long dx = static_cast<long long>(b.X) - a.X;
-    const long long dy = static_cast<long long>(b.Y) - a.Y;
-    xMajor_ = std::llabs(dx) >= std::llabs(dy);
-    const long long n = std::max(std::llabs(dx), std::llabs(dy));
-    if (n == 0) {
+    : line_(a, b), dash_(style), major_(line_.XMajor ? x : y), minor_(line_.XMajor ? y : x) {
+    if (line_.Count == 0) {
         return;
     }
-    const long long major = xMajor_ ? dx : dy;
-    sMajor_ = major < 0 ? -1 : 1;
-    majorStart_ = xMajor_ ? a.X : a.Y;
-    minorStart_ = xMajor_ ? a.Y : a.X;
-    major_ = xMajor_ ? x : y;
-    minor_ = xMajor_ ? y : x;
-    slope_ = static_cast<double>(xMajor_ ? dy : dx) / static_cast<double>(major);
+    slope_ = static_cast<double>(line_.Minor) / static_cast<double>(line_.Major);
     // As for whole pixels, only the logical steps that can be visible are walked.
-    const long long majorLo = xMajor_ ? visible.Left : visible.Top;
-    const long long majorHi = (xMajor_ ? visible.Right : visible.Bottom) - 1;
-    minorLo_ = minor_.Edge(xMajor_ ? visible.Top : visible.Left);
-    minorHi_ = minor_.Edge(xMajor_ ? visible.Bottom : visible.Right);
-    first_ = std::max(sMajor_ > 0 ? majorLo - majorStart_ : majorStart_ - majorHi, 0LL);
-    last_ = std::min(sMajor_ > 0 ? majorHi - majorStart_ : majorStart_ - majorLo, n - 1);
+    line_.StepsWithin(visible, first_, last_);
+    minorLo_ = minor_.Edge(line_.XMajor ? visible.Top : visible.Left);
+    minorHi_ = minor_.Edge(line_.XMajor ? visible.Bottom : visible.Right);
 }
 
 }  // namespace quorvel

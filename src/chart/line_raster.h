@@ -28,6 +28,24 @@ private:
     long long period_ = 0;
 };
 
+// A line from a to b as steps along its major direction (the one it moves most along), the first end's
+// pixel step 0 and the last end's not a step; ends anywhere in the int range, every difference in 64 bits.
+struct TLineSteps {
+    TLineSteps(TPoint a, TPoint b);
+
+    bool XMajor = true;
+    long long Count = 0;  // steps: the longer of the two extents
+    long long Major = 0;  // the signed extents along and across
+    long long Minor = 0;
+    long long MajorStart = 0;
+    long long MinorStart = 0;
+    long long SignMajor() const { return Major < 0 ? -1 : 1; }
+    long long SignMinor() const { return Minor < 0 ? -1 : 1; }
+    // The steps whose major coordinate lies within visible (right and bottom excluded): first ... last,
+    // none when first > last.
+    void StepsWithin(const TRect& visible, long long& first, long long& last) const;
+};
+
 // Pixels of one row (a line mostly along x) or one column: Length of them from Lo along, at Across.
 struct TPixelRun {
     int Lo = 0;
@@ -43,7 +61,7 @@ public:
     TLineRaster(TPoint a, TPoint b, TPenStyle style, const TRect& visible);
 
     // Whether the line runs mostly along x: its runs are rows, else columns.
-    bool XMajor() const { return xMajor_; }
+    bool XMajor() const { return line_.XMajor; }
     // Calls run(const TPixelRun&) for each run of pixels that share a row (column), in drawing order.
     template <class Run>
     void ForEachRun(Run&& run) const;
@@ -51,22 +69,18 @@ public:
 private:
     // Bresenham's offset across the line at step i, halves rounded away from the start.
     long long Offset(long long i) const {
-        const unsigned long long p = static_cast<unsigned long long>(i) * absMinor_;
-        const unsigned long long q = p / steps_;
-        const unsigned long long r = p % steps_;
-        return static_cast<long long>(q + (2 * r >= steps_ ? 1 : 0));
+        const auto steps = static_cast<unsigned long long>(line_.Count);
+        const unsigned long long p =
+            static_cast<unsigned long long>(i) * static_cast<unsigned long long>(std::llabs(line_.Minor));
+        const unsigned long long q = p / steps;
+        const unsigned long long r = p % steps;
+        return static_cast<long long>(q + (2 * r >= steps ? 1 : 0));
     }
     // The first step whose offset reaches k (the number of steps when none does).
     long long FirstReaching(long long k) const;
 
+    TLineSteps line_;
     TDashSteps dash_;
-    bool xMajor_ = true;
-    unsigned long long steps_ = 0;
-    unsigned long long absMinor_ = 0;
-    long long sMajor_ = 1;
-    long long sMinor_ = 1;
-    long long majorStart_ = 0;
-    long long minorStart_ = 0;
     // The steps whose pixel can be visible; none when first_ > last_.
     long long first_ = 0;
     long long last_ = -1;
@@ -81,10 +95,10 @@ void TLineRaster::ForEachRun(Run&& run) const {
         if (runStart < 0) {
             return;
         }
-        const long long m0 = majorStart_ + sMajor_ * runStart;
-        const long long m1 = majorStart_ + sMajor_ * (end - 1);
+        const long long m0 = line_.MajorStart + line_.SignMajor() * runStart;
+        const long long m1 = line_.MajorStart + line_.SignMajor() * (end - 1);
         run(TPixelRun{static_cast<int>(std::min(m0, m1)), static_cast<int>(std::llabs(m1 - m0) + 1),
-                      static_cast<int>(minorStart_ + sMinor_ * runMinor)});
+                      static_cast<int>(line_.MinorStart + line_.SignMinor() * runMinor)});
         runStart = -1;
     };
     for (long long i = first_; i <= last_; ++i) {
@@ -133,7 +147,7 @@ public:
     TDeviceLineRaster(TPoint a, TPoint b, TPenStyle style, TDeviceAxis x, TDeviceAxis y,
                       const TRect& visible);
 
-    bool XMajor() const { return xMajor_; }
+    bool XMajor() const { return line_.XMajor; }
     // The device mappings along and across the line.
     const TDeviceAxis& Major() const { return major_; }
     const TDeviceAxis& Minor() const { return minor_; }
@@ -142,13 +156,10 @@ public:
     void ForEachRun(Run&& run) const;
 
 private:
+    TLineSteps line_;
     TDashSteps dash_;
-    bool xMajor_ = true;
     TDeviceAxis major_;
     TDeviceAxis minor_;
-    long long sMajor_ = 1;
-    long long majorStart_ = 0;
-    double minorStart_ = 0;
     // How far the minor coordinate moves per logical pixel along the major axis (signed).
     double slope_ = 0;
     long long minorLo_ = 0;
@@ -173,16 +184,16 @@ void TDeviceLineRaster::ForEachRun(Run&& run) const {
             flush();
             continue;
         }
-        const long long m = majorStart_ + sMajor_ * i;
+        const long long m = line_.MajorStart + line_.SignMajor() * i;
         const long long c0 = major_.Edge(static_cast<double>(m));
         const long long c1 = major_.Edge(static_cast<double>(m) + 1);
         for (long long k = 0; k < c1 - c0; ++k) {
             // Backwards lines walk their device columns backwards too, so runs stay contiguous.
-            const long long c = sMajor_ > 0 ? c0 + k : c1 - 1 - k;
+            const long long c = line_.SignMajor() > 0 ? c0 + k : c1 - 1 - k;
             // The line's minor coordinate at this device column's centre, and one logical pixel around it.
             const double along = (static_cast<double>(c) + 0.5 - major_.Offset) / major_.Scale -
-                                 (static_cast<double>(majorStart_) + 0.5);
-            const double centre = minorStart_ + 0.5 + along * slope_;
+                                 (static_cast<double>(line_.MajorStart) + 0.5);
+            const double centre = static_cast<double>(line_.MinorStart) + 0.5 + along * slope_;
             const long long lo = std::max(minor_.Edge(centre - 0.5), minorLo_);
             const long long hi = std::min(minor_.Edge(centre + 0.5), minorHi_);
             if (lo >= hi) {
