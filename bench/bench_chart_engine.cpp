@@ -2,6 +2,7 @@
 // the main window's chart into a canvas that draws nothing (so the figures are the engine's own).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 #include "bench_main.h"
 #include "calibration/form_chart.h"
 #include "chart/point_series.h"
+#include "fitting/presentation.h"
 #include "runtime/number_text.h"
 
 namespace {
@@ -120,6 +122,35 @@ void BM_ClickedPartMiss(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ClickedPartMiss)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The window's feed of a recompute's measured points, taken in X order from a table in random X order (a
+// file of unsorted readings): each point is fetched from anywhere in the table.
+void BM_FeedFormChart(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    TRecomputeResult result;
+    const std::vector<double> xs = Xs(n, 2);
+    result.measured.reserve(n);
+    result.colors.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        result.measured.push_back(TDataPoint{xs[i], 0.5 * xs[i]});
+        result.colors.push_back(i % 2 == 0 ? clBlue : clRed);
+    }
+    result.measuredByX.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        result.measuredByX[i] = static_cast<int>(i);
+    }
+    std::stable_sort(result.measuredByX.begin(), result.measuredByX.end(), [&](int a, int b) {
+        return xs[static_cast<std::size_t>(a)] < xs[static_cast<std::size_t>(b)];
+    });
+    result.reached = rsPoints;
+    auto chart = CreateFormChart();
+    for (auto _ : state) {
+        FeedFormChart(*chart, result, nullptr);
+        benchmark::DoNotOptimize(chart->Series(0).PointCount());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(n));
+}
+BENCHMARK(BM_FeedFormChart)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

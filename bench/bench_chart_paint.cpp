@@ -120,7 +120,8 @@ std::unique_ptr<TChart> ZoomedLineChart(int zooms, QImage& image) {
             break;
         }
         const int cx = chart->PlotXCenter();
-        const auto cy = static_cast<int>(RoundHalfEven(left.ValueToPixelUnrounded(bottom.PixelToValue(cx))));
+        const auto cy =
+            static_cast<int>(RoundHalfEven(left.Scale().ToPixelUnrounded(bottom.PixelToValue(cx))));
         chart->Interaction().ZoomToRect(TRect{cx - 10, cy - 10, cx + 10, cy + 10});
     }
     return chart;
@@ -136,7 +137,7 @@ void BM_DeepZoomFullPaint(benchmark::State& state) {
         chart->Paint(canvas);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["x_span"] = chart->BottomAxis().Layout().RangeSpan();
+    state.counters["x_span"] = chart->BottomAxis().Scale().RangeSpan();
 }
 BENCHMARK(BM_DeepZoomFullPaint)->Arg(0)->Arg(8)->Arg(10)->Unit(benchmark::kMillisecond);
 

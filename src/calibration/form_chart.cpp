@@ -1,6 +1,7 @@
 #include "calibration/form_chart.h"
 
-#include "fitting/presentation.h"
+#include <algorithm>
+
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -10,8 +11,8 @@ std::unique_ptr<TChart> CreateFormChart() {
     chart->Name = "Chart1";
     chart->SetBounds(208, 152, 289, 208);
     chart->SetVisible(false);
-    // The stored layout also says View3D = False: this chart is always flat, so it is not kept.
-    chart->SetLegendVisible(false);
+    // The stored layout also says View3D = False and no legend: this chart is always flat and has no
+    // legend, so neither is kept.
 
     TChartTitle& title = chart->Title();
     title.SetVisible(false);
@@ -39,7 +40,7 @@ std::unique_ptr<TChart> CreateFormChart() {
     auto s1 = std::make_unique<TPointSeries>();
     s1->Name = "Series1";
     s1->SetSeriesColor(clRed);
-    s1->Pointer().SetStyle(psRectangle);
+    s1->Pointer().SetStyle(TSeriesPointerStyle::Rectangle);
     s1->Pointer().SetHorizSize(2);
     s1->Pointer().SetVertSize(2);
     s1->Pointer().Pen().SetVisible(false);
@@ -48,7 +49,6 @@ std::unique_ptr<TChart> CreateFormChart() {
     s1->Marks().SetStyle(smsValue);
     s1->Marks().SetArrowLength(8);
     s1->Marks().SetVisible(false);
-    s1->PercentFormat = "##0.##,%";
     // Each measured point is labelled with its X, as the table shows it.
     s1->SetLabelOfX([](double x) { return NumberToText(x); }, [](double x) { return NumberTextShape(x); });
     chart->AddSeries(std::move(s1));
@@ -59,14 +59,13 @@ std::unique_ptr<TChart> CreateFormChart() {
     s2->LinePen().SetColor(clGreen);
     s2->Marks().SetArrowLength(8);
     s2->Marks().SetVisible(false);
-    s2->PercentFormat = "##0.##,%";
     chart->AddSeries(std::move(s2));
 
     auto s3 = std::make_unique<TPointSeries>();
     s3->Name = "Series3";
     s3->SetSeriesColor(clYellow);
     s3->Pointer().Brush().SetColor(clLime);
-    s3->Pointer().SetStyle(psTriangle);
+    s3->Pointer().SetStyle(TSeriesPointerStyle::Triangle);
     s3->Pointer().SetHorizSize(3);
     s3->Pointer().SetVertSize(3);
     s3->Pointer().SetInflateMargins(true);
@@ -75,11 +74,10 @@ std::unique_ptr<TChart> CreateFormChart() {
     s3->Marks().SetArrowLength(20);
     s3->Marks().Arrow().SetColor(clYellow);
     s3->Marks().SetVisible(false);
-    s3->PercentFormat = "##0.##,%";
     chart->AddSeries(std::move(s3));
 
     // The stored layout is a finished state: the first paint renders it afresh.
-    chart->Canvas().NeedsRedraw = true;
+    chart->ScreenBuffer().NeedsRedraw = true;
     return chart;
 }
 
@@ -101,27 +99,16 @@ void FeedFormChart(TChart& chart, const TRecomputeResult& result, const TEvaluat
     s.curve->ClearPoints();
     s.evaluated->ClearPoints();
     if (result.reached >= rsPoints) {
-        // The points are taken in X order, all over the table: each is asked for well before it is
-        // needed, so that the reads from memory overlap instead of waiting one after the other.
-        const std::vector<int>& byX = result.measuredByX;
-        constexpr std::size_t kAhead = 16;
+        const TMeasuredInXOrder byX(result);
+        const std::size_t count = byX.Count();
         // Millions of points take a second: given in pieces, with steps between them where asked for.
-        const std::size_t piece = steps ? kItemsPerStep : byX.size();
-        for (std::size_t from = 0; from < byX.size(); from += piece) {
+        const std::size_t piece = steps ? kItemsPerStep : count;
+        for (std::size_t from = 0; from < count; from += piece) {
             if (from > 0) {
-                steps(static_cast<double>(from) / static_cast<double>(byX.size()));
+                steps(static_cast<double>(from) / static_cast<double>(count));
             }
-            s.measured->AddPoints(std::min(piece, byX.size() - from), [&result, &byX, from](std::size_t j) {
-                const std::size_t k = from + j;
-                if (k + kAhead < byX.size()) {
-                    const auto ahead = static_cast<std::size_t>(byX[k + kAhead]);
-                    __builtin_prefetch(&result.measured[ahead]);
-                    __builtin_prefetch(&result.colors[ahead]);
-                }
-                const auto i = static_cast<std::size_t>(byX[k]);
-                const TDataPoint& p = result.measured[i];
-                return TFeedPoint{p.X, p.Y, result.colors[i]};
-            });
+            s.measured->AddPoints(std::min(piece, count - from),
+                                  [&byX, from](std::size_t j) { return byX(from + j); });
         }
     }
     if (result.reached >= rsCurve) {

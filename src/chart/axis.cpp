@@ -61,59 +61,59 @@ bool TCustomChartAxis::CountsAsVisible() const {
     if (chart_ == nullptr || !chart_->AxisVisible() || !settings_.Visible) {
         return false;
     }
-    // The chart is drawn flat, so the depth axis never takes part.
-    if (IsDepthAxis()) {
-        return false;
-    }
     return chart_->AxisHasSeries(*this);
 }
 
-void TCustomChartAxis::ComputeAutoRange() {
+const TScaleMap& TCustomChartAxis::Scale() const {
+    static const TScaleMap kNone;
+    return chart_ != nullptr ? chart_->ScreenLayout().Scale(kind_) : kNone;
+}
+
+void TCustomChartAxis::ComputeAutoRange(TRenderContext& context) {
     if (settings_.Automatic || settings_.AutomaticMaximum) {
         settings_.Maximum = horizontal_ ? chart_->HighestXOnAxis(*this) : chart_->HighestYOnAxis(*this);
     }
     if (settings_.Automatic || settings_.AutomaticMinimum) {
         settings_.Minimum = horizontal_ ? chart_->LowestXOnAxis(*this) : chart_->LowestYOnAxis(*this);
     }
-    layout_->RangeMin = settings_.Minimum;
-    layout_->RangeMax = settings_.Maximum;
+    TScaleMap& scale = context.Scale(kind_);
+    scale.RangeMin = settings_.Minimum;
+    scale.RangeMax = settings_.Maximum;
+    scale.Horizontal = horizontal_;
+    scale.Inverted = settings_.Inverted;
 }
 
-void TCustomChartAxis::ComputePixelSpan() {
-    const TRect& r = chart_->PlotRect();
+void TCustomChartAxis::ComputePixelSpan(TRenderContext& context) const {
+    const TRect& r = context.PlotRect;
     const int origin = horizontal_ ? r.Left : r.Top;
     const int size = horizontal_ ? r.Width() : r.Height();
-    layout_->StartPixel = origin + RoundToInt(size * 0.01 * settings_.StartPosition);
-    layout_->EndPixel = origin + RoundToInt(size * 0.01 * settings_.EndPosition);
+    TScaleMap& scale = context.Scale(kind_);
+    scale.StartPixel = origin + RoundToInt(size * 0.01 * settings_.StartPosition);
+    scale.EndPixel = origin + RoundToInt(size * 0.01 * settings_.EndPosition);
 }
 
-void TCustomChartAxis::SetScale(const TScaleMap& scale) {
-    layout_->RangeMin = scale.RangeMin;
-    layout_->RangeMax = scale.RangeMax;
-    layout_->StartPixel = scale.StartPixel;
-    layout_->EndPixel = scale.EndPixel;
-}
-
-void TCustomChartAxis::InflateRangeByMargins(int left, int top, int right, int bottom) {
+void TCustomChartAxis::InflateRangeByMargins(TRenderContext& context, int left, int top, int right,
+                                             int bottom) const {
     const int a = horizontal_ ? left : top;
     const int b = horizontal_ ? right : bottom;
-    const int s0 = layout_->StartPixel;
-    const int e0 = layout_->EndPixel;
-    layout_->StartPixel = s0 + a;
-    layout_->EndPixel = e0 - b;
-    const double lo = PixelToValue(s0);
-    const double hi = PixelToValue(e0);
-    ComputePixelSpan();
-    layout_->RangeMin = lo;
-    layout_->RangeMax = hi;
-    if (layout_->RangeMin > layout_->RangeMax) {
-        std::swap(layout_->RangeMin, layout_->RangeMax);
+    TScaleMap& scale = context.Scale(kind_);
+    const int s0 = scale.StartPixel;
+    const int e0 = scale.EndPixel;
+    scale.StartPixel = s0 + a;
+    scale.EndPixel = e0 - b;
+    const double lo = scale.ToValue(s0);
+    const double hi = scale.ToValue(e0);
+    ComputePixelSpan(context);
+    scale.RangeMin = lo;
+    scale.RangeMax = hi;
+    if (scale.RangeMin > scale.RangeMax) {
+        std::swap(scale.RangeMin, scale.RangeMax);
     }
 }
 
-std::string TCustomChartAxis::LabelText(double value) const {
+std::string TCustomChartAxis::LabelText(double value, bool askHook) const {
     std::string text = FormatNumber(settings_.AxisValuesFormat, value);
-    if (chart_ != nullptr && chart_->OnGetAxisLabel && !chart_->AxisLabelHookSuspended) {
+    if (askHook && chart_ != nullptr && chart_->OnGetAxisLabel) {
         chart_->OnGetAxisLabel(const_cast<TCustomChartAxis&>(*this), nullptr, -1, text);
     }
     if (settings_.LabelsMultiLine) {
@@ -141,7 +141,7 @@ TAxisLabelStyle TCustomChartAxis::EffectiveLabelStyle() const {
     return anyActive ? talValue : talNone;
 }
 
-void TCustomChartAxis::ReserveAxisSpace(TRect& rect) {
+void TCustomChartAxis::ReserveAxisSpace(TRenderContext& context, TRect& rect) const {
     auto take = [&](int amount) {
         switch (kind_) {
             case akLeft:
@@ -158,68 +158,71 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect) {
                 return rect.Bottom;
         }
     };
-    const TAxisPainter painter(*this);
-    layout_->OuterPos = take(0);
+    const TAxisPainter painter(*this, context);
+    TAxisLayout& layout = context.Axis(kind_);
+    layout.OuterPos = take(0);
     if (!settings_.Title.empty()) {
-        chart_->Canvas().SetFont(settings_.LabelsFont);
+        context.Canvas.SetFont(settings_.LabelsFont);
         take(painter.LineHeight());
     }
     if (settings_.Labels) {
-        layout_->LabelsPos = take(painter.LabelBandSize());
+        layout.LabelsPos = take(painter.LabelBandSize());
     }
     const int ticks = painter.TickBandSize();
     if (ticks > 0) {
         take(ticks);
     }
     if (settings_.PositionPercent != 0) {
-        const TRect& plot = chart_->PlotRect();
+        const TRect& plot = context.PlotRect;
         const int size = horizontal_ ? plot.Height() : plot.Width();
         const int shift = RoundToInt(size * 0.01 * settings_.PositionPercent);
-        layout_->LabelsPos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
+        layout.LabelsPos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
     }
 }
 
-double TCustomChartAxis::LabelIncrement() {
-    return TAxisPainter(*this).LabelIncrement();
+double TCustomChartAxis::LabelIncrement(const TRenderContext& context) const {
+    return TAxisPainter(*this, context).LabelIncrement();
 }
 
-void TCustomChartAxis::DrawAxis() {
-    const TRect& r = chart_->PlotRect();
+void TCustomChartAxis::DrawAxis(TRenderContext& context) const {
+    const TRect& r = context.PlotRect;
+    TAxisLayout& layout = context.Axis(kind_);
     switch (kind_) {
         case akLeft:
-            layout_->AxisLinePos = r.Left;
+            layout.AxisLinePos = r.Left;
             break;
         case akRight:
-            layout_->AxisLinePos = r.Right;
+            layout.AxisLinePos = r.Right;
             break;
         case akTop:
-            layout_->AxisLinePos = r.Top;
+            layout.AxisLinePos = r.Top;
             break;
         default:
-            layout_->AxisLinePos = r.Bottom;
+            layout.AxisLinePos = r.Bottom;
             break;
     }
     if (settings_.PositionPercent != 0) {
         const int size = horizontal_ ? r.Height() : r.Width();
         const int shift = RoundToInt(size * 0.01 * settings_.PositionPercent);
-        layout_->AxisLinePos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
+        layout.AxisLinePos += (kind_ == akLeft || kind_ == akTop) ? shift : -shift;
     }
-    TAxisPainter(*this).Draw();
+    TAxisPainter(*this, context).Draw();
 }
 
-bool TCustomChartAxis::HitTest(int x, int y) const {
+bool TCustomChartAxis::HitTest(const TRenderContext& context, int x, int y) const {
     if (!CountsAsVisible()) {
         return false;
     }
+    const TAxisLayout& layout = context.Axis(kind_);
     const int along = horizontal_ ? x : y;
     const int across = horizontal_ ? y : x;
-    const int lo = std::min(layout_->StartPixel, layout_->EndPixel);
-    const int hi = std::max(layout_->StartPixel, layout_->EndPixel);
+    const int lo = std::min(layout.Scale.StartPixel, layout.Scale.EndPixel);
+    const int hi = std::max(layout.Scale.StartPixel, layout.Scale.EndPixel);
     if (along < lo || along > hi) {
         return false;
     }
-    const int a = std::min(layout_->AxisLinePos, layout_->OuterPos);
-    const int b = std::max(layout_->AxisLinePos, layout_->OuterPos);
+    const int a = std::min(layout.AxisLinePos, layout.OuterPos);
+    const int b = std::max(layout.AxisLinePos, layout.OuterPos);
     return across >= a && across <= b;
 }
 

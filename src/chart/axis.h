@@ -2,22 +2,20 @@
 // A chart axis, made of three parts: its settings (plain data, TAxisSettings), its scale (the range laid
 // onto pixels and the label steps, TAxisScale) and its painter (TAxisPainter, made for each measuring or
 // drawing). The axis itself owns the settings, tells the chart of their changes, runs its layout steps
-// and judges hits.
+// in a rendering's context and judges hits.
 #include <string>
 
 #include "chart/axis_scale.h"
 #include "chart/axis_settings.h"
-#include "chart/layout_state.h"
+#include "chart/render_context.h"
 
 namespace quorvel {
 
 class TChart;
 class TChartSeries;
 
-enum TAxisKind { akLeft, akTop, akRight, akBottom, akDepth, akCustom };
-
-// The working fields of a layout (RangeMin, StartPixel, ...) live in the chart's layout of the rendering
-// in progress, or of the screen's last one; the axis works on whichever the chart has bound it to.
+// What a layout makes of an axis (its range, pixels and label positions) lives in the rendering's context,
+// at the axis' kind; the axis itself keeps only its settings.
 class TCustomChartAxis {
 public:
     TCustomChartAxis(TChart* chart, TAxisKind kind);
@@ -28,7 +26,6 @@ public:
     TAxisKind Kind() const { return kind_; }
     bool Horizontal() const { return horizontal_; }
     bool OtherSide() const { return otherSide_; }
-    bool IsDepthAxis() const { return kind_ == akDepth; }
     TChart* ParentChart() const { return chart_; }
 
     // --- settings ---
@@ -108,44 +105,32 @@ public:
     // Switches the axis to a manual range [min(a,b), max(a,b)], at least 1e-10 wide.
     void SetMinMax(double a, double b);
 
-    // The working fields of the layout the axis is bound to.
-    const TAxisLayout& Layout() const { return *layout_; }
-    // Binds the axis to a layout's fields (the chart does, for each rendering); null: the axis' own.
-    void BindLayout(TAxisLayout* layout) { layout_ = layout != nullptr ? layout : &ownLayout_; }
-
-    // --- layout steps, in the order the chart calls them ---
-    void ComputeAutoRange();
-    void ReserveAxisSpace(TRect& rect);
-    void ComputePixelSpan();
-    void InflateRangeByMargins(int left, int top, int right, int bottom);
+    // --- layout steps, in the order the chart calls them, each in the rendering's context ---
+    // The range: the data's where an end is automatic (the settings' Minimum and Maximum take it too).
+    void ComputeAutoRange(TRenderContext& context);
+    void ReserveAxisSpace(TRenderContext& context, TRect& rect) const;
+    void ComputePixelSpan(TRenderContext& context) const;
+    void InflateRangeByMargins(TRenderContext& context, int left, int top, int right, int bottom) const;
     // Places the axis line by the plot rectangle and draws the axis with a painter.
-    void DrawAxis();
+    void DrawAxis(TRenderContext& context) const;
 
-    // The value <-> pixel mapping of the last layout, as one value; SetScale puts one in place, as a layout
-    // step would.
-    TScaleMap Scale() const {
-        return TScaleMap{layout_->RangeMin, layout_->RangeMax, layout_->StartPixel,
-                         layout_->EndPixel, horizontal_,       settings_.Inverted};
-    }
-    // The scale with the label-step settings: where value labels go.
-    TAxisScale LabelScale() const {
-        return TAxisScale{Scale(), settings_.Increment, settings_.LabelsSeparation,
-                          settings_.RoundFirstLabel};
-    }
-    void SetScale(const TScaleMap& scale);
-    // Scale().ToPixel and the rest, for the many callers that hold the axis.
+    // The value <-> pixel mapping of the screen's last rendering, for zoom, scroll and other callers that
+    // hold the axis.
+    const TScaleMap& Scale() const;
     int ValueToPixel(double value) const { return Scale().ToPixel(value); }
-    void ValuesToPixels(const double* values, std::size_t n, int* pixels) const {
-        Scale().ToPixels(values, n, pixels);
-    }
-    double ValueToPixelUnrounded(double value) const { return Scale().ToPixelUnrounded(value); }
     double PixelToValue(int pixel) const { return Scale().ToValue(pixel); }
-    // The label step that fits the labels of the range's ends, as measured on the chart's canvas.
-    double LabelIncrement();
-    std::string LabelText(double value) const;
+    // A scale with the label-step settings: where value labels go.
+    TAxisScale LabelScale(const TScaleMap& map) const {
+        return TAxisScale{map, settings_.Increment, settings_.LabelsSeparation, settings_.RoundFirstLabel};
+    }
+    // The label step that fits the labels of the range's ends, as measured on the rendering's canvas.
+    double LabelIncrement(const TRenderContext& context) const;
+    // The label of a value as formatted, then as the OnGetAxisLabel hook makes it unless askHook is off
+    // (a label measured, not drawn).
+    std::string LabelText(double value, bool askHook = true) const;
     TAxisLabelStyle EffectiveLabelStyle() const;
-    // Whether (x, y) lies on the axis' band of line, ticks and labels.
-    bool HitTest(int x, int y) const;
+    // Whether (x, y) lies on the axis' band of line, ticks and labels as the context laid it out.
+    bool HitTest(const TRenderContext& context, int x, int y) const;
     // Whether the axis takes part in the layout: shown, visible and used by an active series (or none).
     bool CountsAsVisible() const;
 
@@ -160,9 +145,6 @@ private:
     void Changed();
 
     TChart* chart_;
-    // A chart binds the axis to its layouts; an axis on its own keeps one of its own.
-    TAxisLayout ownLayout_;
-    TAxisLayout* layout_ = &ownLayout_;
     TAxisKind kind_;
     bool horizontal_;
     bool otherSide_;

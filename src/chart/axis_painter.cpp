@@ -1,13 +1,12 @@
 #include "chart/axis_painter.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdint>
+#include <ranges>
 
 #include "chart/chart.h"
+#include "chart/label_thinning.h"
 #include "chart/marks.h"
-#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -19,12 +18,13 @@ int LineCount(const std::string& text) {
 
 }  // namespace
 
-TAxisPainter::TAxisPainter(TCustomChartAxis& axis)
+TAxisPainter::TAxisPainter(const TCustomChartAxis& axis, const TRenderContext& context)
     : axis_(axis),
       settings_(axis.Settings()),
-      layout_(axis.Layout()),
+      context_(context),
+      layout_(context.Axis(axis.Kind())),
       chart_(*axis.ParentChart()),
-      canvas_(axis.ParentChart()->Canvas()),
+      canvas_(context.Canvas),
       kind_(axis.Kind()),
       horizontal_(axis.Horizontal()) {}
 
@@ -47,26 +47,24 @@ int TAxisPainter::LabelExtent(const std::string& text) const {
 
 double TAxisPainter::LabelIncrement() const {
     canvas_.SetFont(settings_.LabelsFont);
-    const int size = std::max(LabelExtent(axis_.LabelText(layout_.RangeMax)),
-                              LabelExtent(axis_.LabelText(layout_.RangeMin)));
-    return axis_.LabelScale().StepForLabelSize(size);
+    const int size = std::max(LabelExtent(axis_.LabelText(layout_.Scale.RangeMax)),
+                              LabelExtent(axis_.LabelText(layout_.Scale.RangeMin)));
+    return axis_.LabelScale(layout_.Scale).StepForLabelSize(size);
 }
 
 int TAxisPainter::WidestValueLabel() const {
     switch (axis_.EffectiveLabelStyle()) {
         case talValue: {
             const double step = settings_.RoundFirstLabel ? LabelIncrement() : 1;
-            const TAxisScale scale = axis_.LabelScale();
-            const bool suspended = chart_.AxisLabelHookSuspended;
-            chart_.AxisLabelHookSuspended = true;
-            const int w = std::max(canvas_.TextWidth(axis_.LabelText(scale.FirstLabel(step))),
-                                   canvas_.TextWidth(axis_.LabelText(scale.LastLabel(step))));
-            chart_.AxisLabelHookSuspended = suspended;
+            const TAxisScale scale = axis_.LabelScale(layout_.Scale);
+            // Measured as formatted: the hook hears only of labels drawn.
+            const int w = std::max(canvas_.TextWidth(axis_.LabelText(scale.FirstLabel(step), false)),
+                                   canvas_.TextWidth(axis_.LabelText(scale.LastLabel(step), false)));
             return w + canvas_.TextWidth(" ");
         }
         case talMark:
         case talText:
-            return chart_.WidestPointLabel(axis_);
+            return chart_.WidestPointLabel(axis_, canvas_);
         default:
             return 0;
     }
@@ -103,11 +101,11 @@ void TAxisPainter::RecordTick(int p) {
 }
 
 void TAxisPainter::DrawLabelText(int p, const std::string& text) {
-    TChartCanvas& c = canvas_;
+    const TChartCanvas& c = canvas_;
     c.SetBrush(TBrush{clWhite, bsClear});
     c.SetBackMode(bmTransparent);
     TFont font = settings_.LabelsFont;
-    if (chart_.Printing() && font.Color == clWhite) {
+    if (context_.Options.Printing() && font.Color == clWhite) {
         font.Color = clBlack;
     }
     c.SetFont(font);
@@ -156,101 +154,113 @@ void TAxisPainter::DrawOneLabel(const TScaleMap& scale, double value) {
 }
 
 void TAxisPainter::DrawValueLabels(double step) {
-    const TAxisScale scale = axis_.LabelScale();
+    const TAxisScale scale = axis_.LabelScale(layout_.Scale);
     for (const double v : scale.ValueLabels(step)) {
         DrawOneLabel(scale.Map(), v);
     }
 }
 
-void TAxisPainter::DrawPointLabels() {
-    std::vector<TChartSeries*> labelled;
-    for (int i = 0; i < chart_.SeriesCount(); ++i) {
-        TChartSeries& s = chart_.Series(i);
-        if (s.Active() && s.AssociatedToAxis(axis_) && s.LabelCount() > 0) {
-            labelled.push_back(&s);
+void TAxisPainter::DrawHookedValueLabels() {
+    const TScaleMap& scale = layout_.Scale;
+    for (int index = 0; index < 10000; ++index) {
+        double value = 0;
+        bool stop = true;
+        chart_.OnGetNextAxisLabel(const_cast<TCustomChartAxis&>(axis_), index, value, stop);
+        if (stop) {
+            break;
+        }
+        if (value >= scale.RangeMin && value <= scale.RangeMax) {
+            DrawOneLabel(scale, value);
         }
     }
-    if (labelled.empty()) {
-        return;
-    }
+}
+
+namespace {
+
+// The labelled series on an axis and the points to label: from the first series' first visible point to
+// the last visible one of any.
+struct TLabelledPoints {
+    std::vector<TChartSeries*> series;
     int first = -1;
     int last = -1;
-    for (TChartSeries* s : labelled) {
-        s->FindVisibleRange();
-        if (first == -1) {
-            first = s->FirstVisible();
+};
+
+TLabelledPoints LabelledPoints(const TChart& chart, const TCustomChartAxis& axis,
+                               const TRenderContext& context) {
+    TLabelledPoints points;
+    for (int i = 0; i < chart.SeriesCount(); ++i) {
+        TChartSeries& s = chart.Series(i);
+        if (s.Active() && s.AssociatedToAxis(axis) && s.LabelCount() > 0) {
+            points.series.push_back(&s);
         }
-        last = std::max(last, s->LastVisible());
     }
-    if (first < 0) {
+    for (TChartSeries* s : points.series) {
+        const TSeriesLayout visible = s->VisibleIn(context);
+        if (points.first == -1) {
+            points.first = visible.FirstVisible;
+        }
+        points.last = std::max(points.last, visible.LastVisible);
+    }
+    return points;
+}
+
+// The series whose label list reaches point i first, or null.
+TChartSeries* LabelOwner(const std::vector<TChartSeries*>& labelled, int i) {
+    const auto it =
+        std::ranges::find_if(labelled, [i](const TChartSeries* s) { return s->LabelCount() > i; });
+    return it != labelled.end() ? *it : nullptr;
+}
+
+}  // namespace
+
+std::string TAxisPainter::HookedLabel(TChartSeries& owner, int i, bool markStyle) const {
+    std::string text = markStyle ? owner.MarkText(i) : owner.PointLabel(i);
+    if (chart_.OnGetAxisLabel) {
+        chart_.OnGetAxisLabel(const_cast<TCustomChartAxis&>(axis_), &owner, i, text);
+    }
+    return text;
+}
+
+int TAxisPainter::FirstUncovered(const TChartSeries& owner, int from, int to,
+                                 const TLabelThinning& thinning) const {
+    // The points of one series in ascending X: the first that is beyond the range or at or past the end
+    // of the last label's span, or `to` (where another series' labels begin: those before this one have
+    // none this far on).
+    const TScaleMap& scale = layout_.Scale;
+    const auto later = std::views::iota(from, to);
+    const auto next = std::ranges::partition_point(later, [&](int k) {
+        const double v = owner.XValues().ValueAt(k);
+        return !(v > scale.RangeMax || scale.ToPixel(v) >= thinning.LastSpanEnd());
+    });
+    return from + static_cast<int>(std::ranges::distance(later.begin(), next));
+}
+
+void TAxisPainter::DrawPointLabels() {
+    const TLabelledPoints points = LabelledPoints(chart_, axis_, context_);
+    if (points.first < 0) {
         return;
     }
+    const int first = points.first;
+    const int last = points.last;
     const bool style = axis_.EffectiveLabelStyle() == talMark;
-    // Where no hook hears of each label, a label is made only where it could be drawn: a point inside
-    // the span of the label drawn last never fits (whatever its own width), and a million points
-    // give only a few hundred labels.
-    const bool hooked = style || (chart_.OnGetAxisLabel && !chart_.AxisLabelHookSuspended);
-    hasLastLabel_ = false;
-    TChartCanvas& c = canvas_;
-    const double labelledPoints = static_cast<double>(last - first + 1);
-    // Labels do not move the scale: one copy for the whole pass.
-    const TScaleMap scale = axis_.Scale();
-    // Points of one series in ascending X on a scale that grows with X, and nothing but the labels hears
-    // of each point: the points inside the span of the label drawn last, which the loop would pass over
-    // one by one, are passed over by halving.
-    const int separation = settings_.LabelsSeparation;
+    // Where a hook hears of each label, every label is made; otherwise only where it could be drawn.
+    const bool hooked = style || bool(chart_.OnGetAxisLabel);
+    const TScaleMap& scale = layout_.Scale;
+    TLabelThinning thinning(settings_.LabelsSeparation);
+    // Points of one series in ascending X on a scale that grows with X, which nothing but the labels hears
+    // of: the points inside the span of the label drawn last are passed over all at once.
     const bool mayLeap = horizontal_ && !hooked && settings_.Labels && settings_.TickOnLabelsOnly &&
                          settings_.LabelsSeparation > 0 && scale.RangeSpan() > 0 && scale.PixelSpan() > 0 &&
                          !scale.Inverted;
-    // Most points past a drawn label's span are tried and do not fit. Where labels come with a key of
-    // their layout, the narrowest width of each layout (any digits in its digits' places) is found once:
-    // a point whose label could not fit even that narrow is passed over without its label being made.
-    const bool byShape = horizontal_ && !hooked && separation > 0;
-    struct TShapeWidth {
-        std::uint32_t shape = 0;
-        int width = 0;  // narrowest; -1: the canvas cannot tell
-    };
-    std::array<TShapeWidth, 64> shapeWidths{};
-    const auto widthOfShape = [&shapeWidths](std::uint32_t shape) -> TShapeWidth& {
-        std::size_t slot = (shape * 2654435761u) >> 26;
-        for (std::size_t tries = 0; tries < shapeWidths.size();
-             ++tries, slot = (slot + 1) % shapeWidths.size()) {
-            if (shapeWidths[slot].shape == shape || shapeWidths[slot].shape == 0) {
-                return shapeWidths[slot];
-            }
-        }
-        return shapeWidths[0];  // full: slot 0 is measured anew each time
-    };
-    const auto halfOf = [separation](int extent) {
-        return (extent + static_cast<int>(std::trunc(extent * 0.02 * separation))) / 2;
-    };
-    // Whether a label of this half width at pixel p keeps clear of the label drawn last.
-    const auto clearOfLast = [this](int p, int half) {
-        return p < lastLabelPos_ ? lastLabelPos_ - lastLabelHalf_ >= p + half
-                                 : p - half >= lastLabelPos_ + lastLabelHalf_;
-    };
+    // A rendering in steps hears of the labels as its last half.
+    TStepTeller steps(context_, static_cast<std::size_t>(last - first + 1), 0.5, 0.5);
     for (int i = first; i <= last; ++i) {
-        // A rendering in steps hears of the labels as its last half.
-        if (static_cast<std::size_t>(i - first) % kItemsPerStep == 0 && i > first) {
-            chart_.TellRenderStep(0.5 + 0.5 * (i - first) / labelledPoints);
-        }
-        TChartSeries* owner = nullptr;
-        for (TChartSeries* s : labelled) {
-            if (s->LabelCount() > i) {
-                owner = s;
-                break;
-            }
-        }
+        steps.Passed(static_cast<std::size_t>(i - first));
+        TChartSeries* owner = LabelOwner(points.series, i);
         if (owner == nullptr) {
             continue;
         }
-        std::string text;
-        if (hooked) {
-            text = style ? owner->MarkText(i) : owner->PointLabel(i);
-            if (chart_.OnGetAxisLabel && !chart_.AxisLabelHookSuspended) {
-                chart_.OnGetAxisLabel(axis_, owner, i, text);
-            }
-        }
+        std::string text = hooked ? HookedLabel(*owner, i, style) : std::string();
         const double value = horizontal_ ? owner->XValues().ValueAt(i) : owner->YValues().ValueAt(i);
         if (value < scale.RangeMin || value > scale.RangeMax) {
             continue;
@@ -259,34 +269,22 @@ void TAxisPainter::DrawPointLabels() {
         if (!settings_.TickOnLabelsOnly) {
             RecordTick(p);
         }
-        if (!settings_.Labels) {
+        if (!settings_.Labels || thinning.Covered(p)) {
             continue;
         }
-        if (!hooked && separation > 0 && hasLastLabel_ && p > lastLabelPos_ - lastLabelHalf_ &&
-            p < lastLabelPos_ + lastLabelHalf_) {
+        canvas_.SetFont(settings_.LabelsFont);
+        if (horizontal_ && !hooked && thinning.ShapeCannotFit(p, owner->LabelShape(i), [&] {
+                return canvas_.NarrowestWithOtherDigits(owner->PointLabel(i));
+            })) {
             continue;
-        }
-        c.SetFont(settings_.LabelsFont);
-        if (const std::uint32_t shape = byShape && hasLastLabel_ ? owner->LabelShape(i) : 0; shape != 0) {
-            TShapeWidth& known = widthOfShape(shape);
-            if (known.shape != shape) {
-                known = TShapeWidth{shape, c.NarrowestWithOtherDigits(owner->PointLabel(i))};
-            }
-            // The narrowest label of this layout: a wider one fits no better.
-            if (known.width >= 0 && !clearOfLast(p, halfOf(known.width))) {
-                continue;
-            }
         }
         if (!hooked) {
             text = owner->PointLabel(i);
         }
-        const int extent = horizontal_ ? c.TextWidth(text) : LineHeight() * LineCount(text);
-        int half = extent / 2;
-        if (separation != 0 && hasLastLabel_) {
-            half = halfOf(extent);
-            if (!clearOfLast(p, half)) {
-                continue;
-            }
+        const int extent = horizontal_ ? canvas_.TextWidth(text) : LineHeight() * LineCount(text);
+        const int half = thinning.HalfWidth(extent);
+        if (!thinning.Fits(p, half)) {
+            continue;
         }
         if (settings_.TickOnLabelsOnly) {
             RecordTick(p);
@@ -294,30 +292,10 @@ void TAxisPainter::DrawPointLabels() {
         if (!text.empty()) {
             DrawLabelText(p, text);
         }
-        hasLastLabel_ = true;
-        lastLabelPos_ = p;
-        lastLabelHalf_ = half;
+        thinning.Place(p, half);
         if (mayLeap && owner->XValues().Ascending()) {
-            // The first later point the pass would not skip: beyond the range, at or past the span's end, or
-            // of another series (the series before this one in the list have no labels this far on).
-            int lo = i + 1;
-            int hi = std::min(last, owner->LabelCount() - 1) + 1;
-            while (lo < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                const double v = owner->XValues().ValueAt(mid);
-                if (v > scale.RangeMax || scale.ToPixel(v) >= lastLabelPos_ + lastLabelHalf_) {
-                    hi = mid;
-                } else {
-                    lo = mid + 1;
-                }
-            }
-            if ((lo - 1 - first) / static_cast<int>(kItemsPerStep) >
-                (i - first) / static_cast<int>(kItemsPerStep)) {
-                const int passed =
-                    (lo - 1 - first) / static_cast<int>(kItemsPerStep) * static_cast<int>(kItemsPerStep);
-                chart_.TellRenderStep(0.5 + 0.5 * passed / labelledPoints);
-            }
-            i = lo - 1;
+            i = FirstUncovered(*owner, i + 1, std::min(last, owner->LabelCount() - 1) + 1, thinning) - 1;
+            steps.Passed(static_cast<std::size_t>(i - first));
         }
     }
 }
@@ -329,7 +307,7 @@ void TAxisPainter::DrawTick(const TChartPen& pen, int p, int from, int length, b
     // Outward is away from the plot: left for the left axis, down for the bottom axis.
     const bool towardsLower = (kind_ == akLeft || kind_ == akTop) == outward;
     const int to = towardsLower ? from - length : from + length;
-    canvas_.SetPen(pen.CanvasPen(chart_.Printing()));
+    canvas_.SetPen(pen.CanvasPen(context_.Options.Printing()));
     if (horizontal_) {
         canvas_.Line(p, from, p, to);
     } else {
@@ -338,8 +316,8 @@ void TAxisPainter::DrawTick(const TChartPen& pen, int p, int from, int length, b
 }
 
 void TAxisPainter::DrawGridLine(const TChartPen& pen, int p) {
-    const TRect& r = chart_.PlotRect();
-    TPen cp = pen.CanvasPen(chart_.Printing());
+    const TRect& r = context_.PlotRect;
+    TPen cp = pen.CanvasPen(context_.Options.Printing());
     if (cp.Color == AutoColor) {
         cp.Color = clGray;
     }
@@ -351,20 +329,43 @@ void TAxisPainter::DrawGridLine(const TChartPen& pen, int p) {
     }
 }
 
+std::vector<int> TAxisPainter::MinorTicks() const {
+    std::vector<int> minor;
+    const auto& t = ticks_;
+    const std::size_t n = t.size();
+    const int count = settings_.MinorTickCount;
+    // Before the first tick and after the last at the first gap's spacing, then between the ticks.
+    if (n > 1) {
+        const double d = static_cast<double>(t[1] - t[0]) / (count + 1);
+        for (int k = 1; k <= count; ++k) {
+            minor.push_back(t[0] - RoundToInt(k * d));
+            minor.push_back(t[n - 1] + RoundToInt(k * d));
+        }
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        const double d = static_cast<double>(t[i] - t[i - 1]) / (count + 1);
+        for (int k = 1; k <= count; ++k) {
+            minor.push_back(t[i] - RoundToInt(d * k));
+        }
+    }
+    return minor;
+}
+
 void TAxisPainter::DrawTicksAndGrid() {
-    TChartCanvas& c = canvas_;
+    const TChartCanvas& c = canvas_;
     const TAxisSettings& s = settings_;
+    const TScaleMap& scale = layout_.Scale;
     const int line = layout_.AxisLinePos;
     const bool lowSide = kind_ == akLeft || kind_ == akTop;
     // Outward ticks start one pixel outside the axis line, inner ticks one pixel inside.
     const int outside = lowSide ? line - 1 : line + 1;
     const int inside = lowSide ? line + 1 : line - 1;
     if (s.AxisPen.Visible()) {
-        c.SetPen(s.AxisPen.CanvasPen(chart_.Printing()));
+        c.SetPen(s.AxisPen.CanvasPen(context_.Options.Printing()));
         if (horizontal_) {
-            c.Line(layout_.StartPixel, line, layout_.EndPixel, line);
+            c.Line(scale.StartPixel, line, scale.EndPixel, line);
         } else {
-            c.Line(line, layout_.StartPixel, line, layout_.EndPixel);
+            c.Line(line, scale.StartPixel, line, scale.EndPixel);
         }
     }
     if (s.Ticks.Visible()) {
@@ -393,24 +394,8 @@ void TAxisPainter::DrawTicksAndGrid() {
     if (ticks_.empty() || s.MinorTickCount <= 0) {
         return;
     }
-    std::vector<int> minor;
-    const auto& t = ticks_;
-    const std::size_t n = t.size();
-    const int count = s.MinorTickCount;
-    if (n > 1) {
-        const double d = static_cast<double>(t[1] - t[0]) / (count + 1);
-        for (int k = 1; k <= count; ++k) {
-            minor.push_back(t[0] - RoundToInt(k * d));
-            minor.push_back(t[n - 1] + RoundToInt(k * d));
-        }
-    }
-    for (std::size_t i = 1; i < n; ++i) {
-        const double d = static_cast<double>(t[i] - t[i - 1]) / (count + 1);
-        for (int k = 1; k <= count; ++k) {
-            minor.push_back(t[i] - RoundToInt(d * k));
-        }
-    }
-    const auto inSpan = [&](int p) { return layout_.StartPixel < p && p < layout_.EndPixel; };
+    const std::vector<int> minor = MinorTicks();
+    const auto inSpan = [&](int p) { return scale.StartPixel < p && p < scale.EndPixel; };
     if (s.MinorTicks.Visible()) {
         for (int p : minor) {
             if (inSpan(p)) {
@@ -432,22 +417,11 @@ void TAxisPainter::Draw() {
     const double step = LabelIncrement();
     ticks_.clear();
     ticks_.reserve(64);
-    if (step > 0 && layout_.RangeMax >= layout_.RangeMin) {
+    if (step > 0 && layout_.Scale.RangeMax >= layout_.Scale.RangeMin) {
         switch (axis_.EffectiveLabelStyle()) {
             case talValue:
                 if (chart_.OnGetNextAxisLabel) {
-                    const TScaleMap scale = axis_.Scale();
-                    for (int index = 0; index < 10000; ++index) {
-                        double value = 0;
-                        bool stop = true;
-                        chart_.OnGetNextAxisLabel(axis_, index, value, stop);
-                        if (stop) {
-                            break;
-                        }
-                        if (value >= scale.RangeMin && value <= scale.RangeMax) {
-                            DrawOneLabel(scale, value);
-                        }
-                    }
+                    DrawHookedValueLabels();
                 } else {
                     DrawValueLabels(step);
                 }

@@ -44,8 +44,8 @@ struct TAxisSettings {
     TChartPen Ticks{clGray, 1};
     TChartPen TicksInner{clGray, 1};
     TChartPen MinorTicks{clGray, 1};
-    TChartPen Grid{clGray, 1, psDot};
-    TChartPen MinorGrid{clGray, 1, psSolid, false};
+    TChartPen Grid{clGray, 1, TPenStyle::Dot};
+    TChartPen MinorGrid{clGray, 1, TPenStyle::Solid, false};
     bool GridCentered = false;
 
     // Where the axis lies: its ends in percent of the plot's length, and its shift into the plot in percent

@@ -14,9 +14,9 @@
 
 namespace quorvel {
 
-enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear };
-// pmNotXor draws each pixel as NOT(pen XOR screen), so drawing the same figure twice restores it.
-enum TPenMode { pmCopy, pmNotXor };
+enum class TPenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Clear };
+// NotXor draws each pixel as NOT(pen XOR screen), so drawing the same figure twice restores it.
+enum class TPenMode { Copy, NotXor };
 enum TBrushStyle {
     bsSolid,
     bsClear,
@@ -43,11 +43,11 @@ enum TBackMode { bmTransparent, bmOpaque };
 
 struct TPen {
     TColor Color = clBlack;
-    TPenStyle Style = psSolid;
+    TPenStyle Style = TPenStyle::Solid;
     // 0 draws a one-pixel cosmetic line, as 1 does; printing uses 0 for dotted lines.
     int Width = 1;
-    TPenMode Mode = pmCopy;
-    bool IsVisible() const { return Style != psClear; }
+    TPenMode Mode = TPenMode::Copy;
+    bool IsVisible() const { return Style != TPenStyle::Clear; }
     friend bool operator==(const TPen&, const TPen&) = default;
 };
 
@@ -246,60 +246,42 @@ inline int FontPixelHeight(const TFont& font, int pixelsPerInch) {
     return MulDiv(font.Size, pixelsPerInch, 72);
 }
 
-// The panel's drawing canvas. Every drawing call of the engine goes through it; it forwards to the canvas
-// currently drawn on (the off-screen buffer, the screen, a picture or a printer).
+// A rendering's canvas: every drawing call of the engine goes through it, to the canvas the rendering
+// draws on (the off-screen buffer, the screen, a picture or a printer), or nowhere while there is none.
 class TChartCanvas {
 public:
     TChartCanvas() = default;
     explicit TChartCanvas(TCanvas* target) : target_(target) {}
 
-    // Directs drawing to target (may be null while nothing is being drawn).
-    void SetTarget(TCanvas* target) { target_ = target; }
     TCanvas* Target() const { return target_; }
     bool HasTarget() const { return target_ != nullptr; }
     // The target, or a canvas that does nothing while there is none.
     TCanvas& Canvas() const { return target_ != nullptr ? *target_ : null_; }
 
-    // Screen painting goes through an off-screen buffer of the panel's size.
-    bool BufferedPaint = true;
-    // The off-screen buffer is stale.
-    bool NeedsRedraw = true;
-    // The off-screen buffer kept between paints; none before the first buffered paint.
-    std::unique_ptr<TCanvasBuffer> Buffer;
-
-    // Turning buffering off discards the buffer and marks the chart for a full redraw.
-    void SetBufferedPaint(bool on) {
-        if (!on) {
-            Buffer.reset();
-            NeedsRedraw = true;
-        }
-        BufferedPaint = on;
-    }
-
-    // --- forwarding 2-D calls ---
-    void SetPen(const TPen& p) { Canvas().SetPen(p); }
-    void SetBrush(const TBrush& b) { Canvas().SetBrush(b); }
-    void SetFont(const TFont& f) { Canvas().SetFont(f); }
-    void SetTextAlign(unsigned a) { Canvas().SetTextAlign(a); }
-    void SetBackMode(TBackMode m) { Canvas().SetBackMode(m); }
-    void SetBackColor(TColor c) { Canvas().SetBackColor(c); }
-    void MoveTo(int x, int y) { Canvas().MoveTo(x, y); }
-    void LineTo(int x, int y) { Canvas().LineTo(x, y); }
-    void Line(int x0, int y0, int x1, int y1) { Canvas().Line(x0, y0, x1, y1); }
-    void Rectangle(const TRect& r) { Canvas().Rectangle(r); }
-    void FillRect(const TRect& r) { Canvas().FillRect(r); }
-    void Ellipse(const TRect& r) { Canvas().Ellipse(r); }
-    void Polygon(std::span<const TPoint> pts) { Canvas().Polygon(pts); }
-    void Polyline(std::span<const TPoint> pts) { Canvas().Polyline(pts); }
+    // --- forwarding 2-D calls (a handle: drawing changes the target, not the handle) ---
+    void SetPen(const TPen& p) const { Canvas().SetPen(p); }
+    void SetBrush(const TBrush& b) const { Canvas().SetBrush(b); }
+    void SetFont(const TFont& f) const { Canvas().SetFont(f); }
+    void SetTextAlign(unsigned a) const { Canvas().SetTextAlign(a); }
+    void SetBackMode(TBackMode m) const { Canvas().SetBackMode(m); }
+    void SetBackColor(TColor c) const { Canvas().SetBackColor(c); }
+    void MoveTo(int x, int y) const { Canvas().MoveTo(x, y); }
+    void LineTo(int x, int y) const { Canvas().LineTo(x, y); }
+    void Line(int x0, int y0, int x1, int y1) const { Canvas().Line(x0, y0, x1, y1); }
+    void Rectangle(const TRect& r) const { Canvas().Rectangle(r); }
+    void FillRect(const TRect& r) const { Canvas().FillRect(r); }
+    void Ellipse(const TRect& r) const { Canvas().Ellipse(r); }
+    void Polygon(std::span<const TPoint> pts) const { Canvas().Polygon(pts); }
+    void Polyline(std::span<const TPoint> pts) const { Canvas().Polyline(pts); }
     bool DrawsSubPixelLines() const { return Canvas().DrawsSubPixelLines(); }
-    void PolylineF(std::span<const TPointF> pts) { Canvas().PolylineF(pts); }
-    void SetPixel(int x, int y, TColor c) { Canvas().SetPixel(x, y, c); }
-    void TextOut(int x, int y, std::string_view t) { Canvas().TextOut(x, y, t); }
+    void PolylineF(std::span<const TPointF> pts) const { Canvas().PolylineF(pts); }
+    void SetPixel(int x, int y, TColor c) const { Canvas().SetPixel(x, y, c); }
+    void TextOut(int x, int y, std::string_view t) const { Canvas().TextOut(x, y, t); }
     int TextWidth(std::string_view t) const { return Canvas().TextWidth(t); }
     int NarrowestWithOtherDigits(std::string_view t) const { return Canvas().NarrowestWithOtherDigits(t); }
     int TextHeight(std::string_view t) const { return Canvas().TextHeight(t); }
-    void ClipRectangle(const TRect& r) { Canvas().SetClipRect(r); }
-    void UnClipRectangle() { Canvas().ClearClip(); }
+    void ClipRectangle(const TRect& r) const { Canvas().SetClipRect(r); }
+    void UnClipRectangle() const { Canvas().ClearClip(); }
 
 private:
     TCanvas* target_ = nullptr;

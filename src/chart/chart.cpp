@@ -3,13 +3,9 @@
 namespace quorvel {
 
 TChart::TChart() : title_(this, false), foot_(this, true) {
-    axes_[0] = std::make_unique<TChartAxis>(this, akLeft);
-    axes_[1] = std::make_unique<TChartAxis>(this, akTop);
-    axes_[2] = std::make_unique<TChartAxis>(this, akRight);
-    axes_[3] = std::make_unique<TChartAxis>(this, akBottom);
-    axes_[4] = std::make_unique<TChartAxis>(this, akDepth);
-    ScreenLayout().Axes.resize(axes_.size());
-    UseLayout(ScreenLayout());
+    for (const TAxisKind kind : {akLeft, akTop, akRight, akBottom}) {
+        axes_[static_cast<std::size_t>(kind)] = std::make_unique<TChartAxis>(this, kind);
+    }
     backWall_.SetOnChange([this] { Invalidate(); });
     FinishConstruction();
 }
@@ -19,26 +15,29 @@ TChart::~TChart() {
     series_.clear();
 }
 
-void TChart::DrawTitles() {
-    TChartLayoutState& layout = LayoutState();
-    TRect plot = PlotRect();
-    layout.TitleRect = TRect{};
-    if (title_.Visible()) {
-        layout.TitleRect = title_.Draw(Canvas(), plot);
-        SetPlotRect(plot);
+void TChart::DrawTitles(TRenderContext& context) {
+    // A page printed with its own title lines shows them in place of the chart's title, visible.
+    const TTitleLines* lines = context.Options.Title ? &*context.Options.Title
+                               : title_.Visible()    ? &title_.Text()
+                                                     : nullptr;
+    context.TitleRect = TRect{};
+    if (lines != nullptr) {
+        TRect plot = context.PlotRect;
+        context.TitleRect = title_.Draw(context.Canvas, plot, *lines);
+        SetPlotRect(context, plot);
     }
-    plot = PlotRect();
-    layout.FootRect = TRect{};
+    context.FootRect = TRect{};
     if (foot_.Visible()) {
-        layout.FootRect = foot_.Draw(Canvas(), plot);
-        SetPlotRect(plot);
+        TRect plot = context.PlotRect;
+        context.FootRect = foot_.Draw(context.Canvas, plot, foot_.Text());
+        SetPlotRect(context, plot);
     }
 }
 
-void TChart::DrawWalls() {
-    TChartCanvas& c = Canvas();
-    const TRect& p = PlotRect();
-    c.SetPen(backWall_.Pen().CanvasPen(Printing()));
+void TChart::DrawWalls(TRenderContext& context) {
+    const TChartCanvas& c = context.Canvas;
+    const TRect& p = context.PlotRect;
+    c.SetPen(backWall_.Pen().CanvasPen(context.Options.Printing()));
     const TChartBrush& brush = backWall_.Brush();
     if (backWall_.Color() == AutoColor && brush.Style() == bsSolid) {
         c.SetBrush(TBrush{clWhite, bsClear});
@@ -56,18 +55,20 @@ void TChart::DrawWalls() {
     c.SetBackMode(bmTransparent);
 }
 
-void TChart::DrawZoomOverlay() {
-    interaction_.DrawOverlay(Canvas());
+void TChart::DrawZoomOverlay(TRenderContext& context) {
+    interaction_.DrawOverlay(context.Canvas,
+                             context.Options.Target == TRenderTarget::Screen && ScreenBuffer().BufferedPaint);
 }
 
 TClickedPart TChart::ClickedPart(int x, int y) {
+    const TRenderContext& screen = ScreenLayout();
     TClickedPart part;
     for (int i = SeriesCount() - 1; i >= 0; --i) {
         TChartSeries& s = Series(i);
         if (!s.Active()) {
             continue;
         }
-        const int index = s.PointAtPixel(x, y);
+        const int index = s.PointAtPixel(screen, x, y);
         if (index != -1) {
             part.Part = cpSeries;
             part.Series = &s;
@@ -76,25 +77,24 @@ TClickedPart TChart::ClickedPart(int x, int y) {
         }
     }
     for (int k = 0; k < AxisCount(); ++k) {
-        if (Axis(k).HitTest(x, y)) {
+        if (Axis(k).HitTest(screen, x, y)) {
             part.Part = cpAxis;
             part.Axis = &Axis(k);
             return part;
         }
     }
-    if (title_.Visible() && LayoutState().TitleRect.Contains(x, y)) {
+    if (title_.Visible() && screen.TitleRect.Contains(x, y)) {
         part.Part = cpTitle;
         return part;
     }
-    if (foot_.Visible() && LayoutState().FootRect.Contains(x, y)) {
+    if (foot_.Visible() && screen.FootRect.Contains(x, y)) {
         part.Part = cpFoot;
         return part;
     }
-    if (ActiveSeriesCount() > 0 && PlotRect().Contains(x, y)) {
+    if (ActiveSeriesCount() > 0 && screen.PlotRect.Contains(x, y)) {
         part.Part = cpChartRect;
         return part;
     }
-    // The legend is never drawn by this chart, so it is never hit.
     return part;
 }
 

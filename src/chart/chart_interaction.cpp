@@ -44,7 +44,7 @@ void TChartInteraction::StartDrag(TMouseButton button, int x, int y, bool& handl
         }
         handled = true;
     }
-    if (AllowPanning != pmNone && button == kScrollButton) {
+    if (AllowPanning != TPanningMode::None && button == kScrollButton) {
         scroll_.Activate(x, y);
         handled = true;
     }
@@ -82,9 +82,6 @@ void TChartInteraction::Press(TMouseButton button, TShiftState shift, int x, int
             break;
         case cpChartRect:
             Offer(chart_.OnClickBackground, handled, chart_, button, shift, x, y);
-            break;
-        case cpLegend:
-            Offer(chart_.OnClickLegend, handled, chart_, button, shift, x, y);
             break;
         default:
             break;
@@ -166,16 +163,16 @@ void TChartInteraction::MoveScroll(int x, int y) {
     const auto scrollAxes = [&](bool horizontal, int from, int to) {
         for (int k = 0; k < chart_.AxisCount(); ++k) {
             TChartAxis& axis = chart_.Axis(k);
-            if (axis.Horizontal() == horizontal && !axis.IsDepthAxis()) {
+            if (axis.Horizontal() == horizontal) {
                 ScrollAxisByPixels(axis, from, to);
             }
         }
         scrolled = true;
     };
-    if (x != scroll_.X1 && (AllowPanning == pmHorizontal || AllowPanning == pmBoth)) {
+    if (x != scroll_.X1 && (AllowPanning == TPanningMode::Horizontal || AllowPanning == TPanningMode::Both)) {
         scrollAxes(true, scroll_.X1, x);
     }
-    if (y != scroll_.Y1 && (AllowPanning == pmVertical || AllowPanning == pmBoth)) {
+    if (y != scroll_.Y1 && (AllowPanning == TPanningMode::Vertical || AllowPanning == TPanningMode::Both)) {
         scrollAxes(false, scroll_.Y1, y);
     }
     scroll_.X1 = x;
@@ -218,7 +215,7 @@ void TChartInteraction::EndZoomDrag(int x, int y) {
     zoom_.Active = false;
     if (chart_.WindowCanvas != nullptr) {
         TPen pen = chart_.WindowCanvas->Pen();
-        pen.Mode = pmCopy;
+        pen.Mode = TPenMode::Copy;
         chart_.WindowCanvas->SetPen(pen);
     }
     if (chart_.OnOverlayChanged) {
@@ -345,7 +342,7 @@ void TChartInteraction::ScrollAxis(TChartAxis& axis, double delta, bool limited)
 void TChartInteraction::WheelNotch(bool towardsUser) {
     for (int k = 0; k < chart_.AxisCount(); ++k) {
         TChartAxis& axis = chart_.Axis(k);
-        if (axis.Horizontal() || axis.IsDepthAxis()) {
+        if (axis.Horizontal()) {
             continue;
         }
         const double delta = (axis.Maximum() - axis.Minimum()) * kWheelShare;
@@ -367,15 +364,16 @@ void TChartInteraction::Wheel(int eighthsOfDegree) {
 }
 
 void TChartInteraction::DrawZoomRectangle(TCanvas& canvas) const {
-    canvas.SetPen(TPen{chart_.Color() == clWhite ? clBlack : chart_.Color(), psSolid, 1, pmNotXor});
+    canvas.SetPen(
+        TPen{chart_.Color() == clWhite ? clBlack : chart_.Color(), TPenStyle::Solid, 1, TPenMode::NotXor});
     canvas.SetBrush(TBrush{clWhite, bsClear});
     canvas.Rectangle(TRect{zoom_.X0, zoom_.Y0, zoom_.X1, zoom_.Y1});
 }
 
-void TChartInteraction::DrawOverlay(TChartCanvas& canvas) {
+void TChartInteraction::DrawOverlay(const TChartCanvas& canvas, bool inBuffer) {
     if (zoom_.Active && canvas.HasTarget()) {
         DrawZoomRectangle(canvas.Canvas());
-        zoomRectInBuffer_ = canvas.BufferedPaint;
+        zoomRectInBuffer_ = inBuffer;
     }
 }
 

@@ -48,7 +48,7 @@ public:
     TChartInteraction& operator=(const TChartInteraction&) = delete;
 
     bool AllowZoom = true;
-    TPanningMode AllowPanning = pmBoth;
+    TPanningMode AllowPanning = TPanningMode::Both;
     // Pixels (Manhattan) a right press must move before it scrolls; the host sets its platform's value.
     // With 0 every move scrolls, and only a release where the press was is a click.
     int DragDistance = 0;
@@ -91,8 +91,9 @@ public:
 
     // Draws the zoom rectangle of the active drag (not-xor, so a second call erases it).
     void DrawZoomRectangle(TCanvas& canvas) const;
-    // A full rendering during the zoom drag draws the rectangle too.
-    void DrawOverlay(TChartCanvas& canvas);
+    // A full rendering during the zoom drag draws the rectangle too; inBuffer: into the screen's
+    // off-screen buffer.
+    void DrawOverlay(const TChartCanvas& canvas, bool inBuffer);
 
 private:
     // One axis' range settings as saved by the first zoom or scroll.

@@ -4,37 +4,6 @@
 
 namespace quorvel {
 
-namespace {
-
-// Puts the drawing canvas' target (and a flag) back when a rendering ends, also by an exception.
-class TargetRestore {
-public:
-    TargetRestore(TChartCanvas& canvas, TCanvas* previous) : canvas_(canvas), previous_(previous) {}
-    ~TargetRestore() { canvas_.SetTarget(previous_); }
-    TargetRestore(const TargetRestore&) = delete;
-    TargetRestore& operator=(const TargetRestore&) = delete;
-
-private:
-    TChartCanvas& canvas_;
-    TCanvas* previous_;
-};
-
-// Sets a field for a scope and puts its previous value back at the end, also by an exception.
-template <class T>
-class ScopedValue {
-public:
-    ScopedValue(T& field, T value) : field_(field), previous_(field) { field_ = value; }
-    ~ScopedValue() { field_ = previous_; }
-    ScopedValue(const ScopedValue&) = delete;
-    ScopedValue& operator=(const ScopedValue&) = delete;
-
-private:
-    T& field_;
-    T previous_;
-};
-
-}  // namespace
-
 TCustomChartPanel::TCustomChartPanel() = default;
 
 TCustomChartPanel::~TCustomChartPanel() = default;
@@ -53,16 +22,16 @@ void TCustomChartPanel::Invalidate() {
     if (!constructed_) {
         return;
     }
-    canvas_.NeedsRedraw = true;
+    screenBuffer_.NeedsRedraw = true;
     ++invalidations_;
     if (OnInvalidate) {
         OnInvalidate();
     }
 }
 
-void TCustomChartPanel::NormalisePlotRect() {
-    TRect& r = layout_->PlotRect;
-    const TRect& panel = layout_->PanelRect;
+void TCustomChartPanel::SetPlotRect(TRenderContext& context, const TRect& plot) const {
+    TRect r = plot;
+    const TRect& panel = context.PanelRect;
     if (r.Left < panel.Left) {
         r.Left = panel.Left;
     }
@@ -86,65 +55,66 @@ void TCustomChartPanel::NormalisePlotRect() {
     if (r.Bottom <= r.Top) {
         r.Bottom = r.Top + 1;
     }
+    context.PlotRect = r;
 }
 
-void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
-    const bool buffered = canvas_.BufferedPaint;
+TRenderContext TCustomChartPanel::Render(TCanvas& canvas, const TRect& bounds, TRenderOptions options) {
+    const TRenderingCount counted(renderings_);
+    TRenderContext context(&canvas, std::move(options));
+    // The axes size their labels by the pixel spans of a layout before (TChart::LayoutAxes): those of the
+    // screen's last one stand in, so that any rendering is laid out as the next screen rendering would be.
+    context.Axes = screen_.Axes;
+    context.PanelRect = bounds;
+    const int w = bounds.Width();
+    const int h = bounds.Height();
+    SetPlotRect(context, TRect{bounds.Left + borderWidth_ + MulDiv(marginLeft_, w, 100),
+                               bounds.Top + borderWidth_ + MulDiv(marginTop_, h, 100),
+                               bounds.Right - borderWidth_ - MulDiv(marginRight_, w, 100),
+                               bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100)});
+    ++renderCount_;
+    DrawPipeline(context);
+    return context;
+}
+
+void TCustomChartPanel::PaintScreen(TCanvas& canvas, const TRect& rect, const TWorkSteps* steps) {
+    const bool buffered = screenBuffer_.BufferedPaint;
     TCanvas* target = &canvas;
     TRect bounds = rect;
     if (buffered) {
         const int w = rect.Width();
         const int h = rect.Height();
-        if (!canvas_.Buffer || canvas_.Buffer->Width() != w || canvas_.Buffer->Height() != h) {
-            canvas_.Buffer = canvas.CreateBuffer(w, h);
+        std::unique_ptr<TCanvasBuffer>& buffer = screenBuffer_.Buffer;
+        if (!buffer || buffer->Width() != w || buffer->Height() != h) {
+            buffer = canvas.CreateBuffer(w, h);
         }
-        target = &canvas_.Buffer->Canvas();
+        target = &buffer->Canvas();
         bounds = TRect{0, 0, w, h};
     }
-    {
-        const ScopedValue rendering(renderings_, renderings_ + 1);
-        TargetRestore restore(canvas_, WindowCanvas);
-        canvas_.SetTarget(target);
-        layout_->PanelRect = bounds;
-        const int w = bounds.Width();
-        const int h = bounds.Height();
-        TRect& plot = layout_->PlotRect;
-        plot.Left = bounds.Left + borderWidth_ + MulDiv(marginLeft_, w, 100);
-        plot.Top = bounds.Top + borderWidth_ + MulDiv(marginTop_, h, 100);
-        plot.Right = bounds.Right - borderWidth_ - MulDiv(marginRight_, w, 100);
-        plot.Bottom = bounds.Bottom - borderWidth_ - MulDiv(marginBottom_, h, 100);
-        NormalisePlotRect();
-        ++renderCount_;
-        screenLaidOut_ = screenLaidOut_ || foreignRenderings_ == 0;
-        DrawPipeline();
-    }
+    TRenderOptions options;
+    options.Steps = steps;
+    TRenderContext laidOut = Render(*target, bounds, std::move(options));
+    // The screen keeps the layout; the canvas and the options belonged to this rendering.
+    laidOut.Canvas = TChartCanvas{};
+    laidOut.Options = TRenderOptions{};
+    screen_ = std::move(laidOut);
     if (buffered) {
-        canvas.DrawBuffer(rect.Left, rect.Top, *canvas_.Buffer);
-        canvas_.NeedsRedraw = false;
+        canvas.DrawBuffer(rect.Left, rect.Top, *screenBuffer_.Buffer);
+        screenBuffer_.NeedsRedraw = false;
     }
+}
+
+void TCustomChartPanel::PaintTo(TCanvas& canvas, const TRect& rect) {
+    PaintScreen(canvas, rect, nullptr);
 }
 
 void TCustomChartPanel::RenderBuffer(TCanvas& canvas, const TWorkSteps& steps) {
-    if (Rendering() || !canvas_.BufferedPaint) {
+    if (Rendering() || !screenBuffer_.BufferedPaint) {
         return;
     }
-    struct StepsScope {
-        TCustomChartPanel& panel;
-        ~StepsScope() { panel.renderSteps_ = nullptr; }
-    } scope{*this};
-    renderSteps_ = steps;
-    renderPart_ = 0;
     const unsigned before = invalidations_;
-    PaintTo(canvas, ClientRect());
+    PaintScreen(canvas, ClientRect(), &steps);
     if (invalidations_ != before) {
-        canvas_.NeedsRedraw = true;
-    }
-}
-
-void TCustomChartPanel::TellRenderStep(double part) {
-    if (renderSteps_) {
-        renderPart_ = std::max(renderPart_, part);
-        renderSteps_(renderPart_);
+        screenBuffer_.NeedsRedraw = true;
     }
 }
 
@@ -152,42 +122,23 @@ void TCustomChartPanel::Paint(TCanvas& windowCanvas) {
     if (Rendering()) {
         return;
     }
-    if (canvas_.BufferedPaint && !canvas_.NeedsRedraw && canvas_.Buffer) {
-        windowCanvas.DrawBuffer(0, 0, *canvas_.Buffer);
+    if (screenBuffer_.BufferedPaint && !screenBuffer_.NeedsRedraw && screenBuffer_.Buffer) {
+        windowCanvas.DrawBuffer(0, 0, *screenBuffer_.Buffer);
         return;
     }
     PaintTo(windowCanvas, ClientRect());
 }
 
-void TCustomChartPanel::RenderForeign(TRenderTarget target, const std::function<void()>& draw) {
-    // A picture or a page is laid out in a layout of its own, begun as a copy of the screen's so that it
-    // is laid out as the next screen rendering would be; the screen's layout, which hit tests, zoom and
-    // scroll answer from, is never written. A chart never laid out on the screen lays out into the screen's
-    // layout, the only one it has, and a rendering inside a foreign one stays in that one's.
-    const ScopedValue foreign(foreignRenderings_, foreignRenderings_ + 1);
-    const ScopedValue renderTarget(target_, target);
-    if (!screenLaidOut_ || layout_ != &screenLayout_) {
-        draw();
-        return;
+void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect,
+                                            const TRenderOptions& options) {
+    // As the classic control does, the off-screen buffer is let go: the screen renders anew next time.
+    // One a screen rendering draws into now stays until that rendering is done with it.
+    if (Rendering()) {
+        screenBuffer_.NeedsRedraw = true;
+    } else {
+        screenBuffer_.Discard();
     }
-    TChartLayoutState own = screenLayout_;
-    struct Use {
-        TCustomChartPanel& panel;
-        ~Use() { panel.UseLayout(panel.screenLayout_); }
-    } use{*this};
-    UseLayout(own);
-    draw();
-}
-
-void TCustomChartPanel::DrawToForeignCanvas(TCanvas& canvas, const TRect& rect, TRenderTarget target) {
-    const bool wasBuffered = canvas_.BufferedPaint;
-    struct Restore {
-        TCustomChartPanel& panel;
-        bool buffered;
-        ~Restore() { panel.canvas_.SetBufferedPaint(buffered); }
-    } restore{*this, wasBuffered};
-    canvas_.SetBufferedPaint(false);
-    RenderForeign(target, [&] { PaintTo(canvas, rect); });
+    Render(canvas, rect, options);
 }
 
 std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& factory, TColor color,
@@ -202,10 +153,9 @@ std::unique_ptr<TCanvasBuffer> TCustomChartPanel::CreateBitmapImage(TCanvas& fac
     return bitmap;
 }
 
-void TCustomChartPanel::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
+void TCustomChartPanel::DrawBevel(const TChartCanvas& c, TRect& r, TPanelBevel bevel, int width) const {
     const TColor topLeft = bevel == bvRaised ? clBtnHighlight : clBtnShadow;
     const TColor bottomRight = bevel == bvRaised ? clBtnShadow : clBtnHighlight;
-    TChartCanvas& c = Canvas();
     for (int k = 0; k < width && !r.IsEmpty(); ++k) {
         c.SetBrush(TBrush{topLeft, bsSolid});
         c.FillRect(TRect{r.Left, r.Top, r.Right, r.Top + 1});
@@ -217,17 +167,17 @@ void TCustomChartPanel::DrawBevel(TRect& r, TPanelBevel bevel, int width) {
     }
 }
 
-void TCustomChartPanel::DrawBackground() {
-    if (Printing()) {
+void TCustomChartPanel::DrawBackground(TRenderContext& context) const {
+    if (context.Options.Printing()) {
         return;
     }
-    TChartCanvas& c = Canvas();
-    c.SetPen(TPen{clBlack, psClear, 1, pmCopy});
+    const TChartCanvas& c = context.Canvas;
+    c.SetPen(TPen{clBlack, TPenStyle::Clear, 1, TPenMode::Copy});
     c.SetBrush(TBrush{Color(), bsSolid});
-    c.FillRect(PanelRect());
-    TRect r = PanelRect();
+    c.FillRect(context.PanelRect);
+    TRect r = context.PanelRect;
     if (BevelOuter() != bvNone) {
-        DrawBevel(r, BevelOuter(), BevelWidth());
+        DrawBevel(c, r, BevelOuter(), BevelWidth());
     }
     if (BorderWidth() > 0) {
         const int b = BorderWidth();
@@ -239,7 +189,7 @@ void TCustomChartPanel::DrawBackground() {
         r = TRect{r.Left + b, r.Top + b, r.Right - b, r.Bottom - b};
     }
     if (BevelInner() != bvNone) {
-        DrawBevel(r, BevelInner(), BevelWidth());
+        DrawBevel(c, r, BevelInner(), BevelWidth());
     }
 }
 

@@ -1,20 +1,43 @@
 #pragma once
-// The root of the chart control: size, margins, bevels and colour of the panel, the drawing canvas with its
-// off-screen buffer, PaintTo (the one drawing path for screen, bitmaps, pictures and printers) and the
-// plot rectangle.
+// The root of the chart control: size, margins, bevels and colour of the panel, the screen's off-screen
+// buffer and layout, and the renderings: each lays the chart out afresh in a context of its own (the one
+// drawing path for screen, bitmaps, pictures and printers).
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "chart/canvas.h"
 #include "chart/chart_types.h"
-#include "chart/layout_state.h"
 #include "chart/print_settings.h"
+#include "chart/render_context.h"
 #include "runtime/work_steps.h"
 
 namespace quorvel {
 
 enum TPanelBevel { bvNone, bvLowered, bvRaised };
+
+// The window's picture of the chart, kept between paints.
+struct TScreenBuffer {
+    // Screen painting goes through an off-screen buffer of the panel's size.
+    bool BufferedPaint = true;
+    // The off-screen buffer is stale.
+    bool NeedsRedraw = true;
+    // The off-screen buffer; none before the first buffered paint.
+    std::unique_ptr<TCanvasBuffer> Buffer;
+
+    // Turning buffering off discards the buffer and marks the chart for a full redraw.
+    void SetBufferedPaint(bool on) {
+        if (!on) {
+            Discard();
+        }
+        BufferedPaint = on;
+    }
+    // The next paint renders the chart anew into a new buffer.
+    void Discard() {
+        Buffer.reset();
+        NeedsRedraw = true;
+    }
+};
 
 class TCustomChartPanel {
 public:
@@ -62,45 +85,42 @@ public:
     // Clipping of series to the plot while printing and while drawing a picture (screen drawing always may).
     bool ClipWhenPrinting = true;
     bool ClipWhenMetafiling = true;
-    // Whether drawing may clip now, by the switches above.
-    bool CanClip() const {
-        const bool exporting = target_ == TRenderTarget::Picture || target_ == TRenderTarget::Printer;
-        return (!Printing() || ClipWhenPrinting) && (!exporting || ClipWhenMetafiling);
+    // Whether a rendering with these options may clip, by the switches above.
+    bool CanClip(const TRenderOptions& options) const {
+        return (!options.Printing() || ClipWhenPrinting) && (!options.Exporting() || ClipWhenMetafiling);
     }
     // --- print settings: page margins, proportional placement and detail, kept between previews ---
     TChartPrintSettings PrintSettings;
 
-    // --- drawing ---
-    TChartCanvas& Canvas() { return canvas_; }
-    const TChartCanvas& Canvas() const { return canvas_; }
-    const TRect& PanelRect() const { return layout_->PanelRect; }
-    // The plot rectangle of the layout (the rendering's in progress, else the screen's last one): axes map
-    // values into it and series draw inside it.
-    const TRect& PlotRect() const { return layout_->PlotRect; }
+    // --- the screen: its buffer, and what its last rendering laid out ---
+    TScreenBuffer& ScreenBuffer() { return screenBuffer_; }
+    const TScreenBuffer& ScreenBuffer() const { return screenBuffer_; }
+    void SetBufferedPaint(bool on) { screenBuffer_.SetBufferedPaint(on); }
+    // The layout of the screen's last rendering, without its canvas: hit tests, zoom and scroll answer
+    // from it. Only a screen rendering writes it.
+    const TRenderContext& ScreenLayout() const { return screen_; }
+    const TRect& PanelRect() const { return screen_.PanelRect; }
+    const TRect& PlotRect() const { return screen_.PlotRect; }
     int PlotWidth() const { return PlotRect().Right - PlotRect().Left; }
     int PlotHeight() const { return PlotRect().Bottom - PlotRect().Top; }
     int PlotXCenter() const { return (PlotRect().Left + PlotRect().Right) / 2; }
     int PlotYCenter() const { return (PlotRect().Top + PlotRect().Bottom) / 2; }
-    // The target of the rendering in progress; Screen outside any. It belongs to the one rendering call.
-    TRenderTarget RenderTarget() const { return target_; }
-    // A printer's page is being drawn: no background, cosmetic pens.
-    bool Printing() const { return target_ == TRenderTarget::Printer; }
     // A rendering is under way (for any target, also one that lets events run between its steps): a
     // window paint meanwhile would draw inside it, so paints wait for its end.
     bool Rendering() const { return renderings_ > 0; }
 
-    // Draws the whole chart onto canvas inside rect.
+    // The screen's rendering: the whole chart onto canvas inside rect, through the off-screen buffer when
+    // buffered.
     void PaintTo(TCanvas& canvas, const TRect& rect);
     // The window's paint request: a copy of the off-screen buffer when nothing changed, else a full
     // rendering.
     void Paint(TCanvas& windowCanvas);
-    // Draws onto a canvas other than the window's (a bitmap, picture or page), unbuffered, for that target
-    // only.
+    // Draws onto a canvas other than the window's (a bitmap, picture or page), unbuffered, for the
+    // options' target and laid out for it alone; the screen shows the chart anew at its next paint.
     void DrawToForeignCanvas(TCanvas& canvas, const TRect& rect,
-                             TRenderTarget target = TRenderTarget::Picture);
+                             const TRenderOptions& options = TRenderTarget::Picture);
     // A new bitmap of rect's size holding the chart, made by factory; the caller owns it.
     std::unique_ptr<TCanvasBuffer> CreateBitmapImage(TCanvas& factory, TColor color, const TRect& rect);
-    void SetBufferedPaint(bool on) { canvas_.SetBufferedPaint(on); }
     // Marks the chart stale and asks the window for a repaint (no effect before construction has finished).
     void Invalidate();
     // Full renderings done so far (buffer copies not counted).
@@ -109,8 +129,6 @@ public:
     // drawing of many points and their labels has gone, so that the caller may let events run. A change
     // to the chart meanwhile leaves the buffer to be rendered anew by the next paint.
     void RenderBuffer(TCanvas& canvas, const TWorkSteps& steps);
-    // Heard from the drawing of many points: the part of the rendering done, told to RenderBuffer's steps.
-    void TellRenderStep(double part);
 
     // The window's own canvas for drawing outside a paint (the zoom rectangle); may stay null.
     TCanvas* WindowCanvas = nullptr;
@@ -126,32 +144,36 @@ protected:
             Invalidate();
         }
     }
-    // What a rendering lays out: the screen's layout, which hit tests, zoom and scroll read, or the own
-    // layout of a picture's or a page's rendering while that runs.
-    TChartLayoutState& LayoutState() { return *layout_; }
-    const TChartLayoutState& LayoutState() const { return *layout_; }
-    // Makes layout the one that rendering and every query use (each class binds the parts it lays out).
-    virtual void UseLayout(TChartLayoutState& layout) { layout_ = &layout; }
-    TChartLayoutState& ScreenLayout() { return screenLayout_; }
-    // Keeps the plot rectangle at least one pixel in each direction.
-    void NormalisePlotRect();
-    void SetPlotRect(const TRect& r) {
-        layout_->PlotRect = r;
-        NormalisePlotRect();
-    }
-    // The paint pipeline over PanelRect.
-    virtual void DrawPipeline() = 0;
+    // Sets the rendering's plot rectangle, kept at least one pixel in each direction.
+    void SetPlotRect(TRenderContext& context, const TRect& r) const;
+    // The paint pipeline over the context's PanelRect.
+    virtual void DrawPipeline(TRenderContext& context) = 0;
     // Fills PanelRect with Color and draws bevels and border (nothing while printing).
-    void DrawBackground();
+    void DrawBackground(TRenderContext& context) const;
+    // The screen's layout forgets a series that leaves the chart.
+    void ForgetOnScreen(const TChartSeries& series) { screen_.Forget(series); }
     void FinishConstruction() { constructed_ = true; }
     void BeginDestruction() { destroying_ = true; }
 
 private:
-    void DrawBevel(TRect& r, TPanelBevel bevel, int width);
-    // Runs draw as a rendering onto a foreign canvas of the target.
-    void RenderForeign(TRenderTarget target, const std::function<void()>& draw);
+    // Counts a rendering for as long as it runs, also when it fails.
+    class TRenderingCount {
+    public:
+        explicit TRenderingCount(int& count) : count_(count) { ++count_; }
+        ~TRenderingCount() { --count_; }
+        TRenderingCount(const TRenderingCount&) = delete;
+        TRenderingCount& operator=(const TRenderingCount&) = delete;
 
-    TChartCanvas canvas_;
+    private:
+        int& count_;
+    };
+
+    // Lays the chart out into bounds on canvas and draws it; returns what it laid out.
+    TRenderContext Render(TCanvas& canvas, const TRect& bounds, TRenderOptions options);
+    // A screen rendering; steps, when given, hear how far it has come.
+    void PaintScreen(TCanvas& canvas, const TRect& rect, const TWorkSteps* steps);
+    void DrawBevel(const TChartCanvas& c, TRect& r, TPanelBevel bevel, int width) const;
+
     int left_ = 0;
     int top_ = 0;
     int width_ = 400;
@@ -167,17 +189,11 @@ private:
     int borderWidth_ = 0;
     TColor color_ = clBtnFace;
     bool clipPoints_ = true;
-    TChartLayoutState screenLayout_;
-    TChartLayoutState* layout_ = &screenLayout_;
+    TScreenBuffer screenBuffer_;
+    TRenderContext screen_;
     int renderCount_ = 0;
     unsigned invalidations_ = 0;
-    TWorkSteps renderSteps_;
-    double renderPart_ = 0;
-    // Renderings onto a foreign canvas under way, and whether a screen rendering has laid the chart out.
-    int foreignRenderings_ = 0;
     int renderings_ = 0;
-    TRenderTarget target_ = TRenderTarget::Screen;
-    bool screenLaidOut_ = false;
     bool constructed_ = false;
     bool destroying_ = false;
 };

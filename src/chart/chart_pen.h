@@ -9,7 +9,7 @@ namespace quorvel {
 class TChartPen {
 public:
     TChartPen() = default;
-    TChartPen(TColor color, int width, TPenStyle style = psSolid, bool visible = true)
+    TChartPen(TColor color, int width, TPenStyle style = TPenStyle::Solid, bool visible = true)
         : color_(color), width_(width), style_(style), visible_(visible) {}
 
     TColor Color() const { return color_; }
@@ -34,12 +34,12 @@ public:
 
     // The canvas pen: an invisible pen is the clear pen. While printing a non-solid pen of width 1 is used
     // with width 0 (a cosmetic line that printers draw dotted).
-    TPen CanvasPen(bool printing = false, TPenMode mode = pmCopy) const {
+    TPen CanvasPen(bool printing = false, TPenMode mode = TPenMode::Copy) const {
         TPen p;
         p.Color = color_;
-        p.Style = visible_ ? style_ : psClear;
+        p.Style = visible_ ? style_ : TPenStyle::Clear;
         p.Width = width_;
-        if (printing && p.Style != psSolid && p.Width == 1) {
+        if (printing && p.Style != TPenStyle::Solid && p.Width == 1) {
             p.Width = 0;
         }
         p.Mode = mode;
@@ -65,7 +65,7 @@ private:
 
     TColor color_ = clBlack;
     int width_ = 1;
-    TPenStyle style_ = psSolid;
+    TPenStyle style_ = TPenStyle::Solid;
     bool visible_ = true;
 };
 

@@ -2,31 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 
 #include "runtime/exceptions.h"
 
 namespace quorvel {
-
-void TChart::UseLayout(TChartLayoutState& layout) {
-    TCustomChartPanel::UseLayout(layout);
-    for (std::size_t k = 0; k < axes_.size(); ++k) {
-        axes_[k]->BindLayout(&layout.Axes[k]);
-    }
-    for (std::size_t k = 0; k < series_.size(); ++k) {
-        series_[k]->BindLayout(&layout.Series[k]);
-    }
-}
 
 void TChart::AdoptSeries(std::unique_ptr<TChartSeries> series) {
     series->SetParentChart(this);
     if (series->SeriesColor() == AutoColor) {
         series->SetSeriesColor(ChartPaletteColor(SeriesCount()));
     }
-    // The series list changes only between renderings, when the screen's layout is the one in use.
-    ScreenLayout().Series.push_back(TSeriesLayout{series->FirstVisible(), series->LastVisible()});
     series_.push_back(std::move(series));
-    UseLayout(ScreenLayout());
     Invalidate();
 }
 
@@ -40,9 +26,8 @@ TChartSeries& TChart::Series(int index) const {
 void TChart::RemoveSeries(TChartSeries& series) {
     auto it = std::find_if(series_.begin(), series_.end(), [&](const auto& s) { return s.get() == &series; });
     if (it != series_.end()) {
-        ScreenLayout().Series.erase(ScreenLayout().Series.begin() + (it - series_.begin()));
+        ForgetOnScreen(series);
         series_.erase(it);
-        UseLayout(ScreenLayout());
         Invalidate();
     }
 }
@@ -90,9 +75,8 @@ double TChart::MinMaxOnAxis(const TChartAxis& axis, bool lowest, bool isX) const
     return result;
 }
 
-int TChart::WidestPointLabel(const TChartAxis& axis) {
+int TChart::WidestPointLabel(const TChartAxis& axis, const TChartCanvas& c) const {
     int widest = 0;
-    TChartCanvas& c = Canvas();
     for (const auto& s : series_) {
         if (!s->Active() || !s->AssociatedToAxis(axis) || s->LabelCount() == 0) {
             continue;
@@ -106,40 +90,41 @@ int TChart::WidestPointLabel(const TChartAxis& axis) {
     return widest;
 }
 
-void TChart::LayoutAxes() {
+void TChart::LayoutAxes(TRenderContext& context) {
     for (auto& axis : axes_) {
-        axis->ComputeAutoRange();
+        axis->ComputeAutoRange(context);
     }
-    SetPlotRect(PlotRect());
-    const TRect start = PlotRect();
+    SetPlotRect(context, context.PlotRect);
+    const TRect start = context.PlotRect;
     // An axis sizes its labels by the step its pixel span allows, and that span is known only once every
     // axis has taken its room; the spans of the last layout stand in. Where they turn out different (the
     // first rendering of a chart, another size or device), the room is taken again with the spans just
     // found, so that each rendering is laid out as the next one of the same chart would be.
     constexpr int kMaxPasses = 3;
     for (int pass = 0; pass < kMaxPasses; ++pass) {
-        std::array<int, std::tuple_size_v<decltype(axes_)>> spansUsed{};
-        SetPlotRect(start);
+        std::array<int, kAxisCount> spansUsed{};
+        SetPlotRect(context, start);
         TRect current = start;
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
-            spansUsed[k] = axis.Layout().PixelSpan();
+            spansUsed[k] = context.Axes[k].Scale.PixelSpan();
             if (!axis.CountsAsVisible()) {
                 continue;
             }
             TRect reduced = current;
-            axis.ReserveAxisSpace(reduced);
+            axis.ReserveAxisSpace(context, reduced);
             TRect overlap;
             if (IntersectRect(overlap, reduced, current)) {
                 current = overlap;
             }
         }
-        SetPlotRect(current);
+        SetPlotRect(context, current);
         bool settled = true;
         for (std::size_t k = 0; k < axes_.size(); ++k) {
             TChartAxis& axis = *axes_[k];
-            axis.ComputePixelSpan();
-            settled = settled && (!axis.CountsAsVisible() || axis.Layout().PixelSpan() == spansUsed[k]);
+            axis.ComputePixelSpan(context);
+            settled =
+                settled && (!axis.CountsAsVisible() || context.Axes[k].Scale.PixelSpan() == spansUsed[k]);
         }
         if (settled) {
             break;
@@ -147,10 +132,10 @@ void TChart::LayoutAxes() {
     }
 }
 
-void TChart::ApplySeriesMargins() {
+void TChart::ApplySeriesMargins(TRenderContext& context) {
     // Top, left, right, bottom.
-    for (int k : {1, 0, 2, 3}) {
-        TChartAxis& axis = *axes_[static_cast<std::size_t>(k)];
+    for (const TAxisKind kind : {akTop, akLeft, akRight, akBottom}) {
+        const TChartAxis& axis = *axes_[static_cast<std::size_t>(kind)];
         TSeriesMargins m;
         for (const auto& s : series_) {
             if (!s->Active()) {
@@ -167,45 +152,45 @@ void TChart::ApplySeriesMargins() {
             m.Bottom = std::max(m.Bottom, sm.Bottom);
         }
         if (axis.Horizontal()) {
-            axis.InflateRangeByMargins(axis.AutomaticMinimum() ? m.Left : 0, 0,
+            axis.InflateRangeByMargins(context, axis.AutomaticMinimum() ? m.Left : 0, 0,
                                        axis.AutomaticMaximum() ? m.Right : 0, 0);
         } else {
-            axis.InflateRangeByMargins(0, axis.AutomaticMaximum() ? m.Top : 0, 0,
+            axis.InflateRangeByMargins(context, 0, axis.AutomaticMaximum() ? m.Top : 0, 0,
                                        axis.AutomaticMinimum() ? m.Bottom : 0);
         }
     }
 }
 
-void TChart::DrawPipeline() {
-    DrawBackground();
+void TChart::DrawPipeline(TRenderContext& context) {
+    DrawBackground(context);
     for (const auto& s : series_) {
         if (s->Active()) {
             s->BeforeDrawChart();
         }
     }
-    DrawTitles();
-    LayoutAxes();
-    ApplySeriesMargins();
-    DrawWalls();
+    DrawTitles(context);
+    LayoutAxes(context);
+    ApplySeriesMargins(context);
+    DrawWalls(context);
     if (OnBeforeDrawAxes) {
-        OnBeforeDrawAxes(*this);
+        OnBeforeDrawAxes(*this, context);
     }
     for (auto& axis : axes_) {
         if (axis->CountsAsVisible()) {
-            axis->DrawAxis();
+            axis->DrawAxis(context);
         }
     }
     if (OnBeforeDrawSeries) {
-        OnBeforeDrawSeries(*this);
+        OnBeforeDrawSeries(*this, context);
     }
     for (const auto& s : series_) {
         if (s->Active()) {
-            s->DrawSeries();
+            s->DrawSeries(context);
         }
     }
-    DrawZoomOverlay();
-    TChartCanvas& c = Canvas();
-    c.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+    DrawZoomOverlay(context);
+    const TChartCanvas& c = context.Canvas;
+    c.SetPen(TPen{clBlack, TPenStyle::Solid, 1, TPenMode::Copy});
     c.SetBrush(TBrush{clWhite, bsSolid});
     TFont font;
     font.Size = 10;
@@ -214,7 +199,7 @@ void TChart::DrawPipeline() {
     c.SetBackColor(clWhite);
     c.SetBackMode(bmTransparent);
     if (OnAfterDraw) {
-        OnAfterDraw(*this);
+        OnAfterDraw(*this, context);
     }
 }
 

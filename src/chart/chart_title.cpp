@@ -59,12 +59,13 @@ void TChartTitle::SetColor(TColor v) {
     }
 }
 
-TRect TChartTitle::Draw(TChartCanvas& canvas, TRect& plot) {
+TRect TChartTitle::Draw(const TChartCanvas& canvas, TRect& plot,
+                        const std::vector<std::string>& lines) const {
     canvas.SetFont(font_);
     const int h = canvas.TextHeight("W");
     const int w = canvas.TextWidth("W");
     const int f = frame_.Visible() && frame_.Color() != AutoColor ? frame_.Width() : 0;
-    const int n = static_cast<int>(text_.size());
+    const int n = static_cast<int>(lines.size());
     TRect r;
     r.Left = plot.Left + f;
     r.Right = plot.Right - f;
@@ -82,7 +83,7 @@ TRect TChartTitle::Draw(TChartCanvas& canvas, TRect& plot) {
         TRect box = outer;
         if (adjustFrame_) {
             int widest = 0;
-            for (const auto& line : text_) {
+            for (const auto& line : lines) {
                 widest = std::max(widest, canvas.TextWidth(line));
             }
             const int width = widest + w;
@@ -109,7 +110,7 @@ TRect TChartTitle::Draw(TChartCanvas& canvas, TRect& plot) {
     canvas.SetBrush(TBrush{clWhite, bsClear});
     canvas.SetTextAlign(taLeft | taTop);
     int y = inner.Top;
-    for (const auto& line : text_) {
+    for (const auto& line : lines) {
         const int lw = canvas.TextWidth(line);
         int x = 0;
         switch (alignment_) {

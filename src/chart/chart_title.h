@@ -37,9 +37,10 @@ public:
     TColor Color() const { return color_; }
     void SetColor(TColor v);
 
-    // Draws the title against plot and moves plot's top (bottom for the foot) away from the text; returns
-    // the rectangle drawn (empty when nothing was), for hit testing.
-    TRect Draw(TChartCanvas& canvas, TRect& plot);
+    // Draws lines as this title against plot (the title's own Text, or lines a rendering shows in their
+    // place) and moves plot's top (bottom for the foot) away from the text; returns the rectangle drawn
+    // (empty when nothing was), for hit testing.
+    TRect Draw(const TChartCanvas& canvas, TRect& plot, const std::vector<std::string>& lines) const;
 
 private:
     void Changed();
@@ -50,7 +51,7 @@ private:
     std::vector<std::string> text_;
     TTitleAlignment alignment_ = TTitleAlignment::Center;
     TFont font_;
-    TChartPen frame_{clBlack, 1, psSolid, false};
+    TChartPen frame_{clBlack, 1, TPenStyle::Solid, false};
     bool adjustFrame_ = true;
     TColor color_ = AutoColor;
 };

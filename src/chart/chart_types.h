@@ -18,12 +18,13 @@ enum TShiftFlag : unsigned {
 };
 using TShiftState = unsigned;
 
-enum TChartClickedPartStyle { cpNone, cpLegend, cpAxis, cpSeries, cpTitle, cpFoot, cpChartRect };
+// The chart draws no legend, so no part of it is ever clicked.
+enum TChartClickedPartStyle { cpNone, cpAxis, cpSeries, cpTitle, cpFoot, cpChartRect };
 
 enum THorizAxis { aTopAxis, aBottomAxis, aBothHorizAxis };
 enum TVertAxis { aLeftAxis, aRightAxis, aBothVertAxis };
 
-enum TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
+enum class TPanningMode { None, Horizontal, Vertical, Both };
 
 // What one rendering draws onto: the window (or its off-screen buffer), a bitmap copy of it, a picture
 // (a file or the clipboard), or a printer's page (and the preview's picture of it).

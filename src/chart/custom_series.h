@@ -17,7 +17,7 @@ public:
     // HorizSize + 1 left and right, VertSize + 1 top and bottom, when the pointer is visible and inflates.
     TSeriesMargins SeriesMargins() const override;
     // The lowest index whose marker box (strictly inside the half sizes) holds the pixel, or -1.
-    int PointAtPixel(int x, int y) override;
+    int PointAtPixel(const TRenderContext& context, int x, int y) override;
 
     // Chooses the marker style of one point.
     std::function<TSeriesPointerStyle(TCustomSeries&, int)> OnGetPointerStyle;
@@ -25,9 +25,16 @@ public:
     std::function<void(TCustomSeries&, int, int, int)> OnClickPointer;
 
 protected:
-    void DrawAllPoints() override;
+    void DrawAllPoints(const TRenderContext& context, const TSeriesLayout& visible) override;
 
 private:
+    class TPointPixels;
+    class TPointColors;
+    void DrawMarker(const TRenderContext& context, int index, int x, int y, TColor color);
+    // Draws only the markers not drawn over by a later one; false when they are too few or too spread
+    // for that to pay.
+    bool DrawUncovered(const TRenderContext& context, const TPointPixels& pixels, TPointColors& colors);
+
     TSeriesPointer pointer_;
 };
 

@@ -23,24 +23,23 @@ void TFastLineSeries::SetSeriesColor(TColor v) {
     linePen_.SetColor(v);
 }
 
-bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
-    from = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
-    to = TPoint{CalcXPos(index), CalcYPos(index)};
+bool TFastLineSeries::Segment(const TRenderContext& context, int index, TPoint& from, TPoint& to) const {
+    from = TPoint{CalcXPos(context, index - 1), CalcYPos(context, index - 1)};
+    to = TPoint{CalcXPos(context, index), CalcYPos(context, index)};
     const auto far = [](TPoint p) { return std::abs(p.X) >= kFarPixel || std::abs(p.Y) >= kFarPixel; };
     if (!far(from) && !far(to)) {
         return true;
     }
     // An end held at the far pixel would bend the segment: cut the true segment at the far square in
     // real numbers instead, so the part that can be seen keeps its place and direction.
-    const TChartAxis* h = GetHorizAxis();
-    const TChartAxis* v = GetVertAxis();
-    if (h == nullptr || v == nullptr) {
+    if (ParentChart() == nullptr) {
         return false;
     }
-    TSegmentF s{h->ValueToPixelUnrounded(XValues().ValueAt(index - 1)),
-                v->ValueToPixelUnrounded(YValues().ValueAt(index - 1)),
-                h->ValueToPixelUnrounded(XValues().ValueAt(index)),
-                v->ValueToPixelUnrounded(YValues().ValueAt(index))};
+    const TScaleMap& h = HorizScale(context);
+    const TScaleMap& v = VertScale(context);
+    TSegmentF s{h.ToPixelUnrounded(XValues().ValueAt(index - 1)),
+                v.ToPixelUnrounded(YValues().ValueAt(index - 1)),
+                h.ToPixelUnrounded(XValues().ValueAt(index)), v.ToPixelUnrounded(YValues().ValueAt(index))};
     const double limit = kFarPixel;
     if (!ClipSegment(s, -limit, -limit, limit, limit)) {
         return false;
@@ -54,54 +53,52 @@ bool TFastLineSeries::Segment(int index, TPoint& from, TPoint& to) const {
     return true;
 }
 
-void TFastLineSeries::DrawPoint(int index) {
-    TChartCanvas& c = ChartCanvas();
-    const TPoint p{CalcXPos(index), CalcYPos(index)};
-    if (index == FirstVisible() && index == 0) {
+void TFastLineSeries::DrawPoint(const TRenderContext& context, int index, bool entering,
+                                TLineWalk& walk) const {
+    const TChartCanvas& c = context.Canvas;
+    const TPoint p{CalcXPos(context, index), CalcYPos(context, index)};
+    if (entering && index == 0) {
         c.MoveTo(p.X, p.Y);
-        penAtLast_ = true;
-    } else if (index == FirstVisible() || !(p == last_)) {
+        walk.penAtLast = true;
+    } else if (entering || !(p == walk.last)) {
         TPoint from;
         TPoint to;
-        if (!Segment(index, from, to)) {
-            penAtLast_ = false;
-        } else if (index != FirstVisible() && penAtLast_ && from == last_ && to == p) {
+        if (!Segment(context, index, from, to)) {
+            walk.penAtLast = false;
+        } else if (!entering && walk.penAtLast && from == walk.last && to == p) {
             c.LineTo(p.X, p.Y);
         } else {
             // The segment entering the visible range, or one cut short at the far square.
             c.MoveTo(from.X, from.Y);
             c.LineTo(to.X, to.Y);
-            penAtLast_ = to == p;
+            walk.penAtLast = to == p;
         }
     }
-    last_ = p;
+    walk.last = p;
 }
 
-bool TFastLineSeries::ExactPosition(int index, TPointF& p) const {
-    const TChartAxis* h = GetHorizAxis();
-    const TChartAxis* v = GetVertAxis();
-    if (h == nullptr || v == nullptr) {
+bool TFastLineSeries::ExactPosition(const TRenderContext& context, int index, TPointF& p) const {
+    if (ParentChart() == nullptr) {
         return false;
     }
-    p = TPointF{h->ValueToPixelUnrounded(XValues().ValueAt(index)),
-                v->ValueToPixelUnrounded(YValues().ValueAt(index))};
+    p = TPointF{HorizScale(context).ToPixelUnrounded(XValues().ValueAt(index)),
+                VertScale(context).ToPixelUnrounded(YValues().ValueAt(index))};
     return std::isfinite(p.X) && std::isfinite(p.Y);
 }
 
-void TFastLineSeries::DrawExact() {
+void TFastLineSeries::DrawExact(const TRenderContext& context, const TSeriesLayout& visible) const {
     // The same segments as the pixel path: from the point before the first visible one on. An undefined
     // value breaks the line there, as it does in whole pixels.
-    TChartCanvas& c = ChartCanvas();
     std::vector<TPointF> run;
     const auto flush = [&] {
         if (run.size() > 1) {
-            c.PolylineF(run);
+            context.Canvas.PolylineF(run);
         }
         run.clear();
     };
-    for (int i = std::max(FirstVisible() - 1, 0); i <= LastVisible(); ++i) {
+    for (int i = std::max(visible.FirstVisible - 1, 0); i <= visible.LastVisible; ++i) {
         TPointF p;
-        if (ExactPosition(i, p)) {
+        if (ExactPosition(context, i, p)) {
             run.push_back(p);
         } else {
             flush();
@@ -110,19 +107,20 @@ void TFastLineSeries::DrawExact() {
     flush();
 }
 
-void TFastLineSeries::DrawAllPoints() {
-    TChartCanvas& c = ChartCanvas();
-    c.SetPen(linePen_.CanvasPen(IsPrinting()));
+void TFastLineSeries::DrawAllPoints(const TRenderContext& context, const TSeriesLayout& visible) {
+    const TChartCanvas& c = context.Canvas;
+    c.SetPen(linePen_.CanvasPen(context.Options.Printing()));
     c.SetBrush(TBrush{clWhite, bsClear});
     if (!linePen_.Visible()) {
         return;
     }
     if (c.DrawsSubPixelLines()) {
-        DrawExact();
+        DrawExact(context, visible);
         return;
     }
-    for (int i = FirstVisible(); i <= LastVisible() && i >= 0; ++i) {
-        DrawPoint(i);
+    TLineWalk walk;
+    for (int i = visible.FirstVisible; i <= visible.LastVisible && i >= 0; ++i) {
+        DrawPoint(context, i, i == visible.FirstVisible, walk);
     }
 }
 
@@ -134,33 +132,26 @@ void TFastLineSeries::AfterAdd(int index) {
     if (OnAfterAdd) {
         OnAfterAdd(*this, index);
     }
-    NotifyDependents(TValueEvent::veAdd, index);
-    // Without auto repaint the new segment goes straight onto the window, when there is one.
-    TChart* chart = ParentChart();
+    // Without auto repaint the new segment goes straight onto the window, when there is one, on the
+    // screen's layout.
+    const TChart* chart = ParentChart();
     if (chart == nullptr || chart->WindowCanvas == nullptr || index < 1) {
         return;
     }
-    TChartCanvas& c = chart->Canvas();
-    TCanvas* previous = c.Target();
-    c.SetTarget(chart->WindowCanvas);
-    c.SetPen(linePen_.CanvasPen(IsPrinting()));
+    TRenderContext window = chart->ScreenLayout();
+    window.Canvas = TChartCanvas(chart->WindowCanvas);
+    const TChartCanvas& c = window.Canvas;
+    c.SetPen(linePen_.CanvasPen());
     if (c.DrawsSubPixelLines()) {
         TPointF ends[2];
-        if (ExactPosition(index - 1, ends[0]) && ExactPosition(index, ends[1])) {
+        if (ExactPosition(window, index - 1, ends[0]) && ExactPosition(window, index, ends[1])) {
             c.PolylineF(ends);
         }
-        c.SetTarget(previous);
         return;
     }
-    c.MoveTo(CalcXPos(index - 1), CalcYPos(index - 1));
-    last_ = TPoint{CalcXPos(index - 1), CalcYPos(index - 1)};
-    penAtLast_ = true;
-    const int keepFirst = FirstVisible();
-    const int keepLast = LastVisible();
-    SetVisibleRange(-2, keepLast);  // not the first visible point: draw a plain segment
-    DrawPoint(index);
-    SetVisibleRange(keepFirst, keepLast);
-    c.SetTarget(previous);
+    TLineWalk walk{TPoint{CalcXPos(window, index - 1), CalcYPos(window, index - 1)}, true};
+    c.MoveTo(walk.last.X, walk.last.Y);
+    DrawPoint(window, index, false, walk);
 }
 
 bool PixelOnSegment(TPoint p, TPoint a, TPoint b) {
@@ -185,20 +176,21 @@ bool PixelOnSegment(TPoint p, TPoint a, TPoint b) {
     return !beyond(a.X, b.X, p.X) && !beyond(a.Y, b.Y, p.Y);
 }
 
-int TFastLineSeries::PointAtPixel(int x, int y) {
-    if (FirstVisible() == -1 || LastVisible() == -1 || ParentChart() == nullptr) {
+int TFastLineSeries::PointAtPixel(const TRenderContext& context, int x, int y) {
+    const TSeriesLayout visible = context.Visible(*this);
+    if (visible.FirstVisible == -1 || visible.LastVisible == -1 || ParentChart() == nullptr) {
         return -1;
     }
     const TPoint press{x, y};
-    for (int i = FirstVisible(); i <= LastVisible(); ++i) {
-        const TPoint p{CalcXPos(i), CalcYPos(i)};
+    for (int i = visible.FirstVisible; i <= visible.LastVisible; ++i) {
+        const TPoint p{CalcXPos(context, i), CalcYPos(context, i)};
         if (p == press) {
             return i;
         }
         // The segment as it is drawn, so a press is judged against what is on the screen.
         TPoint from;
         TPoint to;
-        if (i > FirstVisible() && Segment(i, from, to) && PixelOnSegment(press, to, from)) {
+        if (i > visible.FirstVisible && Segment(context, i, from, to) && PixelOnSegment(press, to, from)) {
             return i - 1;
         }
     }

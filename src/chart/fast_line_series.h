@@ -19,27 +19,32 @@ public:
     void SetAutoRepaint(bool v) { autoRepaint_ = v; }
 
     // The point whose pixel is the press, or the first point of the segment through it; -1 otherwise.
-    int PointAtPixel(int x, int y) override;
+    int PointAtPixel(const TRenderContext& context, int x, int y) override;
 
 protected:
-    void DrawAllPoints() override;
+    void DrawAllPoints(const TRenderContext& context, const TSeriesLayout& visible) override;
     void AfterAdd(int index) override;
     bool HearsEachAdd() const override { return !autoRepaint_ || TChartSeries::HearsEachAdd(); }
 
 private:
-    void DrawPoint(int index);
+    // Where the drawing of the line has got to: the pixel of the point drawn last, and whether the canvas
+    // pen stands there.
+    struct TLineWalk {
+        TPoint last;
+        bool penAtLast = false;
+    };
+    // Draws the line on to point index: its first visible point (`entering`) starts the line.
+    void DrawPoint(const TRenderContext& context, int index, bool entering, TLineWalk& walk) const;
     // The position of point index between pixels; false when it has none (an undefined value).
-    bool ExactPosition(int index, TPointF& p) const;
+    bool ExactPosition(const TRenderContext& context, int index, TPointF& p) const;
     // The visible part of the line from the points' exact positions, for canvases finer than a pixel.
-    void DrawExact();
+    void DrawExact(const TRenderContext& context, const TSeriesLayout& visible) const;
     // The pixels of the segment from point index - 1 to point index, cut short where an end lies
     // beyond the far pixel; false when nothing of it comes near the plot.
-    bool Segment(int index, TPoint& from, TPoint& to) const;
+    bool Segment(const TRenderContext& context, int index, TPoint& from, TPoint& to) const;
 
     TChartPen linePen_{clBlack, 1};
     bool autoRepaint_ = true;
-    TPoint last_;
-    bool penAtLast_ = false;  // the canvas pen stands at last_
 };
 
 // Whether P lies on the segment from A to B, within one pixel across its major direction.

@@ -88,7 +88,7 @@ std::vector<std::string> SplitMarkLines(const std::string& text) {
     return lines;
 }
 
-void TSeriesMarks::DrawMarkBox(TChartCanvas& canvas, int index, TColor pointColor,
+void TSeriesMarks::DrawMarkBox(const TChartCanvas& canvas, int index, TColor pointColor,
                                TSeriesMarkPosition position, const std::string& text, TColor chartColor) {
     if (index >= 0) {
         const auto i = static_cast<std::size_t>(index);

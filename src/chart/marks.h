@@ -68,7 +68,7 @@ public:
     void ClearPositions();
 
     // Draws the arrow, the box and the text of point index (position memory first).
-    void DrawMarkBox(TChartCanvas& canvas, int index, TColor pointColor, TSeriesMarkPosition position,
+    void DrawMarkBox(const TChartCanvas& canvas, int index, TColor pointColor, TSeriesMarkPosition position,
                      const std::string& text, TColor chartColor);
 
 private:

@@ -61,7 +61,6 @@ void TChartSeries::AfterAdd(int index) {
     if (OnAfterAdd) {
         OnAfterAdd(*this, index);
     }
-    NotifyDependents(TValueEvent::veAdd, index);
     if (active_) {
         RequestRepaint();
     }
@@ -78,7 +77,6 @@ void TChartSeries::ClearPoints() {
     if (OnClearValues) {
         OnClearValues(*this);
     }
-    NotifyDependents(TValueEvent::veClear, -1);
     if (active_ && chart_ != nullptr && !chart_->Destroying()) {
         RequestRepaint();
     }
@@ -122,10 +120,6 @@ void TChartSeries::RequestRepaint() {
     if (chart_ != nullptr) {
         chart_->Invalidate();
     }
-}
-
-void TChartSeries::NotifyDependents(TValueEvent /*event*/, int /*index*/) {
-    // No series takes its data from another in this program; the notice has no receivers.
 }
 
 void TChartSeries::SetActive(bool v) {
@@ -210,48 +204,56 @@ bool TChartSeries::UsesVertAxis(const TChartAxis& axis) const {
     }
 }
 
+int TChartSeries::CalcXPos(const TRenderContext& context, int index) const {
+    return chart_ != nullptr ? HorizScale(context).ToPixel(xValues_.ValueAt(index)) : 0;
+}
+
+int TChartSeries::CalcYPos(const TRenderContext& context, int index) const {
+    return chart_ != nullptr ? VertScale(context).ToPixel(yValues_.ValueAt(index)) : 0;
+}
+
 int TChartSeries::CalcXPos(int index) const {
-    const TChartAxis* axis = GetHorizAxis();
-    return axis != nullptr ? axis->ValueToPixel(xValues_.ValueAt(index)) : 0;
+    return chart_ != nullptr ? CalcXPos(chart_->ScreenLayout(), index) : 0;
 }
 
 int TChartSeries::CalcYPos(int index) const {
-    const TChartAxis* axis = GetVertAxis();
-    return axis != nullptr ? axis->ValueToPixel(yValues_.ValueAt(index)) : 0;
+    return chart_ != nullptr ? CalcYPos(chart_->ScreenLayout(), index) : 0;
 }
 
-TChartCanvas& TChartSeries::ChartCanvas() const {
-    return chart_->Canvas();
+int TChartSeries::FirstVisible() const {
+    return chart_ != nullptr ? chart_->ScreenLayout().Visible(*this).FirstVisible : -1;
 }
 
-bool TChartSeries::IsPrinting() const {
-    return chart_ != nullptr && chart_->Printing();
+int TChartSeries::LastVisible() const {
+    return chart_ != nullptr ? chart_->ScreenLayout().Visible(*this).LastVisible : -1;
 }
 
-void TChartSeries::FindVisibleRange() {
-    SetVisibleRange(-1, -1);
+TSeriesLayout TChartSeries::VisibleIn(const TRenderContext& context) const {
+    TSeriesLayout visible{this};
     const int n = PointCount();
     if (n == 0 || chart_ == nullptr) {
-        return;
+        return visible;
     }
     if (xValues_.Order() == loNone) {
-        SetVisibleRange(0, n - 1);
-        return;
+        visible.FirstVisible = 0;
+        visible.LastVisible = n - 1;
+        return visible;
     }
-    const TChartAxis& axis = *GetHorizAxis();
-    const TRect& plot = chart_->PlotRect();
-    const double lo = axis.PixelToValue(axis.Inverted() ? plot.Right : plot.Left);
-    const double hi = axis.PixelToValue(axis.Inverted() ? plot.Left : plot.Right);
+    const TScaleMap& scale = HorizScale(context);
+    const TRect& plot = context.PlotRect;
+    const double lo = scale.ToValue(scale.Inverted ? plot.Right : plot.Left);
+    const double hi = scale.ToValue(scale.Inverted ? plot.Left : plot.Right);
     int first = 0;
     while (first < n && !(xValues_.ValueAt(first) >= lo)) {
         ++first;
     }
     if (first == n) {
-        return;
+        return visible;
     }
+    visible.FirstVisible = first;
     if (xValues_.ValueAt(n - 1) <= hi) {
-        SetVisibleRange(first, n - 1);
-        return;
+        visible.LastVisible = n - 1;
+        return visible;
     }
     int last = first;
     while (last < n - 1 && !(xValues_.ValueAt(last) >= hi)) {
@@ -260,32 +262,34 @@ void TChartSeries::FindVisibleRange() {
     if (!KeepPointBeyondEdge && xValues_.ValueAt(last) > hi) {
         --last;
     }
-    SetVisibleRange(first, last);
+    visible.LastVisible = last;
+    return visible;
 }
 
-void TChartSeries::DrawSeries() {
-    FindVisibleRange();
-    if (FirstVisible() == -1) {
+void TChartSeries::DrawSeries(TRenderContext& context) {
+    const TSeriesLayout visible = VisibleIn(context);
+    context.SetVisible(*this, visible.FirstVisible, visible.LastVisible);
+    if (visible.FirstVisible == -1) {
         return;
     }
     if (BeforeDrawValues) {
         BeforeDrawValues(*this);
     }
-    TChartCanvas& c = ChartCanvas();
-    const bool clip = chart_->ClipPoints() && chart_->CanClip();
+    const TChartCanvas& c = context.Canvas;
+    const bool clip = chart_->ClipPoints() && chart_->CanClip(context.Options);
     if (clip) {
-        c.ClipRectangle(chart_->PlotRect());
+        c.ClipRectangle(context.PlotRect);
     }
-    DrawAllPoints();
+    DrawAllPoints(context, visible);
     if (clip) {
         c.UnClipRectangle();
     }
     if (marks_.Visible()) {
-        const bool clipMarks = marks_.Clip() && chart_->CanClip();
+        const bool clipMarks = marks_.Clip() && chart_->CanClip(context.Options);
         if (clipMarks) {
-            c.ClipRectangle(chart_->PlotRect());
+            c.ClipRectangle(context.PlotRect);
         }
-        DrawMarks();
+        DrawMarks(context);
         if (clipMarks) {
             c.UnClipRectangle();
         }
@@ -295,7 +299,7 @@ void TChartSeries::DrawSeries() {
     }
 }
 
-int TChartSeries::PointAtPixel(int /*x*/, int /*y*/) {
+int TChartSeries::PointAtPixel(const TRenderContext& /*context*/, int /*x*/, int /*y*/) {
     return -1;
 }
 
@@ -337,19 +341,10 @@ std::string TChartSeries::MarkText(int index) const {
     return text;
 }
 
-int TChartSeries::WidestLabelWidth() const {
-    int widest = 0;
-    for (int i = 0; i < LabelCount(); ++i) {
-        if (HasLabelAt(i)) {
-            widest = std::max(widest, ChartCanvas().TextWidth(PointLabel(i)));
-        }
-    }
-    return widest;
-}
-
-void TChartSeries::DrawMarks() {
-    TChartCanvas& c = ChartCanvas();
-    for (int i = FirstVisible(); i <= LastVisible() && i >= 0; ++i) {
+void TChartSeries::DrawMarks(const TRenderContext& context) {
+    const TChartCanvas& c = context.Canvas;
+    const TSeriesLayout visible = context.Visible(*this);
+    for (int i = visible.FirstVisible; i <= visible.LastVisible && i >= 0; ++i) {
         if (PointColor(i) == clNullPoint) {
             continue;
         }
@@ -369,21 +364,22 @@ void TChartSeries::DrawMarks() {
             w += 2 * marks_.Frame().Width();
             h += 2 * marks_.Frame().Width();
         }
-        const int x = CalcXPos(i);
-        const int y = CalcYPos(i);
+        const int x = CalcXPos(context, i);
+        const int y = CalcYPos(context, i);
         TSeriesMarkPosition pos;
         pos.ArrowFrom = pos.ArrowTo = TPoint{x, y};
         pos.LeftTop = TPoint{x - w / 2, y - h + 1};
         pos.Width = w;
         pos.Height = h;
-        DrawMark(i, text, pos);
+        DrawMark(context, i, text, pos);
     }
 }
 
-void TChartSeries::DrawMark(int index, const std::string& text, TSeriesMarkPosition position) {
+void TChartSeries::DrawMark(const TRenderContext& context, int index, const std::string& text,
+                            TSeriesMarkPosition position) {
     position.ArrowTo.Y -= marks_.ArrowLength();
     position.LeftTop.Y -= marks_.ArrowLength();
-    marks_.DrawMarkBox(ChartCanvas(), index, PointColor(index), position, text, chart_->Color());
+    marks_.DrawMarkBox(context.Canvas, index, PointColor(index), position, text, chart_->Color());
 }
 
 }  // namespace quorvel

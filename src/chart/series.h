@@ -11,8 +11,8 @@
 
 #include "chart/chart_types.h"
 #include "chart/chunked_vector.h"
-#include "chart/layout_state.h"
 #include "chart/marks.h"
+#include "chart/render_context.h"
 #include "chart/value_list.h"
 
 namespace quorvel {
@@ -20,10 +20,6 @@ namespace quorvel {
 class TChart;
 class TCustomChartAxis;
 using TChartAxis = TCustomChartAxis;
-class TChartCanvas;
-
-// Value events passed to series fed by this one.
-enum class TValueEvent { veClear, veAdd, veDelete, veRefresh, veModify };
 
 // A point colour that marks a null point, never drawn.
 inline constexpr TColor clNullPoint = 0x1FFFFFFF;
@@ -86,7 +82,6 @@ public:
     }
     // Invalidates the owning chart, if any.
     void RequestRepaint();
-    void NotifyDependents(TValueEvent event, int index);
 
     bool Active() const { return active_; }
     void SetActive(bool v);
@@ -108,36 +103,32 @@ public:
     TSeriesMarks& Marks() { return marks_; }
     const TSeriesMarks& Marks() const { return marks_; }
     std::string ValueFormat = "#,##0.###";
-    std::string PercentFormat = "##0.## %";
 
-    // Visible point range (-1 = none) in the layout the series is bound to: the rendering's in progress,
-    // else the screen's last one, kept for hit testing.
-    int FirstVisible() const { return visible_->FirstVisible; }
-    int LastVisible() const { return visible_->LastVisible; }
-    void SetVisibleRange(int first, int last) {
-        visible_->FirstVisible = first;
-        visible_->LastVisible = last;
-    }
-    // Binds the series to a layout's range (the chart does, for each rendering); null: the series' own.
-    void BindLayout(TSeriesLayout* layout) { visible_ = layout != nullptr ? layout : &ownVisible_; }
+    // The visible point range (-1 = none) of the screen's last rendering, which hit tests use.
+    int FirstVisible() const;
+    int LastVisible() const;
     bool KeepPointBeyondEdge = true;
 
     // Pixel margins this series asks of the axes.
     virtual TSeriesMargins SeriesMargins() const { return {}; }
-    void FindVisibleRange();
-    // Draws the visible points, then the marks (called by the chart for each active series).
-    void DrawSeries();
+    // The points that lie in the X range of the context's plot.
+    TSeriesLayout VisibleIn(const TRenderContext& context) const;
+    // Draws the visible points, then the marks (called by the chart for each active series); the context
+    // keeps the visible range.
+    void DrawSeries(TRenderContext& context);
     // The series' hook before any drawing of the chart.
     virtual void BeforeDrawChart() {}
-    // Index of the point under pixel (x, y), or -1.
-    virtual int PointAtPixel(int x, int y);
+    // Index of the point under pixel (x, y) as the context laid the series out, or -1.
+    virtual int PointAtPixel(const TRenderContext& context, int x, int y);
+    // The pixel of point index on the context's axes, or as the screen's last rendering shows it.
+    int CalcXPos(const TRenderContext& context, int index) const;
+    int CalcYPos(const TRenderContext& context, int index) const;
     int CalcXPos(int index) const;
     int CalcYPos(int index) const;
     double MarkValue(int index) const;
     std::string MarkText(int index) const;
-    void DrawMarks();
-    // Widest point label (for text-labelled axes), measured on the chart canvas.
-    int WidestLabelWidth() const;
+    // The marks of the visible points.
+    void DrawMarks(const TRenderContext& context);
     virtual void MouseMove(TShiftState /*shift*/, int /*x*/, int /*y*/) {}
     virtual void MouseUp(TMouseButton /*button*/, TShiftState /*shift*/, int /*x*/, int /*y*/) {}
 
@@ -155,15 +146,17 @@ protected:
     virtual bool HearsEachAdd() const { return OnBeforeAdd || OnAfterAdd; }
     // The after-add step; a fast line without auto repaint draws its new segment here.
     virtual void AfterAdd(int index);
-    virtual void DrawAllPoints() {}
+    virtual void DrawAllPoints(const TRenderContext& /*context*/, const TSeriesLayout& /*visible*/) {}
     // Shifts a mark up by the arrow length and draws its box.
-    virtual void DrawMark(int index, const std::string& text, TSeriesMarkPosition position);
-    TChartCanvas& ChartCanvas() const;
-    bool IsPrinting() const;
+    virtual void DrawMark(const TRenderContext& context, int index, const std::string& text,
+                          TSeriesMarkPosition position);
+    // The context's mappings of the series' X and Y axes.
+    const TScaleMap& HorizScale(const TRenderContext& context) const { return context.Scale(HorizKind()); }
+    const TScaleMap& VertScale(const TRenderContext& context) const { return context.Scale(VertKind()); }
 
 private:
-    TSeriesLayout ownVisible_;
-    TSeriesLayout* visible_ = &ownVisible_;
+    TAxisKind HorizKind() const { return horizAxis_ == aTopAxis ? akTop : akBottom; }
+    TAxisKind VertKind() const { return vertAxis_ == aRightAxis ? akRight : akLeft; }
     // The colour a point with a stored colour is drawn with.
     TColor ShownColor(TColor stored, int index) const {
         if (stored != AutoColor) {
@@ -234,11 +227,8 @@ void TChartSeries::AddPoints(std::size_t count, Point&& point) {
             }
         }
     }
-    if (last >= 0) {
-        NotifyDependents(TValueEvent::veAdd, last);
-        if (active_) {
-            RequestRepaint();
-        }
+    if (last >= 0 && active_) {
+        RequestRepaint();
     }
 }
 

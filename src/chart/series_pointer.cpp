@@ -60,9 +60,8 @@ void TSeriesPointer::SetInflateMargins(bool v) {
     }
 }
 
-void TSeriesPointer::PreparePointerCanvas(TChartCanvas& canvas, TColor color) const {
-    TPen pen = pen_.CanvasPen(owner_ != nullptr && owner_->ParentChart() != nullptr &&
-                              owner_->ParentChart()->Printing());
+void TSeriesPointer::PreparePointerCanvas(const TChartCanvas& canvas, TColor color, bool printing) const {
+    TPen pen = pen_.CanvasPen(printing);
     if (pen_.Visible() && pen.Color == AutoColor) {
         pen.Color = color;
     }
@@ -70,59 +69,59 @@ void TSeriesPointer::PreparePointerCanvas(TChartCanvas& canvas, TColor color) co
     canvas.SetBrush(TBrush{brush_.Color() == AutoColor ? color : brush_.Color(), brush_.Style()});
 }
 
-void TSeriesPointer::DrawPointer(TChartCanvas& canvas, int x, int y, TColor color,
+void TSeriesPointer::DrawPointer(const TChartCanvas& canvas, int x, int y, TColor color,
                                  TSeriesPointerStyle style) const {
     const int h = horizSize_;
     const int v = vertSize_;
     auto linePen = [&] {
         TPen p = pen_.CanvasPen();
         p.Color = color;
-        if (p.Style == psClear) {
-            p.Style = psSolid;
+        if (p.Style == TPenStyle::Clear) {
+            p.Style = TPenStyle::Solid;
         }
         canvas.SetPen(p);
     };
     switch (style) {
-        case psRectangle:
+        case TSeriesPointerStyle::Rectangle:
             canvas.Rectangle(TRect{x - h, y - v, x + h + 1, y + v + 1});
             break;
-        case psCircle:
+        case TSeriesPointerStyle::Circle:
             canvas.Ellipse(TRect{x - h, y - v, x + h, y + v});
             break;
-        case psTriangle: {
+        case TSeriesPointerStyle::Triangle: {
             const std::array<TPoint, 3> pts{TPoint{x - h, y + v}, TPoint{x + h, y + v}, TPoint{x, y - v}};
             canvas.Polygon(pts);
             break;
         }
-        case psDownTriangle: {
+        case TSeriesPointerStyle::DownTriangle: {
             const std::array<TPoint, 3> pts{TPoint{x - h, y - v}, TPoint{x + h, y - v}, TPoint{x, y + v}};
             canvas.Polygon(pts);
             break;
         }
-        case psCross:
+        case TSeriesPointerStyle::Cross:
             linePen();
             canvas.Line(x - h, y, x + h + 1, y);
             canvas.Line(x, y - v, x, y + v + 1);
             break;
-        case psDiagCross:
+        case TSeriesPointerStyle::DiagCross:
             linePen();
             canvas.Line(x - h, y - v, x + h + 1, y + v + 1);
             canvas.Line(x + h, y - v, x - h - 1, y + v + 1);
             break;
-        case psStar:
+        case TSeriesPointerStyle::Star:
             linePen();
             canvas.Line(x - h, y, x + h + 1, y);
             canvas.Line(x, y - v, x, y + v + 1);
             canvas.Line(x - h, y - v, x + h + 1, y + v + 1);
             canvas.Line(x + h, y - v, x - h - 1, y + v + 1);
             break;
-        case psDiamond: {
+        case TSeriesPointerStyle::Diamond: {
             const std::array<TPoint, 4> pts{TPoint{x - h, y}, TPoint{x, y - v}, TPoint{x + h, y},
                                             TPoint{x, y + v}};
             canvas.Polygon(pts);
             break;
         }
-        case psSmallDot:
+        case TSeriesPointerStyle::SmallDot:
             canvas.SetPixel(x, y, color);
             break;
     }

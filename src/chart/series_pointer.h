@@ -8,16 +8,16 @@ namespace quorvel {
 class TChartSeries;
 class TChartCanvas;
 
-enum TSeriesPointerStyle {
-    psRectangle,
-    psCircle,
-    psTriangle,
-    psDownTriangle,
-    psCross,
-    psDiagCross,
-    psStar,
-    psDiamond,
-    psSmallDot,
+enum class TSeriesPointerStyle {
+    Rectangle,
+    Circle,
+    Triangle,
+    DownTriangle,
+    Cross,
+    DiagCross,
+    Star,
+    Diamond,
+    SmallDot
 };
 
 class TSeriesPointer {
@@ -42,17 +42,18 @@ public:
     TChartBrush& Brush() { return brush_; }
     const TChartBrush& Brush() const { return brush_; }
 
-    // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour).
-    void PreparePointerCanvas(TChartCanvas& canvas, TColor color) const;
+    // Selects pen and brush for a marker of the point colour (AutoColor parts take the point colour), for
+    // a printer's page or not.
+    void PreparePointerCanvas(const TChartCanvas& canvas, TColor color, bool printing = false) const;
     // Draws the marker centred on (x, y).
-    void DrawPointer(TChartCanvas& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
+    void DrawPointer(const TChartCanvas& canvas, int x, int y, TColor color, TSeriesPointerStyle style) const;
 
 private:
     void Changed();
 
     TChartSeries* owner_;
     bool visible_ = true;
-    TSeriesPointerStyle style_ = psRectangle;
+    TSeriesPointerStyle style_ = TSeriesPointerStyle::Rectangle;
     int horizSize_ = 4;
     int vertSize_ = 4;
     bool inflateMargins_ = true;

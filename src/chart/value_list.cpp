@@ -16,7 +16,6 @@ void TChartValueList::SetMultiplier(double value) {
         multiplier_ = value;
         MarkStale();
         if (owner_ != nullptr) {
-            owner_->NotifyDependents(TValueEvent::veRefresh, -1);
             owner_->RequestRepaint();
         }
     }
@@ -172,9 +171,6 @@ void TChartValueList::SetValueAt(int index, double value) {
     }
     values_[static_cast<std::size_t>(index)] = value;
     MarkStale();
-    if (owner_ != nullptr) {
-        owner_->NotifyDependents(TValueEvent::veModify, index);
-    }
 }
 
 void TChartValueList::DeleteValueAt(int index) {

@@ -41,6 +41,7 @@
 #include "calibration/form_chart.h"
 #include "chart/chart.h"
 #include "chart/print/chart_preview.h"
+#include "chart/print/chart_preview_page.h"
 #include "chart/qt/chart_widget.h"
 #include "chart_print/fake_printer.h"
 #include "late_pipe_writer.h"
@@ -402,19 +403,20 @@ private slots:
         QTRY_VERIFY(grid_->FocusInside());
     }
 
-    // The preview shows the chart with the formula as its title; afterwards the title is hidden and
-    // empty again and the table has the focus. The first preview keeps the title's empty first line.
+    // The preview shows the chart with the formula as its title, while the chart's own title stays hidden;
+    // afterwards the title is empty and the table has the focus. The first preview keeps the title's
+    // empty first line.
     void printPreviewShowsFormulaTitleThenRestores() {
         QGuiApplication::clipboard()->setText("1\t1\r\n2\t3\r\n3\t5\r\n4\t8\r\n5\t9\r\n");
         form_->onPasteTable();
         const std::string formula = panelResult_->text().toStdString();
         TChart& chart = form_->findChild<TChartWidget*>("Chart1")->Chart();
         std::vector<std::string> titleSeen;
-        bool titleVisible = false;
+        bool titleVisible = true;
         bool previewSeen = false;
         WhenShown<TChartPreview>([&](TChartPreview* preview) {
             previewSeen = true;
-            titleSeen = chart.Title().Text();
+            titleSeen = preview->Page()->Title().value_or(TTitleLines{});
             titleVisible = chart.Title().Visible();
             preview->reject();
         });
@@ -423,7 +425,7 @@ private slots:
         button->setFocus();
         button->click();
         QVERIFY(previewSeen);
-        QVERIFY(titleVisible);
+        QVERIFY(!titleVisible);
         QCOMPARE(titleSeen.size(), std::size_t{2});
         QCOMPARE(titleSeen[0], std::string());
         QCOMPARE(titleSeen[1], formula);
@@ -433,7 +435,7 @@ private slots:
 
         // The second preview shows the formula alone.
         WhenShown<TChartPreview>([&](TChartPreview* preview) {
-            titleSeen = chart.Title().Text();
+            titleSeen = preview->Page()->Title().value_or(TTitleLines{});
             preview->reject();
         });
         form_->findChild<QAction*>("itmGraphPrint")->trigger();

@@ -7,6 +7,7 @@
 
 #include "chart/chart_exceptions.h"
 #include "chart/chart_fixture.h"
+#include "chart/label_thinning.h"
 #include "runtime/number_text.h"
 
 namespace quorvel::testing {
@@ -36,11 +37,11 @@ TEST(AxisSteps, LabelIncrementTable) {
         SCOPED_TRACE(row.name);
         TChart chart;
         RecordingCanvas canvas;
-        chart.Canvas().SetTarget(&canvas);
+        TRenderContext context(&canvas, TRenderTarget::Screen);
+        context.Axis(akLeft).Scale = TScaleMap{row.min, row.max, 0, row.pixels, false};
         TChartAxis& axis = chart.LeftAxis();
         axis.SetIncrement(row.increment);
-        axis.SetScale(TScaleMap{row.min, row.max, 0, row.pixels, false});
-        EXPECT_NEAR(axis.LabelIncrement(), row.step, row.step * 1e-9);
+        EXPECT_NEAR(axis.LabelIncrement(context), row.step, row.step * 1e-9);
     }
 }
 
@@ -53,6 +54,87 @@ TEST(AxisSteps, NextNiceStepRunsOneTwoFive) {
                          Row{0.2, 0.5}, Row{0.1, 0.2}}) {
         EXPECT_NEAR(TAxisScale::NextNiceStep(r.in), r.out, r.out * 1e-12) << r.in;
     }
+}
+
+// Point labels along an axis: each drawn only where it keeps clear of the label drawn last by the
+// separation, which counts from the second label on.
+TEST(LabelThinning, WhichLabelsAreDrawnTable) {
+    struct Label {
+        int p;
+        int extent;
+    };
+    struct Row {
+        const char* name;
+        int separation;
+        std::vector<Label> labels;
+        std::vector<int> drawn;
+    };
+    const Row rows[] = {
+        // Separation 10 adds a fifth of a label's width: half widths the first 20 / 2 = 10, later
+        // (20 + 4) / 2 = 12.
+        {"separation 10, rightwards", 10, {{0, 20}, {21, 20}, {22, 20}, {45, 20}, {46, 20}}, {0, 22, 46}},
+        {"separation 10, leftwards", 10, {{100, 20}, {79, 20}, {78, 20}}, {100, 78}},
+        // (23 + trunc(4.6)) / 2 = 13 after the first 23 / 2 = 11: the second needs 11 + 13.
+        {"odd widths truncate", 10, {{0, 23}, {23, 23}, {24, 23}}, {0, 24}},
+        {"no separation lets labels overlap", 0, {{0, 20}, {1, 20}, {2, 20}}, {0, 1, 2}},
+        {"a narrow label fits closer", 10, {{0, 20}, {12, 2}, {15, 20}}, {0, 12}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TLabelThinning thinning(row.separation);
+        std::vector<int> drawn;
+        for (const Label& label : row.labels) {
+            const int half = thinning.HalfWidth(label.extent);
+            if (thinning.Fits(label.p, half)) {
+                thinning.Place(label.p, half);
+                drawn.push_back(label.p);
+            }
+        }
+        EXPECT_EQ(drawn, row.drawn);
+    }
+}
+
+// The early answers agree with the rule: inside the last label's span nothing fits, and a layout whose
+// narrowest label does not fit is passed over, its narrowest width measured once.
+TEST(LabelThinning, EarlyAnswersAgreeWithTheRule) {
+    TLabelThinning thinning(10);
+    EXPECT_FALSE(thinning.Covered(0));
+    thinning.Place(100, 10);
+    EXPECT_EQ(thinning.LastSpanEnd(), 110);
+    for (int p = 85; p <= 115; ++p) {
+        const bool covered = p > 90 && p < 110;
+        EXPECT_EQ(thinning.Covered(p), covered) << p;
+        if (covered) {
+            EXPECT_FALSE(thinning.Fits(p, 0)) << p;
+        }
+    }
+    int measured = 0;
+    const auto narrowest = [&measured](int width) {
+        return [&measured, width] {
+            ++measured;
+            return width;
+        };
+    };
+    // Narrowest 20: a half width of 12 needs 122 on the right.
+    EXPECT_TRUE(thinning.ShapeCannotFit(121, 7, narrowest(20)));
+    EXPECT_FALSE(thinning.ShapeCannotFit(122, 7, narrowest(20)));
+    EXPECT_TRUE(thinning.ShapeCannotFit(79, 7, narrowest(99)));
+    EXPECT_EQ(measured, 1);
+    // No layout, or one the canvas cannot tell, never rules a label out.
+    EXPECT_FALSE(thinning.ShapeCannotFit(101, 0, narrowest(20)));
+    EXPECT_FALSE(thinning.ShapeCannotFit(121, 8, narrowest(-1)));
+    EXPECT_EQ(measured, 2);
+    // More layouts than the table holds still get the right answers: odd ones are narrow enough.
+    for (std::uint32_t shape = 100; shape < 300; ++shape) {
+        const int width = shape % 2 == 1 ? 2 : 20;
+        EXPECT_EQ(thinning.ShapeCannotFit(121, shape, narrowest(width)), shape % 2 == 0) << shape;
+        EXPECT_FALSE(thinning.ShapeCannotFit(140, shape, narrowest(width))) << shape;
+    }
+    // Without separation every label fits, and nothing is measured.
+    TLabelThinning touching(0);
+    touching.Place(100, 10);
+    EXPECT_FALSE(touching.Covered(100));
+    EXPECT_FALSE(touching.ShapeCannotFit(100, 7, narrowest(20)));
 }
 
 class AxisDrawing : public FormChartTest {
@@ -71,8 +153,8 @@ protected:
 TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    EXPECT_EQ(left.Layout().RangeMin, 0);
-    EXPECT_EQ(left.Layout().RangeMax, 0);
+    EXPECT_EQ(left.Scale().RangeMin, 0);
+    EXPECT_EQ(left.Scale().RangeMax, 0);
     EXPECT_EQ(LeftLabels(), (std::vector<std::string>{"0"}));
     const Record* zero = nullptr;
     for (const Record* r : canvas.Find(Op::Text)) {
@@ -81,9 +163,9 @@ TEST_F(AxisDrawing, EmptyChartShowsOneZeroLabelAtTheCentre) {
         }
     }
     ASSERT_NE(zero, nullptr);
-    EXPECT_EQ(left.ValueToPixel(0), left.Layout().CenterPixel());
-    EXPECT_EQ(zero->to.Y, left.Layout().CenterPixel() - RecordingCanvas::kLineHeight / 2);
-    EXPECT_EQ(zero->to.X, left.Layout().LabelsPos);
+    EXPECT_EQ(left.ValueToPixel(0), left.Scale().CenterPixel());
+    EXPECT_EQ(zero->to.Y, left.Scale().CenterPixel() - RecordingCanvas::kLineHeight / 2);
+    EXPECT_EQ(zero->to.X, Shown(left).LabelsPos);
 }
 
 TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
@@ -91,7 +173,7 @@ TEST_F(AxisDrawing, FixedRangeLabelsRunFromTopToBottomCentredOnTicks) {
     chart->LeftAxis().SetMinMax(0, 10);
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    ASSERT_GT(left.Layout().PixelSpan(), 150);
+    ASSERT_GT(left.Scale().PixelSpan(), 150);
     EXPECT_EQ(LeftLabels(),
               (std::vector<std::string>{"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
     for (const Record* r : canvas.Find(Op::Text)) {
@@ -135,15 +217,15 @@ TEST_F(AxisDrawing, MappingRoundTripsAndInvertsConsistently) {
     for (TChartAxis* axis : {&chart->BottomAxis(), &chart->LeftAxis()}) {
         for (bool inverted : {false, true}) {
             axis->SetInverted(inverted);
-            for (int p = axis->Layout().StartPixel; p <= axis->Layout().EndPixel; p += 7) {
+            for (int p = axis->Scale().StartPixel; p <= axis->Scale().EndPixel; p += 7) {
                 EXPECT_EQ(axis->ValueToPixel(axis->PixelToValue(p)), p) << p << (inverted ? " inverted" : "");
             }
         }
         axis->SetInverted(false);
     }
     const TChartAxis& left = chart->LeftAxis();
-    EXPECT_EQ(left.ValueToPixel(left.Layout().RangeMax), left.Layout().StartPixel);
-    EXPECT_EQ(left.ValueToPixel(left.Layout().RangeMin), left.Layout().EndPixel);
+    EXPECT_EQ(left.ValueToPixel(left.Scale().RangeMax), left.Scale().StartPixel);
+    EXPECT_EQ(left.ValueToPixel(left.Scale().RangeMin), left.Scale().EndPixel);
 }
 
 // Series3's size-3 triangles ask 4 pixels on every side, Series1's squares 3: the data ends sit 4 pixels in.
@@ -155,13 +237,13 @@ TEST_F(AxisDrawing, MarginsKeepDataFourPixelsInside) {
     const TChartAxis& left = chart->LeftAxis();
     EXPECT_EQ(bottom.Minimum(), 1);
     EXPECT_EQ(bottom.Maximum(), 9);
-    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Layout().StartPixel + 4);
-    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Layout().EndPixel - 4);
-    EXPECT_EQ(left.ValueToPixel(30), left.Layout().StartPixel + 4);
-    EXPECT_EQ(left.ValueToPixel(10), left.Layout().EndPixel - 4);
-    const double perPixel = 8.0 / (bottom.Layout().PixelSpan() - 8);
-    EXPECT_NEAR(bottom.Layout().RangeMin, 1 - 4 * perPixel, 1e-12);
-    EXPECT_NEAR(bottom.Layout().RangeMax, 9 + 4 * perPixel, 1e-12);
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Scale().StartPixel + 4);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Scale().EndPixel - 4);
+    EXPECT_EQ(left.ValueToPixel(30), left.Scale().StartPixel + 4);
+    EXPECT_EQ(left.ValueToPixel(10), left.Scale().EndPixel - 4);
+    const double perPixel = 8.0 / (bottom.Scale().PixelSpan() - 8);
+    EXPECT_NEAR(bottom.Scale().RangeMin, 1 - 4 * perPixel, 1e-12);
+    EXPECT_NEAR(bottom.Scale().RangeMax, 9 + 4 * perPixel, 1e-12);
 }
 
 TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
@@ -173,8 +255,8 @@ TEST_F(AxisDrawing, MarginsWithoutPointersOrOnManualEnds) {
     chart->BottomAxis().SetMaximum(9);
     Render();
     const TChartAxis& bottom = chart->BottomAxis();
-    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Layout().StartPixel + 3);
-    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Layout().EndPixel);
+    EXPECT_EQ(bottom.ValueToPixel(1), bottom.Scale().StartPixel + 3);
+    EXPECT_EQ(bottom.ValueToPixel(9), bottom.Scale().EndPixel);
 }
 
 TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
@@ -187,7 +269,7 @@ TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
     std::vector<int> minor;
     std::vector<int> outer;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->from.Y != r->to.Y || r->from.X != left.Layout().AxisLinePos - 1) {
+        if (r->from.Y != r->to.Y || r->from.X != Shown(left).AxisLinePos - 1) {
             continue;
         }
         const int length = r->from.X - r->to.X;
@@ -196,8 +278,8 @@ TEST_F(AxisDrawing, MinorTicksOnlyStrictlyInside) {
     EXPECT_EQ(outer.size(), 3u);
     ASSERT_FALSE(minor.empty());
     for (int p : minor) {
-        EXPECT_GT(p, left.Layout().StartPixel);
-        EXPECT_LT(p, left.Layout().EndPixel);
+        EXPECT_GT(p, left.Scale().StartPixel);
+        EXPECT_LT(p, left.Scale().EndPixel);
     }
     // Labels at 10, 5, 0 lie on both ends, so no minor mark beyond them is drawn: 2 between each pair.
     EXPECT_EQ(minor.size(), 4u);
@@ -212,13 +294,13 @@ TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
     const TRect& plot = chart->PlotRect();
     // Bottom: 13-pixel label band plus 2 for the axis pen; left: widest label plus a blank, plus 2 + 4.
     EXPECT_EQ(plot.Bottom, 200 - 13 - 2);
-    EXPECT_EQ(bottom.Layout().LabelsPos, 200 - 13);
-    EXPECT_EQ(plot.Left, left.Layout().LabelsPos + 6);
-    EXPECT_EQ(left.Layout().AxisLinePos, plot.Left);
+    EXPECT_EQ(Shown(bottom).LabelsPos, 200 - 13);
+    EXPECT_EQ(plot.Left, Shown(left).LabelsPos + 6);
+    EXPECT_EQ(Shown(left).AxisLinePos, plot.Left);
     bool axisLine = false;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->pen.Width == 2 && r->from == (TPoint{plot.Left, left.Layout().StartPixel}) &&
-            r->to == (TPoint{plot.Left, left.Layout().EndPixel})) {
+        if (r->pen.Width == 2 && r->from == (TPoint{plot.Left, left.Scale().StartPixel}) &&
+            r->to == (TPoint{plot.Left, left.Scale().EndPixel})) {
             axisLine = true;
         }
     }
@@ -231,7 +313,7 @@ TEST_F(AxisDrawing, TickAndLabelBandsAndTheAxisLine) {
         }
     }
     ASSERT_NE(ten, nullptr);
-    EXPECT_EQ(ten->to, (TPoint{bottom.ValueToPixel(10), bottom.Layout().LabelsPos}));
+    EXPECT_EQ(ten->to, (TPoint{bottom.ValueToPixel(10), Shown(bottom).LabelsPos}));
 }
 
 TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
@@ -249,7 +331,7 @@ TEST_F(AxisDrawing, OverlappingPointLabelsAreSkippedWithTheirTicks) {
     EXPECT_EQ(bottomTexts, (std::vector<std::string>{"1000000", "3000000"}));
     int ticks = 0;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->from.X == r->to.X && r->from.Y == chart->BottomAxis().Layout().AxisLinePos + 1) {
+        if (r->from.X == r->to.X && r->from.Y == Shown(chart->BottomAxis()).AxisLinePos + 1) {
             ++ticks;
         }
     }
@@ -368,7 +450,7 @@ TEST_F(AxisDrawing, LeftGridIsDottedGrayAcrossThePlotAtEachLabel) {
     const TRect& plot = chart->PlotRect();
     std::vector<int> rows;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        if (r->pen.Style == psDot) {
+        if (r->pen.Style == TPenStyle::Dot) {
             EXPECT_EQ(r->from.X, plot.Left);
             EXPECT_EQ(r->to.X, plot.Right);
             EXPECT_EQ(r->pen.Color, clGray);
@@ -387,13 +469,13 @@ TEST_F(AxisDrawing, ASeriesOnTheRightAxisMakesItReserveItsSide) {
     series.measured->AddPoint(1, 1);
     Render();
     EXPECT_LT(chart->PlotRect().Right, right);
-    EXPECT_EQ(chart->RightAxis().Layout().RangeMin, 100);
-    EXPECT_EQ(chart->RightAxis().Layout().AxisLinePos, chart->PlotRect().Right);
+    EXPECT_EQ(chart->RightAxis().Scale().RangeMin, 100);
+    EXPECT_EQ(Shown(chart->RightAxis()).AxisLinePos, chart->PlotRect().Right);
     // Its labels are left-aligned at the band's inner edge.
     bool leftAligned = false;
     for (const Record* r : canvas.Find(Op::Text)) {
         leftAligned =
-            leftAligned || (r->align == (taLeft | taTop) && r->to.X == chart->RightAxis().Layout().LabelsPos);
+            leftAligned || (r->align == (taLeft | taTop) && r->to.X == Shown(chart->RightAxis()).LabelsPos);
     }
     EXPECT_TRUE(leftAligned);
     // All points at one value: a single label.
@@ -415,8 +497,8 @@ TEST(AxisMapping, PixelSpanFollowsStartAndEndPositions) {
     chart.PaintTo(canvas, chart.ClientRect());
     const TRect& plot = chart.PlotRect();
     const TChartAxis& b = chart.BottomAxis();
-    EXPECT_EQ(b.Layout().StartPixel, plot.Left + RoundToInt(plot.Width() * 0.1));
-    EXPECT_EQ(b.Layout().EndPixel, plot.Left + RoundToInt(plot.Width() * 0.9));
+    EXPECT_EQ(b.Scale().StartPixel, plot.Left + RoundToInt(plot.Width() * 0.1));
+    EXPECT_EQ(b.Scale().EndPixel, plot.Left + RoundToInt(plot.Width() * 0.9));
 }
 
 TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
@@ -426,12 +508,17 @@ TEST(AxisMapping, EmptyRangeMapsToTheCentreAndNarrowSpansCollapse) {
     EXPECT_EQ(empty.ToPixelUnrounded(-3), 20);
     EXPECT_EQ(empty.ToValue(12), 5);
     EXPECT_EQ((TScaleMap{5, 6, 10, 10}.ToValue(12)), 0);
-    // The axis answers with the scale it was given.
+    // The axis answers with the scale the screen's last rendering laid out: a chart without points has an
+    // empty range.
     TChart chart;
-    TChartAxis& a = chart.BottomAxis();
-    a.SetScale(empty);
-    EXPECT_EQ(a.Scale(), empty);
-    EXPECT_EQ(a.ValueToPixel(1e9), 20);
+    RecordingCanvas canvas;
+    chart.SetBufferedPaint(false);
+    chart.PaintTo(canvas, chart.ClientRect());
+    const TChartAxis& a = chart.BottomAxis();
+    EXPECT_EQ(a.Scale().RangeSpan(), 0);
+    EXPECT_GT(a.Scale().PixelSpan(), 0);
+    EXPECT_EQ(a.ValueToPixel(1e9), a.Scale().CenterPixel());
+    EXPECT_EQ(a.PixelToValue(a.Scale().StartPixel), 0);
 }
 
 TEST(AxisMapping, FarValuesLandFarOutOnTheirOwnSide) {

@@ -10,6 +10,11 @@
 
 namespace quorvel::testing {
 
+// Where an axis' line and labels lie as the screen's last rendering laid it out.
+inline const TAxisLayout& Shown(const TChartAxis& axis) {
+    return axis.ParentChart()->ScreenLayout().Axis(axis.Kind());
+}
+
 class FormChartTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -123,19 +123,29 @@ TEST_F(Layout, PrintingDrawsNoBackgroundButWallAxesAndSeries) {
     // A window paint during the print does nothing.
     RecordingCanvas window;
     chart->SetBufferedPaint(true);
-    chart->OnAfterDraw = [&](TChart&) { chart->Paint(window); };
+    bool printing = false;
+    chart->OnAfterDraw = [&](TChart&, TRenderContext& context) {
+        printing = context.Options.Printing();
+        chart->Paint(window);
+    };
     chart->DrawToForeignCanvas(canvas, chart->ClientRect(), TRenderTarget::Printer);
+    chart->OnAfterDraw = nullptr;
+    EXPECT_TRUE(printing);
     EXPECT_TRUE(window.records.empty());
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
     EXPECT_TRUE(canvas.Find(Op::FillRect).empty());
     EXPECT_FALSE(canvas.Find(Op::Text).empty());
     EXPECT_GE(canvas.Find(Op::Rectangle).size(), 3u);
     // The dotted grid is drawn with a cosmetic pen while printing.
     bool dottedZero = false;
     for (const Record* r : canvas.Find(Op::LineTo)) {
-        dottedZero = dottedZero || (r->pen.Style == psDot && r->pen.Width == 0);
+        dottedZero = dottedZero || (r->pen.Style == TPenStyle::Dot && r->pen.Width == 0);
     }
     EXPECT_TRUE(dottedZero);
+    // The screen is not left printing: its next rendering has its background again.
+    chart->SetBufferedPaint(false);
+    ASSERT_FALSE(Render().records.empty());
+    EXPECT_EQ(canvas.records[0].op, Op::FillRect);
+    EXPECT_EQ(canvas.records[0].brush.Color, clBtnFace);
 }
 
 TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
@@ -143,7 +153,7 @@ TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
     RecordingCanvas window;
     chart->Paint(window);
     EXPECT_EQ(chart->RenderCount(), 1);
-    EXPECT_FALSE(chart->Canvas().NeedsRedraw);
+    EXPECT_FALSE(chart->ScreenBuffer().NeedsRedraw);
     ASSERT_EQ(window.records.size(), 1u);
     EXPECT_EQ(window.records[0].op, Op::Buffer);
     chart->Paint(window);
@@ -151,7 +161,7 @@ TEST_F(Layout, PaintingTwiceWithoutChangeRendersOnce) {
     EXPECT_EQ(window.records.size(), 2u);
     EXPECT_EQ(window.buffersCreated, 1);
     series.measured->AddPoint(1, 1);
-    EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+    EXPECT_TRUE(chart->ScreenBuffer().NeedsRedraw);
     chart->Paint(window);
     EXPECT_EQ(chart->RenderCount(), 2);
     EXPECT_EQ(window.buffersCreated, 1);  // same size: the buffer is kept
@@ -228,8 +238,7 @@ TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure
     chart->SetBufferedPaint(true);
     RecordingCanvas picture;
     chart->DrawToForeignCanvas(picture, TRect{0, 0, 289, 208});
-    EXPECT_TRUE(chart->Canvas().BufferedPaint);
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+    EXPECT_TRUE(chart->ScreenBuffer().BufferedPaint);
     EXPECT_EQ(picture.records[0].op, Op::FillRect);
     // The screen's layout, which presses are judged against, outlives a failed rendering at another size.
     series.measured->AddPoint(50, 5);
@@ -239,13 +248,19 @@ TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure
     const TScaleMap bottom = chart->BottomAxis().Scale();
     const int x = series.measured->CalcXPos(1);
     const int y = series.measured->CalcYPos(1);
-    chart->OnAfterDraw = [](TChart&) { throw std::runtime_error("draw failed"); };
-    EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 578, 416}), std::runtime_error);
-    EXPECT_TRUE(chart->Canvas().BufferedPaint);
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+    chart->OnAfterDraw = [](TChart&, TRenderContext&) { throw std::runtime_error("draw failed"); };
+    EXPECT_THROW(chart->DrawToForeignCanvas(picture, TRect{0, 0, 578, 416}, TRenderTarget::Printer),
+                 std::runtime_error);
+    chart->OnAfterDraw = nullptr;
+    EXPECT_TRUE(chart->ScreenBuffer().BufferedPaint);
+    EXPECT_FALSE(chart->Rendering());
     EXPECT_EQ(chart->PlotRect(), plot);
     EXPECT_EQ(chart->BottomAxis().Scale(), bottom);
     EXPECT_EQ(chart->ClickedPart(x, y).PointIndex, 1);
+    // Nor is the screen left printing by the failed page.
+    chart->SetBufferedPaint(false);
+    ASSERT_FALSE(Render().records.empty());
+    EXPECT_EQ(canvas.records[0].brush.Color, clBtnFace);
 }
 
 TEST_F(Layout, BitmapImageHoldsTheChart) {
@@ -340,7 +355,7 @@ TEST_F(Layout, RaisedBevelHighlightsTopLeftAndShadowsBottomRight) {
 TEST_F(Layout, StateIsResetAfterDrawing) {
     Render();
     EXPECT_EQ(canvas.Pen().Color, clBlack);
-    EXPECT_EQ(canvas.Pen().Style, psSolid);
+    EXPECT_EQ(canvas.Pen().Style, TPenStyle::Solid);
     EXPECT_EQ(canvas.Brush().Color, clWhite);
     EXPECT_EQ(canvas.Brush().Style, bsSolid);
     EXPECT_EQ(canvas.Font().Size, 10);
@@ -389,12 +404,12 @@ TEST_F(Layout, ClickedPartFindsAxesTitleAndPlot) {
     chart->Title().SetText({"title"});
     Render();
     const TChartAxis& left = chart->LeftAxis();
-    TClickedPart part = chart->ClickedPart(left.Layout().AxisLinePos - 3, left.Layout().CenterPixel());
+    TClickedPart part = chart->ClickedPart(Shown(left).AxisLinePos - 3, left.Scale().CenterPixel());
     EXPECT_EQ(part.Part, cpAxis);
     EXPECT_EQ(part.Axis, &chart->LeftAxis());
     EXPECT_EQ(chart
-                  ->ClickedPart(chart->BottomAxis().Layout().CenterPixel(),
-                                chart->BottomAxis().Layout().AxisLinePos + 5)
+                  ->ClickedPart(chart->BottomAxis().Scale().CenterPixel(),
+                                Shown(chart->BottomAxis()).AxisLinePos + 5)
                   .Axis,
               &chart->BottomAxis());
     EXPECT_EQ(chart->ClickedPart(100, 10).Part, cpTitle);

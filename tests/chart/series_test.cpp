@@ -8,10 +8,13 @@
 namespace quorvel::testing {
 namespace {
 
-// Puts a chart's bottom and left axes on a 1:1 mapping: value v sits at pixel v (y grows downward from 200).
-void IdentityAxes(TChart& chart) {
-    chart.BottomAxis().SetScale(TScaleMap{0, 200, 0, 200, true});
-    chart.LeftAxis().SetScale(TScaleMap{0, 200, 0, 200, false});
+// A rendering's context onto canvas with the bottom and left axes on a 1:1 mapping: value v sits at
+// pixel v (y grows downward from 200).
+TRenderContext IdentityAxes(TCanvas* canvas) {
+    TRenderContext context(canvas, TRenderTarget::Screen);
+    context.Axis(akBottom).Scale = TScaleMap{0, 200, 0, 200, true};
+    context.Axis(akLeft).Scale = TScaleMap{0, 200, 0, 200, false};
+    return context;
 }
 
 TEST(PointerShapes, GeometryTable) {
@@ -24,11 +27,26 @@ TEST(PointerShapes, GeometryTable) {
         std::vector<TPoint> points;
     };
     const Row rows[] = {
-        {"rectangle 2 covers 5 x 5", psRectangle, 2, Op::Rectangle, {98, 48, 103, 53}, {}},
-        {"triangle 3 apex up", psTriangle, 3, Op::Polygon, {}, {{97, 53}, {103, 53}, {100, 47}}},
-        {"down triangle", psDownTriangle, 3, Op::Polygon, {}, {{97, 47}, {103, 47}, {100, 53}}},
-        {"diamond", psDiamond, 2, Op::Polygon, {}, {{98, 50}, {100, 48}, {102, 50}, {100, 52}}},
-        {"circle", psCircle, 2, Op::Ellipse, {98, 48, 102, 52}, {}},
+        {"rectangle 2 covers 5 x 5", TSeriesPointerStyle::Rectangle, 2, Op::Rectangle, {98, 48, 103, 53}, {}},
+        {"triangle 3 apex up",
+         TSeriesPointerStyle::Triangle,
+         3,
+         Op::Polygon,
+         {},
+         {{97, 53}, {103, 53}, {100, 47}}},
+        {"down triangle",
+         TSeriesPointerStyle::DownTriangle,
+         3,
+         Op::Polygon,
+         {},
+         {{97, 47}, {103, 47}, {100, 53}}},
+        {"diamond",
+         TSeriesPointerStyle::Diamond,
+         2,
+         Op::Polygon,
+         {},
+         {{98, 50}, {100, 48}, {102, 50}, {100, 52}}},
+        {"circle", TSeriesPointerStyle::Circle, 2, Op::Ellipse, {98, 48, 102, 52}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -59,8 +77,8 @@ TEST(PointerShapes, PenAndBrushTakeThePointColourWhereAutomatic) {
     s.Pointer().Brush().SetColor(clLime);
     s.Pointer().PreparePointerCanvas(c, clBlue);
     EXPECT_EQ(canvas.Brush().Color, clLime);
-    EXPECT_EQ(canvas.Pen().Style, psClear);
-    s.Pointer().DrawPointer(c, 5, 5, clRed, psSmallDot);
+    EXPECT_EQ(canvas.Pen().Style, TPenStyle::Clear);
+    s.Pointer().DrawPointer(c, 5, 5, clRed, TSeriesPointerStyle::SmallDot);
     EXPECT_EQ(canvas.records.back().op, Op::Pixel);
     EXPECT_EQ(canvas.records.back().color, clRed);
 }
@@ -88,7 +106,7 @@ TEST_F(SeriesDrawing, MeasuredPointsAreBorderlessSquaresInTheirOwnColours) {
     for (const Record* r : canvas.Find(Op::Rectangle)) {
         if (r->rect.Width() == 5 && r->rect.Height() == 5) {
             fills.push_back(r->brush.Color);
-            EXPECT_EQ(r->pen.Style, psClear);
+            EXPECT_EQ(r->pen.Style, TPenStyle::Clear);
         }
     }
     EXPECT_EQ(fills, (std::vector<TColor>{clBlue, clPurple}));
@@ -154,13 +172,12 @@ TEST_F(SeriesDrawing, PointsLeftOfTheRangeAreNotVisible) {
 TEST_F(SeriesDrawing, MarkBoxAndArrowGeometry) {
     TPointSeries& s = *series.measured;
     s.AddPoint(100, 12.5);  // "12.5": a 20-pixel text
-    s.SetVisibleRange(0, 0);
-    IdentityAxes(*chart);
-    chart->LeftAxis().SetScale(TScaleMap{-87.5, 112.5, 0, 200, false});
-    ASSERT_EQ(s.CalcXPos(0), 100);
-    ASSERT_EQ(s.CalcYPos(0), 100);
-    chart->Canvas().SetTarget(&canvas);
-    s.DrawMarks();
+    TRenderContext context = IdentityAxes(&canvas);
+    context.SetVisible(s, 0, 0);
+    context.Axis(akLeft).Scale = TScaleMap{-87.5, 112.5, 0, 200, false};
+    ASSERT_EQ(s.CalcXPos(context, 0), 100);
+    ASSERT_EQ(s.CalcYPos(context, 0), 100);
+    s.DrawMarks(context);
     const auto boxes = canvas.Find(Op::Rectangle);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0]->rect, (TRect{85, 78, 115, 93}));
@@ -233,6 +250,48 @@ TEST_F(SeriesDrawing, ArrowAvoidsThePointAndChartColours) {
     }
 }
 
+// The feed takes the measured points in the recompute's X order from anywhere in the table, with their
+// deviation colours; a large table in pieces, with steps between them, gives the same series.
+TEST_F(SeriesDrawing, FeedTakesTheMeasuredPointsInXOrder) {
+    TRecomputeResult small;
+    small.reached = rsPoints;
+    small.measured = {{3, 30}, {1, 10}, {2, 20}, {1, 11}};
+    small.colors = {clRed, clBlue, clPurple, clNavy};
+    small.measuredByX = {1, 3, 2, 0};
+    const TMeasuredInXOrder byX(small);
+    ASSERT_EQ(byX.Count(), 4u);
+    EXPECT_EQ(byX(1).y, 11);
+    EXPECT_EQ(byX(1).color, clNavy);
+    FeedFormChart(*chart, small, nullptr);
+    const TChartSeries& measured = *series.measured;
+    ASSERT_EQ(measured.PointCount(), 4);
+    const double ys[] = {10, 11, 20, 30};
+    const TColor colours[] = {clBlue, clNavy, clPurple, clRed};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(measured.YValues().ValueAt(i), ys[i]) << i;
+        EXPECT_EQ(measured.PointColor(i), colours[i]) << i;
+    }
+
+    // Beyond two pieces, a point's X its table row reversed: the last row comes first.
+    TRecomputeResult large;
+    large.reached = rsPoints;
+    const int n = 3 * static_cast<int>(kItemsPerStep) / 2 + 17;
+    for (int row = 0; row < n; ++row) {
+        large.measured.push_back(TDataPoint{static_cast<double>(n - row), static_cast<double>(row)});
+        large.colors.push_back(row % 2 == 0 ? clRed : clBlue);
+        large.measuredByX.push_back(n - 1 - row);
+    }
+    std::vector<double> told;
+    FeedFormChart(*chart, large, nullptr, [&](double part) { told.push_back(part); });
+    ASSERT_EQ(measured.PointCount(), n);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(measured.XValues().ValueAt(i), i + 1) << i;
+        ASSERT_EQ(measured.YValues().ValueAt(i), n - 1 - i) << i;
+        ASSERT_EQ(measured.PointColor(i), (n - 1 - i) % 2 == 0 ? clRed : clBlue) << i;
+    }
+    EXPECT_EQ(told, (std::vector<double>{static_cast<double>(kItemsPerStep) / n}));
+}
+
 class HitTest : public FormChartTest {
 protected:
     void SetUpPoints() {
@@ -255,7 +314,8 @@ TEST_F(HitTest, PointWithinOnePixelHitsTwoPixelsMisses) {
     };
     for (const Row& r : {Row{0, 0, 1}, Row{1, 1, 1}, Row{-1, -1, 1}, Row{1, -1, 1}, Row{2, 0, -1},
                          Row{0, 2, -1}, Row{-2, -2, -1}}) {
-        EXPECT_EQ(s.PointAtPixel(x + r.dx, y + r.dy), r.expected) << r.dx << "," << r.dy;
+        EXPECT_EQ(s.PointAtPixel(chart->ScreenLayout(), x + r.dx, y + r.dy), r.expected)
+            << r.dx << "," << r.dy;
     }
     const TClickedPart part = chart->ClickedPart(x + 1, y + 1);
     EXPECT_EQ(part.Part, cpSeries);
@@ -285,12 +345,12 @@ TEST_F(HitTest, CurveHitsOnlyItsOwnRowAndNotBeyondItsEnd) {
     const int x0 = curve.CalcXPos(0);
     const int x1 = curve.CalcXPos(1);
     const int mid = (x0 + x1) / 2;
-    EXPECT_EQ(curve.PointAtPixel(mid, y), 0);
-    EXPECT_EQ(curve.PointAtPixel(mid, y - 1), -1);
-    EXPECT_EQ(curve.PointAtPixel(mid, y + 1), -1);
-    EXPECT_EQ(curve.PointAtPixel(x1, y), 1);
-    EXPECT_EQ(curve.PointAtPixel(x1 + 1, y), -1);
-    EXPECT_EQ(curve.PointAtPixel(x0 - 1, y), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y), 0);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y - 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), mid, y + 1), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x1, y), 1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x1 + 1, y), -1);
+    EXPECT_EQ(curve.PointAtPixel(chart->ScreenLayout(), x0 - 1, y), -1);
     EXPECT_EQ(chart->ClickedPart(mid, y).Series, &curve);
 }
 
@@ -325,13 +385,16 @@ TEST(PixelOnSegmentTable, Cases) {
 namespace quorvel::testing {
 namespace {
 
-TEST_F(SeriesDrawing, MeasuringOutsideAPaintIsHarmless) {
+TEST_F(SeriesDrawing, AContextWithoutACanvasMeasuresAndDrawsNothing) {
     series.measured->AddPoint(1, 2, "label");
-    EXPECT_EQ(series.measured->WidestLabelWidth(), 0);
-    EXPECT_GT(chart->LeftAxis().LabelIncrement(), 0);
-    series.measured->SetVisibleRange(0, 0);
-    series.measured->DrawMarks();
-    EXPECT_FALSE(chart->Canvas().HasTarget());
+    TRenderContext context;
+    EXPECT_EQ(chart->WidestPointLabel(chart->BottomAxis(), context.Canvas), 0);
+    EXPECT_GT(chart->LeftAxis().LabelIncrement(context), 0);
+    context.SetVisible(*series.measured, 0, 0);
+    series.measured->Marks().SetVisible(true);
+    series.measured->DrawMarks(context);
+    series.measured->DrawSeries(context);
+    EXPECT_FALSE(context.Canvas.HasTarget());
 }
 
 }  // namespace

@@ -313,9 +313,9 @@ TEST(ValueList, ChangesOnlyInvalidate) {
     auto& s = chart.AddSeries(std::make_unique<TPointSeries>());
     int invalidations = 0;
     chart.OnInvalidate = [&] { ++invalidations; };
-    chart.Canvas().NeedsRedraw = false;
+    chart.ScreenBuffer().NeedsRedraw = false;
     s.AddPoint(1, 1);
-    EXPECT_TRUE(chart.Canvas().NeedsRedraw);
+    EXPECT_TRUE(chart.ScreenBuffer().NeedsRedraw);
     EXPECT_EQ(chart.RenderCount(), 0);
     s.SetSeriesColor(s.SeriesColor());
     const int before = invalidations;

@@ -56,8 +56,8 @@ TEST_F(ZoomScroll, LeftDragSetsTheRangesUnderItsPixels) {
     EXPECT_EQ(zooms, 1);
     // The next paint shows exactly that range (no marker margins on manual ends).
     Render();
-    EXPECT_EQ(bottom.Layout().RangeMin, x100);
-    EXPECT_EQ(bottom.Layout().RangeMax, x150);
+    EXPECT_EQ(bottom.Scale().RangeMin, x100);
+    EXPECT_EQ(bottom.Scale().RangeMax, x150);
 }
 
 TEST_F(ZoomScroll, SixteenPixelRule) {
@@ -102,7 +102,7 @@ TEST_F(ZoomScroll, LeftwardDragUndoesTheZoom) {
 }
 
 TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
-    const Range bottomBefore{chart->BottomAxis().Layout().RangeMin, chart->BottomAxis().Layout().RangeMax};
+    const Range bottomBefore{chart->BottomAxis().Scale().RangeMin, chart->BottomAxis().Scale().RangeMax};
     Drag(mbLeft, 60, 30, 200, 150);
     Render();
     Drag(mbLeft, 100, 50, 150, 100);
@@ -110,8 +110,8 @@ TEST_F(ZoomScroll, TwoZoomsAndOneUndoReturnToTheStart) {
     chart->Interaction().UndoZoom();
     Render();
     EXPECT_TRUE(Automatic(chart->BottomAxis()));
-    EXPECT_EQ(chart->BottomAxis().Layout().RangeMin, bottomBefore.min);
-    EXPECT_EQ(chart->BottomAxis().Layout().RangeMax, bottomBefore.max);
+    EXPECT_EQ(chart->BottomAxis().Scale().RangeMin, bottomBefore.min);
+    EXPECT_EQ(chart->BottomAxis().Scale().RangeMax, bottomBefore.max);
 }
 
 TEST_F(ZoomScroll, UndoWithoutZoomChangesNoAxis) {
@@ -143,8 +143,8 @@ TEST_F(ZoomScroll, RefilledSeriesKeepAZoomedRange) {
     series.measured->AddPoint(-500, 3);
     series.measured->AddPoint(900, 7);
     Render();
-    EXPECT_EQ(chart->BottomAxis().Layout().RangeMin, zoomed.min);
-    EXPECT_EQ(chart->BottomAxis().Layout().RangeMax, zoomed.max);
+    EXPECT_EQ(chart->BottomAxis().Scale().RangeMin, zoomed.min);
+    EXPECT_EQ(chart->BottomAxis().Scale().RangeMax, zoomed.max);
 }
 
 TEST_F(ZoomScroll, RightDragContentFollowsTheMouseExactly) {
@@ -251,7 +251,7 @@ TEST_F(ZoomScroll, ZoomRectangleIsDrawnNotXorOnTheWindow) {
     ASSERT_EQ(rects.size(), 3u);  // drawn, erased, drawn again
     EXPECT_EQ(rects[0]->rect, (TRect{100, 50, 100, 50}));
     EXPECT_EQ(rects[2]->rect, (TRect{100, 50, 130, 90}));
-    EXPECT_EQ(rects[2]->pen.Mode, pmNotXor);
+    EXPECT_EQ(rects[2]->pen.Mode, TPenMode::NotXor);
     EXPECT_EQ(rects[2]->brush.Style, bsClear);
     // A full paint during the drag draws it as well.
     Render();
@@ -273,8 +273,8 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
     const TChartAxis& left = chart->LeftAxis();
     const auto curveAtCentre = [&] {
         const int cx = chart->PlotXCenter();
-        return TPoint{cx,
-                      static_cast<int>(RoundHalfEven(left.ValueToPixelUnrounded(bottom.PixelToValue(cx))))};
+        return TPoint{
+            cx, static_cast<int>(RoundHalfEven(left.Scale().ToPixelUnrounded(bottom.PixelToValue(cx))))};
     };
     for (int zoom = 0; zoom < 10; ++zoom) {
         Render();
@@ -285,7 +285,7 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
         ASSERT_TRUE(chart->Interaction().Zoomed()) << zoom;
     }
     Render();
-    ASSERT_LT(bottom.Layout().RangeSpan(), 1e-8);
+    ASSERT_LT(bottom.Scale().RangeSpan(), 1e-8);
     // The curve: one green segment that runs within a pixel of the curve's point at the centre.
     const TPoint c = curveAtCentre();
     int throughCentre = 0;
@@ -303,7 +303,8 @@ TEST_F(FormChartTest, DeepZoomKeepsTheCurveThroughTheMiddleAndDrawsNoPhantomPoin
     for (const Record* r : canvas.Find(Op::Rectangle)) {
         EXPECT_NE(r->brush.Color, clBlue) << r->rect.Left << "," << r->rect.Top;
     }
-    EXPECT_EQ(series.measured->PointAtPixel(chart->PlotXCenter(), chart->PlotYCenter()), -1);
+    EXPECT_EQ(
+        series.measured->PointAtPixel(chart->ScreenLayout(), chart->PlotXCenter(), chart->PlotYCenter()), -1);
 }
 
 TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
@@ -311,7 +312,7 @@ TEST_F(ZoomScroll, WheelScrollsVerticalAxesByThreePercentOfTheirEnds) {
     // Automatic: the ends are the data range 10..90, without the marker margins the plot shows.
     ASSERT_EQ(Of(left).min, 10);
     ASSERT_EQ(Of(left).max, 90);
-    ASSERT_LT(left.Layout().RangeMin, 10);
+    ASSERT_LT(left.Scale().RangeMin, 10);
     const Range bottom = Of(chart->BottomAxis());
     chart->Interaction().WheelNotch(true);
     EXPECT_DOUBLE_EQ(left.Minimum(), 10 + 0.03 * 80);
@@ -354,7 +355,7 @@ TEST_F(ZoomScroll, SmallDragAfterABufferedPaintLeavesNoRectangleBehind) {
     const int renders = chart->RenderCount();
     chart->Interaction().Release(mbLeft, 0, 110, 60);  // too small to zoom
     EXPECT_FALSE(chart->Interaction().Zoomed());
-    EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+    EXPECT_TRUE(chart->ScreenBuffer().NeedsRedraw);
     chart->Paint(window);
     EXPECT_EQ(chart->RenderCount(), renders + 1);
 }
@@ -364,9 +365,9 @@ TEST_F(ZoomScroll, FastLineWithoutAutoRepaintDrawsItsNewSegmentAtOnce) {
     chart->WindowCanvas = &window;
     series.curve->SetAutoRepaint(false);
     series.curve->AddPoint(10, 20);
-    chart->Canvas().NeedsRedraw = false;
+    chart->ScreenBuffer().NeedsRedraw = false;
     series.curve->AddPoint(60, 70);
-    EXPECT_FALSE(chart->Canvas().NeedsRedraw);
+    EXPECT_FALSE(chart->ScreenBuffer().NeedsRedraw);
     const auto lines = window.Find(Op::LineTo);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->from,

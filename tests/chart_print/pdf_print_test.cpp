@@ -223,7 +223,7 @@ TEST_F(PdfPrintTest, AMarginTypedInThePreviewIsTheMarginPrintedUnderTheWaitCurso
             askedWithNormalCursor = QGuiApplication::overrideCursor() == nullptr;
             return file;
         };
-        chart->OnAfterDraw = [&](TChart&) {
+        chart->OnAfterDraw = [&](TChart&, TRenderContext&) {
             const QCursor* cursor = QGuiApplication::overrideCursor();
             drawnWithWaitCursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
         };
@@ -290,7 +290,7 @@ TEST_F(PdfPrintTest, LinesWithFarEndsArePrintedWhereTheyCrossThePage) {
         if (row.clip) {
             canvas.SetClipRect(TRect{10, 10, logical.X - 10, logical.Y - 10});
         }
-        canvas.SetPen(TPen{clBlack, psSolid, row.width});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Solid, row.width});
         const TPoint c{logical.X / 2, logical.Y / 2};
         canvas.Line(c.X - kFar, c.Y - kFar / 2, c.X + kFar, c.Y + kFar / 2);
         printer.EndDoc();
@@ -421,7 +421,7 @@ TEST_F(PdfPrintTest, AFileThatCannotBeWrittenWholeIsAnErrorAndLeavesNothingBehin
         EXPECT_EQ(message.rfind("Не могу записать файл " + row.target.toStdString() + ": ", 0), 0u)
             << message;
         EXPECT_FALSE(printer.Printing());
-        EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+        EXPECT_TRUE(ScreenDrawsBackground(*chart));
         EXPECT_EQ(QDir(QFileInfo(row.target).path()).entryList(QDir::Files | QDir::Hidden), before);
         if (row.fullDisk) {
             QFile old(row.target);

@@ -272,7 +272,7 @@ TEST_F(PreviewDialogTest, SheetShadowAndChartPixels) {
     EXPECT_EQ(outside, 0);
     // No panel colour on the sheet: the picture was drawn as for printing.
     EXPECT_EQ(PixelAt(frame, p.Left + 1, p.Top + 1), clWhite);
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+    EXPECT_TRUE(ScreenDrawsBackground(*chart));
     // The sheet is drawn at the screen's density: on a high-density screen its text and lines hold
     // detail finer than a logical pixel.
     const qreal ratio = page->devicePixelRatioF();
@@ -368,7 +368,7 @@ TEST_F(PreviewDialogTest, APrintErrorIsReportedAndTheDialogStaysOpen) {
     EXPECT_EQ(printer.aborts, 1);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+    EXPECT_TRUE(ScreenDrawsBackground(*chart));
 }
 
 // Closes the preview once its loop runs, after look() has seen it.
@@ -402,30 +402,43 @@ TEST(ShowChartPreview, ReleasesTheDialogAndRepaintsTheChart) {
     EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 19, 15, 19}));
 }
 
-TEST(ShowChartPreview, FormulaLineIsTheTitleOnlyDuringThePreview) {
+TEST(ShowChartPreview, FormulaLineIsTheTitleOfThePreviewsPage) {
     auto chart = SampleChart();
     TChartPrintSettings settings;
-    auto saved = ReplacePrinter(std::make_unique<FakePrinter>());
-    std::vector<std::string> during;
-    bool visible = false;
-    CloseSoon([&](TChartPreview&) {
-        during = chart->Title().Text();
+    auto owned = std::make_unique<FakePrinter>();
+    FakePrinter& printer = *owned;
+    auto saved = ReplacePrinter(std::move(owned));
+    std::optional<TTitleLines> during;
+    bool visible = true;
+    int formulaTop = -1;
+    const auto print = [&](TChartPreview& preview, const std::string& formula) {
+        during = preview.Page()->Title();
         visible = chart->Title().Visible();
-    });
+        preview.BPrint->click();
+        const Record* line = printer.canvas.FindText(formula);
+        formulaTop = line != nullptr ? line->to.Y : -1;
+    };
+    CloseSoon([&](TChartPreview& preview) { print(preview, "Y = 2x + 1"); });
     PreviewChartWithTitle(nullptr, *chart, settings, "Y = 2x + 1");
-    // The stored layout's one empty line comes first, the first time only.
-    EXPECT_EQ(during, (std::vector<std::string>{"", "Y = 2x + 1"}));
-    EXPECT_TRUE(visible);
+    // The stored layout's one empty line comes first, the first time only; the chart's own title stays
+    // hidden, and its lines are used up.
+    EXPECT_EQ(during, (TTitleLines{"", "Y = 2x + 1"}));
+    EXPECT_FALSE(visible);
+    EXPECT_EQ(printer.title, QString("Y = 2x + 1"));
+    const int firstTop = formulaTop;
+    ASSERT_GE(firstTop, 0);
     EXPECT_FALSE(chart->Title().Visible());
     EXPECT_TRUE(chart->Title().Text().empty());
 
     // The chart's own settings: a drag in the preview stays with the chart.
     CloseSoon([&](TChartPreview& preview) {
-        during = chart->Title().Text();
+        print(preview, "Y = 3x");
         preview.SETopMa->setValue(30);
     });
     PreviewChartWithTitle(nullptr, *chart, "Y = 3x");
-    EXPECT_EQ(during, (std::vector<std::string>{"Y = 3x"}));
+    EXPECT_EQ(during, (TTitleLines{"Y = 3x"}));
+    EXPECT_EQ(printer.title, QString("Y = 3x"));
+    EXPECT_EQ(formulaTop, firstTop - RecordingCanvas::kLineHeight);
     EXPECT_TRUE(chart->Title().Text().empty());
     EXPECT_EQ(chart->PrintSettings.PageMargins.Top, 30);
     EXPECT_EQ(settings.PageMargins, (TPageMargins{15, 19, 15, 19}));

@@ -3,6 +3,7 @@
 
 #include <QPicture>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,28 +54,58 @@ TEST_F(PrintingTest, ChartIsMappedOntoThePagePrintRectangle) {
         EXPECT_GE(r->rect.Left, 62);
         EXPECT_LE(r->rect.Right, 352);
     }
-    // Printing draws neither the panel colour nor the bevels, and the flag does not outlive the job.
+    // Printing draws neither the panel colour nor the bevels, and the screen is not left printing.
     EXPECT_FALSE(BackgroundDrawn());
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
-    EXPECT_TRUE(chart->Canvas().BufferedPaint);
+    EXPECT_TRUE(ScreenDrawsBackground(*chart));
+    EXPECT_TRUE(chart->ScreenBuffer().BufferedPaint);
 
-    // The job is called by the title on the page (its first preview has an empty line first), else
-    // by the application; once it was the chart's component name "Chart1".
+    // The job is called by the title on the page (its first preview has an empty line first): the
+    // lines printed in place of the chart's title, else the chart's visible title, else the application;
+    // once it was the chart's component name "Chart1".
     const struct {
         std::vector<std::string> lines;
         bool visible;
+        std::optional<TTitleLines> printed;
         const char* job;
     } titles[] = {
-        {{"", "Y = 2.0000000 * X "}, true, "Y = 2.0000000 * X "},
-        {{"Y = 2.0000000 * X "}, false, "Quorvel"},
-        {{""}, true, "Quorvel"},
+        {{"", "Y = 2.0000000 * X "}, true, std::nullopt, "Y = 2.0000000 * X "},
+        {{"Y = 2.0000000 * X "}, false, std::nullopt, "Quorvel"},
+        {{""}, true, std::nullopt, "Quorvel"},
+        {{}, false, TTitleLines{"", "Y = 3.0000000 * X "}, "Y = 3.0000000 * X "},
+        {{"Y = 2.0000000 * X "}, true, TTitleLines{"Y = 3.0000000 * X "}, "Y = 3.0000000 * X "},
+        {{"Y = 2.0000000 * X "}, true, TTitleLines{""}, "Quorvel"},
     };
     for (const auto& t : titles) {
         chart->Title().SetText(t.lines);
         chart->Title().SetVisible(t.visible);
-        ASSERT_TRUE(PrintChart(*chart, settings, printer));
+        ASSERT_TRUE(PrintChart(*chart, settings, printer, nullptr, t.printed));
         EXPECT_EQ(printer.title, QString(t.job));
     }
+}
+
+// The lines a print shows as the chart's title take the title's place on the page, whether the chart's
+// own title is shown or not, and leave the chart's title as it was.
+TEST_F(PrintingTest, PrintedTitleLinesTakeTheTitlesPlace) {
+    const auto formulaTop = [&](const std::optional<TTitleLines>& printed) {
+        printer.canvas.records.clear();
+        EXPECT_TRUE(PrintChart(*chart, settings, printer, nullptr, printed));
+        const Record* formula = printer.canvas.FindText("Y = 3");
+        return formula != nullptr ? formula->to.Y : -1;
+    };
+    chart->Title().SetText({"own"});
+    chart->Title().SetVisible(false);
+    const int oneLine = formulaTop(TTitleLines{"Y = 3"});
+    EXPECT_EQ(printer.canvas.FindText("own"), nullptr);
+    ASSERT_GE(oneLine, 0);
+    // An empty first line moves the formula one line down.
+    EXPECT_EQ(formulaTop(TTitleLines{"", "Y = 3"}), oneLine + RecordingCanvas::kLineHeight);
+    chart->Title().SetVisible(true);
+    EXPECT_EQ(formulaTop(TTitleLines{"Y = 3"}), oneLine);
+    EXPECT_EQ(printer.canvas.FindText("own"), nullptr);
+    EXPECT_EQ(formulaTop(std::nullopt), -1);
+    EXPECT_NE(printer.canvas.FindText("own"), nullptr);
+    EXPECT_EQ(chart->Title().Text(), (std::vector<std::string>{"own"}));
+    EXPECT_TRUE(chart->Title().Visible());
 }
 
 TEST_F(PrintingTest, PrintDetailEnlargesTheLogicalDrawing) {
@@ -114,7 +145,7 @@ TEST_F(PrintingTest, AnErrorAbortsTheJobAndIsPassedOn) {
     EXPECT_EQ(printer.aborts, 1);
     EXPECT_EQ(printer.ends, 0);
     EXPECT_FALSE(printer.Printing());
-    EXPECT_EQ(chart->RenderTarget(), TRenderTarget::Screen);
+    EXPECT_TRUE(ScreenDrawsBackground(*chart));
 
     // A job still running after the abort is ended.
     printer.abortLeavesJob = true;
@@ -143,8 +174,8 @@ TEST_F(PrintingTest, PictureFrameIsOneLessThanTheRectangle) {
     EXPECT_EQ(CreatePicture(*chart, TRect{0, 0, 1, 1})->boundingRect(), QRect(0, 0, 1, 1));
     EXPECT_EQ(CreatePicture(*chart, TRect{0, 0, 0, 0})->boundingRect(), QRect(0, 0, 1, 1));
     // Drawing into the picture leaves the chart's screen buffering as it was, to be rendered anew.
-    EXPECT_TRUE(chart->Canvas().BufferedPaint);
-    EXPECT_TRUE(chart->Canvas().NeedsRedraw);
+    EXPECT_TRUE(chart->ScreenBuffer().BufferedPaint);
+    EXPECT_TRUE(chart->ScreenBuffer().NeedsRedraw);
 }
 
 TEST_F(PrintingTest, AfterAPrintOrAPictureAPressStillHitsThePointOnTheScreen) {

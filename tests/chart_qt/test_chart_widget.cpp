@@ -61,6 +61,8 @@ TEST(FormChartRender, MarkersSitAtTheAxisMappingInTheirColours) {
     TChart& chart = widget.Chart();
     const QImage image = widget.CreateBitmapImage();
     ASSERT_EQ(image.size(), QSize(289, 208));
+    // The bitmap is laid out as the screen is: the axes answer with the screen's mapping.
+    Screen(widget);
     for (const Pt& p : kPoints) {
         const int px = chart.BottomAxis().ValueToPixel(p.x);
         const int py = chart.LeftAxis().ValueToPixel(p.y);
@@ -108,6 +110,7 @@ TEST(FormChartRender, BackWallFrameCoversPlotRectInclusiveAndPanelIsButtonFace) 
     TChartWidget widget(FormChartWith(kPoints));
     TChart& chart = widget.Chart();
     const QImage image = widget.CreateBitmapImage();
+    Screen(widget);
     const TRect r = chart.PlotRect();
     ASSERT_GT(r.Width(), 100);
     // Top row and right column of the frame, inclusive of Right and Top; the panel colour just outside.
@@ -147,7 +150,7 @@ TEST(ChartWidgetPaint, UnchangedChartRepaintsFromItsBuffer) {
     EXPECT_EQ(chart.RenderCount(), afterBitmap + 2);
     // Nothing is painted while a page is printed: only the page's own rendering.
     chart.Invalidate();
-    chart.OnAfterDraw = [&](TChart&) { widget.grab(); };
+    chart.OnAfterDraw = [&](TChart&, TRenderContext&) { widget.grab(); };
     QImage page(300, 220, QImage::Format_RGB32);
     {
         QPainter painter(&page);
@@ -213,16 +216,16 @@ TEST(ChartWidgetPaint, DrawnAtTheScreensDensityWithTheLayoutInLogicalPixels) {
         // centres of the pixels at the samples' exact places, and some of it is shaded.
         const TChartAxis& h = chart.BottomAxis();
         const TChartAxis& v = chart.LeftAxis();
-        const double x0 = h.ValueToPixelUnrounded(1);
-        const double x1 = h.ValueToPixelUnrounded(4);
-        const double y0 = v.ValueToPixelUnrounded(10);
-        const double y1 = v.ValueToPixelUnrounded(40);
+        const double x0 = h.Scale().ToPixelUnrounded(1);
+        const double x1 = h.Scale().ToPixelUnrounded(4);
+        const double y0 = v.Scale().ToPixelUnrounded(10);
+        const double y1 = v.Scale().ToPixelUnrounded(40);
         int shaded = 0;
         for (int c = s * (RoundToInt(x0) + 4); c < s * (RoundToInt(x1) - 3); ++c) {
             const double x = (c + 0.5) / s - 0.5;
             bool nearMarker = false;
             for (const Pt& p : kPoints) {
-                nearMarker = nearMarker || std::abs(x - h.ValueToPixelUnrounded(p.x)) < 4;
+                nearMarker = nearMarker || std::abs(x - h.Scale().ToPixelUnrounded(p.x)) < 4;
             }
             if (nearMarker) {
                 continue;

@@ -29,7 +29,7 @@ using test::MixedBlocks;
 using test::PixelColor;
 using test::WhiteImage;
 
-TPen SolidPen(TColor color, int width = 1, TPenMode mode = pmCopy) {
+TPen SolidPen(TColor color, int width = 1, TPenMode mode = TPenMode::Copy) {
     TPen pen;
     pen.Color = color;
     pen.Width = width;
@@ -65,7 +65,7 @@ TEST(QtCanvasRectangle, ClearPenFillsWholeRectangleAndCornersMayComeInAnyOrder) 
     QImage image = WhiteImage(20, 20);
     {
         TQtCanvas canvas(&image);
-        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Clear});
         canvas.SetBrush(SolidBrush(clBlue));
         // A 5 x 5 marker centred on (10, 10), given right-to-left and bottom-to-top.
         canvas.Rectangle(MakeRect(13, 13, 8, 8));
@@ -81,7 +81,7 @@ TEST(QtCanvasRectangle, FillRectIgnoresPenAndClearBrushFillsNothing) {
     QImage image = WhiteImage(10, 10);
     {
         TQtCanvas canvas(&image);
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         canvas.SetBrush(SolidBrush(clGreen));
         canvas.FillRect(MakeRect(1, 1, 4, 3));
         canvas.SetBrush(TBrush{clRed, bsClear});
@@ -136,7 +136,7 @@ TEST(QtCanvasLine, PolylineJoinsOnceAndLeavesOutLastPixel) {
     {
         TQtCanvas canvas(&image);
         // Not-xor would cancel any pixel drawn twice at a joint.
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         const TPoint pts[] = {{2, 2}, {10, 2}, {10, 10}, {10, 10}, {2, 10}, {2, 3}};
         canvas.Polyline(pts);
     }
@@ -154,9 +154,9 @@ TEST(QtCanvasLine, DottedPenIsThreeOnThreeOff) {
     QImage image = WhiteImage(40, 10);
     {
         TQtCanvas canvas(&image);
-        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        canvas.SetPen(TPen{clGray, TPenStyle::Dot, 1, TPenMode::Copy});
         canvas.Line(0, 5, 30, 5);
-        canvas.SetPen(TPen{clGray, psDot, 0, pmCopy});
+        canvas.SetPen(TPen{clGray, TPenStyle::Dot, 0, TPenMode::Copy});
         canvas.Line(0, 7, 30, 7);
     }
     for (int row : {5, 7}) {
@@ -180,15 +180,27 @@ TEST(QtCanvasLine, FarEndsGiveTheSamePixelsAsANearLineOnTheSamePath) {
     constexpr int kMin = std::numeric_limits<int>::min();
     constexpr int kMax = std::numeric_limits<int>::max();
     const Row rows[] = {
-        {"horizontal", psSolid, {-kFar, 20}, {kFar, 20}, {-1, 20}, {41, 20}, false},
-        {"diagonal", psSolid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, false},
+        {"horizontal", TPenStyle::Solid, {-kFar, 20}, {kFar, 20}, {-1, 20}, {41, 20}, false},
+        {"diagonal", TPenStyle::Solid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, false},
         // From (-2^30, 10 - 2^29) the half steps land as from (0, 10).
-        {"slope one half", psSolid, {-kFar, 10 - kFar / 2}, {kFar, 10 + kFar / 2}, {0, 10}, {80, 50}, false},
-        {"steep, backwards", psSolid, {5 + kFar / 4, kFar}, {5 - kFar / 4, -kFar}, {15, 40}, {4, -4}, false},
-        {"the whole int range", psSolid, {kMin, kMin}, {kMax, kMax}, {-1, -1}, {41, 41}, false},
+        {"slope one half",
+         TPenStyle::Solid,
+         {-kFar, 10 - kFar / 2},
+         {kFar, 10 + kFar / 2},
+         {0, 10},
+         {80, 50},
+         false},
+        {"steep, backwards",
+         TPenStyle::Solid,
+         {5 + kFar / 4, kFar},
+         {5 - kFar / 4, -kFar},
+         {15, 40},
+         {4, -4},
+         false},
+        {"the whole int range", TPenStyle::Solid, {kMin, kMin}, {kMax, kMax}, {-1, -1}, {41, 41}, false},
         // 2^30 = 4 (mod 6): the dots keep their phase from the far start.
-        {"dotted", psDot, {-kFar, 7}, {kFar, 7}, {-4, 7}, {41, 7}, false},
-        {"clipped", psSolid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, true},
+        {"dotted", TPenStyle::Dot, {-kFar, 7}, {kFar, 7}, {-4, 7}, {41, 7}, false},
+        {"clipped", TPenStyle::Solid, {-kFar, -kFar}, {kFar, kFar}, {-1, -1}, {41, 41}, true},
     };
     for (const Row& row : rows) {
         for (const qreal ratio : {1.0, 2.0}) {
@@ -201,7 +213,7 @@ TEST(QtCanvasLine, FarEndsGiveTheSamePixelsAsANearLineOnTheSamePath) {
                 if (row.clip) {
                     canvas.SetClipRect(MakeRect(8, 5, 30, 33));
                 }
-                canvas.SetPen(TPen{clBlack, row.style, 1, pmCopy});
+                canvas.SetPen(TPen{clBlack, row.style, 1, TPenMode::Copy});
                 canvas.Line(a.X, a.Y, b.X, b.Y);
             }
             EXPECT_GT(CountColor(near, clBlack, near.rect()), 10);
@@ -237,18 +249,18 @@ TEST(QtCanvasNotXor, DrawingTwiceRestoresTheImage) {
         const QImage before = image.copy();
         TQtCanvas canvas(&image);
         ASSERT_TRUE(canvas.SupportsNotXor());
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         canvas.SetBrush(TBrush{clWhite, bsClear});
         canvas.Rectangle(MakeRect(5, 5, 50, 35));
         canvas.Line(0, 0, 59, 39);
-        canvas.SetPen(TPen{clBlack, psDot, 1, pmNotXor});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Dot, 1, TPenMode::NotXor});
         canvas.Line(2, 38, 58, 38);
         // Not-xor with a black pen inverts: white turns black, yellow turns blue.
         EXPECT_EQ(LogicalPixel(image, 40, 5), clBlack);
         EXPECT_EQ(LogicalPixel(image, 5, 12), clBlue);
         EXPECT_EQ(LogicalPixel(image, 5, 5), clBlue);  // the corner keeps its one inversion
         canvas.Line(2, 38, 58, 38);
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         canvas.Rectangle(MakeRect(50, 35, 5, 5));
         canvas.Line(0, 0, 59, 39);
         canvas.Painter().end();
@@ -283,17 +295,17 @@ TEST(QtCanvasDensity, AxisParallelFiguresCoverTheDevicePixelsOfTheirLogicalPixel
         canvas.Line(30, 22, 3, 22);  // leftwards
         canvas.Line(34, 30, 34, 2);  // upwards
         canvas.Line(36, 2, 36, 31);  // downwards
-        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        canvas.SetPen(TPen{clGray, TPenStyle::Dot, 1, TPenMode::Copy});
         canvas.Line(1, 25, 38, 25);
         canvas.Line(38, 27, 1, 27);
         canvas.Line(39, 1, 39, 31);
         canvas.SetPen(SolidPen(clBlue, 3));
         canvas.Line(5, 29, 25, 29);
-        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Clear});
         canvas.SetBrush(SolidBrush(clPurple));
         canvas.Rectangle(MakeRect(20, 5, 25, 10));  // a point's marker
         canvas.SetPixel(28, 8, clGreen);
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         canvas.SetBrush(TBrush{clWhite, bsClear});
         canvas.Rectangle(MakeRect(10, 6, 31, 24));  // a zoom rectangle over all of it
     };
@@ -441,7 +453,7 @@ TEST(QtCanvasDensity, StyledLinesAreEquallyThickWhereverTheyLie) {
     };
     const Row rows[] = {{1.5, false}, {1.5, true}, {2.0, false}, {2.0, true}, {2.5, false}};
     const auto draw = [](TCanvas& canvas) {
-        canvas.SetPen(TPen{clGray, psDot, 1, pmCopy});
+        canvas.SetPen(TPen{clGray, TPenStyle::Dot, 1, TPenMode::Copy});
         for (int p = 2; p < 38; p += 3) {
             canvas.Line(1, p, 20, p);
             canvas.Line(24 + p, 1, 24 + p, 20);
@@ -700,7 +712,7 @@ TEST(QtCanvasDevices, SvgDeviceDrawsWithoutRasterOperations) {
     {
         TQtCanvas canvas(&svg);
         EXPECT_FALSE(canvas.SupportsNotXor());
-        canvas.SetPen(SolidPen(clBlack, 1, pmNotXor));
+        canvas.SetPen(SolidPen(clBlack, 1, TPenMode::NotXor));
         canvas.SetBrush(SolidBrush(clRed));
         canvas.Rectangle(MakeRect(1, 1, 20, 20));
         canvas.SetBackMode(bmTransparent);

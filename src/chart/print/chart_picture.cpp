@@ -9,14 +9,14 @@
 namespace quorvel {
 
 std::unique_ptr<QPicture> CreatePicture(TCustomChartPanel& chart, const TRect& rect, qreal replayRatio,
-                                        TRenderTarget target) {
+                                        const TRenderOptions& options) {
     auto picture = std::make_unique<QPicture>();
     {
         // The painter closes the recording also when drawing fails.
         QPainter painter(picture.get());
         TQtCanvas canvas(painter);
         canvas.SetDeviceRatio(replayRatio);
-        chart.DrawToForeignCanvas(canvas, rect, target);
+        chart.DrawToForeignCanvas(canvas, rect, options);
     }
     picture->setBoundingRect(QRect(0, 0, std::max(1, rect.Width() - 1), std::max(1, rect.Height() - 1)));
     return picture;

@@ -65,7 +65,7 @@ QFrame* RaisedPanel(QWidget* parent, const char* name) {
 }  // namespace
 
 TChartPreview::TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
-                             TPrinter& printer)
+                             TPrinter& printer, std::optional<TTitleLines> title)
     : QDialog(owner), chart_(chart), settings_(settings), printer_(printer) {
     // The guards hold until the dialog has been shown and its controls filled.
     initializing_ = true;
@@ -73,7 +73,7 @@ TChartPreview::TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPri
     updatingProportional_ = false;
     BuildLayout();
     page_ = new TChartPreviewPage(printer_, this);
-    page_->SetPreviewChart(&chart_, &settings_);
+    page_->SetPreviewChart(&chart_, &settings_, std::move(title));
     page_->OnMarginsChanged =
         Guarded([this](TChartPreviewPage&, bool disableProportional, const TPageMargins& margins) {
             ApplyMargins(disableProportional, margins);
@@ -320,7 +320,7 @@ void TChartPreview::CBPropClick(bool checked) {
 }
 
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
-                      TPrinter& printer) {
+                      TPrinter& printer, std::optional<TTitleLines> title) {
     // The chart is drawn anew once the dialog is gone, whatever way it went.
     struct Repaint {
         QWidget* owner;
@@ -332,7 +332,7 @@ void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSetti
             }
         }
     } repaint{owner, chart};
-    const auto dialog = std::make_unique<TChartPreview>(owner, chart, settings, printer);
+    const auto dialog = std::make_unique<TChartPreview>(owner, chart, settings, printer, std::move(title));
     dialog->exec();
 }
 
@@ -346,18 +346,10 @@ void PreviewChartWithTitle(QWidget* owner, TChart& chart, const std::string& for
 
 void PreviewChartWithTitle(QWidget* owner, TChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine) {
-    std::vector<std::string> lines = chart.Title().Text();
+    TTitleLines lines = chart.Title().Text();
     lines.push_back(formulaLine);
-    chart.Title().SetText(std::move(lines));
-    chart.Title().SetVisible(true);
-    struct HideTitle {
-        TChart& chart;
-        ~HideTitle() {
-            chart.Title().SetVisible(false);
-            chart.Title().Clear();
-        }
-    } hide{chart};
-    ShowChartPreview(owner, chart, settings);
+    chart.Title().Clear();
+    ShowChartPreview(owner, chart, settings, Printer(), std::move(lines));
 }
 
 }  // namespace quorvel

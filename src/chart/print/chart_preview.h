@@ -3,9 +3,11 @@
 // dragging the chart on the drawn sheet, margin lines, default margins, print detail, proportional
 // placement, and printing.
 #include <QDialog>
+#include <optional>
 #include <string>
 
 #include "chart/print_settings.h"
+#include "chart/render_context.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -32,7 +34,9 @@ public:
     static constexpr int kClientWidth = 689;
     static constexpr int kClientHeight = 400;
 
-    TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings, TPrinter& printer);
+    // title: lines the page shows and prints as the chart's title in place of its own.
+    TChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings, TPrinter& printer,
+                  std::optional<TTitleLines> title = std::nullopt);
     ~TChartPreview() override;
 
     TChartPreviewPage* Page() const { return page_; }
@@ -91,12 +95,14 @@ private:
 
 // Opens the preview for chart, modal to owner, and releases it when it closes; the chart is repainted
 // afterwards, also when an error escapes. owner is repainted at once when given (the chart's widget).
+// title: as for TChartPreview.
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings,
-                      TPrinter& printer);
+                      TPrinter& printer, std::optional<TTitleLines> title = std::nullopt);
 void ShowChartPreview(QWidget* owner, TCustomChartPanel& chart, TChartPrintSettings& settings);
 
-// The print command of the main window, up to the focus: the formula line is appended to the chart's
-// title, the title shown, the preview run, and the title hidden and emptied again (also on an error).
+// The print command of the main window, up to the focus: the preview shows and prints the chart with its
+// title's lines and the formula line below them as its title, while the chart's own title stays hidden;
+// the title's lines are used up (the stored layout's one empty line goes with the first preview).
 void PreviewChartWithTitle(QWidget* owner, TChart& chart, TChartPrintSettings& settings,
                            const std::string& formulaLine);
 // The same with the chart's own print settings.

@@ -40,9 +40,11 @@ TChartPreviewPage::TChartPreviewPage(TPrinter& printer, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings) {
+void TChartPreviewPage::SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings,
+                                        std::optional<TTitleLines> title) {
     chart_ = chart;
     settings_ = settings;
+    title_ = std::move(title);
     Invalidate();
 }
 
@@ -76,11 +78,11 @@ void TChartPreviewPage::RenderFrame() {
     QPainter painter(&frame_);
     {
         TQtCanvas canvas(painter);
-        canvas.SetPen(TPen{clBlack, psClear});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Clear});
         canvas.SetBrush(TBrush{FromQColor(palette().color(QPalette::Window)), bsSolid});
         canvas.FillRect(TRect{0, 0, size.width(), size.height()});
 
-        canvas.SetPen(TPen{clBlack, psSolid, 1});
+        canvas.SetPen(TPen{clBlack, TPenStyle::Solid, 1});
         canvas.SetBrush(TBrush{kSheetColor, bsSolid});
         canvas.Rectangle(sheetRect_);
         const TRect& s = sheetRect_;
@@ -108,8 +110,10 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
     const QRect target = ToQRect(pictureRect_);
     painter.save();
     painter.setClipRect(target);
-    const auto picture = CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height},
-                                       frame_.devicePixelRatio(), TRenderTarget::Printer);
+    TRenderOptions options(TRenderTarget::Printer);
+    options.Title = title_;
+    const auto picture =
+        CreatePicture(*chart_, TRect{0, 0, extent.Width, extent.Height}, frame_.devicePixelRatio(), options);
     const QRect frame = picture->boundingRect();
     painter.translate(target.left(), target.top());
     painter.scale(static_cast<double>(target.width()) / frame.width(),
@@ -120,7 +124,7 @@ void TChartPreviewPage::PaintPicture(QPainter& painter) {
 
 void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
     TQtCanvas canvas(painter);
-    canvas.SetPen(TPen{clSilver, psDot, 1, pmNotXor});
+    canvas.SetPen(TPen{clSilver, TPenStyle::Dot, 1, TPenMode::NotXor});
     canvas.SetBrush(TBrush{clWhite, bsClear});
     canvas.SetBackMode(bmTransparent);
     const TRect& s = sheetRect_;
@@ -130,7 +134,7 @@ void TChartPreviewPage::DrawMarginLines(QPainter& painter) const {
     canvas.Line(s.Left, p.Top - 1, s.Right, p.Top - 1);
     canvas.Line(s.Left, p.Bottom, s.Right, p.Bottom);
     canvas.SetBackMode(bmOpaque);
-    canvas.SetPen(TPen{clBlack, psSolid, 1, pmCopy});
+    canvas.SetPen(TPen{clBlack, TPenStyle::Solid, 1, TPenMode::Copy});
 }
 
 void TChartPreviewPage::DrawMarginLinesDirect() {
@@ -151,7 +155,7 @@ bool TChartPreviewPage::Print() {
         return false;
     }
     WaitCursor wait;
-    return PrintChart(*chart_, *settings_, printer_, this);
+    return PrintChart(*chart_, *settings_, printer_, this, title_);
 }
 
 bool TChartPreviewPage::FrameOutOfDate() const {

@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "chart/geometry.h"
 #include "chart/print/sheet_geometry.h"
 #include "chart/print_settings.h"
+#include "chart/render_context.h"
 
 namespace quorvel {
 
@@ -20,8 +22,12 @@ class TChartPreviewPage : public QWidget {
 public:
     TChartPreviewPage(TPrinter& printer, QWidget* parent = nullptr);
 
-    // The chart shown and its print settings (both must outlive the page; null shows an empty sheet).
-    void SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings);
+    // The chart shown and its print settings (both must outlive the page; null shows an empty sheet), and
+    // the lines printed as its title in place of its own, if any.
+    void SetPreviewChart(TCustomChartPanel* chart, TChartPrintSettings* settings,
+                         std::optional<TTitleLines> title = std::nullopt);
+    // The lines the page shows and prints as the chart's title, if they replace its own.
+    const std::optional<TTitleLines>& Title() const { return title_; }
 
     void SetShowMarginLines(bool show);
     bool AllowResize = true;
@@ -62,6 +68,7 @@ private:
     TPrinter& printer_;
     TCustomChartPanel* chart_ = nullptr;
     TChartPrintSettings* settings_ = nullptr;
+    std::optional<TTitleLines> title_;
     bool showMarginLines_ = true;
     TRect sheetRect_;
     TRect pictureRect_;

@@ -31,11 +31,14 @@ private:
 
 // What the job and a PDF's document are called: the title lines printed on the page (the formula
 // line), else the application's name; the chart's component name means nothing to a reader.
-QString JobTitle(const TCustomChartPanel& panel) {
-    std::string title;
+QString JobTitle(const TCustomChartPanel& panel, const std::optional<TTitleLines>& printed) {
     const auto* chart = dynamic_cast<const TChart*>(&panel);
-    if (chart != nullptr && chart->Title().Visible()) {
-        for (const std::string& line : chart->Title().Text()) {
+    const TTitleLines* lines = printed                                        ? &*printed
+                               : chart != nullptr && chart->Title().Visible() ? &chart->Title().Text()
+                                                                              : nullptr;
+    std::string title;
+    if (lines != nullptr) {
+        for (const std::string& line : *lines) {
             if (!line.empty()) {
                 title += title.empty() ? "" : " ";
                 title += line;
@@ -48,7 +51,7 @@ QString JobTitle(const TCustomChartPanel& panel) {
 }  // namespace
 
 void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& settings, TCanvas& canvas,
-                         const TRect& rect) {
+                         const TRect& rect, const std::optional<TTitleLines>& title) {
     const TRect r = NormalisedRect(rect);
     const TLogicalExtent extent = LogicalExtent(r, chart.ClientRect(), settings.PrintDetail);
     // Nothing can be mapped onto an empty rectangle or from an empty chart.
@@ -58,17 +61,19 @@ void DrawToPrinterCanvas(TCustomChartPanel& chart, const TChartPrintSettings& se
     MappingScope mapping(canvas, TMapping{TPoint{0, 0}, TPoint{extent.Width, extent.Height}, TPoint{0, 0},
                                           TPoint{r.Width(), r.Height()}});
     canvas.SetClipRect(extent.Scaled);
-    chart.DrawToForeignCanvas(canvas, extent.Scaled, TRenderTarget::Printer);
+    TRenderOptions options(TRenderTarget::Printer);
+    options.Title = title;
+    chart.DrawToForeignCanvas(canvas, extent.Scaled, options);
 }
 
 bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, TPrinter& printer,
-                 const TRect& rect, QWidget* parent) {
-    printer.SetTitle(JobTitle(chart));
+                 const TRect& rect, QWidget* parent, const std::optional<TTitleLines>& title) {
+    printer.SetTitle(JobTitle(chart, title));
     if (!printer.BeginDoc(parent)) {
         return false;
     }
     try {
-        DrawToPrinterCanvas(chart, settings, printer.Canvas(), rect);
+        DrawToPrinterCanvas(chart, settings, printer.Canvas(), rect, title);
         printer.EndDoc();
     } catch (...) {
         printer.Abort();
@@ -84,9 +89,10 @@ bool PrintInRect(TCustomChartPanel& chart, const TChartPrintSettings& settings, 
     return true;
 }
 
-bool PrintChart(TCustomChartPanel& chart, TChartPrintSettings& settings, TPrinter& printer, QWidget* parent) {
+bool PrintChart(TCustomChartPanel& chart, TChartPrintSettings& settings, TPrinter& printer, QWidget* parent,
+                const std::optional<TTitleLines>& title) {
     const TRect rect = PagePrintRect(settings, chart.Width(), chart.Height(), printer.Metrics());
-    return PrintInRect(chart, settings, printer, rect, parent);
+    return PrintInRect(chart, settings, printer, rect, parent, title);
 }
 
 }  // namespace quorvel

@@ -109,11 +109,10 @@ void TChartWidget::PrepareForPaint() {
         SyncBounds();
     }
     // A window moved to a screen of another density needs the chart drawn anew at that density.
-    TChartCanvas& drawing = chart_->Canvas();
-    if (auto* buffer = dynamic_cast<TQtImageBuffer*>(drawing.Buffer.get());
+    TScreenBuffer& screen = chart_->ScreenBuffer();
+    if (auto* buffer = dynamic_cast<TQtImageBuffer*>(screen.Buffer.get());
         buffer != nullptr && buffer->Ratio() != TQtImageBuffer::RatioFor(devicePixelRatioF())) {
-        drawing.Buffer.reset();
-        drawing.NeedsRedraw = true;
+        screen.Discard();
     }
 }
 
@@ -122,7 +121,7 @@ void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
         return;
     }
     PrepareForPaint();
-    if (!chart_->Canvas().NeedsRedraw && chart_->Canvas().Buffer) {
+    if (!chart_->ScreenBuffer().NeedsRedraw && chart_->ScreenBuffer().Buffer) {
         return;  // drawn already
     }
     // A canvas with the widget's own density and resolution makes the buffer a paint would make; the
@@ -134,7 +133,7 @@ void TChartWidget::RenderInSteps(const TWorkSteps& steps) {
     // Events run during the steps; the chart's paints wait meanwhile (Rendering).
     chart_->RenderBuffer(canvas, steps);
     if (chart_->Width() != width() || chart_->Height() != height()) {
-        chart_->Canvas().NeedsRedraw = true;  // resized meanwhile
+        chart_->ScreenBuffer().NeedsRedraw = true;  // resized meanwhile
     }
     update();
 }
@@ -167,8 +166,8 @@ void TChartWidget::moveEvent(QMoveEvent* event) {
 }
 
 void TChartWidget::BeginMouse() {
-    TChartCanvas& canvas = chart_->Canvas();
-    chart_->WindowCanvas = canvas.Buffer ? &canvas.Buffer->Canvas() : nullptr;
+    TScreenBuffer& screen = chart_->ScreenBuffer();
+    chart_->WindowCanvas = screen.Buffer ? &screen.Buffer->Canvas() : nullptr;
 }
 
 void TChartWidget::EndMouse() {

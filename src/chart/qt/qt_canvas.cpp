@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "chart/line_raster.h"
 #include "chart/qt/text_width_table.h"
 #include "runtime/exceptions.h"
 
@@ -32,17 +33,22 @@ TRect Normalised(const TRect& r) {
                  std::max(r.Top, r.Bottom)};
 }
 
-// Dash patterns of the classic styled pens: in pixels for one-pixel pens, in pen widths for wider ones.
+// Dash patterns of the classic styled pens: in pixels for one-pixel pens (the ones lines are rasterised
+// with here), in pen widths for wider ones.
 QList<qreal> DashPattern(TPenStyle style, bool cosmetic) {
+    if (cosmetic) {
+        const std::span<const int> dashes = CosmeticDashes(style);
+        return QList<qreal>(dashes.begin(), dashes.end());
+    }
     switch (style) {
-        case psDash:
-            return cosmetic ? QList<qreal>{18, 6} : QList<qreal>{3, 1};
-        case psDot:
-            return cosmetic ? QList<qreal>{3, 3} : QList<qreal>{1, 1};
-        case psDashDot:
-            return cosmetic ? QList<qreal>{9, 6, 3, 6} : QList<qreal>{3, 1, 1, 1};
-        case psDashDotDot:
-            return cosmetic ? QList<qreal>{9, 3, 3, 3, 3, 3} : QList<qreal>{3, 1, 1, 1, 1, 1};
+        case TPenStyle::Dash:
+            return {3, 1};
+        case TPenStyle::Dot:
+            return {1, 1};
+        case TPenStyle::DashDot:
+            return {3, 1, 1, 1};
+        case TPenStyle::DashDotDot:
+            return {3, 1, 1, 1, 1, 1};
         default:
             return {};
     }
@@ -70,37 +76,9 @@ Qt::BrushStyle ToQtBrushStyle(TBrushStyle style) {
     return Qt::SolidPattern;
 }
 
-// Which pixels of a one-pixel line its pen's dash pattern draws, counted from the line's first pixel.
-class DashSteps {
-public:
-    explicit DashSteps(TPenStyle style) : dashes_(DashPattern(style, true)) {
-        for (qreal d : dashes_) {
-            period_ += static_cast<long long>(d);
-        }
-    }
-    bool On(long long i) const {
-        if (period_ == 0) {
-            return true;
-        }
-        long long k = i % period_;
-        for (qsizetype j = 0; j < dashes_.size(); ++j) {
-            k -= static_cast<long long>(dashes_[j]);
-            if (k < 0) {
-                return j % 2 == 0;
-            }
-        }
-        return false;
-    }
-
-private:
-    QList<qreal> dashes_;
-    long long period_ = 0;
-};
-
-// The first device pixel at or after the logical coordinate v on an axis that the device transform
-// maps as v * scale + offset; the edges of Qt's own unsmoothed fills fall there.
-long long DeviceEdge(double v, double scale, double offset) {
-    return static_cast<long long>(std::floor(v * scale + offset + 0.5));
+// The mapping of one logical axis onto the device's pixels.
+TDeviceAxis DeviceAxis(const QTransform& toDevice, bool x) {
+    return x ? TDeviceAxis{toDevice.m11(), toDevice.dx()} : TDeviceAxis{toDevice.m22(), toDevice.dy()};
 }
 
 constexpr std::size_t kMaxCachedWidths = 1 << 16;
@@ -228,7 +206,7 @@ TQtCanvas::FontState& TQtCanvas::CurrentFont() const {
 }
 
 void TQtCanvas::ApplyMode(TPenMode mode) {
-    const QPainter::CompositionMode wanted = (mode == pmNotXor && rasterOps_)
+    const QPainter::CompositionMode wanted = (mode == TPenMode::NotXor && rasterOps_)
                                                  ? QPainter::RasterOp_NotSourceXorDestination
                                                  : QPainter::CompositionMode_SourceOver;
     if (painter_->compositionMode() != wanted) {
@@ -238,7 +216,7 @@ void TQtCanvas::ApplyMode(TPenMode mode) {
 
 bool TQtCanvas::PenIsExact() const {
     // Width 1 scales with the mapping like any logical length; width 0 stays one device pixel.
-    return pen_.Style == psSolid && (pen_.Width == 1 || (pen_.Width <= 0 && !scaled_));
+    return pen_.Style == TPenStyle::Solid && (pen_.Width == 1 || (pen_.Width <= 0 && !scaled_));
 }
 
 QPen TQtCanvas::MakePen() const {
@@ -250,17 +228,17 @@ QPen TQtCanvas::MakePen() const {
     // A cosmetic width counts device pixels: one logical pixel on a high-density device. Styled lines
     // (grid lines) take whole device pixels, as many as every logical pixel has, so that at a fractional
     // ratio they are not one or two pixels thick by position; their dashes keep their logical lengths.
-    const qreal width = ratio_ <= 1 ? 0 : pen_.Style == psSolid ? ratio_ : std::floor(ratio_);
+    const qreal width = ratio_ <= 1 ? 0 : pen_.Style == TPenStyle::Solid ? ratio_ : std::floor(ratio_);
     if (cosmetic) {
         pen.setWidthF(width);
         pen.setCosmetic(true);
         pen.setCapStyle(Qt::FlatCap);
     } else {
         pen.setWidth(pen_.Width);
-        pen.setCapStyle(pen_.Style == psSolid ? Qt::RoundCap : Qt::FlatCap);
+        pen.setCapStyle(pen_.Style == TPenStyle::Solid ? Qt::RoundCap : Qt::FlatCap);
         pen.setJoinStyle(Qt::RoundJoin);
     }
-    if (pen_.Style != psSolid) {
+    if (pen_.Style != TPenStyle::Solid) {
         QList<qreal> dashes = DashPattern(pen_.Style, cosmetic);
         if (cosmetic && width > 0) {
             // Cosmetic dashes count pen widths.
@@ -329,7 +307,7 @@ void TQtCanvas::LineTo(int x, int y) {
     if (!BringFarEndsIn(start, end)) {
         return;
     }
-    if (pen_.Width > 1 && pen_.Style == psSolid) {
+    if (pen_.Width > 1 && pen_.Style == TPenStyle::Solid) {
         ThickLine(start, end);
         return;
     }
@@ -413,217 +391,51 @@ bool TQtCanvas::BringFarEndsIn(TPoint& a, TPoint& b) const {
 }
 
 void TQtCanvas::RasterLine(TPoint a, TPoint b) {
-    // Ends may lie anywhere in the int range, so every difference is taken in 64 bits.
-    const long long dx = static_cast<long long>(b.X) - a.X;
-    const long long dy = static_cast<long long>(b.Y) - a.Y;
     const QTransform toDevice = painter_->deviceTransform();
     const bool finer = toDevice.type() <= QTransform::TxScale && (toDevice.m11() != 1 || toDevice.m22() != 1);
-    if (dx != 0 && dy != 0 && finer) {
-        DeviceRasterLine(a, b, toDevice);
-        return;
-    }
-    const bool evenStyled = finer && pen_.Style != psSolid;
-    const DashSteps dash(pen_.Style);
-    const auto on = [&](long long i) { return dash.On(i); };
-    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-    const long long n = std::max(std::llabs(dx), std::llabs(dy));
-    if (n == 0) {
-        return;
-    }
-    const long long major = xMajor ? dx : dy;
-    const long long minor = xMajor ? dy : dx;
-    const long long sMajor = major < 0 ? -1 : 1;
-    const long long sMinor = minor < 0 ? -1 : 1;
-    const auto absMinor = static_cast<unsigned long long>(std::llabs(minor));
-    const auto un = static_cast<unsigned long long>(n);
-    const long long majorStart = xMajor ? a.X : a.Y;
-    const long long minorStart = xMajor ? a.Y : a.X;
-    // Bresenham positions across the major direction, halves rounded away from the start:
-    // floor((2 i |minor| + n) / 2n), with i |minor| below 2^64.
-    const auto offset = [&](long long i) {
-        const unsigned long long p = static_cast<unsigned long long>(i) * absMinor;
-        const unsigned long long q = p / un;
-        const unsigned long long r = p % un;
-        return static_cast<long long>(q + (2 * r >= un ? 1 : 0));
-    };
-    // Only the steps whose pixel can be visible are walked: both coordinates grow monotonically with
-    // the step, so they form one interval, found in 64-bit arithmetic from the line's own ends.
     // A raster device always has an extent.
     const TRect visible = VisibleBounds().value_or(TRect{});
-    const long long majorLo = xMajor ? visible.Left : visible.Top;
-    const long long majorHi = (xMajor ? visible.Right : visible.Bottom) - 1;
-    const long long minorLo = xMajor ? visible.Top : visible.Left;
-    const long long minorHi = (xMajor ? visible.Bottom : visible.Right) - 1;
-    long long first = sMajor > 0 ? majorLo - majorStart : majorStart - majorHi;
-    long long last = sMajor > 0 ? majorHi - majorStart : majorStart - majorLo;
-    first = std::max(first, 0LL);
-    last = std::min(last, n - 1);
-    // The first step whose offset reaches k (n when none does).
-    const auto firstReaching = [&](long long k) {
-        long long lo = 0;
-        long long hi = n;
-        while (lo < hi) {
-            const long long mid = lo + (hi - lo) / 2;
-            if (offset(mid) >= k) {
-                hi = mid;
-            } else {
-                lo = mid + 1;
-            }
-        }
-        return lo;
-    };
-    const long long offsetLo = sMinor > 0 ? minorLo - minorStart : minorStart - minorHi;
-    const long long offsetHi = sMinor > 0 ? minorHi - minorStart : minorStart - minorLo;
-    first = std::max(first, firstReaching(offsetLo));
-    last = std::min(last, firstReaching(offsetHi + 1) - 1);
-    if (first > last) {
+    const QColor color = ToQColor(pen_.Color);
+    if (a.X != b.X && a.Y != b.Y && finer) {
+        // Slanted, at the device's resolution: device pixels go to the painter as logical rectangles that
+        // map exactly onto them.
+        const TDeviceLineRaster line(a, b, pen_.Style, DeviceAxis(toDevice, true),
+                                     DeviceAxis(toDevice, false), visible);
+        line.ForEachRun([&](const TDeviceRun& r) {
+            const double x0 = line.Major().Logical(r.Major0);
+            const double x1 = line.Major().Logical(r.Major1);
+            const double y0 = line.Minor().Logical(r.Minor0);
+            const double y1 = line.Minor().Logical(r.Minor1);
+            painter_->fillRect(
+                line.XMajor() ? QRectF(x0, y0, x1 - x0, y1 - y0) : QRectF(y0, x0, y1 - y0, x1 - x0), color);
+        });
         return;
     }
-    const QColor color = ToQColor(pen_.Color);
-    // Pixels in a row of equal minor offset form one run, filled at once.
-    long long runStart = -1;
-    long long runMinor = 0;
-    const auto flush = [&](long long end) {
-        if (runStart < 0) {
-            return;
-        }
-        const long long m0 = majorStart + sMajor * runStart;
-        const long long m1 = majorStart + sMajor * (end - 1);
-        const auto lo = static_cast<int>(std::min(m0, m1));
-        const auto len = static_cast<int>(std::llabs(m1 - m0) + 1);
-        const auto across = static_cast<int>(minorStart + sMinor * runMinor);
+    const bool evenStyled = finer && pen_.Style != TPenStyle::Solid;
+    const TLineRaster line(a, b, pen_.Style, visible);
+    line.ForEachRun([&](const TPixelRun& r) {
         if (evenStyled) {
-            EvenStyledRun(lo, len, across, xMajor, toDevice, color);
-        } else if (xMajor) {
-            FillBand(lo, across, len, 1, color);
+            EvenStyledRun(r.Lo, r.Length, r.Across, line.XMajor(), toDevice, color);
+        } else if (line.XMajor()) {
+            FillBand(r.Lo, r.Across, r.Length, 1, color);
         } else {
-            FillBand(across, lo, 1, len, color);
+            FillBand(r.Across, r.Lo, 1, r.Length, color);
         }
-        runStart = -1;
-    };
-    for (long long i = first; i <= last; ++i) {
-        const long long m = offset(i);
-        if (!on(i)) {
-            flush(i);
-            continue;
-        }
-        if (runStart >= 0 && m != runMinor) {
-            flush(i);
-        }
-        if (runStart < 0) {
-            runStart = i;
-            runMinor = m;
-        }
-    }
-    flush(last + 1);
+    });
 }
 
 void TQtCanvas::EvenStyledRun(int lo, int len, int across, bool xMajor, const QTransform& toDevice,
                               const QColor& color) {
     // From the first device pixel of the logical one across the line, floor(ratio) device pixels: what
     // the thinnest logical pixel holds, so the line never spills onto its neighbours.
-    const double scale = xMajor ? toDevice.m22() : toDevice.m11();
-    const double offset = xMajor ? toDevice.dy() : toDevice.dx();
-    const auto first = static_cast<double>(DeviceEdge(across, scale, offset));
-    const double thick = std::max(1.0, std::floor(std::fabs(scale)));
-    const double a0 = (first - offset) / scale;
-    const double a1 = (first + thick - offset) / scale;
+    const TDeviceAxis device = DeviceAxis(toDevice, !xMajor);
+    const auto first = static_cast<double>(device.Edge(across));
+    const double thick = std::max(1.0, std::floor(std::fabs(device.Scale)));
+    const double a0 = (first - device.Offset) / device.Scale;
+    const double a1 = (first + thick - device.Offset) / device.Scale;
     const double top = std::min(a0, a1);
     const double extent = std::fabs(a1 - a0);
     painter_->fillRect(xMajor ? QRectF(lo, top, len, extent) : QRectF(top, lo, extent, len), color);
-}
-
-void TQtCanvas::DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice) {
-    const long long dx = static_cast<long long>(b.X) - a.X;
-    const long long dy = static_cast<long long>(b.Y) - a.Y;
-    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-    const long long n = std::max(std::llabs(dx), std::llabs(dy));
-    const long long major = xMajor ? dx : dy;
-    const long long sMajor = major < 0 ? -1 : 1;
-    const long long majorStart = xMajor ? a.X : a.Y;
-    const double minorStart = xMajor ? a.Y : a.X;
-    // Device pixel = logical * scale + offset on each axis.
-    const double majorScale = xMajor ? toDevice.m11() : toDevice.m22();
-    const double majorOffset = xMajor ? toDevice.dx() : toDevice.dy();
-    const double minorScale = xMajor ? toDevice.m22() : toDevice.m11();
-    const double minorOffset = xMajor ? toDevice.dy() : toDevice.dx();
-    // How far the minor coordinate moves per logical pixel along the major axis (signed).
-    const double slope = static_cast<double>(xMajor ? dy : dx) / static_cast<double>(major);
-    // As for unscaled lines, only the logical steps that can be visible are walked.
-    const TRect visible = VisibleBounds().value_or(TRect{});
-    const long long majorLo = xMajor ? visible.Left : visible.Top;
-    const long long majorHi = (xMajor ? visible.Right : visible.Bottom) - 1;
-    const long long minorLo = DeviceEdge(xMajor ? visible.Top : visible.Left, minorScale, minorOffset);
-    const long long minorHi = DeviceEdge(xMajor ? visible.Bottom : visible.Right, minorScale, minorOffset);
-    const long long first = std::max(sMajor > 0 ? majorLo - majorStart : majorStart - majorHi, 0LL);
-    const long long last = std::min(sMajor > 0 ? majorHi - majorStart : majorStart - majorLo, n - 1);
-    if (first > last) {
-        return;
-    }
-    const DashSteps dash(pen_.Style);
-    const QColor color = ToQColor(pen_.Color);
-    // Device pixels go to the painter as logical rectangles that map exactly onto them.
-    const auto fill = [&](long long m0, long long m1, long long r0, long long r1) {
-        const double x0 = (static_cast<double>(m0) - majorOffset) / majorScale;
-        const double x1 = (static_cast<double>(m1) - majorOffset) / majorScale;
-        const double y0 = (static_cast<double>(r0) - minorOffset) / minorScale;
-        const double y1 = (static_cast<double>(r1) - minorOffset) / minorScale;
-        painter_->fillRect(xMajor ? QRectF(x0, y0, x1 - x0, y1 - y0) : QRectF(y0, x0, y1 - y0, x1 - x0),
-                           color);
-    };
-    // Device columns (rows, when steep) with the same band of device rows form one run.
-    long long runFrom = 0;
-    long long runTo = 0;
-    long long runLo = 0;
-    long long runHi = 0;
-    bool inRun = false;
-    const auto flush = [&] {
-        if (inRun) {
-            fill(runFrom, runTo, runLo, runHi);
-            inRun = false;
-        }
-    };
-    for (long long i = first; i <= last; ++i) {
-        if (!dash.On(i)) {
-            flush();
-            continue;
-        }
-        const long long m = majorStart + sMajor * i;
-        const long long c0 = DeviceEdge(static_cast<double>(m), majorScale, majorOffset);
-        const long long c1 = DeviceEdge(static_cast<double>(m) + 1, majorScale, majorOffset);
-        for (long long k = 0; k < c1 - c0; ++k) {
-            // Backwards lines walk their device columns backwards too, so runs stay contiguous.
-            const long long c = sMajor > 0 ? c0 + k : c1 - 1 - k;
-            // The line's minor coordinate at this device column's centre, and one logical pixel
-            // around it.
-            const double along = (static_cast<double>(c) + 0.5 - majorOffset) / majorScale -
-                                 (static_cast<double>(majorStart) + 0.5);
-            const double centre = minorStart + 0.5 + along * slope;
-            const long long lo = std::max(DeviceEdge(centre - 0.5, minorScale, minorOffset), minorLo);
-            const long long hi = std::min(DeviceEdge(centre + 0.5, minorScale, minorOffset), minorHi);
-            if (lo >= hi) {
-                flush();
-                continue;
-            }
-            if (inRun && lo == runLo && hi == runHi) {
-                if (c == runTo) {
-                    runTo = c + 1;
-                    continue;
-                }
-                if (c == runFrom - 1) {
-                    runFrom = c;
-                    continue;
-                }
-            }
-            flush();
-            runFrom = c;
-            runTo = c + 1;
-            runLo = lo;
-            runHi = hi;
-            inRun = true;
-        }
-    }
-    flush();
 }
 
 void TQtCanvas::DrawOutline(std::span<const QPoint> points, bool closed) {
@@ -651,7 +463,7 @@ void TQtCanvas::Polyline(std::span<const TPoint> points) {
         return;
     }
     ApplyMode(pen_.Mode);
-    if (pen_.Width > 1 && pen_.Style == psSolid) {
+    if (pen_.Width > 1 && pen_.Style == TPenStyle::Solid) {
         for (std::size_t i = 1; i < pts.size(); ++i) {
             ThickLine(TPoint{pts[i - 1].x(), pts[i - 1].y()}, TPoint{pts[i].x(), pts[i].y()});
         }
@@ -662,7 +474,7 @@ void TQtCanvas::Polyline(std::span<const TPoint> points) {
 
 bool TQtCanvas::DrawsSubPixelLines() const {
     // At ratio 1, and under a scaling mapping (printing), the pixel rules of one-pixel lines hold.
-    return ratio_ > 1 && !scaled_ && pen_.IsVisible() && pen_.Width <= 1 && pen_.Mode == pmCopy;
+    return ratio_ > 1 && !scaled_ && pen_.IsVisible() && pen_.Width <= 1 && pen_.Mode == TPenMode::Copy;
 }
 
 void TQtCanvas::PolylineF(std::span<const TPointF> points) {
@@ -686,7 +498,7 @@ void TQtCanvas::PolylineF(std::span<const TPointF> points) {
     const double close = 0.25 / ratio_;
     QPen pen = MakePen();
     pen.setJoinStyle(Qt::RoundJoin);
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     painter_->setPen(pen);
     painter_->setBrush(Qt::NoBrush);
     painter_->setRenderHint(QPainter::Antialiasing, true);
@@ -771,7 +583,7 @@ void TQtCanvas::FillRect(const TRect& rect) {
         return;
     }
     // A plain fill copies the brush; the pen's mode does not apply.
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     if (brush_.Style == bsSolid) {
         painter_->fillRect(ToQRect(r.Left, r.Top, r.Right, r.Bottom), ToQColor(brush_.Color));
         return;
@@ -819,7 +631,7 @@ void TQtCanvas::Polygon(std::span<const TPoint> points) {
 }
 
 void TQtCanvas::SetPixel(int x, int y, TColor color) {
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     painter_->fillRect(QRect(x, y, 1, 1), ToQColor(color));
 }
 
@@ -848,7 +660,7 @@ void TQtCanvas::TextOut(int x, int y, std::string_view text) {
         default:
             break;
     }
-    ApplyMode(pmCopy);
+    ApplyMode(TPenMode::Copy);
     if (backMode_ == bmOpaque) {
         FillBand(left, top, width, font.height, ToQColor(backColor_));
     }

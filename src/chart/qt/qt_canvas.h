@@ -134,14 +134,13 @@ private:
     void ThickLine(TPoint a, TPoint b);
     // Whether one-pixel lines are rasterised here rather than by Qt (raster device, unscaled).
     bool OwnLines() const;
-    // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels.
+    // A one-pixel line from a, excluding b, with the pen's dash pattern, as runs of filled pixels (slanted
+    // ones at the device's resolution where its pixels are smaller than the logical ones).
     void RasterLine(TPoint a, TPoint b);
     // One run of an axis-parallel styled line on a device whose pixels are smaller than the logical
     // ones: the same number of device pixels thick wherever it lies.
     void EvenStyledRun(int lo, int len, int across, bool xMajor, const QTransform& toDevice,
                        const QColor& color);
-    // RasterLine of a slanted line on a device whose pixels are smaller than the logical ones.
-    void DeviceRasterLine(TPoint a, TPoint b, const QTransform& toDevice);
     // The logical rectangle outside which nothing drawn can show (device and clip), slightly widened;
     // none while neither is known (a picture being recorded without a clip).
     std::optional<TRect> VisibleBounds() const;
