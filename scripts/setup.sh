@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 13 or 12 machine (or an Ubuntu that follows one) lacks, for one of two purposes:
-#   scripts/setup.sh run    building and running Quorvel: compiler, CMake, Qt 6, GMP, fonts, translations
+#   scripts/setup.sh run    building and running Quorvel: compiler, CMake, gettext (msgfmt compiles the
+#                           message catalogue), Qt 6, GMP, fonts, translations
 #   scripts/setup.sh test   all of that, plus every tool the tests, benchmarks and fuzzers use, and the
 #                           comma-decimal test locale
 set -euo pipefail
 purpose="${1:-test}"
 
-RUN_PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
+RUN_PACKAGES=(cmake g++ make gettext qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
               fonts-liberation2 libgmp-dev libboost-dev)
 # cups-daemon and cups-client run the private print spooler test. The install and package tests validate
 # with the ecosystem's own tools: desktop-file-utils, appstream, man-db (the man page's own check),

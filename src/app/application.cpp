@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/form_main.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 #include "runtime/process_locale.h"
 #include "ui/message_boxes.h"
@@ -15,7 +16,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(kApplicationTitle);
     setDesktopFileName("quorvel");
     setWindowIcon(QIcon(":/quorvel/quorvel.svg"));
-    if (qtTranslator_.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+    // Qt's own texts are English already; Russian ones only where the program speaks Russian.
+    if (UserLanguage() == TLanguage::Russian &&
+        qtTranslator_.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         installTranslator(&qtTranslator_);
     }

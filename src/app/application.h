@@ -1,6 +1,7 @@
 #pragma once
-// The application object: title "Quorvel", Qt's Russian texts for standard buttons and dialogs, and
-// the standard exception box for whatever escapes an event handler; the loop goes on after it.
+// The application object: title "Quorvel", Qt's Russian texts for standard buttons and dialogs when the
+// user's language is Russian, and the standard exception box for whatever escapes an event handler; the
+// loop goes on after it.
 #include <QApplication>
 #include <QTranslator>
 

@@ -5,6 +5,7 @@
 
 #include "app/table_commands.h"
 #include "app/work_progress.h"
+#include "runtime/message_catalog.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -38,7 +39,7 @@ std::optional<QString> TCommandDialogs::ChooseFileToWrite() {
 TOpenFailureAnswer TCommandDialogs::AskAfterOpenFailure(const QString& caption) {
     const TMessageBox box{QMessageBox::Warning,
                           caption,
-                          QString::fromUtf8(kOpenFailureText),
+                          QString::fromUtf8(Tr(kOpenFailureText)),
                           QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
                           QMessageBox::Retry,
                           QMessageBox::Abort};

@@ -16,6 +16,7 @@
 #include "app/window_work.h"
 #include "fitting/data_file_reader.h"
 #include "runtime/file_target.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -182,7 +183,7 @@ TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProg
     if (progress != nullptr && WritesInPlace(file, path)) {
         // The old bytes went when the file was opened: a cancel now would leave a half-written file
         // where the old one was, so the write runs to its end.
-        progress->ForbidCancel(QString::fromUtf8(kInPlaceWriteText));
+        progress->ForbidCancel(QString::fromUtf8(Tr(kInPlaceWriteText)));
     }
     const TWriteStatus status = WriteDataStream(file, table, progress);
     if (status != TWriteStatus::Ok) {

@@ -30,6 +30,7 @@
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
 #include "runtime/file_target.h"
+#include "runtime/message_catalog.h"
 #include "runtime/system_error_text.h"
 
 namespace quorvel {
@@ -58,11 +59,11 @@ std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind
     // A bad cell throws here and reaches the standard box, as in the recompute.
     fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
     if (fit.result.tooFew) {
-        ui.ShowError(QString::fromUtf8(kTooFewCaption), QString());
+        ui.ShowError(QString::fromUtf8(Tr(kTooFewCaption)), QString());
         return std::nullopt;
     }
     if (fit.result.solveFailed) {
-        ui.ShowError(QString::fromUtf8(kSolveFailedText), QString::fromUtf8(kSolveFailedCaption));
+        ui.ShowError(QString::fromUtf8(Tr(kSolveFailedText)), QString::fromUtf8(Tr(kSolveFailedCaption)));
         return std::nullopt;
     }
     if (fit.result.error) {
@@ -75,7 +76,7 @@ std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind
 // The report's file, asked as "Запись" asks (no filter, no question before replacing), starting at the
 // data file's name with ".pdf" beside it, else at "протокол.pdf".
 std::optional<QString> ChooseReportFile(QWidget* owner, const QString& dataFile) {
-    QString start = QString::fromUtf8(kDefaultReportName);
+    QString start = QString::fromUtf8(Tr(kDefaultReportName));
     if (!dataFile.isEmpty()) {
         const QFileInfo info(dataFile);
         start = QDir(info.absolutePath()).filePath(info.completeBaseName() + QStringLiteral(".pdf"));
@@ -106,7 +107,7 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
                                  TProgress& progress) {
     TStreamedReadings result;
     if (!IsReplaceableFile(QFile::encodeName(target).toStdString())) {
-        result.writeFailure = QString::fromUtf8(kNotRegularFileText);
+        result.writeFailure = QString::fromUtf8(Tr(kNotRegularFileText));
         return result;
     }
     QSaveFile file(target);
@@ -181,7 +182,7 @@ void TFormMain::onWriteReport() {
         }
         ui.SetBusy(true);
         std::unique_ptr<TProgress> progress = ui.StartProgress(
-            QString::fromUtf8(kReportProgressText).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
+            QString::fromUtf8(Tr(kReportProgressText)).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
         const TReportInput input{dataFile_.toStdString(), &fit->result, &fit->store, at ? &*at : nullptr};
         QString failure;
         try {
@@ -193,7 +194,7 @@ void TFormMain::onWriteReport() {
         progress.reset();
         ui.SetBusy(false);
         if (!failure.isEmpty()) {
-            ui.ShowError(failure, QString::fromUtf8(kWriteCaption));
+            ui.ShowError(failure, QString::fromUtf8(Tr(kWriteCaption)));
         }
     });
 }
@@ -218,7 +219,7 @@ void TFormMain::onApplyToReadings() {
             readingsPath = *chosen;
             readings = OpenRegularFile(QFile::encodeName(readingsPath).toStdString());
             if (readings < 0 &&
-                ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) != TOpenFailureAnswer::Retry) {
+                ui.AskAfterOpenFailure(QString::fromUtf8(Tr(kReadCaption))) != TOpenFailureAnswer::Retry) {
                 return;
             }
         }
@@ -229,7 +230,8 @@ void TFormMain::onApplyToReadings() {
         }
         ui.SetBusy(true);
         std::unique_ptr<TProgress> progress = ui.StartProgress(
-            QString::fromUtf8(kApplyProgressText).arg(QFileInfo(readingsPath).fileName()), TOnClose::Stop);
+            QString::fromUtf8(Tr(kApplyProgressText)).arg(QFileInfo(readingsPath).fileName()),
+            TOnClose::Stop);
         const TStreamedReadings streamed = StreamReadings(readings, *target, fit->store, *progress);
         progress.reset();
         ui.SetBusy(false);
@@ -238,29 +240,29 @@ void TFormMain::onApplyToReadings() {
             return;
         }
         if (!streamed.writeFailure.isEmpty()) {
-            ui.ShowError(QString::fromUtf8(kWriteFailureText) + QStringLiteral("\n") +
+            ui.ShowError(QString::fromUtf8(Tr(kWriteFailureText)) + QStringLiteral("\n") +
                              QDir::toNativeSeparators(*target) + QStringLiteral(": ") + streamed.writeFailure,
-                         QString::fromUtf8(kWriteCaption));
+                         QString::fromUtf8(Tr(kWriteCaption)));
             return;
         }
         if (applied.outcome == TAppliedReadings::ReadFailed) {
-            ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
+            ui.ShowError(QString::fromUtf8(Tr(kReadFailureText)), QString::fromUtf8(Tr(kReadCaption)));
             return;
         }
         if (applied.outcome == TAppliedReadings::LineTooLong) {
-            ui.ShowError(QString::fromUtf8(kLineTooLongBoxText), QString::fromUtf8(kReadCaption));
+            ui.ShowError(QString::fromUtf8(Tr(kLineTooLongBoxText)), QString::fromUtf8(Tr(kReadCaption)));
             return;
         }
 
         // What was converted: a line with a word gave a Y or was refused; an empty line is neither.
-        QString summary = QStringLiteral("Пересчитано показаний: %1.\nОтклонено строк: %2.")
+        QString summary = QString::fromUtf8(Tr("Пересчитано показаний: %1.\nОтклонено строк: %2."))
                               .arg(applied.converted)
                               .arg(applied.refused);
         if (applied.refused > 0) {
             // A NUL would end the text in the box and hide why the reading was refused.
             QString text = Text(applied.firstRefusedText);
             text.replace(QChar(0), QStringLiteral("<NUL>"));
-            summary += QStringLiteral("\nПервая отклонённая строка %1: «%2».")
+            summary += QString::fromUtf8(Tr("\nПервая отклонённая строка %1: «%2»."))
                            .arg(applied.firstRefusedLine)
                            .arg(text);
         }

@@ -7,6 +7,7 @@
 #include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/clipboard_picture.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 namespace {
@@ -18,7 +19,7 @@ bool SeriesClicked = false;
 
 void TFormMain::onCopyChart() {
     CopyChartToClipboard(chart->Chart());
-    TCommandDialogs(nullptr, {}).Inform(QString::fromUtf8("График скопирован в буфер обмена Windows"));
+    TCommandDialogs(nullptr, {}).Inform(QString::fromUtf8(Tr("График скопирован в буфер обмена Windows")));
 }
 
 void TFormMain::onChartSeriesClick() {

@@ -25,6 +25,7 @@
 #include "app/table_text.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
+#include "runtime/message_catalog.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -166,7 +167,8 @@ void TFormMain::onPasteTable() {
             text = QGuiApplication::clipboard()->text();
         } catch (const std::bad_alloc&) {
             // A clipboard too big to take is the paste's own failure, not an error of the program.
-            ui.ShowError(QString::fromUtf8(kPasteOutOfMemoryText), QString::fromUtf8(kPasteFailureCaption));
+            ui.ShowError(QString::fromUtf8(Tr(kPasteOutOfMemoryText)),
+                         QString::fromUtf8(Tr(kPasteFailureCaption)));
             ui.Recompute();
             return;
         }
@@ -176,7 +178,7 @@ void TFormMain::onPasteTable() {
 
 void TFormMain::onCopyFormula() {
     QGuiApplication::clipboard()->setText(formulaLine->text());
-    Dialogs(this).Inform(QString::fromUtf8(kFormulaCopiedText));
+    Dialogs(this).Inform(QString::fromUtf8(Tr(kFormulaCopiedText)));
     dataGrid->SetFocus();
 }
 

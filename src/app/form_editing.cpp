@@ -8,6 +8,7 @@
 #include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -21,7 +22,7 @@ void TFormMain::onCellTextEdited(int, int row, const QString& value) {
         (void)ParseUserNumber(text, tsBeingTyped);  // the recompute's own reading rule, while typing
     } catch (const Exception&) {
         checkedBadText_ = text;
-        ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
+        ShowOwnedMessage(InvalidNumberText(text), Tr(kInvalidNumberCaption));
     }
     // The table always ends with an empty entry row.
     if (row == dataGrid->RowCount() - 1) {
@@ -47,8 +48,8 @@ void TFormMain::onGridKeyPress(QObject* sender, QChar key) {
 }
 
 void TFormMain::WriteColumnHeaders() {
-    dataModel->SetCellText(0, 0, kYHeader);
-    dataModel->SetCellText(1, 0, kXHeader);
+    dataModel->SetCellText(0, 0, Tr(kYHeader));
+    dataModel->SetCellText(1, 0, Tr(kXHeader));
 }
 
 void TFormMain::onColumnMoved(int, int) {

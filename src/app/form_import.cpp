@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/import_command.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -41,13 +42,15 @@ QComboBox* Choices(QWidget* parent, const char* name, std::initializer_list<cons
 TFormImport::TFormImport(QWidget* owner, const QString& path, std::string head, bool whole)
     : QDialog(owner), head_(std::move(head)), whole_(whole) {
     setObjectName("FormImport");
-    setWindowTitle(QString::fromUtf8(kImportTitle));
+    setWindowTitle(QString::fromUtf8(Tr(kImportTitle)));
 
-    auto* fileLabel = new QLabel(QString::fromUtf8(kImportFileLabel).arg(QFileInfo(path).fileName()), this);
+    auto* fileLabel =
+        new QLabel(QString::fromUtf8(Tr(kImportFileLabel)).arg(QFileInfo(path).fileName()), this);
     fileLabel->setObjectName("lblFile");
-    separatorBox_ = Choices(this, "cmbSeparator",
-                            {kSeparatorNames[0], kSeparatorNames[1], kSeparatorNames[2], kSeparatorNames[3]});
-    decimalBox_ = Choices(this, "cmbDecimal", {kDecimalNames[0], kDecimalNames[1]});
+    separatorBox_ = Choices(
+        this, "cmbSeparator",
+        {Tr(kSeparatorNames[0]), Tr(kSeparatorNames[1]), Tr(kSeparatorNames[2]), Tr(kSeparatorNames[3])});
+    decimalBox_ = Choices(this, "cmbDecimal", {Tr(kDecimalNames[0]), Tr(kDecimalNames[1])});
     headerBox_ = new QSpinBox(this);
     headerBox_->setObjectName("edtHeaderLines");
     headerBox_->setRange(0, static_cast<int>(kCsvSampleRecords));
@@ -62,19 +65,20 @@ TFormImport::TFormImport(QWidget* owner, const QString& path, std::string head, 
     problem_->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(this);
-    importButton_ = buttons->addButton(QString::fromUtf8(kImportButton), QDialogButtonBox::AcceptRole);
+    importButton_ = buttons->addButton(QString::fromUtf8(Tr(kImportButton)), QDialogButtonBox::AcceptRole);
     importButton_->setObjectName("btnImport");
-    QPushButton* cancel = buttons->addButton(QString::fromUtf8(kCancelButton), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(QString::fromUtf8(Tr(kCancelButton)), QDialogButtonBox::RejectRole);
     cancel->setObjectName("btnCancel");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* form = new QFormLayout;
-    form->addRow(QString::fromUtf8(kSeparatorLabel), separatorBox_);
-    form->addRow(QString::fromUtf8(kDecimalLabel), decimalBox_);
-    form->addRow(QString::fromUtf8(kHeaderLinesLabel), headerBox_);
-    form->addRow(QString::fromUtf8(kColumnYLabel), yBox_);
-    form->addRow(QString::fromUtf8(kColumnXLabel), xBox_);
+    form->addRow(QString::fromUtf8(Tr(kSeparatorLabel)), separatorBox_);
+    form->addRow(QString::fromUtf8(Tr(kDecimalLabel)), decimalBox_);
+    form->addRow(QString::fromUtf8(Tr(kHeaderLinesLabel)), headerBox_);
+    form->addRow(QString::fromUtf8(Tr(kColumnYLabel)), yBox_);
+    form->addRow(QString::fromUtf8(Tr(kColumnXLabel)), xBox_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fileLabel);
     layout->addWidget(preview_, 1);
@@ -147,7 +151,7 @@ void TFormImport::FillColumns() {
             const std::string_view name =
                 names != nullptr && i < names->size() ? TrimCsvField((*names)[i]) : std::string_view();
             const QString text = name.empty()
-                                     ? QString::fromUtf8(kColumnName).arg(i + 1)
+                                     ? QString::fromUtf8(Tr(kColumnName)).arg(i + 1)
                                      : QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
             box->addItem(QString("%1: %2").arg(i + 1).arg(text));
         }
@@ -189,7 +193,7 @@ void TFormImport::ShowPreview() {
             preview_->setItem(r, c, item);
         }
     }
-    preview_->setToolTip(QString::fromUtf8(kPreviewNote).arg(records.size()));
+    preview_->setToolTip(QString::fromUtf8(Tr(kPreviewNote)).arg(records.size()));
 }
 
 TCsvChoice TFormImport::Choice() const {

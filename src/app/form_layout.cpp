@@ -23,6 +23,7 @@
 #include "chart/qt/chart_widget.h"
 #include "chart/qt/ui_font.h"
 #include "fitting/messages.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -82,19 +83,19 @@ QAction* Item(QObject* parent, const char* name, const QString& caption) {
     return action;
 }
 
-const QStringList& HelpLines() {
-    static const QStringList lines = {
-        "Введите в таблицу ",
-        "экспериментальные ",
-        "данные и выберите вид",
-        "функции.",
-        "Под таблицей появятся ",
-        "коэффициенты выбранной",
-        "функции, вычисленные",
-        "по методу наименьших",
-        "квадратов",
-        "и соответствующие ",
-        "введенным данным.",
+QStringList HelpLines() {
+    const QStringList lines = {
+        Tr("Введите в таблицу "),
+        Tr("экспериментальные "),
+        Tr("данные и выберите вид"),
+        Tr("функции."),
+        Tr("Под таблицей появятся "),
+        Tr("коэффициенты выбранной"),
+        Tr("функции, вычисленные"),
+        Tr("по методу наименьших"),
+        Tr("квадратов"),
+        Tr("и соответствующие "),
+        Tr("введенным данным."),
     };
     return lines;
 }
@@ -103,7 +104,7 @@ const QStringList& HelpLines() {
 
 void TFormMain::BuildLayout() {
     setObjectName("FormMain");
-    setWindowTitle("Аппроксимация экспериментальных данных");
+    setWindowTitle(Tr("Аппроксимация экспериментальных данных"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(ClassicUiFont());
@@ -134,13 +135,13 @@ void TFormMain::BuildLayout() {
     chart->setObjectName("Chart1");
 
     resultGroup = GroupBox(client, "GroupBox1", 8, 360, 489, 65);
-    resultTitle = SerifLabel(resultGroup, "StaticText2", kResultLabel, 12, 8, 152, 19);
+    resultTitle = SerifLabel(resultGroup, "StaticText2", Tr(kResultLabel), 12, 8, 152, 19);
     formulaLine = Place(new TPanel("Y=", TPanel::bvRaised, Qt::AlignHCenter, resultGroup), "PanelResult", 8,
                         32, 393, 25);
-    copyFormulaButton = Button(resultGroup, "btnCopy", "Копировать", 406, 32, 75, 25);
+    copyFormulaButton = Button(resultGroup, "btnCopy", Tr("Копировать"), 406, 32, 75, 25);
     xEdit = Place(new QLineEdit("0", resultGroup), "MaskEditX", 240, 8, 89, 21);
-    atXLabel = SerifLabel(resultGroup, "StaticText4", kAtXLabel, 200, 8, 44, 19);
-    yLabel = SerifLabel(resultGroup, "StaticText5", kYLabel, 336, 8, 19, 19);
+    atXLabel = SerifLabel(resultGroup, "StaticText4", Tr(kAtXLabel), 200, 8, 44, 19);
+    yLabel = SerifLabel(resultGroup, "StaticText5", Tr(kYLabel), 336, 8, 19, 19);
     yAtXPanel =
         Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, resultGroup), "PanelY", 360, 8, 96, 17);
     yAtXPanel->setAutoFillBackground(true);
@@ -149,7 +150,7 @@ void TFormMain::BuildLayout() {
     showPointCheckBox->setChecked(false);
 
     dataGroup = GroupBox(client, "GroupBox2", 8, 0, 193, 361);
-    dataTitle = SerifLabel(dataGroup, "StaticText1", "Экспериментальные данные", 16, 8, 163, 19);
+    dataTitle = SerifLabel(dataGroup, "StaticText1", Tr("Экспериментальные данные"), 16, 8, 163, 19);
     dataModel = new TGridModel(20, this);
     dataModel->setObjectName("sgDataModel");
     dataGrid = Place(new TStringGrid(dataModel, dataGroup), "sgData", 8, 24, 177, 329);
@@ -158,10 +159,10 @@ void TFormMain::BuildLayout() {
     dataGrid->setContextMenuPolicy(Qt::CustomContextMenu);
 
     coefficientsGroup = GroupBox(client, "GroupBox3", 208, 0, 185, 145);
-    rmsDeviationCaption = Label(coefficientsGroup, "Label1", kSigmaLabel, 8, 128, 114, 13);
+    rmsDeviationCaption = Label(coefficientsGroup, "Label1", Tr(kSigmaLabel), 8, 128, 114, 13);
     rmsDeviationValue = Label(coefficientsGroup, "lblSigma", "0", 136, 128, 6, 13);
     maxErrorValue = Label(coefficientsGroup, "lblMaxErr", "0", 136, 112, 6, 13);
-    maxErrorCaption = Label(coefficientsGroup, "Label3", kMaxErrorLabel, 8, 112, 118, 13);
+    maxErrorCaption = Label(coefficientsGroup, "Label3", Tr(kMaxErrorLabel), 8, 112, 118, 13);
     static constexpr const char* kPanelNames[4] = {"PanelA0", "PanelA1", "PanelA2", "PanelA3"};
     static constexpr const char* kPanelCaptions[4] = {"a0=", "a1=", "a2=", "a3="};
     for (int i = 0; i < 4; ++i) {
@@ -170,12 +171,12 @@ void TFormMain::BuildLayout() {
                   kPanelNames[i], 18, 16 + 24 * i, 150, 17);
     }
 
-    printChartButton = Button(client, "btnPrint", "Печатать график", 400, 92, 97, 25);
+    printChartButton = Button(client, "btnPrint", Tr("Печатать график"), 400, 92, 97, 25);
     functionKindBox = Place(new QComboBox(client), "ComboBox1", 400, 32, 97, 21);
-    functionKindBox->addItems({kKindCaptions[0], kKindCaptions[1], kKindCaptions[2]});
+    functionKindBox->addItems({Tr(kKindCaptions[0]), Tr(kKindCaptions[1]), Tr(kKindCaptions[2])});
     functionKindBox->setEditable(false);
-    functionKindLabel = SerifLabel(client, "StaticText3", kKindLabel, 400, 10, 81, 19);
-    copyChartButton = Button(client, "btnGraphCopy", "Копировать", 400, 120, 97, 25);
+    functionKindLabel = SerifLabel(client, "StaticText3", Tr(kKindLabel), 400, 10, 81, 19);
+    copyChartButton = Button(client, "btnGraphCopy", Tr("Копировать"), 400, 120, 97, 25);
 
     // Keyboard order; controls without a tab stop (panels, labels, the help text, the chart) are left out.
     QWidget::setTabOrder(dataGrid, copyFormulaButton);
@@ -208,17 +209,17 @@ void TFormMain::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenu1");
 
-    QMenu* fileMenu = bar->addMenu("Файл");
+    QMenu* fileMenu = bar->addMenu(Tr("Файл"));
     fileMenu->setObjectName("N1");
-    readMenuItem = Item(this, "itmRead", "Чтение");
+    readMenuItem = Item(this, "itmRead", Tr("Чтение"));
     readMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    importMenuItem = Item(this, "itmImport", QString::fromUtf8(kImportMenuText));
-    writeMenuItem = Item(this, "itmWrite", "Запись");
+    importMenuItem = Item(this, "itmImport", QString::fromUtf8(Tr(kImportMenuText)));
+    writeMenuItem = Item(this, "itmWrite", Tr("Запись"));
     writeMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    exitMenuItem = Item(this, "itmExit", "Выход");
+    exitMenuItem = Item(this, "itmExit", Tr("Выход"));
     // The calibration's own commands; like the print button, they need a fit (ApplyResultsState).
-    reportMenuItem = Item(this, "itmReport", "Протокол калибровки…");
-    applyMenuItem = Item(this, "itmApply", "Пересчитать показания…");
+    reportMenuItem = Item(this, "itmReport", Tr("Протокол калибровки…"));
+    applyMenuItem = Item(this, "itmApply", Tr("Пересчитать показания…"));
     fileMenu->addAction(readMenuItem);
     fileMenu->addAction(importMenuItem);
     fileMenu->addAction(writeMenuItem);
@@ -227,12 +228,12 @@ void TFormMain::BuildMenus() {
     fileMenu->addSeparator()->setObjectName("N8");
     fileMenu->addAction(exitMenuItem);
 
-    QMenu* editMenu = bar->addMenu("Правка");
+    QMenu* editMenu = bar->addMenu(Tr("Правка"));
     editMenu->setObjectName("N4");
-    clearTableMenuItem = Item(this, "itmClearMain", "Очистить таблицу");
-    copyTableMenuItem = Item(this, "itmTablCopyMain", "Копировать таблицу");
+    clearTableMenuItem = Item(this, "itmClearMain", Tr("Очистить таблицу"));
+    copyTableMenuItem = Item(this, "itmTablCopyMain", Tr("Копировать таблицу"));
     copyTableMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    pasteTableMenuItem = Item(this, "itmTablPasteMain", "Вставить таблицу");
+    pasteTableMenuItem = Item(this, "itmTablPasteMain", Tr("Вставить таблицу"));
     pasteTableMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     editMenu->addAction(clearTableMenuItem);
     editMenu->addAction(copyTableMenuItem);
@@ -240,9 +241,9 @@ void TFormMain::BuildMenus() {
 
     tableContextMenu = new QMenu(this);
     tableContextMenu->setObjectName("PopupMenuTabl");
-    clearTablePopupItem = Item(tableContextMenu, "itmClear", "Очистить таблицу");
-    copyTablePopupItem = Item(tableContextMenu, "itmTablCopy", "Копировать таблицу");
-    pasteTablePopupItem = Item(tableContextMenu, "itmTablPaste", "Вставить таблицу");
+    clearTablePopupItem = Item(tableContextMenu, "itmClear", Tr("Очистить таблицу"));
+    copyTablePopupItem = Item(tableContextMenu, "itmTablCopy", Tr("Копировать таблицу"));
+    pasteTablePopupItem = Item(tableContextMenu, "itmTablPaste", Tr("Вставить таблицу"));
     // The main menu owns Ctrl+C and Ctrl+V for the whole window; here they are shown and act only while
     // the menu itself is open, so the two never compete.
     copyTablePopupItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -255,14 +256,14 @@ void TFormMain::BuildMenus() {
 
     chartContextMenu = new QMenu(this);
     chartContextMenu->setObjectName("PopupMenuGraph");
-    linearMenuItem = Item(chartContextMenu, "itmLine", "Линейная аппроксимация");
-    quadraticMenuItem = Item(chartContextMenu, "itmDouble", "Квадратичная аппроксимация");
-    cubicMenuItem = Item(chartContextMenu, "itmCubic", "Кубическая аппроксимация");
+    linearMenuItem = Item(chartContextMenu, "itmLine", Tr("Линейная аппроксимация"));
+    quadraticMenuItem = Item(chartContextMenu, "itmDouble", Tr("Квадратичная аппроксимация"));
+    cubicMenuItem = Item(chartContextMenu, "itmCubic", Tr("Кубическая аппроксимация"));
     for (QAction* a : {linearMenuItem, quadraticMenuItem, cubicMenuItem}) {
         a->setCheckable(true);
     }
-    printChartMenuItem = Item(chartContextMenu, "itmGraphPrint", "Печатать график");
-    copyChartMenuItem = Item(chartContextMenu, "itmGraphCopy", "Копировать график");
+    printChartMenuItem = Item(chartContextMenu, "itmGraphPrint", Tr("Печатать график"));
+    copyChartMenuItem = Item(chartContextMenu, "itmGraphCopy", Tr("Копировать график"));
     chartContextMenu->addAction(linearMenuItem);
     chartContextMenu->addAction(quadraticMenuItem);
     chartContextMenu->addAction(cubicMenuItem);

@@ -29,6 +29,7 @@
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -95,7 +96,7 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
         const std::string text(dataModel->CellText(bad.col, bad.row));
         if (checked != text) {
             // The typing check's own box, in the window's language; one box for one bad text.
-            ShowOwnedMessage(InvalidNumberText(text), kInvalidNumberCaption);
+            ShowOwnedMessage(InvalidNumberText(text), Tr(kInvalidNumberCaption));
         }
         return;
     }
@@ -122,7 +123,7 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
     }
     // The chart holds the points now: their room goes back before its first drawing takes some.
     ReleaseChartData(result);
-    const QString text = QString::fromUtf8(kRecomputeProgressText);
+    const QString text = QString::fromUtf8(Tr(kRecomputeProgressText));
     // The recompute's dialog goes on showing for the drawing.
     const bool renderNow = large && !result.error;
     if (renderNow) {
@@ -160,7 +161,7 @@ void TFormMain::ShowResultTexts(const TRecomputeResult& result, TFunctionKind ki
         cubicMenuItem->setChecked(kind == fkCubic);
         if (result.solveFailed) {
             EndRecomputeProgress(progress);
-            ShowOwnedMessage(kSolveFailedText, kSolveFailedCaption);
+            ShowOwnedMessage(Tr(kSolveFailedText), Tr(kSolveFailedCaption));
         }
     }
     for (size_t i = 0; i < coefficientPanels.size(); ++i) {
@@ -187,7 +188,7 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
     // meanwhile; the user's input waits, and a close of the window waits for the end. The progress ends
     // before any box of the recompute shows.
     try {
-        const QString text = QString::fromUtf8(kRecomputeProgressText);
+        const QString text = QString::fromUtf8(Tr(kRecomputeProgressText));
         progress.emplace(this, &workGate_, text, TOnClose::Finish);
         progress->ForbidCancel(text);
         return Recompute(
@@ -293,7 +294,7 @@ void TFormMain::evaluateAtX() {
             return;
         case TEvaluation::Invalid:
             // The evaluation stops here: the shown Y and the evaluated point stay as they were.
-            ShowOwnedMessage(evaluation.message, kInvalidNumberCaption);
+            ShowOwnedMessage(evaluation.message, Tr(kInvalidNumberCaption));
             return;
         case TEvaluation::BeyondRange:
             // No Y of another X stays beside this one: the field and the point go, then the box.

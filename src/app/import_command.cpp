@@ -12,6 +12,7 @@
 #include "app/table_access.h"
 #include "app/table_commands.h"
 #include "fitting/data_file_reader.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -21,7 +22,7 @@ const char* const kRoleNames[kCsvRoles] = {"Y", "X", "u(Y)", "u(X)"};
 
 // Where a fault lies: "Строка 4, столбец 2 (X)".
 QString Place(const TCsvFault& fault) {
-    QString place = QString::fromUtf8(kFaultPlaceText).arg(fault.line).arg(fault.column);
+    QString place = QString::fromUtf8(Tr(kFaultPlaceText)).arg(fault.line).arg(fault.column);
     if (fault.role >= 0 && fault.role < kCsvRoles) {
         place += QString(" (%1)").arg(QString::fromUtf8(kRoleNames[fault.role]));
     }
@@ -53,20 +54,20 @@ QString CsvFaultMessage(const TCsvFault& fault, char decimal) {
     const QString text = QString::fromUtf8(fault.text);
     switch (fault.problem) {
         case TCsvProblem::NotANumber:
-            return Place(fault) + QString::fromUtf8(kNotANumberText).arg(text, QString(QChar(decimal)));
+            return Place(fault) + QString::fromUtf8(Tr(kNotANumberText)).arg(text, QString(QChar(decimal)));
         case TCsvProblem::BeyondRange:
-            return Place(fault) + QString::fromUtf8(kBeyondRangeText).arg(text);
+            return Place(fault) + QString::fromUtf8(Tr(kBeyondRangeText)).arg(text);
         case TCsvProblem::UnclosedQuote:
-            return Place(fault) + QString::fromUtf8(kUnclosedQuoteText);
+            return Place(fault) + QString::fromUtf8(Tr(kUnclosedQuoteText));
         case TCsvProblem::TextAfterQuote:
-            return Place(fault) + QString::fromUtf8(kTextAfterQuoteText);
+            return Place(fault) + QString::fromUtf8(Tr(kTextAfterQuoteText));
         case TCsvProblem::NoSuchColumn:
-            return QString::fromUtf8(kNoSuchColumnText).arg(text);
+            return QString::fromUtf8(Tr(kNoSuchColumnText)).arg(text);
         case TCsvProblem::NoDataLine:
             if (fault.line == 0) {
-                return QString::fromUtf8(kNoLineEndText).arg(kCsvHeadBytes);
+                return QString::fromUtf8(Tr(kNoLineEndText)).arg(kCsvHeadBytes);
             }
-            return QString::fromUtf8(kNoDataLineText).arg(fault.line);
+            return QString::fromUtf8(Tr(kNoDataLineText)).arg(fault.line);
         case TCsvProblem::None:
             break;
     }
@@ -144,13 +145,14 @@ std::optional<QString> RunImportCommand(TTableAccess& table, TCommandUi& ui, con
             if (fd >= 0) {
                 headRead = ReadCsvHead(DescriptorSource(fd), head, whole);
                 if (!headRead) {
-                    ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
+                    ui.ShowError(QString::fromUtf8(Tr(kReadFailureText)),
+                                 QString::fromUtf8(Tr(kReadCaption)));
                     return std::nullopt;
                 }
             }
         }
         if (!headRead) {
-            if (ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) == TOpenFailureAnswer::Retry) {
+            if (ui.AskAfterOpenFailure(QString::fromUtf8(Tr(kReadCaption))) == TOpenFailureAnswer::Retry) {
                 continue;
             }
             return std::nullopt;
@@ -161,10 +163,10 @@ std::optional<QString> RunImportCommand(TTableAccess& table, TCommandUi& ui, con
         }
         TBusy busy(ui);
         std::unique_ptr<TProgress> progress = ui.StartProgress(
-            QString::fromUtf8(kImportProgressText).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
+            QString::fromUtf8(Tr(kImportProgressText)).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
         const TImportResult result = ImportCsvFile(*path, *choice, table, progress.get());
         if (result.status == TImportStatus::Ok) {
-            progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
+            progress->Finishing(QString::fromUtf8(Tr(kRecomputeProgressText)));
             busy.End();
             ui.Recompute();
             return path;
@@ -172,29 +174,31 @@ std::optional<QString> RunImportCommand(TTableAccess& table, TCommandUi& ui, con
         progress.reset();
         busy.End();
         // Every failure leaves the table as it was: nothing to recompute.
-        const QString unchanged = QString::fromUtf8(kTableUnchangedText);
+        const QString unchanged = QString::fromUtf8(Tr(kTableUnchangedText));
         switch (result.status) {
             case TImportStatus::Ok:
             case TImportStatus::Cancelled:
                 return std::nullopt;
             case TImportStatus::OpenFailed:
-                if (ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) == TOpenFailureAnswer::Retry) {
+                if (ui.AskAfterOpenFailure(QString::fromUtf8(Tr(kReadCaption))) ==
+                    TOpenFailureAnswer::Retry) {
                     continue;
                 }
                 return std::nullopt;
             case TImportStatus::ReadError:
-                ui.ShowError(QString::fromUtf8(kReadFailureText) + ' ' + unchanged,
-                             QString::fromUtf8(kImportCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kReadFailureText)) + ' ' + unchanged,
+                             QString::fromUtf8(Tr(kImportCaption)));
                 return std::nullopt;
             case TImportStatus::Refused:
                 ui.ShowError(CsvFaultMessage(result.read.fault, result.read.layout.decimal) + ' ' + unchanged,
-                             QString::fromUtf8(kImportCaption));
+                             QString::fromUtf8(Tr(kImportCaption)));
                 return std::nullopt;
             case TImportStatus::TooManyRows:
-                ui.ShowError(QString::fromUtf8(kTooManyLinesText), QString::fromUtf8(kImportCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kTooManyLinesText)), QString::fromUtf8(Tr(kImportCaption)));
                 return std::nullopt;
             case TImportStatus::OutOfMemory:
-                ui.ShowError(QString::fromUtf8(kReadOutOfMemoryText), QString::fromUtf8(kImportCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kReadOutOfMemoryText)),
+                             QString::fromUtf8(Tr(kImportCaption)));
                 return std::nullopt;
         }
         return std::nullopt;

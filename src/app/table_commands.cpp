@@ -10,6 +10,7 @@
 #include "app/table_access.h"
 #include "app/table_text.h"
 #include "fitting/data_file_reader.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -43,7 +44,7 @@ QString FileName(const QString& path) {
 void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommandUi& ui) {
     TBusy busy(ui);
     std::unique_ptr<TProgress> progress =
-        ui.StartProgress(QString::fromUtf8(kPasteProgressText), TOnClose::Stop);
+        ui.StartProgress(QString::fromUtf8(Tr(kPasteProgressText)), TOnClose::Stop);
     const TPasteResult result = PasteTableText(clipboardText, table, progress.get());
     if (result == TPasteResult::Cancelled) {
         return;  // the table is as it was, and so is what the window shows of it
@@ -51,12 +52,12 @@ void RunPasteCommand(const QString& clipboardText, TTableAccess& table, TCommand
     if (result == TPasteResult::Refused || result == TPasteResult::OutOfMemory) {
         progress.reset();
         busy.End();
-        ui.ShowError(
-            QString::fromUtf8(result == TPasteResult::Refused ? kPasteFailureText : kPasteOutOfMemoryText),
-            QString::fromUtf8(kPasteFailureCaption));
+        ui.ShowError(QString::fromUtf8(result == TPasteResult::Refused ? Tr(kPasteFailureText)
+                                                                       : Tr(kPasteOutOfMemoryText)),
+                     QString::fromUtf8(Tr(kPasteFailureCaption)));
     } else {
         // The dialog, if shown, stays while the new table is fitted.
-        progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
+        progress->Finishing(QString::fromUtf8(Tr(kRecomputeProgressText)));
         busy.End();
     }
     ui.Recompute();
@@ -73,10 +74,10 @@ std::optional<QString> ReadCommand(TTableAccess& table, TCommandUi& ui, std::opt
         }
         TBusy busy(ui);
         std::unique_ptr<TProgress> progress =
-            ui.StartProgress(QString::fromUtf8(kReadProgressText).arg(FileName(*path)), TOnClose::Stop);
+            ui.StartProgress(QString::fromUtf8(Tr(kReadProgressText)).arg(FileName(*path)), TOnClose::Stop);
         const TReadResult result = ReadDataFile(*path, table, progress.get());
         if (result.status == TReadStatus::Ok) {
-            progress->Finishing(QString::fromUtf8(kRecomputeProgressText));
+            progress->Finishing(QString::fromUtf8(Tr(kRecomputeProgressText)));
             busy.End();
             ui.Recompute();
             return path;
@@ -85,7 +86,8 @@ std::optional<QString> ReadCommand(TTableAccess& table, TCommandUi& ui, std::opt
         busy.End();
         switch (result.status) {
             case TReadStatus::OpenFailed:
-                if (ui.AskAfterOpenFailure(QString::fromUtf8(kReadCaption)) == TOpenFailureAnswer::Retry) {
+                if (ui.AskAfterOpenFailure(QString::fromUtf8(Tr(kReadCaption))) ==
+                    TOpenFailureAnswer::Retry) {
                     continue;
                 }
                 return std::nullopt;
@@ -93,18 +95,19 @@ std::optional<QString> ReadCommand(TTableAccess& table, TCommandUi& ui, std::opt
             case TReadStatus::Cancelled:
                 return std::nullopt;
             case TReadStatus::ReadError:
-                ui.ShowError(QString::fromUtf8(kReadFailureText), QString::fromUtf8(kReadCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kReadFailureText)), QString::fromUtf8(Tr(kReadCaption)));
                 break;
             case TReadStatus::BadData:
-                ui.ShowError(QString::fromUtf8(kBadDataText), QString());
+                ui.ShowError(QString::fromUtf8(Tr(kBadDataText)), QString());
                 return std::nullopt;
             case TReadStatus::OutOfMemory:
                 // The table is as it was: nothing to recompute.
-                ui.ShowError(QString::fromUtf8(kReadOutOfMemoryText), QString::fromUtf8(kReadCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kReadOutOfMemoryText)),
+                             QString::fromUtf8(Tr(kReadCaption)));
                 return std::nullopt;
             case TReadStatus::TooManyLines:
                 // The table is as it was: nothing to recompute.
-                ui.ShowError(QString::fromUtf8(kTooManyLinesText), QString::fromUtf8(kReadCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kTooManyLinesText)), QString::fromUtf8(Tr(kReadCaption)));
                 return std::nullopt;
         }
         ui.Recompute();
@@ -129,19 +132,20 @@ void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {
             return;
         }
         TBusy busy(ui);
-        std::unique_ptr<TProgress> progress =
-            ui.StartProgress(QString::fromUtf8(kWriteProgressText).arg(FileName(*path)), TOnClose::Finish);
+        std::unique_ptr<TProgress> progress = ui.StartProgress(
+            QString::fromUtf8(Tr(kWriteProgressText)).arg(FileName(*path)), TOnClose::Finish);
         const TWriteStatus status = WriteDataFile(*path, table, progress.get());
         progress.reset();
         busy.End();
         switch (status) {
             case TWriteStatus::OpenFailed:
-                if (ui.AskAfterOpenFailure(QString::fromUtf8(kWriteCaption)) == TOpenFailureAnswer::Retry) {
+                if (ui.AskAfterOpenFailure(QString::fromUtf8(Tr(kWriteCaption))) ==
+                    TOpenFailureAnswer::Retry) {
                     continue;
                 }
                 return;
             case TWriteStatus::WriteFailed:
-                ui.ShowError(QString::fromUtf8(kWriteFailureText), QString::fromUtf8(kWriteCaption));
+                ui.ShowError(QString::fromUtf8(Tr(kWriteFailureText)), QString::fromUtf8(Tr(kWriteCaption)));
                 return;
             case TWriteStatus::Ok:
             case TWriteStatus::Cancelled:
@@ -152,7 +156,7 @@ void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {
 }
 
 void RunClearCommand(TTableAccess& table, TCommandUi& ui) {
-    if (!ui.Confirm(QString::fromUtf8(kClearQuestion))) {
+    if (!ui.Confirm(QString::fromUtf8(Tr(kClearQuestion)))) {
         return;
     }
     {

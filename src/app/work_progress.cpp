@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "runtime/message_catalog.h"
 #include "ui/message_boxes.h"
 
 namespace quorvel {
@@ -27,7 +28,7 @@ constexpr int kEventsEveryMs = 25;
 class TProgressBox : public QProgressDialog {
 public:
     TProgressBox(const QString& text, QWidget* owner)
-        : QProgressDialog(text, QString::fromUtf8("Отмена"), 0, kSteps, owner) {
+        : QProgressDialog(text, QString::fromUtf8(Tr("Отмена")), 0, kSteps, owner) {
         setWindowTitle(QString::fromUtf8(kApplicationTitle));
         setWindowModality(Qt::NonModal);
         QCoreApplication::instance()->installEventFilter(this);

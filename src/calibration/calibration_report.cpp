@@ -25,12 +25,16 @@
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 #include "ui/offscreen_app.h"
 
 namespace quorvel {
 
 namespace {
+
+// The dates of the data file and of the report, in the form of the user's language (a catalogue entry).
+constexpr const char* kReportDateFormat = "dd.MM.yyyy HH:mm";
 
 // The page in millimetres: A4 portrait, with the wider margin on the left, where a filed sheet is bound.
 constexpr double kPageWidth = 210;
@@ -133,7 +137,7 @@ struct TReportTexts {
     QString scatterNote;
     // With given uncertainties: the method under the title, where they came from, the figures in the
     // certificate's way and the model check.
-    QString method = QStringLiteral("по методу наименьших квадратов");
+    QString method = QString::fromUtf8(Tr("по методу наименьших квадратов"));
     QString source;
     QString certificate;
     QString modelCheck;
@@ -145,48 +149,56 @@ void OrdinaryResults(const TReportInput& input, const TFitUncertainty* u, TRepor
     const TRecomputeResult& result = *input.result;
     const bool scatter = u != nullptr && u->HasScatter();
     const QString none = QStringLiteral("—");
-    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
-    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
     t.results.push_back(
-        {QStringLiteral("Остаточное СКО s"), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
+        {Q(Tr(kMaxErrorLabel)), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
+    t.results.push_back({Q(Tr(kSigmaLabel)), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
     t.results.push_back(
-        {QStringLiteral("Коэффициент охвата k"), {}, scatter ? Full(u->CoverageFactor()) : none, {}, {}});
+        {QString::fromUtf8(Tr("Остаточное СКО s")), {}, scatter ? Figure(u->ResidualSd()) : none, {}, {}});
+    t.results.push_back({QString::fromUtf8(Tr("Коэффициент охвата k")),
+                         {},
+                         scatter ? Full(u->CoverageFactor()) : none,
+                         {},
+                         {}});
     // Y at X with the u(X) of --at-u, where it was asked for.
     const TCalibrationValue* withU =
         input.calibration != nullptr && input.calibration->at ? &*input.calibration->at : nullptr;
     if (input.at != nullptr && input.at->state == TEvaluation::Evaluated && withU != nullptr) {
         const TEvaluation& at = *input.at;
-        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y), Full(withU->u),
-                             Full(withU->expanded)});
+        t.results.push_back({Q(Tr(kAtXLabel) + at.label), Q(Tr(kYLabel) + at.yText), Full(at.y),
+                             Full(withU->u), Full(withU->expanded)});
     } else if (input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
         const TEvaluation& at = *input.at;
-        t.results.push_back({Q(kAtXLabel + at.label), Q(kYLabel + at.yText), Full(at.y),
+        t.results.push_back({Q(Tr(kAtXLabel) + at.label), Q(Tr(kYLabel) + at.yText), Full(at.y),
                              scatter ? Figure(u->UncertaintyAt(at.x)) : none,
                              scatter ? Figure(u->ExpandedUncertaintyAt(at.x)) : none});
     } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
-        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
+        t.results.push_back({Q(Tr(kAtXLabel) + input.at->label), Q(Tr(kYBeyondRangeText)), none, none, none});
     }
     if (scatter) {
         t.scatterNote =
-            QStringLiteral(
-                "s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, n − p = %1 "
-                "— число степеней свободы; u — корни из диагонали ковариационной матрицы — обратной к XᵀX, "
-                "умноженной на s²; U = k·u — расширенная неопределённость для вероятности охвата 95 %, "
-                "k = t₀,₉₇₅(n − p) — квантиль распределения Стьюдента (двусторонний интервал). Все величины "
-                "вычислены точно и округлены один раз.")
+            QString::fromUtf8(
+                Tr("s = √(S / (n − p)), где S — сумма квадратов отклонений от точного полинома МНК, n − p = "
+                   "%1 "
+                   "— число степеней свободы; u — корни из диагонали ковариационной матрицы — обратной к "
+                   "XᵀX, "
+                   "умноженной на s²; U = k·u — расширенная неопределённость для вероятности охвата 95 %, "
+                   "k = t₀,₉₇₅(n − p) — квантиль распределения Стьюдента (двусторонний интервал). Все "
+                   "величины "
+                   "вычислены точно и округлены один раз."))
                 .arg(u->Dof());
     } else {
-        t.scatterNote = QStringLiteral("Точек столько же, сколько коэффициентов: разброс оценить нельзя.");
+        t.scatterNote =
+            QString::fromUtf8(Tr("Точек столько же, сколько коэффициентов: разброс оценить нельзя."));
     }
 
     if (input.calibration != nullptr && input.calibration->inverse) {
         const TInverseEvaluation& inverse = *input.calibration->inverse;
-        const QString label = QStringLiteral("X для Y=") + Q(NumberToText(inverse.y));
+        const QString label = QString::fromUtf8(Tr("X для Y=")) + Q(NumberToText(inverse.y));
         if (inverse.x) {
-            t.results.push_back({label, Q(kXLabel + FormatFittedValue(inverse.x->value)),
+            t.results.push_back({label, Q(Tr(kXLabel) + FormatFittedValue(inverse.x->value)),
                                  Full(inverse.x->value), Full(inverse.x->u), Full(inverse.x->expanded)});
         } else {
-            t.results.push_back({label, QStringLiteral("нет единственного X"), none, none, none});
+            t.results.push_back({label, QString::fromUtf8(Tr("нет единственного X")), none, none, none});
         }
     }
 }
@@ -201,11 +213,11 @@ void GivenUncertaintyTexts(const TReportInput& input, TReportTexts& t) {
     const double a[4] = {input.store->a0, input.store->a1, input.store->a2, input.store->a3};
     const QString none = QStringLiteral("—");
     t.method = f.method == TFitMethod::Weighted
-                   ? QStringLiteral("взвешенный метод наименьших квадратов")
-                   : QStringLiteral("обобщённая регрессия: неопределённости X и Y");
+                   ? QString::fromUtf8(Tr("взвешенный метод наименьших квадратов"))
+                   : QString::fromUtf8(Tr("обобщённая регрессия: неопределённости X и Y"));
     t.source = input.source == TUncertaintySource::ColumnsAndRules
-                   ? QStringLiteral("заданы столбцами файла, недостающие — правилами --u-y / --u-x")
-                   : QStringLiteral("заданы столбцами u(Y), u(X) файла данных");
+                   ? QString::fromUtf8(Tr("заданы столбцами файла, недостающие — правилами --u-y / --u-x"))
+                   : QString::fromUtf8(Tr("заданы столбцами u(Y), u(X) файла данных"));
     QStringList certificate;
     for (int j = 0; j <= f.degree; ++j) {
         const auto i = static_cast<std::size_t>(j);
@@ -214,62 +226,65 @@ void GivenUncertaintyTexts(const TReportInput& input, TReportTexts& t) {
         certificate << QStringLiteral("a%1 = ").arg(j) +
                            Q(FormatWithUncertainty(a[i], f.expanded[i].value_or(0)));
     }
-    t.results.push_back({Q(kMaxErrorLabel), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
-    t.results.push_back({Q(kSigmaLabel), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
-    t.results.push_back({QStringLiteral("Коэффициент охвата k"), {}, Full(f.coverage), {}, {}});
+    t.results.push_back(
+        {Q(Tr(kMaxErrorLabel)), Q(result.maxErrText), Full(result.statistics.maxError), {}, {}});
+    t.results.push_back({Q(Tr(kSigmaLabel)), Q(result.sigmaText), Full(result.statistics.sigma), {}, {}});
+    t.results.push_back({QString::fromUtf8(Tr("Коэффициент охвата k")), {}, Full(f.coverage), {}, {}});
     if (summary.at && input.at != nullptr && input.at->state == TEvaluation::Evaluated) {
-        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYLabel + input.at->yText),
+        t.results.push_back({Q(Tr(kAtXLabel) + input.at->label), Q(Tr(kYLabel) + input.at->yText),
                              Full(summary.at->value), Full(summary.at->u), Full(summary.at->expanded)});
     } else if (input.at != nullptr && input.at->state == TEvaluation::BeyondRange) {
-        t.results.push_back({Q(kAtXLabel + input.at->label), Q(kYBeyondRangeText), none, none, none});
+        t.results.push_back({Q(Tr(kAtXLabel) + input.at->label), Q(Tr(kYBeyondRangeText)), none, none, none});
     }
     if (summary.inverse) {
-        const QString label = QStringLiteral("X для Y=") + Q(NumberToText(summary.inverse->y));
+        const QString label = QString::fromUtf8(Tr("X для Y=")) + Q(NumberToText(summary.inverse->y));
         if (const std::optional<TCalibrationValue>& x = summary.inverse->x) {
-            t.results.push_back({label, Q(kXLabel + FormatFittedValue(x->value)), Full(x->value), Full(x->u),
-                                 Full(x->expanded)});
+            t.results.push_back({label, Q(Tr(kXLabel) + FormatFittedValue(x->value)), Full(x->value),
+                                 Full(x->u), Full(x->expanded)});
         } else {
-            t.results.push_back({label, QStringLiteral("нет единственного X"), none, none, none});
+            t.results.push_back({label, QString::fromUtf8(Tr("нет единственного X")), none, none, none});
         }
     }
     t.certificate =
-        QStringLiteral("Для сертификата (U, k = 1,96): ") + certificate.join(QStringLiteral("; "));
+        QString::fromUtf8(Tr("Для сертификата (U, k = 1,96): ")) + certificate.join(QStringLiteral("; "));
     QString check;
     if (f.chiSquared && f.chiSquaredCritical) {
         check = QStringLiteral("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: ")
                     .arg(Q(FormatFittedValue(*f.chiSquared)))
                     .arg(f.dof)
                     .arg(Q(FormatFittedValue(*f.chiSquaredCritical))) +
-                (f.consistent.value_or(false) ? QStringLiteral("модель согласуется с данными")
-                                              : QStringLiteral("модель не согласуется с данными"));
+                (f.consistent.value_or(false) ? QString::fromUtf8(Tr("модель согласуется с данными"))
+                                              : QString::fromUtf8(Tr("модель не согласуется с данными")));
     } else {
-        check = QStringLiteral("ν = 0: точек столько же, сколько коэффициентов, проверка χ² невозможна");
+        check =
+            QString::fromUtf8(Tr("ν = 0: точек столько же, сколько коэффициентов, проверка χ² невозможна"));
     }
     if (f.gamma) {
-        check += QStringLiteral("; Γ = %1 (допустимо Γ ≤ 2)").arg(Q(FormatFittedValue(*f.gamma)));
+        check += QString::fromUtf8(Tr("; Γ = %1 (допустимо Γ ≤ 2)")).arg(Q(FormatFittedValue(*f.gamma)));
     }
     if (f.rSquared) {
         check += QStringLiteral("; R² = %1").arg(Q(FormatFittedValue(*f.rSquared)));
     }
     if (f.adjustedRSquared) {
-        check += QStringLiteral(", скорректированный R² = %1").arg(Q(FormatFittedValue(*f.adjustedRSquared)));
+        check += QString::fromUtf8(Tr(", скорректированный R² = %1"))
+                     .arg(Q(FormatFittedValue(*f.adjustedRSquared)));
     }
-    check += QStringLiteral(". Рекомендуемый вид функции: ") +
-             Q(kKindCaptions[summary.kinds.recommended - 1]) +
-             QStringLiteral(" (старший коэффициент значим: |a| > U).");
+    check += QString::fromUtf8(Tr(". Рекомендуемый вид функции: ")) +
+             Q(Tr(kKindCaptions[summary.kinds.recommended - 1])) +
+             QString::fromUtf8(Tr(" (старший коэффициент значим: |a| > U)."));
     t.modelCheck = check;
     t.scatterNote =
         f.method == TFitMethod::Weighted
-            ? QStringLiteral(
-                  "Веса 1/u(Y)²; u — корни из диагонали ковариационной матрицы (AᵀWA)⁻¹, не умноженной "
-                  "на разброс: заданные неопределённости и есть модель. Все величины вычислены точно и "
-                  "округлены один раз. U = k·u, k = 1,96 — квантиль нормального распределения (число "
-                  "степеней свободы модели типа B принято бесконечным).")
-            : QStringLiteral(
-                  "Минимизирована сумма (X − ξ)²/u(X)² + (Y − f(ξ))²/u(Y)² по коэффициентам и точкам ξ; "
-                  "ковариация коэффициентов — их блок матрицы (JᵀJ)⁻¹ в решении. U = k·u, k = 1,96 — "
-                  "квантиль нормального распределения (число степеней свободы модели типа B принято "
-                  "бесконечным).");
+            ? QString::fromUtf8(
+                  Tr("Веса 1/u(Y)²; u — корни из диагонали ковариационной матрицы (AᵀWA)⁻¹, не умноженной "
+                     "на разброс: заданные неопределённости и есть модель. Все величины вычислены точно и "
+                     "округлены один раз. U = k·u, k = 1,96 — квантиль нормального распределения (число "
+                     "степеней свободы модели типа B принято бесконечным)."))
+            : QString::fromUtf8(
+                  Tr("Минимизирована сумма (X − ξ)²/u(X)² + (Y − f(ξ))²/u(Y)² по коэффициентам и точкам ξ; "
+                     "ковариация коэффициентов — их блок матрицы (JᵀJ)⁻¹ в решении. U = k·u, k = 1,96 — "
+                     "квантиль нормального распределения (число степеней свободы модели типа B принято "
+                     "бесконечным)."));
 }
 
 TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
@@ -277,16 +292,16 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const TFitCoefficients& store = *input.store;
     TReportTexts t;
     if (input.dataFile == "-") {
-        t.file = QStringLiteral("стандартный ввод");
+        t.file = QString::fromUtf8(Tr("стандартный ввод"));
     } else if (input.dataFile.empty()) {
-        t.file = QStringLiteral("таблица окна");
+        t.file = QString::fromUtf8(Tr("таблица окна"));
     } else {
         const QFileInfo info(Q(input.dataFile));
         t.file = info.absoluteFilePath();
-        t.fileDate = info.lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+        t.fileDate = info.lastModified().toString(QString::fromUtf8(Tr(kReportDateFormat)));
     }
-    t.date = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
-    t.kind = Q(kKindCaptions[result.kind - 1]);
+    t.date = QDateTime::currentDateTime().toString(QString::fromUtf8(Tr(kReportDateFormat)));
+    t.kind = Q(Tr(kKindCaptions[result.kind - 1]));
     t.points = QString::number(result.pointCount);
     t.formula = Q(result.formula);
 
@@ -315,15 +330,15 @@ TReportTexts MakeTexts(const TReportInput& input, const TReportSteps& steps) {
     const TCoefficientFidelity fidelity = CoefficientsReproduceFit(
         store, result.measured, evaluated ? std::optional<double>(input.at->x) : std::nullopt);
     if (!fidelity.full) {
-        t.coefficientNote = QStringLiteral(
-            "Внимание: округлённые коэффициенты, и как в окне, и полные, не воспроизводят аппроксимацию с "
-            "точностью, с которой даны значения Y (значения X далеки от нуля). Y по формуле, отклонения и "
-            "статистика вычислены по точному полиному МНК.");
+        t.coefficientNote = QString::fromUtf8(
+            Tr("Внимание: округлённые коэффициенты, и как в окне, и полные, не воспроизводят аппроксимацию с "
+               "точностью, с которой даны значения Y (значения X далеки от нуля). Y по формуле, отклонения и "
+               "статистика вычислены по точному полиному МНК."));
     } else if (!fidelity.printed) {
-        t.coefficientNote = QStringLiteral(
+        t.coefficientNote = QString::fromUtf8(Tr(
             "Внимание: коэффициенты как в окне не воспроизводят аппроксимацию с точностью, с которой даны "
             "значения Y; её воспроизводят полные значения. Y по формуле, отклонения и статистика вычислены "
-            "по точному полиному МНК.");
+            "по точному полиному МНК."));
     }
 
     t.rows.reserve(result.measured.size());
@@ -400,10 +415,10 @@ struct TColumn {
 std::vector<TColumn> PointColumns() {
     return {{6, {}},
             {13, QStringLiteral("№")},
-            {39, Q(kXHeader)},
-            {39, Q(kYHeader)},
-            {39, QStringLiteral("Y по формуле")},
-            {39, QStringLiteral("Отклонение")}};
+            {39, Q(Tr(kXHeader))},
+            {39, Q(Tr(kYHeader))},
+            {39, QString::fromUtf8(Tr("Y по формуле"))},
+            {39, QString::fromUtf8(Tr("Отклонение"))}};
 }
 
 double PointTableHeader(TSheet& sheet, double y) {
@@ -444,8 +459,8 @@ void Footer(TSheet& sheet, int page, int pages, const QString& file) {
         QStringLiteral("Quorvel %1 · %2").arg(QStringLiteral(QUORVEL_VERSION), QFileInfo(file).fileName()),
         Font(7.5), kNoteColor);
     sheet.Text(kLeft + kContentWidth * 0.7, y + 0.8, kContentWidth * 0.3, 4,
-               Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Страница %1 из %2").arg(page).arg(pages),
-               Font(7.5), kNoteColor);
+               Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromUtf8(Tr("Страница %1 из %2")).arg(page).arg(pages), Font(7.5), kNoteColor);
 }
 
 // The label-value lines under the title.
@@ -457,18 +472,18 @@ double InfoLines(TSheet& sheet, double y, const TReportTexts& t) {
         sheet.Text(x, y, labelWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, name, label);
         sheet.Text(x + labelWidth, y, width - labelWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, text, value);
     };
-    line(kLeft, 30, kContentWidth, QStringLiteral("Файл данных:"), t.file);
+    line(kLeft, 30, kContentWidth, QString::fromUtf8(Tr("Файл данных:")), t.file);
     y += 5;
     if (!t.fileDate.isEmpty()) {
-        line(kLeft, 30, 95, QStringLiteral("Изменён:"), t.fileDate);
+        line(kLeft, 30, 95, QString::fromUtf8(Tr("Изменён:")), t.fileDate);
     }
-    line(kLeft + 95, 30, kContentWidth - 95, QStringLiteral("Дата протокола:"), t.date);
+    line(kLeft + 95, 30, kContentWidth - 95, QString::fromUtf8(Tr("Дата протокола:")), t.date);
     y += 5;
-    line(kLeft, 30, 95, Q(kKindLabel), t.kind);
-    line(kLeft + 95, 30, kContentWidth - 95, QStringLiteral("Точек:"), t.points);
+    line(kLeft, 30, 95, Q(Tr(kKindLabel)), t.kind);
+    line(kLeft + 95, 30, kContentWidth - 95, QString::fromUtf8(Tr("Точек:")), t.points);
     if (!t.source.isEmpty()) {
         y += 5;
-        line(kLeft, 36, kContentWidth, QStringLiteral("Неопределённости:"), t.source);
+        line(kLeft, 36, kContentWidth, QString::fromUtf8(Tr("Неопределённости:")), t.source);
     }
     return y + 5;
 }
@@ -476,8 +491,9 @@ double InfoLines(TSheet& sheet, double y, const TReportTexts& t) {
 double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
     constexpr int kColumns = 5;
     const double widths[kColumns] = {37, 31, 37, 35, 35};
-    const QString titles[kColumns] = {QStringLiteral("Величина"), QStringLiteral("Как в окне"),
-                                      QStringLiteral("Полное значение"), QStringLiteral("Станд. неопр. u"),
+    const QString titles[kColumns] = {QString::fromUtf8(Tr("Величина")), QString::fromUtf8(Tr("Как в окне")),
+                                      QString::fromUtf8(Tr("Полное значение")),
+                                      QString::fromUtf8(Tr("Станд. неопр. u")),
                                       QStringLiteral("U = k·u (95 %)")};
     sheet.Fill(kLeft, y, kContentWidth, kResultRowHeight, kHeaderFill);
     double x = kLeft;
@@ -593,14 +609,15 @@ double Chart(TSheet& sheet, double y, const TReportInput& input) {
 
 // The deviation colours beside the chart.
 void Legend(TSheet& sheet, double x, double y, double width, bool band) {
-    sheet.Text(x, y, width, 5, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Цвет точки"),
+    sheet.Text(x, y, width, 5, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(Tr("Цвет точки")),
                Font(8.5, true));
     y += 6;
     const struct {
         TColor color;
         const char* text;
-    } entries[] = {
-        {clBlue, "отклонение 0 или меньше ¼ σ"}, {clPurple, "от ¼ σ до ½ σ"}, {clRed, "½ σ и больше"}};
+    } entries[] = {{clBlue, Tr("отклонение 0 или меньше ¼ σ")},
+                   {clPurple, Tr("от ¼ σ до ½ σ")},
+                   {clRed, Tr("½ σ и больше")}};
     for (const auto& e : entries) {
         sheet.Fill(x, y + 1.1, 2.4, 2.4, ToQColor(e.color));
         sheet.Text(x + 4, y, width - 4, 4.6, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(e.text),
@@ -608,14 +625,14 @@ void Legend(TSheet& sheet, double x, double y, double width, bool band) {
         y += 5;
     }
     sheet.Text(x, y + 1, width, 4, Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("σ — среднекв. отклонение"), Font(7.5), kNoteColor);
+               QString::fromUtf8(Tr("σ — среднекв. отклонение")), Font(7.5), kNoteColor);
     sheet.Text(x, y + 7, width, 4, Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Зелёная линия — полином"), Font(7.5), kNoteColor);
+               QString::fromUtf8(Tr("Зелёная линия — полином")), Font(7.5), kNoteColor);
     if (band) {
         sheet.Fill(x, y + 12.6, 4, 0.3, kRuleColor);
         sheet.Fill(x, y + 13.6, 4, 0.3, kRuleColor);
         sheet.Text(x + 5, y + 11, width - 5, 4, Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Серые линии — полоса 95 %:"), Font(7.5), kNoteColor);
+                   QString::fromUtf8(Tr("Серые линии — полоса 95 %:")), Font(7.5), kNoteColor);
         sheet.Text(x + 5, y + 15, width - 5, 4, Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("Y ± U(Y), U = k·u"), Font(7.5), kNoteColor);
     }
@@ -653,7 +670,7 @@ void Signatures(TSheet& sheet, double y) {
     const struct {
         const char* label;
         double lineStart;  // from the column's left edge
-    } columns[] = {{"Калибровку выполнил:", 38}, {"Проверил:", 19}};
+    } columns[] = {{Tr("Калибровку выполнил:"), 38}, {Tr("Проверил:"), 19}};
     for (int i = 0; i < 2; ++i) {
         const double x = kLeft + i * half;
         const double line = x + columns[i].lineStart;
@@ -661,8 +678,8 @@ void Signatures(TSheet& sheet, double y) {
         sheet.Text(x, y, columns[i].lineStart, 6, Qt::AlignLeft | Qt::AlignBottom,
                    QString::fromUtf8(columns[i].label), Font(9));
         sheet.Rule(y + 6, line, end, 0.2, Qt::black);
-        sheet.Text(line, y + 6.3, end - line, 3.5, Qt::AlignCenter, QStringLiteral("подпись, фамилия, дата"),
-                   Font(6.5), kNoteColor);
+        sheet.Text(line, y + 6.3, end - line, 3.5, Qt::AlignCenter,
+                   QString::fromUtf8(Tr("подпись, фамилия, дата")), Font(6.5), kNoteColor);
     }
 }
 
@@ -671,13 +688,13 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
     TSheet sheet(painter);
     double y = kTop;
     sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Протокол калибровки"), Font(16, true));
+               QString::fromUtf8(Tr("Протокол калибровки")), Font(16, true));
     sheet.Text(kLeft, y, kContentWidth, 8, Qt::AlignRight | Qt::AlignVCenter, t.method, Font(9), kNoteColor);
     y += 9;
     sheet.Rule(y, kLeft, kLeft + kContentWidth, 0.4, Qt::black);
     y = InfoLines(sheet, y + 2, t) + 2;
 
-    sheet.Text(kLeft, y, kContentWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, Q(kResultLabel),
+    sheet.Text(kLeft, y, kContentWidth, 5, Qt::AlignLeft | Qt::AlignVCenter, Q(Tr(kResultLabel)),
                Font(9.5, true));
     y += 5;
     sheet.Frame(kLeft, y, kContentWidth, 7.5, 0.25);
@@ -698,7 +715,7 @@ void Paint(QPdfWriter& writer, QPainter& painter, const TReportInput& input, con
         if (page > 1) {
             writer.newPage();
             sheet.Text(kLeft, kTop, kContentWidth, 6, Qt::AlignLeft | Qt::AlignVCenter,
-                       QStringLiteral("Протокол калибровки — точки (продолжение)"), Font(10, true));
+                       QString::fromUtf8(Tr("Протокол калибровки — точки (продолжение)")), Font(10, true));
             sheet.Text(kLeft + 95, kTop, kContentWidth - 95, 6, Qt::AlignRight | Qt::AlignVCenter,
                        QFileInfo(t.file).fileName() + QStringLiteral(" · ") + t.date, Font(8), kNoteColor);
             y = kLaterTableTop;
@@ -742,7 +759,7 @@ bool WriteCalibrationReport(const std::string& path, const TReportInput& input,
     writer.setResolution(kResolution);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                                      QPageLayout::Millimeter));
-    writer.setTitle(QStringLiteral("Протокол калибровки — %1").arg(texts.file));
+    writer.setTitle(QString::fromUtf8(Tr("Протокол калибровки — %1")).arg(texts.file));
     writer.setCreator(QStringLiteral("Quorvel %1").arg(QStringLiteral(QUORVEL_VERSION)));
     QPainter painter;
     if (!painter.begin(&writer)) {

@@ -21,6 +21,7 @@
 #include "fitting/report_input.h"
 #include "fitting/result_texts.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -100,7 +101,7 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
     const TDataReadStatus read = file == "-" ? ReadDataFrom(DescriptorSource(fileno(in)), points, how)
                                              : ReadDataFile(file, points, how);
     if (read == TDataReadStatus::TooManyLines) {
-        Print(err, std::string(kTooManyLinesText) + "\n");
+        Print(err, std::string(Tr(kTooManyLinesText)) + "\n");
         return ecTooLarge;
     }
     if (read == TDataReadStatus::LineTooLong) {
@@ -108,7 +109,7 @@ std::optional<int> ReadInput(const std::string& file, std::FILE* in, std::FILE* 
         return ecTooLarge;
     }
     if (read != TDataReadStatus::Ok) {
-        Print(err, std::string(kOpenFailureText) + "\n");
+        Print(err, std::string(Tr(kOpenFailureText)) + "\n");
         return ecCannotOpen;
     }
     return std::nullopt;
@@ -170,13 +171,13 @@ std::optional<int> ReadCsvInput(const TFitCommandOptions& options, std::FILE* in
         case TDataReadStatus::Ok:
             break;
         case TDataReadStatus::TooManyLines:
-            Print(err, std::string(kTooManyLinesText) + "\n");
+            Print(err, std::string(Tr(kTooManyLinesText)) + "\n");
             return ecTooLarge;
         case TDataReadStatus::LineTooLong:
             Print(err, std::string("quorvel-fit: ") + kLineTooLongText + "\n");
             return ecTooLarge;
         default:
-            Print(err, std::string(kOpenFailureText) + "\n");
+            Print(err, std::string(Tr(kOpenFailureText)) + "\n");
             return ecCannotOpen;
     }
     if (read.fault.problem != TCsvProblem::None) {
@@ -572,7 +573,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
                                (errno != 0 ? std::strerror(errno) : "write error") + "\n");
                 return ecCannotWrite;
             case TAppliedReadings::ReadFailed:
-                Print(err, name + ": " + kOpenFailureText + "\n");
+                Print(err, name + ": " + Tr(kOpenFailureText) + "\n");
                 return ecCannotOpen;
             case TAppliedReadings::LineTooLong:
                 Print(err, "quorvel-fit: " + name + ": " + kLineTooLongText + "\n");
@@ -590,7 +591,7 @@ int ReportFit(const TFitCommandOptions& options, const TRecomputeResult& result,
     } else {
         std::string text = PlainReport(result, at);
         if (summary && summary->inverse && summary->inverse->x) {
-            text += std::string(kXLabel) + FormatFittedValue(summary->inverse->x->value) + '\n';
+            text += std::string(Tr(kXLabel)) + FormatFittedValue(summary->inverse->x->value) + '\n';
         }
         if (!WriteOutput(out, err, text)) {
             return ecCannotWrite;
@@ -674,7 +675,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
     if (options.apply) {
         readings = *options.apply == "-" ? fileno(in) : OpenRegularFile(*options.apply);
         if (readings < 0) {
-            Print(err, ReadingsName(options) + ": " + kOpenFailureText + "\n");
+            Print(err, ReadingsName(options) + ": " + Tr(kOpenFailureText) + "\n");
             return ecCannotOpen;
         }
     }
@@ -701,7 +702,7 @@ int RunFitCommand(const std::vector<std::string>& args, std::FILE* in, std::FILE
         return ecBadNumber;
     }
     if (result->tooFew) {
-        Print(err, std::string(kTooFewCaption) + "\n");
+        Print(err, std::string(Tr(kTooFewCaption)) + "\n");
         return ecNoFit;
     }
     if (result->solveFailed) {

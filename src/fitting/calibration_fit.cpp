@@ -15,6 +15,7 @@
 #include "fitting/normal_system.h"
 #include "fitting/weighted_sums.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -411,7 +412,7 @@ TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns*
                            int weightBits, const TWorkOptions& work)
     : model_(std::make_unique<TCalibrationModel>()) {
     if (static_cast<int>(points.size()) < degree + 1) {
-        throw EFitNotFound(kSolveFailedText);
+        throw EFitNotFound(Tr(kSolveFailedText));
     }
     if (MethodFor(given) == TFitMethod::Generalized) {
         model_->distance = FitDistance(points, *given, degree);
@@ -424,7 +425,7 @@ TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns*
         TWeightedSystem sums =
             WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work);
         if (sums.system.Singular()) {
-            throw EFitNotFound(kSolveFailedText);
+            throw EFitNotFound(Tr(kSolveFailedText));
         }
         bool certain = true;
         TCalibrationModel model;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fitting/messages.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -238,7 +239,7 @@ bool Iterate(const TCentred& c, int degree, TIteration<T>& it, double tolerance,
     for (int step = 0; step < most; ++step) {
         std::array<std::array<T, 4>, 4> inverse{};
         if (!Invert(it.pass.n, size, inverse)) {
-            throw EFitNotFound(kSolveFailedText);
+            throw EFitNotFound(Tr(kSolveFailedText));
         }
         std::array<T, 4> db{};
         bool small = true;
@@ -287,7 +288,7 @@ TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColum
     TIteration<double> coarse;
     coarse.delta.assign(points.size(), 0.0);
     if (!Iterate(c, degree, coarse, 1e-11, 1000, 1e-16)) {
-        throw EFitNotFound(kNoConvergenceText);
+        throw EFitNotFound(Tr(kNoConvergenceText));
     }
     TIteration<TDoubleDouble> fine;
     for (int j = 0; j < size; ++j) {
@@ -295,12 +296,12 @@ TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColum
     }
     fine.delta.assign(coarse.delta.begin(), coarse.delta.end());
     if (!Iterate(c, degree, fine, 1e-26, 60, 1e-32)) {
-        throw EFitNotFound(kNoConvergenceText);
+        throw EFitNotFound(Tr(kNoConvergenceText));
     }
     fit.iterations = coarse.iterations + fine.iterations;
     fit.b = fine.b;
     if (!Invert(fine.pass.n, size, fit.covariance)) {
-        throw EFitNotFound(kSolveFailedText);
+        throw EFitNotFound(Tr(kSolveFailedText));
     }
     fit.chiSquared = ToDouble(fine.pass.chiSquared);
     fit.gamma = fine.pass.gamma;

@@ -7,6 +7,7 @@
 #include "fitting/messages.h"
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -215,11 +216,11 @@ std::string PlainReport(const TRecomputeResult& result, const TEvaluation* at) {
     }
     text += result.formula + '\n';
     if (result.reached >= rsStatistics) {
-        text += std::string(kMaxErrorLabel) + ' ' + result.maxErrText + '\n';
-        text += std::string(kSigmaLabel) + ' ' + result.sigmaText + '\n';
+        text += std::string(Tr(kMaxErrorLabel)) + ' ' + result.maxErrText + '\n';
+        text += std::string(Tr(kSigmaLabel)) + ' ' + result.sigmaText + '\n';
     }
     if (at != nullptr) {
-        text += kYLabel + at->yText + '\n';
+        text += Tr(kYLabel) + at->yText + '\n';
     }
     return text;
 }

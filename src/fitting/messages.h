@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -44,11 +45,10 @@ inline constexpr const char* kInvalidNumberCaption = "Неверный ввод 
 // The examples are written with the decimal character numbers are read with, so that each of them
 // is valid where the box is shown.
 inline std::string InvalidNumberText(std::string_view text) {
-    const std::string decimal = DecimalText();
-    std::string message(text);
-    message += " не является правильным числом\nПримеры правильного ввода:\n   0" + decimal + "25\n   -15" +
-               decimal + "74e4\n   +15638e-5";
-    return message;
+    return TrArgs(
+        "%1 не является правильным числом\nПримеры правильного ввода:\n   0%225\n   -15%274e4\n   "
+        "+15638e-5",
+        {text, DecimalText()});
 }
 
 // A data file that cannot be opened.

@@ -16,6 +16,7 @@
 #include "fitting/x_order.h"
 #include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -56,8 +57,8 @@ void Present(TRecomputeResult& result, TFitCoefficients& store, bool withUncerta
     result.formula = "Y = ";
     if (HasTooFewPoints(result.kind, result.pointCount)) {
         result.tooFew = true;
-        result.coefficientTexts.fill(kTooFewCaption);
-        result.resultText = kFillTableCaption;
+        result.coefficientTexts.fill(Tr(kTooFewCaption));
+        result.resultText = Tr(kFillTableCaption);
         return;
     }
     result.solveFailed = given != nullptr
@@ -66,7 +67,7 @@ void Present(TRecomputeResult& result, TFitCoefficients& store, bool withUncerta
                                                   withUncertainty ? &result.uncertainty : nullptr,
                                                   PartOfSteps(told, kRead, kSolved), work, &squares);
     if (result.solveFailed && result.solveFailure.empty()) {
-        result.solveFailure = kSolveFailedText;
+        result.solveFailure = Tr(kSolveFailedText);
     }
     const TCoefficientTexts texts = MakeCoefficientTexts(store);
     result.coefficientTexts = texts.captions;

@@ -2,60 +2,62 @@
 
 #include <cerrno>
 
+#include "runtime/message_catalog.h"
+
 namespace quorvel {
 
 std::string SystemErrorText(int error) {
     switch (error) {
         case ENOSPC:
-            return "на диске нет места";
+            return Tr("на диске нет места");
         case EDQUOT:
-            return "превышена дисковая квота";
+            return Tr("превышена дисковая квота");
         case EROFS:
-            return "файловая система доступна только для чтения";
+            return Tr("файловая система доступна только для чтения");
         case EACCES:
         case EPERM:
-            return "нет прав доступа";
+            return Tr("нет прав доступа");
         case ENOENT:
-            return "нет такого файла или папки";
+            return Tr("нет такого файла или папки");
         case ENOTDIR:
-            return "часть пути не является папкой";
+            return Tr("часть пути не является папкой");
         case EISDIR:
-            return "это папка";
+            return Tr("это папка");
         case EEXIST:
-            return "файл уже существует";
+            return Tr("файл уже существует");
         case ENAMETOOLONG:
-            return "слишком длинное имя";
+            return Tr("слишком длинное имя");
         case ELOOP:
-            return "слишком много символических ссылок";
+            return Tr("слишком много символических ссылок");
         case EFBIG:
-            return "файл слишком велик";
+            return Tr("файл слишком велик");
         case EIO:
-            return "ошибка ввода-вывода";
+            return Tr("ошибка ввода-вывода");
         case ENOMEM:
-            return "недостаточно памяти";
+            return Tr("недостаточно памяти");
         case EMFILE:
         case ENFILE:
-            return "открыто слишком много файлов";
+            return Tr("открыто слишком много файлов");
         case ETXTBSY:
         case EBUSY:
-            return "файл занят";
+            return Tr("файл занят");
         case ENXIO:
         case ENODEV:
-            return "нет такого устройства";
+            return Tr("нет такого устройства");
         case EAGAIN:
-            return "ресурс временно недоступен";
+            return Tr("ресурс временно недоступен");
         case EINTR:
-            return "прервано";
+            return Tr("прервано");
         case ESTALE:
-            return "устаревший дескриптор сетевого файла";
+            return Tr("устаревший дескриптор сетевого файла");
         case EXDEV:
-            return "файл на другом устройстве";
+            return Tr("файл на другом устройстве");
         case EPIPE:
-            return "канал закрыт";
+            return Tr("канал закрыт");
         case EINVAL:
-            return "недопустимый аргумент";
+            return Tr("недопустимый аргумент");
         default:
-            return "системная ошибка " + std::to_string(error);
+            return Tr("системная ошибка ") + std::to_string(error);
     }
 }
 

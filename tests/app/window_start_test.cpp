@@ -11,6 +11,7 @@
 
 #include "app/application.h"
 #include "runtime/exceptions.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
 
@@ -35,7 +36,10 @@ public:
 class WindowStartTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { SetDecimalChar('.'); }
+    void init() {
+        SetDecimalChar('.');
+        SetUserLanguage(TLanguage::Russian);
+    }
 
     void startStateShowsDesignTexts() {
         TWindow w;
@@ -167,39 +171,48 @@ private slots:
         }
     }
 
+    // The captions in Russian (the C locale's language) and in English.
     void menusCarryNamesCaptionsAndShortcuts() {
-        TWindow w;
         struct Item {
             const char* name;
             const char* caption;
+            const char* english;
             QKeySequence shortcut;
         };
         const Item items[] = {
-            {"itmRead", "Чтение", QKeySequence("Ctrl+L")},
-            {"itmWrite", "Запись", QKeySequence("Ctrl+S")},
-            {"itmExit", "Выход", {}},
-            {"itmClearMain", "Очистить таблицу", {}},
-            {"itmTablCopyMain", "Копировать таблицу", QKeySequence("Ctrl+C")},
-            {"itmTablPasteMain", "Вставить таблицу", QKeySequence("Ctrl+V")},
-            {"itmClear", "Очистить таблицу", {}},
-            {"itmTablCopy", "Копировать таблицу", QKeySequence("Ctrl+C")},
-            {"itmTablPaste", "Вставить таблицу", QKeySequence("Ctrl+V")},
-            {"itmLine", "Линейная аппроксимация", {}},
-            {"itmDouble", "Квадратичная аппроксимация", {}},
-            {"itmCubic", "Кубическая аппроксимация", {}},
-            {"itmGraphPrint", "Печатать график", {}},
-            {"itmGraphCopy", "Копировать график", {}},
+            {"itmRead", "Чтение", "Open", QKeySequence("Ctrl+L")},
+            {"itmWrite", "Запись", "Save", QKeySequence("Ctrl+S")},
+            {"itmExit", "Выход", "Exit", {}},
+            {"itmImport", "Импорт таблицы…", "Import table…", {}},
+            {"itmReport", "Протокол калибровки…", "Calibration report…", {}},
+            {"itmApply", "Пересчитать показания…", "Convert readings…", {}},
+            {"itmClearMain", "Очистить таблицу", "Clear table", {}},
+            {"itmTablCopyMain", "Копировать таблицу", "Copy table", QKeySequence("Ctrl+C")},
+            {"itmTablPasteMain", "Вставить таблицу", "Paste table", QKeySequence("Ctrl+V")},
+            {"itmClear", "Очистить таблицу", "Clear table", {}},
+            {"itmTablCopy", "Копировать таблицу", "Copy table", QKeySequence("Ctrl+C")},
+            {"itmTablPaste", "Вставить таблицу", "Paste table", QKeySequence("Ctrl+V")},
+            {"itmLine", "Линейная аппроксимация", "Linear fit", {}},
+            {"itmDouble", "Квадратичная аппроксимация", "Quadratic fit", {}},
+            {"itmCubic", "Кубическая аппроксимация", "Cubic fit", {}},
+            {"itmGraphPrint", "Печатать график", "Print chart", {}},
+            {"itmGraphCopy", "Копировать график", "Copy chart", {}},
         };
-        for (const Item& item : items) {
-            QAction* action = w.Find<QAction>(item.name);
-            QVERIFY2(action != nullptr, item.name);
-            QCOMPARE(action->text(), QString(item.caption));
-            QCOMPARE(action->shortcut(), item.shortcut);
+        for (const TLanguage language : {TLanguage::Russian, TLanguage::English}) {
+            SetUserLanguage(language);
+            const bool english = language == TLanguage::English;
+            TWindow w;
+            for (const Item& item : items) {
+                QAction* action = w.Find<QAction>(item.name);
+                QVERIFY2(action != nullptr, item.name);
+                QCOMPARE(action->text(), QString(english ? item.english : item.caption));
+                QCOMPARE(action->shortcut(), item.shortcut);
+            }
+            const QList<QAction*> top = w.form->menuBar()->actions();
+            QCOMPARE(top.size(), 2);
+            QCOMPARE(top[0]->text(), QString(english ? "File" : "Файл"));
+            QCOMPARE(top[1]->text(), QString(english ? "Edit" : "Правка"));
         }
-        const QList<QAction*> top = w.form->menuBar()->actions();
-        QCOMPARE(top.size(), 2);
-        QCOMPARE(top[0]->text(), QString("Файл"));
-        QCOMPARE(top[1]->text(), QString("Правка"));
     }
 
     void copyAndPasteShortcutsActInEditFields() {

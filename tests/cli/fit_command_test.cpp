@@ -261,6 +261,52 @@ TEST_F(FitCommand, ExitStatuses) {
     EXPECT_NE(run.out.find("Usage: quorvel-fit"), std::string::npos);
 }
 
+// The texts follow the user's language, however it is given; the numbers follow the locale whatever
+// the language. English needs no generated English locale.
+TEST_F(FitCommand, TextsFollowTheUserLanguage) {
+    const std::string line = Write("line.txt", "2 1\n20 10\n");
+    const std::string few = Write("few.txt", "2 1\n");
+    const std::string ru =
+        "a0 = 0\na1 = 2.0000000\nY = 2.0000000 * X \nМаксимальная ошибка 0\nСреднекв. отклонение 0\n";
+    const std::string en = "a0 = 0\na1 = 2.0000000\nY = 2.0000000 * X \nMaximum error 0\nRMS deviation 0\n";
+    const std::string enComma =
+        "a0 = 0\na1 = 2,0000000\nY = 2,0000000 * X \nMaximum error 0\nRMS deviation 0\n";
+    const struct {
+        const char* environment;
+        const std::string& out;
+        const char* tooFew;
+    } rows[] = {
+        {"-u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8", en, "Too few data\n"},
+        {"-u LC_MESSAGES -u LANG LANGUAGE=en LC_ALL=C", en, "Too few data\n"},
+        {"-u LC_MESSAGES LANGUAGE=de:ru LC_ALL=C", en, "Too few data\n"},
+        {"-u LC_MESSAGES LANGUAGE=ru:en LC_ALL=C LANG=en_US.UTF-8", ru, "Мало данных\n"},
+        {"-u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG", ru, "Мало данных\n"},
+        {"-u LANGUAGE -u LC_MESSAGES LC_ALL=POSIX LANG=en_US.UTF-8", ru, "Мало данных\n"},
+        {"-u LANGUAGE -u LC_ALL LC_MESSAGES=en_GB.UTF-8 LANG=C", en, "Too few data\n"},
+        {"-u LC_MESSAGES LANGUAGE=en LC_ALL=ru_RU.UTF-8", enComma, "Too few data\n"},
+    };
+    for (const auto& row : rows) {
+        TRun run = Shell(std::string("env ") + row.environment + " \"$FIT\" --kind linear \"" + line + "\"");
+        EXPECT_EQ(run.status, 0) << row.environment;
+        EXPECT_EQ(run.out, row.out) << row.environment;
+        run = Shell(std::string("env ") + row.environment + " \"$FIT\" --kind linear \"" + few + "\"");
+        EXPECT_EQ(run.status, 1) << row.environment;
+        EXPECT_EQ(run.err, row.tooFew) << row.environment;
+    }
+    // The other messages the window shares, and the usage, in English.
+    const std::string english = "env -u LC_MESSAGES -u LANG LANGUAGE=en LC_ALL=C \"$FIT\" ";
+    TRun run = Shell(english + "--at x1 \"" + line + "\"");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "x1 is not a valid number\nExamples of valid input:\n   0.25\n   -15.74e4\n   +15638e-5\n");
+    run = Shell(english + "\"" + ::testing::TempDir() + "no/such/file.txt\"");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Cannot open the file.\n");
+    run = Shell(english + "--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Usage: quorvel-fit [--kind linear|quadratic|cubic]", 0), 0u) << run.out;
+}
+
 // --apply: each reading's first word as a table cell reads, Y as the shortest text, bad lines named.
 TEST_F(FitCommand, ApplyToReadings) {
     // Y = 2X + 1 exactly; the readings' Y are those of EvalPolynomial, printed with ".".

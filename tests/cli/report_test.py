@@ -22,8 +22,19 @@ def fail(message):
     print("FAIL: " + message)
 
 
-def run(args, locale="C"):
-    return subprocess.run(args, capture_output=True, text=True, env=dict(os.environ, LC_ALL=locale))
+def run(args, locale="C", language="C"):
+    """Runs a program under the locale, in the user language LANGUAGE names (C: Russian)."""
+    return subprocess.run(args, capture_output=True, text=True,
+                          env=dict(os.environ, LC_ALL=locale, LANGUAGE=language))
+
+
+# The report's own texts in each language the program speaks.
+TEXTS = {
+    "C": {"title": "Протокол калибровки", "kind": "Вид функции: Квадратичная", "points": "Точек: {n}",
+          "page": "Страница {i} из {count}", "header": "X (по прибору)", "signatures": "Калибровку выполнил:"},
+    "en": {"title": "Calibration report", "kind": "Function: Quadratic", "points": "Points: {n}",
+           "page": "Page {i} of {count}", "header": "X (reading)", "signatures": "Calibrated by:"},
+}
 
 
 def data_file(n, comma=False):
@@ -54,18 +65,18 @@ def page_count(pdf):
     return int(re.search(r"Pages:\s+(\d+)", info).group(1))
 
 
-def report(n, kind="quadratic", at="105000", locale="C", comma=False):
+def report(n, kind="quadratic", at="105000", locale="C", comma=False, language="C"):
     data = data_file(n, comma)
-    pdf = os.path.join(DIR, f"report{n}{locale}.pdf")
-    r = run([FIT, "--kind", kind, "--at", at, "--report", pdf, data], locale)
+    pdf = os.path.join(DIR, f"report{n}{locale}{language}.pdf")
+    r = run([FIT, "--kind", kind, "--at", at, "--report", pdf, data], locale, language)
     if r.returncode != 0:
         fail(f"{n} points: status {r.returncode}: {r.stderr}")
     return data, pdf, r.stdout
 
 
-def check_texts(n, data, pdf, plain, locale="C"):
+def check_texts(n, data, pdf, plain, locale="C", language="C"):
     """The window's texts and the exact figures of --json stand on the first page."""
-    js = run([FIT, "--json", "--kind", "quadratic", "--at", "105000", data], locale).stdout
+    js = run([FIT, "--json", "--kind", "quadratic", "--at", "105000", data], locale, language).stdout
     # Number texts as printed, so that nothing is formatted anew here.
     number = r"(-?[0-9][0-9.e+-]*)"
     full = re.search(r'"coefficients":\[' + ",".join([number] * 4), js).groups()[:3]
@@ -76,14 +87,16 @@ def check_texts(n, data, pdf, plain, locale="C"):
     text = squeeze(first)
     expected = [squeeze(line) for line in plain.splitlines()]  # captions, formula, statistics, Y=
     expected += [t.replace(".", decimal) for t in list(full) + list(uncertainties) + figures]
-    expected += ["Протокол калибровки", os.path.basename(data), "Вид функции: Квадратичная", f"Точек: {n}"]
+    texts = TEXTS[language]
+    expected += [texts["title"], os.path.basename(data), texts["kind"], texts["points"].format(n=n)]
     for want in expected:
         if want not in text:
-            fail(f"{n} points ({locale}): '{want}' is not on the first page")
+            fail(f"{n} points ({locale}, {language}): '{want}' is not on the first page")
 
 
-def check_pages(n, pdf):
+def check_pages(n, pdf, language="C"):
     """Every point once, in order, under a header repeated on each page; the signatures at the end."""
+    texts = TEXTS[language]
     pages = pages_of(pdf)
     count = page_count(pdf)
     if len(pages) != count:
@@ -91,14 +104,15 @@ def check_pages(n, pdf):
     rows_per_page = []
     numbers = []
     for i, page in enumerate(pages, 1):
-        if f"Страница {i} из {count}" not in page:
-            fail(f"{n} points: page {i} is not numbered 'Страница {i} из {count}'")
+        numbered = texts["page"].format(i=i, count=count)
+        if numbered not in page:
+            fail(f"{n} points: page {i} is not numbered '{numbered}'")
         rows = [int(m.group(1)) for m in re.finditer(r"^\s*(\d{1,5})\s+1\d{5}\S*(?:\s+\S+){3}\s*$", page, re.M)]
-        if rows and "X (по прибору)" not in page:
+        if rows and texts["header"] not in page:
             fail(f"{n} points: page {i} has points but no table header")
         rows_per_page.append(len(rows))
         numbers += rows
-        if ("Калибровку выполнил:" in page) != (i == count):
+        if (texts["signatures"] in page) != (i == count):
             fail(f"{n} points: the signatures are not on the last page alone (page {i})")
     if numbers != list(range(1, n + 1)):
         fail(f"{n} points: the table's rows are {numbers[:5]}... ({len(numbers)} of {n})")
@@ -193,6 +207,19 @@ if pages[10][0] != 1:
 if not 1 < pages[100][0] < pages[1000][0]:
     fail(f"pages for 10, 100, 1000 points: {pages}")
 
+# In English the same pages, with no Russian letter on them and every character in the font.
+for n in (10, 100):
+    data, pdf, plain = report(n, language="en")
+    if check_pages(n, pdf, "en") != pages[n]:
+        fail(f"{n} points in English: pages and rows {check_pages(n, pdf, 'en')}, in Russian {pages[n]}")
+    cyrillic = sorted({c for c in "".join(pages_of(pdf)) if "\u0400" <= c <= "\u04ff"})
+    if cyrillic:
+        fail(f"{n} points in English: Russian letters on the pages: {''.join(cyrillic)}")
+    if n == 10:
+        check_texts(n, data, pdf, plain, language="en")
+        check_fonts(pdf)
+        check_look(pdf)
+
 # In a comma-decimal locale every number of the report has the comma.
 data, pdf, plain = report(10, locale="ru_RU.UTF-8", comma=True)
 check_texts(10, data, pdf, plain, "ru_RU.UTF-8")
@@ -237,18 +264,21 @@ def far_readings(x0):
 
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
-NOTE = "Внимание:"
-for name, data, kind, locale, note in [
+NOTE = {"C": "Внимание:", "en": "Note:"}
+for name, data, kind, locale, note, language in [
+        ("25 readings around 10^7 in English", far_readings(1e7), "cubic", "C", True, "en"),
+        ("the thermocouple in English", os.path.join(EXAMPLES, "thermocouple_k.txt"), "cubic", "C", False, "en")] + [
+        row + ("C",) for row in [
         ("25 readings around 10^7", far_readings(1e7), "cubic", "C", True),
         ("25 readings around 10^5", far_readings(1e5), "cubic", "C", True),
         ("the barometer around 101 kPa", os.path.join(EXAMPLES, "barometer_comma.txt"), "cubic", "ru_RU.UTF-8",
          True),
         ("the pressure gauge", os.path.join(EXAMPLES, "pressure_gauge.txt"), "cubic", "C", False),
-        ("the thermocouple", os.path.join(EXAMPLES, "thermocouple_k.txt"), "cubic", "C", False)]:
+        ("the thermocouple", os.path.join(EXAMPLES, "thermocouple_k.txt"), "cubic", "C", False)]]:
     pdf = os.path.join(DIR, "note.pdf")
-    r = run([FIT, "--kind", kind, "--report", pdf, data], locale)
+    r = run([FIT, "--kind", kind, "--report", pdf, data], locale, language)
     text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
-    if r.returncode != 0 or (NOTE in text) != note:
+    if r.returncode != 0 or (NOTE[language] in text) != note:
         fail(f"{name}: status {r.returncode}, the note is {'missing' if note else 'there'}")
 
 
@@ -257,27 +287,37 @@ for name, data, kind, locale, note in [
 given = os.path.join(DIR, "given.txt")
 with open(given, "w") as f:
     f.write("".join(f"{y} {x} 0.5\n" for x, y in zip(range(1, 7), (3.3, 5.6, 7.1, 9.3, 10.7, 12.1))))
-for locale, decimal in (("C", "."), ("ru_RU.UTF-8", ",")):
-    pdf = os.path.join(DIR, f"given{decimal}.pdf")
+GIVEN_TEXTS = {
+    "C": ["взвешенный метод наименьших квадратов", "заданы столбцами u(Y), u(X) файла данных",
+          "модель согласуется с данными", "Рекомендуемый вид функции: Линейная", "X для Y=10"],
+    "en": ["weighted least squares", "given by the columns u(Y), u(X) of the data file",
+           "the model agrees with the data", "Recommended function: Linear", "X for Y=10"],
+}
+for locale, decimal, language in (("C", ".", "C"), ("ru_RU.UTF-8", ",", "C"), ("C", ".", "en")):
+    pdf = os.path.join(DIR, f"given{decimal}{language}.pdf")
     args = ["--uncertainties", "--kind", "linear", "--at", "3.5", "--at-u", "0.2", "--inverse", "10.5"]
-    r = run([FIT] + args + ["--report", pdf, given], locale)
+    r = run([FIT] + args + ["--report", pdf, given], locale, language)
     js = json.loads(run([FIT, "--json"] + args + [given]).stdout)
     text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
-    wanted = ["взвешенный метод наименьших квадратов", "заданы столбцами u(Y), u(X) файла данных",
-              "модель согласуется с данными", "Рекомендуемый вид функции: Линейная",
-              f"a0 = 1{decimal}87 ± 0{decimal}91", f"a1 = 1{decimal}76 ± 0{decimal}23", "X для Y=10" + decimal + "5"]
+    wanted = GIVEN_TEXTS[language][:-1] + [GIVEN_TEXTS[language][-1] + decimal + "5",
+                                           f"a0 = 1{decimal}87 ± 0{decimal}91", f"a1 = 1{decimal}76 ± 0{decimal}23"]
     wanted += [repr(v).replace(".", decimal) for v in
                js["standard_uncertainties"] + [js["y_uncertainty"], js["inverse"]["x"], js["inverse"]["x_uncertainty"]]]
     missing = [w for w in wanted if w not in text]
     if r.returncode != 0 or missing:
-        fail(f"given uncertainties ({locale}): status {r.returncode}, {r.stderr!r}, missing {missing}")
+        fail(f"given uncertainties ({locale}, {language}): status {r.returncode}, {r.stderr!r}, missing {missing}")
+    if language == "en":
+        check_fonts(pdf)
 both = os.path.join(DIR, "both.txt")
 with open(both, "w") as f:
     f.write("3.4 1.2 0.2 0.2\n4.4 1.9 0.2 0.2\n7.2 2.9 0.2 0.2\n8.5 4.0 0.4 0.2\n10.8 4.7 0.4 0.2\n13.5 5.9 0.4 0.2\n")
-pdf = os.path.join(DIR, "both.pdf")
-r = run([FIT, "--uncertainties", "--kind", "linear", "--report", pdf, both])
-text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
-if r.returncode != 0 or "обобщённая регрессия" not in text or "Γ = 0.8941720" not in text:
-    fail(f"both variables: status {r.returncode}, {text[:300]!r}")
+for language, method in (("C", "обобщённая регрессия"), ("en", "generalized regression")):
+    pdf = os.path.join(DIR, f"both{language}.pdf")
+    r = run([FIT, "--uncertainties", "--kind", "linear", "--report", pdf, both], language=language)
+    text = squeeze(" ".join(pages_of(pdf))) if r.returncode == 0 else ""
+    if r.returncode != 0 or method not in text or "Γ = 0.8941720" not in text:
+        fail(f"both variables ({language}): status {r.returncode}, {text[:300]!r}")
+    if language == "en":
+        check_fonts(pdf)
 
 sys.exit(1 if failures else 0)

@@ -23,6 +23,8 @@ FILES = [
     f"usr/share/metainfo/{APPSTREAM_ID}.metainfo.xml",
     "usr/share/man/man1/quorvel.1.gz",
     "usr/share/man/man1/quorvel-fit.1.gz",
+    "usr/share/man/ru/man1/quorvel.1.gz",
+    "usr/share/locale/en/LC_MESSAGES/quorvel.mo",
     "usr/share/doc/quorvel/copyright",
     "usr/share/doc/quorvel/changelog.gz",
 ]
@@ -96,6 +98,14 @@ def same_in_both(what, in_help, in_man, key):
              f"{sorted(in_man - in_help, key=key)}")
 
 
+def check_languages(fit, example):
+    """The program finds its catalogue from its own place: English where the user's language asks."""
+    for language, label in (("C", "Максимальная ошибка "), ("en", "Maximum error "), ("de:ru", "Maximum error ")):
+        r = run([fit, "--kind", "linear", example], env=dict(os.environ, LC_ALL="C.UTF-8", LANGUAGE=language))
+        if r.returncode != 0 or f"\n{label}" not in r.stdout:
+            fail(f"{fit} under LANGUAGE={language}: no \"{label}\" in\n{r.stdout}{r.stderr}")
+
+
 def check_install(args):
     with tempfile.TemporaryDirectory(prefix="quorvel-install.") as root:
         r = run([args.cmake, "--install", args.build, "--prefix", os.path.join(root, "usr")])
@@ -122,8 +132,8 @@ def check_install(args):
             fail("appstreamcli validate-tree:\n" + r.stdout + r.stderr)
 
         env = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80")
-        for page in ("quorvel.1.gz", "quorvel-fit.1.gz"):
-            path = os.path.join(root, "usr/share/man/man1", page)
+        for page in ("man1/quorvel.1.gz", "man1/quorvel-fit.1.gz", "ru/man1/quorvel.1.gz"):
+            path = os.path.join(root, "usr/share/man", page)
             r = run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path], env=env)
             if r.returncode != 0 or r.stderr.strip():
                 fail(f"man --warnings {page}:\n{r.stderr}")
@@ -140,6 +150,7 @@ def check_install(args):
         r = run([fit, "--kind", "linear", example], env=dict(os.environ, LC_ALL="C.UTF-8"))
         if r.returncode != 0 or "\nY = " not in r.stdout:
             fail(f"installed quorvel-fit on {example}: status {r.returncode}\n{r.stdout}{r.stderr}")
+        check_languages(fit, example)
         # A chart is drawn by the program installed in libexec, which quorvel-fit finds from its own place.
         chart = os.path.join(root, "chart.png")
         r = run([fit, "--kind", "linear", "--chart", chart, example], env=dict(os.environ, LC_ALL="C.UTF-8"))
@@ -172,6 +183,14 @@ def check_package(args):
         for f in FILES:
             if f" ./{f}\n" not in listing:
                 fail(f"the package lacks /{f}")
+
+        with tempfile.TemporaryDirectory(prefix="quorvel-deb-tree.") as tree:
+            r = run(["dpkg-deb", "-x", deb, tree])
+            if r.returncode != 0:
+                fail("dpkg-deb -x failed:\n" + r.stdout + r.stderr)
+            else:
+                check_languages(os.path.join(tree, "usr/bin/quorvel-fit"),
+                                os.path.join(args.source, "examples", "pressure_gauge.txt"))
 
         r = run(["lintian", "--fail-on", "error,warning", deb])
         print(r.stdout + r.stderr)

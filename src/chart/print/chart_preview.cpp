@@ -1,5 +1,6 @@
 #include "chart/print/chart_preview.h"
 #include "chart/qt/ui_font.h"
+#include "runtime/message_catalog.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -90,49 +91,49 @@ TChartPreview::~TChartPreview() = default;
 
 void TChartPreview::BuildLayout() {
     setObjectName("ChartPreview");
-    setWindowTitle("Предварительный просмотр");
+    setWindowTitle(Tr("Предварительный просмотр"));
     setFont(ClassicUiFont());
     setModal(true);
 
     panel1_ = RaisedPanel(this, "Panel1");
-    auto* label1 = Label(panel1_, "Label1", "Принтер:", 3, 13, 52, 17, Qt::AlignRight);
+    auto* label1 = Label(panel1_, "Label1", Tr("Принтер:"), 3, 13, 52, 17, Qt::AlignRight);
     Printers = Place(new QComboBox(panel1_), "Printers", 57, 9, 195, 21);
     Printers->setEditable(false);
     label1->setBuddy(Printers);
-    BSetupPrinter = Place(new QPushButton("Параметры...", panel1_), "BSetupPrinter", 262, 7, 100, 23);
-    BPrint = Place(new QPushButton("Печать", panel1_), "BPrint", 371, 7, 69, 23);
-    BClose = Place(new QPushButton("Закрыть", panel1_), "BClose", 451, 7, 69, 23);
+    BSetupPrinter = Place(new QPushButton(Tr("Параметры..."), panel1_), "BSetupPrinter", 262, 7, 100, 23);
+    BPrint = Place(new QPushButton(Tr("Печать"), panel1_), "BPrint", 371, 7, 69, 23);
+    BClose = Place(new QPushButton(Tr("Закрыть"), panel1_), "BClose", 451, 7, 69, 23);
     BClose->setDefault(true);
     BClose->setAutoDefault(true);
 
     panel2_ = RaisedPanel(this, "Panel2");
-    Orientation = Place(new QGroupBox("Ориентация:", panel2_), "Orientation", 3, 3, 105, 57);
+    Orientation = Place(new QGroupBox(Tr("Ориентация:"), panel2_), "Orientation", 3, 3, 105, 57);
     orientationItems_ = new QButtonGroup(this);
-    auto* portrait = Place(new QRadioButton("Книжная", Orientation), "Orientation0", 8, 16, 92, 17);
-    auto* landscape = Place(new QRadioButton("Альбомная", Orientation), "Orientation1", 8, 35, 92, 17);
+    auto* portrait = Place(new QRadioButton(Tr("Книжная"), Orientation), "Orientation0", 8, 16, 92, 17);
+    auto* landscape = Place(new QRadioButton(Tr("Альбомная"), Orientation), "Orientation1", 8, 35, 92, 17);
     orientationItems_->addButton(portrait, poPortrait);
     orientationItems_->addButton(landscape, poLandscape);
     landscape->setChecked(true);
 
-    auto* margins = Place(new QGroupBox("Поля (%)", panel2_), "GBMargins", 3, 67, 105, 95);
+    auto* margins = Place(new QGroupBox(Tr("Поля (%)"), panel2_), "GBMargins", 3, 67, 105, 95);
     SETopMa = MarginEdit(margins, "SETopMa", 34, 17, 27);
     SELeftMa = MarginEdit(margins, "SELeftMa", 6, 43, 26);
     SEBotMa = MarginEdit(margins, "SEBotMa", 34, 68, 27);
     SERightMa = MarginEdit(margins, "SERightMa", 58, 43, 27);
 
-    BReset = Place(new QPushButton("По умолчанию", panel2_), "BReset", 12, 171, 86, 25);
+    BReset = Place(new QPushButton(Tr("По умолчанию"), panel2_), "BReset", 12, 171, 86, 25);
     BReset->setEnabled(false);
-    ShowMargins = Place(new QCheckBox("Поля", panel2_), "ShowMargins", 13, 204, 95, 14);
+    ShowMargins = Place(new QCheckBox(Tr("Поля"), panel2_), "ShowMargins", 13, 204, 95, 14);
     ShowMargins->setChecked(true);
 
-    auto* detail = Place(new QGroupBox("Детализация", panel2_), "ChangeDetailGroup", 3, 229, 105, 66);
-    Label(detail, "Label2", "Более", 8, 18, 36, 19, Qt::AlignLeft);
-    Label(detail, "Label3", "Менее", 57, 18, 41, 15, Qt::AlignRight);
+    auto* detail = Place(new QGroupBox(Tr("Детализация"), panel2_), "ChangeDetailGroup", 3, 229, 105, 66);
+    Label(detail, "Label2", Tr("Более"), 8, 18, 36, 19, Qt::AlignLeft);
+    Label(detail, "Label3", Tr("Менее"), 57, 18, 41, 15, Qt::AlignRight);
     Resolution = Place(new QScrollBar(Qt::Horizontal, detail), "Resolution", 8, 38, 90, 16);
     Resolution->setRange(-100, 0);
     Resolution->setValue(0);
 
-    CBProp = Place(new QCheckBox("В центре", panel2_), "CBProp", 13, 304, 92, 17);
+    CBProp = Place(new QCheckBox(Tr("В центре"), panel2_), "CBProp", 13, 304, 92, 17);
     CBProp->setChecked(true);
 
     // Every handler runs behind the guard: what escapes it ends in the standard exception box, and the

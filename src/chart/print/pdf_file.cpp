@@ -8,6 +8,7 @@
 #include "chart/print/printer.h"
 #include "chart/qt/whole_file.h"
 #include "runtime/file_target.h"
+#include "runtime/message_catalog.h"
 #include "runtime/system_error_text.h"
 
 namespace quorvel {
@@ -15,7 +16,7 @@ namespace quorvel {
 namespace {
 
 std::string CannotWrite(const QString& file, const QString& reason) {
-    return QStringLiteral("Не могу записать файл %1: %2")
+    return QString::fromUtf8(Tr("Не могу записать файл %1: %2"))
         .arg(QDir::toNativeSeparators(file), reason)
         .toStdString();
 }
@@ -29,7 +30,7 @@ QString Reason(int error, const QString& told) {
 
 TPdfFile::TPdfFile(const QString& path) : file_(std::make_unique<QSaveFile>(path)) {
     if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
-        throw EPrinter(CannotWrite(path, QString::fromUtf8(kNotRegularFileText)));
+        throw EPrinter(CannotWrite(path, QString::fromUtf8(Tr(kNotRegularFileText))));
     }
     errno = 0;
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {

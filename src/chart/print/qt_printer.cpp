@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chart/qt/qt_canvas.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -28,7 +29,7 @@ std::unique_ptr<TPrinter>& PrinterSlot() {
 }
 
 QString DefaultAskPdfFileName(QWidget* parent, const QString& suggested) {
-    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Печать в PDF-файл"), suggested,
+    QString name = QFileDialog::getSaveFileName(parent, QString::fromUtf8(Tr("Печать в PDF-файл")), suggested,
                                                 QStringLiteral("PDF (*.pdf)"));
     if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty()) {
         name += QStringLiteral(".pdf");
@@ -94,7 +95,7 @@ std::unique_ptr<TPrinter> ReplacePrinter(std::unique_ptr<TPrinter> printer) {
 }
 
 const QString& TQtPrinter::PdfTargetName() {
-    static const QString name = QStringLiteral("PDF-файл");
+    static const QString name = QString::fromUtf8(Tr("PDF-файл"));
     return name;
 }
 
@@ -274,7 +275,7 @@ void TQtPrinter::Setup(QWidget* parent) {
     // What only a job means (page range, copies, order, pages per sheet) is left out: the chart is
     // one page, and the print itself starts from the preview.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    dialog.setWindowTitle(QStringLiteral("Настройка печати"));
+    dialog.setWindowTitle(QString::fromUtf8(Tr("Настройка печати")));
     if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
         for (QAbstractButton* button : buttons->buttons()) {
             switch (buttons->buttonRole(button)) {
