@@ -249,7 +249,7 @@ void GivenUncertaintyTexts(const TReportInput& input, TReportTexts& t) {
         QString::fromUtf8(Tr("Для сертификата (U, k = 1,96): ")) + certificate.join(QStringLiteral("; "));
     QString check;
     if (f.chiSquared && f.chiSquaredCritical) {
-        check = QStringLiteral("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: ")
+        check = QString::fromUtf8(Tr("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: "))
                     .arg(Q(FormatFittedValue(*f.chiSquared)))
                     .arg(f.dof)
                     .arg(Q(FormatFittedValue(*f.chiSquaredCritical))) +
@@ -414,7 +414,7 @@ struct TColumn {
 
 std::vector<TColumn> PointColumns() {
     return {{6, {}},
-            {13, QStringLiteral("№")},
+            {13, QString::fromUtf8(Tr("№"))},
             {39, Q(Tr(kXHeader))},
             {39, Q(Tr(kYHeader))},
             {39, QString::fromUtf8(Tr("Y по формуле"))},
