@@ -24,6 +24,7 @@ FILES = [
     "usr/share/man/man1/quorvel.1.gz",
     "usr/share/man/man1/quorvel-fit.1.gz",
     "usr/share/man/ru/man1/quorvel.1.gz",
+    "usr/share/man/ru/man1/quorvel-fit.1.gz",
     "usr/share/locale/en/LC_MESSAGES/quorvel.mo",
     "usr/share/doc/quorvel/copyright",
     "usr/share/doc/quorvel/changelog.gz",
@@ -79,15 +80,24 @@ def tagged_lines(lines):
     return [re.sub(r"\\f[BIRP]|^\.\w+\s*|\"", "", t).replace("\\-", "-") for t in tags]
 
 
-def check_man_against_help(man_source, help_text):
+# The section names of the man pages in each language, in the order NAME, SYNOPSIS, DESCRIPTION,
+# OPTIONS, EXIT STATUS, EXAMPLES.
+SECTIONS = {
+    "man1": ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES"),
+    "ru/man1": ("ИМЯ", "СИНТАКСИС", "ОПИСАНИЕ", "ПАРАМЕТРЫ", "КОД ЗАВЕРШЕНИЯ", "ПРИМЕРЫ"),
+}
+
+
+def check_man_against_help(man_source, help_text, folder="man1"):
     sections = man_sections(man_source)
-    for name in ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES"):
+    names = SECTIONS[folder]
+    for name in names:
         if name not in sections:
-            fail(f"quorvel-fit.1 has no {name} section")
-    same_in_both("options", help_options(help_text),
-                 options_in("\n".join(tagged_lines(sections.get("OPTIONS", [])))), key=str)
-    same_in_both("exit statuses", help_statuses(help_text),
-                 set(re.findall(r"\d+", " ".join(tagged_lines(sections.get("EXIT STATUS", []))))), key=int)
+            fail(f"{folder}/quorvel-fit.1 has no {name} section")
+    same_in_both(f"options ({folder})", help_options(help_text),
+                 options_in("\n".join(tagged_lines(sections.get(names[3], [])))), key=str)
+    same_in_both(f"exit statuses ({folder})", help_statuses(help_text),
+                 set(re.findall(r"\d+", " ".join(tagged_lines(sections.get(names[4], []))))), key=int)
 
 
 def same_in_both(what, in_help, in_man, key):
@@ -132,7 +142,7 @@ def check_install(args):
             fail("appstreamcli validate-tree:\n" + r.stdout + r.stderr)
 
         env = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80")
-        for page in ("man1/quorvel.1.gz", "man1/quorvel-fit.1.gz", "ru/man1/quorvel.1.gz"):
+        for page in ("man1/quorvel.1.gz", "man1/quorvel-fit.1.gz", "ru/man1/quorvel.1.gz", "ru/man1/quorvel-fit.1.gz"):
             path = os.path.join(root, "usr/share/man", page)
             r = run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", path], env=env)
             if r.returncode != 0 or r.stderr.strip():
@@ -142,9 +152,10 @@ def check_install(args):
         r = run([fit, "--help"])
         if r.returncode != 0:
             fail(f"installed quorvel-fit --help exits {r.returncode}")
-        with gzip.open(os.path.join(root, "usr/share/man/man1/quorvel-fit.1.gz"), "rt",
-                       encoding="utf-8") as f:
-            check_man_against_help(f.read(), r.stdout)
+        for folder in SECTIONS:
+            with gzip.open(os.path.join(root, "usr/share/man", folder, "quorvel-fit.1.gz"), "rt",
+                           encoding="utf-8") as f:
+                check_man_against_help(f.read(), r.stdout, folder)
 
         example = os.path.join(args.source, "examples", "pressure_gauge.txt")
         r = run([fit, "--kind", "linear", example], env=dict(os.environ, LC_ALL="C.UTF-8"))
