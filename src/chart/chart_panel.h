@@ -101,6 +101,8 @@ public:
     const TRenderContext& ScreenLayout() const { return screen_; }
     const TRect& PanelRect() const { return screen_.PanelRect; }
     const TRect& PlotRect() const { return screen_.PlotRect; }
+    // The screen's layout forgets a series that leaves the chart or whose points it no longer knows.
+    void ForgetOnScreen(const TChartSeries& series) { screen_.Forget(series); }
     int PlotWidth() const { return PlotRect().Right - PlotRect().Left; }
     int PlotHeight() const { return PlotRect().Bottom - PlotRect().Top; }
     int PlotXCenter() const { return (PlotRect().Left + PlotRect().Right) / 2; }
@@ -150,8 +152,6 @@ protected:
     virtual void DrawPipeline(TRenderContext& context) = 0;
     // Fills PanelRect with Color and draws bevels and border (nothing while printing).
     void DrawBackground(TRenderContext& context) const;
-    // The screen's layout forgets a series that leaves the chart.
-    void ForgetOnScreen(const TChartSeries& series) { screen_.Forget(series); }
     void FinishConstruction() { constructed_ = true; }
     void BeginDestruction() { destroying_ = true; }
 

@@ -36,6 +36,7 @@ int TChartSeries::AddPoint(double x, double y, std::string_view label, TColor co
 }
 
 int TChartSeries::PlacePoint(std::string_view label, TColor color) {
+    ForgetScreenLayout();
     if (label.empty() && xValues_.GoesLast(xValues_.TempValue)) {
         // Points given in X order, the usual case, go straight to the end of every list.
         xValues_.AppendValue(xValues_.TempValue);
@@ -66,7 +67,16 @@ void TChartSeries::AfterAdd(int index) {
     }
 }
 
+void TChartSeries::ForgetScreenLayout() {
+    // The screen's last rendering found this series' visible points by index: once points are removed or
+    // put between others, its indices name other points or none, so presses find none until the next one.
+    if (chart_ != nullptr && !chart_->Destroying()) {
+        chart_->ForgetOnScreen(*this);
+    }
+}
+
 void TChartSeries::ClearPoints() {
+    ForgetScreenLayout();
     xValues_.RemoveAllValues();
     yValues_.RemoveAllValues();
     colors_.clear();

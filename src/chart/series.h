@@ -166,6 +166,7 @@ private:
     }
     // AddPoint's placing of one point, without the hooks and the repaint request.
     int PlacePoint(std::string_view label, TColor color);
+    void ForgetScreenLayout();
 
     TChart* chart_ = nullptr;
     TChartValueList xValues_;

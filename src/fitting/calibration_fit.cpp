@@ -422,20 +422,60 @@ TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns*
     }
     // Weights that are rounded get more bits until every figure's rounding is certain.
     for (int bits = weightBits;; bits = std::min(2 * bits, kMostWeightBits)) {
-        TWeightedSystem sums =
-            WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work);
-        if (sums.system.Singular()) {
-            throw EFitNotFound(Tr(kSolveFailedText));
-        }
-        bool certain = true;
-        TCalibrationModel model;
-        figures_ = ExactFigures(sums.system, sums.weightError, points, given, model, certain);
-        if (certain || bits == kMostWeightBits) {
-            model.system = std::move(sums.system);
-            *model_ = std::move(model);
+        if (TakeSystem(WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work),
+                       points, given, bits == kMostWeightBits)) {
             return;
         }
     }
+}
+
+TCalibration::TCalibration() : model_(std::make_unique<TCalibrationModel>()) {}
+
+bool TCalibration::TakeSystem(TWeightedSystem sums, const TPointTable& points,
+                              const TUncertaintyColumns* given, bool last) {
+    if (sums.system.Singular()) {
+        throw EFitNotFound(Tr(kSolveFailedText));
+    }
+    bool certain = true;
+    TCalibrationModel model;
+    TCalibrationFigures figures = ExactFigures(sums.system, sums.weightError, points, given, model, certain);
+    if (!certain && !last) {
+        return false;
+    }
+    model.system = std::move(sums.system);
+    *model_ = std::move(model);
+    figures_ = figures;
+    return true;
+}
+
+std::array<std::optional<TCalibration>, 3> TCalibration::EachKind(const TPointTable& points,
+                                                                  const TUncertaintyColumns* given,
+                                                                  const TWorkOptions& work) {
+    std::array<std::optional<TCalibration>, 3> fits;
+    const int most = static_cast<int>(std::min<std::size_t>(3, std::max<std::size_t>(points.size(), 1) - 1));
+    std::optional<TWeightedSystem> top;
+    if (most >= 1 && MethodFor(given) != TFitMethod::Generalized) {
+        top = WeightedSystem(points, given != nullptr ? &given->uy : nullptr, most, 128, work);
+    }
+    for (int degree = 1; degree <= most; ++degree) {
+        std::optional<TCalibration>& fit = fits[static_cast<std::size_t>(degree - 1)];
+        try {
+            if (top) {
+                TCalibration truncated;
+                if (truncated.TakeSystem({top->system.Truncated(degree), top->weightError}, points, given,
+                                         false)) {
+                    fit.emplace(std::move(truncated));
+                    continue;
+                }
+            }
+            // The rounded weights leave a figure open at this degree: its own summation with more bits.
+            fit.emplace(points, given, degree, 128, work);
+        } catch (const EFitNotFound&) {
+            // No unique fit of this kind: it is not among the choices.
+        } catch (const ESolveOverflow&) {
+        }
+    }
+    return fits;
 }
 
 TCalibration::~TCalibration() = default;
@@ -565,28 +605,26 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
 
 TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
                          const TWorkOptions& work) {
+    return CompareKinds(TCalibration::EachKind(points, given, work));
+}
+
+TKindChoice CompareKinds(const std::array<std::optional<TCalibration>, 3>& fits) {
     TKindChoice choice;
-    for (int degree = 1; degree <= 3; ++degree) {
-        if (static_cast<int>(points.size()) < degree + 1) {
-            break;
+    for (const std::optional<TCalibration>& fit : fits) {
+        if (!fit) {
+            continue;
         }
-        try {
-            const TCalibration fit(points, given, degree, 128, work);
-            const TCalibrationFigures& f = fit.Figures();
-            TKindComparison kind;
-            kind.degree = degree;
-            kind.dof = f.dof;
-            kind.residualSd = f.residualSd;
-            kind.chiSquared = f.chiSquared;
-            kind.top = f.a[static_cast<std::size_t>(degree)];
-            kind.topExpanded = f.expanded[static_cast<std::size_t>(degree)];
-            kind.rSquared = f.rSquared;
-            kind.adjustedRSquared = f.adjustedRSquared;
-            choice.kinds.push_back(kind);
-        } catch (const EFitNotFound&) {
-            // No unique fit of this kind: it is not among the choices.
-        } catch (const ESolveOverflow&) {
-        }
+        const TCalibrationFigures& f = fit->Figures();
+        TKindComparison kind;
+        kind.degree = f.degree;
+        kind.dof = f.dof;
+        kind.residualSd = f.residualSd;
+        kind.chiSquared = f.chiSquared;
+        kind.top = f.a[static_cast<std::size_t>(f.degree)];
+        kind.topExpanded = f.expanded[static_cast<std::size_t>(f.degree)];
+        kind.rSquared = f.rSquared;
+        kind.adjustedRSquared = f.adjustedRSquared;
+        choice.kinds.push_back(kind);
     }
     for (auto kind = choice.kinds.rbegin(); kind != choice.kinds.rend(); ++kind) {
         if (kind->topExpanded && std::fabs(kind->top) > *kind->topExpanded) {

@@ -63,6 +63,7 @@ struct TCalibrationValue {
 };
 
 struct TCalibrationModel;
+struct TWeightedSystem;
 class TExactPolynomial;
 
 class TCalibration {
@@ -77,6 +78,13 @@ public:
     ~TCalibration();
     TCalibration(TCalibration&&) noexcept;
     TCalibration& operator=(TCalibration&&) noexcept;
+
+    // The fit of each degree 1 .. 3 the points allow (at index degree − 1), empty where that kind has no
+    // unique fit or a coefficient beyond the double range. Each equals the fit made alone; the weighted and
+    // ordinary ones come from one summation, since a degree's sums hold those of every lower degree.
+    static std::array<std::optional<TCalibration>, 3> EachKind(const TPointTable& points,
+                                                               const TUncertaintyColumns* given,
+                                                               const TWorkOptions& work = {});
 
     const TCalibrationFigures& Figures() const { return figures_; }
 
@@ -95,6 +103,11 @@ public:
     std::optional<TCalibrationValue> Inverse(double y, double uy, double low, double high) const;
 
 private:
+    TCalibration();
+    // Takes the summed system when every figure's rounding is certain (or `last`): true, the fit then set.
+    bool TakeSystem(TWeightedSystem sums, const TPointTable& points, const TUncertaintyColumns* given,
+                    bool last);
+
     std::unique_ptr<TCalibrationModel> model_;
     TCalibrationFigures figures_;
 };
@@ -121,5 +134,7 @@ struct TKindChoice {
 // out.
 TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
                          const TWorkOptions& work = {});
+// The same from the fits of TCalibration::EachKind.
+TKindChoice CompareKinds(const std::array<std::optional<TCalibration>, 3>& fits);
 
 }  // namespace quorvel

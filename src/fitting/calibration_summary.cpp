@@ -11,16 +11,20 @@ TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertainty
     TCalibrationSummary summary;
     const TPointTable& points = result.measured;
     const TUncertaintyColumns* used = result.calibration != nullptr ? given : nullptr;
+    // Every kind is fitted for the comparison; the ordinary fit on show is the one of its kind (made alone
+    // when that kind has none, to fail as it fails).
+    const std::array<std::optional<TCalibration>, 3> kinds = TCalibration::EachKind(points, used, work);
     std::optional<TCalibration> own;
-    if (used == nullptr) {
+    const std::optional<TCalibration>& ofKind = kinds[static_cast<std::size_t>(result.kind) - 1];
+    if (used == nullptr && !ofKind) {
         own.emplace(points, nullptr, static_cast<int>(result.kind), 128, work);
     }
-    const TCalibration& fit = used != nullptr ? *result.calibration : *own;
+    const TCalibration& fit = used != nullptr ? *result.calibration : own ? *own : *ofKind;
     summary.figures = fit.Figures();
     if (used != nullptr) {
         summary.figures.gamma = fit.Gamma(points, *used);
     }
-    summary.kinds = CompareKinds(points, used, work);
+    summary.kinds = CompareKinds(kinds);
     // The ordinary fit's Y at X is given by its own figures unless u(X) asks for more; without scatter
     // there is none.
     if (request.atX && (used != nullptr || (request.atU != 0 && summary.figures.dof > 0))) {

@@ -524,7 +524,7 @@ public:
         TFitCoefficients store;
         TRecomputeResult table;
         try {
-            table = Recompute(*window.Model(), kind, store, false, false);
+            table = Recompute(*window.Model(), kind, store, false, true);
         } catch (const std::exception& e) {
             return QString("the fit on show, unmarked, of a table that cannot be read (%1)").arg(e.what());
         }
@@ -532,10 +532,16 @@ public:
             return QString("the formula on show, unmarked, is \"%1\", the table's \"%2\"")
                 .arg(formula, QString::fromStdString(table.resultText));
         }
+        // A recompute that stopped before its end (a curve beyond the number range) leaves Y at X empty.
         const TEvaluation at =
             EvaluateAt(window.Find<QLineEdit>("MaskEditX")->text().toStdString(), store, tsBeingTyped);
-        if (at.state == TEvaluation::Evaluated &&
-            QString::fromStdString(at.yText) != window.Caption("PanelY")) {
+        if (table.reached < rsCurve) {
+            if (!window.Caption("PanelY").isEmpty()) {
+                return QString("Y at X on show is \"%1\" beside a recompute that stopped before it")
+                    .arg(window.Caption("PanelY"));
+            }
+        } else if (at.state == TEvaluation::Evaluated &&
+                   QString::fromStdString(at.yText) != window.Caption("PanelY")) {
             return QString("Y at X on show is \"%1\", the table's fit gives \"%2\"")
                 .arg(window.Caption("PanelY"), QString::fromStdString(at.yText));
         }

@@ -234,6 +234,38 @@ TEST_F(Layout, FirstRenderingIsLaidOutAsTheNext) {
     }
 }
 
+TEST_F(Layout, APressBeforeTheNextPaintFindsNoPointThatIsGoneOrMoved) {
+    for (int i = 0; i < 60; ++i) {
+        series.curve->AddPoint(i, i);
+        series.measured->AddPoint(i, 60 - i);
+    }
+    Render();
+    const int x = series.curve->CalcXPos(50);
+    const int y = series.curve->CalcYPos(50);
+    const int mx = series.measured->CalcXPos(40);
+    const int my = series.measured->CalcYPos(40);
+    ASSERT_EQ(chart->ClickedPart(x, y).Series, series.curve);
+    ASSERT_EQ(chart->ClickedPart(mx, my).PointIndex, 40);
+    // A recompute gives fewer points; a press comes before the repaint.
+    series.curve->ClearPoints();
+    series.measured->ClearPoints();
+    for (int i = 0; i < 10; ++i) {
+        series.curve->AddPoint(i, i);
+        series.measured->AddPoint(i, 60 - i);
+    }
+    EXPECT_EQ(chart->ClickedPart(x, y).Series, nullptr);
+    EXPECT_EQ(chart->ClickedPart(mx, my).PointIndex, -1);
+    // A point put between others moves the indices after it: none is named until the next paint.
+    Render();
+    const int ax = series.measured->CalcXPos(5);
+    const int ay = series.measured->CalcYPos(5);
+    ASSERT_EQ(chart->ClickedPart(ax, ay).PointIndex, 5);
+    series.measured->AddPoint(2.5, 30);
+    EXPECT_EQ(chart->ClickedPart(ax, ay).PointIndex, -1);
+    Render();
+    EXPECT_EQ(chart->ClickedPart(series.measured->CalcXPos(6), series.measured->CalcYPos(6)).PointIndex, 6);
+}
+
 TEST_F(Layout, ForeignCanvasDrawingKeepsBufferingAndTheScreenLayoutEvenOnFailure) {
     chart->SetBufferedPaint(true);
     RecordingCanvas picture;

@@ -366,7 +366,24 @@ struct TKindCase {
     bool ordinary;
     int recommended;
     std::size_t kinds;
+    double offset = 0;       // added to X
+    bool distinctU = false;  // every u(Y) different: more classes than are summed exactly
+    double ux = 0;
 };
+
+// The figures two fits must share bit for bit.
+void ExpectSameFigures(const TCalibrationFigures& a, const TCalibrationFigures& b) {
+    EXPECT_EQ(a.method, b.method);
+    EXPECT_EQ(a.degree, b.degree);
+    EXPECT_EQ(a.a, b.a);
+    EXPECT_EQ(a.covariance, b.covariance);
+    EXPECT_EQ(a.u, b.u);
+    EXPECT_EQ(a.expanded, b.expanded);
+    EXPECT_EQ(a.chiSquared, b.chiSquared);
+    EXPECT_EQ(a.residualSd, b.residualSd);
+    EXPECT_EQ(a.rSquared, b.rSquared);
+    EXPECT_EQ(a.adjustedRSquared, b.adjustedRSquared);
+}
 
 TEST(CalibrationFit, CompareKindsRecommendsTheHighestSignificantOne) {
     const TKindCase cases[] = {
@@ -374,6 +391,10 @@ TEST(CalibrationFit, CompareKindsRecommendsTheHighestSignificantOne) {
         {"parabola", [](double x) { return 1 + 2 * x + 0.3 * x * x; }, 12, false, 2, 3},
         {"cubic", [](double x) { return 1 - x + 0.2 * x * x * x; }, 12, true, 3, 3},
         {"three_points", [](double x) { return x * x; }, 3, true, 1, 2},
+        {"offset_distinct_u", [](double x) { return 3 + 0.5 * x + 0.02 * x * x; }, 300, false, 2, 3, 101325,
+         true},
+        {"offset_ordinary", [](double x) { return 3 + 0.5 * x; }, 40, true, 1, 3, 101325},
+        {"both_variables", [](double x) { return 1 + 2 * x; }, 12, false, 1, 3, 0, false, 0.02},
     };
     for (const TKindCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -382,9 +403,18 @@ TEST(CalibrationFit, CompareKindsRecommendsTheHighestSignificantOne) {
         TTable table;
         for (int i = 0; i < c.count; ++i) {
             const double x = i * 0.5;
-            table.push_back({x, c.curve(x) + noise(rng), 0, 0.01});
+            table.push_back(
+                {c.offset + x, c.curve(x) + noise(rng), c.ux, c.distinctU ? 0.01 + i * 1e-6 : 0.01});
         }
-        const TKindChoice choice = CompareKinds(table.points, c.ordinary ? nullptr : &table.u);
+        const TUncertaintyColumns* given = c.ordinary ? nullptr : &table.u;
+        const TKindChoice choice = CompareKinds(table.points, given);
+        // Each kind of the comparison, from one summation, is the fit of that kind made alone.
+        const auto fits = TCalibration::EachKind(table.points, given);
+        for (std::size_t k = 0; k < choice.kinds.size(); ++k) {
+            ASSERT_TRUE(fits[k]);
+            ExpectSameFigures(fits[k]->Figures(),
+                              TCalibration(table.points, given, static_cast<int>(k) + 1).Figures());
+        }
         EXPECT_EQ(choice.recommended, c.recommended);
         ASSERT_EQ(choice.kinds.size(), c.kinds);
         for (std::size_t k = 0; k < choice.kinds.size(); ++k) {

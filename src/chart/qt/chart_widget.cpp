@@ -193,6 +193,11 @@ bool TChartWidget::Press(QMouseEvent* event, TShiftState extraShift) {
         return false;
     }
     const QPoint p = event->position().toPoint();
+    // A press is judged against what the screen shows: a chart changed since its last paint (its data
+    // recomputed as the press took the focus from an edited cell) is shown anew first.
+    if (chart_->ScreenBuffer().NeedsRedraw && isVisible()) {
+        repaint();
+    }
     BeginMouse();
     chart_->Interaction().Press(button, ToShiftState(event->modifiers(), event->buttons()) | extraShift,
                                 p.x(), p.y());
