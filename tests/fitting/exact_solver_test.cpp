@@ -158,8 +158,8 @@ TEST(ExactPowerSums, LargeTablesSummedInTwoHalves) {
         // Told steps (the window), the first half is summed in pieces, with the same sums; the steps
         // rise and stay below the end. Each half of two is shorter than a piece.
         std::vector<double> steps;
-        ExpectSumsExact(
-            points, 3, true, [&steps](double done) { steps.push_back(done); }, work);
+        const auto told = [&steps](double done) { steps.push_back(done); };
+        ExpectSumsExact(points, 3, true, told, work);
         EXPECT_EQ(steps.size(), twoCores ? 0U : 2U);
         EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));

@@ -470,8 +470,8 @@ TEST(ComputeStatistics, MaxErrorAndSigma) {
         std::vector<double> deviations;
         // Told steps (the window), the first half goes in pieces with a step between them.
         std::vector<double> steps;
-        s = ComputeStatistics(
-            big, line, &deviations, [&steps](double done) { steps.push_back(done); }, work);
+        const auto told = [&steps](double done) { steps.push_back(done); };
+        s = ComputeStatistics(big, line, &deviations, told, work);
         EXPECT_EQ(steps.size(), twoCores ? 0U : 1U);
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
         EXPECT_EQ(s.maxError, 0.5);

@@ -115,8 +115,8 @@ TEST(ExtractPoints, LargeTableReadInTwoHalves) {
         // Told steps, the rows are read in pieces (across a skipped row at a piece's end, too); the steps
         // rise and stay below the end. Each half of two is shorter than a piece.
         std::vector<double> steps;
-        const TPointTable points = ExtractPoints(
-            table, [&steps](double done) { steps.push_back(done); }, work);
+        const auto told = [&steps](double done) { steps.push_back(done); };
+        const TPointTable points = ExtractPoints(table, told, work);
         EXPECT_EQ(steps.empty(), twoCores);
         EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
         EXPECT_TRUE(steps.empty() || (steps.front() > 0 && steps.back() < 1));
