@@ -297,16 +297,11 @@ void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const 
     kept.lines += tail.lines;
     kept.points.insert(kept.points.end(), tail.points.begin(), tail.points.end());
     kept.u.uy.insert(kept.u.uy.end(), tail.u.uy.begin(), tail.u.uy.end());
-    // A half without a u(X) column has every u(X) 0.
-    if (!tail.u.ux.empty() && kept.u.ux.empty()) {
-        kept.u.ux.assign(kept.points.size() - tail.points.size(), 0.0);
-    }
-    if (!kept.u.ux.empty()) {
-        if (tail.u.ux.empty()) {
-            kept.u.ux.resize(kept.points.size(), 0.0);
-        } else {
-            kept.u.ux.insert(kept.u.ux.end(), tail.u.ux.begin(), tail.u.ux.end());
-        }
+    // A half without a u(X) column has every u(X) 0; one with it has a u(X) for each of its points.
+    if (!tail.u.ux.empty() || !kept.u.ux.empty()) {
+        const auto head = static_cast<std::ptrdiff_t>(kept.points.size() - tail.points.size());
+        kept.u.ux.resize(kept.points.size(), 0.0);
+        std::copy(tail.u.ux.begin(), tail.u.ux.end(), kept.u.ux.begin() + head);
     }
 }
 
