@@ -41,8 +41,8 @@ struct TFitCommandOptions {
     std::optional<std::string> apply;   // --apply READINGS: the file of readings ("-" standard input)
     // The calibration with known uncertainties: data lines "Y X u(Y) [u(X)]", or columns filled by rules.
     bool uncertainties = false;
-    std::optional<TUncertaintyRule> uyRule;  // --u-y SPEC: fills a missing u(Y)
-    std::optional<TUncertaintyRule> uxRule;  // --u-x SPEC: fills a missing u(X)
+    std::optional<TUncertaintyRule> uyRule;  // --u-y RULE: fills a missing u(Y)
+    std::optional<TUncertaintyRule> uxRule;  // --u-x RULE: fills a missing u(X)
     std::optional<std::string> atU;          // --at-u U: the uncertainty of the X of --at
     std::optional<std::string> inverse;      // --inverse Y: the X at which the fit gives Y
     std::optional<std::string> inverseU;     // --inverse-u U: the uncertainty of that Y

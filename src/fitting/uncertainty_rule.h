@@ -1,5 +1,5 @@
 #pragma once
-// A rule that gives a column of uncertainties for a whole range, as a specification states it: an
+// A rule that gives a column of uncertainties for a whole range, as a data sheet states it: an
 // absolute value ("0.05"), a part of the value ("0.02%"), or both ("0.05+0.02%").
 #include <optional>
 #include <string_view>
