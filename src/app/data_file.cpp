@@ -28,9 +28,22 @@ constexpr qsizetype kChunk = qsizetype{1} << 20;
 // Rows between two steps of the progress.
 constexpr int kRowsPerStep = 1 << 14;
 
-}  // namespace
+std::size_t TextBytes(const TDataFileTable& file) {
+    return file.TextBytes();
+}
+std::size_t TextBytes(const TFourColumnFileTable& file) {
+    return file.values.TextBytes();
+}
+TTableAccess::TRowTexts RowOf(const TDataFileTable& file, int line) {
+    const TDataFileTable::TLineWords words = file.LineWords(line);
+    return {words.y, words.x};
+}
+TTableAccess::TRowTexts RowOf(const TFourColumnFileTable& file, int line) {
+    return file.RowTexts(line);
+}
 
-TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
+template <class FileTable>
+TReadResult PlaceLines(const FileTable& file, TTableAccess& table, TProgress* progress) {
     TBulkUpdate bulk(table);
     TTableChange change(table);
     TReadResult result;
@@ -41,7 +54,7 @@ TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TPro
         // The texts' room at once, rather than by doubling as they come: each column's is the words' bytes
         // of both, known without a pass over the lines. The part a column does not fill is never written,
         // so the system gives it no memory.
-        const std::size_t textBytes = file.TextBytes();
+        const std::size_t textBytes = TextBytes(file);
         table.ReserveText(0, textBytes);
         table.ReserveText(1, textBytes);
         for (int row = 1; row <= lines; row += kRowsPerStep) {
@@ -54,8 +67,7 @@ TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TPro
             // Rows come in order: those before the one asked last are whole, should a write throw.
             table.SetRows(row, count, [&file, &good](int line) {
                 good = line - 1;
-                const TDataFileTable::TLineWords words = file.LineWords(line);
-                return TTableAccess::TRowTexts{words.y, words.x};
+                return RowOf(file, line);
             });
             good = row + count - 1;
         }
@@ -86,6 +98,16 @@ TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TPro
     return result;
 }
 
+}  // namespace
+
+TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress) {
+    return PlaceLines(file, table, progress);
+}
+
+TReadResult PlaceDataLines(const TFourColumnFileTable& file, TTableAccess& table, TProgress* progress) {
+    return PlaceLines(file, table, progress);
+}
+
 namespace {
 
 // Whether the file open for writing is the target itself: the save could make no temporary file
@@ -100,9 +122,12 @@ bool WritesInPlace(const QSaveFile& file, const QString& path) {
 
 }  // namespace
 
-TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress) {
+namespace {
+
+template <class FileTable>
+TReadResult ReadFileInto(const QString& path, TTableAccess& table, TProgress* progress) {
     // Read whole before the table is touched, so that a refused file leaves it as it was.
-    TDataFileTable file;
+    FileTable file;
     TDataReadOptions reading;
     reading.work = kWindowWork;
     if (progress != nullptr) {
@@ -137,6 +162,14 @@ TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* pr
     return PlaceDataLines(file, table, progress);
 }
 
+}  // namespace
+
+TReadResult ReadDataFile(const QString& path, TTableAccess& table, TProgress* progress) {
+    // While the table shows u(Y) and u(X), a line's third and fourth words are its uncertainties.
+    return table.Columns() > 2 ? ReadFileInto<TFourColumnFileTable>(path, table, progress)
+                               : ReadFileInto<TDataFileTable>(path, table, progress);
+}
+
 TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProgress* progress) {
     QByteArray chunk;
     chunk.reserve(kChunk + 1024);
@@ -149,13 +182,26 @@ TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProg
     for (int row = 1; row < last; ++row) {
         const std::string_view y = table.Cell(0, row);
         const std::string_view x = table.Cell(1, row);
-        if (y.empty() && x.empty()) {
+        // u(Y) and u(X) follow while the table shows them, as quorvel-fit --uncertainties reads them;
+        // empty ones at the line's end are left out, so a table without them is written as before.
+        std::string_view u[2];
+        int words = 0;
+        if (table.Columns() > 2) {
+            u[0] = table.Cell(2, row);
+            u[1] = table.Cell(3, row);
+            words = !u[1].empty() ? 2 : !u[0].empty() ? 1 : 0;
+        }
+        if (y.empty() && x.empty() && words == 0) {
             continue;
         }
         // Written in full even past 127 characters: cutting it would change the value.
         chunk.append(y.data(), static_cast<qsizetype>(y.size()));
         chunk += ' ';
         chunk.append(x.data(), static_cast<qsizetype>(x.size()));
+        for (int k = 0; k < words; ++k) {
+            chunk += ' ';
+            chunk.append(u[k].data(), static_cast<qsizetype>(u[k].size()));
+        }
         chunk += '\n';
         if (chunk.size() >= kChunk) {
             if (!flush()) {

@@ -8,6 +8,7 @@ class QIODevice;
 namespace quorvel {
 
 class TDataFileTable;
+class TFourColumnFileTable;
 class TProgress;
 class TTableAccess;
 
@@ -38,7 +39,8 @@ enum class TWriteStatus {
     Cancelled,    // the user cancelled: an existing file stays as it was
 };
 
-// Reads the file into rows 1 ... n and sets the row count to n + 2 (when n > 0); the new entry row and
+// Reads the file into rows 1 ... n (while the table shows u(Y) and u(X), each line's third and fourth
+// words into them) and sets the row count to n + 2 (when n > 0); the new entry row and
 // every row after it are emptied, hidden rows included, so no row of the table before is left. A file
 // with no line changes nothing. Only regular files are
 // opened; a pipe or a device is an open failure, so the window never waits on one. With a progress,
@@ -52,8 +54,10 @@ inline constexpr double kReadShare = 0.35;
 // write keeps the rows before it, a cancel none. With a progress, the placing runs in its steps after the
 // read's share.
 TReadResult PlaceDataLines(const TDataFileTable& file, TTableAccess& table, TProgress* progress);
+TReadResult PlaceDataLines(const TFourColumnFileTable& file, TTableAccess& table, TProgress* progress);
 
-// Writes rows 1 ... row count - 2, skipping rows whose two cells are empty. The file is written to a
+// Writes rows 1 ... row count - 2, skipping rows whose cells are all empty; while the table shows u(Y) and
+// u(X), they follow X on the line (empty ones at its end left out). The file is written to a
 // temporary file beside it and replaces the old one only when complete. Only when no temporary file
 // can be made there (a folder the user may not write) is a writable existing file written in place.
 // A target that exists but is not a regular file (directory, device, pipe) is never replaced: that

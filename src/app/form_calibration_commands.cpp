@@ -25,8 +25,10 @@
 #include "app/window_work.h"
 #include "calibration/calibration_report.h"
 #include "fitting/apply_readings.h"
+#include "fitting/calibration_summary.h"
 #include "fitting/data_file_reader.h"
 #include "fitting/messages.h"
+#include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "runtime/exceptions.h"
 #include "runtime/file_target.h"
@@ -51,13 +53,29 @@ QString Text(const std::string& s) {
 struct TFreshFit {
     TFitCoefficients store;
     TRecomputeResult result;
+    std::optional<TUncertaintyColumns> given;  // the table's uncertainties, while it shows them
 };
 
 std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind, bool forReport,
                                      TCommandUi& ui) {
     TFreshFit fit;
     // A bad cell throws here and reaches the standard box, as in the recompute.
-    fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
+    if (table.UncertaintyColumns()) {
+        TTablePoints read;
+        try {
+            read = ExtractTablePoints(table, true, {}, kWindowWork);
+        } catch (const EUncertaintyCell& e) {
+            ui.ShowError(Text(e.Message()), QString::fromUtf8(Tr(e.Fault().kind == TUncertaintyFault::NotANumber
+                                                                      ? kInvalidNumberCaption
+                                                                      : kUncertaintyFaultCaption)));
+            return std::nullopt;
+        }
+        fit.given = std::move(read.given);
+        fit.result = RecomputePoints(std::move(read.points), kind, fit.store, forReport, forReport, kWindowWork,
+                                     fit.given ? &*fit.given : nullptr);
+    } else {
+        fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
+    }
     if (fit.result.tooFew) {
         ui.ShowError(QString::fromUtf8(Tr(kTooFewCaption)), QString());
         return std::nullopt;
@@ -183,9 +201,26 @@ void TFormMain::onWriteReport() {
         ui.SetBusy(true);
         std::unique_ptr<TProgress> progress = ui.StartProgress(
             QString::fromUtf8(Tr(kReportProgressText)).arg(QFileInfo(*path).fileName()), TOnClose::Stop);
-        const TReportInput input{dataFile_.toStdString(), &fit->result, &fit->store, at ? &*at : nullptr};
+        TReportInput input{dataFile_.toStdString(), &fit->result, &fit->store, at ? &*at : nullptr};
         QString failure;
+        // With the table's uncertainty columns, the report carries the calibration's figures: the method,
+        // the model check, the kinds compared, Y at X with the window's u(X) and X at the window's Y.
+        std::optional<TCalibrationSummary> summary;
         try {
+            if (dataModel->UncertaintyColumns()) {
+                TCalibrationRequest request;
+                if (evaluation.state == TEvaluation::Evaluated) {
+                    request.atX = evaluation.x;
+                    request.atU = TypedUncertainty(xUncertaintyEdit->text());
+                }
+                if (const std::optional<double> y = TypedNumber(inverseYEdit->text())) {
+                    request.inverseY = *y;
+                    request.inverseU = TypedUncertainty(inverseUEdit->text());
+                }
+                summary = Summarize(fit->result, fit->given ? &*fit->given : nullptr, request, kWindowWork);
+                input.calibration = &*summary;
+                input.source = fit->given ? TUncertaintySource::Columns : TUncertaintySource::Scatter;
+            }
             WriteCalibrationReport(path->toStdString(), input,
                                    [&progress](double done) { return progress->Step(done); });
         } catch (const Exception& e) {

@@ -39,8 +39,8 @@ void TFormMain::onGridKeyPress(QObject* sender, QChar key) {
         onEditEnded();  // Enter goes nowhere from the last row, but the edit is over
         return;
     }
-    if (grid->Col() == 0) {
-        grid->SetCol(1);
+    if (grid->Col() < dataModel->Columns() - 1) {
+        grid->SetCol(grid->Col() + 1);
     } else {
         grid->SetRow(grid->Row() + 1);
         grid->SetCol(0);
@@ -50,6 +50,8 @@ void TFormMain::onGridKeyPress(QObject* sender, QChar key) {
 void TFormMain::WriteColumnHeaders() {
     dataModel->SetCellText(0, 0, Tr(kYHeader));
     dataModel->SetCellText(1, 0, Tr(kXHeader));
+    dataModel->SetCellText(2, 0, "u(Y)");
+    dataModel->SetCellText(3, 0, "u(X)");
 }
 
 void TFormMain::onColumnMoved(int, int) {

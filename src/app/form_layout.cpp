@@ -31,6 +31,10 @@ namespace {
 
 constexpr int kClientWidth = 503;
 constexpr int kClientHeight = 428;
+// With the columns u(Y) and u(X): their width, and the rows of the inverse evaluation and the model check.
+constexpr int kUncertaintyColumnWidth = 64;
+constexpr int kUncertaintyWidth = 2 * kUncertaintyColumnWidth;
+constexpr int kUncertaintyHeight = 58;
 
 QFont TimesFont() {
     QFont font;
@@ -178,6 +182,44 @@ void TFormMain::BuildLayout() {
     functionKindLabel = SerifLabel(client, "StaticText3", Tr(kKindLabel), 400, 10, 81, 19);
     copyChartButton = Button(client, "btnGraphCopy", Tr("Копировать"), 400, 120, 97, 25);
 
+    // The calibration with given uncertainties: u(X) beside X, the inverse evaluation and the model check
+    // in rows of their own, all hidden with the columns.
+    xUncertaintyLabel = SerifLabel(resultGroup, "StaticTextXUncertainty", "u(X)=", 336, 8, 36, 19);
+    xUncertaintyEdit = Place(new QLineEdit(resultGroup), "MaskEditXUncertainty", 372, 8, 80, 21);
+    inverseYLabel = SerifLabel(resultGroup, "StaticTextInverseY", Tr("X для Y="), 12, 62, 62, 19);
+    inverseYEdit = Place(new QLineEdit(resultGroup), "MaskEditInverseY", 76, 62, 89, 21);
+    inverseULabel = SerifLabel(resultGroup, "StaticTextInverseU", "u(Y)=", 172, 62, 36, 19);
+    inverseUEdit = Place(new QLineEdit(resultGroup), "MaskEditInverseU", 208, 62, 80, 21);
+    inverseXLabel = SerifLabel(resultGroup, "StaticTextInverseX", Tr(kXLabel), 296, 62, 24, 19);
+    inverseXPanel = Place(new TPanel("", TPanel::bvLowered, Qt::AlignLeft, resultGroup), "PanelInverseX", 322,
+                          64, 287, 17);
+    inverseXPanel->setAutoFillBackground(true);
+    inverseXPanel->setBackgroundRole(QPalette::Base);
+    modelCheckLabel = Label(resultGroup, "lblModelCheck", QString(), 12, 88, 597, 28);
+    modelCheckLabel->setWordWrap(true);
+    for (QWidget* widget : {static_cast<QWidget*>(xUncertaintyLabel), static_cast<QWidget*>(xUncertaintyEdit),
+                            static_cast<QWidget*>(inverseYLabel), static_cast<QWidget*>(inverseYEdit),
+                            static_cast<QWidget*>(inverseULabel), static_cast<QWidget*>(inverseUEdit),
+                            static_cast<QWidget*>(inverseXLabel), static_cast<QWidget*>(inverseXPanel),
+                            static_cast<QWidget*>(modelCheckLabel)}) {
+        widget->hide();
+    }
+    // How the layout's controls move when the columns show: right of the table they move right by the
+    // columns' width, the table, its group and the results' row widen, the results' group grows down.
+    for (QWidget* widget : {static_cast<QWidget*>(helpText), static_cast<QWidget*>(chart),
+                            static_cast<QWidget*>(coefficientsGroup), static_cast<QWidget*>(printChartButton),
+                            static_cast<QWidget*>(functionKindBox), static_cast<QWidget*>(functionKindLabel),
+                            static_cast<QWidget*>(copyChartButton), static_cast<QWidget*>(copyFormulaButton),
+                            static_cast<QWidget*>(yLabel), static_cast<QWidget*>(yAtXPanel),
+                            static_cast<QWidget*>(showPointCheckBox)}) {
+        placed_.push_back({widget, widget->geometry(), TPlaced::Right});
+    }
+    for (QWidget* widget : {static_cast<QWidget*>(dataGroup), static_cast<QWidget*>(dataGrid),
+                            static_cast<QWidget*>(formulaLine)}) {
+        placed_.push_back({widget, widget->geometry(), TPlaced::Wider});
+    }
+    placed_.push_back({resultGroup, resultGroup->geometry(), TPlaced::Taller});
+
     // Keyboard order; controls without a tab stop (panels, labels, the help text, the chart) are left out.
     QWidget::setTabOrder(dataGrid, copyFormulaButton);
     QWidget::setTabOrder(copyFormulaButton, xEdit);
@@ -185,6 +227,10 @@ void TFormMain::BuildLayout() {
     QWidget::setTabOrder(showPointCheckBox, printChartButton);
     QWidget::setTabOrder(printChartButton, functionKindBox);
     QWidget::setTabOrder(functionKindBox, copyChartButton);
+    QWidget::setTabOrder(xEdit, xUncertaintyEdit);
+    QWidget::setTabOrder(xUncertaintyEdit, showPointCheckBox);
+    QWidget::setTabOrder(copyChartButton, inverseYEdit);
+    QWidget::setTabOrder(inverseYEdit, inverseUEdit);
 
     BuildMenus();
 
@@ -194,6 +240,39 @@ void TFormMain::BuildLayout() {
     // The stored position suits a 100 % screen; at 200 % a laptop's screen is smaller than it.
     const QSize frame = frameGeometry().size().expandedTo(size());
     move(WindowPositionInside(QPoint(204, 124), frame, screen()->availableGeometry()));
+}
+
+void TFormMain::ApplyUncertaintyLayout(bool shown) {
+    const int wider = shown ? kUncertaintyWidth : 0;
+    const int taller = shown ? kUncertaintyHeight : 0;
+    for (const TPlaced& p : placed_) {
+        switch (p.change) {
+            case TPlaced::Right:
+                p.widget->move(p.base.topLeft() + QPoint(wider, 0));
+                break;
+            case TPlaced::Wider:
+                p.widget->resize(p.base.width() + wider, p.base.height());
+                break;
+            case TPlaced::Taller:
+                p.widget->resize(p.base.width() + wider, p.base.height() + taller);
+                break;
+        }
+    }
+    dataGrid->setColumnWidth(2, kUncertaintyColumnWidth);
+    dataGrid->setColumnWidth(3, kUncertaintyColumnWidth);
+    for (QWidget* widget : {static_cast<QWidget*>(xUncertaintyLabel), static_cast<QWidget*>(xUncertaintyEdit),
+                            static_cast<QWidget*>(inverseYLabel), static_cast<QWidget*>(inverseYEdit),
+                            static_cast<QWidget*>(inverseULabel), static_cast<QWidget*>(inverseUEdit),
+                            static_cast<QWidget*>(inverseXLabel), static_cast<QWidget*>(inverseXPanel),
+                            static_cast<QWidget*>(modelCheckLabel)}) {
+        widget->setVisible(shown);
+    }
+    const QSize client(kClientWidth + wider, kClientHeight + taller);
+    centralWidget()->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    // Grown, the window may reach past the screen's edge: it is moved back inside, as at its start.
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(WindowPositionInside(pos(), frame, screen()->availableGeometry()));
 }
 
 QPoint WindowPositionInside(QPoint stored, QSize size, const QRect& available) {
@@ -238,6 +317,17 @@ void TFormMain::BuildMenus() {
     editMenu->addAction(clearTableMenuItem);
     editMenu->addAction(copyTableMenuItem);
     editMenu->addAction(pasteTableMenuItem);
+    // The calibration with given uncertainties: the columns' command, and beside it (shown with the
+    // columns only) their fill by rules and the kinds compared.
+    uncertaintiesMenuItem = Item(this, "itmUncertainties", Tr("Неопределённости точек"));
+    uncertaintiesMenuItem->setCheckable(true);
+    fillUncertaintiesMenuItem = Item(this, "itmFillUncertainties", Tr("Заполнить неопределённости…"));
+    compareKindsMenuItem = Item(this, "itmCompareKinds", Tr("Сравнить виды функции…"));
+    fillUncertaintiesMenuItem->setVisible(false);
+    compareKindsMenuItem->setVisible(false);
+    editMenu->addAction(uncertaintiesMenuItem);
+    editMenu->addAction(fillUncertaintiesMenuItem);
+    editMenu->addAction(compareKindsMenuItem);
 
     tableContextMenu = new QMenu(this);
     tableContextMenu->setObjectName("PopupMenuTabl");
@@ -270,6 +360,10 @@ void TFormMain::BuildMenus() {
     chartContextMenu->addSeparator()->setObjectName("sepN1");
     chartContextMenu->addAction(printChartMenuItem);
     chartContextMenu->addAction(copyChartMenuItem);
+    bandMenuItem = Item(chartContextMenu, "itmBand", Tr("Полоса 95 %"));
+    bandMenuItem->setCheckable(true);
+    bandMenuItem->setVisible(false);
+    chartContextMenu->addAction(bandMenuItem);
 }
 
 }  // namespace quorvel

@@ -192,6 +192,13 @@ void TFormMain::WireEvents() {
     item(pasteTablePopupItem, &TFormMain::onPasteTable);
     item(printChartMenuItem, &TFormMain::onPrintChart);
     item(copyChartMenuItem, &TFormMain::onCopyChart);
+    item(uncertaintiesMenuItem, &TFormMain::onUncertaintiesToggled);
+    item(fillUncertaintiesMenuItem, &TFormMain::onFillUncertainties);
+    item(compareKindsMenuItem, &TFormMain::onCompareKinds);
+    item(bandMenuItem, &TFormMain::onBandToggled);
+    connect(xUncertaintyEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateAtX(); }));
+    connect(inverseYEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
+    connect(inverseUEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
     button(copyFormulaButton, &TFormMain::onCopyFormula);
     button(printChartButton, &TFormMain::onPrintChart);
     button(copyChartButton, &TFormMain::onCopyChart);

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/work_progress.h"
 #include "fitting/fit_types.h"
@@ -30,6 +32,8 @@ namespace quorvel {
 
 struct TEvaluation;
 struct TRecomputeResult;
+struct TUncertaintyColumns;
+class TCalibration;
 
 class TChartWidget;
 class TCommandDialogs;
@@ -41,6 +45,15 @@ class TStringGrid;
 // available area, else centred in that area (at its top left corner where even that is too small, so
 // that the menu and the table stay in reach).
 QPoint WindowPositionInside(QPoint stored, QSize size, const QRect& available);
+
+// The number of a typed field, for an evaluation: nothing for an empty text, the beginning of a number
+// or no number. A typed uncertainty: 0 where none is given (or none that is >= 0).
+std::optional<double> TypedNumber(const QString& text);
+double TypedUncertainty(const QString& text);
+
+// The tooltip of Y at x by the fit with given uncertainties: u(Y) and U with the u(X) of the text (0 when
+// it is empty or no number u(X) >= 0).
+std::string CalibrationValueTip(const TCalibration& calibration, double x, const QString& uxText);
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -88,6 +101,13 @@ public slots:
     void onExit();
     void onChartClick();
     void onChartSeriesClick();
+    // The calibration workbench: the columns u(Y) and u(X), their fill by rules, the kinds compared, the
+    // chart's 95 % band and the inverse evaluation.
+    void onUncertaintiesToggled();
+    void onFillUncertainties();
+    void onCompareKinds();
+    void onBandToggled();
+    void evaluateInverse();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,7 +140,9 @@ private:
     // readings are offered only for a fit that is the table's (and, as the layout has them, before any
     // recompute); the chart takes zoom and clicks only while its results are the table's.
     void ApplyResultsState();
-    TRecomputeResult RecomputeWithProgress(TFunctionKind kind, std::optional<TWorkProgress>& progress);
+    // With the uncertainty columns shown, `given` is what they give (nothing: the ordinary fit).
+    TRecomputeResult RecomputeWithProgress(TFunctionKind kind, std::optional<TWorkProgress>& progress,
+                                           std::optional<TUncertaintyColumns>& given);
     // The recompute's texts (a failed solve's box first), the results' state and the tooltips.
     void ShowResultTexts(const TRecomputeResult& result, TFunctionKind kind, std::uint64_t revision,
                          std::optional<TWorkProgress>& progress);
@@ -131,6 +153,14 @@ private:
     // Y at X and the evaluated point (both gone for none).
     void ShowEvaluation(const TEvaluation* evaluation);
     void WriteColumnHeaders();
+    // Places the controls for the table with or without the columns u(Y) and u(X): wider and taller with
+    // them, and still inside the screen's available area.
+    void ApplyUncertaintyLayout(bool shown);
+    // The one writer of the calibration on show (the fit with the table's uncertainties, for the
+    // evaluations) and of its model check; none for a recompute without one.
+    void ShowCalibration(const TRecomputeResult* result, const TUncertaintyColumns* given);
+    // The chart's band of the fit on show, when asked for.
+    void ShowBand(const TRecomputeResult* result);
     // Runs a table command with the window's dialogs, unless one is already working.
     void RunTableCommand(const std::function<void(TCommandDialogs&)>& command);
 
@@ -152,6 +182,17 @@ private:
     QString dataFile_;
     // The standard uncertainties of the last recompute's fit, for the tooltips; none without a fit.
     std::optional<TFitUncertainty> uncertainty_;
+    // The fit with the table's uncertainties and the range of its X, for the evaluations; none without.
+    std::shared_ptr<const TCalibration> calibration_;
+    double dataLow_ = 0;
+    double dataHigh_ = 0;
+    // The controls' places without the uncertainty columns, and how they change with them.
+    struct TPlaced {
+        QWidget* widget;
+        QRect base;
+        enum { Right, Wider, Taller } change;
+    };
+    std::vector<TPlaced> placed_;
     // Long work of a command lets events run between its steps: while it does, no other command, no
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
@@ -187,6 +228,16 @@ private:
     QComboBox* functionKindBox = nullptr;
     QLabel* functionKindLabel = nullptr;
     QPushButton* copyChartButton = nullptr;
+    // Shown with the uncertainty columns only.
+    QLabel* xUncertaintyLabel = nullptr;
+    QLineEdit* xUncertaintyEdit = nullptr;
+    QLabel* inverseYLabel = nullptr;
+    QLineEdit* inverseYEdit = nullptr;
+    QLabel* inverseULabel = nullptr;
+    QLineEdit* inverseUEdit = nullptr;
+    QLabel* inverseXLabel = nullptr;
+    TPanel* inverseXPanel = nullptr;
+    QLabel* modelCheckLabel = nullptr;
 
     // Menus.
     QAction* readMenuItem = nullptr;
@@ -198,6 +249,9 @@ private:
     QAction* clearTableMenuItem = nullptr;
     QAction* copyTableMenuItem = nullptr;
     QAction* pasteTableMenuItem = nullptr;
+    QAction* uncertaintiesMenuItem = nullptr;
+    QAction* fillUncertaintiesMenuItem = nullptr;
+    QAction* compareKindsMenuItem = nullptr;
     QMenu* tableContextMenu = nullptr;
     QAction* clearTablePopupItem = nullptr;
     QAction* copyTablePopupItem = nullptr;
@@ -208,6 +262,7 @@ private:
     QAction* cubicMenuItem = nullptr;
     QAction* printChartMenuItem = nullptr;
     QAction* copyChartMenuItem = nullptr;
+    QAction* bandMenuItem = nullptr;
 
     std::unique_ptr<QAbstractNativeEventFilter> goneWatch_;
     std::unique_ptr<QObject> pressWatch_;

@@ -25,6 +25,7 @@
 #include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "fitting/messages.h"
+#include "fitting/calibration_fit.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
@@ -81,11 +82,24 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
     const std::uint64_t revision = dataModel->Revision();
     lastReadRevision_ = revision;
     TRecomputeResult result;
+    std::optional<TUncertaintyColumns> given;
     // A large table's recompute, the chart's feed and its first rendering go on in one progress.
     std::optional<TWorkProgress> progress;
     try {
         // A bad cell throws here, before anything on the window has changed.
-        result = RecomputeWithProgress(kind, progress);
+        result = RecomputeWithProgress(kind, progress, given);
+    } catch (const EUncertaintyCell& e) {
+        // The results shown belong to the table before this cell: they stay, marked as not the table's.
+        ApplyResultsState();
+        const TUncertaintyFault& fault = e.Fault();
+        if (fault.kind == TUncertaintyFault::NotANumber) {
+            if (checked != fault.text) {
+                ShowOwnedMessage(InvalidNumberText(fault.text), Tr(kInvalidNumberCaption));
+            }
+        } else {
+            ShowOwnedMessage(UncertaintyFaultText(fault), Tr(kUncertaintyFaultCaption));
+        }
+        return;
     } catch (const Exception&) {
         const TCellPlace bad = UnreadableCell(*dataModel);
         if (bad.row == 0) {
@@ -101,6 +115,9 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
         return;
     }
 
+    // Before the texts, whose tooltips give its uncertainties; it needs the points, which the chart
+    // takes over below.
+    ShowCalibration(&result, given ? &*given : nullptr);
     ShowResultTexts(result, kind, revision, progress);
     // Millions of points take a second to hand to the chart and another to draw: both go on in the
     // progress, the chart painting nothing meanwhile, and the paint after it copies the picture.
@@ -121,6 +138,7 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
     } else {
         FeedFormChart(chart->Chart(), result, nullptr);
     }
+    ShowBand(&result);
     // The chart holds the points now: their room goes back before its first drawing takes some.
     ReleaseChartData(result);
     const QString text = QString::fromUtf8(Tr(kRecomputeProgressText));
@@ -143,6 +161,7 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
         dataGrid->SetFocus();
     }
     evaluateAtX();
+    evaluateInverse();
     if (renderNow) {
         TWorkProgress rendering(this, &workGate_, text, TOnClose::Finish);
         rendering.ForbidCancel(text);
@@ -182,8 +201,8 @@ void TFormMain::ShowResultTexts(const TRecomputeResult& result, TFunctionKind ki
     SetLabelCaption(maxErrorValue, statistics ? result.maxErrText : std::string());
 }
 
-TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
-                                                  std::optional<TWorkProgress>& progress) {
+TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind, std::optional<TWorkProgress>& progress,
+                                                  std::optional<TUncertaintyColumns>& given) {
     // A large table's recompute shows its progress as a read does, and the window's events run
     // meanwhile; the user's input waits, and a close of the window waits for the end. The progress ends
     // before any box of the recompute shows.
@@ -191,9 +210,16 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind,
         const QString text = QString::fromUtf8(Tr(kRecomputeProgressText));
         progress.emplace(this, &workGate_, text, TOnClose::Finish);
         progress->ForbidCancel(text);
-        return Recompute(
-            *dataModel, kind, coefficients_, true, true,
-            [&progress](double done) { progress->Step(kRecomputeShare * done); }, kWindowWork);
+        const TWorkSteps steps = [&progress](double done) { progress->Step(kRecomputeShare * done); };
+        if (!dataModel->UncertaintyColumns()) {
+            return Recompute(*dataModel, kind, coefficients_, true, true, steps, kWindowWork);
+        }
+        // The reading's share as the recompute of the table counts it.
+        constexpr double kReadShare = 0.6;
+        TTablePoints read = ExtractTablePoints(*dataModel, true, PartOfSteps(steps, 0, kReadShare), kWindowWork);
+        given = std::move(read.given);
+        return RecomputePoints(std::move(read.points), kind, coefficients_, true, true, kWindowWork,
+                               given ? &*given : nullptr, steps);
     } catch (...) {
         EndRecomputeProgress(progress);
         throw;
@@ -269,14 +295,19 @@ void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertai
     uncertainty_ = uncertainty;
     for (int j = 0; j < static_cast<int>(coefficientPanels.size()); ++j) {
         QString tip;
-        if (uncertainty && j < uncertainty->Parameters()) {
-            const char name[] = {'a', static_cast<char>('0' + j), '\0'};
+        const char name[] = {'a', static_cast<char>('0' + j), '\0'};
+        if (calibration_ && j <= calibration_->Figures().degree) {
+            // Given uncertainties: u and U = k·u of the fit with them.
+            const TCalibrationFigures& f = calibration_->Figures();
+            tip = Text(ExpandedUncertaintyTip(name, f.u[static_cast<std::size_t>(j)],
+                                              f.expanded[static_cast<std::size_t>(j)]));
+        } else if (uncertainty && j < uncertainty->Parameters()) {
             tip = Text(UncertaintyTip(
                 name, uncertainty->HasScatter() ? uncertainty->StandardUncertainty(j) : std::nullopt));
         }
         coefficientPanels[static_cast<std::size_t>(j)]->setToolTip(tip);
     }
-    if (!uncertainty) {
+    if (!uncertainty && !calibration_) {
         yAtXPanel->setToolTip(QString());
     }
 }
@@ -314,11 +345,15 @@ void TFormMain::ShowEvaluation(const TEvaluation* evaluation) {
         return;
     }
     yAtXPanel->setText(Text(evaluation->yText));
-    yAtXPanel->setToolTip(
-        !uncertainty_
-            ? QString()
-            : Text(UncertaintyTip("Y", uncertainty_->HasScatter() ? uncertainty_->UncertaintyAt(evaluation->x)
-                                                                  : std::nullopt)));
+    if (calibration_) {
+        yAtXPanel->setToolTip(Text(CalibrationValueTip(*calibration_, evaluation->x, xUncertaintyEdit->text())));
+    } else {
+        yAtXPanel->setToolTip(
+            !uncertainty_ ? QString()
+                          : Text(UncertaintyTip("Y", uncertainty_->HasScatter()
+                                                         ? uncertainty_->UncertaintyAt(evaluation->x)
+                                                         : std::nullopt)));
+    }
     FeedEvaluatedPoint(chart->Chart(), showPointCheckBox->isChecked() ? evaluation : nullptr);
 }
 

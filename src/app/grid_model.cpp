@@ -32,7 +32,7 @@ void TGridModel::SetCellText(int col, int row, std::string text) {
         column.resize(static_cast<size_t>(row) + 1);
     }
     StoreText(col, row, text);
-    if (bulkDepth_ > 0) {
+    if (bulkDepth_ > 0 || col >= shownColumns_) {
         return;
     }
     if (row == 0) {
@@ -75,7 +75,13 @@ void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSour
         return;
     }
     const auto end = static_cast<size_t>(firstRow) + static_cast<size_t>(count);
-    for (TTextColumn& column : cells_) {
+    // A row is written whole: uncertainties of the row it replaces go with it. Columns that hold no text
+    // from here on stay as they are (a two-column read of a table that never had them).
+    const bool uncertainties = shownColumns_ == kColumns || cells_[2].size() > static_cast<size_t>(firstRow) ||
+                               cells_[3].size() > static_cast<size_t>(firstRow);
+    const int columns = uncertainties ? kColumns : kPlainColumns;
+    for (int col = 0; col < columns; ++col) {
+        TTextColumn& column = cells_[static_cast<size_t>(col)];
         if (column.size() < end) {
             column.resize(end);
         }
@@ -84,6 +90,10 @@ void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSour
         const ITableSource::TRowTexts cells = texts(row);
         StoreText(0, row, cells.y);
         StoreText(1, row, cells.x);
+        if (uncertainties) {
+            StoreText(2, row, cells.uy);
+            StoreText(3, row, cells.ux);
+        }
     }
     if (bulkDepth_ == 0) {
         RefreshAll();
@@ -185,17 +195,48 @@ void TGridModel::EraseRowsFrom(int row) {
     }
 }
 
+void TGridModel::EmptyHiddenColumns(int firstRow, int lastRow) {
+    for (int col = shownColumns_; col < kColumns; ++col) {
+        const TTextColumn& column = cells_[static_cast<size_t>(col)];
+        const int stored = static_cast<int>(column.size());
+        for (int row = std::max(firstRow, 1); row <= lastRow && row < stored; ++row) {
+            if (!column.Text(static_cast<size_t>(row)).empty()) {
+                StoreText(col, row, {});
+            }
+        }
+    }
+}
+
 void TGridModel::RefreshAll() {
-    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, shownColumns_ - 1);
     if (rowCount_ > 1) {
-        emit dataChanged(index(0, 0), index(rowCount_ - 2, kColumns - 1), {Qt::DisplayRole, Qt::EditRole});
+        emit dataChanged(index(0, 0), index(rowCount_ - 2, shownColumns_ - 1),
+                         {Qt::DisplayRole, Qt::EditRole});
     }
 }
 
 void TGridModel::SwapColumns() {
     std::swap(cells_[0], cells_[1]);
+    std::swap(cells_[2], cells_[3]);
     ++revision_;
     RefreshAll();
+}
+
+void TGridModel::SetUncertaintyColumns(bool shown) {
+    const int columns = shown ? kColumns : kPlainColumns;
+    if (columns == shownColumns_) {
+        return;
+    }
+    ++revision_;
+    if (shown) {
+        beginInsertColumns(QModelIndex(), kPlainColumns, kColumns - 1);
+        shownColumns_ = columns;
+        endInsertColumns();
+    } else {
+        beginRemoveColumns(QModelIndex(), kPlainColumns, kColumns - 1);
+        shownColumns_ = columns;
+        endRemoveColumns();
+    }
 }
 
 int TGridModel::rowCount(const QModelIndex& parent) const {
@@ -203,7 +244,7 @@ int TGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : shownColumns_;
 }
 
 QVariant TGridModel::data(const QModelIndex& index, int role) const {

@@ -19,7 +19,10 @@ namespace quorvel {
 class TGridModel : public QAbstractTableModel, public ITableSource, public TTableAccess {
     Q_OBJECT
 public:
-    static constexpr int kColumns = 2;
+    // Y and X, then u(Y) and u(X), which the table shows only when asked (SetUncertaintyColumns); hidden,
+    // they keep their texts for when they are shown again.
+    static constexpr int kColumns = 4;
+    static constexpr int kPlainColumns = 2;
 
     explicit TGridModel(int rowCount, QObject* parent = nullptr);
 
@@ -40,9 +43,16 @@ public:
     void BeginChange() override;
     void EndChange(bool keep) override;
     void EraseRowsFrom(int row) override;
+    void EmptyHiddenColumns(int firstRow, int lastRow) override;
 
-    // Exchanges the texts of the two columns in every stored row, header row included.
+    // Exchanges the texts of Y and X (and of u(Y) and u(X)) in every stored row, header row included.
     void SwapColumns();
+
+    // Shows or hides the columns u(Y) and u(X). What a fit reads changes with them: a new revision.
+    void SetUncertaintyColumns(bool shown);
+    bool UncertaintyColumns() const { return shownColumns_ == kColumns; }
+    // The columns the commands carry: Y and X, and u(Y) and u(X) while they are shown.
+    int Columns() const override { return shownColumns_; }
 
     // Counts the changes of what a fit reads (the data rows' texts and the row count): two equal
     // revisions are the same table. A change taken back whole brings back the revision before it. The
@@ -63,6 +73,7 @@ private:
     void StoreText(int col, int row, std::string_view text);
 
     int rowCount_;
+    int shownColumns_ = kPlainColumns;
     int bulkDepth_ = 0;
     std::uint64_t revision_ = 0;
     std::array<TTextColumn, kColumns> cells_;

@@ -262,6 +262,11 @@ void TStringGrid::OnSectionMoved(int, int oldVisualIndex, int newVisualIndex) {
     undoingMove_ = true;
     QHeaderView* header = horizontalHeader();
     header->moveSection(newVisualIndex, oldVisualIndex);
+    if (std::max(oldVisualIndex, newVisualIndex) >= TGridModel::kPlainColumns) {
+        // Only Y and X trade places (their uncertainties with them); u(Y) and u(X) stay after them.
+        undoingMove_ = false;
+        return;
+    }
     const int w0 = columnWidth(0);
     const int w1 = columnWidth(1);
     setColumnWidth(0, w1);
@@ -272,7 +277,7 @@ void TStringGrid::OnSectionMoved(int, int oldVisualIndex, int newVisualIndex) {
 }
 
 bool TStringGrid::MoveBy(int dcol, int drow) {
-    const int col = std::clamp(Col() + dcol, 0, TGridModel::kColumns - 1);
+    const int col = std::clamp(Col() + dcol, 0, model_->Columns() - 1);
     const int row = std::clamp(Row() + drow, 1, std::max(1, RowCount() - 1));
     if (col == Col() && row == Row()) {
         return false;

@@ -21,10 +21,13 @@ public:
 
     virtual int RowCount() const = 0;
     virtual void SetRowCount(int rows) = 0;
+    // The columns the commands carry: 2 (Y, X), or 4 (Y, X, u(Y), u(X)) while the uncertainties are shown.
+    static constexpr int kMaxColumns = 4;
+    virtual int Columns() const { return 2; }
     virtual std::string_view Cell(int column, int row) const = 0;
     virtual void SetCell(int column, int row, std::string text) = 0;
-    // Rows firstRow ... firstRow + count − 1, each row's Y and X texts from `texts(row)`: the same as
-    // SetCell for each cell, without a text object and a call per cell. Rows are asked for in order, a
+    // Rows firstRow ... firstRow + count − 1, each row's texts from `texts(row)` (u(Y) and u(X) empty
+    // where it has none): the same as SetCell for each cell, without a text object and a call per cell. Rows are asked for in order, a
     // row only once every row before it is written, so that after a throw the rows before the one
     // asked last are whole.
     using TRowTexts = ITableSource::TRowTexts;
@@ -33,8 +36,16 @@ public:
             const TRowTexts cells = texts(row);
             SetCell(0, row, std::string(cells.y));
             SetCell(1, row, std::string(cells.x));
+            if (Columns() > 2 || !cells.uy.empty() || !cells.ux.empty()) {
+                SetCell(2, row, std::string(cells.uy));
+                SetCell(3, row, std::string(cells.ux));
+            }
         }
     }
+
+    // Empties the texts of columns the commands do not carry (u(Y) and u(X) while hidden) in rows
+    // firstRow ... lastRow: a command that writes rows whole leaves nothing of the rows it replaced.
+    virtual void EmptyHiddenColumns(int /*firstRow*/, int /*lastRow*/) {}
 
     // Room for cells up to this row, before a burst of writes that will reach it; only a hint.
     virtual void ReserveRows(int /*rows*/) {}

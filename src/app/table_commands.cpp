@@ -163,9 +163,11 @@ void RunClearCommand(TTableAccess& table, TCommandUi& ui) {
         TBulkUpdate bulk(table);
         const int rows = table.RowCount();
         for (int row = 1; row < rows; ++row) {
-            table.SetCell(0, row, std::string());
-            table.SetCell(1, row, std::string());
+            for (int col = 0; col < table.Columns(); ++col) {
+                table.SetCell(col, row, std::string());
+            }
         }
+        table.EmptyHiddenColumns(1, rows - 1);
     }
     ui.Recompute();
 }

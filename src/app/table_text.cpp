@@ -14,10 +14,14 @@ namespace quorvel {
 QString TableCopyText(const TTableAccess& table) {
     std::string text;
     const int rows = table.RowCount();
+    const int columns = table.Columns();
     for (int row = 1; row < rows; ++row) {
-        text += table.Cell(0, row);
-        text += '\t';
-        text += table.Cell(1, row);
+        for (int col = 0; col < columns; ++col) {
+            if (col > 0) {
+                text += '\t';
+            }
+            text += table.Cell(col, row);
+        }
         text += "\r\n";
     }
     return QString::fromStdString(text);
@@ -36,10 +40,13 @@ TPasteResult PlaceTableText(const QString& text, TTableAccess& table, TProgress*
     // The conversion and the check take about a twentieth of the time, the placing the rest.
     constexpr double kCheckShare = 0.05;
     constexpr std::size_t kTokensPerStep = std::size_t{1} << 15;
+    // The cells fill the rows in turn, as many to a row as the table shows columns.
+    const auto columns = static_cast<std::size_t>(table.Columns());
+    const auto rows = static_cast<int>((scan.tokens + columns - 1) / columns);
     TBulkUpdate bulk(table);
     TTableChange change(table);
     try {
-        table.ReserveRows(scan.rows);
+        table.ReserveRows(rows);
         TPasteTokens tokens(bytes);
         std::string_view token;
         for (std::size_t k = 0; tokens.Next(token); ++k) {
@@ -47,12 +54,13 @@ TPasteResult PlaceTableText(const QString& text, TTableAccess& table, TProgress*
                 !progress->Step(kCheckShare + (1 - kCheckShare) * double(k) / double(scan.tokens))) {
                 return TPasteResult::Cancelled;  // the change is taken back
             }
-            table.SetCell(static_cast<int>(k % 2), static_cast<int>(k / 2) + 1, std::string(token));
+            table.SetCell(static_cast<int>(k % columns), static_cast<int>(k / columns) + 1, std::string(token));
         }
-        if (scan.tokens % 2 != 0) {
-            table.SetCell(1, scan.rows, std::string());  // the last row has no X in the text
+        for (std::size_t k = scan.tokens; k % columns != 0; ++k) {
+            table.SetCell(static_cast<int>(k % columns), rows, std::string());  // the text's last row ends early
         }
-        table.SetRowCount(scan.rows + 2);
+        table.EmptyHiddenColumns(1, rows);
+        table.SetRowCount(rows + 2);
     } catch (const std::bad_alloc&) {
         throw;  // the change is taken back on the way out
     } catch (const std::exception&) {
@@ -61,7 +69,7 @@ TPasteResult PlaceTableText(const QString& text, TTableAccess& table, TProgress*
     change.Keep();
     // The rows of an earlier, longer table would stay in the new entry row (and be fitted) or come back
     // as the table grows: after a paste the table holds the pasted rows and nothing else.
-    table.EraseRowsFrom(scan.rows + 1);
+    table.EraseRowsFrom(rows + 1);
     return TPasteResult::Pasted;
 }
 

@@ -247,21 +247,7 @@ void GivenUncertaintyTexts(const TReportInput& input, TReportTexts& t) {
     }
     t.certificate =
         QString::fromUtf8(Tr("Для сертификата (U, k = 1,96): ")) + certificate.join(QStringLiteral("; "));
-    QString check;
-    if (f.chiSquared && f.chiSquaredCritical) {
-        check = QString::fromUtf8(Tr("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: "))
-                    .arg(Q(FormatFittedValue(*f.chiSquared)))
-                    .arg(f.dof)
-                    .arg(Q(FormatFittedValue(*f.chiSquaredCritical))) +
-                (f.consistent.value_or(false) ? QString::fromUtf8(Tr("модель согласуется с данными"))
-                                              : QString::fromUtf8(Tr("модель не согласуется с данными")));
-    } else {
-        check =
-            QString::fromUtf8(Tr("ν = 0: точек столько же, сколько коэффициентов, проверка χ² невозможна"));
-    }
-    if (f.gamma) {
-        check += QString::fromUtf8(Tr("; Γ = %1 (допустимо Γ ≤ 2)")).arg(Q(FormatFittedValue(*f.gamma)));
-    }
+    QString check = Q(ModelCheckText(f));
     if (f.rSquared) {
         check += QStringLiteral("; R² = %1").arg(Q(FormatFittedValue(*f.rSquared)));
     }
@@ -535,54 +521,8 @@ double ResultsTable(TSheet& sheet, double y, const TReportTexts& t) {
     return y + 13.5;
 }
 
-// U(Y at X) of the fit on show: of the calibration with given uncertainties where there is one, else of
-// the ordinary fit's scatter; nothing beyond the range.
-std::optional<double> BandAt(const TRecomputeResult& result, double x) {
-    if (result.calibration) {
-        try {
-            return result.calibration->Evaluate(x).expanded;
-        } catch (const EMathError&) {
-            return std::nullopt;
-        }
-    }
-    return result.uncertainty->ExpandedUncertaintyAt(x);
-}
-
 bool HasBand(const TRecomputeResult& result) {
-    return result.calibration || (result.uncertainty && result.uncertainty->HasScatter());
-}
-
-// The 95 % band of the curve, Y ± U(Y at X) at each of its samples, as two thin grey lines; none
-// without uncertainties. A sample whose band lies beyond the number range is left out.
-void AddBand(TChart& chart, const TRecomputeResult& result) {
-    if (!HasBand(result)) {
-        return;
-    }
-    for (const double side : {-1.0, 1.0}) {
-        auto line = std::make_unique<TFastLineSeries>();
-        line->Name = side < 0 ? "BandLow" : "BandHigh";
-        line->SetSeriesColor(clGray);
-        line->LinePen().SetColor(clGray);
-        line->LinePen().SetWidth(1);
-        line->Marks().SetVisible(false);
-        for (const TFeedPoint& p : result.curve) {
-            const std::optional<double> u = BandAt(result, p.x);
-            if (u && std::isfinite(p.y + side * *u)) {
-                line->AddPoint(p.x, p.y + side * *u, {}, AutoColor);
-            }
-        }
-        chart.AddSeries(std::move(line));
-    }
-    // Where the band is narrower than a line it would cover the curve: the curve is drawn again on top.
-    auto curve = std::make_unique<TFastLineSeries>();
-    curve->Name = "CurveOverBand";
-    curve->SetSeriesColor(clGreen);
-    curve->LinePen().SetColor(clGreen);
-    curve->Marks().SetVisible(false);
-    for (const TFeedPoint& p : result.curve) {
-        curve->AddPoint(p.x, p.y, {}, AutoColor);
-    }
-    chart.AddSeries(std::move(curve));
+    return static_cast<bool>(BandWidthOf(result.calibration, result.uncertainty));
 }
 
 // The window's chart, fed from the fit as the window feeds it and drawn as the window prints it: laid out
@@ -591,7 +531,7 @@ double Chart(TSheet& sheet, double y, const TReportInput& input) {
     std::unique_ptr<TChart> chart = CreateFormChart();
     chart->SetBounds(0, 0, chart->Width(), chart->Height());
     FeedFormChart(*chart, *input.result, input.at);
-    AddBand(*chart, *input.result);
+    FeedBand(*chart, BandWidthOf(input.result->calibration, input.result->uncertainty));
     const double height = kChartWidth * chart->Height() / chart->Width();
     const QRectF box = TSheet::Box(kLeft, y, kChartWidth, height);
     QPainter& painter = sheet.Painter();

@@ -1,7 +1,11 @@
 #include "calibration/form_chart.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string_view>
 
+#include "fitting/calibration_fit.h"
+#include "runtime/exceptions.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -125,6 +129,69 @@ void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated) {
     if (evaluated != nullptr && evaluated->state == TEvaluation::Evaluated) {
         series.AddPoint(evaluated->x, evaluated->y, evaluated->label, clRed);
     }
+}
+
+TBandWidth BandWidthOf(const std::shared_ptr<const TCalibration>& calibration,
+                       const std::optional<TFitUncertainty>& uncertainty) {
+    if (calibration) {
+        return [calibration](double x) -> std::optional<double> {
+            try {
+                return calibration->Evaluate(x).expanded;
+            } catch (const EMathError&) {
+                return std::nullopt;
+            }
+        };
+    }
+    if (uncertainty && uncertainty->HasScatter()) {
+        return [uncertainty](double x) { return uncertainty->ExpandedUncertaintyAt(x); };
+    }
+    return {};
+}
+
+namespace {
+
+constexpr std::string_view kBandNames[] = {"BandLow", "BandHigh", "CurveOverBand"};
+
+}  // namespace
+
+void FeedBand(TChart& chart, const TBandWidth& width) {
+    for (int i = chart.SeriesCount() - 1; i >= 0; --i) {
+        TChartSeries& series = chart.Series(i);
+        if (std::find(std::begin(kBandNames), std::end(kBandNames), series.Name) != std::end(kBandNames)) {
+            chart.RemoveSeries(series);
+        }
+    }
+    if (!width) {
+        return;
+    }
+    const TFastLineSeries& curve = *FormSeries(chart).curve;
+    const int samples = curve.PointCount();
+    for (const double side : {-1.0, 1.0}) {
+        auto line = std::make_unique<TFastLineSeries>();
+        line->Name = std::string(kBandNames[side < 0 ? 0 : 1]);
+        line->SetSeriesColor(clGray);
+        line->LinePen().SetColor(clGray);
+        line->LinePen().SetWidth(1);
+        line->Marks().SetVisible(false);
+        for (int k = 0; k < samples; ++k) {
+            const double x = curve.XValues().ValueAt(k);
+            const double y = curve.YValues().ValueAt(k);
+            const std::optional<double> u = width(x);
+            if (u && std::isfinite(y + side * *u)) {
+                line->AddPoint(x, y + side * *u, {}, AutoColor);
+            }
+        }
+        chart.AddSeries(std::move(line));
+    }
+    auto over = std::make_unique<TFastLineSeries>();
+    over->Name = std::string(kBandNames[2]);
+    over->SetSeriesColor(clGreen);
+    over->LinePen().SetColor(clGreen);
+    over->Marks().SetVisible(false);
+    for (int k = 0; k < samples; ++k) {
+        over->AddPoint(curve.XValues().ValueAt(k), curve.YValues().ValueAt(k), {}, AutoColor);
+    }
+    chart.AddSeries(std::move(over));
 }
 
 }  // namespace quorvel

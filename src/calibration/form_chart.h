@@ -2,11 +2,14 @@
 // The main window's chart exactly as its stored layout gives it, and the one feed of its series from a
 // recompute, for the window and quorvel-fit alike.
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "chart/chart.h"
 #include "chart/fast_line_series.h"
 #include "chart/point_series.h"
+#include "fitting/fit_uncertainty.h"
 #include "fitting/presentation.h"
 #include "runtime/work_steps.h"
 
@@ -63,5 +66,19 @@ private:
 // The evaluated point's series emptied, then, for an evaluation that gave a Y, that point in red with the
 // label of its X.
 void FeedEvaluatedPoint(TChart& chart, const TEvaluation* evaluated);
+
+// U(Y at X), the expanded uncertainty of the fitted value at an X; nothing beyond the number range.
+using TBandWidth = std::function<std::optional<double>(double x)>;
+
+// The width of a fit's band: of the calibration with given uncertainties where there is one, else of the
+// ordinary fit's scatter; none (an empty function) without either.
+TBandWidth BandWidthOf(const std::shared_ptr<const TCalibration>& calibration,
+                       const std::optional<TFitUncertainty>& uncertainty);
+
+// The 95 % band of the chart's curve: Y ± U(Y at X) at each of the curve's samples, as two thin grey
+// lines after the other series, and the curve drawn again on top, so that a band narrower than a line
+// never hides it. A band fed before goes first; an empty width leaves none. A sample whose band lies
+// beyond the number range is left out.
+void FeedBand(TChart& chart, const TBandWidth& width);
 
 }  // namespace quorvel

@@ -1,8 +1,11 @@
 #include "fitting/calibration_summary.h"
 
 #include <algorithm>
+#include <string>
 
 #include "fitting/presentation.h"
+#include "fitting/result_texts.h"
+#include "runtime/message_catalog.h"
 
 namespace quorvel {
 
@@ -37,6 +40,23 @@ TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertainty
             *request.inverseY, fit.Inverse(*request.inverseY, request.inverseU, low->X, high->X)};
     }
     return summary;
+}
+
+std::string ModelCheckText(const TCalibrationFigures& f) {
+    std::string check;
+    if (f.chiSquared && f.chiSquaredCritical) {
+        check = TrArgs("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: ",
+                       {FormatFittedValue(*f.chiSquared), std::to_string(f.dof),
+                        FormatFittedValue(*f.chiSquaredCritical)}) +
+                Tr(f.consistent.value_or(false) ? "модель согласуется с данными"
+                                                : "модель не согласуется с данными");
+    } else {
+        check = Tr("ν = 0: точек столько же, сколько коэффициентов, проверка χ² невозможна");
+    }
+    if (f.gamma) {
+        check += TrArgs("; Γ = %1 (допустимо Γ ≤ 2)", {FormatFittedValue(*f.gamma)});
+    }
+    return check;
 }
 
 }  // namespace quorvel

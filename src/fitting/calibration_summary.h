@@ -31,6 +31,11 @@ struct TCalibrationSummary {
     std::optional<TInverseEvaluation> inverse;
 };
 
+// The model check as the window shows it and the report writes it: "χ² = …, ν = …, χ²₀,₉₅(ν) = …: модель
+// согласуется с данными" (or not), "; Γ = … (допустимо Γ ≤ 2)" where Γ is known; with ν = 0, that no
+// check is possible.
+std::string ModelCheckText(const TCalibrationFigures& figures);
+
 // The summary of a recompute that solved: of its calibration with the given uncertainties of its points
 // where it has one, else of the ordinary fit of its points. Throws EOverflow where an evaluation is
 // beyond the range.

@@ -37,6 +37,31 @@ private:
     TDataFileTable& table_;
 };
 
+// Keeps the four words of each line as a table row with its uncertainties.
+class TFourColumnSink {
+public:
+    static constexpr int kWords = 4;
+    explicit TFourColumnSink(TFourColumnFileTable& table) : table_(table) {}
+    struct TWords {
+        std::string_view word[4];
+    };
+    TWords Read(TLineCursor<kDataLines>& line) {
+        TWords words;
+        for (std::string_view& word : words.word) {
+            word = line.Next();
+        }
+        return words;
+    }
+    bool Take(const TWords& words) {
+        table_.values.AppendLine(words.word[0], words.word[1]);
+        table_.uncertainties.AppendLine(words.word[2], words.word[3]);
+        return true;
+    }
+
+private:
+    TFourColumnFileTable& table_;
+};
+
 // Reads a plain number where its word lies, for TLineCursor::Next.
 auto Plain(double& value) {
     return [&value](const char* from, const char* p, const char* end) {
@@ -213,6 +238,10 @@ struct TSinkOf<TDataFileTable> {
     using type = TTableSink;
 };
 template <>
+struct TSinkOf<TFourColumnFileTable> {
+    using type = TFourColumnSink;
+};
+template <>
 struct TSinkOf<TDataPoints> {
     using type = TPointSink;
 };
@@ -259,6 +288,9 @@ private:
 void ReserveFor(TDataFileTable& table, std::uint64_t bytes) {
     table.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 28)),
                   static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows)));
+}
+void ReserveFor(TFourColumnFileTable& table, std::uint64_t bytes) {
+    ReserveFor(table.values, bytes);
 }
 void ReserveFor(TDataPoints& kept, std::uint64_t bytes) {
     ReserveLarge(kept.points, static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 16, kMaxTableRows)));
@@ -307,6 +339,10 @@ void AppendHalf(TCalibrationPoints& kept, const TCalibrationPoints& tail, const 
 
 void AppendHalf(TDataFileTable& table, const TDataFileTable& tail, const TWorkOptions&) {
     table.Append(tail);
+}
+void AppendHalf(TFourColumnFileTable& table, const TFourColumnFileTable& tail, const TWorkOptions&) {
+    table.values.Append(tail.values);
+    table.uncertainties.Append(tail.uncertainties);
 }
 void AppendHalf(TDataPoints& kept, const TDataPoints& tail, const TWorkOptions& work) {
     if (!kept.unreadable) {
@@ -469,21 +505,38 @@ template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint6
                                             const TDataReadOptions&);
 template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TDataPoints&,
                                             const TDataReadOptions&);
+template TDataReadStatus ReadDataFile(const std::string&, TFourColumnFileTable&, const TDataReadOptions&);
+template TDataReadStatus ReadDataFrom(const TByteSource&, TFourColumnFileTable&, const TDataReadOptions&);
+template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TFourColumnFileTable&,
+                                            const TDataReadOptions&);
 template TDataReadStatus ReadDataFile(const std::string&, TCalibrationPoints&, const TDataReadOptions&);
 template TDataReadStatus ReadDataFrom(const TByteSource&, TCalibrationPoints&, const TDataReadOptions&);
 template TDataReadStatus ReadDataInTwoParts(const TPositionalSource&, std::uint64_t, TCalibrationPoints&,
                                             const TDataReadOptions&);
 
-TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {
+namespace {
+
+template <class Table>
+TDataReadStatus ParseTableText(std::string_view text, Table& table, int maxLines) {
     table.Clear();
     TDataReadOptions options;
     options.maxLines = maxLines;
-    TDataLines<TDataFileTable> lines(table, options);
+    TDataLines<Table> lines(table, options);
     if (!lines.Feed().Feed(text) || !lines.Feed().Finish()) {
         table.Clear();
         return TDataReadStatus::TooManyLines;
     }
     return TDataReadStatus::Ok;
+}
+
+}  // namespace
+
+TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines) {
+    return ParseTableText(text, table, maxLines);
+}
+
+TDataReadStatus ParseDataText(std::string_view text, TFourColumnFileTable& table, int maxLines) {
+    return ParseTableText(text, table, maxLines);
 }
 
 TByteSource DescriptorSource(int fd) {
@@ -568,6 +621,21 @@ ITableSource::TRowTexts TDataFileTable::RowTexts(int row) const {
     }
     const TLineWords words = LineWords(row);
     return {words.y, words.x};
+}
+
+std::string_view TFourColumnFileTable::CellText(int col, int row) const {
+    const TRowTexts texts = RowTexts(row);
+    const std::string_view cells[] = {texts.y, texts.x, texts.uy, texts.ux};
+    return col >= 0 && col < 4 ? cells[col] : std::string_view();
+}
+
+ITableSource::TRowTexts TFourColumnFileTable::RowTexts(int row) const {
+    if (row < 1 || row > LineCount()) {
+        return {};
+    }
+    const TDataFileTable::TLineWords words = values.LineWords(row);
+    const TDataFileTable::TLineWords u = uncertainties.LineWords(row);
+    return {words.y, words.x, u.y, u.x};
 }
 
 void TDataFileTable::AppendLine(std::string_view y, std::string_view x) {

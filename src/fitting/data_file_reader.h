@@ -73,6 +73,23 @@ private:
     std::vector<std::size_t> starts_;
 };
 
+// The words of a data file's lines with their u(Y) and u(X), the third and fourth words (empty where a line
+// has none), as the window's table is after reading the file while it shows those columns.
+class TFourColumnFileTable : public ITableSource {
+public:
+    int RowCount() const override { return values.RowCount(); }
+    std::string_view CellText(int col, int row) const override;
+    TRowTexts RowTexts(int row) const override;
+    int LineCount() const { return values.LineCount(); }
+    void Clear() {
+        values.Clear();
+        uncertainties.Clear();
+    }
+
+    TDataFileTable values;         // Y and X of each line
+    TDataFileTable uncertainties;  // u(Y) and u(X) of each line, as its Y and X
+};
+
 // The points ExtractPoints takes from the table of the same lines, without the words: the lines with
 // both words, in line order, each word read as ParseUserNumber reads it.
 struct TDataPoints {
@@ -127,7 +144,7 @@ struct TDataReadOptions {
     TWorkOptions work;       // a large file is read in two halves at once where a second core may be used
 };
 
-// The reads below keep either the words (Kept = TDataFileTable), the points (Kept = TDataPoints) or the
+// The reads below keep either the words (Kept = TDataFileTable, or TFourColumnFileTable), the points (Kept = TDataPoints) or the
 // points with their uncertainties (Kept = TCalibrationPoints), which they empty first; what is kept after a
 // status other than Ok and ReadError is nothing.
 
@@ -151,6 +168,7 @@ TDataReadStatus ReadDataInTwoParts(const TPositionalSource& source, std::uint64_
 
 // The table of a whole text at once.
 TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);
+TDataReadStatus ParseDataText(std::string_view text, TFourColumnFileTable& table, int maxLines = kMaxTableRows);
 
 // The bytes of a regular file's descriptor, from any offset.
 TPositionalSource PositionalSource(int fd);

@@ -51,10 +51,13 @@ public:
     virtual ~ITableSource() = default;
     virtual int RowCount() const = 0;
     virtual std::string_view CellText(int col, int row) const = 0;
-    // Both texts of a row, Y first; a source where the two share work gives them at once.
+    // Both texts of a row, Y first; a source where the two share work gives them at once. The texts of
+    // u(Y) and u(X) where the source has them (a table that shows them, a four-column file).
     struct TRowTexts {
         std::string_view y;
         std::string_view x;
+        std::string_view uy{};
+        std::string_view ux{};
     };
     virtual TRowTexts RowTexts(int row) const { return {CellText(0, row), CellText(1, row)}; }
 };

@@ -42,6 +42,8 @@ inline constexpr const char* kSigmaLabel = "Среднекв. отклонени
 
 // The box for a typed cell or X text that is not a number: the text itself, then this.
 inline constexpr const char* kInvalidNumberCaption = "Неверный ввод числа";
+// A table's uncertainty that stops the fit with given uncertainties.
+inline constexpr const char* kUncertaintyFaultCaption = "Неопределённости точек";
 // The examples are written with the decimal character numbers are read with, so that each of them
 // is valid where the box is shown.
 inline std::string InvalidNumberText(std::string_view text) {
@@ -50,6 +52,10 @@ inline std::string InvalidNumberText(std::string_view text) {
         "+15638e-5",
         {text, DecimalText()});
 }
+
+// Why a table's uncertainty stops the fit, naming its row.
+struct TUncertaintyFault;
+std::string UncertaintyFaultText(const TUncertaintyFault& fault);
 
 // A data file that cannot be opened.
 inline constexpr const char* kOpenFailureText = "Не могу открыть файл.";

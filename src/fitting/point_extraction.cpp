@@ -2,10 +2,13 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "fitting/messages.h"
 #include "fitting/two_parts.h"
 #include "runtime/exceptions.h"
 #include "runtime/large_buffers.h"
+#include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
 
 namespace quorvel {
@@ -110,6 +113,72 @@ int RequiredPoints(TFunctionKind kind) {
 
 bool HasTooFewPoints(TFunctionKind kind, int pointCount) {
     return pointCount < RequiredPoints(kind);
+}
+
+EUncertaintyCell::EUncertaintyCell(TUncertaintyFault fault)
+    : Exception(UncertaintyFaultText(fault)), fault_(std::move(fault)) {}
+
+std::string UncertaintyFaultText(const TUncertaintyFault& fault) {
+    const std::string row = std::to_string(fault.row);
+    switch (fault.kind) {
+        case TUncertaintyFault::Missing:
+            return TrArgs("Строка %1: не задана u(Y). Задайте u(Y) во всех строках или ни в одной.", {row});
+        case TUncertaintyFault::NotANumber:
+            return InvalidNumberText(fault.text);
+        case TUncertaintyFault::OutOfRange:
+            break;
+    }
+    return fault.col == 2 ? TrArgs("Строка %1: u(Y) = %2, а должна быть больше нуля.", {row, fault.text})
+                          : TrArgs("Строка %1: u(X) = %2, а должна быть не меньше нуля.", {row, fault.text});
+}
+
+TTablePoints ExtractTablePoints(const ITableSource& table, bool uncertainties, const TWorkSteps& steps,
+                                const TWorkOptions& work) {
+    TTablePoints read;
+    read.points = ExtractPoints(table, steps, work);
+    if (!uncertainties) {
+        return read;
+    }
+    const int rows = table.RowCount();
+    bool any = false;
+    ForEachCountedRow(table, 1, rows, [&table, &any](int row, std::string_view, std::string_view) {
+        any = !table.CellText(2, row).empty() || !table.CellText(3, row).empty();
+        return !any;
+    });
+    if (!any) {
+        return read;
+    }
+    TUncertaintyColumns u;
+    u.uy.reserve(read.points.size());
+    u.ux.reserve(read.points.size());
+    ForEachCountedRow(table, 1, rows, [&table, &u](int row, std::string_view, std::string_view) {
+        for (const int col : {2, 3}) {
+            const std::string_view text = table.CellText(col, row);
+            const auto fault = [&](TUncertaintyFault::TKind kind) {
+                throw EUncertaintyCell({kind, row, col, std::string(text)});
+            };
+            if (text.empty()) {
+                if (col == 2) {
+                    fault(TUncertaintyFault::Missing);  // a default would make up a weight
+                }
+                u.ux.push_back(0);
+                continue;
+            }
+            double value = 0;
+            try {
+                value = ParseUserNumber(text);
+            } catch (const Exception&) {
+                fault(TUncertaintyFault::NotANumber);
+            }
+            if (col == 2 ? !(value > 0) : !(value >= 0)) {
+                fault(TUncertaintyFault::OutOfRange);
+            }
+            (col == 2 ? u.uy : u.ux).push_back(value);
+        }
+        return true;
+    });
+    read.given = std::move(u);
+    return read;
 }
 
 }  // namespace quorvel

@@ -182,8 +182,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
 
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
                                  bool withUncertainty, bool forChart, const TWorkOptions& work,
-                                 const TUncertaintyColumns* given) {
-    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, {}, work, given);
+                                 const TUncertaintyColumns* given, const TWorkSteps& steps) {
+    return RecomputeRead(std::move(points), kind, store, withUncertainty, forChart, steps, work, given);
 }
 
 TEvaluation EvaluateAt(std::string_view text, const TFitCoefficients& store, TTextState state) {

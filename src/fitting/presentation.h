@@ -86,7 +86,8 @@ TRecomputeResult Recompute(const ITableSource& table, TFunctionKind kind, TFitCo
 // known uncertainties (weighted, or generalized where a u(X) is given) instead of the ordinary one.
 TRecomputeResult RecomputePoints(TPointTable points, TFunctionKind kind, TFitCoefficients& store,
                                  bool withUncertainty = false, bool forChart = true,
-                                 const TWorkOptions& work = {}, const TUncertaintyColumns* given = nullptr);
+                                 const TWorkOptions& work = {}, const TUncertaintyColumns* given = nullptr,
+                                 const TWorkSteps& steps = {});
 
 struct TEvaluation {
     // BeyondRange: X was read, but Y there lies beyond the double range.

@@ -32,6 +32,11 @@ std::string UncertaintyTip(std::string_view quantity, const std::optional<double
     return tip;
 }
 
+std::string ExpandedUncertaintyTip(std::string_view quantity, const std::optional<double>& u,
+                                   const std::optional<double>& expanded) {
+    return UncertaintyTip(quantity, u) + "; U = " + (expanded ? FormatFittedValue(*expanded) : "—");
+}
+
 TCoefficientTexts MakeCoefficientTexts(const TFitCoefficients& c) {
     static const char* const kPrefixes[4] = {"a0 = ", "a1 = ", "a2 = ", "a3 = "};
     const double values[4] = {c.a0, c.a1, c.a2, c.a3};

@@ -24,6 +24,10 @@ std::string FormatFittedValue(double value);
 // beyond the number range).
 std::string UncertaintyTip(std::string_view quantity, const std::optional<double>& u);
 
+// The same with the expanded uncertainty: "u(a1) = 0.0134782; U = 0.0264171", "—" for one there is none of.
+std::string ExpandedUncertaintyTip(std::string_view quantity, const std::optional<double>& u,
+                                   const std::optional<double>& expanded);
+
 struct TCoefficientTexts {
     std::array<std::string, 4> captions;  // "a0 = 1.0000000", or "a0 = 0" for an exact zero
     std::array<std::string, 4> values;    // t0..t3: the value texts, "0" for an exact zero
