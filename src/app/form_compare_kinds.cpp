@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -73,6 +73,15 @@ TFormCompareKinds::TFormCompareKinds(const TKindChoice& choice, TFunctionKind cu
     QPushButton* close =
         buttons->addButton(QString::fromUtf8(Tr(kCloseButton)), QDialogButtonBox::RejectRole);
     close->setObjectName("btnClose");
+    // The style's size leaves a long text almost no margin at some scales: the whole text, its margins
+    // and the frame.
+    for (QPushButton* button : {selectButton_, close}) {
+        const QStyle* style = button->style();
+        const int edges = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                               style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+        button->setMinimumWidth(std::max(button->sizeHint().width(),
+                                         button->fontMetrics().horizontalAdvance(button->text()) + edges));
+    }
     const bool offered = !choice.kinds.empty() && choice.recommended != static_cast<int>(current);
     selectButton_->setEnabled(offered);
     (offered ? selectButton_ : close)->setDefault(true);
@@ -89,8 +98,9 @@ TFormCompareKinds::TFormCompareKinds(const TKindChoice& choice, TFunctionKind cu
     layout->addWidget(buttons);
     table_->setVisible(!choice.kinds.empty());
     Fill(choice);
-    // Room for the note in a few lines when there is no table to give the width.
-    setMinimumWidth(fontMetrics().averageCharWidth() * 50);
+    // Room for the note in a few lines when there is no table to give the width. Set on the note, not the
+    // dialog: a minimum of the dialog's own would replace the one its layout gives, the table's.
+    note->setMinimumWidth(note->fontMetrics().averageCharWidth() * 50);
 }
 
 void TFormCompareKinds::Fill(const TKindChoice& choice) {

@@ -63,8 +63,9 @@ TFormUncertaintyRules::TFormUncertaintyRules(QWidget* owner) : QDialog(owner) {
     layout->addWidget(note);
     layout->addWidget(onlyEmptyBox_);
     layout->addWidget(buttons);
-    // Room for the note in a few lines at any scale: its width follows the font.
-    setMinimumWidth(fontMetrics().averageCharWidth() * 50);
+    // Room for the note in a few lines at any scale (on the note: a minimum of the dialog's own would
+    // replace the one its layout gives).
+    note->setMinimumWidth(note->fontMetrics().averageCharWidth() * 50);
 }
 
 void TFormUncertaintyRules::accept() {

@@ -152,6 +152,12 @@ private slots:
                 }
             }
             QVERIFY(total <= table->viewport()->width());
+            // The table whole inside the dialog.
+            QVERIFY2(dialog.rect().contains(table->geometry()),
+                     qPrintable(QString("table %1 wide at %2, dialog %3")
+                                    .arg(table->width())
+                                    .arg(table->x())
+                                    .arg(dialog.width())));
             int height = 0;
             for (int row = 0; row < table->rowCount(); ++row) {
                 height += table->rowHeight(row);
