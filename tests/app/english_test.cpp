@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -14,11 +15,14 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <functional>
 
 #include "app/application.h"
+#include "app/form_compare_kinds.h"
 #include "app/form_import.h"
+#include "app/form_uncertainty_rules.h"
 #include "chart/print/chart_preview.h"
 #include "runtime/message_catalog.h"
 #include "runtime/number_text.h"
@@ -157,6 +161,36 @@ void ExpectAllEnglish(QWidget* root) {
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join("\n"))); \
     } while (false)
 
+// The header and cell texts of a table that are Russian or do not fit their column.
+QStringList TableFaults(const QTableWidget* table) {
+    QStringList faults;
+    auto check = [&](const QString& text, const QFont& font, int room) {
+        if (HasCyrillic(text) || QFontMetrics(font).horizontalAdvance(text) >= room) {
+            faults << QString("\"%1\" in %2").arg(text).arg(room);
+        }
+    };
+    int total = 0;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const int room = table->columnWidth(column);
+        total += room;
+        check(table->horizontalHeaderItem(column)->text(), table->horizontalHeader()->font(), room);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            check(table->item(row, column)->text(), table->item(row, column)->font(), room);
+        }
+    }
+    const QRect inWindow(table->mapTo(table->window(), QPoint(0, 0)), table->size());
+    if (!table->window()->rect().contains(inWindow)) {
+        faults << QString("table %1 wide at %2, window %3")
+                      .arg(table->width())
+                      .arg(inWindow.left())
+                      .arg(table->window()->width());
+    }
+    if (total > table->viewport()->width()) {
+        faults << QString("columns %1 in %2").arg(total).arg(table->viewport()->width());
+    }
+    return faults;
+}
+
 // Where QUORVEL_SHOTS_DIR names a folder, the widget's picture goes there, to be looked at.
 void Shoot(QWidget* widget, const char* name) {
     const QString folder = qEnvironmentVariable("QUORVEL_SHOTS_DIR");
@@ -286,6 +320,44 @@ private slots:
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Import table"));
         Shoot(&dialog, "import");
+        ExpectAllEnglish(&dialog);
+        EXPECT_WHOLE(&dialog);
+    }
+
+    // The comparison of the kinds, of ordinary fits and with given uncertainties, and of too few points.
+    void compareKindsDialogIsEnglishAndWhole() {
+        TPointTable points;
+        TUncertaintyColumns u;
+        for (int i = 0; i < 8; ++i) {
+            points.push_back({i * 125.5, 1000 + i * 250.25 + (i % 3) * 0.7 - i * i * 0.01});
+            u.uy.push_back(0.5);
+            u.ux.push_back(i == 0 ? 0.1 : 0);
+        }
+        for (const TUncertaintyColumns* given : {static_cast<const TUncertaintyColumns*>(nullptr),
+                                                 static_cast<const TUncertaintyColumns*>(&u)}) {
+            TFormCompareKinds dialog(CompareKinds(points, given), fkLinear, nullptr);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QCOMPARE(dialog.windowTitle(), QString("Comparison of function kinds"));
+            Shoot(&dialog, given == nullptr ? "compare-kinds" : "compare-kinds-given");
+            ExpectAllEnglish(&dialog);
+            EXPECT_WHOLE(&dialog);
+            const QStringList faults = TableFaults(dialog.findChild<QTableWidget*>("tblKinds"));
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        }
+        TFormCompareKinds none(CompareKinds(TPointTable{{1, 2}}, nullptr), fkCubic, nullptr);
+        none.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&none));
+        ExpectAllEnglish(&none);
+        EXPECT_WHOLE(&none);
+    }
+
+    void uncertaintyRulesDialogIsEnglishAndWhole() {
+        TFormUncertaintyRules dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.windowTitle(), QString("Fill in uncertainties"));
+        Shoot(&dialog, "uncertainty-rules");
         ExpectAllEnglish(&dialog);
         EXPECT_WHOLE(&dialog);
     }

@@ -4,7 +4,12 @@ quorvel_test(table_io_test
                      ${CMAKE_CURRENT_LIST_DIR}/data_file_test.cpp
                      ${CMAKE_CURRENT_LIST_DIR}/table_commands_test.cpp
                      ${CMAKE_CURRENT_LIST_DIR}/text_column_test.cpp
+                     ${CMAKE_CURRENT_LIST_DIR}/uncertainty_fill_test.cpp
              DEPS quorvel_app)
+quorvel_test(calibration_dialogs_test QTTEST
+             SOURCES ${CMAKE_CURRENT_LIST_DIR}/calibration_dialogs_test.cpp
+             DEPS quorvel_app Qt6::Test)
+target_include_directories(calibration_dialogs_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 quorvel_test(command_dialogs_test QTTEST
              SOURCES ${CMAKE_CURRENT_LIST_DIR}/command_dialogs_test.cpp
              DEPS quorvel_app Qt6::Test)
