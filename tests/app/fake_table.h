@@ -35,6 +35,9 @@ public:
         if (writesLeft_ > 0) {
             --writesLeft_;
         }
+        if (bulkDepth_ == 0) {
+            ++writesOutsideBulk_;
+        }
         if (text.empty()) {
             cells_.erase({column, row});
         } else {
@@ -71,6 +74,8 @@ public:
         outOfMemory_ = outOfMemory;
     }
     int BulkDepth() const { return bulkDepth_; }
+    // Cell writes made while no bulk update was open.
+    int WritesOutsideBulk() const { return writesOutsideBulk_; }
     std::size_t StoredCells() const { return cells_.size(); }
 
 private:
@@ -86,6 +91,7 @@ private:
     int writesLeft_ = -1;  // negative: unlimited
     bool outOfMemory_ = false;
     int bulkDepth_ = 0;
+    int writesOutsideBulk_ = 0;
 };
 
 // Says stop from the given step on (counted from 1; 0: never) unless the cancel was forbidden before,

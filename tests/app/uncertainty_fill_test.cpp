@@ -133,7 +133,9 @@ TEST(UncertaintyFill, WritesTheRuleOfEachRowsValue) {
         SCOPED_TRACE(c.name);
         SetDecimalChar(static_cast<char32_t>(c.decimal));
         TFakeTable table = Table(c.rows);
+        const int setUpWrites = table.WritesOutsideBulk();
         const TFillResult result = FillUncertaintyColumn(table, c.target, c.value, c.rule, c.onlyEmpty);
+        EXPECT_EQ(table.WritesOutsideBulk(), setUpWrites) << "every write inside one bulk update";
         EXPECT_TRUE(result.Ok());
         EXPECT_EQ(result.written, c.written);
         EXPECT_EQ(Rows(table), c.expected);
