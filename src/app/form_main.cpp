@@ -196,7 +196,7 @@ void TFormMain::WireEvents() {
     item(fillUncertaintiesMenuItem, &TFormMain::onFillUncertainties);
     item(compareKindsMenuItem, &TFormMain::onCompareKinds);
     item(bandMenuItem, &TFormMain::onBandToggled);
-    connect(xUncertaintyEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateAtX(); }));
+    connect(xUncertaintyEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { showAtXTip(); }));
     connect(inverseYEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
     connect(inverseUEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
     button(copyFormulaButton, &TFormMain::onCopyFormula);
@@ -212,7 +212,9 @@ void TFormMain::WireEvents() {
 
     helpText->installEventFilter(this);
     helpText->viewport()->installEventFilter(this);
-    xEdit->installEventFilter(this);
+    for (QLineEdit* edit : {xEdit, xUncertaintyEdit, inverseYEdit, inverseUEdit}) {
+        edit->installEventFilter(this);
+    }
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

@@ -108,6 +108,8 @@ public slots:
     void onCompareKinds();
     void onBandToggled();
     void evaluateInverse();
+    // The tooltip of Y at X anew for the u(X) typed: no box of the X field again.
+    void showAtXTip();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

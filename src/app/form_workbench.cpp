@@ -1,6 +1,7 @@
 // The calibration workbench of the window: the columns u(Y) and u(X), the fit with them and its model
 // check, Y at X with the u(X) given, the inverse evaluation and the chart's 95 % band.
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -107,6 +108,16 @@ void TFormMain::onBandToggled() {
     const bool fit = shown_ == TShownResults::Fit;
     FeedBand(chart->Chart(), bandMenuItem->isChecked() && fit ? BandWidthOf(calibration_, uncertainty_)
                                                               : TBandWidth());
+}
+
+void TFormMain::showAtXTip() {
+    if (!calibration_ || yAtXPanel->text().isEmpty()) {
+        return;
+    }
+    const TEvaluation at = EvaluateAt(xEdit->text().toStdString(), coefficients_, tsBeingTyped);
+    if (at.state == TEvaluation::Evaluated) {
+        yAtXPanel->setToolTip(QString::fromStdString(CalibrationValueTip(*calibration_, at.x, xUncertaintyEdit->text())));
+    }
 }
 
 void TFormMain::evaluateInverse() {

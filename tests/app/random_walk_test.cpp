@@ -7,10 +7,12 @@
 // end the table copy must be well formed. A failure prints the seed and the step;
 // QUORVEL_WALK_SEED and QUORVEL_WALK_STEPS replay it, QUORVEL_WALK_TRACE=1 prints every step (2 also
 // each action as it begins). Left out: the exit, which ends the process.
+#include <QCheckBox>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -28,10 +30,13 @@
 #include <random>
 #include <thread>
 
+#include "app/form_compare_kinds.h"
 #include "app/form_import.h"
+#include "app/form_uncertainty_rules.h"
 #include "calibration/form_chart.h"
 #include "chart/print/chart_preview.h"
 #include "chart/qt/chart_widget.h"
+#include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "runtime/number_text.h"
 #include "window_fixture.h"
@@ -181,6 +186,15 @@ int ItemBoxes(const QString& item) {
     if (item == "itmApply" || item == "itmReport") {
         return 1;  // a table that gives no fit says so before any dialog
     }
+    if (item == "itmUncertainties") {
+        return kFromOutside;  // the recompute with or without the columns
+    }
+    if (item == "itmFillUncertainties") {
+        return 2 + kFromOutside;  // a rule that is none, a value that is none, the recompute
+    }
+    if (item == "itmCompareKinds") {
+        return 1 + kFromOutside;  // an uncertainty that is wrong, or the recompute of the kind chosen
+    }
     return item == "itmGraphCopy" ? 1 : 0;  // copy: none; read, import and write count their dialogs
 }
 
@@ -189,7 +203,8 @@ QString Cell(const TGridModel& model, int col, int row) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Empty when text is the table copy of model: row count - 1 lines of Y TAB X CR LF.
+// Empty when text is the table copy of model: row count - 1 lines of Y TAB X CR LF (and TAB u(Y) TAB u(X)
+// while the table shows them).
 QString CopyProblem(const QString& text, const TGridModel& model) {
     if (!text.endsWith("\r\n") && model.RowCount() > 1) {
         return "the copy does not end with CR LF";
@@ -201,8 +216,12 @@ QString CopyProblem(const QString& text, const TGridModel& model) {
     }
     for (int r = 1; r < model.RowCount(); ++r) {
         const QString& line = lines[r - 1];
-        const QString expected = Cell(model, 0, r) + '\t' + Cell(model, 1, r);
-        if (line.count('\t') != 1 || line.contains('\r') || line.contains('\n') || line != expected) {
+        QString expected = Cell(model, 0, r);
+        for (int col = 1; col < model.Columns(); ++col) {
+            expected += '\t' + Cell(model, col, r);
+        }
+        if (line.count('\t') != model.Columns() - 1 || line.contains('\r') || line.contains('\n') ||
+            line != expected) {
             return QString("row %1 copied as \"%2\"").arg(r).arg(line);
         }
     }
@@ -254,6 +273,18 @@ protected:
                 Repeat(preview, [preview] { preview->reject(); });
             } else if (auto* import = qobject_cast<TFormImport*>(object)) {
                 OnImportDialog(import);
+            } else if (auto* kinds = qobject_cast<TFormCompareKinds*>(object)) {
+                const bool select = Rng()() % 2 == 0;
+                Repeat(kinds, [kinds, select] {
+                    auto* button = kinds->findChild<QPushButton*>("btnSelectRecommended");
+                    if (select && button->isEnabled()) {
+                        button->click();
+                    } else {
+                        kinds->reject();
+                    }
+                });
+            } else if (auto* rules = qobject_cast<TFormUncertaintyRules*>(object)) {
+                OnRulesDialog(rules);
             }
         }
         return false;
@@ -308,6 +339,29 @@ private:
                         QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
                     }
                     break;
+            }
+        });
+    }
+
+    // The rules' dialog: rules (or a text that is none) in either field, then OK, or a cancel.
+    void OnRulesDialog(TFormUncertaintyRules* dialog) {
+        std::mt19937_64 rng = Rng();
+        static const char* const rules[] = {"", "0.05", "2%", "0.01+1%", "x", "-1"};
+        const QString uy = rules[rng() % 6];
+        const QString ux = rules[rng() % 6];
+        const bool onlyEmpty = rng() % 2 == 0;
+        const bool cancel = rng() % 5 == 0;
+        Repeat(dialog, [dialog, uy, ux, onlyEmpty, cancel] {
+            if (cancel || QApplication::activeModalWidget() != dialog) {
+                dialog->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("edtRuleUY")->setText(uy);
+            dialog->findChild<QLineEdit*>("edtRuleUX")->setText(ux);
+            dialog->findChild<QCheckBox*>("chkOnlyEmpty")->setChecked(onlyEmpty);
+            dialog->accept();
+            if (dialog->isVisible()) {
+                dialog->reject();  // a rule that is none: its box was answered, the dialog goes
             }
         });
     }
@@ -524,7 +578,10 @@ public:
         TFitCoefficients store;
         TRecomputeResult table;
         try {
-            table = Recompute(*window.Model(), kind, store, false, true);
+            // With the columns u(Y) and u(X), the fit with the uncertainties they give.
+            TTablePoints read = ExtractTablePoints(*window.Model(), window.Model()->UncertaintyColumns());
+            table = RecomputePoints(std::move(read.points), kind, store, false, true, {},
+                                    read.given ? &*read.given : nullptr);
         } catch (const std::exception& e) {
             return QString("the fit on show, unmarked, of a table that cannot be read (%1)").arg(e.what());
         }
