@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <functional>
+#include <tuple>
 
 #include "app/application.h"
 #include "app/form_compare_kinds.h"
@@ -251,6 +252,42 @@ private slots:
         Shoot(w.form.get(), "window-fit");
         ExpectAllEnglish(w.form.get());
         EXPECT_WHOLE(w.form.get());
+    }
+
+    // With the columns u(Y) and u(X): the fit with them, its model check, Y at X with u(X), the inverse
+    // and the band, every text English and whole in the grown window, which stays on the screen.
+    void workbenchIsEnglishAndWhole() {
+        TWindow w;
+        TBoxWatcher boxes;
+        w.Find<QAction>("itmUncertainties")->trigger();
+        w.Fill({{"0", "0"}, {"2", "1"}, {"1", "2"}, {"3", "3.5"}});
+        for (const auto& [row, uy, ux] : {std::tuple{1, "0.2", "0.05"}, {2, "0.2", "0.05"}, {3, "0.1", ""}, {4, "0.3", "0.1"}}) {
+            w.Model()->SetCellText(2, row, uy);
+            w.Model()->SetCellText(3, row, ux);
+        }
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        w.ClickFormula();
+        w.Find<QLineEdit>("MaskEditX")->setText("2.5");
+        w.Find<QLineEdit>("MaskEditXUncertainty")->setText("0.05");
+        w.Find<QLineEdit>("MaskEditInverseY")->setText("1.5");
+        w.Find<QLineEdit>("MaskEditInverseU")->setText("0.1");
+        w.Find<QAction>("itmBand")->trigger();
+        QVERIFY(w.Caption("lblModelCheck").startsWith("χ² = "));
+        QVERIFY(!w.Find<QWidget>("PanelInverseX")->property("text").toString().isEmpty());
+        Shoot(w.form.get(), "window-workbench");
+        ExpectAllEnglish(w.form.get());
+        EXPECT_WHOLE(w.form.get());
+        const QRect available = w.form->screen()->availableGeometry();
+        const QRect frame = w.form->frameGeometry();
+        if (available.width() >= frame.width() && available.height() >= frame.height()) {
+            QVERIFY(available.contains(frame));
+        }
+        for (int col = 2; col < 4; ++col) {
+            const QString text = w.Model()->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+            QVERIFY2(w.Grid()->fontMetrics().horizontalAdvance(text) + 4 <= w.Grid()->columnWidth(col),
+                     qPrintable(text));
+        }
+        QCOMPARE(boxes.Boxes().size(), std::size_t{0});
     }
 
     // The header cells of the table are whole in their columns.
