@@ -215,6 +215,25 @@ TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProg
     return chunk.isEmpty() || flush() ? TWriteStatus::Ok : TWriteStatus::WriteFailed;
 }
 
+int RowLosingItsPlaces(const TTableAccess& table) {
+    const int columns = table.Columns();
+    if (columns <= 2) {
+        return 0;  // the two columns' file as it always was
+    }
+    const int last = table.RowCount() - 1;
+    for (int row = 1; row < last; ++row) {
+        bool empty = false;
+        for (int col = 0; col < columns; ++col) {
+            const bool filled = !table.Cell(col, row).empty();
+            if (filled && empty) {
+                return row;
+            }
+            empty = empty || !filled;
+        }
+    }
+    return 0;
+}
+
 TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProgress* progress) {
     if (!IsReplaceableFile(QFile::encodeName(path).toStdString())) {
         return TWriteStatus::OpenFailed;

@@ -64,6 +64,10 @@ TReadResult PlaceDataLines(const TFourColumnFileTable& file, TTableAccess& table
 // counts as an open failure. With a progress, a cancel leaves an existing file as it was; a file written
 // in place cannot be cancelled, since its old bytes are gone as soon as it is opened.
 TWriteStatus WriteDataFile(const QString& path, const TTableAccess& table, TProgress* progress = nullptr);
+// The first row (from 1) that a data file would not give back cell for cell while the table carries u(Y)
+// and u(X): an empty cell before a filled one; 0 when there is none, or the table carries two columns.
+int RowLosingItsPlaces(const TTableAccess& table);
+
 // The same bytes into a device open for writing; Cancelled only through the progress.
 TWriteStatus WriteDataStream(QIODevice& device, const TTableAccess& table, TProgress* progress = nullptr);
 

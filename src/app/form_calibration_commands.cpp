@@ -65,14 +65,15 @@ std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind
         try {
             read = ExtractTablePoints(table, true, {}, kWindowWork);
         } catch (const EUncertaintyCell& e) {
-            ui.ShowError(Text(e.Message()), QString::fromUtf8(Tr(e.Fault().kind == TUncertaintyFault::NotANumber
-                                                                      ? kInvalidNumberCaption
-                                                                      : kUncertaintyFaultCaption)));
+            ui.ShowError(Text(e.Message()),
+                         QString::fromUtf8(Tr(e.Fault().kind == TUncertaintyFault::NotANumber
+                                                  ? kInvalidNumberCaption
+                                                  : kUncertaintyFaultCaption)));
             return std::nullopt;
         }
         fit.given = std::move(read.given);
-        fit.result = RecomputePoints(std::move(read.points), kind, fit.store, forReport, forReport, kWindowWork,
-                                     fit.given ? &*fit.given : nullptr);
+        fit.result = RecomputePoints(std::move(read.points), kind, fit.store, forReport, forReport,
+                                     kWindowWork, fit.given ? &*fit.given : nullptr);
     } else {
         fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
     }

@@ -196,9 +196,12 @@ void TFormMain::WireEvents() {
     item(fillUncertaintiesMenuItem, &TFormMain::onFillUncertainties);
     item(compareKindsMenuItem, &TFormMain::onCompareKinds);
     item(bandMenuItem, &TFormMain::onBandToggled);
-    connect(xUncertaintyEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { showAtXTip(); }));
-    connect(inverseYEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
-    connect(inverseUEdit, &QLineEdit::textChanged, this, Guarded([this](const QString&) { evaluateInverse(); }));
+    connect(xUncertaintyEdit, &QLineEdit::textChanged, this,
+            Guarded([this](const QString&) { showAtXTip(); }));
+    connect(inverseYEdit, &QLineEdit::textChanged, this,
+            Guarded([this](const QString&) { evaluateInverse(); }));
+    connect(inverseUEdit, &QLineEdit::textChanged, this,
+            Guarded([this](const QString&) { evaluateInverse(); }));
     button(copyFormulaButton, &TFormMain::onCopyFormula);
     button(printChartButton, &TFormMain::onPrintChart);
     button(copyChartButton, &TFormMain::onCopyChart);

@@ -24,8 +24,8 @@
 #include "app/work_progress.h"
 #include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
-#include "fitting/messages.h"
 #include "fitting/calibration_fit.h"
+#include "fitting/messages.h"
 #include "fitting/point_extraction.h"
 #include "fitting/presentation.h"
 #include "fitting/result_texts.h"
@@ -216,7 +216,8 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind, std::optio
         }
         // The reading's share as the recompute of the table counts it.
         constexpr double kReadShare = 0.6;
-        TTablePoints read = ExtractTablePoints(*dataModel, true, PartOfSteps(steps, 0, kReadShare), kWindowWork);
+        TTablePoints read =
+            ExtractTablePoints(*dataModel, true, PartOfSteps(steps, 0, kReadShare), kWindowWork);
         given = std::move(read.given);
         return RecomputePoints(std::move(read.points), kind, coefficients_, true, true, kWindowWork,
                                given ? &*given : nullptr, steps);
@@ -346,13 +347,14 @@ void TFormMain::ShowEvaluation(const TEvaluation* evaluation) {
     }
     yAtXPanel->setText(Text(evaluation->yText));
     if (calibration_) {
-        yAtXPanel->setToolTip(Text(CalibrationValueTip(*calibration_, evaluation->x, xUncertaintyEdit->text())));
-    } else {
         yAtXPanel->setToolTip(
-            !uncertainty_ ? QString()
-                          : Text(UncertaintyTip("Y", uncertainty_->HasScatter()
-                                                         ? uncertainty_->UncertaintyAt(evaluation->x)
-                                                         : std::nullopt)));
+            Text(CalibrationValueTip(*calibration_, evaluation->x, xUncertaintyEdit->text())));
+    } else {
+        yAtXPanel->setToolTip(!uncertainty_
+                                  ? QString()
+                                  : Text(UncertaintyTip("Y", uncertainty_->HasScatter()
+                                                                 ? uncertainty_->UncertaintyAt(evaluation->x)
+                                                                 : std::nullopt)));
     }
     FeedEvaluatedPoint(chart->Chart(), showPointCheckBox->isChecked() ? evaluation : nullptr);
 }

@@ -86,8 +86,8 @@ void TFormMain::ShowCalibration(const TRecomputeResult* result, const TUncertain
         return;
     }
     const TPointTable& points = result->measured;
-    const auto [low, high] = std::minmax_element(points.begin(), points.end(),
-                                                 [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
+    const auto [low, high] = std::minmax_element(
+        points.begin(), points.end(), [](const TDataPoint& a, const TDataPoint& b) { return a.X < b.X; });
     dataLow_ = low->X;
     dataHigh_ = high->X;
     TCalibrationFigures figures = calibration_->Figures();
@@ -106,8 +106,8 @@ void TFormMain::ShowBand(const TRecomputeResult* result) {
 void TFormMain::onBandToggled() {
     // The band follows the fit on show, whose curve the chart holds.
     const bool fit = shown_ == TShownResults::Fit;
-    FeedBand(chart->Chart(), bandMenuItem->isChecked() && fit ? BandWidthOf(calibration_, uncertainty_)
-                                                              : TBandWidth());
+    FeedBand(chart->Chart(),
+             bandMenuItem->isChecked() && fit ? BandWidthOf(calibration_, uncertainty_) : TBandWidth());
 }
 
 void TFormMain::showAtXTip() {
@@ -116,7 +116,8 @@ void TFormMain::showAtXTip() {
     }
     const TEvaluation at = EvaluateAt(xEdit->text().toStdString(), coefficients_, tsBeingTyped);
     if (at.state == TEvaluation::Evaluated) {
-        yAtXPanel->setToolTip(QString::fromStdString(CalibrationValueTip(*calibration_, at.x, xUncertaintyEdit->text())));
+        yAtXPanel->setToolTip(
+            QString::fromStdString(CalibrationValueTip(*calibration_, at.x, xUncertaintyEdit->text())));
     }
 }
 
@@ -134,8 +135,8 @@ void TFormMain::evaluateInverse() {
         inverseXPanel->setToolTip(QString());
         return;
     }
-    inverseXPanel->setText(QString::fromStdString(FormatFittedValue(x->value) + "; U = " +
-                                                  FormatFittedValue(x->expanded)));
+    inverseXPanel->setText(
+        QString::fromStdString(FormatFittedValue(x->value) + "; U = " + FormatFittedValue(x->expanded)));
     inverseXPanel->setToolTip(QString::fromStdString(ExpandedUncertaintyTip("X", x->u, x->expanded)));
 }
 
@@ -170,9 +171,9 @@ void TFormMain::onCompareKinds() {
     try {
         read = ExtractTablePoints(*dataModel, dataModel->UncertaintyColumns(), {}, kWindowWork);
     } catch (const EUncertaintyCell& e) {
-        ShowOwnedMessage(e.Message(), Tr(e.Fault().kind == TUncertaintyFault::NotANumber
-                                             ? kInvalidNumberCaption
-                                             : kUncertaintyFaultCaption));
+        ShowOwnedMessage(e.Message(),
+                         Tr(e.Fault().kind == TUncertaintyFault::NotANumber ? kInvalidNumberCaption
+                                                                            : kUncertaintyFaultCaption));
         return;
     }
     const TKindChoice choice = CompareKinds(read.points, read.given ? &*read.given : nullptr, kWindowWork);

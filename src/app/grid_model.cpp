@@ -77,7 +77,8 @@ void TGridModel::SetRows(int firstRow, int count, const std::function<ITableSour
     const auto end = static_cast<size_t>(firstRow) + static_cast<size_t>(count);
     // A row is written whole: uncertainties of the row it replaces go with it. Columns that hold no text
     // from here on stay as they are (a two-column read of a table that never had them).
-    const bool uncertainties = shownColumns_ == kColumns || cells_[2].size() > static_cast<size_t>(firstRow) ||
+    const bool uncertainties = shownColumns_ == kColumns ||
+                               cells_[2].size() > static_cast<size_t>(firstRow) ||
                                cells_[3].size() > static_cast<size_t>(firstRow);
     const int columns = uncertainties ? kColumns : kPlainColumns;
     for (int col = 0; col < columns; ++col) {

@@ -27,9 +27,9 @@ public:
     virtual std::string_view Cell(int column, int row) const = 0;
     virtual void SetCell(int column, int row, std::string text) = 0;
     // Rows firstRow ... firstRow + count − 1, each row's texts from `texts(row)` (u(Y) and u(X) empty
-    // where it has none): the same as SetCell for each cell, without a text object and a call per cell. Rows are asked for in order, a
-    // row only once every row before it is written, so that after a throw the rows before the one
-    // asked last are whole.
+    // where it has none): the same as SetCell for each cell, without a text object and a call per cell. Rows
+    // are asked for in order, a row only once every row before it is written, so that after a throw the rows
+    // before the one asked last are whole.
     using TRowTexts = ITableSource::TRowTexts;
     virtual void SetRows(int firstRow, int count, const std::function<TRowTexts(int)>& texts) {
         for (int row = firstRow; row < firstRow + count; ++row) {

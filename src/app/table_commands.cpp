@@ -126,6 +126,13 @@ std::optional<QString> RunReadCommandOn(const QString& path, TTableAccess& table
 }
 
 void RunWriteCommand(const TTableAccess& table, TCommandUi& ui) {
+    // Words on a line are parted by blanks: an empty cell before a filled one would shift the words
+    // after it into its place when the file is read again.
+    if (const int row = RowLosingItsPlaces(table); row > 0) {
+        ui.ShowError(QString::fromUtf8(Tr(kEmptyCellBeforeFilledText)).arg(row),
+                     QString::fromUtf8(Tr(kWriteCaption)));
+        return;
+    }
     while (true) {
         const std::optional<QString> path = ui.ChooseFileToWrite();
         if (!path) {

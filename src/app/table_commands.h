@@ -18,6 +18,9 @@ inline constexpr const char* kWriteFailureText = "Не могу записать
 inline constexpr const char* kBadDataText = "Файл содержит неверные данные";
 inline constexpr const char* kReadOutOfMemoryText =
     "Недостаточно памяти, чтобы прочитать файл. Таблица не изменилась.";
+inline constexpr const char* kEmptyCellBeforeFilledText =
+    "Строка %1: пустая ячейка перед заполненной. В файле данных такая строка прочиталась бы иначе: "
+    "заполните ячейку или очистите строку.";
 inline constexpr const char* kClearQuestion = "Очистить данные в таблице?";
 inline constexpr const char* kFormulaCopiedText = "Строка формулы скопирована в буфер обмена Windows";
 // The progress dialog's texts; %1 is the file's name.
@@ -39,8 +42,10 @@ std::optional<QString> RunReadCommand(TTableAccess& table, TCommandUi& ui);
 // The same for a file already chosen (as by a drop): read without the dialog, which only a Retry shows.
 std::optional<QString> RunReadCommandOn(const QString& path, TTableAccess& table, TCommandUi& ui);
 
-// Asks for a file and writes the table into it; no recompute. An open failure asks as the reader does;
-// a failed write or replace says so, and the old file stays as it was; so does a cancel.
+// Asks for a file and writes the table into it; no recompute. While the table shows u(Y) and u(X), a row
+// with an empty cell before a filled one is refused first, naming it (RowLosingItsPlaces). An open failure
+// asks as the reader does; a failed write or replace says so, and the old file stays as it was; so does a
+// cancel.
 void RunWriteCommand(const TTableAccess& table, TCommandUi& ui);
 
 // After a Yes, empties both cells of rows 1 ... row count - 1 and recomputes; the row count stays and

@@ -54,10 +54,12 @@ TPasteResult PlaceTableText(const QString& text, TTableAccess& table, TProgress*
                 !progress->Step(kCheckShare + (1 - kCheckShare) * double(k) / double(scan.tokens))) {
                 return TPasteResult::Cancelled;  // the change is taken back
             }
-            table.SetCell(static_cast<int>(k % columns), static_cast<int>(k / columns) + 1, std::string(token));
+            table.SetCell(static_cast<int>(k % columns), static_cast<int>(k / columns) + 1,
+                          std::string(token));
         }
         for (std::size_t k = scan.tokens; k % columns != 0; ++k) {
-            table.SetCell(static_cast<int>(k % columns), rows, std::string());  // the text's last row ends early
+            table.SetCell(static_cast<int>(k % columns), rows,
+                          std::string());  // the text's last row ends early
         }
         table.EmptyHiddenColumns(1, rows);
         table.SetRowCount(rows + 2);

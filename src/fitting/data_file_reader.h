@@ -144,9 +144,9 @@ struct TDataReadOptions {
     TWorkOptions work;       // a large file is read in two halves at once where a second core may be used
 };
 
-// The reads below keep either the words (Kept = TDataFileTable, or TFourColumnFileTable), the points (Kept = TDataPoints) or the
-// points with their uncertainties (Kept = TCalibrationPoints), which they empty first; what is kept after a
-// status other than Ok and ReadError is nothing.
+// The reads below keep either the words (Kept = TDataFileTable, or TFourColumnFileTable), the points (Kept =
+// TDataPoints) or the points with their uncertainties (Kept = TCalibrationPoints), which they empty first;
+// what is kept after a status other than Ok and ReadError is nothing.
 
 // Opens the file by name without waiting for anything (a pipe or a device never blocks the caller) and
 // reads it. Only regular files are read: anything else is an open failure.
@@ -168,7 +168,8 @@ TDataReadStatus ReadDataInTwoParts(const TPositionalSource& source, std::uint64_
 
 // The table of a whole text at once.
 TDataReadStatus ParseDataText(std::string_view text, TDataFileTable& table, int maxLines = kMaxTableRows);
-TDataReadStatus ParseDataText(std::string_view text, TFourColumnFileTable& table, int maxLines = kMaxTableRows);
+TDataReadStatus ParseDataText(std::string_view text, TFourColumnFileTable& table,
+                              int maxLines = kMaxTableRows);
 
 // The bytes of a regular file's descriptor, from any offset.
 TPositionalSource PositionalSource(int fd);

@@ -261,7 +261,8 @@ private slots:
         TBoxWatcher boxes;
         w.Find<QAction>("itmUncertainties")->trigger();
         w.Fill({{"0", "0"}, {"2", "1"}, {"1", "2"}, {"3", "3.5"}});
-        for (const auto& [row, uy, ux] : {std::tuple{1, "0.2", "0.05"}, {2, "0.2", "0.05"}, {3, "0.1", ""}, {4, "0.3", "0.1"}}) {
+        for (const auto& [row, uy, ux] :
+             {std::tuple{1, "0.2", "0.05"}, {2, "0.2", "0.05"}, {3, "0.1", ""}, {4, "0.3", "0.1"}}) {
             w.Model()->SetCellText(2, row, uy);
             w.Model()->SetCellText(3, row, ux);
         }

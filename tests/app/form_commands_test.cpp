@@ -10,6 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -741,6 +744,55 @@ private slots:
         QVERIFY(form_->isVisible());
         QCoreApplication::processEvents();
         QVERIFY(!form_->isVisible());
+    }
+
+    // With the uncertainty columns, the window's report is quorvel-fit --uncertainties' for the same file,
+    // kind, X with its u(X) and Y for the inverse with its u; the panels and the model check are the
+    // JSON's figures.
+    void reportWithUncertaintiesIsQuorvelFitsReport() {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("weights.txt");
+        QVERIFY(WriteFile(data,
+                          "0.02 0 0.01\n1.03 1 0.02 0.01\n3.98 2 0.02\n9.05 3 0.03 0.02\n15.97 4 0.03\n"
+                          "25.1 5 0.05 0.02\n36.2 6 0.05\n"));
+        form_->findChild<QAction*>("itmUncertainties")->trigger();
+        form_->findChild<QComboBox*>("ComboBox1")->setCurrentIndex(1);
+        ChooseInFileDialog(data);
+        form_->onReadFile();
+        form_->findChild<QLineEdit*>("MaskEditX")->setText("2.5");
+        form_->findChild<QLineEdit*>("MaskEditXUncertainty")->setText("0.01");
+        form_->findChild<QLineEdit*>("MaskEditInverseY")->setText("10");
+        form_->findChild<QLineEdit*>("MaskEditInverseU")->setText("0.05");
+        const QString windowPdf = dir.filePath("window.pdf");
+        ChooseInFileDialog(windowPdf);
+        form_->onWriteReport();
+        const QString fitPdf = dir.filePath("fit.pdf");
+        QCOMPARE(RunFit({"--uncertainties", "--kind", "quadratic", "--at", "2.5", "--at-u", "0.01",
+                         "--inverse", "10", "--inverse-u", "0.05", "--report", fitPdf, data})
+                     .first,
+                 0);
+        const QString windowText = PdfText(windowPdf);
+        QVERIFY(windowText.contains("обобщённая регрессия"));
+        QVERIFY(windowText.contains("X для Y=10"));
+        QCOMPARE(windowText, PdfText(fitPdf));
+
+        const auto [status, output] = RunFit({"--uncertainties", "--kind", "quadratic", "--json", data});
+        QCOMPARE(status, 0);
+        const QJsonObject json = QJsonDocument::fromJson(output).object();
+        const QJsonArray a = json["coefficients"].toArray();
+        for (int j = 0; j < 3; ++j) {
+            const QString panel = form_->findChild<QLabel*>(QString("PanelA%1").arg(j))->text();
+            const double shown = panel.section(' ', 2).toDouble();
+            QVERIFY2(std::abs(shown - a[j].toDouble()) <= 5e-8 * std::max(1.0, std::abs(a[j].toDouble())),
+                     qPrintable(panel));
+        }
+        const QString check = form_->findChild<QLabel*>("lblModelCheck")->text();
+        QVERIFY2(check.startsWith(QString("χ² = %1, ν = %2, χ²₀,₉₅(ν) = %3: ")
+                                      .arg(json["chi2"].toDouble(), 0, 'f', 7)
+                                      .arg(json["dof"].toInt())
+                                      .arg(json["chi2_critical"].toDouble(), 0, 'f', 7)),
+                 qPrintable(check));
+        QVERIFY(check.contains(QString("Γ = %1").arg(json["gamma"].toDouble(), 0, 'f', 7)));
     }
 
     // The window's report is quorvel-fit's for the same table, kind and X: the same page text, the data
