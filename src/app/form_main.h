@@ -171,6 +171,8 @@ private:
     // state last applied to the controls (ApplyResultsState).
     TShownResults shown_ = TShownResults::Design;
     std::uint64_t resultsRevision_ = 0;
+    // The revision of results that belong to no table (a cancelled recompute left them).
+    static constexpr std::uint64_t kNoRevision = ~std::uint64_t{0};
     // The revision the last recompute read, whether or not it could.
     std::uint64_t lastReadRevision_ = 0;
     struct TAppliedState {

@@ -88,6 +88,9 @@ void TFormMain::RecomputeTable(TFocusAfter focus) {
     try {
         // A bad cell throws here, before anything on the window has changed.
         result = RecomputeWithProgress(kind, progress, given);
+    } catch (const EWorkCancelled&) {
+        ShowResults(shown_, kNoRevision);
+        return;
     } catch (const EUncertaintyCell& e) {
         // The results shown belong to the table before this cell: they stay, marked as not the table's.
         ApplyResultsState();
@@ -209,11 +212,18 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind, std::optio
     try {
         const QString text = QString::fromUtf8(Tr(kRecomputeProgressText));
         progress.emplace(this, &workGate_, text, TOnClose::Finish);
-        progress->ForbidCancel(text);
-        const TWorkSteps steps = [&progress](double done) { progress->Step(kRecomputeShare * done); };
         if (!dataModel->UncertaintyColumns()) {
+            progress->ForbidCancel(text);
+            const TWorkSteps steps = [&progress](double done) { progress->Step(kRecomputeShare * done); };
             return Recompute(*dataModel, kind, coefficients_, true, true, steps, kWindowWork);
         }
+        // The fit with given uncertainties of a large table (in both variables an iteration of many
+        // passes) may be cancelled: the results before it stay, marked as not the table's.
+        const TWorkSteps steps = [&progress](double done) {
+            if (!progress->Step(kRecomputeShare * done)) {
+                throw EWorkCancelled();
+            }
+        };
         // The reading's share as the recompute of the table counts it.
         constexpr double kReadShare = 0.6;
         TTablePoints read =

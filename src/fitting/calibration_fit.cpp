@@ -409,13 +409,13 @@ TCalibrationFigures DistanceFigures(const TDistanceSolution& fit, const TPointTa
 }  // namespace
 
 TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns* given, int degree,
-                           int weightBits, const TWorkOptions& work)
+                           int weightBits, const TWorkOptions& work, const TWorkSteps& steps)
     : model_(std::make_unique<TCalibrationModel>()) {
     if (static_cast<int>(points.size()) < degree + 1) {
         throw EFitNotFound(Tr(kSolveFailedText));
     }
     if (MethodFor(given) == TFitMethod::Generalized) {
-        model_->distance = FitDistance(points, *given, degree);
+        model_->distance = FitDistance(points, *given, degree, steps);
         figures_ = DistanceFigures(*model_->distance, points, *given, *model_);
         model_->coverage = figures_.coverage;
         return;

@@ -12,6 +12,7 @@
 #include "fitting/distance_fit.h"
 #include "fitting/fit_types.h"
 #include "fitting/work_options.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -73,8 +74,9 @@ public:
     // unique solution or when an iteration does not settle, ESolveOverflow when a coefficient is beyond
     // the double range; needs at least degree + 1 points. Weights that cannot be summed exactly start
     // with weightBits bits (64 .. 448), and get more until every figure's rounding is certain.
+    // The generalized fit of a large table tells `steps` how far it has come, now and then.
     TCalibration(const TPointTable& points, const TUncertaintyColumns* given, int degree,
-                 int weightBits = 128, const TWorkOptions& work = {});
+                 int weightBits = 128, const TWorkOptions& work = {}, const TWorkSteps& steps = {});
     ~TCalibration();
     TCalibration(TCalibration&&) noexcept;
     TCalibration& operator=(TCalibration&&) noexcept;

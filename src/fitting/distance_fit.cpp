@@ -124,13 +124,32 @@ T FootPoint(const std::array<T, 4>& b, int degree, T t, T y, double ux, double u
     return delta;
 }
 
+// How far the passes have come, told to the steps every kItemsPerStep points.
+class TPassSteps {
+public:
+    explicit TPassSteps(const TWorkSteps& steps) : steps_(steps) {}
+    void PassBegins() { ++passes_; }
+    void At(std::size_t i) const {
+        if (steps_ && i % kItemsPerStep == kItemsPerStep - 1) {
+            // The passes are counted as they come; a fit takes some ten, so the share nears 1 on the way.
+            steps_(1 - 4.0 / (4.0 + passes_));
+        }
+    }
+
+private:
+    const TWorkSteps& steps_;
+    int passes_ = 0;
+};
+
 // Finds every foot point for b and sums the reduced normal equations there.
 template <class T>
 TPass<T> Pass(const TCentred& c, int degree, const std::array<T, 4>& b, std::vector<T>& delta,
-              double tolerance) {
+              double tolerance, TPassSteps& told) {
     TPass<T> pass;
     const std::size_t count = c.t.size();
+    told.PassBegins();
     for (std::size_t i = 0; i < count; ++i) {
+        told.At(i);
         const T t = From<T>(c.t[i]);
         const T y = From<T>(c.y[i]);
         const double ux = c.ux[i];
@@ -233,9 +252,9 @@ struct TIteration {
 // standard uncertainty; false when that does not happen within `most` steps.
 template <class T>
 bool Iterate(const TCentred& c, int degree, TIteration<T>& it, double tolerance, int most,
-             double footTolerance) {
+             double footTolerance, TPassSteps& told) {
     const int size = degree + 1;
-    it.pass = Pass(c, degree, it.b, it.delta, footTolerance);
+    it.pass = Pass(c, degree, it.b, it.delta, footTolerance, told);
     for (int step = 0; step < most; ++step) {
         std::array<std::array<T, 4>, 4> inverse{};
         if (!Invert(it.pass.n, size, inverse)) {
@@ -259,7 +278,7 @@ bool Iterate(const TCentred& c, int degree, TIteration<T>& it, double tolerance,
                 trial[static_cast<std::size_t>(j)] += db[static_cast<std::size_t>(j)] * T(lambda);
             }
             std::vector<T> delta = it.delta;
-            TPass<T> pass = Pass(c, degree, trial, delta, footTolerance);
+            TPass<T> pass = Pass(c, degree, trial, delta, footTolerance, told);
             const double before = Value(it.pass.chiSquared);
             if (Value(pass.chiSquared) <= before * (1 + 1e-13) + 1e-300 || halving == 40) {
                 it.b = trial;
@@ -279,7 +298,9 @@ bool Iterate(const TCentred& c, int degree, TIteration<T>& it, double tolerance,
 
 }  // namespace
 
-TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree) {
+TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree,
+                              const TWorkSteps& steps) {
+    TPassSteps told(steps);
     TDistanceSolution fit;
     fit.degree = degree;
     const TCentred c = Centre(points, u, fit.x0, fit.y0, fit.h);
@@ -287,7 +308,7 @@ TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColum
 
     TIteration<double> coarse;
     coarse.delta.assign(points.size(), 0.0);
-    if (!Iterate(c, degree, coarse, 1e-11, 1000, 1e-16)) {
+    if (!Iterate(c, degree, coarse, 1e-11, 1000, 1e-16, told)) {
         throw EFitNotFound(Tr(kNoConvergenceText));
     }
     TIteration<TDoubleDouble> fine;
@@ -295,7 +316,7 @@ TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColum
         fine.b[static_cast<std::size_t>(j)] = coarse.b[static_cast<std::size_t>(j)];
     }
     fine.delta.assign(coarse.delta.begin(), coarse.delta.end());
-    if (!Iterate(c, degree, fine, 1e-26, 60, 1e-32)) {
+    if (!Iterate(c, degree, fine, 1e-26, 60, 1e-32, told)) {
         throw EFitNotFound(Tr(kNoConvergenceText));
     }
     fit.iterations = coarse.iterations + fine.iterations;

@@ -13,6 +13,7 @@
 #include "fitting/double_double.h"
 #include "fitting/fit_types.h"
 #include "runtime/exceptions.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -36,8 +37,11 @@ struct TDistanceSolution {
     int iterations = 0;
 };
 
-// Throws EFitNotFound when there is no solution to give (a singular problem, or no convergence).
-TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree);
+// Throws EFitNotFound when there is no solution to give (a singular problem, or no convergence). A large
+// table's passes over the points tell `steps` now and then how far the fit may have come: the share of
+// the passes made in the passes made and a few more, as their number is not known ahead.
+TDistanceSolution FitDistance(const TPointTable& points, const TUncertaintyColumns& u, int degree,
+                              const TWorkSteps& steps = {});
 
 // gᵀVg with g = (1, X, X², ...): the variance of the fitted value from the coefficients'.
 TDoubleDouble DistanceVarianceAt(const TDistanceSolution& fit, double x);

@@ -33,9 +33,11 @@ constexpr double kColored = 0.83;
 // coefficients, and the exact polynomial they are the roundings of. False, with the reason, when there
 // is no fit.
 bool SolveWithGiven(TFunctionKind kind, const TPointTable& points, const TUncertaintyColumns& given,
-                    TFitCoefficients& store, TRecomputeResult& result, const TWorkOptions& work) {
+                    TFitCoefficients& store, TRecomputeResult& result, const TWorkOptions& work,
+                    const TWorkSteps& steps) {
     try {
-        auto fit = std::make_shared<const TCalibration>(points, &given, static_cast<int>(kind), 128, work);
+        auto fit =
+            std::make_shared<const TCalibration>(points, &given, static_cast<int>(kind), 128, work, steps);
         const std::array<double, 4>& a = fit->Figures().a;
         store.a0 = a[0];
         store.a1 = a[1];
@@ -62,7 +64,8 @@ void Present(TRecomputeResult& result, TFitCoefficients& store, bool withUncerta
         return;
     }
     result.solveFailed = given != nullptr
-                             ? !SolveWithGiven(result.kind, result.measured, *given, store, result, work)
+                             ? !SolveWithGiven(result.kind, result.measured, *given, store, result, work,
+                                               PartOfSteps(told, kRead, kSolved))
                              : !SolveLeastSquares(result.kind, result.measured, store,
                                                   withUncertainty ? &result.uncertainty : nullptr,
                                                   PartOfSteps(told, kRead, kSolved), work, &squares);

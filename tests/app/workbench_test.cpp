@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -441,6 +442,37 @@ private slots:
         QCOMPARE(rows, 3);
         QCOMPARE(w.Find<QComboBox>("ComboBox1")->currentIndex(), 1);
         QVERIFY(w.Caption("PanelResult").contains("X^2"));
+        QVERIFY(boxes.Boxes().empty());
+    }
+
+    // The fit in both variables of a large table goes on in steps with the progress dialog, whose cancel
+    // leaves the results before it, marked as not the table's; the next recompute fits it whole.
+    void largeGeneralizedFitShowsProgressAndCancels() {
+        TWindow w;
+        TBoxWatcher boxes;
+        FitWeightedLine(w);
+        w.Find<QComboBox>("ComboBox1")->setCurrentIndex(2);
+        constexpr int kRows = 300000;
+        w.Model()->SetRows(1, kRows, [](int row) {
+            static std::string texts[4];
+            const double x = row * 1e-3;
+            texts[0] = std::to_string(0.5 + x * (1 + 0.01 * x) + 1e-3 * ((row * 7919) % 13 - 6));
+            texts[1] = std::to_string(x);
+            texts[2] = "0.002";
+            texts[3] = row % 2 == 0 ? "0.001" : "0.0005";
+            return ITableSource::TRowTexts{texts[0], texts[1], texts[2], texts[3]};
+        });
+        w.Model()->SetRowCount(kRows + 2);
+        bool shown = false;
+        WhenShown<QProgressDialog>([&shown](QProgressDialog* dialog) {
+            shown = true;
+            dialog->cancel();
+        });
+        w.ClickFormula();
+        QVERIFY(shown);
+        QCOMPARE(w.Caption("PanelA0"), QString("a0 = 0.5714286"));
+        QVERIFY(w.Find<QWidget>("PanelA0")->property("stale").toBool());
+        QVERIFY(!w.Find<QAction>("itmReport")->isEnabled());
         QVERIFY(boxes.Boxes().empty());
     }
 
