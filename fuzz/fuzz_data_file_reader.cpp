@@ -134,6 +134,20 @@ void CheckWords(std::string_view text, const std::vector<TWords>& expected, std:
         std::abort();
 }
 
+// Whether the four-column table's rows hold each line's first four words.
+QUORVEL_CHECK_STEP bool SameFourRows(const quorvel::TFourColumnFileTable& table,
+                                     const std::vector<TWords>& lines) {
+    if (static_cast<std::size_t>(table.LineCount()) != lines.size())
+        return false;
+    for (int row = 1; row <= table.LineCount(); ++row) {
+        const TWords& words = lines[static_cast<std::size_t>(row - 1)];
+        const quorvel::ITableSource::TRowTexts cells = table.RowTexts(row);
+        if (cells.y != words[0] || cells.x != words[1] || cells.uy != words[2] || cells.ux != words[3])
+            return false;
+    }
+    return true;
+}
+
 // Whether the table's rows hold each line's first two words.
 QUORVEL_CHECK_STEP bool SameRows(const quorvel::TDataFileTable& table, const std::vector<TWords>& lines) {
     if (static_cast<std::size_t>(table.LineCount()) != lines.size())
@@ -260,8 +274,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static std::vector<TWords> readings;
     if (sample == 0 || sample == 3) {
-        // Both formats' four words.
+        // Both formats' four words, and the window's table with its columns u(Y) and u(X).
         CheckWords<quorvel::kDataLines>(text, expected, atOnce, SIZE_MAX);
+        quorvel::TFourColumnFileTable four;
+        if ((quorvel::ParseDataText(text, four, maxLines) == quorvel::TDataReadStatus::TooManyLines) !=
+            tooMany)
+            std::abort();
+        if (tooMany ? four.LineCount() != 0 : !SameFourRows(four, expected))
+            std::abort();
         PlainReading(text, quorvel::kReadingLines, readings);
         CheckWords<quorvel::kReadingLines>(text, readings, atOnce, SIZE_MAX);
     }

@@ -232,6 +232,68 @@ TEST(DataFileReader, LinesAndWordsInAnyPieces) {
     }
 }
 
+using TFourRows = std::vector<std::vector<std::string>>;
+
+// The four cells of each line of a four-column table, and, as RowsOf, its first two as the table's rows.
+TFourRows FourRowsOf(const TFourColumnFileTable& table, TRows* firstTwo = nullptr) {
+    TFourRows rows;
+    EXPECT_EQ(table.RowCount(), table.LineCount() + 2);
+    for (int row = 1; row <= table.LineCount(); ++row) {
+        const ITableSource::TRowTexts texts = table.RowTexts(row);
+        rows.push_back(
+            {std::string(texts.y), std::string(texts.x), std::string(texts.uy), std::string(texts.ux)});
+        for (int col = 0; col < 4; ++col) {
+            EXPECT_EQ(table.CellText(col, row), rows.back()[static_cast<std::size_t>(col)]);
+        }
+        if (firstTwo != nullptr) {
+            firstTwo->emplace_back(texts.y, texts.x);
+        }
+    }
+    return rows;
+}
+
+// The window's table with its columns u(Y) and u(X): the third and fourth words of each line, whole or in
+// pieces or halves; its first two words are those of the two-column table.
+TEST(DataFileReader, FourColumnsOfEachLine) {
+    const struct {
+        const char* name;
+        std::string text;
+        TFourRows rows;
+    } cases[] = {
+        {"four words", "1 2 0.1 0.02\n3 4 0.2 0\n", {{"1", "2", "0.1", "0.02"}, {"3", "4", "0.2", "0"}}},
+        {"three words and fewer",
+         "1 2 0.1\n3 4\n5\n\n",
+         {{"1", "2", "0.1", ""}, {"3", "4", "", ""}, {"5", "", "", ""}, {"", "", "", ""}}},
+        {"tabs, CR LF and a fifth word",
+         "\t1\t2  0.1\t0.2 note\r\n3 4 x y",
+         {{"1", "2", "0.1", "0.2"}, {"3", "4", "x", "y"}}},
+        {"byte-order mark",
+         "\xEF\xBB\xBF"
+         "1 2 3 4",
+         {{"1", "2", "3", "4"}}},
+    };
+    for (const auto& c : cases) {
+        TFourColumnFileTable whole;
+        ASSERT_EQ(ParseDataText(c.text, whole), TDataReadStatus::Ok);
+        TRows firstTwo;
+        EXPECT_EQ(FourRowsOf(whole, &firstTwo), c.rows) << c.name;
+        TDataFileTable two;
+        ASSERT_EQ(ParseDataText(c.text, two), TDataReadStatus::Ok);
+        EXPECT_EQ(firstTwo, RowsOf(two)) << c.name;
+        for (const std::size_t piece : kPieces) {
+            TFourColumnFileTable table;
+            ASSERT_EQ(ReadKeptInPieces(c.text, piece, table), TDataReadStatus::Ok);
+            EXPECT_EQ(FourRowsOf(table), c.rows) << c.name << ", pieces of " << piece;
+        }
+        for (std::size_t middle = 0; middle <= c.text.size() + 1; ++middle) {
+            TFourColumnFileTable halves;
+            ASSERT_EQ(ReadDataInTwoParts(Positional(c.text, 2), 2 * middle, halves, TwoCores()),
+                      TDataReadStatus::Ok);
+            EXPECT_EQ(FourRowsOf(halves), c.rows) << c.name << ", parted at " << middle;
+        }
+    }
+}
+
 TEST(DataFileReader, TableOfTheLines) {
     TDataFileTable table;
     ParseDataText("1 2\n3\n", table);
