@@ -1,5 +1,6 @@
 // Table exchange at size: reading and writing a million-line data file, and pasting 10^5 rows followed
 // by the recompute.
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +9,9 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -164,7 +168,8 @@ private:
 // Times a command on a fresh real window, with the paint that follows; the window's making and
 // closing are left out. The command must leave the table with rowsAfter rows.
 template <class Command>
-void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAfter, Command command) {
+void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAfter, Command command,
+                       bool uncertainties = false) {
     double paintMs = 0;
     double longestWaitMs = 0;
     for (auto _ : state) {
@@ -173,6 +178,9 @@ void TimeWindowCommand(benchmark::State& state, const QString& path, int rowsAft
         form->show();
         QApplication::processEvents();
         TGridModel& table = *form->findChild<TStringGrid*>("sgData")->Model();
+        if (uncertainties) {
+            form->findChild<QAction*>("itmUncertainties")->trigger();
+        }
         TChosenFile ui(path, *form);
         // The longest time the window ran no events, from the command's start to the paint's end: how
         // long it would not answer.
@@ -222,6 +230,57 @@ void BM_ReadGivenFileIntoWindow(benchmark::State& state, const QString& path) {
     }
     TimeWindowCommand(state, path, lines + 2, RunReadCommand);
 }
+
+// Calibration points as a lab's file gives them: readings in random order with full precision around
+// an offset, a cubic's reference values, u(Y) a part of Y and, in the second file, u(X) of the reading.
+struct TCalibrationFiles {
+    QTemporaryDir dir;
+    QString weighted = dir.filePath("weighted.txt");
+    QString both = dir.filePath("both.txt");
+    explicit TCalibrationFiles(int rows) {
+        QFile w(weighted);
+        QFile b(both);
+        if (!w.open(QIODevice::WriteOnly) || !b.open(QIODevice::WriteOnly)) {
+            std::abort();
+        }
+        std::mt19937_64 rng(20261211);
+        std::uniform_real_distribution<double> reading(1000, 1100);
+        std::normal_distribution<double> noise(0, 1);
+        for (int row = 0; row < rows; ++row) {
+            const double x = reading(rng);
+            const double t = x - 1050;
+            const double uy = 0.002 + 1e-6 * x;
+            const double y = 0.25 + 1.0003 * x + 2e-6 * t * t - 3e-9 * t * t * t + uy * noise(rng);
+            const QByteArray line = QByteArray::number(y, 'g', 17) + ' ' + QByteArray::number(x, 'g', 17) +
+                                    ' ' + QByteArray::number(uy, 'g', 6);
+            w.write(line + '\n');
+            b.write(line + " 0.001\n");
+        }
+    }
+};
+
+TCalibrationFiles& CalibrationFiles(int rows) {
+    static std::map<int, std::unique_ptr<TCalibrationFiles>> files;
+    std::unique_ptr<TCalibrationFiles>& made = files[rows];
+    if (!made) {
+        made = std::make_unique<TCalibrationFiles>(rows);
+    }
+    return *made;
+}
+
+// First argument 0: the file with u(Y) and u(X) read without the columns (the ordinary fit, as before);
+// 1: the file with u(Y) read into them (the weighted fit); 2: the file with u(X) too (the fit in both
+// variables). The second: the rows.
+void BM_ReadCalibrationFileIntoWindow(benchmark::State& state) {
+    const auto rows = static_cast<int>(state.range(1));
+    const TCalibrationFiles& files = CalibrationFiles(rows);
+    TimeWindowCommand(state, state.range(0) == 1 ? files.weighted : files.both, rows + 2, RunReadCommand,
+                      state.range(0) != 0);
+}
+BENCHMARK(BM_ReadCalibrationFileIntoWindow)
+    ->ArgsProduct({{0, 1, 2}, {100000, 1000000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 constexpr int kPasteRows = 100000;
 

@@ -422,8 +422,9 @@ TCalibration::TCalibration(const TPointTable& points, const TUncertaintyColumns*
     }
     // Weights that are rounded get more bits until every figure's rounding is certain.
     for (int bits = weightBits;; bits = std::min(2 * bits, kMostWeightBits)) {
-        if (TakeSystem(WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work),
-                       points, given, bits == kMostWeightBits)) {
+        if (TakeSystem(
+                WeightedSystem(points, given != nullptr ? &given->uy : nullptr, degree, bits, work, steps),
+                points, given, bits == kMostWeightBits)) {
             return;
         }
     }

@@ -124,13 +124,15 @@ T FootPoint(const std::array<T, 4>& b, int degree, T t, T y, double ux, double u
     return delta;
 }
 
-// How far the passes have come, told to the steps every kItemsPerStep points.
+// How far the passes have come, told to the steps every kPointsPerStep points: a point's foot point in
+// double-double costs some ten times a point of a sum, so they come that much more often.
 class TPassSteps {
 public:
+    static constexpr std::size_t kPointsPerStep = kItemsPerStep / 8;
     explicit TPassSteps(const TWorkSteps& steps) : steps_(steps) {}
     void PassBegins() { ++passes_; }
     void At(std::size_t i) const {
-        if (steps_ && i % kItemsPerStep == kItemsPerStep - 1) {
+        if (steps_ && i % kPointsPerStep == kPointsPerStep - 1) {
             // The passes are counted as they come; a fit takes some ten, so the share nears 1 on the way.
             steps_(1 - 4.0 / (4.0 + passes_));
         }

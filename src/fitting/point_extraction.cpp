@@ -135,10 +135,12 @@ std::string UncertaintyFaultText(const TUncertaintyFault& fault) {
 TTablePoints ExtractTablePoints(const ITableSource& table, bool uncertainties, const TWorkSteps& steps,
                                 const TWorkOptions& work) {
     TTablePoints read;
-    read.points = ExtractPoints(table, steps, work);
     if (!uncertainties) {
+        read.points = ExtractPoints(table, steps, work);
         return read;
     }
+    // The points, then the uncertainties of their rows: each about half the reading.
+    read.points = ExtractPoints(table, PartOfSteps(steps, 0, 0.5), work);
     const int rows = table.RowCount();
     bool any = false;
     ForEachCountedRow(table, 1, rows, [&table, &any](int row, std::string_view, std::string_view) {
@@ -151,32 +153,36 @@ TTablePoints ExtractTablePoints(const ITableSource& table, bool uncertainties, c
     TUncertaintyColumns u;
     u.uy.reserve(read.points.size());
     u.ux.reserve(read.points.size());
-    ForEachCountedRow(table, 1, rows, [&table, &u](int row, std::string_view, std::string_view) {
-        for (const int col : {2, 3}) {
-            const std::string_view text = table.CellText(col, row);
-            const auto fault = [&](TUncertaintyFault::TKind kind) {
-                throw EUncertaintyCell({kind, row, col, std::string(text)});
-            };
-            if (text.empty()) {
-                if (col == 2) {
-                    fault(TUncertaintyFault::Missing);  // a default would make up a weight
-                }
-                u.ux.push_back(0);
-                continue;
-            }
-            double value = 0;
-            try {
-                value = ParseUserNumber(text);
-            } catch (const Exception&) {
-                fault(TUncertaintyFault::NotANumber);
-            }
-            if (col == 2 ? !(value > 0) : !(value >= 0)) {
-                fault(TUncertaintyFault::OutOfRange);
-            }
-            (col == 2 ? u.uy : u.ux).push_back(value);
-        }
-        return true;
-    });
+    ForEachCountedRow(table, 1, rows,
+                      [&table, &u, &steps, rows](int row, std::string_view, std::string_view) {
+                          if (steps && row % kItemsPerStep == 0) {
+                              steps(0.5 + 0.5 * row / rows);
+                          }
+                          for (const int col : {2, 3}) {
+                              const std::string_view text = table.CellText(col, row);
+                              const auto fault = [&](TUncertaintyFault::TKind kind) {
+                                  throw EUncertaintyCell({kind, row, col, std::string(text)});
+                              };
+                              if (text.empty()) {
+                                  if (col == 2) {
+                                      fault(TUncertaintyFault::Missing);  // a default would make up a weight
+                                  }
+                                  u.ux.push_back(0);
+                                  continue;
+                              }
+                              double value = 0;
+                              try {
+                                  value = ParseUserNumber(text);
+                              } catch (const Exception&) {
+                                  fault(TUncertaintyFault::NotANumber);
+                              }
+                              if (col == 2 ? !(value > 0) : !(value >= 0)) {
+                                  fault(TUncertaintyFault::OutOfRange);
+                              }
+                              (col == 2 ? u.uy : u.ux).push_back(value);
+                          }
+                          return true;
+                      });
     read.given = std::move(u);
     return read;
 }

@@ -145,8 +145,8 @@ int RoundedWeight(u64 mu, long q, mp_limb_t (&out)[9]) {
 
 // The sums with every weight rounded down to `bits` bits: ω = ⌊2^q/μ²⌋·2^(2(G − g)) with q = bits + 106,
 // so that ω/Ω, Ω = 2^(q + 2G), errs by less than 2^-bits of w.
-TWeightedSystem RoundedSystem(const TPointTable& points, const std::vector<double>& uy, int degree,
-                              int bits) {
+TWeightedSystem RoundedSystem(const TPointTable& points, const std::vector<double>& uy, int degree, int bits,
+                              const TWorkSteps& steps) {
     long sMin = LONG_MAX, sMax = LONG_MIN, tMin = LONG_MAX, tMax = LONG_MIN, gMin = LONG_MAX, gMax = LONG_MIN;
     for (std::size_t i = 0; i < points.size(); ++i) {
         const TBinaryParts x = SplitDouble(points[i].X);
@@ -198,7 +198,12 @@ TWeightedSystem RoundedSystem(const TPointTable& points, const std::vector<doubl
         }
         sum.Add(product, static_cast<int>(n + wn), offset, negative);
     };
+    // A point's big-number sums cost some ten times a plain sum's: steps that much more often.
+    constexpr std::size_t kPointsPerStep = kItemsPerStep / 8;
     for (std::size_t i = 0; i < points.size(); ++i) {
+        if (steps && i % kPointsPerStep == kPointsPerStep - 1) {
+            steps(static_cast<double>(i) / static_cast<double>(points.size()));
+        }
         const TBinaryParts x = SplitDouble(points[i].X);
         const TBinaryParts y = SplitDouble(points[i].Y);
         const TBinaryParts u = SplitDouble(uy[i]);
@@ -254,11 +259,11 @@ TWeightedSystem RoundedSystem(const TPointTable& points, const std::vector<doubl
 }  // namespace
 
 TWeightedSystem WeightedSystem(const TPointTable& points, const std::vector<double>* uy, int degree, int bits,
-                               const TWorkOptions& work) {
+                               const TWorkOptions& work, const TWorkSteps& steps) {
     if (std::optional<std::vector<TWeightClass>> classes = WeightClasses(points, uy, kExactWeightClasses)) {
         return ExactSystem(*classes, degree, work);
     }
-    return RoundedSystem(points, *uy, degree, std::clamp(bits, 64, kMostWeightBits));
+    return RoundedSystem(points, *uy, degree, std::clamp(bits, 64, kMostWeightBits), steps);
 }
 
 }  // namespace quorvel

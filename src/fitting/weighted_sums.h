@@ -7,6 +7,7 @@
 #include "fitting/fit_types.h"
 #include "fitting/normal_system.h"
 #include "fitting/work_options.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -25,8 +26,9 @@ struct TWeightedSystem {
 
 // The system of the points (X, Y finite) with their u(Y) (> 0, one for each point; nullptr: all alike,
 // the ordinary fit) for the degree 1 .. 3. Weights that are not exact are rounded to `bits` bits
-// (64 .. kMostWeightBits). The points must outlive the classes.
+// (64 .. kMostWeightBits). The points must outlive the classes. The sums of rounded weights, a pass of
+// big-number work over a large table, tell `steps` how far they have come now and then.
 TWeightedSystem WeightedSystem(const TPointTable& points, const std::vector<double>* uy, int degree, int bits,
-                               const TWorkOptions& work = {});
+                               const TWorkOptions& work = {}, const TWorkSteps& steps = {});
 
 }  // namespace quorvel
