@@ -1,5 +1,6 @@
 #include "fitting/calibration_fit.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -423,6 +424,41 @@ TEST(CalibrationFit, CompareKindsRecommendsTheHighestSignificantOne) {
             EXPECT_EQ(choice.kinds[k].residualSd.has_value(), c.ordinary && choice.kinds[k].dof > 0);
             EXPECT_EQ(choice.kinds[k].chiSquared.has_value(), !c.ordinary);
         }
+    }
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// A large table's weighted fit (rounded weights) and fit in both variables tell their steps, in order and
+// within 0 … 1, and the steps change nothing of the fit.
+TEST(CalibrationFit, LargeFitsTellTheirStepsAndStayTheSame) {
+    TTable table;
+    for (int i = 0; i < 40000; ++i) {
+        const double x = 100 + 0.01 * i;
+        // More than 256 distinct u(Y): the sums of rounded weights.
+        table.push_back({x, 2 + 0.5 * x + 1e-4 * ((i * 7919) % 23 - 11), i % 3 == 0 ? 0.002 : 0.0,
+                         0.001 + 1e-7 * (i % 1000)});
+    }
+    TUncertaintyColumns weighted = table.u;
+    weighted.ux.clear();
+    for (const TUncertaintyColumns* given : {&weighted, &table.u}) {
+        std::vector<double> told;
+        const TCalibration stepped(table.points, given, 1, 128, {},
+                                   [&told](double done) { told.push_back(done); });
+        const TCalibration plain(table.points, given, 1);
+        EXPECT_GE(told.size(), 4u) << MethodName(stepped.Figures().method);
+        EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+        for (const double done : told) {
+            EXPECT_GE(done, 0.0);
+            EXPECT_LE(done, 1.0);
+        }
+        EXPECT_EQ(stepped.Figures().a, plain.Figures().a);
+        EXPECT_EQ(stepped.Figures().u, plain.Figures().u);
+        EXPECT_EQ(stepped.Figures().chiSquared, plain.Figures().chiSquared);
     }
 }
 
