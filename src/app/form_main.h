@@ -171,6 +171,9 @@ private:
     // state last applied to the controls (ApplyResultsState).
     TShownResults shown_ = TShownResults::Design;
     std::uint64_t resultsRevision_ = 0;
+    // Whether the recompute of the results on show reached its end; one that stopped on the way (a curve
+    // beyond the number range) gives no Y at X.
+    bool resultsWhole_ = true;
     // The revision of results that belong to no table (a cancelled recompute left them).
     static constexpr std::uint64_t kNoRevision = ~std::uint64_t{0};
     // The revision the last recompute read, whether or not it could.

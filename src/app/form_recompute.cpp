@@ -190,6 +190,7 @@ void TFormMain::ShowResultTexts(const TRecomputeResult& result, TFunctionKind ki
         coefficientPanels[i]->setText(Text(result.coefficientTexts[i]));
     }
     formulaLine->setText(Text(result.resultText));
+    resultsWhole_ = result.reached >= rsCurve && !result.error;
     ShowResults(result.tooFew        ? TShownResults::TooFew
                 : result.solveFailed ? TShownResults::FailedSolve
                                      : TShownResults::Fit,
@@ -219,7 +220,10 @@ TRecomputeResult TFormMain::RecomputeWithProgress(TFunctionKind kind, std::optio
         }
         // The fit with given uncertainties of a large table (in both variables an iteration of many
         // passes) may be cancelled: the results before it stay, marked as not the table's.
-        const TWorkSteps steps = [&progress](double done) {
+        // A small table's recompute is over before a step would matter: it tells none, so that the
+        // window's events never run in the middle of it.
+        const bool large = static_cast<std::size_t>(dataModel->RowCount()) > kItemsPerStep;
+        const TWorkSteps steps = !large ? TWorkSteps() : [&progress](double done) {
             if (!progress->Step(kRecomputeShare * done)) {
                 throw EWorkCancelled();
             }
@@ -325,7 +329,8 @@ void TFormMain::ShowUncertainties(const std::optional<TFitUncertainty>& uncertai
 
 void TFormMain::evaluateAtX() {
     // Y at X is a value of the fit on show only: none with "Мало данных" or after a failed solve.
-    if (shown_ == TShownResults::TooFew || shown_ == TShownResults::FailedSolve) {
+    if (shown_ == TShownResults::TooFew || shown_ == TShownResults::FailedSolve ||
+        (shown_ == TShownResults::Fit && !resultsWhole_)) {
         ShowEvaluation(nullptr);
         return;
     }

@@ -85,6 +85,9 @@ int KeyBoxes(const QWidget* focus, int key, Qt::KeyboardModifiers mods) {
         if (key == Qt::Key_V) {
             return memo + 1 + kFromOutside;
         }
+        if (key == Qt::Key_S) {
+            return memo + 1;  // a row with an empty cell before a filled one is refused before the dialog
+        }
         // The line edits' own editing keys (undo, cut) change their text; the file commands count
         // their dialogs.
         return memo + (typing && (c == "sgData" || c == "MaskEditX") ? 1 : 0);
@@ -195,7 +198,10 @@ int ItemBoxes(const QString& item) {
     if (item == "itmCompareKinds") {
         return 1 + kFromOutside;  // an uncertainty that is wrong, or the recompute of the kind chosen
     }
-    return item == "itmGraphCopy" ? 1 : 0;  // copy: none; read, import and write count their dialogs
+    if (item == "itmWrite") {
+        return 1;  // a row with an empty cell before a filled one is refused before the dialog
+    }
+    return item == "itmGraphCopy" ? 1 : 0;  // copy: none; read and import count their dialogs
 }
 
 QString Cell(const TGridModel& model, int col, int row) {
@@ -579,9 +585,13 @@ public:
         TRecomputeResult table;
         try {
             // With the columns u(Y) and u(X), the fit with the uncertainties they give.
-            TTablePoints read = ExtractTablePoints(*window.Model(), window.Model()->UncertaintyColumns());
-            table = RecomputePoints(std::move(read.points), kind, store, false, true, {},
-                                    read.given ? &*read.given : nullptr);
+            if (window.Model()->UncertaintyColumns()) {
+                TTablePoints read = ExtractTablePoints(*window.Model(), true);
+                table = RecomputePoints(std::move(read.points), kind, store, false, true, {},
+                                        read.given ? &*read.given : nullptr);
+            } else {
+                table = Recompute(*window.Model(), kind, store, false, true);
+            }
         } catch (const std::exception& e) {
             return QString("the fit on show, unmarked, of a table that cannot be read (%1)").arg(e.what());
         }

@@ -436,6 +436,9 @@ private slots:
         QCOMPARE(w.Caption("PanelY"), QString());
         QCOMPARE(w.Series().measured->PointCount(), 0);
         QCOMPARE(w.Series().curve->PointCount(), 0);
+        // Nor does a new X give one: the recompute stopped before Y at X (it used to show one then).
+        w.Find<QLineEdit>("MaskEditX")->setText("1");
+        QCOMPARE(w.Caption("PanelY"), QString());
 
         // A fit that exists with a slope of 10^310: the overflow box, not the solve's, and no panel
         // changes, since no coefficient can be shown.

@@ -6,6 +6,7 @@
 // χ² = (16 + 64 + 4)/49 = 12/7 with ν = 1, and Γ = max(4/7, 8/7, 2/7) = 8/7.
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
@@ -144,6 +145,15 @@ int GreyPixels(const QImage& image) {
     return grey;
 }
 
+// A picture of the window for a look, where QUORVEL_SHOTS_DIR names a folder.
+void Shoot(QWidget* widget, const char* name) {
+    const QString folder = qEnvironmentVariable("QUORVEL_SHOTS_DIR");
+    if (!folder.isEmpty()) {
+        const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1");
+        widget->grab().save(QDir(folder).filePath(QString("%1-%2.png").arg(name, scale)));
+    }
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -235,6 +245,8 @@ private slots:
         QCOMPARE(Tip(w, "PanelInverseX"), QString("u(X) = 1.4288690; U = 2.8005318"));
         w.Find<QLineEdit>("MaskEditInverseU")->setText("0.5");
         QCOMPARE(w.Caption("PanelInverseX"), QString("1.5000000; U = 4.4280296"));
+        w.Find<QAction>("itmBand")->trigger();
+        Shoot(w.form.get(), "workbench");
         // Beyond the data's range no X gives it.
         w.Find<QLineEdit>("MaskEditInverseY")->setText("100");
         QCOMPARE(w.Caption("PanelInverseX"), QString("нет единственного X"));
