@@ -1,7 +1,7 @@
-// Fuzzes the clipboard paste's cells against a plain reading of the rule: the text split into lines at
-// CR LF, CR or LF, lines with no character left out, each line split at its tabs, and the empty cells
-// after the last non-empty one dropped. The check refuses a text exactly when it holds no non-empty
-// cell, a cell of more than 255 characters, or more rows than the limit.
+// Fuzzes the clipboard paste's cells (and which of them begin a row) against a plain reading of the rule: the
+// text split into lines at CR LF, CR or LF, lines with no character left out, each line split at its tabs,
+// and the empty cells after the last non-empty one dropped. The check refuses a text exactly when it holds no
+// non-empty cell, a cell of more than 255 characters, or more rows than the limit.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,8 +12,10 @@
 
 namespace {
 
-std::vector<std::string_view> ReferenceCells(std::string_view text) {
+// The cells, and for each whether it begins a row of the text (the first cell of a line).
+std::vector<std::string_view> ReferenceCells(std::string_view text, std::vector<bool>& rowStarts) {
     std::vector<std::string_view> cells;
+    rowStarts.clear();
     std::size_t p = 0;
     while (p < text.size()) {
         std::size_t end = p;
@@ -24,6 +26,7 @@ std::vector<std::string_view> ReferenceCells(std::string_view text) {
             std::size_t start = 0;
             while (true) {
                 const std::size_t tab = line.find('\t', start);
+                rowStarts.push_back(start == 0);
                 cells.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
                 if (tab == std::string_view::npos)
                     break;
@@ -45,13 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int maxRows = data[0] & 0x0F;
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    const std::vector<std::string_view> expected = ReferenceCells(text);
+    static std::vector<bool> rowStarts;
+    const std::vector<std::string_view> expected = ReferenceCells(text, rowStarts);
     std::size_t tokens = 0;
     bool tooLong = false;
     quorvel::TPasteTokens split(text);
     std::string_view token;
     while (split.Next(token)) {
-        if (tokens >= expected.size() || token != expected[tokens])
+        if (tokens >= expected.size() || token != expected[tokens] || split.StartsRow() != rowStarts[tokens])
             std::abort();
         if (token.data() < text.data() || token.data() + token.size() > text.data() + text.size())
             std::abort();

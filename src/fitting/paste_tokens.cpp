@@ -15,6 +15,7 @@ inline bool IsLineBreak(char c) {
 }  // namespace
 
 bool TPasteTokens::Next(std::string_view& token) {
+    const bool startsRow = lineStart_;
     if (lineStart_) {
         while (p_ < end_ && IsLineBreak(*p_)) {
             ++p_;
@@ -37,6 +38,7 @@ bool TPasteTokens::Next(std::string_view& token) {
         ++p_;
     }
     token = std::string_view(start, static_cast<std::size_t>(p_ - start));
+    startsRow_ = startsRow;
     // The separator after the cell: a tab leads to the next cell of the row, a line break to the next
     // row, CR LF being one break.
     lineStart_ = p_ == end_ || *p_ != '\t';

@@ -21,12 +21,15 @@ public:
         : p_(text.data()), end_(text.data() + text.size()), ahead_(text.data()) {}
     // The next cell, which may be empty; false after the last non-empty one.
     bool Next(std::string_view& token);
+    // Whether the cell Next gave last begins a row of the text (the first cell, or one after a break).
+    bool StartsRow() const { return startsRow_; }
 
 private:
     const char* p_;
     const char* end_;
     const char* ahead_;  // when past p_: the next character after p_ that is no separator
     bool lineStart_ = true;
+    bool startsRow_ = false;
 };
 
 enum class TPasteCheck {

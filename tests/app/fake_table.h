@@ -19,6 +19,9 @@ public:
     explicit TFakeTable(int rows = 20) : rows_(rows) {}
 
     int RowCount() const override { return rows_; }
+    // 4: the table shows u(Y) and u(X).
+    int columns = 2;
+    int Columns() const override { return columns; }
     void SetRowCount(int rows) override { rows_ = rows; }
     std::string_view Cell(int column, int row) const override {
         const auto it = cells_.find({column, row});

@@ -116,6 +116,62 @@ TEST(PasteTableText, NoTokenFailsAndTouchesNothing) {
     }
 }
 
+// With u(Y) and u(X) shown, a row of the text is a row of the table: two columns fill Y and X with the
+// uncertainties empty, four fill all; a row of more cells is refused, the table as it was.
+TEST(PasteTableText, FourColumnsTakeTheTextByRows) {
+    using Row = std::vector<std::string>;
+    const struct {
+        const char* name;
+        const char* text;
+        std::vector<Row> rows;  // empty: refused
+    } cases[] = {
+        {"four cells a row",
+         "1\t2\t0.1\t0.01\r\n3\t4\t0.2\t\r\n",
+         {{"1", "2", "0.1", "0.01"}, {"3", "4", "0.2", ""}}},
+        {"two cells a row", "1\t2\r\n3\t4\r\n", {{"1", "2", "", ""}, {"3", "4", "", ""}}},
+        {"rows of any length up to four",
+         "1\n2\t3\t4\n5\t6\t7\t8\n",
+         {{"1", "", "", ""}, {"2", "3", "4", ""}, {"5", "6", "7", "8"}}},
+        {"an empty row between",
+         "1\t2\t3\r\n\t\r\n4\t5\t6\r\n",
+         {{"1", "2", "3", ""}, {"", "", "", ""}, {"4", "5", "6", ""}}},
+        {"empty cells past the fourth", "1\t2\t3\t4\t\t\r\n", {{"1", "2", "3", "4"}}},
+        {"a fifth cell", "1\t2\t3\t4\t5\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeTable table(40);
+        table.columns = 4;
+        table.FillNumbered(1, 30);
+        table.SetCell(2, 5, "u5");
+        const std::size_t before = table.StoredCells();
+        const TPasteResult result = PasteTableText(QString::fromUtf8(c.text), table);
+        if (c.rows.empty()) {
+            EXPECT_EQ(result, TPasteResult::Refused);
+            EXPECT_EQ(table.StoredCells(), before);
+            EXPECT_EQ(table.RowCount(), 40);
+            continue;
+        }
+        ASSERT_EQ(result, TPasteResult::Pasted);
+        const int rows = static_cast<int>(c.rows.size());
+        EXPECT_EQ(table.RowCount(), rows + 2);
+        std::size_t filled = 0;
+        for (int row = 1; row <= rows; ++row) {
+            for (int col = 0; col < 4; ++col) {
+                const std::string& cell =
+                    c.rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(col)];
+                EXPECT_EQ(table.Cell(col, row), cell) << row << ", " << col;
+                filled += !cell.empty();
+            }
+        }
+        EXPECT_EQ(table.StoredCells(), filled);  // nothing of the old table
+        // The copy gives the rows back, four cells a line.
+        if (std::string(c.name) == "four cells a row") {
+            EXPECT_EQ(TableCopyText(table), QString("1\t2\t0.1\t0.01\r\n3\t4\t0.2\t\r\n\t\t\t\r\n"));
+        }
+    }
+}
+
 TEST(PasteTableText, CopyThenPasteGivesTheSameTable) {
     TFakeTable source(7);
     source.Set(1, "1,5", "2");
