@@ -197,11 +197,9 @@ void TFormMain::BuildLayout() {
     inverseXPanel->setBackgroundRole(QPalette::Base);
     modelCheckLabel = Label(resultGroup, "lblModelCheck", QString(), 12, 88, 597, 28);
     modelCheckLabel->setWordWrap(true);
-    for (QWidget* widget : {static_cast<QWidget*>(xUncertaintyLabel), static_cast<QWidget*>(xUncertaintyEdit),
-                            static_cast<QWidget*>(inverseYLabel), static_cast<QWidget*>(inverseYEdit),
-                            static_cast<QWidget*>(inverseULabel), static_cast<QWidget*>(inverseUEdit),
-                            static_cast<QWidget*>(inverseXLabel), static_cast<QWidget*>(inverseXPanel),
-                            static_cast<QWidget*>(modelCheckLabel)}) {
+    uncertaintyControls_ = {xUncertaintyLabel, xUncertaintyEdit, inverseYLabel, inverseYEdit,   inverseULabel,
+                            inverseUEdit,      inverseXLabel,    inverseXPanel, modelCheckLabel};
+    for (QWidget* widget : uncertaintyControls_) {
         widget->hide();
     }
     // How the layout's controls move when the columns show: right of the table they move right by the
@@ -260,11 +258,7 @@ void TFormMain::ApplyUncertaintyLayout(bool shown) {
     }
     dataGrid->setColumnWidth(2, kUncertaintyColumnWidth);
     dataGrid->setColumnWidth(3, kUncertaintyColumnWidth);
-    for (QWidget* widget : {static_cast<QWidget*>(xUncertaintyLabel), static_cast<QWidget*>(xUncertaintyEdit),
-                            static_cast<QWidget*>(inverseYLabel), static_cast<QWidget*>(inverseYEdit),
-                            static_cast<QWidget*>(inverseULabel), static_cast<QWidget*>(inverseUEdit),
-                            static_cast<QWidget*>(inverseXLabel), static_cast<QWidget*>(inverseXPanel),
-                            static_cast<QWidget*>(modelCheckLabel)}) {
+    for (QWidget* widget : uncertaintyControls_) {
         widget->setVisible(shown);
     }
     const QSize client(kClientWidth + wider, kClientHeight + taller);

@@ -200,6 +200,8 @@ private:
         enum { Right, Wider, Taller } change;
     };
     std::vector<TPlaced> placed_;
+    // The controls shown with the uncertainty columns only.
+    std::vector<QWidget*> uncertaintyControls_;
     // Long work of a command lets events run between its steps: while it does, no other command, no
     // recompute and no close may act on the table half way through.
     TWorkGate workGate_;
