@@ -26,8 +26,8 @@ enum class TPasteResult {
 // Places the cells of the whole text (a tab between the cells of a row, a line break between rows,
 // empty cells included) in pairs from row 1, Y then X (while the table shows u(Y) and u(X), a row of the
 // text to a row of the table: Y, X, u(Y), u(X), those it leaves out empty; a row of more cells is
-// refused), and sets the row count to the last pasted row + 2; the rows after the pasted ones, hidden ones included, are emptied. Unless pasted, no cell and no
-// row count has changed.
+// refused), and sets the row count to the last pasted row + 2; the rows after the pasted ones, hidden ones
+// included, are emptied. Unless pasted, no cell and no row count has changed.
 TPasteResult PasteTableText(const QString& text, TTableAccess& table, TProgress* progress = nullptr);
 
 }  // namespace quorvel

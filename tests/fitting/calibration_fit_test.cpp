@@ -1,7 +1,7 @@
 #include "fitting/calibration_fit.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cmath>
 #include <fstream>
