@@ -34,6 +34,7 @@
 #include "runtime/file_target.h"
 #include "runtime/message_catalog.h"
 #include "runtime/system_error_text.h"
+#include "runtime/work_steps.h"
 
 namespace quorvel {
 
@@ -56,14 +57,26 @@ struct TFreshFit {
     std::optional<TUncertaintyColumns> given;  // the table's uncertainties, while it shows them
 };
 
+// A large table's fit with given uncertainties runs in steps with a progress whose cancel ends the command
+// (EWorkCancelled); a small table's tells none, as its recompute in the window tells none.
 std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind, bool forReport,
                                      TCommandUi& ui) {
     TFreshFit fit;
     // A bad cell throws here and reaches the standard box, as in the recompute.
     if (table.UncertaintyColumns()) {
+        std::unique_ptr<TProgress> progress;
+        TWorkSteps steps;
+        if (static_cast<std::size_t>(table.RowCount()) > kItemsPerStep) {
+            progress = ui.StartProgress(QString::fromUtf8(Tr(kRecomputeProgressText)), TOnClose::Stop);
+            steps = [&progress](double done) {
+                if (!progress->Step(done)) {
+                    throw EWorkCancelled();
+                }
+            };
+        }
         TTablePoints read;
         try {
-            read = ExtractTablePoints(table, true, {}, kWindowWork);
+            read = ExtractTablePoints(table, true, PartOfSteps(steps, 0, 0.2), kWindowWork);
         } catch (const EUncertaintyCell& e) {
             ui.ShowError(Text(e.Message()),
                          QString::fromUtf8(Tr(e.Fault().kind == TUncertaintyFault::NotANumber
@@ -72,8 +85,9 @@ std::optional<TFreshFit> FitForFiles(const TGridModel& table, TFunctionKind kind
             return std::nullopt;
         }
         fit.given = std::move(read.given);
-        fit.result = RecomputePoints(std::move(read.points), kind, fit.store, forReport, forReport,
-                                     kWindowWork, fit.given ? &*fit.given : nullptr);
+        fit.result =
+            RecomputePoints(std::move(read.points), kind, fit.store, forReport, forReport, kWindowWork,
+                            fit.given ? &*fit.given : nullptr, PartOfSteps(steps, 0.2, 1));
     } else {
         fit.result = Recompute(table, kind, fit.store, forReport, forReport, {}, kWindowWork);
     }
@@ -184,7 +198,12 @@ TStreamedReadings StreamReadings(int readings, const QString& target, const TFit
 void TFormMain::onWriteReport() {
     RunTableCommand([this](TCommandDialogs& ui) {
         const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*dataModel, kind, true, ui);
+        std::optional<TFreshFit> fit;
+        try {
+            fit = FitForFiles(*dataModel, kind, true, ui);
+        } catch (const EWorkCancelled&) {
+            return;
+        }
         if (!fit) {
             return;
         }
@@ -218,14 +237,26 @@ void TFormMain::onWriteReport() {
                     request.inverseY = *y;
                     request.inverseU = TypedUncertainty(inverseUEdit->text());
                 }
-                summary = Summarize(fit->result, fit->given ? &*fit->given : nullptr, request, kWindowWork);
+                // The kinds' fits take the first half of the progress, the report's pages the rest.
+                const bool large = fit->result.measured.size() > kItemsPerStep;
+                summary = Summarize(
+                    fit->result, fit->given ? &*fit->given : nullptr, request, kWindowWork,
+                    !large ? TWorkSteps() : [&progress](double done) {
+                        if (!progress->Step(0.5 * done)) {
+                            throw EWorkCancelled();
+                        }
+                    });
                 input.calibration = &*summary;
                 input.source = fit->given ? TUncertaintySource::Columns : TUncertaintySource::Scatter;
             }
-            WriteCalibrationReport(path->toStdString(), input,
-                                   [&progress](double done) { return progress->Step(done); });
+            const double from = summary && fit->result.measured.size() > kItemsPerStep ? 0.5 : 0;
+            WriteCalibrationReport(path->toStdString(), input, [&progress, from](double done) {
+                return progress->Step(from + (1 - from) * done);
+            });
         } catch (const Exception& e) {
             failure = Text(e.Message());
+        } catch (const EWorkCancelled&) {
+            // Cancelled while the kinds were fitted: nothing is written.
         }
         progress.reset();
         ui.SetBusy(false);
@@ -238,7 +269,12 @@ void TFormMain::onWriteReport() {
 void TFormMain::onApplyToReadings() {
     RunTableCommand([this](TCommandDialogs& ui) {
         const auto kind = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
-        const std::optional<TFreshFit> fit = FitForFiles(*dataModel, kind, false, ui);
+        std::optional<TFreshFit> fit;
+        try {
+            fit = FitForFiles(*dataModel, kind, false, ui);
+        } catch (const EWorkCancelled&) {
+            return;
+        }
         if (!fit) {
             return;
         }

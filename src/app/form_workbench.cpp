@@ -17,6 +17,7 @@
 #include "app/string_grid.h"
 #include "app/uncertainty_fill.h"
 #include "app/window_work.h"
+#include "app/work_progress.h"
 #include "calibration/form_chart.h"
 #include "chart/qt/chart_widget.h"
 #include "fitting/calibration_fit.h"
@@ -165,20 +166,42 @@ void TFormMain::onFillUncertainties() {
 }
 
 void TFormMain::onCompareKinds() {
-    // The kinds of the table as it is, fitted afresh: a cell that is no number or an uncertainty that
-    // is wrong stops it with the recompute's box.
-    TTablePoints read;
-    try {
-        read = ExtractTablePoints(*dataModel, dataModel->UncertaintyColumns(), {}, kWindowWork);
-    } catch (const EUncertaintyCell& e) {
-        ShowOwnedMessage(e.Message(),
-                         Tr(e.Fault().kind == TUncertaintyFault::NotANumber ? kInvalidNumberCaption
-                                                                            : kUncertaintyFaultCaption));
+    if (workGate_.Busy()) {
         return;
     }
-    const TKindChoice choice = CompareKinds(read.points, read.given ? &*read.given : nullptr, kWindowWork);
+    // The kinds of the table as it is, fitted afresh: a cell that is no number or an uncertainty that
+    // is wrong stops it with the recompute's box. A large table's fits (three in both variables) go on in
+    // steps with the progress, which may cancel them.
+    std::optional<TKindChoice> choice;
+    std::optional<EUncertaintyCell> fault;
+    {
+        TWorkProgress progress(this, &workGate_, QString::fromUtf8(Tr("Сравнение видов функции…")),
+                               TOnClose::Finish);
+        const bool large = static_cast<std::size_t>(dataModel->RowCount()) > kItemsPerStep;
+        const TWorkSteps steps = !large ? TWorkSteps() : [&progress](double done) {
+            if (!progress.Step(done)) {
+                throw EWorkCancelled();
+            }
+        };
+        try {
+            const TTablePoints read = ExtractTablePoints(*dataModel, dataModel->UncertaintyColumns(),
+                                                         PartOfSteps(steps, 0, 0.1), kWindowWork);
+            choice = CompareKinds(read.points, read.given ? &*read.given : nullptr, kWindowWork,
+                                  PartOfSteps(steps, 0.1, 1));
+        } catch (const EWorkCancelled&) {
+            return;
+        } catch (const EUncertaintyCell& e) {
+            fault = e;
+        }
+    }
+    if (fault) {
+        ShowOwnedMessage(fault->Message(),
+                         Tr(fault->Fault().kind == TUncertaintyFault::NotANumber ? kInvalidNumberCaption
+                                                                                 : kUncertaintyFaultCaption));
+        return;
+    }
     const auto current = static_cast<TFunctionKind>(functionKindBox->currentIndex() + 1);
-    if (const std::optional<TFunctionKind> chosen = TFormCompareKinds::Ask(this, choice, current)) {
+    if (const std::optional<TFunctionKind> chosen = TFormCompareKinds::Ask(this, *choice, current)) {
         SelectKind(static_cast<int>(*chosen) - 1);
     }
 }

@@ -451,14 +451,18 @@ bool TCalibration::TakeSystem(TWeightedSystem sums, const TPointTable& points,
 
 std::array<std::optional<TCalibration>, 3> TCalibration::EachKind(const TPointTable& points,
                                                                   const TUncertaintyColumns* given,
-                                                                  const TWorkOptions& work) {
+                                                                  const TWorkOptions& work,
+                                                                  const TWorkSteps& steps) {
     std::array<std::optional<TCalibration>, 3> fits;
     const int most = static_cast<int>(std::min<std::size_t>(3, std::max<std::size_t>(points.size(), 1) - 1));
     std::optional<TWeightedSystem> top;
     if (most >= 1 && MethodFor(given) != TFitMethod::Generalized) {
-        top = WeightedSystem(points, given != nullptr ? &given->uy : nullptr, most, 128, work);
+        top = WeightedSystem(points, given != nullptr ? &given->uy : nullptr, most, 128, work, steps);
     }
     for (int degree = 1; degree <= most; ++degree) {
+        // Each kind's fit in both variables takes its share of the steps.
+        const TWorkSteps share =
+            top ? TWorkSteps() : PartOfSteps(steps, double(degree - 1) / most, double(degree) / most);
         std::optional<TCalibration>& fit = fits[static_cast<std::size_t>(degree - 1)];
         try {
             if (top) {
@@ -470,7 +474,7 @@ std::array<std::optional<TCalibration>, 3> TCalibration::EachKind(const TPointTa
                 }
             }
             // The rounded weights leave a figure open at this degree: its own summation with more bits.
-            fit.emplace(points, given, degree, 128, work);
+            fit.emplace(points, given, degree, 128, work, share);
         } catch (const EFitNotFound&) {
             // No unique fit of this kind: it is not among the choices.
         } catch (const ESolveOverflow&) {
@@ -605,8 +609,8 @@ std::optional<TCalibrationValue> TCalibration::Inverse(double y, double uy, doub
 }
 
 TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
-                         const TWorkOptions& work) {
-    return CompareKinds(TCalibration::EachKind(points, given, work));
+                         const TWorkOptions& work, const TWorkSteps& steps) {
+    return CompareKinds(TCalibration::EachKind(points, given, work, steps));
 }
 
 TKindChoice CompareKinds(const std::array<std::optional<TCalibration>, 3>& fits) {

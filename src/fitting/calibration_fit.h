@@ -84,9 +84,11 @@ public:
     // The fit of each degree 1 .. 3 the points allow (at index degree − 1), empty where that kind has no
     // unique fit or a coefficient beyond the double range. Each equals the fit made alone; the weighted and
     // ordinary ones come from one summation, since a degree's sums hold those of every lower degree.
+    // A large table's sums, or each kind's fit in both variables, tell `steps` how far they have come.
     static std::array<std::optional<TCalibration>, 3> EachKind(const TPointTable& points,
                                                                const TUncertaintyColumns* given,
-                                                               const TWorkOptions& work = {});
+                                                               const TWorkOptions& work = {},
+                                                               const TWorkSteps& steps = {});
 
     const TCalibrationFigures& Figures() const { return figures_; }
 
@@ -135,7 +137,7 @@ struct TKindChoice {
 // coefficient's 95 % interval a ± U excludes 0; linear when none does. Kinds with no unique fit are left
 // out.
 TKindChoice CompareKinds(const TPointTable& points, const TUncertaintyColumns* given,
-                         const TWorkOptions& work = {});
+                         const TWorkOptions& work = {}, const TWorkSteps& steps = {});
 // The same from the fits of TCalibration::EachKind.
 TKindChoice CompareKinds(const std::array<std::optional<TCalibration>, 3>& fits);
 

@@ -10,13 +10,15 @@
 namespace quorvel {
 
 TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertaintyColumns* given,
-                              const TCalibrationRequest& request, const TWorkOptions& work) {
+                              const TCalibrationRequest& request, const TWorkOptions& work,
+                              const TWorkSteps& steps) {
     TCalibrationSummary summary;
     const TPointTable& points = result.measured;
     const TUncertaintyColumns* used = result.calibration != nullptr ? given : nullptr;
     // Every kind is fitted for the comparison; the ordinary fit on show is the one of its kind (made alone
     // when that kind has none, to fail as it fails).
-    const std::array<std::optional<TCalibration>, 3> kinds = TCalibration::EachKind(points, used, work);
+    const std::array<std::optional<TCalibration>, 3> kinds =
+        TCalibration::EachKind(points, used, work, steps);
     std::optional<TCalibration> own;
     const std::optional<TCalibration>& ofKind = kinds[static_cast<std::size_t>(result.kind) - 1];
     if (used == nullptr && !ofKind) {

@@ -39,7 +39,9 @@ std::string ModelCheckText(const TCalibrationFigures& figures);
 // The summary of a recompute that solved: of its calibration with the given uncertainties of its points
 // where it has one, else of the ordinary fit of its points. Throws EOverflow where an evaluation is
 // beyond the range.
+// The kinds' fits of a large table tell `steps` how far they have come.
 TCalibrationSummary Summarize(const TRecomputeResult& result, const TUncertaintyColumns* given,
-                              const TCalibrationRequest& request, const TWorkOptions& work = {});
+                              const TCalibrationRequest& request, const TWorkOptions& work = {},
+                              const TWorkSteps& steps = {});
 
 }  // namespace quorvel

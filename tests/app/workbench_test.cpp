@@ -485,6 +485,23 @@ private slots:
         QCOMPARE(w.Caption("PanelA0"), QString("a0 = 0.5714286"));
         QVERIFY(w.Find<QWidget>("PanelA0")->property("stale").toBool());
         QVERIFY(!w.Find<QAction>("itmReport")->isEnabled());
+
+        // The kinds compared: three fits in both variables, in steps too; a cancel shows no comparison.
+        bool compared = false;
+        shown = false;
+        WhenShown<QProgressDialog>([&shown](QProgressDialog* dialog) {
+            shown = true;
+            dialog->cancel();
+        });
+        WhenShown<TFormCompareKinds>([&compared](TFormCompareKinds* dialog) {
+            compared = true;
+            dialog->reject();
+        });
+        w.Find<QAction>("itmCompareKinds")->trigger();
+        QVERIFY(shown);
+        QTest::qWait(50);
+        QVERIFY(!compared);
+        QCOMPARE(w.Find<QComboBox>("ComboBox1")->currentIndex(), 2);
         QVERIFY(boxes.Boxes().empty());
     }
 
