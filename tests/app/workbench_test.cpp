@@ -468,7 +468,8 @@ private slots:
         w.Model()->SetRows(1, kRows, [](int row) {
             static std::string texts[4];
             const double x = row * 1e-3;
-            texts[0] = std::to_string(0.5 + x * (1 + 0.01 * x) + 1e-3 * ((row * 7919) % 13 - 6));
+            texts[0] = std::to_string(0.5 + x * (1 + 0.01 * x) +
+                                      1e-3 * (static_cast<long long>(row) * 7919 % 13 - 6));
             texts[1] = std::to_string(x);
             texts[2] = "0.002";
             texts[3] = row % 2 == 0 ? "0.001" : "0.0005";
